@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// The settings every window reads, loaded once at start-up. Arrays indexed by
+// channel, device or group number keep index 0 unused so that the numbers of
+// the operator's world index them directly.
+struct AppSettings
+{
+    // From the per-user store, section "setting".
+    QString BackImagePath = QStringLiteral("clouds.bmp");
+    QString UserName = QStringLiteral("新用户");
+    bool ShowWholeList = true;
+    bool WeekMode = true;
+    QString DateFilePath;
+    QString WeekFilePath;
+    bool AutoShutdown = false;
+    bool AutoSetPowerOnTime = true;
+    QString ComPort = QStringLiteral("com1");
+    QString AmpOpenLead = QStringLiteral("00:00:05");
+    QString AmpCloseDelay = QStringLiteral("00:01:00");
+    bool AmpNoOpen = false;
+    bool AmpOpenAll = false;
+    bool AmpOpenChoice = true;
+    bool RemoteScope = false;
+
+    // From section "DisplayMode" of config.ini.
+    QString VolumeAdjustTime = QStringLiteral("33:33");
+    QString TerminalVolume = QStringLiteral("22");
+    bool ShowVideo = false;
+
+    // Start-up tables.
+    QString AllNodeList; // DotList of every node address of node.txt
+    std::array<qint16, 9> SourceFrequency {}; // tenths of a MHz, [1..8]
+    std::array<QString, 9> DeviceLeadTime; // "hh:mm:ss", [1..8]
+    std::array<QString, 9> GroupNames; // [1..8]
+};

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "console/appsettings.h"
+
+#include <QStringList>
+
+class AppFolder;
+class ProfileIni;
+class UserStore;
+
+// The loaders that fill AppSettings at start-up, in the order the main
+// window calls them.
+namespace SettingsLoader {
+
+struct Outcome
+{
+    // True on the first run: the store was initialised, and the display
+    // settings are not applied until the next start.
+    bool firstRun = false;
+    // Stored keys whose value could not be read; their read defaults apply and
+    // the stored values are left as they are.
+    QStringList unreadableKeys;
+    // Problems worth a line in the system log (a config.ini that could not be written).
+    QStringList warnings;
+};
+
+Outcome LoadSettings(UserStore &store, const ProfileIni &configIni, const AppFolder &folder,
+                     AppSettings &settings);
+void LoadDisplayOptions(const ProfileIni &configIni, AppSettings &settings);
+void LoadSourceFrequencies(const AppFolder &folder, AppSettings &settings);
+void LoadDeviceLeadTimes(const ProfileIni &configIni, AppSettings &settings);
+void LoadNodeAddresses(const AppFolder &folder, AppSettings &settings);
+void LoadGroupNames(const ProfileIni &configIni, AppSettings &settings);
+
+// The classic text-to-boolean conversion: "True"/"False" in any letter case,
+// or a number (0 is false). Anything else is not a boolean.
+bool parseBoolean(const QString &text, bool *ok);
+QString booleanText(bool value); // "True" or "False"
+
+} // namespace SettingsLoader

@@ -1,0 +1,139 @@
+#include "console/todayschedule.h"
+
+#include "console/appsettings.h"
+#include "console/consolestate.h"
+#include "console/programmemodel.h"
+#include "directory/remotelistfile.h"
+#include "platform/appfolder.h"
+#include "platform/dialogs.h"
+#include "schedule/schedulefile.h"
+
+#include <QDebug>
+#include <QDir>
+
+TodaySchedule::TodaySchedule(const AppFolder &folder, AppSettings &settings, ConsoleState &state,
+                             ProgrammeModel &model, Dialogs &dialogs, QObject *parent)
+    : QObject(parent)
+    , m_dateFolder(folder.file(QStringLiteral("\\table\\date")))
+    , m_folder(folder)
+    , m_settings(settings)
+    , m_state(state)
+    , m_model(model)
+    , m_dialogs(dialogs)
+{
+}
+
+QString TodaySchedule::readErrorText()
+{
+    return QStringLiteral("读取文件失败，可能文件设置有误或文件格式不对");
+}
+
+void TodaySchedule::listDateFolder()
+{
+    m_dateFiles = QDir(m_dateFolder).entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+}
+
+QString TodaySchedule::dateFileFor(const QDate &day) const
+{
+    const QString name = day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".txt");
+    // The listing is matched exactly: "20261206.TXT" is not today's file.
+    if (!m_dateFiles.contains(name, Qt::CaseSensitive))
+        return {};
+    return m_dateFolder + u'/' + name;
+}
+
+bool TodaySchedule::LoadTodaySchedule(const QDate &day)
+{
+    ScheduleFile::DayRead read;
+    if (m_settings.WeekMode) {
+        if (m_settings.WeekFilePath.isEmpty())
+            return true;
+        read = ScheduleFile::readDayOfWeekFile(m_settings.WeekFilePath,
+                                               Weekdays::nameForDayOfWeek(day.dayOfWeek()));
+    } else {
+        // The operator's chosen date file serves every day; without one, the
+        // file named after the day is looked up afresh at each load.
+        QString path = m_settings.DateFilePath.trimmed();
+        if (path.isEmpty())
+            path = dateFileFor(day);
+        if (path.isEmpty())
+            return true;
+        read = ScheduleFile::readDateFile(path);
+    }
+    if (!read.ok) {
+        qWarning() << "today's schedule:" << read.error;
+        m_model.clear();
+        m_dialogs.message(readErrorText(), QStringLiteral("请检查"), MsgIcon::Error);
+        return false;
+    }
+    for (const ScheduleEntry &e : std::as_const(read.entries))
+        m_model.appendEntry(e);
+    return true;
+}
+
+bool TodaySchedule::ReloadToday(const QDate &day)
+{
+    m_model.clear();
+    const bool ok = LoadTodaySchedule(day);
+    read_remote_song();
+    ResetRemoteCursor();
+    m_state.CurrentIndex = 0;
+    ShowNextItem(0);
+    m_state.ReloadSchedule = false;
+    return ok;
+}
+
+void TodaySchedule::read_remote_song()
+{
+    const RemoteListRead read = readRemoteListFile(m_folder.file(QStringLiteral("\\rem_list.txt")));
+    // A missing list is an empty one; a broken one keeps what could be read.
+    if (!read.ok && !read.missing)
+        qWarning() << "rem_list.txt:" << read.error;
+    m_state.RemoteSongs = read.paths;
+}
+
+void TodaySchedule::ResetRemoteCursor()
+{
+    m_state.RemoteCursor = 0;
+    if (m_settings.RemoteScope ? m_state.RemoteSongCount() > 0 : m_model.count() > 0)
+        m_state.RemoteCursor = 1;
+}
+
+QString TodaySchedule::nextItemText(int index) const
+{
+    const QString cr(u'\r');
+    const QString indent = QStringLiteral("    ");
+    if (index < 0 || index >= m_model.count())
+        return cr + indent + QStringLiteral("所有内容已播放完毕！") + cr;
+    const ScheduleEntry &e = m_model.entry(index);
+    return cr + indent + QStringLiteral("播放时间：") + e.time + cr + indent
+           + QStringLiteral("播放文件：") + m_model.cellText(index, ProgrammeModel::FileNameColumn)
+           + QStringLiteral("  ") + cr + indent + QStringLiteral("播放分区：") + e.zone + cr;
+}
+
+void TodaySchedule::ShowNextItem(int index)
+{
+    Q_EMIT nextItemChanged(nextItemText(index));
+}
+
+QString TodaySchedule::FirstItemTime() const
+{
+    return m_model.count() > 0 ? m_model.entry(0).time : QString();
+}
+
+QString TodaySchedule::LastItemTime() const
+{
+    return m_model.count() > 0 ? m_model.entry(m_model.count() - 1).time : QString();
+}
+
+void TodaySchedule::cancelRow(int row)
+{
+    if (row >= 0 && row < m_model.count() && m_model.state(row) == RowState::Waiting)
+        m_model.setState(row, RowState::Cancelled);
+}
+
+void TodaySchedule::restoreRow(int row)
+{
+    if (row >= 0 && row < m_model.count() && m_model.state(row) == RowState::Cancelled)
+        m_model.setState(row, RowState::Waiting);
+}

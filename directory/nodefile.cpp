@@ -1,0 +1,48 @@
+#include "directory/nodefile.h"
+
+#include "platform/fieldreader.h"
+#include "platform/textfile.h"
+
+NodeFileRead readNodeFile(const QString &path)
+{
+    NodeFileRead result;
+    const FileRead file = readWholeFile(path);
+    if (!file.ok) {
+        result.missing = file.missing;
+        result.error = file.error;
+        return result;
+    }
+    FieldReader reader(file.data);
+    while (!reader.atEnd()) {
+        NodeRecord node;
+        if (!reader.readText(node.name) || !reader.readText(node.address)
+            || !reader.readText(node.group)) {
+            result.error = reader.errorText();
+            return result;
+        }
+        result.records.append(node);
+    }
+    result.ok = true;
+    return result;
+}
+
+QString writeNodeFile(const QString &path, const QList<NodeRecord> &records)
+{
+    QByteArray data;
+    for (const NodeRecord &node : records)
+        data += quotedRecord({node.name, node.address, node.group});
+    return saveFileAtomically(path, data);
+}
+
+int nodeAddressValue(const QString &address)
+{
+    const QString t = address.trimmed();
+    if (t.isEmpty() || t.size() > 3)
+        return -1;
+    for (QChar c : t) {
+        if (c < u'0' || c > u'9')
+            return -1;
+    }
+    const int value = t.toInt();
+    return value <= 255 ? value : -1;
+}

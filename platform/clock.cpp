@@ -1,0 +1,8 @@
+#include "platform/clock.h"
+
+Clock::~Clock() = default;
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+enum class MsgIcon { None, Information, Exclamation, Error, Question };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MsgAnswer { Ok, Cancel, Yes, No };
+
+// Message boxes and file dialogs. Windows and cores ask through this
+// interface so that tests can answer from a script.
+class Dialogs
+{
+public:
+    virtual ~Dialogs();
+
+    virtual MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
+                              MsgButtons buttons = MsgButtons::Ok)
+        = 0;
+    // Filters use the classic "description|patterns|description|patterns" form.
+    // An empty result means the operator cancelled.
+    virtual QString openFileName(const QString &title, const QString &folder,
+                                 const QString &filter, const QString &fileName)
+        = 0;
+    virtual QString saveFileName(const QString &title, const QString &folder,
+                                 const QString &filter, const QString &fileName)
+        = 0;
+    virtual QString chooseFolder(const QString &title, const QString &folder) = 0;
+    virtual void beep() = 0;
+};
+
+// "MP3文件|*.mp3|WAV文件|*.wav" becomes "MP3文件 (*.mp3);;WAV文件 (*.wav)".
+// Patterns separated by ";" become space separated, as Qt expects.
+QString qtFileFilter(const QString &classicFilter);

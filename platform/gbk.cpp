@@ -1,0 +1,32 @@
+#include "platform/gbk.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+QString fromGbk(QByteArrayView bytes)
+{
+    QStringDecoder decoder("GBK");
+    return decoder.decode(bytes);
+}
+
+QByteArray toGbk(QStringView text)
+{
+    QStringEncoder encoder("GBK");
+    return encoder.encode(text);
+}
+
+QByteArray cutGbk(const QByteArray &bytes, qsizetype maxBytes)
+{
+    if (bytes.size() <= maxBytes)
+        return bytes;
+    // Walk character by character: a lead byte above 0x80 starts a pair.
+    qsizetype pos = 0;
+    while (pos < maxBytes) {
+        const auto c = static_cast<unsigned char>(bytes.at(pos));
+        const qsizetype width = (c > 0x80 && c < 0xFF) ? 2 : 1;
+        if (pos + width > maxBytes)
+            break;
+        pos += width;
+    }
+    return bytes.left(pos);
+}

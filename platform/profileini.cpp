@@ -1,0 +1,137 @@
+#include "platform/profileini.h"
+
+#include "platform/gbk.h"
+#include "platform/textfile.h"
+
+#include <QList>
+
+namespace {
+
+// Lines without their LF; a CR stays part of the line so that untouched
+// lines are written back byte for byte.
+QList<QByteArray> splitLines(const QByteArray &data)
+{
+    QList<QByteArray> lines = data.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // the text after the final line end
+    return lines;
+}
+
+// The section name of a "[name]" line, or a null text for any other line.
+QString sectionOf(const QByteArray &line)
+{
+    const QByteArray t = line.trimmed();
+    if (t.size() < 2 || t.at(0) != '[')
+        return {};
+    const qsizetype close = t.indexOf(']');
+    if (close < 0)
+        return {};
+    return fromGbk(t.mid(1, close - 1)).trimmed();
+}
+
+bool keyMatches(const QByteArray &line, const QString &key, QByteArray *valueOut)
+{
+    const qsizetype eq = line.indexOf('=');
+    if (eq < 0)
+        return false;
+    const QString name = fromGbk(line.left(eq)).trimmed();
+    if (name.compare(key, Qt::CaseInsensitive) != 0)
+        return false;
+    if (valueOut)
+        *valueOut = line.mid(eq + 1).trimmed();
+    return true;
+}
+
+bool sameName(const QString &a, const QString &b)
+{
+    return !a.isNull() && a.compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ProfileIni::ProfileIni(QString path)
+    : m_path(std::move(path))
+{
+}
+
+QString ProfileIni::getString(const QString &section, const QString &key,
+                              const QString &defaultValue, int bufferSize) const
+{
+    const qsizetype maxBytes = bufferSize > 0 ? bufferSize - 1 : 0;
+    const auto cut = [maxBytes](const QByteArray &bytes) { return fromGbk(cutGbk(bytes, maxBytes)); };
+
+    const FileRead file = readWholeFile(m_path);
+    if (!file.ok)
+        return cut(toGbk(defaultValue));
+
+    bool inSection = false;
+    for (const QByteArray &line : splitLines(file.data)) {
+        const QString name = sectionOf(line);
+        if (!name.isNull()) {
+            if (inSection)
+                break; // only the first section of that name counts
+            inSection = sameName(name, section);
+            continue;
+        }
+        QByteArray value;
+        if (inSection && keyMatches(line, key, &value)) {
+            // A value written between double quotes loses them.
+            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+                value = value.mid(1, value.size() - 2);
+            return cut(value);
+        }
+    }
+    return cut(toGbk(defaultValue));
+}
+
+QString ProfileIni::writeString(const QString &section, const QString &key,
+                                const QString &value) const
+{
+    const FileRead file = readWholeFile(m_path);
+    if (!file.ok && !file.missing)
+        return file.error;
+
+    QList<QByteArray> lines = splitLines(file.data);
+    const QByteArray newLine = toGbk(key) + '=' + toGbk(value) + '\r';
+
+    qsizetype sectionStart = -1; // index of the header line
+    qsizetype lastInSection = -1; // last non-blank line of the section
+    bool replaced = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString name = sectionOf(lines.at(i));
+        if (!name.isNull()) {
+            if (sectionStart >= 0)
+                break;
+            if (sameName(name, section)) {
+                sectionStart = i;
+                lastInSection = i;
+            }
+            continue;
+        }
+        if (sectionStart < 0)
+            continue;
+        if (keyMatches(lines.at(i), key, nullptr)) {
+            lines[i] = newLine;
+            replaced = true;
+            break;
+        }
+        if (!lines.at(i).trimmed().isEmpty())
+            lastInSection = i;
+    }
+
+    if (!replaced) {
+        if (sectionStart >= 0) {
+            lines.insert(lastInSection + 1, newLine);
+        } else {
+            lines.append('[' + toGbk(section) + "]\r");
+            lines.append(newLine);
+        }
+    }
+
+    QByteArray data;
+    for (const QByteArray &line : std::as_const(lines)) {
+        data += line;
+        data += '\n';
+    }
+    return saveFileAtomically(m_path, data);
+}

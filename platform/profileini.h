@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// config.ini, read and written the way the classic profile-string calls did,
+// because operators edit it by hand and older tools share it:
+//  - section and key names match without regard to letter case;
+//  - a missing file, section or key yields the default;
+//  - a value is cut to bufferSize - 1 bytes of GBK (never inside a character);
+//  - writing creates the file and the section when missing and keeps every
+//    other line as it was. Saves are atomic.
+class ProfileIni
+{
+public:
+    explicit ProfileIni(QString path);
+
+    QString path() const { return m_path; }
+
+    QString getString(const QString &section, const QString &key, const QString &defaultValue,
+                      int bufferSize) const;
+    // Returns the empty text on success, else the system's description.
+    QString writeString(const QString &section, const QString &key, const QString &value) const;
+
+private:
+    QString m_path;
+};

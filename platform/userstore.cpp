@@ -1,0 +1,34 @@
+#include "platform/userstore.h"
+
+#include <QSettings>
+
+UserStore::~UserStore() = default;
+
+SettingsUserStore::SettingsUserStore()
+    : m_settings(new QSettings(QStringLiteral("broadcast"), QStringLiteral("broadcast")))
+{
+}
+
+SettingsUserStore::~SettingsUserStore()
+{
+    delete m_settings;
+}
+
+QString SettingsUserStore::fileName() const
+{
+    return m_settings->fileName();
+}
+
+QString SettingsUserStore::value(const QString &section, const QString &key,
+                                 const QString &defaultValue) const
+{
+    const QVariant v = m_settings->value(section + u'/' + key);
+    return v.isValid() ? v.toString() : defaultValue;
+}
+
+void SettingsUserStore::setValue(const QString &section, const QString &key, const QString &value)
+{
+    m_settings->setValue(section + u'/' + key, value);
+    // Written at once: the console may be switched off rather than closed.
+    m_settings->sync();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QPointer>
+
+class QWidget;
+
+// Dialogs shown as Qt message boxes and file dialogs over a parent window.
+class WidgetDialogs final : public Dialogs
+{
+public:
+    explicit WidgetDialogs(QWidget *parent = nullptr);
+
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
+                      MsgButtons buttons) override;
+    QString openFileName(const QString &title, const QString &folder, const QString &filter,
+                         const QString &fileName) override;
+    QString saveFileName(const QString &title, const QString &folder, const QString &filter,
+                         const QString &fileName) override;
+    QString chooseFolder(const QString &title, const QString &folder) override;
+    void beep() override;
+
+private:
+    QPointer<QWidget> m_parent;
+};

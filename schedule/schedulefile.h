@@ -1,0 +1,63 @@
+#pragma once
+
+#include "schedule/scheduleentry.h"
+
+#include <QByteArray>
+#include <QString>
+
+class FieldReader;
+
+// Week and date schedule files: one entry a line, nine comma separated
+// fields, GBK, CR LF. A week file holds seven sections, each opened by the
+// header line of its weekday; a date file holds the entries of one day.
+namespace ScheduleFile {
+
+// What the editor shows when a file cannot be read.
+QString editorReadErrorText(); // "所打开的文件格式不对，请重新选择。"
+QString editorReadErrorTitle(); // "读文件错误"
+// What any window shows when a schedule cannot be saved.
+QString writeErrorText(const QString &path, const QString &reason);
+QString writeErrorTitle();
+
+QByteArray entryLine(const ScheduleEntry &entry);
+QByteArray headerLine(int dayIndex);
+QByteArray weekFileBytes(const WeekTables &days);
+QByteArray dateFileBytes(const DayTable &entries);
+
+// Atomic saves; the empty text on success, else the reason. On failure the
+// file on disk is what it was before.
+QString writeWeekFile(const QString &path, const WeekTables &days);
+QString writeDateFile(const QString &path, const DayTable &entries);
+
+// Reads the nine fields of one entry.
+bool readEntry(FieldReader &reader, ScheduleEntry &entry);
+
+struct WeekRead
+{
+    bool ok = false;
+    WeekTables days;
+    QString error; // reason for the log when !ok
+};
+
+struct DayRead
+{
+    bool ok = false;
+    bool missing = false;
+    DayTable entries;
+    QString error;
+};
+
+// The editor's readers. A failed read returns nothing of the file.
+// Lines before the first header go to Monday, a repeated header adds to its
+// day, and reading ends at the eighth header.
+WeekRead readWeekForEditor(const QString &path);
+// Every line, headers included, as entries.
+DayRead readDateForEditor(const QString &path);
+
+// The console's readers: the entries between the header named weekdayName and
+// the next line whose file name starts with "星期"; and a date file's entries
+// up to such a line.
+DayRead readDayOfWeekFile(const QString &path, const QString &weekdayName);
+DayRead readDateFile(const QString &path);
+
+} // namespace ScheduleFile

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QStringList>
+
+// Records every message box and answers from a script; unscripted questions
+// get the first button (Ok or Yes), unscripted file dialogs are cancelled.
+class FakeDialogs final : public Dialogs
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title;
+        MsgIcon icon;
+        MsgButtons buttons;
+    };
+
+    MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
+                      MsgButtons buttons) override;
+    QString openFileName(const QString &title, const QString &folder, const QString &filter,
+                         const QString &fileName) override;
+    QString saveFileName(const QString &title, const QString &folder, const QString &filter,
+                         const QString &fileName) override;
+    QString chooseFolder(const QString &title, const QString &folder) override;
+    void beep() override { ++beeps; }
+
+    QList<Shown> shown;
+    QQueue<MsgAnswer> answers;
+    QQueue<QString> files; // answers of the file and folder dialogs
+    QStringList fileDialogTitles;
+    int beeps = 0;
+};
