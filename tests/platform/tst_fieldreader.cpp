@@ -1,0 +1,127 @@
+#include "platform/fieldreader.h"
+#include "platform/gbk.h"
+
+#include <QTest>
+
+// Reads fields by a pattern: 't' a text field, 'i' a 16-bit integer field.
+// Each value read is appended as text; a failed read appends "!" and stops.
+static QStringList readPattern(FieldReader &reader, const QString &pattern)
+{
+    QStringList values;
+    for (QChar kind : pattern) {
+        if (kind == u't') {
+            QString text;
+            if (!reader.readText(text))
+                return values << QStringLiteral("!");
+            values << text;
+        } else {
+            qint16 number = 0;
+            if (!reader.readInt16(number))
+                return values << QStringLiteral("!");
+            values << QString::number(number);
+        }
+    }
+    return values;
+}
+
+class tst_FieldReader : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void fields_data();
+    void fields();
+    void gbkTrailBytesAreNotSeparators();
+    void endOfData_data();
+    void endOfData();
+};
+
+void tst_FieldReader::fields_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("schedule line with padded numbers")
+        << QByteArray("07:30:00, 1 ,up,D:\\bell\\up.mp3, 80 ,00:01:00,1.2.,1.,\r\n")
+        << "tittitttt"
+        << QStringList {"07:30:00", "1", "up", "D:\\bell\\up.mp3", "80", "00:01:00", "1.2.", "1.", ""};
+    QTest::newRow("quoted fields keep commas and blanks")
+        << QByteArray("\"a, b\",\" 7 \",\"x\"\r\n") << "ttt" << QStringList {"a, b", " 7 ", "x"};
+    QTest::newRow("text after a closing quote is dropped")
+        << QByteArray("\"name\"junk,next\r\n") << "tt" << QStringList {"name", "next"};
+    QTest::newRow("record continues on the next line")
+        << QByteArray("a,b\r\nc\r\n") << "ttt" << QStringList {"a", "b", "c"};
+    QTest::newRow("LF-only and CR-only line ends")
+        << QByteArray("a\nb\rc") << "ttt" << QStringList {"a", "b", "c"};
+    QTest::newRow("leading blanks skipped, trailing blanks cut")
+        << QByteArray("   a b  ,\tc\r\n") << "tt" << QStringList {"a b", "c"};
+    QTest::newRow("blank lines between records hold no field")
+        << QByteArray("a\r\n\r\n   \r\nb\r\n") << "tt" << QStringList {"a", "b"};
+    QTest::newRow("empty field at the end of the data after a comma")
+        << QByteArray("a,") << "tt" << QStringList {"a", ""};
+    QTest::newRow("negative and signed numbers") << QByteArray("-5 ,+7,") << "ii"
+                                                 << QStringList {"-5", "7"};
+    QTest::newRow("header zeros read as numbers") << QByteArray("00,00") << "ii"
+                                                  << QStringList {"0", "0"};
+    QTest::newRow("empty number field is 0") << QByteArray(",3") << "ii" << QStringList {"0", "3"};
+    QTest::newRow("16-bit limits") << QByteArray("32767,-32768") << "ii"
+                                   << QStringList {"32767", "-32768"};
+    QTest::newRow("text where a number belongs") << QByteArray("abc,1") << "ii"
+                                                 << QStringList {"!"};
+    QTest::newRow("number with trailing text") << QByteArray("12x") << "i" << QStringList {"!"};
+    QTest::newRow("number beyond 16 bits") << QByteArray("32768") << "i" << QStringList {"!"};
+    QTest::newRow("number below 16 bits") << QByteArray("-32769") << "i" << QStringList {"!"};
+    QTest::newRow("reading past the end") << QByteArray("a,b\r\n") << "ttt"
+                                          << QStringList {"a", "b", "!"};
+    QTest::newRow("DOS end-of-file mark ends the data")
+        << QByteArray("a\r\n\x1a" "b\r\n") << "tt" << QStringList {"a", "!"};
+}
+
+void tst_FieldReader::fields()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, expected);
+    FieldReader reader(data);
+    QCOMPARE(readPattern(reader, pattern), expected);
+    if (expected.last() == u"!")
+        QVERIFY(!reader.errorText().isEmpty());
+}
+
+void tst_FieldReader::gbkTrailBytesAreNotSeparators()
+{
+    // "星期一" and a name whose second byte is a backslash (0x5C) in GBK: "圹" = DB 5C.
+    const QByteArray data = toGbk(u"星期一,圹\\x,\"中,文\"\r\n");
+    FieldReader reader(data);
+    QCOMPARE(readPattern(reader, QStringLiteral("ttt")),
+             (QStringList {QStringLiteral("星期一"), QStringLiteral("圹\\x"), QStringLiteral("中,文")}));
+    QVERIFY(reader.atEnd());
+}
+
+void tst_FieldReader::endOfData_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("fieldsBefore");
+    QTest::addColumn<bool>("atEnd");
+
+    QTest::newRow("empty data") << QByteArray() << 0 << true;
+    QTest::newRow("only line ends") << QByteArray("\r\n\r\n  \r\n") << 0 << true;
+    QTest::newRow("after the last line end") << QByteArray("a,b\r\n") << 2 << true;
+    QTest::newRow("trailing blank lines") << QByteArray("a\r\n\r\n\r\n") << 1 << true;
+    QTest::newRow("a comma promises another field") << QByteArray("a,") << 1 << false;
+    QTest::newRow("more to come") << QByteArray("a\r\nb") << 1 << false;
+}
+
+void tst_FieldReader::endOfData()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, fieldsBefore);
+    QFETCH(bool, atEnd);
+    FieldReader reader(data);
+    for (int i = 0; i < fieldsBefore; ++i)
+        QVERIFY(reader.skip());
+    QCOMPARE(reader.atEnd(), atEnd);
+}
+
+QTEST_GUILESS_MAIN(tst_FieldReader)
+#include "tst_fieldreader.moc"

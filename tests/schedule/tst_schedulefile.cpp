@@ -1,0 +1,267 @@
+#include "platform/gbk.h"
+#include "schedule/schedulefile.h"
+#include "support/gbkfiles.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+ScheduleEntry makeEntry(const QString &time, qint16 channel, const QString &detail, const QString &file,
+                        qint16 volume, const QString &plen = QStringLiteral("00:01:00"),
+                        const QString &zone = QStringLiteral("1.2."),
+                        const QString &amp = QStringLiteral("1."), const QString &device = QString())
+{
+    return ScheduleEntry {time, channel, detail, file, volume, plen, zone, amp, device};
+}
+QString header(const QString &day)
+{
+    return QStringLiteral("00,00,00,") + day + QStringLiteral(",00,00,00,00,00\n");
+}
+} // namespace
+
+class tst_ScheduleFile : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void entryLineBytes_data();
+    void entryLineBytes();
+    void headerLineBytes();
+    void emptyWeekIsSevenHeaders();
+    void weekRoundTrip();
+    void dateRoundTrip();
+    void editorWeekReader_data();
+    void editorWeekReader();
+    void consoleWeekReader_data();
+    void consoleWeekReader();
+    void consoleDateReaderStopsAtHeader();
+    void readErrors_data();
+    void readErrors();
+    void failedWriteKeepsOldFile();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+};
+
+void tst_ScheduleFile::entryLineBytes_data()
+{
+    QTest::addColumn<ScheduleEntry>("entry");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("the example line")
+        << makeEntry("07:30:00", 1, "起床铃", "D:\\bell\\up.mp3", 80)
+        << "07:30:00, 1 ,起床铃,D:\\bell\\up.mp3, 80 ,00:01:00,1.2.,1.,\r\n";
+    QTest::newRow("channel 8, volume 100")
+        << makeEntry("12:00:00", 8, "午间", "/srv/a.mp3", 100, "00:00:00", "", "", "1.2.3.4.5.6.7.8.")
+        << "12:00:00, 8 ,午间,/srv/a.mp3, 100 ,00:00:00,,,1.2.3.4.5.6.7.8.\r\n";
+    QTest::newRow("negative volume keeps its sign")
+        << makeEntry("00:00:01", 0, "", "x", -5, "", "", "", "") << "00:00:01, 0 ,,x,-5 ,,,,\r\n";
+}
+
+void tst_ScheduleFile::entryLineBytes()
+{
+    QFETCH(ScheduleEntry, entry);
+    QFETCH(QString, line);
+    QCOMPARE(ScheduleFile::entryLine(entry), toGbk(line));
+}
+
+void tst_ScheduleFile::headerLineBytes()
+{
+    QCOMPARE(ScheduleFile::headerLine(0),
+             QByteArray("00,00,00,\xD0\xC7\xC6\xDA\xD2\xBB,00,00,00,00,00\r\n"));
+    QCOMPARE(ScheduleFile::headerLine(6), toGbk(u"00,00,00,星期日,00,00,00,00,00\r\n"));
+}
+
+void tst_ScheduleFile::emptyWeekIsSevenHeaders()
+{
+    const QString file = path(QStringLiteral("empty.txt"));
+    QCOMPARE(ScheduleFile::writeWeekFile(file, WeekTables {}), QString());
+    QByteArray expected;
+    for (int d = 0; d < 7; ++d)
+        expected += ScheduleFile::headerLine(d);
+    QCOMPARE(GbkFiles::readBytes(file), expected);
+    const auto read = ScheduleFile::readWeekForEditor(file);
+    QVERIFY(read.ok);
+    for (const DayTable &day : read.days)
+        QVERIFY(day.isEmpty());
+}
+
+void tst_ScheduleFile::weekRoundTrip()
+{
+    WeekTables week;
+    for (int d = 0; d < 7; ++d) {
+        for (int i = 0; i <= d % 3; ++i)
+            week[d].append(makeEntry(QStringLiteral("%1:00:00").arg(8 + i, 2, 10, QChar(u'0')),
+                                     qint16(1 + d), QStringLiteral("第%1天").arg(d),
+                                     QStringLiteral("/srv/song/铃声%1.mp3").arg(i), qint16(10 * d),
+                                     QStringLiteral("00:00:30"), QStringLiteral("3.17.200."),
+                                     QStringLiteral("1.3."), d % 2 ? QStringLiteral("2.") : QString()));
+    }
+    week[4].append(makeEntry("14:00:00", 4, "外设控制", "外设控制", 0, "00:10:00", "", "", "2."));
+    const QString file = path(QStringLiteral("week.txt"));
+    QCOMPARE(ScheduleFile::writeWeekFile(file, week), QString());
+    const QByteArray bytes = GbkFiles::readBytes(file);
+    QVERIFY(bytes.endsWith("\r\n"));
+    QCOMPARE(bytes.count("\r\n"), bytes.count('\n')); // every line ends in CR LF
+    const auto read = ScheduleFile::readWeekForEditor(file);
+    QVERIFY(read.ok);
+    QCOMPARE(read.days, week);
+    // The console reads the same entries for each weekday.
+    for (int d = 0; d < 7; ++d) {
+        const auto day = ScheduleFile::readDayOfWeekFile(file, Weekdays::fileName(d));
+        QVERIFY(day.ok);
+        QCOMPARE(day.entries, week[d]);
+    }
+}
+
+void tst_ScheduleFile::dateRoundTrip()
+{
+    const DayTable day = {makeEntry("09:00:00", 2, "升旗", "/srv/国歌.mp3", 90),
+                          makeEntry("07:00:00", 1, "早操", "/srv/操.mp3", 70)};
+    const QString file = path(QStringLiteral("20261207.txt"));
+    QCOMPARE(ScheduleFile::writeDateFile(file, day), QString());
+    QCOMPARE(ScheduleFile::readDateForEditor(file).entries, day);
+    QCOMPARE(ScheduleFile::readDateFile(file).entries, day);
+}
+
+void tst_ScheduleFile::editorWeekReader_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QList<int>>("counts"); // entries per day, Monday first
+
+    const QString e = QStringLiteral("08:00:00, 1 ,d,f, 5 ,00:00:01,,,\n");
+    QTest::newRow("lines before the first header go to Monday")
+        << e + header("星期三") + e + e << QList<int> {1, 0, 2, 0, 0, 0, 0};
+    QTest::newRow("a repeated header adds to its day")
+        << header("星期二") + e + header("星期五") + e + header("星期二") + e
+        << QList<int> {0, 2, 0, 0, 1, 0, 0};
+    QString eight;
+    for (int d = 0; d < 7; ++d)
+        eight += header(Weekdays::fileName(d)) + e;
+    QTest::newRow("reading ends at the eighth header")
+        << eight + header("星期一") + e + e << QList<int> {1, 1, 1, 1, 1, 1, 1};
+    QTest::newRow("a date file goes entirely to Monday") << e + e + e
+                                                         << QList<int> {3, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("星期天 is an entry, not a header") << header("星期天") + e
+                                                   << QList<int> {2, 0, 0, 0, 0, 0, 0};
+}
+
+void tst_ScheduleFile::editorWeekReader()
+{
+    QFETCH(QString, content);
+    QFETCH(QList<int>, counts);
+    const QString file = path(QStringLiteral("editor.txt"));
+    GbkFiles::writeText(file, content);
+    const auto read = ScheduleFile::readWeekForEditor(file);
+    QVERIFY(read.ok);
+    for (int d = 0; d < 7; ++d)
+        QCOMPARE(read.days[d].size(), counts.at(d));
+}
+
+void tst_ScheduleFile::consoleWeekReader_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("weekday");
+    QTest::addColumn<QStringList>("times");
+
+    const auto e = [](const char *time) -> QString {
+        return QString::fromLatin1(time) + QStringLiteral(", 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
+    };
+    const QString week = e("06:00:00") + header("星期一") + e("08:00:00") + e("07:00:00")
+                         + header("星期二") + e("09:00:00") + header("星期三");
+    QTest::newRow("only today's section") << week << "星期一" << QStringList {"08:00:00", "07:00:00"};
+    QTest::newRow("section up to the next header") << week << "星期二" << QStringList {"09:00:00"};
+    QTest::newRow("header without entries") << week << "星期三" << QStringList {};
+    QTest::newRow("no header for today") << week << "星期日" << QStringList {};
+    QTest::newRow("a header spelled differently is not found")
+        << header("星期天") + e("10:00:00") << "星期日" << QStringList {};
+    QTest::newRow("an entry whose file starts with 星期 ends the day")
+        << header("星期四") + e("08:00:00") + QStringLiteral("09:00:00, 1 ,x,星期歌.mp3, 5 ,,,,\n")
+               + e("10:00:00")
+        << "星期四" << QStringList {"08:00:00"};
+}
+
+void tst_ScheduleFile::consoleWeekReader()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, weekday);
+    QFETCH(QStringList, times);
+    const QString file = path(QStringLiteral("console.txt"));
+    GbkFiles::writeText(file, content);
+    const auto read = ScheduleFile::readDayOfWeekFile(file, weekday);
+    QVERIFY(read.ok);
+    QStringList got;
+    for (const ScheduleEntry &entry : read.entries)
+        got << entry.time;
+    QCOMPARE(got, times);
+}
+
+void tst_ScheduleFile::consoleDateReaderStopsAtHeader()
+{
+    const QString e = QStringLiteral("08:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
+    const QString file = path(QStringLiteral("d.txt"));
+    GbkFiles::writeText(file, e + e + header("星期一") + e);
+    QCOMPARE(ScheduleFile::readDateFile(file).entries.size(), 2);
+    // A week file used as a date file schedules nothing.
+    GbkFiles::writeText(file, header("星期一") + e);
+    const auto week = ScheduleFile::readDateFile(file);
+    QVERIFY(week.ok);
+    QVERIFY(week.entries.isEmpty());
+    // The editor's date reader takes the header as an entry: time "00", channel 0.
+    const auto editor = ScheduleFile::readDateForEditor(file);
+    QCOMPARE(editor.entries.size(), 2);
+    QCOMPARE(editor.entries.at(0).time, QStringLiteral("00"));
+    QCOMPARE(editor.entries.at(0).channel, qint16(0));
+}
+
+void tst_ScheduleFile::readErrors_data()
+{
+    QTest::addColumn<QString>("content");
+    const QString good = QStringLiteral("08:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
+    QTest::newRow("comma in the description shifts text into the volume")
+        << good + QStringLiteral("08:00:00, 1 ,a,b,/f.mp3, 5 ,00:00:01,1.,,\n");
+    QTest::newRow("channel beyond 16 bits") << good + QStringLiteral("08:00:00, 40000 ,d,f, 5 ,,,,\n");
+    QTest::newRow("end of file before the ninth field") << good + QStringLiteral("08:00:00, 1 ,d,f\n");
+    QTest::newRow("missing file") << QString();
+}
+
+void tst_ScheduleFile::readErrors()
+{
+    QFETCH(QString, content);
+    const QString file = path(QStringLiteral("bad.txt"));
+    QFile::remove(file);
+    if (!content.isNull())
+        GbkFiles::writeText(file, header("星期一") + content);
+    const QByteArray before = GbkFiles::readBytes(file);
+
+    const auto week = ScheduleFile::readWeekForEditor(file);
+    QVERIFY(!week.ok);
+    QVERIFY(!week.error.isEmpty());
+    for (const DayTable &day : week.days)
+        QVERIFY(day.isEmpty()); // nothing of the failing file is kept
+    const auto date = ScheduleFile::readDateForEditor(file);
+    QVERIFY(!date.ok);
+    QVERIFY(date.entries.isEmpty());
+    const auto today = ScheduleFile::readDayOfWeekFile(file, QStringLiteral("星期一"));
+    QVERIFY(!today.ok);
+    QVERIFY(today.entries.isEmpty());
+    QCOMPARE(GbkFiles::readBytes(file), before); // reading never touches the file
+}
+
+void tst_ScheduleFile::failedWriteKeepsOldFile()
+{
+    const QString file = path(QStringLiteral("locked.txt"));
+    QCOMPARE(ScheduleFile::writeDateFile(file, {makeEntry("08:00:00", 1, "a", "b", 1)}), QString());
+    const QByteArray before = GbkFiles::readBytes(file);
+    QFile::setPermissions(file, QFile::ReadOwner);
+    WeekTables week;
+    week[0].append(makeEntry("09:00:00", 2, "c", "d", 2));
+    const QString error = ScheduleFile::writeWeekFile(file, week);
+    QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(GbkFiles::readBytes(file), before);
+    QVERIFY(ScheduleFile::writeErrorText(file, error).contains(file));
+}
+
+QTEST_GUILESS_MAIN(tst_ScheduleFile)
+#include "tst_schedulefile.moc"

@@ -1,0 +1,55 @@
+#include "schedule/timetext.h"
+
+#include <QTest>
+
+class tst_TimeText : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void seconds_data();
+    void seconds();
+    void fromSeconds_data();
+    void fromSeconds();
+};
+
+void tst_TimeText::seconds_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("midnight") << "00:00:00" << 0;
+    QTest::newRow("last second") << "23:59:59" << 86399;
+    QTest::newRow("one-digit fields") << "7:5:3" << 7 * 3600 + 5 * 60 + 3;
+    QTest::newRow("hours and minutes") << "07:30" << 27000;
+    QTest::newRow("hour 24") << "24:00:00" << -1;
+    QTest::newRow("minute 60") << "10:60:00" << -1;
+    QTest::newRow("text") << "ab:cd:ef" << -1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("too many fields") << "1:2:3:4" << -1;
+}
+
+void tst_TimeText::seconds()
+{
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QCOMPARE(TimeText::seconds(text), value);
+}
+
+void tst_TimeText::fromSeconds_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << 0 << "00:00:00";
+    QTest::newRow("past midnight wraps") << 86399 + 5 << "00:00:04";
+    QTest::newRow("negative wraps back") << -2 << "23:59:58";
+    QTest::newRow("afternoon") << 17 * 3600 + 31 * 60 << "17:31:00";
+}
+
+void tst_TimeText::fromSeconds()
+{
+    QFETCH(int, value);
+    QFETCH(QString, text);
+    QCOMPARE(TimeText::fromSeconds(value), text);
+}
+
+QTEST_GUILESS_MAIN(tst_TimeText)
+#include "tst_timetext.moc"
