@@ -189,6 +189,7 @@ void frmback::startUp()
 {
     const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize(1280, 800);
     resize(screenSize);
+    placeControls();
     m_today->listDateFolder();
 
     const SettingsLoader::Outcome outcome
@@ -244,16 +245,24 @@ void frmback::SetupProgrammeList()
     QHeaderView *header = lvwprog->header();
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int width = std::max(lvwprog->viewport()->width(), 600);
     const auto &columns = ProgrammeModel::columns();
-    for (int c = 0; c < columns.size(); ++c) {
-        const int share = columns.at(c).widthOf72;
-        lvwprog->setColumnHidden(c, share == 0);
-        if (share > 0)
-            lvwprog->setColumnWidth(c, width * share / 72);
-    }
+    for (int c = 0; c < columns.size(); ++c)
+        lvwprog->setColumnHidden(c, columns.at(c).widthOf72 == 0);
     // Rows are kept in time order by the model itself.
     lvwprog->setSortingEnabled(false);
+    sizeProgrammeColumns();
+}
+
+void frmback::sizeProgrammeColumns()
+{
+    // The columns share the list's width; they follow it when the window resizes.
+    // Taken from the list itself: its viewport is laid out only once it is shown.
+    const int width = lvwprog->width() - 2 * lvwprog->frameWidth();
+    const auto &columns = ProgrammeModel::columns();
+    for (int c = 0; c < columns.size(); ++c) {
+        if (columns.at(c).widthOf72 > 0)
+            lvwprog->setColumnWidth(c, width * columns.at(c).widthOf72 / 72);
+    }
 }
 
 void frmback::placeControls()
@@ -262,8 +271,11 @@ void frmback::placeControls()
     const int listHeight = std::min(area.height() * 3 / 5 + twips(400), area.height() - 40);
     const QRect listRect(twips(30), area.height() - listHeight, area.width() - 2 * twips(30),
                          listHeight);
+    const bool widthChanged = lvwprog->width() != listRect.width();
     lvwprog->setGeometry(listRect);
     lblnextprog->setGeometry(listRect);
+    if (widthChanged)
+        sizeProgrammeColumns();
     lbluser->move(twips(450), twips(300));
     const int clockWidth = std::min(420, area.width() / 2);
     txttime->setGeometry(area.width() - twips(200) - clockWidth, twips(150), clockWidth,

@@ -68,6 +68,7 @@ private:
     void buildStatusBar();
     void applyDisplaySettings();
     void placeControls();
+    void sizeProgrammeColumns();
     void showProgrammeMenu(const QPoint &pos);
     void chooseBackgroundPicture();
 

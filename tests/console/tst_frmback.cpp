@@ -1,0 +1,225 @@
+#include "console/frmback.h"
+#include "console/programmemodel.h"
+#include "support/fakeclock.h"
+#include "support/fakedialogs.h"
+#include "support/gbkfiles.h"
+#include "support/memoryuserstore.h"
+
+#include <QAction>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+QString line(const QString &time, const QString &detail)
+{
+    return time + QStringLiteral(", 1 ,") + detail + QStringLiteral(",/srv/song/铃声.mp3, 80 ,00:00:30,1.2.,1.,\n");
+}
+} // namespace
+
+class tst_frmback : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void startsWithTodaysList();
+    void startsWithNextItemPanel();
+    void firstRunKeepsDesignedLook();
+    void badScheduleShowsMessageAndEmptyList();
+    void viewToggles();
+    void workStatus();
+    void exitAsks_data();
+    void exitAsks();
+
+private:
+    std::unique_ptr<frmback> start();
+    template<class T>
+    T *child(frmback &w, const char *name)
+    {
+        return w.findChild<T *>(QString::fromLatin1(name));
+    }
+    QString panel(frmback &w, const char *key)
+    {
+        const QByteArray name = QByteArray("StatusBar1_") + key;
+        auto *label = child<QLabel>(w, name.constData());
+        return label ? label->text() : QStringLiteral("(no panel)");
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    FakeClock m_clock {QDateTime(QDate(2026, 12, 7), QTime(6, 30, 0))}; // a Monday
+    FakeDialogs m_dialogs;
+    MemoryUserStore m_store;
+};
+
+void tst_frmback::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_dialogs = FakeDialogs();
+    m_store = MemoryUserStore();
+    const QString week = m_dir->filePath(QStringLiteral("table/week/week.txt"));
+    GbkFiles::writeText(week, QStringLiteral("00,00,00,星期一,00,00,00,00,00\n") + line("12:00:00", "午间")
+                                  + line("07:30:00", "起床") + line("08:00:00", "上课")
+                                  + QStringLiteral("00,00,00,星期二,00,00,00,00,00\n")
+                                  + line("09:00:00", "周二"));
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(QColor(80, 140, 220));
+    QDir().mkpath(m_dir->filePath(QStringLiteral("backimage")));
+    QVERIFY(picture.save(m_dir->filePath(QStringLiteral("backimage/clouds.bmp"))));
+    const QHash<QString, QString> stored = {
+        {"setted", "yes"},
+        {"backimage", m_dir->filePath(QStringLiteral("backimage/clouds.bmp"))},
+        {"userinfor", "第一中学"},
+        {"dislaylist", "True"},
+        {"weekmode", "True"},
+        {"defaultweekfile", week},
+    };
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        m_store.values.insert(QStringLiteral("setting/") + it.key(), it.value());
+}
+
+std::unique_ptr<frmback> tst_frmback::start()
+{
+    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, AppFolder(m_dir->path())});
+    w->startUp();
+    w->resize(1024, 700);
+    w->show();
+    return w;
+}
+
+void tst_frmback::startsWithTodaysList()
+{
+    auto w = start();
+    QCOMPARE(w->windowTitle(), QStringLiteral("QuellonQL-5300"));
+    auto *list = child<QTreeView>(*w, "lvwprog");
+    QVERIFY(list);
+    QVERIFY(list->isVisible());
+    QVERIFY(!child<QLabel>(*w, "lblnextprog")->isVisible());
+    const ProgrammeModel &model = w->programme();
+    QCOMPARE(model.count(), 3);
+    QCOMPARE(model.cellText(0, ProgrammeModel::TimeColumn), QStringLiteral("07:30:00"));
+    QCOMPARE(model.cellText(1, ProgrammeModel::TimeColumn), QStringLiteral("08:00:00"));
+    QCOMPARE(model.cellText(2, ProgrammeModel::TimeColumn), QStringLiteral("12:00:00"));
+    for (int r = 0; r < 3; ++r)
+        QCOMPARE(model.cellText(r, ProgrammeModel::PlayedColumn), QStringLiteral("否"));
+    QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("    播放文件"));
+    // Zone, amplifier, device and path columns are hidden; the others share the width.
+    for (int c : {6, 7, 8, 10})
+        QVERIFY(list->isColumnHidden(c));
+    for (int c : {0, 1, 2, 3, 4, 5, 9})
+        QVERIFY(!list->isColumnHidden(c));
+    QCOMPARE(child<QLabel>(*w, "lbluser")->text(), QStringLiteral("第一中学Quellon"));
+    QCOMPARE(panel(*w, "user"), QStringLiteral("用户名称：第一中学"));
+    QCOMPARE(panel(*w, "status"), QStringLiteral("外设状态："));
+    QCOMPARE(panel(*w, "workstatus"), QStringLiteral("工作状态：自动"));
+    QVERIFY(!panel(*w, "producer").isEmpty());
+    QCOMPARE(child<QLineEdit>(*w, "txttime")->text(), QStringLiteral(" 2026年12月07日 星期一  06:30:00"));
+    QCOMPARE(int(w->state().RemoteCursor), 1);
+    QVERIFY(m_dialogs.shown.isEmpty());
+    QVERIFY(!m_store.writes.contains(QStringLiteral("setted")));
+    w->grab().save(QStringLiteral("frmback_list.png"));
+}
+
+void tst_frmback::startsWithNextItemPanel()
+{
+    m_store.values.insert(QStringLiteral("setting/dislaylist"), QStringLiteral("False"));
+    auto w = start();
+    auto *next = child<QLabel>(*w, "lblnextprog");
+    QVERIFY(next->isVisible());
+    QVERIFY(!child<QTreeView>(*w, "lvwprog")->isVisible());
+    QCOMPARE(next->property("panelText").toString(),
+             QStringLiteral("\r    播放时间：07:30:00\r    播放文件：铃声.mp3  \r    播放分区：1.2.\r"));
+    QVERIFY(child<QAction>(*w, "mnushownext")->isChecked());
+    QVERIFY(!child<QAction>(*w, "mnushowlist")->isChecked());
+    w->grab().save(QStringLiteral("frmback_next.png"));
+    // Showing the list hides the panel and moves the tick.
+    child<QAction>(*w, "mnushowlist")->trigger();
+    QVERIFY(child<QTreeView>(*w, "lvwprog")->isVisible());
+    QVERIFY(!next->isVisible());
+    QVERIFY(child<QAction>(*w, "mnushowlist")->isChecked());
+    QVERIFY(!child<QAction>(*w, "mnushownext")->isChecked());
+}
+
+void tst_frmback::firstRunKeepsDesignedLook()
+{
+    m_store = MemoryUserStore();
+    auto w = start();
+    QCOMPARE(m_store.values.value(QStringLiteral("setting/setted")), QStringLiteral("yes"));
+    QCOMPARE(m_store.writes.size(), 16);
+    // The week file is not chosen yet: an empty list, no message, the designed view.
+    QCOMPARE(w->programme().count(), 0);
+    QVERIFY(m_dialogs.shown.isEmpty());
+    QVERIFY(child<QTreeView>(*w, "lvwprog")->isVisible());
+    QCOMPARE(child<QLabel>(*w, "lbluser")->text(), QStringLiteral("新用户Quellon"));
+    QCOMPARE(GbkFiles::readBytes(m_dir->filePath(QStringLiteral("config.ini"))),
+             QByteArray("[DisplayMode]\r\nSetVolTime=33:33:33\r\nTermVol=22\r\n"));
+}
+
+void tst_frmback::badScheduleShowsMessageAndEmptyList()
+{
+    const QString week = m_store.values.value(QStringLiteral("setting/defaultweekfile"));
+    GbkFiles::writeText(week, QStringLiteral("00,00,00,星期一,00,00,00,00,00\n") + line("07:00:00", "a")
+                                  + QStringLiteral("08:00:00, x ,b,c, 1 ,,,,\n"));
+    const QByteArray before = GbkFiles::readBytes(week);
+    auto w = start();
+    QCOMPARE(w->programme().count(), 0);
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("读取文件失败，可能文件设置有误或文件格式不对"));
+    QCOMPARE(GbkFiles::readBytes(week), before);
+    QCOMPARE(int(w->state().RemoteCursor), 0);
+}
+
+void tst_frmback::viewToggles()
+{
+    auto w = start();
+    auto *user = child<QLabel>(*w, "lbluser");
+    child<QAction>(*w, "mnushowuser")->trigger();
+    QVERIFY(!user->isVisible());
+    QVERIFY(!child<QAction>(*w, "mnushowuser")->isChecked());
+    child<QAction>(*w, "mnushowuser")->trigger();
+    QVERIFY(user->isVisible());
+    child<QAction>(*w, "mnushowlist")->trigger();
+    QVERIFY(!child<QTreeView>(*w, "lvwprog")->isVisible());
+    QVERIFY(!child<QAction>(*w, "mnushowlist")->isChecked());
+}
+
+void tst_frmback::workStatus()
+{
+    auto w = start();
+    child<QAction>(*w, "mnumanual")->trigger();
+    QVERIFY(w->state().ManualMode);
+    QCOMPARE(panel(*w, "workstatus"), QStringLiteral("工作状态：手动"));
+    QVERIFY(child<QAction>(*w, "mnumanual")->isChecked());
+    QVERIFY(!child<QAction>(*w, "mnuauto")->isChecked());
+    child<QAction>(*w, "mnuauto")->trigger();
+    QVERIFY(!w->state().ManualMode);
+    QCOMPARE(panel(*w, "workstatus"), QStringLiteral("工作状态：自动"));
+}
+
+void tst_frmback::exitAsks_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("stillOpen");
+    QTest::newRow("No keeps running") << int(MsgAnswer::No) << true;
+    QTest::newRow("Yes closes") << int(MsgAnswer::Yes) << false;
+}
+
+void tst_frmback::exitAsks()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, stillOpen);
+    auto w = start();
+    m_dialogs.answers.enqueue(MsgAnswer(answer));
+    child<QAction>(*w, "mnuexit")->trigger();
+    QCOMPARE(m_dialogs.beeps, 1);
+    QCOMPARE(m_dialogs.shown.last().text, QStringLiteral("真的要关闭本程序"));
+    QCOMPARE(m_dialogs.shown.last().title, QStringLiteral("程序提示"));
+    QCOMPARE(m_dialogs.shown.last().buttons, MsgButtons::YesNo);
+    QCOMPARE(w->isVisible(), stillOpen);
+}
+
+QTEST_MAIN(tst_frmback)
+#include "tst_frmback.moc"

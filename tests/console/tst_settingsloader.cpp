@@ -1,0 +1,303 @@
+#include "console/settingsloader.h"
+#include "platform/appfolder.h"
+#include "platform/profileini.h"
+#include "support/gbkfiles.h"
+#include "support/memoryuserstore.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace SettingsLoader;
+
+class tst_SettingsLoader : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void firstRunWritesTheStoreAndConfig();
+    void secondRunReadsBack();
+    void storedValues_data();
+    void storedValues();
+    void unreadableBooleanTakesDefaultAndKeepsStore();
+    void booleans_data();
+    void booleans();
+    void displayOptions_data();
+    void displayOptions();
+    void noConfigIniGivesDefaults();
+    void groupNamesAreCut();
+    void nodeAddresses_data();
+    void nodeAddresses();
+    void sourceFrequencies_data();
+    void sourceFrequencies();
+
+private:
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    ProfileIni ini() const { return ProfileIni(file(QStringLiteral("config.ini"))); }
+    AppFolder folder() const { return AppFolder(m_dir->path()); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_SettingsLoader::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_SettingsLoader::firstRunWritesTheStoreAndConfig()
+{
+    MemoryUserStore store;
+    AppSettings s;
+    const Outcome outcome = LoadSettings(store, ini(), folder(), s);
+    QVERIFY(outcome.firstRun);
+    QCOMPARE(store.writes,
+             (QStringList {"backimage", "userinfor", "dislaylist", "weekmode", "defaultdatefile",
+                           "defaultweekfile", "shutdown", "auto_set_open_time", "com", "openamptime",
+                           "closeamptime", "ampnoopen", "ampopenall", "ampopenchoice", "rm_scope",
+                           "setted"}));
+    const auto stored = [&store](const char *key) {
+        return store.values.value(QStringLiteral("setting/") + QString::fromLatin1(key));
+    };
+    QCOMPARE(stored("setted"), QStringLiteral("yes"));
+    QCOMPARE(stored("backimage"), m_dir->path() + QStringLiteral("/backimage/clouds.bmp"));
+    QCOMPARE(stored("userinfor"), QStringLiteral("新用户"));
+    QCOMPARE(stored("dislaylist"), QStringLiteral("True"));
+    QCOMPARE(stored("shutdown"), QStringLiteral("False"));
+    QCOMPARE(stored("defaultweekfile"), QString());
+    QCOMPARE(stored("openamptime"), QStringLiteral("00:00:05"));
+    QCOMPARE(stored("closeamptime"), QStringLiteral("00:01:00"));
+    QCOMPARE(stored("ampopenchoice"), QStringLiteral("True"));
+    QCOMPARE(GbkFiles::readBytes(file(QStringLiteral("config.ini"))),
+             QByteArray("[DisplayMode]\r\nSetVolTime=33:33:33\r\nTermVol=22\r\n"));
+    QCOMPARE(s.VolumeAdjustTime, QStringLiteral("33:33:33"));
+    QCOMPARE(s.TerminalVolume, QStringLiteral("22"));
+}
+
+void tst_SettingsLoader::secondRunReadsBack()
+{
+    MemoryUserStore store;
+    AppSettings first;
+    LoadSettings(store, ini(), folder(), first);
+    store.writes.clear();
+    AppSettings second;
+    const Outcome outcome = LoadSettings(store, ini(), folder(), second);
+    QVERIFY(!outcome.firstRun);
+    QVERIFY(store.writes.isEmpty()); // nothing is written on later runs
+    QCOMPARE(second.BackImagePath, m_dir->path() + QStringLiteral("/backimage/clouds.bmp"));
+    QCOMPARE(second.UserName, QStringLiteral("新用户"));
+    QVERIFY(second.ShowWholeList);
+    QVERIFY(second.AmpOpenChoice);
+    LoadDisplayOptions(ini(), second);
+    QCOMPARE(second.VolumeAdjustTime, QStringLiteral("33:33"));
+    QCOMPARE(second.TerminalVolume, QStringLiteral("22"));
+}
+
+void tst_SettingsLoader::storedValues_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text"); // null: key missing
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("missing backimage is a bare name") << "backimage" << QString() << "BackImagePath"
+                                                      << "clouds.bmp";
+    QTest::newRow("user name") << "userinfor" << "第一中学" << "UserName" << "第一中学";
+    QTest::newRow("list off in lower case") << "dislaylist" << "false" << "ShowWholeList" << "0";
+    QTest::newRow("date mode") << "weekmode" << "False" << "WeekMode" << "0";
+    QTest::newRow("shutdown as number") << "shutdown" << "-1" << "AutoShutdown" << "1";
+    QTest::newRow("missing shutdown") << "shutdown" << QString() << "AutoShutdown" << "0";
+    QTest::newRow("port") << "com" << "com3" << "ComPort" << "com3";
+    QTest::newRow("remote scope") << "rm_scope" << "TRUE" << "RemoteScope" << "1";
+    QTest::newRow("missing choice is true") << "ampopenchoice" << QString() << "AmpOpenChoice"
+                                            << "1";
+}
+
+static QString fieldText(const AppSettings &s, const QString &field)
+{
+    const QHash<QString, QString> texts = {
+        {"BackImagePath", s.BackImagePath}, {"UserName", s.UserName},
+        {"ShowWholeList", QString::number(s.ShowWholeList)}, {"WeekMode", QString::number(s.WeekMode)},
+        {"AutoShutdown", QString::number(s.AutoShutdown)}, {"ComPort", s.ComPort},
+        {"RemoteScope", QString::number(s.RemoteScope)},
+        {"AmpOpenChoice", QString::number(s.AmpOpenChoice)},
+    };
+    return texts.value(field);
+}
+
+void tst_SettingsLoader::storedValues()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    MemoryUserStore store;
+    store.values.insert(QStringLiteral("setting/setted"), QStringLiteral("yes"));
+    if (!text.isNull())
+        store.values.insert(QStringLiteral("setting/") + key, text);
+    AppSettings s;
+    const Outcome outcome = LoadSettings(store, ini(), folder(), s);
+    QVERIFY(!outcome.firstRun);
+    QVERIFY(outcome.unreadableKeys.isEmpty());
+    QCOMPARE(fieldText(s, field), expected);
+}
+
+void tst_SettingsLoader::unreadableBooleanTakesDefaultAndKeepsStore()
+{
+    MemoryUserStore store;
+    store.values.insert(QStringLiteral("setting/setted"), QStringLiteral("yes"));
+    store.values.insert(QStringLiteral("setting/dislaylist"), QStringLiteral("perhaps"));
+    store.values.insert(QStringLiteral("setting/weekmode"), QStringLiteral("False"));
+    store.values.insert(QStringLiteral("setting/userinfor"), QStringLiteral("二中"));
+    AppSettings s;
+    const Outcome outcome = LoadSettings(store, ini(), folder(), s);
+    QCOMPARE(outcome.unreadableKeys, QStringList {QStringLiteral("dislaylist")});
+    QVERIFY(s.ShowWholeList); // its read default
+    QVERIFY(!s.WeekMode); // the keys after it are still read
+    QCOMPARE(s.UserName, QStringLiteral("二中"));
+    QVERIFY(store.writes.isEmpty());
+    QCOMPARE(store.values.value(QStringLiteral("setting/dislaylist")), QStringLiteral("perhaps"));
+}
+
+void tst_SettingsLoader::booleans_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("value");
+    QTest::newRow("True") << "True" << true << true;
+    QTest::newRow("false any case") << "fAlSe" << true << false;
+    QTest::newRow("zero") << "0" << true << false;
+    QTest::newRow("minus one") << "-1" << true << true;
+    QTest::newRow("fraction") << "0.5" << true << true;
+    QTest::newRow("blanks") << " true " << true << true;
+    QTest::newRow("yes is not a boolean") << "yes" << false << false;
+    QTest::newRow("empty is not a boolean") << "" << false << false;
+}
+
+void tst_SettingsLoader::booleans()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(bool, value);
+    bool parsed = false;
+    QCOMPARE(parseBoolean(text, &parsed), value);
+    QCOMPARE(parsed, ok);
+}
+
+void tst_SettingsLoader::displayOptions_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QString>("volumeTime");
+    QTest::addColumn<QString>("termVol");
+    QTest::addColumn<bool>("video");
+    QTest::newRow("two-digit hours") << "[DisplayMode]\nSetVolTime=07:30:00\nTermVol=15\nVCD=1\n"
+                                     << "07:30" << "15" << true;
+    QTest::newRow("one-digit hour never matches a clock")
+        << "[displaymode]\nsetvoltime=7:30\n" << "7:30" << "22" << false;
+    QTest::newRow("ten-character volume is cut to eight") << "[DisplayMode]\nTermVol=1234567890\n"
+                                                          << "33:33" << "12345678" << false;
+    QTest::newRow("VCD 0") << "[DisplayMode]\nVCD=0\n" << "33:33" << "22" << false;
+}
+
+void tst_SettingsLoader::displayOptions()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, volumeTime);
+    QFETCH(QString, termVol);
+    QFETCH(bool, video);
+    GbkFiles::writeText(file(QStringLiteral("config.ini")), content);
+    AppSettings s;
+    LoadDisplayOptions(ini(), s);
+    QCOMPARE(s.VolumeAdjustTime, volumeTime);
+    QCOMPARE(s.TerminalVolume, termVol);
+    QCOMPARE(s.ShowVideo, video);
+}
+
+void tst_SettingsLoader::noConfigIniGivesDefaults()
+{
+    AppSettings s;
+    LoadDisplayOptions(ini(), s);
+    LoadDeviceLeadTimes(ini(), s);
+    LoadGroupNames(ini(), s);
+    QCOMPARE(s.VolumeAdjustTime, QStringLiteral("33:33"));
+    QCOMPARE(s.TerminalVolume, QStringLiteral("22"));
+    QVERIFY(!s.ShowVideo);
+    for (int n = 1; n <= 8; ++n) {
+        QCOMPARE(s.DeviceLeadTime[n], QStringLiteral("00:00:00"));
+        QCOMPARE(s.GroupNames[n], QStringLiteral("分组%1").arg(n));
+    }
+    // Lead times are rewritten as hh:mm:ss; a value that is no time means no lead.
+    GbkFiles::writeText(file(QStringLiteral("config.ini")),
+                        QStringLiteral("[外设提前]\n外设1=0:0:10\n外设2=00:05:00\n外设3=abc\n"));
+    LoadDeviceLeadTimes(ini(), s);
+    QCOMPARE(s.DeviceLeadTime[1], QStringLiteral("00:00:10"));
+    QCOMPARE(s.DeviceLeadTime[2], QStringLiteral("00:05:00"));
+    QCOMPARE(s.DeviceLeadTime[3], QStringLiteral("00:00:00"));
+}
+
+void tst_SettingsLoader::groupNamesAreCut()
+{
+    GbkFiles::writeText(file(QStringLiteral("config.ini")),
+                        QStringLiteral("[分组名称]\n分组1=") + QString(60, u'a')
+                            + QStringLiteral("\n分组3=教学楼\n"));
+    AppSettings s;
+    LoadGroupNames(ini(), s);
+    QCOMPARE(s.GroupNames[1], QString(49, u'a'));
+    QCOMPARE(s.GroupNames[2], QStringLiteral("分组2"));
+    QCOMPARE(s.GroupNames[3], QStringLiteral("教学楼"));
+}
+
+void tst_SettingsLoader::nodeAddresses_data()
+{
+    QTest::addColumn<QString>("content"); // null: no node.txt
+    QTest::addColumn<QString>("list");
+    QTest::newRow("addresses in file order") << "\"a\",\"1\",\"1\"\n\"b\",\"2\",\"1\"\n\"c\",\"17\",\"2\"\n"
+                                             << "1.2.17.";
+    QTest::newRow("missing file") << QString() << "";
+    QTest::newRow("empty file") << "" << "";
+    QTest::newRow("placeholder and bad address are left out")
+        << "\"a\",\"3\",\"1\"\n\"新节点\",\"\",\"\"\n\"x\",\"300\",\"1\"\n\"b\",\"05\",\"2\"\n" << "3.5.";
+    QTest::newRow("short last record") << "\"a\",\"4\",\"1\"\n\"b\",\"9\"\n" << "4.";
+}
+
+void tst_SettingsLoader::nodeAddresses()
+{
+    QFETCH(QString, content);
+    QFETCH(QString, list);
+    if (!content.isNull())
+        GbkFiles::writeText(file(QStringLiteral("node.txt")), content);
+    AppSettings s;
+    LoadNodeAddresses(folder(), s);
+    QCOMPARE(s.AllNodeList, list);
+}
+
+void tst_SettingsLoader::sourceFrequencies_data()
+{
+    QTest::addColumn<QString>("content"); // null: no amp_name.dat
+    QTest::addColumn<QList<int>>("tenths");
+    QString block;
+    const QStringList freqs = {"75", "103.5", "87.55", "", "FM", "110", "70.05", "99.9"};
+    for (int i = 0; i < 8; ++i)
+        block += QStringLiteral("\"amp%1\"\n").arg(i);
+    for (const QString &f : freqs)
+        block += u'"' + f + QStringLiteral("\"\n");
+    for (int i = 0; i < 8; ++i)
+        block += QStringLiteral("\"dev%1\"\n").arg(i);
+    QTest::newRow("well-formed") << block << QList<int> {750, 1035, 876, 0, 0, 1100, 700, 999};
+    QTest::newRow("missing file") << QString() << QList<int>(8, 0);
+    QTest::newRow("short file keeps what was read")
+        << block.section(u'\n', 0, 9) + u'\n' << QList<int> {750, 1035, 0, 0, 0, 0, 0, 0};
+}
+
+void tst_SettingsLoader::sourceFrequencies()
+{
+    QFETCH(QString, content);
+    QFETCH(QList<int>, tenths);
+    if (!content.isNull())
+        GbkFiles::writeText(file(QStringLiteral("amp_name.dat")), content);
+    AppSettings s;
+    LoadSourceFrequencies(folder(), s);
+    for (int n = 1; n <= 8; ++n)
+        QCOMPARE(int(s.SourceFrequency[n]), tenths.at(n - 1));
+}
+
+QTEST_GUILESS_MAIN(tst_SettingsLoader)
+#include "tst_settingsloader.moc"

@@ -1,0 +1,305 @@
+#include "console/appsettings.h"
+#include "console/consolestate.h"
+#include "console/programmemodel.h"
+#include "console/todayschedule.h"
+#include "platform/appfolder.h"
+#include "support/fakedialogs.h"
+#include "support/gbkfiles.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// 2026-12-07 is a Monday, 2026-12-06 a Sunday.
+const QDate kMonday(2026, 12, 7);
+const QDate kSunday(2026, 12, 6);
+
+QString line(const QString &time, const QString &file = QStringLiteral("/srv/song/a.mp3"),
+             const QString &zone = QStringLiteral("1.2."))
+{
+    return time + QStringLiteral(", 1 ,说明,") + file + QStringLiteral(", 80 ,00:01:00,") + zone
+           + QStringLiteral(",1.,\n");
+}
+QString header(const QString &day)
+{
+    return QStringLiteral("00,00,00,") + day + QStringLiteral(",00,00,00,00,00\n");
+}
+} // namespace
+
+class tst_TodaySchedule : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void weekMode_data();
+    void weekMode();
+    void emptyWeekFileNameIsNoError();
+    void readErrorEmptiesTheList_data();
+    void readErrorEmptiesTheList();
+    void dateModeLooksUpTheDayFile_data();
+    void dateModeLooksUpTheDayFile();
+    void chosenDateFileServesEveryDay();
+    void nextItemText();
+    void firstAndLastItem();
+    void cancelAndRestore_data();
+    void cancelAndRestore();
+    void remoteListAndCursor_data();
+    void remoteListAndCursor();
+    void reloadStartsAfresh();
+
+private:
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    QStringList times() const;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<AppFolder> m_folder;
+    AppSettings m_settings;
+    ConsoleState m_state;
+    std::unique_ptr<ProgrammeModel> m_model;
+    FakeDialogs m_dialogs;
+    std::unique_ptr<TodaySchedule> m_today;
+};
+
+void tst_TodaySchedule::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_folder = std::make_unique<AppFolder>(m_dir->path());
+    m_settings = AppSettings();
+    m_settings.WeekFilePath = file(QStringLiteral("table/week/week.txt"));
+    m_state = ConsoleState();
+    m_model = std::make_unique<ProgrammeModel>();
+    m_dialogs.shown.clear();
+    m_today = std::make_unique<TodaySchedule>(*m_folder, m_settings, m_state, *m_model, m_dialogs);
+}
+
+QStringList tst_TodaySchedule::times() const
+{
+    QStringList list;
+    for (int r = 0; r < m_model->count(); ++r)
+        list << m_model->entry(r).time;
+    return list;
+}
+
+void tst_TodaySchedule::weekMode_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("today's section in time order")
+        << header("星期一") + line("12:00:00") + line("07:30:00") + line("07:30:00") + line("08:00:00")
+               + header("星期二") + line("09:00:00")
+        << QStringList {"07:30:00", "07:30:00", "08:00:00", "12:00:00"};
+    QTest::newRow("today's table empty") << header("星期一") + header("星期二") + line("09:00:00")
+                                         << QStringList {};
+    QTest::newRow("no header for today") << header("星期二") + line("09:00:00") << QStringList {};
+}
+
+void tst_TodaySchedule::weekMode()
+{
+    QFETCH(QString, content);
+    QFETCH(QStringList, expected);
+    GbkFiles::writeText(m_settings.WeekFilePath, content);
+    QVERIFY(m_today->LoadTodaySchedule(kMonday));
+    QCOMPARE(times(), expected);
+    QVERIFY(m_dialogs.shown.isEmpty());
+    for (int r = 0; r < m_model->count(); ++r) {
+        QCOMPARE(m_model->cellText(r, ProgrammeModel::PlayedColumn), QStringLiteral("否"));
+        QCOMPARE(ProgrammeModel::iconKey(m_model->state(r)), QStringLiteral("clock3"));
+        QCOMPARE(m_model->cellText(r, ProgrammeModel::FileNameColumn), QStringLiteral("a.mp3"));
+        QCOMPARE(m_model->cellText(r, ProgrammeModel::FileColumn), QStringLiteral("/srv/song/a.mp3"));
+    }
+    if (expected.isEmpty())
+        QCOMPARE(m_today->nextItemText(0), QStringLiteral("\r    所有内容已播放完毕！\r"));
+}
+
+void tst_TodaySchedule::emptyWeekFileNameIsNoError()
+{
+    m_settings.WeekFilePath.clear();
+    m_model->appendEntry({QStringLiteral("06:00:00"), 1, {}, {}, 0, {}, {}, {}, {}});
+    QVERIFY(m_today->LoadTodaySchedule(kMonday));
+    QCOMPARE(m_model->count(), 1); // the list keeps its rows
+    QVERIFY(m_dialogs.shown.isEmpty());
+}
+
+void tst_TodaySchedule::readErrorEmptiesTheList_data()
+{
+    QTest::addColumn<QString>("content"); // null: the file is missing
+    QTest::newRow("missing week file") << QString();
+    QTest::newRow("text in the volume field")
+        << header("星期一") + line("07:00:00") + QStringLiteral("08:00:00, 1 ,a,b,c, 80 ,,,,\n");
+    QTest::newRow("cut short") << header("星期一") + line("07:00:00") + QStringLiteral("08:00:00, 1 ,a");
+}
+
+void tst_TodaySchedule::readErrorEmptiesTheList()
+{
+    QFETCH(QString, content);
+    if (!content.isNull())
+        GbkFiles::writeText(m_settings.WeekFilePath, content);
+    m_model->appendEntry({QStringLiteral("06:00:00"), 1, {}, {}, 0, {}, {}, {}, {}});
+    QVERIFY(!m_today->LoadTodaySchedule(kMonday));
+    QCOMPARE(m_model->count(), 0);
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("读取文件失败，可能文件设置有误或文件格式不对"));
+    QCOMPARE(m_dialogs.shown.at(0).title, QStringLiteral("请检查"));
+    QCOMPARE(m_dialogs.shown.at(0).icon, MsgIcon::Error);
+}
+
+void tst_TodaySchedule::dateModeLooksUpTheDayFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("beforeListing");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("yyyymmdd.txt") << "20261206.txt" << true << 2;
+    QTest::newRow("capital extension is not found") << "20261206.TXT" << true << 0;
+    QTest::newRow("created after start-up is not found") << "20261206.txt" << false << 0;
+    QTest::newRow("another day's file") << "20261207.txt" << true << 0;
+}
+
+void tst_TodaySchedule::dateModeLooksUpTheDayFile()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, beforeListing);
+    QFETCH(int, rows);
+    m_settings.WeekMode = false;
+    const QString path = file(QStringLiteral("table/date/") + name);
+    // The day file holds a header line, which ends its table.
+    const QString content = line("08:00:00") + line("07:00:00") + header("星期一") + line("09:00:00");
+    if (beforeListing)
+        GbkFiles::writeText(path, content);
+    m_today->listDateFolder();
+    if (!beforeListing)
+        GbkFiles::writeText(path, content);
+    QVERIFY(m_today->LoadTodaySchedule(kSunday));
+    QCOMPARE(m_model->count(), rows);
+    QVERIFY(m_dialogs.shown.isEmpty());
+    QVERIFY(m_settings.DateFilePath.isEmpty()); // the name is looked up again next time
+}
+
+void tst_TodaySchedule::chosenDateFileServesEveryDay()
+{
+    m_settings.WeekMode = false;
+    m_settings.DateFilePath = QStringLiteral("  ") + file(QStringLiteral("special.txt")) + u' ';
+    GbkFiles::writeText(file(QStringLiteral("special.txt")), line("10:00:00"));
+    GbkFiles::writeText(file(QStringLiteral("table/date/20261206.txt")), line("08:00:00"));
+    m_today->listDateFolder();
+    for (const QDate &day : {kSunday, kMonday, kMonday.addDays(30)}) {
+        m_model->clear();
+        QVERIFY(m_today->LoadTodaySchedule(day));
+        QCOMPARE(times(), QStringList {QStringLiteral("10:00:00")});
+    }
+}
+
+void tst_TodaySchedule::nextItemText()
+{
+    GbkFiles::writeText(m_settings.WeekFilePath,
+                        header("星期一") + line("08:00:00", "D:\\bell\\上课.mp3", "3.17.200.")
+                            + line("07:00:00"));
+    QVERIFY(m_today->LoadTodaySchedule(kMonday));
+    QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
+    m_today->ShowNextItem(1);
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown.at(0).at(0).toString(),
+             QStringLiteral("\r    播放时间：08:00:00\r    播放文件：上课.mp3  \r    播放分区：3.17.200.\r"));
+    QCOMPARE(m_today->nextItemText(2), QStringLiteral("\r    所有内容已播放完毕！\r"));
+}
+
+void tst_TodaySchedule::firstAndLastItem()
+{
+    QCOMPARE(m_today->FirstItemTime(), QString());
+    QCOMPARE(m_today->LastItemTime(), QString());
+    GbkFiles::writeText(m_settings.WeekFilePath, header("星期一") + line("17:30:00") + line("06:59:59")
+                                                     + line("12:00:00"));
+    QVERIFY(m_today->LoadTodaySchedule(kMonday));
+    QCOMPARE(m_today->FirstItemTime(), QStringLiteral("06:59:59"));
+    QCOMPARE(m_today->LastItemTime(), QStringLiteral("17:30:00"));
+}
+
+void tst_TodaySchedule::cancelAndRestore_data()
+{
+    QTest::addColumn<int>("from"); // RowState
+    QTest::addColumn<bool>("cancel"); // else restore
+    QTest::addColumn<int>("to");
+    const int waiting = int(RowState::Waiting), done = int(RowState::Done),
+              cancelled = int(RowState::Cancelled);
+    QTest::newRow("cancel a waiting row") << waiting << true << cancelled;
+    QTest::newRow("cancel a done row does nothing") << done << true << done;
+    QTest::newRow("restore a cancelled row") << cancelled << false << waiting;
+    QTest::newRow("restore a waiting row does nothing") << waiting << false << waiting;
+    QTest::newRow("restore a done row does nothing") << done << false << done;
+}
+
+void tst_TodaySchedule::cancelAndRestore()
+{
+    QFETCH(int, from);
+    QFETCH(bool, cancel);
+    QFETCH(int, to);
+    m_model->appendEntry({QStringLiteral("08:00:00"), 1, {}, {}, 0, {}, {}, {}, {}});
+    m_model->setState(0, RowState(from));
+    cancel ? m_today->cancelRow(0) : m_today->restoreRow(0);
+    QCOMPARE(int(m_model->state(0)), to);
+    QCOMPARE(m_model->cellText(0, ProgrammeModel::PlayedColumn),
+             to == int(RowState::Waiting) ? QStringLiteral("否") : QStringLiteral("是"));
+    // A row outside the list, or none selected, changes nothing.
+    m_today->cancelRow(-1);
+    m_today->restoreRow(5);
+    QCOMPARE(int(m_model->state(0)), to);
+}
+
+void tst_TodaySchedule::remoteListAndCursor_data()
+{
+    QTest::addColumn<bool>("scope");
+    QTest::addColumn<bool>("listFile");
+    QTest::addColumn<bool>("todayRows");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("cursor");
+    QTest::newRow("today's list, rows") << false << false << true << 0 << 1;
+    QTest::newRow("today's list, empty") << false << true << false << 2 << 0;
+    QTest::newRow("remote list, entries") << true << true << false << 2 << 1;
+    QTest::newRow("remote list missing") << true << false << true << 0 << 0;
+}
+
+void tst_TodaySchedule::remoteListAndCursor()
+{
+    QFETCH(bool, scope);
+    QFETCH(bool, listFile);
+    QFETCH(bool, todayRows);
+    QFETCH(int, count);
+    QFETCH(int, cursor);
+    m_settings.RemoteScope = scope;
+    if (listFile)
+        GbkFiles::writeText(file(QStringLiteral("rem_list.txt")),
+                            QStringLiteral("\"/srv/a,1.mp3\"\n\"/srv/b.mp3\"\n"));
+    if (todayRows)
+        m_model->appendEntry({QStringLiteral("08:00:00"), 1, {}, {}, 0, {}, {}, {}, {}});
+    m_state.RemoteCursor = 7;
+    m_today->read_remote_song();
+    m_today->ResetRemoteCursor();
+    QCOMPARE(int(m_state.RemoteSongCount()), count);
+    QCOMPARE(int(m_state.RemoteCursor), cursor);
+    if (count > 0)
+        QCOMPARE(m_state.RemoteSongs.first(), QStringLiteral("/srv/a,1.mp3"));
+}
+
+void tst_TodaySchedule::reloadStartsAfresh()
+{
+    GbkFiles::writeText(m_settings.WeekFilePath, header("星期一") + line("08:00:00") + line("09:00:00")
+                                                     + header("星期二") + line("10:00:00"));
+    QVERIFY(m_today->LoadTodaySchedule(kMonday));
+    m_model->setState(0, RowState::Done);
+    m_state.CurrentIndex = 1;
+    m_state.ReloadSchedule = true;
+    QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
+    QVERIFY(m_today->ReloadToday(kMonday));
+    QCOMPARE(times(), (QStringList {"08:00:00", "09:00:00"}));
+    QCOMPARE(m_model->state(0), RowState::Waiting);
+    QCOMPARE(int(m_state.CurrentIndex), 0);
+    QVERIFY(!m_state.ReloadSchedule);
+    QCOMPARE(int(m_state.RemoteCursor), 1);
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(shown.at(0).at(0).toString().contains(QStringLiteral("08:00:00")));
+    // The next day's table comes from the same file when the loader is given that day.
+    QVERIFY(m_today->ReloadToday(kMonday.addDays(1)));
+    QCOMPARE(times(), QStringList {QStringLiteral("10:00:00")});
+}
+
+QTEST_MAIN(tst_TodaySchedule)
+#include "tst_todayschedule.moc"
