@@ -136,6 +136,7 @@ void frmback::buildMenus()
     mnushowlist = window->addAction(QStringLiteral("显示播放列表(&A)"));
     mnushowlist->setObjectName(QStringLiteral("mnushowlist"));
     mnushowlist->setCheckable(true);
+    mnushowlist->setChecked(true); // the list is what the window shows by design
     connect(mnushowlist, &QAction::triggered, this,
             [this] { setListVisible(!lvwprog->isVisibleTo(this)); });
     mnushowuser = window->addAction(QStringLiteral("显示用户名称(&U)"));

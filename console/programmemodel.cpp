@@ -119,6 +119,27 @@ int ProgrammeModel::appendEntry(const ScheduleEntry &entry)
     return row;
 }
 
+void ProgrammeModel::appendEntries(const QList<ScheduleEntry> &entries)
+{
+    if (entries.isEmpty())
+        return;
+    QList<Row> added;
+    added.reserve(entries.size());
+    for (const ScheduleEntry &e : entries)
+        added.append(Row {e, RowState::Waiting});
+    const auto byTime = [](const Row &a, const Row &b) { return a.entry.time < b.entry.time; };
+    std::stable_sort(added.begin(), added.end(), byTime);
+    QList<Row> merged;
+    merged.reserve(m_rows.size() + added.size());
+    // Rows already in the list come first among rows of the same time, as
+    // they would with one insertion after another.
+    std::merge(m_rows.cbegin(), m_rows.cend(), added.cbegin(), added.cend(),
+               std::back_inserter(merged), byTime);
+    beginResetModel();
+    m_rows = std::move(merged);
+    endResetModel();
+}
+
 void ProgrammeModel::setState(int row, RowState state)
 {
     if (row < 0 || row >= count() || m_rows.at(row).state == state)

@@ -51,6 +51,8 @@ public:
     void clear();
     // Adds an entry as a waiting row at its place in time order; returns its row.
     int appendEntry(const ScheduleEntry &entry);
+    // Adds many entries at once, each at its place in time order.
+    void appendEntries(const QList<ScheduleEntry> &entries);
 
     int count() const { return int(m_rows.size()); }
     const ScheduleEntry &entry(int row) const { return m_rows.at(row).entry; }

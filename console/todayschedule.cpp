@@ -66,8 +66,7 @@ bool TodaySchedule::LoadTodaySchedule(const QDate &day)
         m_dialogs.message(readErrorText(), QStringLiteral("请检查"), MsgIcon::Error);
         return false;
     }
-    for (const ScheduleEntry &e : std::as_const(read.entries))
-        m_model.appendEntry(e);
+    m_model.appendEntries(read.entries);
     return true;
 }
 

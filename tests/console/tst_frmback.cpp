@@ -1,3 +1,4 @@
+#include "console/backgroundwidget.h"
 #include "console/frmback.h"
 #include "console/programmemodel.h"
 #include "support/fakeclock.h"
@@ -30,6 +31,7 @@ private Q_SLOTS:
     void startsWithNextItemPanel();
     void firstRunKeepsDesignedLook();
     void badScheduleShowsMessageAndEmptyList();
+    void unloadablePictureLeavesBackgroundEmpty();
     void viewToggles();
     void workStatus();
     void exitAsks_data();
@@ -153,6 +155,7 @@ void tst_frmback::firstRunKeepsDesignedLook()
     QCOMPARE(w->programme().count(), 0);
     QVERIFY(m_dialogs.shown.isEmpty());
     QVERIFY(child<QTreeView>(*w, "lvwprog")->isVisible());
+    QVERIFY(child<QAction>(*w, "mnushowlist")->isChecked());
     QCOMPARE(child<QLabel>(*w, "lbluser")->text(), QStringLiteral("新用户Quellon"));
     QCOMPARE(GbkFiles::readBytes(m_dir->filePath(QStringLiteral("config.ini"))),
              QByteArray("[DisplayMode]\r\nSetVolTime=33:33:33\r\nTermVol=22\r\n"));
@@ -170,6 +173,18 @@ void tst_frmback::badScheduleShowsMessageAndEmptyList()
     QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("读取文件失败，可能文件设置有误或文件格式不对"));
     QCOMPARE(GbkFiles::readBytes(week), before);
     QCOMPARE(int(w->state().RemoteCursor), 0);
+}
+
+void tst_frmback::unloadablePictureLeavesBackgroundEmpty()
+{
+    m_store.values.insert(QStringLiteral("setting/backimage"), m_dir->filePath(QStringLiteral("none.bmp")));
+    m_store.values.insert(QStringLiteral("setting/dislaylist"), QStringLiteral("False"));
+    auto w = start();
+    QVERIFY(!child<BackgroundWidget>(*w, "imgback")->hasPicture());
+    // The settings after the picture are still applied.
+    QVERIFY(child<QLabel>(*w, "lblnextprog")->isVisible());
+    QCOMPARE(child<QLabel>(*w, "lbluser")->text(), QStringLiteral("第一中学Quellon"));
+    QVERIFY(m_dialogs.shown.isEmpty());
 }
 
 void tst_frmback::viewToggles()

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void init();
     void weekMode_data();
     void weekMode();
+    void modelKeepsTimeOrder();
     void emptyWeekFileNameIsNoError();
     void readErrorEmptiesTheList_data();
     void readErrorEmptiesTheList();
@@ -109,6 +110,22 @@ void tst_TodaySchedule::weekMode()
     }
     if (expected.isEmpty())
         QCOMPARE(m_today->nextItemText(0), QStringLiteral("\r    所有内容已播放完毕！\r"));
+}
+
+void tst_TodaySchedule::modelKeepsTimeOrder()
+{
+    const auto entry = [](const char *time, const char *detail) {
+        return ScheduleEntry {QString::fromLatin1(time), 1, QString::fromLatin1(detail), {}, 0, {}, {}, {}, {}};
+    };
+    m_model->appendEntry(entry("08:00:00", "old"));
+    m_model->appendEntries({entry("08:00:00", "new1"), entry("07:00:00", "a"), entry("23:59:59", "z"),
+                            entry("08:00:00", "new2")});
+    m_model->appendEntry(entry("08:00:00", "last"));
+    QStringList order;
+    for (int r = 0; r < m_model->count(); ++r)
+        order << m_model->entry(r).time + u' ' + m_model->entry(r).detail;
+    QCOMPARE(order, (QStringList {"07:00:00 a", "08:00:00 old", "08:00:00 new1", "08:00:00 new2",
+                                  "08:00:00 last", "23:59:59 z"}));
 }
 
 void tst_TodaySchedule::emptyWeekFileNameIsNoError()
