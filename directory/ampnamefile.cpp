@@ -9,13 +9,10 @@
 AmpNamesRead readAmpNameFile(const QString &path)
 {
     AmpNamesRead result;
-    const FileRead file = readWholeFile(path);
-    if (!file.ok) {
-        result.missing = file.missing;
-        result.error = file.error;
+    auto opened = openFieldFile(path, result.error, &result.missing);
+    if (!opened)
         return result;
-    }
-    FieldReader reader(file.data);
+    FieldReader &reader = *opened;
     QStringList *const parts[3] = {&result.names.amps, &result.names.frequencies,
                                    &result.names.devices};
     bool anyBlock = false;

@@ -6,13 +6,10 @@
 NodeFileRead readNodeFile(const QString &path)
 {
     NodeFileRead result;
-    const FileRead file = readWholeFile(path);
-    if (!file.ok) {
-        result.missing = file.missing;
-        result.error = file.error;
+    auto opened = openFieldFile(path, result.error, &result.missing);
+    if (!opened)
         return result;
-    }
-    FieldReader reader(file.data);
+    FieldReader &reader = *opened;
     while (!reader.atEnd()) {
         NodeRecord node;
         if (!reader.readText(node.name) || !reader.readText(node.address)

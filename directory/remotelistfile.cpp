@@ -6,13 +6,10 @@
 RemoteListRead readRemoteListFile(const QString &path)
 {
     RemoteListRead result;
-    const FileRead file = readWholeFile(path);
-    if (!file.ok) {
-        result.missing = file.missing;
-        result.error = file.error;
+    auto opened = openFieldFile(path, result.error, &result.missing);
+    if (!opened)
         return result;
-    }
-    FieldReader reader(file.data);
+    FieldReader &reader = *opened;
     while (!reader.atEnd()) {
         QString entry;
         if (!reader.readText(entry)) {

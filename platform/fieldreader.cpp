@@ -1,6 +1,7 @@
 #include "platform/fieldreader.h"
 
 #include "platform/gbk.h"
+#include "platform/textfile.h"
 
 #include <limits>
 
@@ -151,4 +152,16 @@ bool FieldReader::readInt16(qint16 &value)
         return fail(QStringLiteral("数字“%1”超出范围").arg(fromGbk(text)));
     value = static_cast<qint16>(number);
     return true;
+}
+
+std::optional<FieldReader> openFieldFile(const QString &path, QString &error, bool *missing)
+{
+    const FileRead file = readWholeFile(path);
+    if (missing)
+        *missing = file.missing;
+    if (!file.ok) {
+        error = file.error;
+        return std::nullopt;
+    }
+    return FieldReader(file.data);
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Reads comma separated fields from GBK text by the classic BASIC "Input #"
 // rules, which every data file of the console follows:
 //  - blanks before a field are skipped, blank lines between fields too;
@@ -44,3 +46,8 @@ private:
     bool m_afterComma = false;
     QString m_error;
 };
+
+// Reads the whole file at path for a FieldReader. Nothing, with error set
+// (and *missing told whether the file is absent), when it cannot be read.
+std::optional<FieldReader> openFieldFile(const QString &path, QString &error,
+                                         bool *missing = nullptr);

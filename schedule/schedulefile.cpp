@@ -4,8 +4,6 @@
 #include "platform/gbk.h"
 #include "platform/textfile.h"
 
-#include <optional>
-
 namespace ScheduleFile {
 
 QString editorReadErrorText()
@@ -103,22 +101,11 @@ bool readEntry(FieldReader &r, ScheduleEntry &e)
 
 namespace {
 
-// Opens the file for one of the readers below; nothing, with the reason set,
-// when it cannot be read.
-std::optional<FieldReader> openReader(const QString &path, QString &error, bool *missing = nullptr)
-{
-    const FileRead file = readWholeFile(path);
-    if (!file.ok) {
-        error = file.error;
-        if (missing)
-            *missing = file.missing;
-        return std::nullopt;
-    }
-    return FieldReader(file.data);
-}
+enum class AtHeader { Stop, Keep };
 
-// Appends entries up to the end or up to the next header-like line.
-bool readUntilHeader(FieldReader &reader, DayRead &result)
+// Appends entries up to the end, or up to the next header-like line. After a
+// read error nothing of the file is kept.
+bool readEntries(FieldReader &reader, DayRead &result, AtHeader atHeader)
 {
     while (!reader.atEnd()) {
         ScheduleEntry e;
@@ -127,7 +114,7 @@ bool readUntilHeader(FieldReader &reader, DayRead &result)
             result.entries.clear();
             return false;
         }
-        if (Weekdays::looksLikeHeader(e.filename))
+        if (atHeader == AtHeader::Stop && Weekdays::looksLikeHeader(e.filename))
             break;
         result.entries.append(e);
     }
@@ -139,7 +126,7 @@ bool readUntilHeader(FieldReader &reader, DayRead &result)
 WeekRead readWeekForEditor(const QString &path)
 {
     WeekRead result;
-    auto opened = openReader(path, result.error);
+    auto opened = openFieldFile(path, result.error);
     if (!opened)
         return result;
     FieldReader &reader = *opened;
@@ -168,27 +155,17 @@ WeekRead readWeekForEditor(const QString &path)
 DayRead readDateForEditor(const QString &path)
 {
     DayRead result;
-    auto opened = openReader(path, result.error, &result.missing);
+    auto opened = openFieldFile(path, result.error, &result.missing);
     if (!opened)
         return result;
-    FieldReader &reader = *opened;
-    while (!reader.atEnd()) {
-        ScheduleEntry e;
-        if (!readEntry(reader, e)) {
-            result.error = reader.errorText();
-            result.entries.clear();
-            return result;
-        }
-        result.entries.append(e);
-    }
-    result.ok = true;
+    result.ok = readEntries(*opened, result, AtHeader::Keep);
     return result;
 }
 
 DayRead readDayOfWeekFile(const QString &path, const QString &weekdayName)
 {
     DayRead result;
-    auto opened = openReader(path, result.error, &result.missing);
+    auto opened = openFieldFile(path, result.error, &result.missing);
     if (!opened)
         return result;
     FieldReader &reader = *opened;
@@ -201,20 +178,17 @@ DayRead readDayOfWeekFile(const QString &path, const QString &weekdayName)
         }
         found = (e.filename == weekdayName);
     }
-    if (found && !readUntilHeader(reader, result))
-        return result;
-    result.ok = true;
+    result.ok = !found || readEntries(reader, result, AtHeader::Stop);
     return result;
 }
 
 DayRead readDateFile(const QString &path)
 {
     DayRead result;
-    auto opened = openReader(path, result.error, &result.missing);
+    auto opened = openFieldFile(path, result.error, &result.missing);
     if (!opened)
         return result;
-    FieldReader &reader = *opened;
-    result.ok = readUntilHeader(reader, result);
+    result.ok = readEntries(*opened, result, AtHeader::Stop);
     return result;
 }
 
