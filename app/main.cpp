@@ -3,6 +3,8 @@
 #include "console/frmback.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
+#include "platform/mixer.h"
+#include "platform/qtmediaplayer.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
 
@@ -41,10 +43,13 @@ int main(int argc, char *argv[])
     SystemClock clock;
     WidgetDialogs dialogs;
     SettingsUserStore store;
+    QtMediaPlayer player;
+    AlsaMixer mixer;
     const AppFolder folder(QCoreApplication::applicationDirPath());
 
-    frmback window({clock, dialogs, store, folder});
+    frmback window({clock, dialogs, store, player, mixer, folder});
     dialogs.setParent(&window);
+    player.setVideoWidget(window.videoWidget());
     window.startUp();
     window.showMaximized();
     return QApplication::exec();

@@ -2,12 +2,16 @@
 
 #include "console/backgroundwidget.h"
 #include "console/clocktext.h"
+#include "console/clsvolume.h"
+#include "console/playbackengine.h"
+#include "console/playerframe.h"
 #include "console/programmemodel.h"
 #include "console/secondticker.h"
 #include "console/settingsloader.h"
 #include "console/todayschedule.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/mediaplayer.h"
 #include "platform/userstore.h"
 
 #include <QDebug>
@@ -16,6 +20,8 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSlider>
+#include <QVideoWidget>
 #include <QStatusBar>
 #include <QTreeView>
 
@@ -43,7 +49,9 @@ frmback::frmback(const ConsoleServices &services, QWidget *parent)
     m_today = new TodaySchedule(m_folder, m_settings, m_state, *m_model, m_dialogs, this);
     m_timerplayer = new SecondTicker(m_clock, this);
     m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
-    connect(m_timerplayer, &SecondTicker::tick, this, &frmback::showClock);
+    connect(m_timerplayer, &SecondTicker::tick, this, &frmback::timerplayer_Timer);
+    m_playback = new PlaybackEngine(services.player, m_settings, this);
+    m_volume = std::make_unique<clsVolume>(services.mixer, m_dialogs);
     buildControls();
     buildMenus();
     buildStatusBar();
@@ -105,6 +113,17 @@ void frmback::buildControls()
     lblnextprog->setStyleSheet(
         QStringLiteral("QLabel { background: rgba(255,255,255,200); color: #202060; }"));
     lblnextprog->hide();
+
+    mp = new QVideoWidget(imgback);
+    mp->setObjectName(QStringLiteral("mp"));
+    mp->hide(); // shown by the player while the media has video
+
+    fraplayer = new PlayerFrame(*m_playback, imgback);
+    connect(fraplayer, &PlayerFrame::openRequested, this, &frmback::openAndPlay);
+    connect(fraplayer, &PlayerFrame::hideRequested, this, [this] { setPlayerVisible(false); });
+    // The master volume is always twice the slider value.
+    connect(fraplayer->slider(), &QSlider::valueChanged, this,
+            [this](int value) { m_volume->setPrSpeakerVolume(long(value) * 2); });
 }
 
 void frmback::buildMenus()
@@ -125,6 +144,15 @@ void frmback::buildMenus()
     mnumanual->setObjectName(QStringLiteral("mnumanual"));
     mnumanual->setCheckable(true);
     connect(mnumanual, &QAction::triggered, this, &frmback::setManualMode);
+    play->addSeparator();
+    QAction *up = play->addAction(QStringLiteral("增大音量"));
+    up->setObjectName(QStringLiteral("mnuvolup"));
+    up->setShortcut(Qt::Key_F12);
+    connect(up, &QAction::triggered, this, &frmback::volumeUp);
+    QAction *down = play->addAction(QStringLiteral("减小音量"));
+    down->setObjectName(QStringLiteral("mnuvoldown"));
+    down->setShortcut(Qt::Key_F11);
+    connect(down, &QAction::triggered, this, &frmback::volumeDown);
 
     QMenu *window = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
     window->setObjectName(QStringLiteral("mnuwindow"));
@@ -139,6 +167,11 @@ void frmback::buildMenus()
     mnushowlist->setChecked(true); // the list is what the window shows by design
     connect(mnushowlist, &QAction::triggered, this,
             [this] { setListVisible(!lvwprog->isVisibleTo(this)); });
+    mnushowplayer = window->addAction(QStringLiteral("显示播放器  (&P)"));
+    mnushowplayer->setObjectName(QStringLiteral("mnushowplayer"));
+    mnushowplayer->setCheckable(true);
+    connect(mnushowplayer, &QAction::triggered, this,
+            [this] { setPlayerVisible(!fraplayer->isVisibleTo(this)); });
     mnushowuser = window->addAction(QStringLiteral("显示用户名称(&U)"));
     mnushowuser->setObjectName(QStringLiteral("mnushowuser"));
     mnushowuser->setCheckable(true);
@@ -152,6 +185,9 @@ void frmback::buildMenus()
     // The list's pop-up menu, opened by the right mouse button over the list.
     mnuedit = new QMenu(QStringLiteral("编辑"), this);
     mnuedit->setObjectName(QStringLiteral("mnuedit"));
+    QAction *playRow = mnuedit->addAction(QStringLiteral("播  放"));
+    playRow->setObjectName(QStringLiteral("mnuplayrow"));
+    connect(playRow, &QAction::triggered, this, &frmback::playSelectedRow);
     QAction *cancel = mnuedit->addAction(QStringLiteral("取  消"));
     cancel->setObjectName(QStringLiteral("mnucancel"));
     connect(cancel, &QAction::triggered, this,
@@ -213,6 +249,7 @@ void frmback::startUp()
 
     m_today->ShowNextItem(0);
 
+    mnushowplayer->setChecked(true);
     mnushowuser->setChecked(true);
     setAutomaticMode();
     m_panels[1]->setText(QStringLiteral("用户名称：") + m_settings.UserName);
@@ -226,6 +263,17 @@ void frmback::startUp()
 
     m_today->read_remote_song();
     m_today->ResetRemoteCursor();
+
+    m_volume->meOpenMixer();
+    if (m_volume->prMixerErr() == 0) {
+        // Half the master range, but never beyond what a schedule file can
+        // hold as a volume (a 16-bit number).
+        QSlider *slider = fraplayer->slider();
+        slider->setRange(int(m_volume->prSpeakerMinVolume()),
+                         int(std::min<long>(m_volume->prSpeakerMaxVolume() / 2, 32767)));
+        slider->setSingleStep(1000);
+        slider->setPageStep(1000);
+    }
 
     showClock();
     m_timerplayer->start();
@@ -281,6 +329,16 @@ void frmback::placeControls()
     const int clockWidth = std::min(420, area.width() / 2);
     txttime->setGeometry(area.width() - twips(200) - clockWidth, twips(150), clockWidth,
                          txttime->sizeHint().height());
+    const QSize frameSize(std::max(clockWidth, fraplayer->sizeHint().width()),
+                          fraplayer->sizeHint().height());
+    fraplayer->setGeometry(QRect(QPoint(area.width() - twips(200) - frameSize.width(), twips(650)),
+                                 frameSize));
+    // The video picture sits between the user name and the player frame.
+    const int videoTop = lbluser->geometry().bottom() + 8;
+    const int videoHeight = std::max(listRect.top() - videoTop - 8, 0);
+    mp->setGeometry(twips(450), videoTop,
+                    std::min(videoHeight * 4 / 3, std::max(fraplayer->x() - twips(450) - 16, 0)),
+                    videoHeight);
 }
 
 void frmback::setListVisible(bool visible)
@@ -329,6 +387,65 @@ void frmback::setManualMode()
 void frmback::showClock()
 {
     txttime->setText(clockFieldText(m_clock.now()));
+}
+
+void frmback::timerplayer_Timer()
+{
+    showClock();
+    m_playback->refreshProgress();
+}
+
+void frmback::playsong(const QString &sfilename, const QString &splaylen)
+{
+    m_playback->playsong(sfilename, splaylen);
+}
+
+void frmback::volumeUp()
+{
+    fraplayer->slider()->setValue(PlaybackEngine::volumeUp(fraplayer->slider()->value()));
+}
+
+void frmback::volumeDown()
+{
+    fraplayer->slider()->setValue(PlaybackEngine::volumeDown(fraplayer->slider()->value()));
+}
+
+void frmback::setPlayerVisible(bool visible)
+{
+    fraplayer->setVisible(visible);
+    mnushowplayer->setChecked(visible);
+}
+
+void frmback::setEquipmentStatus(const QString &text)
+{
+    m_panels[2]->setText(text);
+}
+
+void frmback::openAndPlay()
+{
+    const QString file = m_dialogs.openFileName(
+        QStringLiteral("选择文件"), QString(),
+        QStringLiteral("MP3文件;WAV文件;MIDI文件;VCD文件;WMA文件|*.mp3;*.wav;*.mid;*.dat;*.wma"), QString());
+    if (file.isEmpty())
+        return;
+    m_playback->playsong(file, QStringLiteral("0"));
+    m_playback->ManualPlayback = true;
+}
+
+void frmback::playSelectedRow()
+{
+    if (m_model->count() == 0) {
+        m_dialogs.message(QStringLiteral("请设置播放文件"), QStringLiteral("没有播放文件"), MsgIcon::Error);
+        return;
+    }
+    // Manual play sends no command; the status only tells the operator.
+    if (!m_settings.AmpOpenChoice && m_settings.AmpOpenAll)
+        setEquipmentStatus(QStringLiteral("外设状态：分区控制已打开"));
+    const int row = std::max(lvwprog->currentIndex().row(), 0);
+    const ScheduleEntry &entry = m_model->entry(row);
+    fraplayer->slider()->setValue(entry.volume);
+    m_playback->playsong(entry.filename, entry.plen);
+    m_playback->ManualPlayback = true;
 }
 
 void frmback::exitWithQuestion()

@@ -7,10 +7,18 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class BackgroundWidget;
 class Clock;
 class Dialogs;
+class MediaPlayer;
+class Mixer;
+class PlaybackEngine;
+class PlayerFrame;
 class ProgrammeModel;
+class QVideoWidget;
+class clsVolume;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -26,6 +34,8 @@ struct ConsoleServices
     const Clock &clock;
     Dialogs &dialogs;
     UserStore &store;
+    MediaPlayer &player;
+    Mixer &mixer;
     AppFolder folder;
 };
 
@@ -45,6 +55,23 @@ public:
     ConsoleState &state() { return m_state; }
     ProgrammeModel &programme() { return *m_model; }
     TodaySchedule &today() { return *m_today; }
+    PlaybackEngine &playback() { return *m_playback; }
+    clsVolume &volume() { return *m_volume; }
+    // Where video is shown; the program hands it to the real player.
+    QVideoWidget *videoWidget() const { return mp; }
+
+    // Plays a file on the PC; called by the scheduler, the remote keys and
+    // other windows.
+    void playsong(const QString &sfilename, const QString &splaylen);
+    // "增大音量" and "减小音量".
+    void volumeUp();
+    void volumeDown();
+    // The list's "播  放": plays the selected row by hand.
+    void playSelectedRow();
+    // "打开": plays a file chosen by the operator.
+    void openAndPlay();
+    void setPlayerVisible(bool visible);
+    void setEquipmentStatus(const QString &text); // status panel "status"
 
     // The views that the menus toggle.
     void setListVisible(bool visible);
@@ -61,6 +88,8 @@ public:
 
     // The clock field's text for the moment, as timerplayer shows it.
     void showClock();
+    // One tick of timerplayer: the clock, and the progress while playing.
+    void timerplayer_Timer();
 
 private:
     void buildControls();
@@ -83,6 +112,8 @@ private:
     ProgrammeModel *m_model = nullptr;
     TodaySchedule *m_today = nullptr;
     SecondTicker *m_timerplayer = nullptr;
+    PlaybackEngine *m_playback = nullptr;
+    std::unique_ptr<clsVolume> m_volume;
 
     BackgroundWidget *imgback = nullptr;
     QLineEdit *txttime = nullptr;
@@ -90,6 +121,9 @@ private:
     QLabel *lblnextprog = nullptr;
     QLabel *lbluser = nullptr;
     QLabel *m_panels[4] = {};
+    PlayerFrame *fraplayer = nullptr;
+    QVideoWidget *mp = nullptr;
+    QAction *mnushowplayer = nullptr;
     QMenu *mnuedit = nullptr;
     QAction *mnuauto = nullptr;
     QAction *mnumanual = nullptr;

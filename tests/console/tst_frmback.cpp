@@ -3,6 +3,8 @@
 #include "console/programmemodel.h"
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
+#include "support/fakemediaplayer.h"
+#include "support/fakemixer.h"
 #include "support/gbkfiles.h"
 #include "support/memoryuserstore.h"
 
@@ -55,6 +57,8 @@ private:
     FakeClock m_clock {QDateTime(QDate(2026, 12, 7), QTime(6, 30, 0))}; // a Monday
     FakeDialogs m_dialogs;
     MemoryUserStore m_store;
+    FakeMediaPlayer m_player;
+    FakeMixer m_mixer;
 };
 
 void tst_frmback::init()
@@ -85,7 +89,7 @@ void tst_frmback::init()
 
 std::unique_ptr<frmback> tst_frmback::start()
 {
-    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, AppFolder(m_dir->path())});
+    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, AppFolder(m_dir->path())});
     w->startUp();
     w->resize(1024, 700);
     w->show();

@@ -1,0 +1,117 @@
+#include "console/playbackengine.h"
+
+#include "console/appsettings.h"
+#include "platform/appfolder.h"
+#include "platform/mediaplayer.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+#include <cmath>
+
+PlaybackEngine::PlaybackEngine(MediaPlayer &player, const AppSettings &settings, QObject *parent)
+    : QObject(parent)
+    , m_player(player)
+    , m_settings(settings)
+{
+    connect(&m_player, &MediaPlayer::endOfStream, this, &PlaybackEngine::onEndOfStream);
+    // A file that cannot be played leaves the player idle; the console goes on.
+    connect(&m_player, &MediaPlayer::failed, this, [this](const QString &reason) {
+        qWarning() << "the player gave up:" << reason;
+        m_player.setFullScreen(false);
+        setButtons(true, false);
+    });
+}
+
+void PlaybackEngine::setButtons(bool play, bool pauseAndStop)
+{
+    m_playEnabled = play;
+    m_pauseEnabled = pauseAndStop;
+    m_stopEnabled = pauseAndStop;
+    Q_EMIT changed();
+}
+
+void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen)
+{
+    Q_UNUSED(splaylen)
+    if (sfilename.isEmpty() || !QFileInfo(sfilename).isFile())
+        return;
+    m_title = fileTitle(sfilename);
+    if (m_settings.ShowVideo)
+        m_player.setFullScreen(true);
+    m_player.loadAndPlay(sfilename);
+    setButtons(false, true);
+}
+
+void PlaybackEngine::playClicked()
+{
+    ManualPlayback = true;
+    if (m_settings.ShowVideo)
+        m_player.setFullScreen(true);
+    if (m_player.hasSource())
+        m_player.play();
+    setButtons(false, true);
+}
+
+void PlaybackEngine::pauseClicked()
+{
+    m_player.pause();
+    setButtons(true, false);
+}
+
+void PlaybackEngine::stopAction()
+{
+    m_player.stop();
+    m_player.setFullScreen(false);
+    setButtons(true, false);
+}
+
+void PlaybackEngine::onEndOfStream()
+{
+    if (ManualPlayback) {
+        ManualPlayback = false;
+        stopAction();
+    }
+    m_player.setFullScreen(false);
+}
+
+PlaybackEngine::Progress PlaybackEngine::progressFor(double positionSeconds, double durationSeconds)
+{
+    Progress p;
+    const auto duration = static_cast<long long>(std::floor(std::max(durationSeconds, 0.0)));
+    // At the end of a stream the player may report a position past the duration.
+    double position = positionSeconds;
+    if (durationSeconds > 0 && position > durationSeconds)
+        position = durationSeconds;
+    const auto whole = static_cast<long long>(std::floor(position));
+    p.position = (whole >= 0 ? QStringLiteral(" ") : QString()) + QString::number(whole) + u'/'
+                 + QString::number(duration);
+    p.length = QStringLiteral("%1:%2")
+                   .arg(duration / 60, 2, 10, QChar(u'0'))
+                   .arg(duration % 60, 2, 10, QChar(u'0'));
+    if (durationSeconds != 0 && positionSeconds != -1)
+        p.percent = int(std::floor(position * 100 / durationSeconds));
+    return p;
+}
+
+void PlaybackEngine::refreshProgress()
+{
+    if (!m_player.isPlaying())
+        return;
+    const Progress p = progressFor(m_player.positionSeconds(), m_player.durationSeconds());
+    m_positionText = p.position;
+    m_lengthText = p.length;
+    if (p.percent >= 0)
+        m_progress = std::clamp(p.percent, 0, 100);
+    Q_EMIT changed();
+}
+
+int PlaybackEngine::volumeUp(int value)
+{
+    return value >= 31767 ? 32767 : value + 1000;
+}
+
+int PlaybackEngine::volumeDown(int value)
+{
+    return value > 1000 ? value - 1000 : 0;
+}

@@ -1,0 +1,3 @@
+#include "platform/mediaplayer.h"
+
+MediaPlayer::~MediaPlayer() = default;

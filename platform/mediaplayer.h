@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The one player of the PC: loads a file and starts it, reports position and
+// duration, and tells when a stream ends. Tests substitute a recording fake.
+class MediaPlayer : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~MediaPlayer() override;
+
+    // Loads the file and starts playing it; whatever played before stops.
+    virtual void loadAndPlay(const QString &path) = 0;
+    virtual bool hasSource() const = 0;
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+    virtual bool isPlaying() const = 0;
+    // Seconds; the position is -1 when it is not known.
+    virtual double positionSeconds() const = 0;
+    virtual double durationSeconds() const = 0;
+    // Video is shown full screen while this is on (the display size 3 of old).
+    virtual void setFullScreen(bool on) = 0;
+    virtual bool isFullScreen() const = 0;
+
+Q_SIGNALS:
+    void endOfStream();
+    // The file could not be played (corrupt, no decoder); the player is idle again.
+    void failed(const QString &reason);
+    void playingChanged(bool playing);
+};

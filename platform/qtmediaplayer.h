@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/mediaplayer.h"
+
+#include <QPointer>
+
+class QAudioOutput;
+class QMediaPlayer;
+class QVideoWidget;
+
+// The player over Qt Multimedia (GStreamer backend). Video goes to a video
+// widget placed by the window; it is shown only while the media has video.
+class QtMediaPlayer final : public MediaPlayer
+{
+    Q_OBJECT
+public:
+    explicit QtMediaPlayer(QObject *parent = nullptr);
+    ~QtMediaPlayer() override;
+
+    void setVideoWidget(QVideoWidget *widget);
+
+    void loadAndPlay(const QString &path) override;
+    bool hasSource() const override;
+    void play() override;
+    void pause() override;
+    void stop() override;
+    bool isPlaying() const override;
+    double positionSeconds() const override;
+    double durationSeconds() const override;
+    void setFullScreen(bool on) override;
+    bool isFullScreen() const override { return m_fullScreen; }
+
+private:
+    void applyVideoView();
+    void fail(const QString &reason);
+
+    QMediaPlayer *m_player;
+    QAudioOutput *m_audio;
+    QPointer<QVideoWidget> m_video;
+    bool m_fullScreen = false;
+};
