@@ -8,11 +8,18 @@
 
 QtMediaPlayer::QtMediaPlayer(QObject *parent)
     : MediaPlayer(parent)
-    , m_player(new QMediaPlayer(this))
     , m_audio(new QAudioOutput(this))
 {
+    createPlayer();
+}
+
+void QtMediaPlayer::createPlayer()
+{
+    m_player = new QMediaPlayer(this);
     // Without an audio output attached the player crashes on some files.
     m_player->setAudioOutput(m_audio);
+    if (m_video)
+        m_player->setVideoOutput(m_video.data());
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         if (s == QMediaPlayer::EndOfMedia)
             Q_EMIT endOfStream();
@@ -37,13 +44,26 @@ void QtMediaPlayer::setVideoWidget(QVideoWidget *widget)
 
 void QtMediaPlayer::fail(const QString &reason)
 {
+    if (m_failed)
+        return; // one failure is reported once, however many ways the player says it
+    m_failed = true;
     qWarning() << "playback failed:" << m_player->source().toLocalFile() << reason;
-    m_player->stop();
+    // A GStreamer pipeline that met an error refuses the next file too, so the
+    // failed player is replaced by a fresh one.
+    QMediaPlayer *broken = m_player;
+    broken->disconnect(this);
+    broken->stop();
+    broken->setVideoOutput(nullptr);
+    broken->deleteLater();
+    createPlayer();
+    applyVideoView();
+    Q_EMIT playingChanged(false);
     Q_EMIT failed(reason);
 }
 
 void QtMediaPlayer::loadAndPlay(const QString &path)
 {
+    m_failed = false;
     m_player->stop();
     // Clearing first makes the same file start again from its beginning.
     m_player->setSource(QUrl());

@@ -31,11 +31,13 @@ public:
     bool isFullScreen() const override { return m_fullScreen; }
 
 private:
+    void createPlayer();
     void applyVideoView();
     void fail(const QString &reason);
 
-    QMediaPlayer *m_player;
+    QMediaPlayer *m_player = nullptr;
     QAudioOutput *m_audio;
+    bool m_failed = false;
     QPointer<QVideoWidget> m_video;
     bool m_fullScreen = false;
 };

@@ -1,5 +1,7 @@
 #include "console/backgroundwidget.h"
 #include "console/frmback.h"
+#include "console/clsvolume.h"
+#include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
@@ -10,6 +12,8 @@
 
 #include <QAction>
 #include <QImage>
+#include <QPushButton>
+#include <QSlider>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -36,6 +40,17 @@ private Q_SLOTS:
     void unloadablePictureLeavesBackgroundEmpty();
     void viewToggles();
     void workStatus();
+    void sliderDrivesTheMasterVolume();
+    void sliderRangeFollowsTheMixer_data();
+    void sliderRangeFollowsTheMixer();
+    void mixerFailure();
+    void volumeKeys_data();
+    void volumeKeys();
+    void playRowByHand_data();
+    void playRowByHand();
+    void playRowOnEmptyList();
+    void openButtonPlaysTheChosenFile();
+    void hideButton();
     void exitAsks_data();
     void exitAsks();
 
@@ -66,6 +81,10 @@ void tst_frmback::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_dialogs = FakeDialogs();
     m_store = MemoryUserStore();
+    m_player.calls.clear();
+    m_player.source.clear();
+    m_player.playing = false;
+    m_mixer = FakeMixer();
     const QString week = m_dir->filePath(QStringLiteral("table/week/week.txt"));
     GbkFiles::writeText(week, QStringLiteral("00,00,00,星期一,00,00,00,00,00\n") + line("12:00:00", "午间")
                                   + line("07:30:00", "起床") + line("08:00:00", "上课")
@@ -216,6 +235,171 @@ void tst_frmback::workStatus()
     child<QAction>(*w, "mnuauto")->trigger();
     QVERIFY(!w->state().ManualMode);
     QCOMPARE(panel(*w, "workstatus"), QStringLiteral("工作状态：自动"));
+}
+
+void tst_frmback::sliderDrivesTheMasterVolume()
+{
+    auto w = start();
+    auto *slider = child<QSlider>(*w, "Slidervol");
+    m_mixer.speakerSet.clear();
+    for (int v : {5000, 0, 32767, 1}) {
+        slider->setValue(v);
+        QCOMPARE(m_mixer.speakerSet.last(), long(v) * 2);
+        QCOMPARE(w->volume().prSpeakerVolume(), long(v) * 2);
+    }
+}
+
+void tst_frmback::sliderRangeFollowsTheMixer_data()
+{
+    QTest::addColumn<long>("minimum");
+    QTest::addColumn<long>("maximum");
+    QTest::addColumn<int>("sliderMax");
+    QTest::newRow("0..65535") << 0L << 65535L << 32767;
+    QTest::newRow("0..65536 stays within a schedule volume") << 0L << 65536L << 32767;
+    QTest::newRow("0..127") << 0L << 127L << 63;
+}
+
+void tst_frmback::sliderRangeFollowsTheMixer()
+{
+    QFETCH(long, minimum);
+    QFETCH(long, maximum);
+    QFETCH(int, sliderMax);
+    m_mixer.speaker = Mixer::Range {minimum, maximum};
+    auto w = start();
+    auto *slider = child<QSlider>(*w, "Slidervol");
+    QCOMPARE(slider->minimum(), int(minimum));
+    QCOMPARE(slider->maximum(), sliderMax);
+    QCOMPARE(slider->singleStep(), 1000);
+    QCOMPARE(slider->pageStep(), 1000);
+}
+
+void tst_frmback::mixerFailure()
+{
+    m_mixer.openResult = -2;
+    auto w = start();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("Could not open the mixer."));
+    QCOMPARE(m_dialogs.shown.at(0).title, QStringLiteral("Volume Control"));
+    QCOMPARE(m_dialogs.shown.at(0).icon, MsgIcon::Error);
+    QCOMPARE(w->volume().prMixerErr(), -2);
+    auto *slider = child<QSlider>(*w, "Slidervol");
+    QCOMPARE(slider->maximum(), 32767);
+    slider->setValue(4000);
+    QVERIFY(m_mixer.speakerSet.isEmpty()); // moving it has no effect on the output
+}
+
+void tst_frmback::volumeKeys_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("result");
+    QTest::newRow("up") << 5000 << "mnuvolup" << 6000;
+    QTest::newRow("up to the top") << 31800 << "mnuvolup" << 32767;
+    QTest::newRow("down") << 5000 << "mnuvoldown" << 4000;
+    QTest::newRow("down to zero") << 900 << "mnuvoldown" << 0;
+}
+
+void tst_frmback::volumeKeys()
+{
+    QFETCH(int, from);
+    QFETCH(QString, action);
+    QFETCH(int, result);
+    auto w = start();
+    auto *slider = child<QSlider>(*w, "Slidervol");
+    slider->setValue(from);
+    auto *command = w->findChild<QAction *>(action);
+    QCOMPARE(command->shortcut(), QKeySequence(action == u"mnuvolup" ? Qt::Key_F12 : Qt::Key_F11));
+    command->trigger();
+    QCOMPARE(slider->value(), result);
+    QCOMPARE(m_mixer.speakerSet.last(), long(result) * 2);
+}
+
+void tst_frmback::playRowByHand_data()
+{
+    QTest::addColumn<bool>("choice");
+    QTest::addColumn<bool>("all");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("open by choice") << true << true << "外设状态：";
+    QTest::newRow("open all") << false << true << "外设状态：分区控制已打开";
+    QTest::newRow("neither") << false << false << "外设状态：";
+}
+
+void tst_frmback::playRowByHand()
+{
+    QFETCH(bool, choice);
+    QFETCH(bool, all);
+    QFETCH(QString, status);
+    m_store.values.insert(QStringLiteral("setting/ampopenchoice"), choice ? "True" : "False");
+    m_store.values.insert(QStringLiteral("setting/ampopenall"), all ? "True" : "False");
+    // The second row of the list plays a file that exists.
+    const QString song = m_dir->filePath(QStringLiteral("song/上课.wav"));
+    GbkFiles::writeBytes(song, QByteArray("RIFF"));
+    const QString week = m_store.values.value(QStringLiteral("setting/defaultweekfile"));
+    GbkFiles::writeText(week, QStringLiteral("00,00,00,星期一,00,00,00,00,00\n") + line("07:30:00", "起床")
+                                  + QStringLiteral("08:00:00, 1 ,上课,") + song
+                                  + QStringLiteral(", 12345 ,00:00:30,1.2.,1.,\n"));
+    auto w = start();
+    auto *list = child<QTreeView>(*w, "lvwprog");
+    list->setCurrentIndex(w->programme().index(1, 0));
+    child<QAction>(*w, "mnuplayrow")->trigger();
+    QCOMPARE(panel(*w, "status"), status);
+    QCOMPARE(child<QSlider>(*w, "Slidervol")->value(), 12345);
+    QCOMPARE(m_player.source, song);
+    QVERIFY(w->playback().ManualPlayback);
+    QCOMPARE(child<QLabel>(*w, "lblsong")->text(), QStringLiteral("上课.wav"));
+}
+
+void tst_frmback::playRowOnEmptyList()
+{
+    m_store.values.insert(QStringLiteral("setting/defaultweekfile"), QString());
+    auto w = start();
+    child<QAction>(*w, "mnuplayrow")->trigger();
+    QCOMPARE(m_dialogs.shown.size(), 1);
+    QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("请设置播放文件"));
+    QCOMPARE(m_dialogs.shown.at(0).title, QStringLiteral("没有播放文件"));
+    QVERIFY(m_player.calls.isEmpty());
+}
+
+void tst_frmback::openButtonPlaysTheChosenFile()
+{
+    const QString song = m_dir->filePath(QStringLiteral("chosen.mp3"));
+    GbkFiles::writeBytes(song, QByteArray("ID3"));
+    auto w = start();
+    auto *open = w->findChild<QPushButton *>(QStringLiteral("cmdopen"));
+    QCOMPARE(open->text(), QStringLiteral("打开"));
+    open->click(); // cancelled: nothing happens
+    QVERIFY(m_player.calls.isEmpty());
+    m_dialogs.files.enqueue(song);
+    open->click();
+    QCOMPARE(m_dialogs.fileDialogTitles, (QStringList {"选择文件", "选择文件"}));
+    QCOMPARE(m_player.source, song);
+    QVERIFY(w->playback().ManualPlayback);
+    QVERIFY(!w->findChild<QWidget *>(QStringLiteral("mmcplay_play"))->isEnabled());
+    QVERIFY(w->findChild<QWidget *>(QStringLiteral("mmcplay_stop"))->isEnabled());
+    // The tick refreshes the progress while playing.
+    m_player.position = 12;
+    m_player.duration = 215;
+    w->timerplayer_Timer();
+    QCOMPARE(child<QLabel>(*w, "lblctime")->text(), QStringLiteral(" 12/215"));
+    QCOMPARE(child<QLabel>(*w, "lblsonglength")->text(), QStringLiteral("03:35"));
+    w->grab().save(QStringLiteral("frmback_playing.png"));
+    // A manual playback that ends re-enables Play.
+    m_player.finish();
+    QVERIFY(w->findChild<QWidget *>(QStringLiteral("mmcplay_play"))->isEnabled());
+    QVERIFY(!w->findChild<QWidget *>(QStringLiteral("mmcplay_stop"))->isEnabled());
+}
+
+void tst_frmback::hideButton()
+{
+    auto w = start();
+    auto *frame = w->findChild<QWidget *>(QStringLiteral("fraplayer"));
+    QVERIFY(frame->isVisible());
+    QVERIFY(child<QAction>(*w, "mnushowplayer")->isChecked());
+    w->findChild<QPushButton *>(QStringLiteral("cmdhide"))->click();
+    QVERIFY(!frame->isVisible());
+    QVERIFY(!child<QAction>(*w, "mnushowplayer")->isChecked());
+    child<QAction>(*w, "mnushowplayer")->trigger();
+    QVERIFY(frame->isVisible());
 }
 
 void tst_frmback::exitAsks_data()

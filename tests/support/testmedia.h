@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Short media files made at test time: playback runs in real time, so each
+// lasts about a second.
+namespace TestMedia {
+QByteArray wav(double seconds, double frequency = 440.0, int sampleRate = 22050);
+// A format-0 MIDI file of four quarter notes at 120 beats a minute.
+QByteArray midi();
+// Wraps an MPEG-1 program stream of 2324-byte packs as a RIFF/CDXA file of
+// mode-2 form-2 sectors, the way VCD .dat files are stored.
+QByteArray cdxa(const QByteArray &programStream);
+// Runs Debian's ffmpeg with the given arguments; false when it is missing or fails.
+bool ffmpeg(const QStringList &arguments, QString *error = nullptr);
+} // namespace TestMedia
