@@ -3,6 +3,7 @@
 #include <QAudioOutput>
 #include <QDebug>
 #include <QMediaPlayer>
+#include <QScreen>
 #include <QUrl>
 #include <QVideoWidget>
 
@@ -28,12 +29,17 @@ void QtMediaPlayer::createPlayer()
     });
     connect(m_player, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString &text) { fail(text); });
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this,
-            [this](QMediaPlayer::PlaybackState s) { Q_EMIT playingChanged(s == QMediaPlayer::PlayingState); });
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState s) {
+        applyVideoView();
+        Q_EMIT playingChanged(s == QMediaPlayer::PlayingState);
+    });
     connect(m_player, &QMediaPlayer::hasVideoChanged, this, &QtMediaPlayer::applyVideoView);
 }
 
-QtMediaPlayer::~QtMediaPlayer() = default;
+QtMediaPlayer::~QtMediaPlayer()
+{
+    delete m_screenVideo; // a window of its own, without a parent
+}
 
 void QtMediaPlayer::setVideoWidget(QVideoWidget *widget)
 {
@@ -67,6 +73,7 @@ void QtMediaPlayer::loadAndPlay(const QString &path)
     m_player->stop();
     // Clearing first makes the same file start again from its beginning.
     m_player->setSource(QUrl());
+    applyVideoView(); // stopped: the output can follow the full-screen choice now
     m_player->setSource(QUrl::fromLocalFile(path));
     m_player->play();
 }
@@ -116,7 +123,36 @@ void QtMediaPlayer::applyVideoView()
 {
     if (!m_video)
         return;
-    const bool video = m_player->hasVideo();
-    m_video->setFullScreen(video && m_fullScreen);
-    m_video->setVisible(video);
+    // A picture is shown while a video plays or pauses, not after it stopped.
+    const bool video = m_player->hasVideo() && m_player->playbackState() != QMediaPlayer::StoppedState;
+    const bool full = video && m_fullScreen;
+    // Full screen uses a window of its own: moving the embedded video widget
+    // out of its window and back loses its picture on some systems. The
+    // output is chosen before the file loads, since changing it while a
+    // stream runs stalls the stream; the window shows once there is video.
+    if (m_fullScreen && !m_screenVideo) {
+        m_screenVideo = new QVideoWidget;
+        m_screenVideo->setObjectName(QStringLiteral("mp_fullscreen"));
+        m_screenVideo->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_screenVideo->setStyleSheet(QStringLiteral("background: black;"));
+    }
+    QVideoWidget *target = m_fullScreen ? m_screenVideo.data() : m_video.data();
+    if (m_player->videoOutput() != target && !video)
+        m_player->setVideoOutput(target);
+    if (m_screenVideo) {
+        if (full) {
+            if (QScreen *screen = m_video->screen())
+                m_screenVideo->setGeometry(screen->geometry());
+            m_screenVideo->showFullScreen();
+            m_screenVideo->raise();
+        } else {
+            m_screenVideo->hide();
+        }
+    }
+    m_video->setVisible(video && !full);
+}
+
+bool QtMediaPlayer::isShowingFullScreen() const
+{
+    return m_screenVideo && m_screenVideo->isVisible();
 }

@@ -16,6 +16,8 @@ class QtMediaPlayer final : public MediaPlayer
 public:
     explicit QtMediaPlayer(QObject *parent = nullptr);
     ~QtMediaPlayer() override;
+    QtMediaPlayer(const QtMediaPlayer &) = delete;
+    QtMediaPlayer &operator=(const QtMediaPlayer &) = delete;
 
     void setVideoWidget(QVideoWidget *widget);
 
@@ -29,6 +31,8 @@ public:
     double durationSeconds() const override;
     void setFullScreen(bool on) override;
     bool isFullScreen() const override { return m_fullScreen; }
+    // True while the full-screen video window is up.
+    bool isShowingFullScreen() const;
 
 private:
     void createPlayer();
@@ -40,4 +44,5 @@ private:
     bool m_failed = false;
     QPointer<QVideoWidget> m_video;
     bool m_fullScreen = false;
+    QPointer<QVideoWidget> m_screenVideo; // the full-screen window, made when first needed
 };

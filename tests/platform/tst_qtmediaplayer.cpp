@@ -121,13 +121,19 @@ void tst_QtMediaPlayer::videoFullScreenAndBack()
     player.setVideoWidget(video);
     QVERIFY(!video->isVisible()); // nothing to show yet
     QSignalSpy ended(&player, &MediaPlayer::endOfStream);
+    player.loadAndPlay(media("cdxa.dat"));
+    QTRY_VERIFY_WITH_TIMEOUT(video->isVisible(), 15000); // at its place in the window
+    QVERIFY(!player.isShowingFullScreen());
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!video->isVisible(), 5000); // no black box after the end
+
     player.setFullScreen(true);
     player.loadAndPlay(media("cdxa.dat"));
-    QTRY_VERIFY_WITH_TIMEOUT(video->isFullScreen(), 15000);
-    QVERIFY(video->isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.isShowingFullScreen(), 15000);
+    QVERIFY(!video->isVisible()); // the picture is on the full-screen window
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 20000);
     player.setFullScreen(false);
-    QVERIFY(!video->isFullScreen());
+    QVERIFY(!player.isShowingFullScreen());
     QCOMPARE(video->parentWidget(), &window);
 }
 
