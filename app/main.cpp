@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/mixer.h"
 #include "platform/qtmediaplayer.h"
+#include "platform/qtserialport.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
 
@@ -45,9 +46,10 @@ int main(int argc, char *argv[])
     SettingsUserStore store;
     QtMediaPlayer player;
     AlsaMixer mixer;
+    QtSerialPort port;
     const AppFolder folder(QCoreApplication::applicationDirPath());
 
-    frmback window({clock, dialogs, store, player, mixer, folder});
+    frmback window({clock, dialogs, store, player, mixer, port, folder});
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());
     window.startUp();

@@ -15,5 +15,9 @@ struct ConsoleState
     qint16 RemoteCursor = 0; // 1-based position the remote keys step through
     QStringList RemoteSongs; // rem_list.txt in play order
 
+    // The frequency parameters of the last zone-open command.
+    QString FreqHigh;
+    QString FreqLow;
+
     qsizetype RemoteSongCount() const { return RemoteSongs.size(); }
 };

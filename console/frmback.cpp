@@ -6,6 +6,7 @@
 #include "console/playbackengine.h"
 #include "console/playerframe.h"
 #include "console/programmemodel.h"
+#include "console/remotekeys.h"
 #include "console/secondticker.h"
 #include "console/settingsloader.h"
 #include "console/todayschedule.h"
@@ -13,7 +14,9 @@
 #include "platform/dialogs.h"
 #include "platform/mediaplayer.h"
 #include "platform/userstore.h"
+#include "zonelink/zonelink.h"
 
+#include <QCloseEvent>
 #include <QDebug>
 #include <QHeaderView>
 #include <QLabel>
@@ -52,6 +55,15 @@ frmback::frmback(const ConsoleServices &services, QWidget *parent)
     connect(m_timerplayer, &SecondTicker::tick, this, &frmback::timerplayer_Timer);
     m_playback = new PlaybackEngine(services.player, m_settings, this);
     m_volume = std::make_unique<clsVolume>(services.mixer, m_dialogs);
+    m_link = new ZoneLink(services.port, m_store, m_dialogs, this);
+    m_link->setObjectName(QStringLiteral("MSCommzone"));
+    m_remoteKeys = std::make_unique<RemoteKeys>(m_state, m_settings, *m_model, *m_link, *this);
+    connect(m_link, &ZoneLink::keyReceived, this, &frmback::MSCommzone_OnComm);
+    connect(m_link, &ZoneLink::linkLost, this, [this] {
+        setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
+    });
+    connect(m_link, &ZoneLink::linkRestored, this,
+            [this] { setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复")); });
     buildControls();
     buildMenus();
     buildStatusBar();
@@ -242,6 +254,8 @@ void frmback::startUp()
     SetupProgrammeList();
     m_today->LoadTodaySchedule(m_clock.now().date());
 
+    m_link->OpenZonePort(m_settings.ComPort);
+
     SettingsLoader::LoadSourceFrequencies(m_folder, m_settings);
     SettingsLoader::LoadDeviceLeadTimes(m_configIni, m_settings);
     SettingsLoader::LoadNodeAddresses(m_folder, m_settings);
@@ -393,6 +407,41 @@ void frmback::timerplayer_Timer()
 {
     showClock();
     m_playback->refreshProgress();
+}
+
+void frmback::MSCommzone_OnComm(int code)
+{
+    m_remoteKeys->handle(code);
+}
+
+void frmback::enterRemoteManualMode()
+{
+    setManualMode();
+    m_playback->ManualPlayback = true;
+}
+
+void frmback::stopForRemote()
+{
+    m_playback->stopAction();
+    m_playback->ManualPlayback = false;
+    setAutomaticMode();
+}
+
+int frmback::volumeSliderValue() const
+{
+    return fraplayer->slider()->value();
+}
+
+void frmback::setVolumeSliderValue(int value)
+{
+    fraplayer->slider()->setValue(value);
+}
+
+void frmback::closeEvent(QCloseEvent *event)
+{
+    // Nothing is switched off on the way out; the port is simply closed.
+    m_link->closePort();
+    QMainWindow::closeEvent(event);
 }
 
 void frmback::playsong(const QString &sfilename, const QString &splaylen)

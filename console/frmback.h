@@ -2,6 +2,7 @@
 
 #include "console/appsettings.h"
 #include "console/consolestate.h"
+#include "console/remotekeys.h"
 #include "platform/appfolder.h"
 #include "platform/profileini.h"
 
@@ -18,6 +19,9 @@ class PlaybackEngine;
 class PlayerFrame;
 class ProgrammeModel;
 class QVideoWidget;
+class RemoteKeys;
+class SerialPort;
+class ZoneLink;
 class clsVolume;
 class QAction;
 class QLabel;
@@ -36,12 +40,13 @@ struct ConsoleServices
     UserStore &store;
     MediaPlayer &player;
     Mixer &mixer;
+    SerialPort &port;
     AppFolder folder;
 };
 
 // The console's main window: clock, today's list or the next-item panel,
 // user name and status bar.
-class frmback final : public QMainWindow
+class frmback final : public QMainWindow, public RemoteKeyActions
 {
     Q_OBJECT
 public:
@@ -57,6 +62,7 @@ public:
     TodaySchedule &today() { return *m_today; }
     PlaybackEngine &playback() { return *m_playback; }
     clsVolume &volume() { return *m_volume; }
+    ZoneLink &link() { return *m_link; }
     // Where video is shown; the program hands it to the real player.
     QVideoWidget *videoWidget() const { return mp; }
 
@@ -86,12 +92,24 @@ public:
     // The "退出(&X)" command: asks, and closes the window on Yes.
     void exitWithQuestion();
 
+    // A key code from the zone controller.
+    void MSCommzone_OnComm(int code);
+
     // The clock field's text for the moment, as timerplayer shows it.
     void showClock();
     // One tick of timerplayer: the clock, and the progress while playing.
     void timerplayer_Timer();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    // What the remote keys do to this window.
+    void enterRemoteManualMode() override;
+    void stopForRemote() override;
+    int volumeSliderValue() const override;
+    void setVolumeSliderValue(int value) override;
+
     void buildControls();
     void buildMenus();
     void buildStatusBar();
@@ -114,6 +132,8 @@ private:
     SecondTicker *m_timerplayer = nullptr;
     PlaybackEngine *m_playback = nullptr;
     std::unique_ptr<clsVolume> m_volume;
+    ZoneLink *m_link = nullptr;
+    std::unique_ptr<RemoteKeys> m_remoteKeys;
 
     BackgroundWidget *imgback = nullptr;
     QLineEdit *txttime = nullptr;

@@ -6,6 +6,7 @@
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
 #include "support/fakemediaplayer.h"
+#include "support/fakeserialport.h"
 #include "support/fakemixer.h"
 #include "support/gbkfiles.h"
 #include "support/memoryuserstore.h"
@@ -74,6 +75,7 @@ private:
     MemoryUserStore m_store;
     FakeMediaPlayer m_player;
     FakeMixer m_mixer;
+    std::unique_ptr<FakeSerialPort> m_port;
 };
 
 void tst_frmback::init()
@@ -85,6 +87,8 @@ void tst_frmback::init()
     m_player.source.clear();
     m_player.playing = false;
     m_mixer = FakeMixer();
+    m_port = std::make_unique<FakeSerialPort>();
+    m_port->devices.insert(QStringLiteral("/dev/ttyS0"));
     const QString week = m_dir->filePath(QStringLiteral("table/week/week.txt"));
     GbkFiles::writeText(week, QStringLiteral("00,00,00,星期一,00,00,00,00,00\n") + line("12:00:00", "午间")
                                   + line("07:30:00", "起床") + line("08:00:00", "上课")
@@ -108,7 +112,7 @@ void tst_frmback::init()
 
 std::unique_ptr<frmback> tst_frmback::start()
 {
-    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, AppFolder(m_dir->path())});
+    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, *m_port, AppFolder(m_dir->path())});
     w->startUp();
     w->resize(1024, 700);
     w->show();

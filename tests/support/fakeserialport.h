@@ -1,0 +1,121 @@
+#pragma once
+
+#include "platform/serialport.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QSet>
+
+// A serial port that records every line change and write with the time it
+// happened, lets the test feed received bytes, and pulls the device away on
+// demand. Written bytes take their time on the wire: 1200 baud, 8.33 ms a byte.
+class FakeSerialPort final : public SerialPort
+{
+    Q_OBJECT
+public:
+    struct Event
+    {
+        qint64 ms; // since the port was made
+        QString what; // "open", "rts on", "rts off", "dtr on", "dtr off", "write", "drained", "clear"
+        QByteArray bytes; // for "write"
+    };
+
+    FakeSerialPort() { m_clock.start(); }
+
+    OpenResult open(const QString &devicePath) override
+    {
+        openedPath = devicePath;
+        if (!devices.contains(devicePath))
+            return OpenResult::NoSuchDevice;
+        m_open = true;
+        record(QStringLiteral("open"));
+        return OpenResult::Opened;
+    }
+    void close() override
+    {
+        m_open = false;
+        record(QStringLiteral("close"));
+    }
+    bool isOpen() const override { return m_open; }
+    QString errorText() const override { return QStringLiteral("fake"); }
+    qint64 write(const QByteArray &bytes) override
+    {
+        if (!m_open)
+            return -1;
+        record(QStringLiteral("write"), bytes);
+        m_wireFreeAt = std::max(m_wireFreeAt, m_clock.elapsed()) + qint64(bytes.size() * 8.34) + 1;
+        m_drainReported = false;
+        return bytes.size();
+    }
+    qint64 pendingOutput() const override
+    {
+        const qint64 left = m_wireFreeAt - m_clock.elapsed();
+        if (left <= 0 && !m_drainReported) {
+            m_drainReported = true;
+            const_cast<FakeSerialPort *>(this)->record(QStringLiteral("drained"));
+        }
+        return left > 0 ? left / 8 + 1 : 0;
+    }
+    qint64 bytesAvailable() const override { return m_input.size(); }
+    QByteArray readAll() override
+    {
+        const QByteArray all = m_input;
+        m_input.clear();
+        return all;
+    }
+    void clearInput() override
+    {
+        m_input.clear();
+        record(QStringLiteral("clear"));
+    }
+    bool setRequestToSend(bool on) override
+    {
+        record(on ? QStringLiteral("rts on") : QStringLiteral("rts off"));
+        return linesWork;
+    }
+    bool setDataTerminalReady(bool on) override
+    {
+        record(on ? QStringLiteral("dtr on") : QStringLiteral("dtr off"));
+        return linesWork;
+    }
+
+    // The controller sends bytes.
+    void receive(const QByteArray &bytes)
+    {
+        m_input += bytes;
+        Q_EMIT dataReceived();
+    }
+    // The device goes away.
+    void loseDevice()
+    {
+        m_open = false;
+        devices.clear();
+        Q_EMIT deviceLost(QStringLiteral("device removed"));
+    }
+    QList<QByteArray> writes() const
+    {
+        QList<QByteArray> all;
+        for (const Event &e : events) {
+            if (e.what == u"write")
+                all.append(e.bytes);
+        }
+        return all;
+    }
+
+    QSet<QString> devices; // paths that open
+    QString openedPath;
+    bool linesWork = true;
+    QList<Event> events;
+
+private:
+    void record(const QString &what, const QByteArray &bytes = {})
+    {
+        events.append({m_clock.elapsed(), what, bytes});
+    }
+
+    QElapsedTimer m_clock;
+    bool m_open = false;
+    qint64 m_wireFreeAt = 0;
+    mutable bool m_drainReported = true;
+    QByteArray m_input;
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The command frames of the zone controller: EB 14, code, P1, P2, N, the N
+// list values, FE 01. No checksum, no escaping, no acknowledgement.
+namespace CommandCode {
+inline constexpr int ZoneOpen = 1;
+inline constexpr int ZoneClose = 2;
+inline constexpr int AmpOpen = 3;
+inline constexpr int AmpClose = 4;
+inline constexpr int DeviceOpen = 5;
+inline constexpr int DeviceClose = 6;
+inline constexpr int ClockSet = 7;
+inline constexpr int ShutdownNotice = 8;
+inline constexpr int PowerOnTimeSet = 9;
+inline constexpr int ClockQuery = 11;
+inline constexpr int StatusQuery = 12;
+inline constexpr int VolumeSet = 13;
+inline constexpr int PowerOnTimeQuery = 14;
+inline constexpr int MatrixSet = 88;
+
+// "ZoneOpen" for 1 and so on; empty for a code the console never sends.
+QString name(int code);
+} // namespace CommandCode
+
+// The single-byte key codes of the controller's remote control.
+enum class RemoteKey {
+    KeyPlay = 1,
+    KeyAllOn = 2,
+    KeyStop = 3,
+    KeyAllOff = 4,
+    KeyPrevious = 5,
+    KeyVolumeUp = 6,
+    KeyNext = 7,
+    KeyVolumeDown = 8,
+};
+
+// All eight amplifiers or all eight devices.
+inline const QString kAllEight = QStringLiteral("1.2.3.4.5.6.7.8.");
+
+// The frame of the code, P1 and P2 (decimal texts 0..255) and the DotList
+// list. Nothing when a parameter or list item is not a number 0..255 or the
+// list holds more than 255 values: then nothing may be sent.
+std::optional<QByteArray> BuildFrame(const QString &code, const QString &p1, const QString &p2,
+                                     const QString &list);
+std::optional<QByteArray> BuildFrame(int code, int p1, int p2, const QString &list);
+
+// The items of DotList a that are not in DotList b, compared as text.
+QString ListMinus(const QString &a, const QString &b);
+// The items of a DotList, the empty piece after the last "." left out.
+QStringList dotListItems(const QString &list);
+// "07:55:00" → "07.55.00.", the list of the clock and power-on commands.
+QString timeDotList(const QString &hhmmss);
+
+// The two tuner parameters of a frequency in tenths of a MHz: 1035 → "10", "35".
+struct FrequencyParameters
+{
+    QString FreqHigh;
+    QString FreqLow;
+};
+FrequencyParameters splitFrequency(int tenths);
+
+// A terminal's answer to StatusQuery.
+struct StatusReply
+{
+    int address = 0;
+    int frequency = 0; // tenths of a MHz; 8888 for a constant-voltage terminal
+    int volume = 0;
+    bool constantVoltage() const { return frequency == 8888; }
+};
+// The reply of the terminal at address, if bytes 2, 3 and 6 say it is one.
+std::optional<StatusReply> parseStatusReply(const QByteArray &bytes, int address);

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QQueue>
+#include <QTimer>
+
+#include <functional>
+
+class Dialogs;
+class SerialPort;
+class UserStore;
+
+// The serial link to the zone controller, shared by every window.
+// Frames go out through one queue, one at a time and in order:
+//  - SendFrame raises request-to-send, waits 100 ms, writes, waits until
+//    the bytes are on the wire, waits 100 ms and drops request-to-send;
+//  - WriteFrame writes at once, without line handling (the next frame still
+//    waits until these bytes are out);
+//  - QueryExchange writes a query and collects the reply.
+// Nothing waits by spinning: every pause is a timer. A caller that acts after
+// its frames continues in the completion, so the order on the wire and on the
+// PC is kept. When the device goes away, queued frames are dropped with a log
+// line and the port is opened again as soon as the device is back.
+class ZoneLink final : public QObject
+{
+    Q_OBJECT
+public:
+    using Completion = std::function<void(bool sent)>;
+    using ReplyHandler = std::function<void(const QByteArray &reply)>;
+
+    struct Query
+    {
+        int replySize = 8; // the reply is complete at this many bytes
+        int deadlineMs = 200; // after the write
+        bool waitWholeDeadline = false; // keep the line until the deadline all the same
+        bool dropTerminalReady = false; // DTR is down while the reply is awaited
+    };
+
+    ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject *parent = nullptr);
+    ~ZoneLink() override;
+
+    // "com1".."com5" (exactly) → 1..5; any other text keeps current.
+    static int portNumberOf(const QString &comPort, int current = 1);
+    // The device of port n: group "ports", key "com<n>" of the per-user
+    // store, by default /dev/ttyS<n-1>.
+    QString devicePathFor(int portNumber) const;
+
+    void OpenZonePort(const QString &comPort);
+    void closePort();
+    bool isOpen() const;
+    QString devicePath() const { return m_devicePath; }
+
+    void SendFrame(const QByteArray &frame, Completion done = {});
+    void WriteFrame(const QByteArray &frame, Completion done = {});
+    void QueryExchange(const QByteArray &frame, const Query &query, ReplyHandler done);
+    // Calls then after ms milliseconds, unless context is gone by then.
+    static void WaitMs(int ms, QObject *context, std::function<void()> then);
+
+    int queuedFrames() const { return int(m_jobs.size()) + (m_busy ? 1 : 0); }
+
+    static constexpr int kGuardMs = 100;
+    static constexpr int kReconnectMs = 1000;
+
+Q_SIGNALS:
+    // The first byte of a chunk the controller sent on its own.
+    void keyReceived(int code);
+    void linkLost();
+    void linkRestored();
+
+private:
+    enum class Kind { Send, Write, Query };
+    enum class Phase { Idle, RtsLead, Draining, RtsTail, AwaitReply };
+    struct Job
+    {
+        Kind kind = Kind::Send;
+        QByteArray frame;
+        Completion done;
+        Query query;
+        ReplyHandler reply;
+    };
+
+    void enqueue(Job job);
+    void startNext();
+    void step();
+    void writeCurrent();
+    void finishCurrent(bool sent);
+    void finishQuery();
+    void dropAll(const QString &why);
+    void onData();
+    void onDeviceLost(const QString &reason);
+    void tryReconnect();
+    void prepareLines();
+
+    SerialPort &m_port;
+    UserStore &m_store;
+    Dialogs &m_dialogs;
+    QString m_devicePath;
+    QQueue<Job> m_jobs;
+    Job m_current;
+    bool m_busy = false;
+    Phase m_phase = Phase::Idle;
+    QTimer m_stepTimer;
+    QElapsedTimer m_phaseClock;
+    qint64 m_drainLimitMs = 0;
+    bool m_replyDelivered = false;
+    QTimer m_reconnectTimer;
+    bool m_lineWarningShown = false;
+};
