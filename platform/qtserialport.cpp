@@ -15,8 +15,10 @@ QtSerialPort::QtSerialPort(QObject *parent)
 {
     connect(m_port, &QSerialPort::readyRead, this, &SerialPort::dataReceived);
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        // A read error is how a vanished pseudo-terminal shows (and QSerialPort
+        // would report it again and again): the device is treated as gone.
         if (e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError
-            || e == QSerialPort::PermissionError) {
+            || e == QSerialPort::PermissionError || e == QSerialPort::ReadError) {
             if (!m_port->isOpen())
                 return;
             m_error = m_port->errorString();

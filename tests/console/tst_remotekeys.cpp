@@ -33,6 +33,7 @@ private Q_SLOTS:
     void volumeKeys_data();
     void volumeKeys();
     void garbageChangesNothing();
+    void lostLinkShowsInTheStatusBar();
 
 private:
     void start(bool remoteScope = false);
@@ -241,6 +242,19 @@ void tst_RemoteKeys::garbageChangesNothing()
     QVERIFY(!m_window->state().ManualMode);
     QVERIFY(m_port->writes().isEmpty());
     QVERIFY(m_player.calls.isEmpty());
+}
+
+void tst_RemoteKeys::lostLinkShowsInTheStatusBar()
+{
+    start();
+    auto *status = m_window->findChild<QLabel *>(QStringLiteral("StatusBar1_status"));
+    m_port->loseDevice();
+    QCOMPARE(status->text(), QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
+    key(2); // nothing can be sent: dropped, not kept
+    QCOMPARE(m_window->link().queuedFrames(), 0);
+    m_port->devices.insert(QStringLiteral("/dev/ttyS0"));
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("外设状态：与分区控制器的连接已恢复"), 3000);
+    QVERIFY(m_port->writes().isEmpty());
 }
 
 QTEST_MAIN(tst_RemoteKeys)

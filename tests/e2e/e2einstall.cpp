@@ -1,0 +1,109 @@
+#include "e2einstall.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTest>
+
+E2eInstall::E2eInstall()
+{
+    QFile::copy(QStringLiteral(QUELLON_BINARY), path(QStringLiteral("quellon")));
+    QFile::setPermissions(path(QStringLiteral("quellon")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_sim.setProcessChannelMode(QProcess::SeparateChannels);
+    m_console.setProcessChannelMode(QProcess::SeparateChannels);
+}
+
+E2eInstall::~E2eInstall()
+{
+    for (QProcess *p : {&m_console, &m_sim}) {
+        if (p->state() != QProcess::NotRunning) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+}
+
+void E2eInstall::writeStore(const QList<std::pair<QString, QString>> &settings)
+{
+    QDir().mkpath(path(QStringLiteral("config/broadcast")));
+    QSettings store(path(QStringLiteral("config/broadcast/broadcast.conf")), QSettings::IniFormat);
+    store.setValue(QStringLiteral("setting/setted"), QStringLiteral("yes"));
+    store.setValue(QStringLiteral("setting/com"), QStringLiteral("com1"));
+    for (const auto &[key, value] : settings)
+        store.setValue(QStringLiteral("setting/") + key, value);
+    store.setValue(QStringLiteral("ports/com1"), linkPath());
+    store.sync();
+}
+
+bool E2eInstall::startSimulator()
+{
+    m_sim.start(QStringLiteral(ZONESIM_BINARY), {QStringLiteral("--link"), linkPath()});
+    return m_sim.waitForStarted() && waitSimulator(QStringLiteral("listening on"));
+}
+
+bool E2eInstall::stopSimulator()
+{
+    simulatorCommand(QStringLiteral("quit"));
+    if (!m_sim.waitForFinished(5000))
+        return false;
+    m_simLines.clear();
+    m_simSeen = 0;
+    return true;
+}
+
+bool E2eInstall::startConsole()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+    m_console.setProcessEnvironment(env);
+    m_console.setWorkingDirectory(m_dir.path());
+    m_console.start(path(QStringLiteral("quellon")), {});
+    return m_console.waitForStarted() && waitConsole(QStringLiteral("opened"));
+}
+
+void E2eInstall::simulatorCommand(const QString &command)
+{
+    m_sim.write(command.toUtf8() + '\n');
+}
+
+bool E2eInstall::waitFor(QStringList &lines, qsizetype &seen, QProcess &process,
+                         QProcess::ProcessChannel channel, const QString &text, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        process.setReadChannel(channel);
+        while (process.canReadLine())
+            lines.append(QString::fromUtf8(process.readLine()).trimmed());
+        for (; seen < lines.size(); ++seen) {
+            if (lines.at(seen).contains(text)) {
+                ++seen;
+                return true;
+            }
+        }
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+bool E2eInstall::waitSimulator(const QString &text, int timeoutMs)
+{
+    return waitFor(m_simLines, m_simSeen, m_sim, QProcess::StandardOutput, text, timeoutMs);
+}
+
+bool E2eInstall::waitConsole(const QString &text, int timeoutMs)
+{
+    return waitFor(m_consoleLines, m_consoleSeen, m_console, QProcess::StandardError, text, timeoutMs);
+}
+
+QStringList E2eInstall::framesSince(qsizetype from) const
+{
+    QStringList frames;
+    for (qsizetype i = from; i < m_simLines.size(); ++i) {
+        if (m_simLines.at(i).contains(u'['))
+            frames.append(m_simLines.at(i).section(u' ', 1)); // without the timestamp
+    }
+    return frames;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A temporary installation of the real console with its settings store, and
+// the controller simulator on a pseudo-terminal reached through a link in it.
+class E2eInstall
+{
+public:
+    E2eInstall();
+    ~E2eInstall();
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString linkPath() const { return path(QStringLiteral("zonesim-link")); }
+    // Writes the per-user store: "setting" keys over the defaults, com1 on the link.
+    void writeStore(const QList<std::pair<QString, QString>> &settings);
+
+    bool startSimulator();
+    bool stopSimulator();
+    bool startConsole();
+    void simulatorCommand(const QString &command);
+
+    // Waits until a new line of the simulator (or the console's log) contains text.
+    bool waitSimulator(const QString &text, int timeoutMs = 10000);
+    bool waitConsole(const QString &text, int timeoutMs = 10000);
+    QStringList simulatorLines() const { return m_simLines; }
+    QStringList consoleLines() const { return m_consoleLines; }
+    // Simulator lines that log a frame, from index from on.
+    QStringList framesSince(qsizetype from) const;
+
+private:
+    static bool waitFor(QStringList &lines, qsizetype &seen, QProcess &process, QProcess::ProcessChannel channel,
+                        const QString &text, int timeoutMs);
+
+    QTemporaryDir m_dir;
+    QProcess m_sim;
+    QProcess m_console;
+    QStringList m_simLines;
+    QStringList m_consoleLines;
+    qsizetype m_simSeen = 0;
+    qsizetype m_consoleSeen = 0;
+};
