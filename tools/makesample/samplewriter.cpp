@@ -231,6 +231,9 @@ void SampleWriter::writeUserStore()
 {
     // The operator's store; the first start would otherwise choose no week file.
     QSettings store(QStringLiteral("broadcast"), QStringLiteral("broadcast"));
+    // Port com1 leads to the controller simulator unless it was mapped elsewhere.
+    if (!store.contains(QStringLiteral("ports/com1")))
+        store.setValue(QStringLiteral("ports/com1"), QString(m_folder + QStringLiteral("/zonesim.link")));
     store.beginGroup(QStringLiteral("setting"));
     if (store.value(QStringLiteral("setted")).toString() == u"yes")
         return;
