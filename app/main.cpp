@@ -4,6 +4,7 @@
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/mixer.h"
+#include "platform/power.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
@@ -47,9 +48,10 @@ int main(int argc, char *argv[])
     QtMediaPlayer player;
     AlsaMixer mixer;
     QtSerialPort port;
+    LogindPower power;
     const AppFolder folder(QCoreApplication::applicationDirPath());
 
-    frmback window({clock, dialogs, store, player, mixer, port, folder});
+    frmback window({clock, dialogs, store, player, mixer, port, power, folder});
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());
     window.startUp();

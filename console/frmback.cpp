@@ -3,6 +3,8 @@
 #include "console/backgroundwidget.h"
 #include "console/clocktext.h"
 #include "console/clsvolume.h"
+#include "console/endofday.h"
+#include "console/scheduler.h"
 #include "console/playbackengine.h"
 #include "console/playerframe.h"
 #include "console/programmemodel.h"
@@ -12,6 +14,7 @@
 #include "console/todayschedule.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/logwriter.h"
 #include "platform/mediaplayer.h"
 #include "platform/userstore.h"
 #include "zonelink/zonelink.h"
@@ -58,6 +61,12 @@ frmback::frmback(const ConsoleServices &services, QWidget *parent)
     m_link = new ZoneLink(services.port, m_store, m_dialogs, this);
     m_link->setObjectName(QStringLiteral("MSCommzone"));
     m_remoteKeys = std::make_unique<RemoteKeys>(m_state, m_settings, *m_model, *m_link, *this);
+    m_log = std::make_unique<LogWriter>(m_folder, m_clock, m_dialogs);
+    m_scheduler = new Scheduler({m_clock, m_settings, m_state, *m_model, *m_today, *m_link, *this, *m_log, m_dialogs},
+                                this);
+    m_endOfDay = new EndOfDay({m_clock, m_settings, m_state, *m_model, *m_today, *m_scheduler, *m_link, *this,
+                               *m_log, services.power},
+                              this);
     connect(m_link, &ZoneLink::keyReceived, this, &frmback::MSCommzone_OnComm);
     connect(m_link, &ZoneLink::linkLost, this, [this] {
         setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
@@ -291,6 +300,7 @@ void frmback::startUp()
 
     showClock();
     m_timerplayer->start();
+    m_endOfDay->start();
     placeControls();
 }
 
@@ -407,11 +417,34 @@ void frmback::timerplayer_Timer()
 {
     showClock();
     m_playback->refreshProgress();
+    if (m_state.ManualMode)
+        return;
+    m_scheduler->tick();
 }
 
 void frmback::MSCommzone_OnComm(int code)
 {
     m_remoteKeys->handle(code);
+}
+
+void frmback::stopPlayer()
+{
+    m_playback->stopAction();
+}
+
+void frmback::setPlayerTitle(const QString &title)
+{
+    m_playback->setTitle(title);
+}
+
+void frmback::setManualPlayback(bool on)
+{
+    m_playback->ManualPlayback = on;
+}
+
+void frmback::endProgram()
+{
+    close();
 }
 
 void frmback::enterRemoteManualMode()

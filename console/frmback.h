@@ -12,6 +12,10 @@
 
 class BackgroundWidget;
 class Clock;
+class EndOfDay;
+class LogWriter;
+class Power;
+class Scheduler;
 class Dialogs;
 class MediaPlayer;
 class Mixer;
@@ -41,12 +45,13 @@ struct ConsoleServices
     MediaPlayer &player;
     Mixer &mixer;
     SerialPort &port;
+    Power &power;
     AppFolder folder;
 };
 
 // The console's main window: clock, today's list or the next-item panel,
 // user name and status bar.
-class frmback final : public QMainWindow, public RemoteKeyActions
+class frmback final : public QMainWindow, public ConsoleActions
 {
     Q_OBJECT
 public:
@@ -63,6 +68,8 @@ public:
     PlaybackEngine &playback() { return *m_playback; }
     clsVolume &volume() { return *m_volume; }
     ZoneLink &link() { return *m_link; }
+    Scheduler &scheduler() { return *m_scheduler; }
+    EndOfDay &endOfDay() { return *m_endOfDay; }
     // Where video is shown; the program hands it to the real player.
     QVideoWidget *videoWidget() const { return mp; }
 
@@ -77,7 +84,7 @@ public:
     // "打开": plays a file chosen by the operator.
     void openAndPlay();
     void setPlayerVisible(bool visible);
-    void setEquipmentStatus(const QString &text); // status panel "status"
+    void setEquipmentStatus(const QString &text) override; // status panel "status"
 
     // The views that the menus toggle.
     void setListVisible(bool visible);
@@ -104,11 +111,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    // What the remote keys do to this window.
+    // What the scheduler, the end of the day and the remote keys do to this window.
+    void stopPlayer() override;
+    void setPlayerTitle(const QString &title) override;
+    void setManualPlayback(bool on) override;
     void enterRemoteManualMode() override;
     void stopForRemote() override;
     int volumeSliderValue() const override;
     void setVolumeSliderValue(int value) override;
+    void endProgram() override;
 
     void buildControls();
     void buildMenus();
@@ -134,6 +145,9 @@ private:
     std::unique_ptr<clsVolume> m_volume;
     ZoneLink *m_link = nullptr;
     std::unique_ptr<RemoteKeys> m_remoteKeys;
+    std::unique_ptr<LogWriter> m_log;
+    Scheduler *m_scheduler = nullptr;
+    EndOfDay *m_endOfDay = nullptr;
 
     BackgroundWidget *imgback = nullptr;
     QLineEdit *txttime = nullptr;

@@ -94,6 +94,12 @@ PlaybackEngine::Progress PlaybackEngine::progressFor(double positionSeconds, dou
     return p;
 }
 
+void PlaybackEngine::setTitle(const QString &title)
+{
+    m_title = title;
+    Q_EMIT changed();
+}
+
 void PlaybackEngine::refreshProgress()
 {
     if (!m_player.isPlaying())

@@ -22,6 +22,7 @@ public:
     void stopAction();
     // Refreshes position, length and progress while the player plays.
     void refreshProgress();
+    void setTitle(const QString &title);
 
     bool ManualPlayback = false; // the current playback was started by hand
 

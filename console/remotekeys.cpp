@@ -11,10 +11,8 @@
 
 Q_LOGGING_CATEGORY(lcRemote, "quellon.remote")
 
-RemoteKeyActions::~RemoteKeyActions() = default;
-
 RemoteKeys::RemoteKeys(ConsoleState &state, const AppSettings &settings, const ProgrammeModel &today,
-                       ZoneLink &link, RemoteKeyActions &actions)
+                       ZoneLink &link, ConsoleActions &actions)
     : m_state(state)
     , m_settings(settings)
     , m_today(today)

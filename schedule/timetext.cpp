@@ -44,3 +44,13 @@ QString normalized(const QString &text, const QString &fallback)
 }
 
 } // namespace TimeText
+
+int TimeValue(const QString &text)
+{
+    return TimeText::seconds(text);
+}
+
+QString ClockText(int seconds)
+{
+    return TimeText::fromSeconds(seconds < 0 ? -seconds : seconds);
+}

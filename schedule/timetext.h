@@ -14,3 +14,11 @@ QString fromSeconds(int seconds);
 QString normalized(const QString &text, const QString &fallback);
 
 } // namespace TimeText
+
+// The scheduler's arithmetic on "hh:mm:ss" texts.
+// TimeValue: seconds of the day; -1 when the text is no time of day.
+int TimeValue(const QString &text);
+// ClockText: "hh:mm:ss" of a signed number of seconds. A value of 0 or more is
+// taken modulo one day (23:59:58 plus 5 s is 00:00:03); a negative value is
+// replaced by its absolute value (00:00:03 minus 5 s is 00:00:02).
+QString ClockText(int seconds);

@@ -280,6 +280,12 @@ void ZoneLink::dropAll(const QString &why)
     }
 }
 
+void ZoneLink::discardInput()
+{
+    if (m_port.isOpen() && m_phase != Phase::AwaitReply)
+        m_port.clearInput();
+}
+
 void ZoneLink::onData()
 {
     // A query collects its reply itself; key codes are read only in between.

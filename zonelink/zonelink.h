@@ -58,6 +58,9 @@ public:
     // Calls then after ms milliseconds, unless context is gone by then.
     static void WaitMs(int ms, QObject *context, std::function<void()> then);
 
+    // Drops whatever the controller sent so far (not while a query waits for its reply).
+    void discardInput();
+
     int queuedFrames() const { return int(m_jobs.size()) + (m_busy ? 1 : 0); }
 
     static constexpr int kGuardMs = 100;

@@ -6,6 +6,7 @@
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
 #include "support/fakemediaplayer.h"
+#include "support/fakepower.h"
 #include "support/fakeserialport.h"
 #include "support/fakemixer.h"
 #include "support/gbkfiles.h"
@@ -76,6 +77,7 @@ private:
     FakeMediaPlayer m_player;
     FakeMixer m_mixer;
     std::unique_ptr<FakeSerialPort> m_port;
+    FakePower m_power;
 };
 
 void tst_frmback::init()
@@ -112,7 +114,7 @@ void tst_frmback::init()
 
 std::unique_ptr<frmback> tst_frmback::start()
 {
-    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, *m_port, AppFolder(m_dir->path())});
+    auto w = std::make_unique<frmback>(ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, *m_port, m_power, AppFolder(m_dir->path())});
     w->startUp();
     w->resize(1024, 700);
     w->show();

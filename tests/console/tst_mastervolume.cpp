@@ -6,6 +6,7 @@
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
 #include "support/fakemediaplayer.h"
+#include "support/fakepower.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
 
@@ -32,6 +33,7 @@ private:
     FakeMediaPlayer m_player;
     AlsaMixer m_mixer;
     FakeSerialPort m_port;
+    FakePower m_power;
     AlsaMixer m_observer; // a second client that reads what the server holds
     std::unique_ptr<frmback> m_window;
     std::optional<long> m_before;
@@ -50,7 +52,7 @@ void tst_MasterVolume::initTestCase()
     m_before = m_observer.readSpeakerVolume();
     m_port.devices.insert(QStringLiteral("/dev/ttyS0"));
     m_window = std::make_unique<frmback>(
-        ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, m_port, AppFolder(m_dir.path())});
+        ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, m_port, m_power, AppFolder(m_dir.path())});
     m_window->startUp();
     QCOMPARE(m_window->volume().prMixerErr(), 0);
     QVERIFY(m_dialogs.shown.isEmpty());

@@ -8,6 +8,7 @@
 #include "support/fakedialogs.h"
 #include "support/fakemediaplayer.h"
 #include "support/fakemixer.h"
+#include "support/fakepower.h"
 #include "support/fakeserialport.h"
 #include "support/gbkfiles.h"
 #include "support/memoryuserstore.h"
@@ -52,6 +53,7 @@ private:
     FakeMediaPlayer m_player;
     FakeMixer m_mixer;
     std::unique_ptr<FakeSerialPort> m_port;
+    FakePower m_power;
     std::unique_ptr<frmback> m_window;
     QString m_song;
 };
@@ -88,7 +90,7 @@ void tst_RemoteKeys::start(bool remoteScope)
 {
     m_store.values.insert(QStringLiteral("setting/rm_scope"), remoteScope ? "True" : "False");
     m_window = std::make_unique<frmback>(
-        ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, *m_port, AppFolder(m_dir->path())});
+        ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, *m_port, m_power, AppFolder(m_dir->path())});
     m_window->startUp();
     QVERIFY(m_dialogs.shown.isEmpty());
     m_port->events.clear();

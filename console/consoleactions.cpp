@@ -1,0 +1,3 @@
+#include "console/consoleactions.h"
+
+ConsoleActions::~ConsoleActions() = default;

@@ -1,0 +1,113 @@
+#include "console/endofday.h"
+
+#include "console/appsettings.h"
+#include "console/consoleactions.h"
+#include "console/consolestate.h"
+#include "console/programmemodel.h"
+#include "console/scheduler.h"
+#include "console/todayschedule.h"
+#include "platform/clock.h"
+#include "platform/logwriter.h"
+#include "platform/power.h"
+#include "schedule/timetext.h"
+#include "zonelink/frames.h"
+#include "zonelink/zonelink.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcEndOfDay, "quellon.endofday")
+
+namespace {
+void sendOrLog(ZoneLink &link, int code, const QString &list, bool lineHandling,
+               ZoneLink::Completion done = {})
+{
+    const auto frame = BuildFrame(code, 0, 0, list);
+    if (!frame) {
+        qCWarning(lcEndOfDay) << CommandCode::name(code) << "cannot be built from" << list;
+        if (done)
+            done(false);
+        return;
+    }
+    lineHandling ? link.SendFrame(*frame, std::move(done)) : link.WriteFrame(*frame, std::move(done));
+}
+} // namespace
+
+EndOfDay::EndOfDay(const Services &s, QObject *parent)
+    : QObject(parent)
+    , m_clock(s.clock)
+    , m_settings(s.settings)
+    , m_state(s.state)
+    , m_model(s.model)
+    , m_today(s.today)
+    , m_scheduler(s.scheduler)
+    , m_link(s.link)
+    , m_actions(s.actions)
+    , m_log(s.log)
+    , m_power(s.power)
+{
+    timercomm.setObjectName(QStringLiteral("timercomm"));
+    timercomm.setInterval(5000);
+    Timershutdown.setObjectName(QStringLiteral("Timershutdown"));
+    Timershutdown.setInterval(2000);
+    connect(&timercomm, &QTimer::timeout, this, &EndOfDay::timercomm_Timer);
+    connect(&Timershutdown, &QTimer::timeout, this, &EndOfDay::Timershutdown_Timer);
+}
+
+void EndOfDay::start()
+{
+    timercomm.start();
+}
+
+QString EndOfDay::powerOnList(const QString &firstItemTime)
+{
+    if (firstItemTime.isEmpty())
+        return QStringLiteral("05.00.00.");
+    return timeDotList(ClockText(TimeValue(firstItemTime) - 5 * 60));
+}
+
+void EndOfDay::timercomm_Timer()
+{
+    if (!m_settings.AutoShutdown)
+        return;
+    if (m_scheduler.OutputsActive || m_state.ManualMode || m_scheduler.AmpLeadSent())
+        return;
+    const QString now = m_clock.now().toString(QStringLiteral("HH:mm:ss"));
+    if (!(m_today.LastItemTime() < now))
+        return;
+    timercomm.stop();
+    qCInfo(lcEndOfDay) << "the day is over at" << now;
+    // The next steps follow once the three closes are on the wire.
+    sendOrLog(m_link, CommandCode::ZoneClose, m_settings.AllNodeList, true);
+    sendOrLog(m_link, CommandCode::DeviceClose, kAllEight, true);
+    sendOrLog(m_link, CommandCode::AmpClose, kAllEight, true, [this](bool) { closedEverything(); });
+}
+
+void EndOfDay::closedEverything()
+{
+    m_actions.setEquipmentStatus(QStringLiteral("外设状态：功放和分区控制已关闭"));
+    // Tomorrow's schedule is loaded by giving its date; the system clock stays as it is.
+    m_model.clear();
+    m_today.LoadTodaySchedule(m_clock.now().date().addDays(1));
+    const QString list = powerOnList(m_today.FirstItemTime());
+    if (m_settings.AutoSetPowerOnTime)
+        sendOrLog(m_link, CommandCode::PowerOnTimeSet, list, false);
+    qCInfo(lcEndOfDay) << "power on tomorrow at" << list << "- shutting down in 80 s";
+    Timershutdown.start();
+}
+
+void EndOfDay::Timershutdown_Timer()
+{
+    ++ShutdownTicks;
+    if (ShutdownTicks == 30) {
+        sendOrLog(m_link, CommandCode::ShutdownNotice, QString(), false);
+        m_actions.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
+    } else if (ShutdownTicks == 35) {
+        sendOrLog(m_link, CommandCode::ClockSet,
+                  timeDotList(m_clock.now().toString(QStringLiteral("HH:mm:ss"))), false);
+    } else if (ShutdownTicks == 40) {
+        Timershutdown.stop();
+        m_log.writeLog(QStringLiteral(",系统正常关机!"));
+        m_power.powerOff();
+        m_actions.endProgram();
+    }
+}

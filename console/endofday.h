@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+class Clock;
+class ConsoleActions;
+class LogWriter;
+class Power;
+class ProgrammeModel;
+class Scheduler;
+class TodaySchedule;
+class ZoneLink;
+struct AppSettings;
+struct ConsoleState;
+
+// The end of the day: once the last item is over and everything it switched
+// on is off, switch all equipment off, tell the controller when to power the
+// PC on tomorrow, count down and power the PC off. Only with AutoShutdown on.
+class EndOfDay final : public QObject
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        const Clock &clock;
+        const AppSettings &settings;
+        ConsoleState &state;
+        ProgrammeModel &model;
+        TodaySchedule &today;
+        Scheduler &scheduler;
+        ZoneLink &link;
+        ConsoleActions &actions;
+        LogWriter &log;
+        Power &power;
+    };
+
+    explicit EndOfDay(const Services &services, QObject *parent = nullptr);
+
+    void start(); // timercomm runs from the start of the window
+
+    void timercomm_Timer();
+    void Timershutdown_Timer();
+
+    // "hh.mm.ss." five minutes before the first item, or "05.00.00." without one.
+    static QString powerOnList(const QString &firstItemTime);
+
+    QTimer timercomm;
+    QTimer Timershutdown;
+    qint16 ShutdownTicks = 0;
+
+private:
+    void closedEverything();
+
+    const Clock &m_clock;
+    const AppSettings &m_settings;
+    ConsoleState &m_state;
+    ProgrammeModel &m_model;
+    TodaySchedule &m_today;
+    Scheduler &m_scheduler;
+    ZoneLink &m_link;
+    ConsoleActions &m_actions;
+    LogWriter &m_log;
+    Power &m_power;
+};

@@ -1,0 +1,370 @@
+#include "console/scheduler.h"
+
+#include "console/appsettings.h"
+#include "console/consoleactions.h"
+#include "console/consolestate.h"
+#include "console/programmemodel.h"
+#include "console/todayschedule.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/logwriter.h"
+#include "schedule/timetext.h"
+#include "zonelink/frames.h"
+#include "zonelink/zonelink.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcScheduler, "quellon.scheduler")
+
+namespace {
+const QString kPeripheral = QStringLiteral("外设控制");
+const QString kZero = QStringLiteral("0");
+
+QString hhmmss(const QDateTime &moment)
+{
+    return moment.toString(QStringLiteral("HH:mm:ss"));
+}
+
+// Union of DotLists, as text items.
+void addItems(QStringList &to, const QString &list)
+{
+    for (const QString &item : dotListItems(list)) {
+        if (!to.contains(item))
+            to.append(item);
+    }
+}
+
+QString joined(const QStringList &items)
+{
+    QString text;
+    for (const QString &item : items)
+        text += item + u'.';
+    return text;
+}
+} // namespace
+
+Scheduler::Scheduler(const Services &s, QObject *parent)
+    : QObject(parent)
+    , m_clock(s.clock)
+    , m_settings(s.settings)
+    , m_state(s.state)
+    , m_model(s.model)
+    , m_today(s.today)
+    , m_link(s.link)
+    , m_actions(s.actions)
+    , m_log(s.log)
+    , m_dialogs(s.dialogs)
+    , m_loadedDate(s.clock.now().date())
+{
+}
+
+QString Scheduler::tickErrorText()
+{
+    return QStringLiteral("打开的文件内容有误，请重新设置。");
+}
+
+bool Scheduler::AmpLeadSent() const
+{
+    for (const Lead &lead : m_leads) {
+        if (!lead.amps.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+bool Scheduler::send(int code, const QString &p1, const QString &p2, const QString &list)
+{
+    const auto frame = BuildFrame(QString::number(code), p1, p2, list);
+    if (!frame) {
+        qCWarning(lcScheduler) << CommandCode::name(code) << "cannot be built from" << p1 << p2 << list;
+        return false;
+    }
+    m_link.SendFrame(*frame);
+    return true;
+}
+
+void Scheduler::fail(const QString &reason)
+{
+    qCWarning(lcScheduler) << "tick error:" << reason;
+    m_model.clear();
+    // One message at a time: ticks go on while it is shown and must not stack more.
+    if (m_showingError)
+        return;
+    m_showingError = true;
+    m_dialogs.message(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
+    m_showingError = false;
+}
+
+void Scheduler::tick()
+{
+    ChannelSupervisor();
+    const QDateTime nowMoment = m_clock.now();
+    // A change of date reloads the day even when the second 00:00:00 was missed.
+    if (hhmmss(nowMoment) == u"00:00:00" || nowMoment.date() != m_loadedDate)
+        m_state.ReloadSchedule = true;
+    if (m_state.ReloadSchedule) {
+        releaseAllLeads();
+        m_loadedDate = nowMoment.date();
+        m_today.ReloadToday(nowMoment.date());
+    }
+    releaseCancelledLeads();
+    scan(nowMoment);
+}
+
+bool Scheduler::scan(const QDateTime &nowMoment)
+{
+    const QString now = hhmmss(nowMoment);
+    const int lead = std::max(TimeValue(m_settings.AmpOpenLead), 0);
+    for (int r = m_state.CurrentIndex + 1; r <= m_model.count(); ++r) {
+        const ScheduleEntry &row = m_model.entry(r - 1);
+        const QString t = row.time;
+        const int tv = TimeValue(t);
+        if (tv < 0 || TimeText::fromSeconds(tv) != t) {
+            fail(QStringLiteral("row %1: \"%2\" is no time hh:mm:ss").arg(r).arg(t));
+            return false;
+        }
+        const RowState state = m_model.state(r - 1);
+        // A row the operator cancelled gets nothing switched on ahead of it.
+        if (state != RowState::Cancelled) {
+            OpenDevicesAhead(r);
+            const QString p = ClockText(tv - lead);
+            const bool inWindow = p < t ? (p <= now && now <= t) : (now <= t);
+            if (inWindow && send(CommandCode::AmpOpen, kZero, kZero, row.amp))
+                m_leads[r].amps = row.amp;
+        }
+        const QString q = ClockText(tv + 5);
+        const bool waiting = state == RowState::Waiting;
+        const bool due = waiting && (q > t ? (t <= now && now <= q) : (t <= now && now <= u"23:59:59"));
+        if (due) {
+            if (!StartItem(r))
+                return false;
+            continue;
+        }
+        if (q > t && q < now && waiting) {
+            m_model.setState(r - 1, RowState::Done);
+            m_state.CurrentIndex = qint16(r);
+            m_today.ShowNextItem(r);
+            releaseLead(r);
+            qCInfo(lcScheduler) << "passed over" << t << row.detail;
+        }
+        if (t > ClockText(TimeValue(now) + lead) && t > now)
+            return true;
+    }
+    return true;
+}
+
+void Scheduler::OpenDevicesAhead(int r)
+{
+    const ScheduleEntry &row = m_model.entry(r - 1);
+    const QString t = row.time;
+    const QString now = hhmmss(m_clock.now());
+    QString list;
+    for (int d = 1; d <= 8; ++d) {
+        const QString &leadTime = m_settings.DeviceLeadTime[std::size_t(d)];
+        if (leadTime.isEmpty() || leadTime == u"00:00:00" || !row.device.contains(QString::number(d)))
+            continue;
+        const QString p = ClockText(TimeValue(t) - TimeValue(leadTime));
+        const bool inWindow = p < t ? (p <= now && now < t) : (now <= t);
+        if (inWindow)
+            list += QString::number(d) + u'.';
+    }
+    if (!list.isEmpty() && send(CommandCode::DeviceOpen, kZero, kZero, list)) {
+        QStringList devices = dotListItems(m_leads[r].devices);
+        addItems(devices, list);
+        m_leads[r].devices = joined(devices);
+    }
+}
+
+bool Scheduler::StartItem(int r)
+{
+    const ScheduleEntry row = m_model.entry(r - 1);
+    const int c = row.channel;
+    if (c < 1 || c > 8) {
+        fail(QStringLiteral("row %1: channel %2 is not 1..8").arg(r).arg(c));
+        return false;
+    }
+    ChannelStateRecord &ch = ChannelState[std::size_t(c)];
+    const FrequencyParameters f = splitFrequency(m_settings.SourceFrequency[std::size_t(c)]);
+    // The six frames are built before anything is marked or sent, so a row
+    // that cannot be sent is refused whole.
+    const struct
+    {
+        int code;
+        QString p1, p2, list;
+    } plan[] = {
+        {CommandCode::ZoneClose, kZero, kZero, ListMinus(ch.Zones, row.zone)},
+        {CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, row.zone},
+        {CommandCode::DeviceClose, kZero, kZero, ListMinus(ch.Devices, row.device)},
+        {CommandCode::DeviceOpen, kZero, kZero, row.device},
+        {CommandCode::AmpClose, kZero, kZero, ListMinus(ch.Amps, row.amp)},
+        {CommandCode::AmpOpen, kZero, kZero, row.amp},
+    };
+    QList<QByteArray> frames;
+    for (const auto &step : plan) {
+        const auto frame = BuildFrame(QString::number(step.code), step.p1, step.p2, step.list);
+        if (!frame) {
+            fail(QStringLiteral("row %1: %2 cannot carry \"%3\"").arg(r).arg(CommandCode::name(step.code), step.list));
+            return false;
+        }
+        frames.append(*frame);
+    }
+
+    // Marked before the first frame leaves, so no later tick starts it again.
+    m_model.setState(r - 1, RowState::Done);
+    m_state.CurrentIndex = qint16(r);
+    m_today.ShowNextItem(r);
+    m_actions.setPlayerTitle(m_model.cellText(r - 1, ProgrammeModel::FileNameColumn));
+    m_actions.setVolumeSliderValue(row.volume);
+    OutputsActive = true;
+    m_actions.setManualPlayback(false);
+    m_leads.remove(r); // its channel holds what was switched on ahead of it
+    m_link.discardInput();
+
+    m_state.FreqHigh = f.FreqHigh;
+    m_state.FreqLow = f.FreqLow;
+    const bool playsFile = row.filename != kPeripheral;
+    const QString file = row.filename;
+    const QString plen = row.plen;
+    for (qsizetype i = 0; i < frames.size(); ++i) {
+        const bool last = i == frames.size() - 1;
+        // The file plays once its frames are out, as the terminals are open by then.
+        m_link.SendFrame(frames.at(i), last && playsFile ? ZoneLink::Completion([this, file, plen](bool) {
+            m_actions.playsong(file, plen);
+        })
+                                                          : ZoneLink::Completion());
+    }
+
+    ch.ZonesOn = ch.AmpsOn = ch.DevicesOn = ch.RepeatOpen = true;
+    ch.RepeatCount = 0;
+    ch.StartTime = row.time;
+    ch.PlayLength = row.plen;
+    ch.Amps = row.amp;
+    ch.Devices = row.device;
+    ch.Zones = row.zone;
+    ch.StartMoment = QDateTime(m_clock.now().date(), QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
+    if (ch.Detail != kPeripheral && row.detail == kPeripheral)
+        m_actions.stopPlayer();
+    ch.Detail = row.detail;
+    for (int j = 1; j <= 8; ++j) {
+        if (j == c)
+            continue;
+        ChannelStateRecord &other = ChannelState[std::size_t(j)];
+        other.Amps = ListMinus(other.Amps, row.amp);
+        other.Devices = ListMinus(other.Devices, row.device);
+        other.Zones = ListMinus(other.Zones, row.zone);
+        if (row.detail != kPeripheral)
+            other.Detail = kPeripheral;
+    }
+    m_actions.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
+    qCInfo(lcScheduler) << "started" << row.time << "channel" << c << row.detail << row.filename;
+    return true;
+}
+
+void Scheduler::ChannelSupervisor()
+{
+    const QDateTime nowMoment = m_clock.now();
+    if (nowMoment.toString(QStringLiteral("HH:mm")) >= m_settings.VolumeAdjustTime) {
+        m_settings.VolumeAdjustTime = QStringLiteral("33:33:33");
+        send(CommandCode::VolumeSet, m_settings.TerminalVolume, kZero, m_settings.AllNodeList);
+        m_log.writeLog(QStringLiteral(",自动调整音量") + m_settings.TerminalVolume);
+    }
+    for (int b = 1; b <= 8; ++b) {
+        ChannelStateRecord &ch = ChannelState[std::size_t(b)];
+        const QDateTime now = m_clock.now();
+        if (ch.RepeatOpen) {
+            ++ch.RepeatCount;
+            if (ch.RepeatCount % 2 == 0) {
+                const FrequencyParameters f = splitFrequency(m_settings.SourceFrequency[std::size_t(b)]);
+                m_state.FreqHigh = f.FreqHigh;
+                m_state.FreqLow = f.FreqLow;
+                send(CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, ch.Zones);
+                send(CommandCode::DeviceOpen, kZero, kZero, ch.Devices);
+                send(CommandCode::AmpOpen, kZero, kZero, ch.Amps);
+            }
+            if (ch.RepeatCount >= 6) {
+                ch.RepeatOpen = false;
+                ch.RepeatCount = 0;
+            }
+        }
+        // A play length that is no time counts as none.
+        const QDateTime end = ch.StartMoment.addSecs(std::max(TimeValue(ch.PlayLength), 0));
+        if (ch.ZonesOn) {
+            if (now >= end.addSecs(2) && ch.Detail != kPeripheral)
+                m_actions.stopPlayer();
+            if (now >= end.addSecs(10)) {
+                send(CommandCode::ZoneClose, kZero, kZero, ch.Zones);
+                ch.ZonesOn = false;
+                ch.Zones.clear();
+            }
+        }
+        if (ch.DevicesOn && now >= end.addSecs(5)) {
+            send(CommandCode::DeviceClose, kZero, kZero, ch.Devices);
+            ch.DevicesOn = false;
+            ch.Devices.clear();
+        }
+        if (ch.AmpsOn && now >= end.addSecs(std::max(TimeValue(m_settings.AmpCloseDelay), 0))) {
+            send(CommandCode::AmpClose, kZero, kZero, ch.Amps);
+            ch.AmpsOn = false;
+            ch.Amps.clear();
+        }
+    }
+    OutputsActive = false;
+    for (int b = 1; b <= 8; ++b) {
+        const ChannelStateRecord &ch = ChannelState[std::size_t(b)];
+        OutputsActive = OutputsActive || ch.ZonesOn || ch.AmpsOn || ch.DevicesOn;
+    }
+}
+
+QString Scheduler::heldAmps(int exceptRow) const
+{
+    QStringList held;
+    for (int b = 1; b <= 8; ++b)
+        addItems(held, ChannelState[std::size_t(b)].Amps);
+    for (auto it = m_leads.cbegin(); it != m_leads.cend(); ++it) {
+        if (it.key() != exceptRow)
+            addItems(held, it->amps);
+    }
+    return joined(held);
+}
+
+QString Scheduler::heldDevices(int exceptRow) const
+{
+    QStringList held;
+    for (int b = 1; b <= 8; ++b)
+        addItems(held, ChannelState[std::size_t(b)].Devices);
+    for (auto it = m_leads.cbegin(); it != m_leads.cend(); ++it) {
+        if (it.key() != exceptRow)
+            addItems(held, it->devices);
+    }
+    return joined(held);
+}
+
+void Scheduler::releaseLead(int r)
+{
+    const auto it = m_leads.constFind(r);
+    if (it == m_leads.cend())
+        return;
+    const QString amps = ListMinus(it->amps, heldAmps(r));
+    const QString devices = ListMinus(it->devices, heldDevices(r));
+    m_leads.remove(r);
+    if (!devices.isEmpty())
+        send(CommandCode::DeviceClose, kZero, kZero, devices);
+    if (!amps.isEmpty())
+        send(CommandCode::AmpClose, kZero, kZero, amps);
+}
+
+void Scheduler::releaseCancelledLeads()
+{
+    const QList<int> rows = m_leads.keys();
+    for (int r : rows) {
+        if (r > m_model.count() || m_model.state(r - 1) == RowState::Cancelled)
+            releaseLead(r);
+    }
+}
+
+void Scheduler::releaseAllLeads()
+{
+    const QList<int> rows = m_leads.keys();
+    for (int r : rows)
+        releaseLead(r);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "console/channelstate.h"
+
+#include <QDate>
+#include <QMap>
+#include <QObject>
+
+#include <array>
+
+class Clock;
+class ConsoleActions;
+class Dialogs;
+class LogWriter;
+class ProgrammeModel;
+class TodaySchedule;
+class ZoneLink;
+struct AppSettings;
+struct ConsoleState;
+
+// The heart of the console: every second it supervises the programme
+// channels, reloads the day when asked or when the date changes, and scans
+// today's list to switch equipment on ahead of time, start the rows that are
+// due and pass over the rows whose start was missed.
+class Scheduler final : public QObject
+{
+    Q_OBJECT
+public:
+    struct Services
+    {
+        const Clock &clock;
+        AppSettings &settings;
+        ConsoleState &state;
+        ProgrammeModel &model;
+        TodaySchedule &today;
+        ZoneLink &link;
+        ConsoleActions &actions;
+        LogWriter &log;
+        Dialogs &dialogs;
+    };
+
+    explicit Scheduler(const Services &services, QObject *parent = nullptr);
+
+    // One automatic tick (the caller has shown the clock and the progress and
+    // checked that the console is not in manual mode).
+    void tick();
+
+    void ChannelSupervisor();
+    void OpenDevicesAhead(int row);
+    bool StartItem(int row);
+
+    std::array<ChannelStateRecord, 9> ChannelState; // [1..8] used
+    bool OutputsActive = false;
+    // Amplifiers were switched on ahead of a coming row that has not started yet.
+    bool AmpLeadSent() const;
+
+    static QString tickErrorText(); // "打开的文件内容有误，请重新设置。"
+
+private:
+    struct Lead
+    {
+        QString amps;
+        QString devices;
+    };
+
+    bool scan(const QDateTime &nowMoment);
+    bool send(int code, const QString &p1, const QString &p2, const QString &list);
+    void fail(const QString &reason);
+    // Closes what was switched on ahead of a row that will not start, unless
+    // a channel or another coming row holds it.
+    void releaseLead(int row);
+    void releaseCancelledLeads();
+    void releaseAllLeads();
+    QString heldAmps(int exceptRow) const;
+    QString heldDevices(int exceptRow) const;
+
+    const Clock &m_clock;
+    AppSettings &m_settings;
+    ConsoleState &m_state;
+    ProgrammeModel &m_model;
+    TodaySchedule &m_today;
+    ZoneLink &m_link;
+    ConsoleActions &m_actions;
+    LogWriter &m_log;
+    Dialogs &m_dialogs;
+    QDate m_loadedDate;
+    QMap<int, Lead> m_leads; // by 1-based row
+    bool m_showingError = false;
+};
