@@ -127,8 +127,10 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         // A row the operator cancelled gets nothing switched on ahead of it.
         if (state != RowState::Cancelled) {
             OpenDevicesAhead(r);
+            // No lead means no window: "now ≤ t" alone would switch the next
+            // row's amplifiers on from the moment the scan reaches it.
             const QString p = ClockText(tv - lead);
-            const bool inWindow = p < t ? (p <= now && now <= t) : (now <= t);
+            const bool inWindow = lead > 0 && (p < t ? (p <= now && now <= t) : (now <= t));
             if (inWindow && send(CommandCode::AmpOpen, kZero, kZero, row.amp))
                 m_leads[r].amps = row.amp;
         }

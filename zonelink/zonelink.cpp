@@ -119,6 +119,7 @@ void ZoneLink::WaitMs(int ms, QObject *context, std::function<void()> then)
 
 void ZoneLink::enqueue(Job job)
 {
+    Q_EMIT frameQueued(job.frame, job.kind == Kind::Send);
     m_jobs.enqueue(std::move(job));
     if (!m_busy)
         startNext();

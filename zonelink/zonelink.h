@@ -67,6 +67,8 @@ public:
     static constexpr int kReconnectMs = 1000;
 
 Q_SIGNALS:
+    // Every frame handed to the link, in queue order (for the log and tests).
+    void frameQueued(const QByteArray &frame, bool lineHandling);
     // The first byte of a chunk the controller sent on its own.
     void keyReceived(int code);
     void linkLost();

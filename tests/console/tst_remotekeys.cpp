@@ -47,7 +47,7 @@ private:
     QSlider *slider() const { return m_window->findChild<QSlider *>(QStringLiteral("Slidervol")); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    FakeClock m_clock;
+    FakeClock m_clock {QDateTime(QDate(2026, 12, 7), QTime(6, 0))}; // before every row
     FakeDialogs m_dialogs;
     MemoryUserStore m_store;
     FakeMediaPlayer m_player;

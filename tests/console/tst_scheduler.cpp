@@ -1,0 +1,360 @@
+// The scheduler's rules on a clock the test moves, one tick at a time.
+
+#include "schedulerrig.h"
+#include "support/gbkfiles.h"
+
+#include <QTest>
+
+namespace {
+const QDate kDay(2026, 12, 7); // a Monday
+QDateTime at(const char *time, QDate day = kDay)
+{
+    return QDateTime(day, QTime::fromString(QString::fromLatin1(time), QStringLiteral("HH:mm:ss")));
+}
+const QString kSong = QStringLiteral("/srv/song/a.mp3");
+const QString kOther = QStringLiteral("/srv/song/b.mp3");
+const QString kPeripheral = QStringLiteral("外设控制");
+} // namespace
+
+class tst_Scheduler : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void ampLeadWindow_data();
+    void ampLeadWindow();
+    void startSendsSixFramesThenPlays();
+    void passedOverAt080006();
+    void twoChannelsInOneTick();
+    void peripheralOnlyItem_data();
+    void peripheralOnlyItem();
+    void zeroPlayLength();
+    void repeatsAtTwoFourSixTicks();
+    void deviceLeadWindow();
+    void dailyVolumeOnceAtFirstTickAfter();
+    void itemRunningPastMidnight();
+    void dateChangeReloadsWhenMidnightIsMissed();
+    void passedOverLeadIsSwitchedOff();
+    void cancelledRowIsLeftAlone();
+    void badRowShowsOneMessage_data();
+    void badRowShowsOneMessage();
+};
+
+void tst_Scheduler::ampLeadWindow_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QString>("lead");
+    QTest::addColumn<QString>("from"); // first tick
+    QTest::addColumn<QString>("to"); // last tick
+    QTest::addColumn<QStringList>("ampOpenAt"); // ticks that send AmpOpen 1. before the start
+    QTest::newRow("08:00:00, 5 s") << "08:00:00" << "00:00:05" << "07:59:50" << "08:00:00"
+                                   << QStringList {"07:59:55", "07:59:56", "07:59:57", "07:59:58", "07:59:59", "08:00:00"};
+    QTest::newRow("00:00:03, a minute, across midnight")
+        << "00:00:03" << "00:01:00" << "23:59:58" << "00:00:03"
+        << QStringList {"00:00:00", "00:00:01", "00:00:02", "00:00:03"};
+}
+
+void tst_Scheduler::ampLeadWindow()
+{
+    QFETCH(QString, item);
+    QFETCH(QString, lead);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QStringList, ampOpenAt);
+    const QDateTime start(kDay, QTime::fromString(from));
+    QDateTime end(kDay, QTime::fromString(to));
+    if (end < start)
+        end = end.addDays(1);
+    SchedulerRig rig(start.addSecs(-1));
+    rig.settings.AmpOpenLead = lead;
+    rig.setEveryDay({entry(item.toLatin1().constData(), 1, kSong, "00:01:00", "1.", "1.")});
+    rig.load();
+    rig.tickThrough(end);
+    QStringList leadTicks;
+    for (const auto &f : rig.frames) {
+        // The lead's AmpOpen comes before the start's ZoneClose in the tick.
+        if (f.name == u"AmpOpen" && f.list == u"1." && !leadTicks.contains(f.at))
+            leadTicks << f.at;
+    }
+    QCOMPARE(leadTicks, ampOpenAt);
+    QCOMPARE(rig.played, QStringList {kSong});
+}
+
+void tst_Scheduler::startSendsSixFramesThenPlays()
+{
+    SchedulerRig rig(at("07:59:59"));
+    rig.settings.AmpOpenLead = QStringLiteral("00:00:00");
+    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", "3.17.200.", "1.3.", "2.", QStringLiteral("上课"), 12345)});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 2));
+    QCOMPARE(rig.framesText(), (QStringList {"ZoneClose 0 0 ", "ZoneOpen 9 0 3.17.200.",
+                                             "DeviceClose 0 0 ", "DeviceOpen 0 0 2.", "AmpClose 0 0 ",
+                                             "AmpOpen 0 0 1.3."}));
+    QCOMPARE(rig.model.cellText(0, ProgrammeModel::PlayedColumn), QStringLiteral("是"));
+    QCOMPARE(ProgrammeModel::iconKey(rig.model.state(0)), QStringLiteral("checkmark"));
+    QCOMPARE(int(rig.state.CurrentIndex), 1);
+    QCOMPARE(rig.slider, 12345);
+    QVERIFY(!rig.manualPlayback);
+    QCOMPARE(rig.actions, (QStringList {"title a.mp3", "play " + kSong}));
+    QCOMPARE(rig.status, QStringLiteral("外设状态：设备已打开"));
+    QCOMPARE(rig.state.FreqHigh, QStringLiteral("9"));
+    QCOMPARE(rig.state.FreqLow, QStringLiteral("0"));
+    const ChannelStateRecord &ch = rig.scheduler->ChannelState[3];
+    QVERIFY(ch.ZonesOn && ch.AmpsOn && ch.DevicesOn && ch.RepeatOpen);
+    QCOMPARE(ch.Zones, QStringLiteral("3.17.200."));
+    QCOMPARE(ch.StartTime, QStringLiteral("08:00:00"));
+    QVERIFY(rig.scheduler->OutputsActive);
+    // The next tick does not start it again.
+    rig.tickAt(QTime(8, 0, 3));
+    QCOMPARE(rig.played.size(), 1);
+}
+
+void tst_Scheduler::passedOverAt080006()
+{
+    SchedulerRig rig(at("08:00:06"));
+    rig.settings.AmpOpenLead = QStringLiteral("00:00:00");
+    rig.setEveryDay({entry("08:00:00", 1, kSong), entry("09:00:00", 1, kOther)});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 6));
+    QVERIFY(rig.frames.isEmpty());
+    QVERIFY(rig.played.isEmpty());
+    QCOMPARE(rig.model.state(0), RowState::Done);
+    QCOMPARE(rig.model.state(1), RowState::Waiting);
+    QCOMPARE(int(rig.state.CurrentIndex), 1);
+    // At 08:00:05 it would still have started.
+    SchedulerRig late(at("08:00:05"));
+    late.setEveryDay({entry("08:00:00", 1, kSong)});
+    late.load();
+    late.tickAt(QTime(8, 0, 5));
+    QCOMPARE(late.played, QStringList {kSong});
+    // No amplifier lead ("00:00:00") switches nothing on ahead of the 09:00 row.
+    QVERIFY(rig.framesText().isEmpty());
+}
+
+void tst_Scheduler::twoChannelsInOneTick()
+{
+    SchedulerRig rig(at("07:00:00"));
+    rig.setEveryDay({entry("08:00:00", 1, kSong, "00:01:00", "1.", "1."),
+                     entry("08:00:00", 2, kOther, "00:05:00", "2.", "2.")});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 0));
+    QCOMPARE(rig.played, (QStringList {kSong, kOther})); // the second one's file plays last
+    QCOMPARE(rig.scheduler->ChannelState[1].Detail, QStringLiteral("外设控制"));
+    QCOMPARE(rig.scheduler->ChannelState[2].Detail, QStringLiteral("节目"));
+    QCOMPARE(rig.framesText().filter(QStringLiteral("ZoneOpen")),
+             (QStringList {"ZoneOpen 8 80 1.", "ZoneOpen 8 90 2."}));
+    // Channel 1's end does not stop the player that channel 2 owns.
+    rig.actions.clear();
+    rig.tickThrough(at("08:01:03"));
+    QVERIFY(!rig.actions.contains(QStringLiteral("stop")));
+}
+
+void tst_Scheduler::peripheralOnlyItem_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("on the channel whose file plays") << 1 << true;
+    QTest::newRow("on another channel") << 2 << false;
+}
+
+void tst_Scheduler::peripheralOnlyItem()
+{
+    QFETCH(int, channel);
+    QFETCH(bool, stops);
+    SchedulerRig rig(at("07:00:00"));
+    rig.setEveryDay({entry("08:00:00", 1, kSong, "00:10:00", "1.", "1."),
+                     entry("08:01:00", channel, kPeripheral, "00:05:00", "", "", "3.", kPeripheral)});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 0));
+    rig.actions.clear();
+    rig.tickAt(QTime(8, 1, 0));
+    QCOMPARE(rig.actions.contains(QStringLiteral("stop")), stops);
+    QCOMPARE(rig.played, QStringList {kSong}); // the peripheral item plays nothing
+    QVERIFY(rig.framesAt(QStringLiteral("08:01:00")).contains(QStringLiteral("DeviceOpen 0 0 3.")));
+}
+
+void tst_Scheduler::zeroPlayLength()
+{
+    SchedulerRig rig(at("07:00:00"));
+    rig.setEveryDay({entry("08:00:00", 1, kSong, "00:00:00", "1.2.", "1.", "4.")});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 0));
+    rig.actions.clear();
+    QStringList stops;
+    for (int s = 1; s <= 70; ++s) {
+        const qsizetype before = rig.actions.size();
+        rig.tickAt(QTime(8, 0, 0).addSecs(s));
+        if (rig.actions.mid(before).contains(QStringLiteral("stop")))
+            stops << QTime(8, 0, 0).addSecs(s).toString(QStringLiteral("HH:mm:ss"));
+    }
+    QCOMPARE(stops.first(), QStringLiteral("08:00:02")); // stopped from 2 s on, until the zones close
+    QCOMPARE(stops.last(), QStringLiteral("08:00:10"));
+    const auto when = [&rig](const QString &frame) {
+        for (const auto &f : rig.frames) {
+            if (f.text() == frame)
+                return f.at;
+        }
+        return QString();
+    };
+    QCOMPARE(when(QStringLiteral("DeviceClose 0 0 4.")), QStringLiteral("08:00:05"));
+    QCOMPARE(when(QStringLiteral("ZoneClose 0 0 1.2.")), QStringLiteral("08:00:10"));
+    QCOMPARE(when(QStringLiteral("AmpClose 0 0 1.")), QStringLiteral("08:01:00"));
+    QVERIFY(!rig.scheduler->OutputsActive);
+}
+
+void tst_Scheduler::repeatsAtTwoFourSixTicks()
+{
+    SchedulerRig rig(at("07:00:00"));
+    rig.setEveryDay({entry("08:00:00", 4, kSong, "00:10:00", "5.", "2.", "6.")});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 0));
+    for (int s = 1; s <= 9; ++s)
+        rig.tickAt(QTime(8, 0, s));
+    const QStringList repeat = {"ZoneOpen 9 10 5.", "DeviceOpen 0 0 6.", "AmpOpen 0 0 2."};
+    for (const char *t : {"08:00:02", "08:00:04", "08:00:06"})
+        QCOMPARE(rig.framesAt(QString::fromLatin1(t)), repeat);
+    for (const char *t : {"08:00:01", "08:00:03", "08:00:05", "08:00:07", "08:00:08"})
+        QVERIFY(rig.framesAt(QString::fromLatin1(t)).isEmpty());
+    QVERIFY(!rig.scheduler->ChannelState[4].RepeatOpen);
+}
+
+void tst_Scheduler::deviceLeadWindow()
+{
+    SchedulerRig rig(at("07:58:58"));
+    rig.settings.DeviceLeadTime[2] = QStringLiteral("00:01:00");
+    rig.settings.AmpOpenLead = QStringLiteral("00:00:00");
+    // The row must be reached by the scan: an earlier row keeps it in view.
+    rig.setEveryDay({entry("07:00:00", 1, kOther), entry("08:00:00", 1, kSong, "00:01:00", "1.", "1.", "2.3.")});
+    rig.load();
+    rig.tickThrough(at("07:59:59"));
+    QStringList leadTicks;
+    for (const auto &f : rig.frames) {
+        if (f.text() == u"DeviceOpen 0 0 2.")
+            leadTicks << f.at;
+    }
+    QCOMPARE(leadTicks.size(), 60);
+    QCOMPARE(leadTicks.first(), QStringLiteral("07:59:00"));
+    QCOMPARE(leadTicks.last(), QStringLiteral("07:59:59"));
+}
+
+void tst_Scheduler::dailyVolumeOnceAtFirstTickAfter()
+{
+    SchedulerRig rig(at("09:00:00"));
+    rig.settings.VolumeAdjustTime = QStringLiteral("07:30");
+    rig.settings.TerminalVolume = QStringLiteral("15");
+    rig.setEveryDay({});
+    rig.load();
+    rig.tickAt(QTime(9, 0, 0));
+    rig.tickAt(QTime(9, 0, 1));
+    rig.tickAt(QTime(23, 0, 0));
+    QCOMPARE(rig.framesText(), QStringList {QStringLiteral("VolumeSet 15 0 1.2.3.17.")});
+    QCOMPARE(GbkFiles::readText(rig.dir.filePath(QStringLiteral("log.txt"))),
+             QStringLiteral("2026-12-07 09:00:00,自动调整音量15\r\n"));
+    QCOMPARE(rig.settings.VolumeAdjustTime, QStringLiteral("33:33:33"));
+}
+
+void tst_Scheduler::itemRunningPastMidnight()
+{
+    SchedulerRig rig(at("23:59:00"));
+    rig.settings.AmpCloseDelay = QStringLiteral("00:01:00");
+    rig.setEveryDay({entry("23:59:50", 1, kSong, "00:02:00", "1.", "1.", "2.")});
+    rig.load();
+    rig.tickThrough(at("00:03:00", kDay.addDays(1)));
+    const auto when = [&rig](const QString &name) {
+        for (const auto &f : rig.frames) {
+            if (f.name == name && f.at != u"23:59:50")
+                return f.at;
+        }
+        return QString();
+    };
+    // Ends at 00:01:50 the next morning: devices +5 s, zones +10 s, amplifiers +1 min.
+    QCOMPARE(when(QStringLiteral("DeviceClose")), QStringLiteral("00:01:55"));
+    QCOMPARE(when(QStringLiteral("ZoneClose")), QStringLiteral("00:02:00"));
+    QCOMPARE(when(QStringLiteral("AmpClose")), QStringLiteral("00:02:50"));
+    QVERIFY(!rig.scheduler->OutputsActive);
+}
+
+void tst_Scheduler::dateChangeReloadsWhenMidnightIsMissed()
+{
+    SchedulerRig rig(at("23:59:58"));
+    WeekTables week;
+    week[0] = {entry("10:00:00", 1, kSong)}; // Monday
+    week[1] = {entry("00:00:30", 1, kOther)}; // Tuesday
+    rig.setWeek(week);
+    rig.load();
+    rig.tickAt(at("23:59:58"));
+    QCOMPARE(rig.model.entry(0).time, QStringLiteral("10:00:00"));
+    rig.tickAt(at("00:00:02", kDay.addDays(1))); // 00:00:00 and 00:00:01 never ticked
+    QCOMPARE(rig.model.count(), 1);
+    QCOMPARE(rig.model.entry(0).time, QStringLiteral("00:00:30"));
+    rig.tickAt(at("00:00:30", kDay.addDays(1)));
+    QCOMPARE(rig.played, QStringList {kOther});
+}
+
+void tst_Scheduler::passedOverLeadIsSwitchedOff()
+{
+    SchedulerRig rig(at("07:59:55"));
+    rig.setEveryDay({entry("08:00:00", 1, kSong, "00:01:00", "1.", "5.6.")});
+    rig.load();
+    rig.tickAt(QTime(7, 59, 55));
+    QVERIFY(rig.scheduler->AmpLeadSent());
+    // The ticks of the start window are lost (a busy machine); the row is passed over.
+    rig.tickAt(QTime(8, 0, 6));
+    QCOMPARE(rig.model.state(0), RowState::Done);
+    QVERIFY(!rig.scheduler->AmpLeadSent());
+    QCOMPARE(rig.framesAt(QStringLiteral("08:00:06")), QStringList {QStringLiteral("AmpClose 0 0 5.6.")});
+}
+
+void tst_Scheduler::cancelledRowIsLeftAlone()
+{
+    SchedulerRig rig(at("07:59:55"));
+    rig.setEveryDay({entry("08:00:00", 1, kSong, "00:01:00", "1.", "5.")});
+    rig.load();
+    rig.tickAt(QTime(7, 59, 56));
+    QVERIFY(rig.scheduler->AmpLeadSent());
+    rig.today->cancelRow(0);
+    rig.tickAt(QTime(7, 59, 57));
+    QCOMPARE(rig.framesAt(QStringLiteral("07:59:57")), QStringList {QStringLiteral("AmpClose 0 0 5.")});
+    QVERIFY(!rig.scheduler->AmpLeadSent());
+    rig.tickThrough(at("08:00:10"));
+    QVERIFY(rig.played.isEmpty());
+    QCOMPARE(rig.model.state(0), RowState::Cancelled);
+    QCOMPARE(int(rig.state.CurrentIndex), 0);
+    // Restored before its window ends, it still starts.
+    SchedulerRig again(at("07:59:59"));
+    again.setEveryDay({entry("08:00:00", 1, kSong)});
+    again.load();
+    again.today->cancelRow(0);
+    again.tickAt(QTime(8, 0, 1));
+    again.today->restoreRow(0);
+    again.tickAt(QTime(8, 0, 2));
+    QCOMPARE(again.played, QStringList {kSong});
+}
+
+void tst_Scheduler::badRowShowsOneMessage_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QString>("zone");
+    QTest::newRow("channel 9") << 9 << "1.";
+    QTest::newRow("channel 0") << 0 << "1.";
+    QTest::newRow("terminal 300") << 1 << "300.";
+}
+
+void tst_Scheduler::badRowShowsOneMessage()
+{
+    QFETCH(int, channel);
+    QFETCH(QString, zone);
+    SchedulerRig rig(at("07:00:00"));
+    rig.setEveryDay({entry("08:00:00", channel, kSong, "00:01:00", zone.toLatin1().constData())});
+    rig.load();
+    rig.dialogs.answers.clear();
+    rig.tickAt(QTime(8, 0, 0));
+    QCOMPARE(rig.dialogs.shown.size(), 1);
+    QCOMPARE(rig.dialogs.shown.at(0).text, QStringLiteral("打开的文件内容有误，请重新设置。"));
+    QCOMPARE(rig.dialogs.shown.at(0).title, QStringLiteral("内容有误"));
+    QCOMPARE(rig.model.count(), 0);
+    QVERIFY(rig.played.isEmpty());
+    QVERIFY(rig.framesText().filter(QStringLiteral("ZoneOpen")).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_Scheduler)
+#include "tst_scheduler.moc"
