@@ -1,0 +1,172 @@
+// The end of the day and the shutdown countdown on a clock the test moves.
+
+#include "schedulerrig.h"
+#include "support/gbkfiles.h"
+
+#include <QTest>
+
+namespace {
+const QDate kDay(2026, 12, 7);
+QDateTime at(const char *time, QDate day = kDay)
+{
+    return QDateTime(day, QTime::fromString(QString::fromLatin1(time), QStringLiteral("HH:mm:ss")));
+}
+const QString kSong = QStringLiteral("/srv/song/a.mp3");
+} // namespace
+
+class tst_EndOfDay : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void powerOnList_data();
+    void powerOnList();
+    void dayOverOnlyAfterTheLastAmplifiers();
+    void emptyDayEndsAtTheFirstCheck_data();
+    void emptyDayEndsAtTheFirstCheck();
+    void countdown();
+    void holdsWhileManualOrLeadOrOff_data();
+    void holdsWhileManualOrLeadOrOff();
+
+private:
+    // Runs the scheduler every second and timercomm every fifth second.
+    static void run(SchedulerRig &rig, const QDateTime &until);
+};
+
+void tst_EndOfDay::run(SchedulerRig &rig, const QDateTime &until)
+{
+    while (rig.clock.now() < until && rig.endOfDay->timercomm.isActive()) {
+        rig.tickAt(rig.clock.now().addSecs(1));
+        if (rig.clock.now().time().second() % 5 == 0)
+            rig.endOfDay->timercomm_Timer();
+    }
+}
+
+void tst_EndOfDay::powerOnList_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("07:30:00") << "07:30:00" << "07.25.00.";
+    QTest::newRow("no item") << "" << "05.00.00.";
+    QTest::newRow("before 00:05:00") << "00:03:00" << "00.02.00.";
+}
+
+void tst_EndOfDay::powerOnList()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, list);
+    QCOMPARE(EndOfDay::powerOnList(first), list);
+}
+
+void tst_EndOfDay::dayOverOnlyAfterTheLastAmplifiers()
+{
+    SchedulerRig rig(at("16:59:58"));
+    rig.settings.AutoShutdown = true;
+    WeekTables week;
+    week[0] = {entry("17:00:00", 1, kSong, "00:30:00", "1.", "2.", "3.")};
+    week[1] = {entry("12:00:00", 1, kSong), entry("07:30:00", 1, kSong)};
+    rig.setWeek(week);
+    rig.load();
+    rig.endOfDay->start();
+    run(rig, at("17:40:00"));
+    QVERIFY(!rig.endOfDay->timercomm.isActive());
+    const QStringList closing = {"ZoneClose 0 0 1.2.3.17.", "DeviceClose 0 0 1.2.3.4.5.6.7.8.",
+                                 "AmpClose 0 0 1.2.3.4.5.6.7.8.", "PowerOnTimeSet 0 0 7.25.0."};
+    QCOMPARE(rig.framesAt(QStringLiteral("17:31:00")),
+             QStringList {QStringLiteral("AmpClose 0 0 2.")} + closing);
+    QVERIFY(!rig.frames.last().lineHandling); // the power-on time is written, not sent with RTS
+    QCOMPARE(rig.status, QStringLiteral("外设状态：功放和分区控制已关闭"));
+    // Tomorrow's list is loaded; the system clock was never touched.
+    QCOMPARE(rig.model.count(), 2);
+    QCOMPARE(rig.today->FirstItemTime(), QStringLiteral("07:30:00"));
+    QVERIFY(rig.power.clockSettings.isEmpty());
+    QVERIFY(rig.endOfDay->Timershutdown.isActive());
+}
+
+void tst_EndOfDay::emptyDayEndsAtTheFirstCheck_data()
+{
+    QTest::addColumn<bool>("setPowerOn");
+    QTest::addColumn<QStringList>("frames");
+    const QStringList closes = {"ZoneClose 0 0 1.2.3.17.", "DeviceClose 0 0 1.2.3.4.5.6.7.8.",
+                                "AmpClose 0 0 1.2.3.4.5.6.7.8."};
+    QTest::newRow("power-on time sent") << true << closes + QStringList {"PowerOnTimeSet 0 0 5.0.0."};
+    QTest::newRow("power-on time off") << false << closes;
+}
+
+void tst_EndOfDay::emptyDayEndsAtTheFirstCheck()
+{
+    QFETCH(bool, setPowerOn);
+    QFETCH(QStringList, frames);
+    SchedulerRig rig(at("09:00:00"));
+    rig.settings.AutoShutdown = true;
+    rig.settings.AutoSetPowerOnTime = setPowerOn;
+    rig.setEveryDay({});
+    rig.load();
+    rig.endOfDay->timercomm_Timer();
+    QCOMPARE(rig.framesText(), frames);
+    QVERIFY(rig.endOfDay->Timershutdown.isActive());
+}
+
+void tst_EndOfDay::countdown()
+{
+    SchedulerRig rig(at("20:00:00"));
+    rig.settings.AutoShutdown = true;
+    rig.setEveryDay({});
+    rig.load();
+    rig.endOfDay->timercomm_Timer();
+    const qsizetype before = rig.frames.size();
+    QStringList events;
+    for (int i = 1; i <= 40; ++i) {
+        rig.clock.advanceSeconds(2);
+        const qsizetype framesBefore = rig.frames.size();
+        const int offs = rig.power.powerOffs;
+        rig.endOfDay->Timershutdown_Timer();
+        for (qsizetype f = framesBefore; f < rig.frames.size(); ++f)
+            events << QStringLiteral("%1 s %2").arg(2 * i).arg(rig.frames.at(f).text());
+        if (rig.power.powerOffs > offs)
+            events << QStringLiteral("%1 s power off").arg(2 * i);
+    }
+    QCOMPARE(events, (QStringList {"60 s ShutdownNotice 0 0 ", "70 s ClockSet 0 0 20.1.10.", "80 s power off"}));
+    QCOMPARE(rig.frames.size(), before + 2);
+    QCOMPARE(rig.status, QStringLiteral("外设状态：即将关闭计算机"));
+    QVERIFY(rig.ended);
+    QVERIFY(!rig.endOfDay->Timershutdown.isActive());
+    QCOMPARE(GbkFiles::readText(rig.dir.filePath(QStringLiteral("log.txt"))),
+             QStringLiteral("2026-12-07 20:01:20,系统正常关机!\r\n"));
+}
+
+void tst_EndOfDay::holdsWhileManualOrLeadOrOff_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<bool>("over");
+    QTest::newRow("manual mode") << "manual" << false;
+    QTest::newRow("automatic shutdown off") << "off" << false;
+    QTest::newRow("a cancelled row's lead does not hold the day") << "cancelled lead" << true;
+}
+
+void tst_EndOfDay::holdsWhileManualOrLeadOrOff()
+{
+    QFETCH(QString, condition);
+    QFETCH(bool, over);
+    SchedulerRig rig(at("21:59:50"));
+    rig.settings.AutoShutdown = condition != u"off";
+    rig.state.ManualMode = condition == u"manual";
+    rig.settings.AmpOpenLead = QStringLiteral("00:00:30");
+    rig.setEveryDay({entry("22:00:10", 1, kSong, "00:01:00", "1.", "4.")});
+    rig.load();
+    if (condition == u"cancelled lead") {
+        rig.tickAt(at("21:59:50")); // its amplifiers go on ahead
+        QVERIFY(rig.scheduler->AmpLeadSent());
+        rig.today->cancelRow(0);
+        rig.tickAt(at("21:59:51"));
+        QVERIFY(!rig.scheduler->AmpLeadSent());
+        QCOMPARE(rig.framesAt(QStringLiteral("21:59:51")), QStringList {QStringLiteral("AmpClose 0 0 4.")});
+    }
+    const qsizetype before = rig.frames.size();
+    rig.clock.set(at("23:00:00")); // past the last item
+    rig.endOfDay->timercomm_Timer();
+    QCOMPARE(rig.framesText(before).filter(QStringLiteral("ZoneClose 0 0 1.2.3.17.")).size(), over ? 1 : 0);
+    QCOMPARE(rig.endOfDay->Timershutdown.isActive(), over);
+}
+
+QTEST_GUILESS_MAIN(tst_EndOfDay)
+#include "tst_endofday.moc"
