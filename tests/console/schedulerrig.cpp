@@ -36,7 +36,7 @@ SchedulerRig::SchedulerRig(const QDateTime &start)
             for (int v : piece.frame.values)
                 list += QString::number(v) + u'.';
             frames.append({clock.now().toString(QStringLiteral("HH:mm:ss")), CommandCode::name(piece.frame.code),
-                           piece.frame.p1, piece.frame.p2, list, lines});
+                           piece.frame.p1, piece.frame.p2, list, lines, piece.frame.raw});
         }
     });
     settings.WeekFilePath = dir.filePath(QStringLiteral("week.txt"));

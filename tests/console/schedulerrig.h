@@ -32,6 +32,7 @@ public:
         int p2 = 0;
         QString list; // DotList
         bool lineHandling = true;
+        QByteArray raw;
         QString text() const; // "ZoneOpen 10 35 1.2."
     };
 
