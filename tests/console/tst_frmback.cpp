@@ -2,6 +2,9 @@
 #include "console/frmback.h"
 #include "console/clsvolume.h"
 #include "console/playbackengine.h"
+#include "console/scheduler.h"
+#include "zonelink/frames.h"
+#include "zonelink/zonelink.h"
 #include "console/programmemodel.h"
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
@@ -15,6 +18,7 @@
 #include <QAction>
 #include <QImage>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +57,7 @@ private Q_SLOTS:
     void playRowOnEmptyList();
     void openButtonPlaysTheChosenFile();
     void hideButton();
+    void manualModeHoldsEverything();
     void exitAsks_data();
     void exitAsks();
 
@@ -406,6 +411,40 @@ void tst_frmback::hideButton()
     QVERIFY(!child<QAction>(*w, "mnushowplayer")->isChecked());
     child<QAction>(*w, "mnushowplayer")->trigger();
     QVERIFY(frame->isVisible());
+}
+
+void tst_frmback::manualModeHoldsEverything()
+{
+    auto w = start();
+    QSignalSpy queued(&w->link(), &ZoneLink::frameQueued);
+    const auto codes = [&queued](qsizetype from) {
+        QList<int> list;
+        for (qsizetype i = from; i < queued.size(); ++i)
+            list << int(static_cast<unsigned char>(queued.at(i).at(0).toByteArray().at(2)));
+        return list;
+    };
+    m_clock.set(QDateTime(QDate(2026, 12, 7), QTime(7, 30, 0)));
+    w->timerplayer_Timer();
+    // The amplifier lead's AmpOpen, then the six frames of the start.
+    QCOMPARE(codes(0), (QList<int> {CommandCode::AmpOpen, CommandCode::ZoneClose, CommandCode::ZoneOpen,
+                                    CommandCode::DeviceClose, CommandCode::DeviceOpen, CommandCode::AmpClose,
+                                    CommandCode::AmpOpen}));
+    child<QAction>(*w, "mnumanual")->trigger();
+    // Far past the end of the 30-second item: nothing is switched off, nothing starts.
+    for (const QTime &t : {QTime(7, 30, 2), QTime(7, 35, 0), QTime(8, 0, 10)}) {
+        m_clock.set(QDateTime(QDate(2026, 12, 7), t));
+        w->timerplayer_Timer();
+    }
+    QCOMPARE(queued.size(), 7);
+    QCOMPARE(child<QLineEdit>(*w, "txttime")->text(), QStringLiteral(" 2026年12月07日 星期一  08:00:10"));
+    QVERIFY(w->scheduler().OutputsActive);
+    // Back to automatic: the first tick closes what the item opened.
+    child<QAction>(*w, "mnuauto")->trigger();
+    w->timerplayer_Timer();
+    QCOMPARE(codes(7), (QList<int> {CommandCode::ZoneClose, CommandCode::DeviceClose, CommandCode::AmpClose}));
+    QVERIFY(!w->scheduler().OutputsActive);
+    // The 08:00 row's start was missed while manual: it is passed over, not played late.
+    QCOMPARE(w->programme().state(1), RowState::Done);
 }
 
 void tst_frmback::exitAsks_data()
