@@ -6,6 +6,9 @@
 
 #include <QDebug>
 #include <QFileInfo>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcPlayer, "quellon.player")
 
 #include <cmath>
 
@@ -40,6 +43,7 @@ void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen)
     if (m_settings.ShowVideo)
         m_player.setFullScreen(true);
     m_player.loadAndPlay(sfilename);
+    qCInfo(lcPlayer) << "playing" << sfilename;
     setButtons(false, true);
 }
 

@@ -1,0 +1,87 @@
+// The real console plays a scheduled item by itself against the simulator:
+// the frames in their order, the repeats, the closes after the play length,
+// the file on the sound server and the master volume at the row's volume.
+
+#include "e2einstall.h"
+#include "platform/mixer.h"
+#include "support/gbkfiles.h"
+#include "support/testmedia.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QTest>
+
+class tst_ScheduleE2e : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void itemPlaysByItself();
+};
+
+void tst_ScheduleE2e::itemPlaysByItself()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    const bool sound = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
+    if (!sound && qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
+        QFAIL("no sound server, although ./test started one");
+
+    E2eInstall install;
+    const QString song = install.path(QStringLiteral("song/上课铃.wav"));
+    GbkFiles::writeBytes(song, TestMedia::wav(2.0));
+    GbkFiles::writeText(install.path(QStringLiteral("node.txt")),
+                        QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
+    QString amp;
+    for (int i = 0; i < 24; ++i)
+        amp += i == 9 ? QStringLiteral("\"87.5\"\n") : QStringLiteral("\"名称\"\n"); // channel 2
+    GbkFiles::writeText(install.path(QStringLiteral("amp_name.dat")), amp);
+
+    // Today's table holds one item a few seconds ahead.
+    const QDateTime start = QDateTime::currentDateTime().addSecs(8);
+    if (start.date() != QDate::currentDate())
+        QSKIP("too close to midnight for a same-day item");
+    const QString time = start.toString(QStringLiteral("HH:mm:ss"));
+    static const char16_t *names[] = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
+    QString week;
+    for (int d = 1; d <= 7; ++d) {
+        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d - 1]) + QStringLiteral(",00,00,00,00,00\n");
+        if (d == QDate::currentDate().dayOfWeek())
+            week += time + QStringLiteral(", 2 ,上课,") + song + QStringLiteral(", 16000 ,00:00:03,1.17.,3.,5.\n");
+    }
+    GbkFiles::writeText(install.path(QStringLiteral("week.txt")), week);
+    install.writeStore({{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
+                        {QStringLiteral("openamptime"), QStringLiteral("00:00:02")},
+                        {QStringLiteral("closeamptime"), QStringLiteral("00:00:05")}});
+    QVERIFY(install.startSimulator());
+    QVERIFY(install.startConsole());
+
+    QVERIFY(install.waitSimulator(QStringLiteral("ZoneOpen 87.5 MHz nodes 1.17."), 20000));
+    if (sound)
+        QVERIFY(install.waitConsole(QStringLiteral("playing"), 10000));
+    QVERIFY(install.waitSimulator(QStringLiteral("ZoneClose nodes 1.17."), 30000));
+    QStringList names2;
+    for (const QString &frame : install.framesSince(0))
+        names2 << frame.section(u' ', 0, 0);
+    // The amplifier lead comes first, then the start, the three repeats and the closes.
+    while (!names2.isEmpty() && names2.first() == u"AmpOpen")
+        names2.removeFirst();
+    QCOMPARE(names2, (QStringList {"ZoneClose", "ZoneOpen", "DeviceClose", "DeviceOpen", "AmpClose", "AmpOpen",
+                                   "ZoneOpen", "DeviceOpen", "AmpOpen", "ZoneOpen", "DeviceOpen", "AmpOpen",
+                                   "ZoneOpen", "DeviceOpen", "AmpOpen", "DeviceClose", "AmpClose", "ZoneClose"}));
+    const QStringList frames = install.framesSince(0);
+    QVERIFY(frames.filter(QStringLiteral("DeviceOpen 5.")).size() == 4);
+    QVERIFY(frames.filter(QStringLiteral("AmpClose 3.")).size() == 1);
+    if (sound) {
+        AlsaMixer observer;
+        QCOMPARE(observer.open(), 0);
+        QCOMPARE(observer.readSpeakerVolume().value_or(-1), 32000L);
+        const QString line = install.consoleLines().filter(QStringLiteral("playing")).value(0);
+        QVERIFY2(line.contains(QStringLiteral("上课铃.wav")), qPrintable(line));
+    }
+    // The simulator agrees that everything is off again.
+    install.simulatorCommand(QStringLiteral("state"));
+    QVERIFY(install.waitSimulator(QStringLiteral("state nodes - amps - devices -")));
+}
+
+QTEST_GUILESS_MAIN(tst_ScheduleE2e)
+#include "tst_schedule_e2e.moc"
