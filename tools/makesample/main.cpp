@@ -1,7 +1,10 @@
-// makesample FOLDER: lays out a sample installation of the console in FOLDER.
+// makesample FOLDER [--soon]: lays out a sample installation of the console
+// in FOLDER; with --soon, today's sample table gets two items that start in a
+// minute or two, so that a new user sees the console at work.
 
 #include "samplewriter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
 #include <QTextStream>
@@ -14,12 +17,19 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     QTextStream err(stderr);
     const QStringList args = QGuiApplication::arguments();
-    if (args.size() != 2) {
-        err << "usage: makesample FOLDER\n";
+    const bool soon = args.contains(QStringLiteral("--soon"));
+    if (args.size() != (soon ? 3 : 2)) {
+        err << "usage: makesample FOLDER [--soon]\n";
         return 2;
     }
     const QString folder = QDir(args.at(1)).absolutePath();
-    const QStringList problems = SampleWriter(folder).write();
+    SampleWriter writer(folder);
+    QStringList problems = writer.write();
+    if (soon && problems.isEmpty()) {
+        const QString problem = writer.addItemsSoon(QDateTime::currentDateTime());
+        if (!problem.isEmpty())
+            problems.append(problem);
+    }
     for (const QString &p : problems)
         err << p << '\n';
     return problems.isEmpty() ? 0 : 1;

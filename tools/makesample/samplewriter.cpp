@@ -263,3 +263,27 @@ void SampleWriter::writeUserStore()
     if (store.status() != QSettings::NoError)
         m_problems.append(QStringLiteral("the settings store could not be written: %1").arg(store.fileName()));
 }
+
+QString SampleWriter::addItemsSoon(const QDateTime &now)
+{
+    const QString path = m_folder + QStringLiteral("/table/week/sample_week.txt");
+    ScheduleFile::WeekRead week = ScheduleFile::readWeekForEditor(path);
+    if (!week.ok)
+        return QStringLiteral("%1: %2").arg(path, week.error);
+    const QString marker = QStringLiteral("演示");
+    const QString song = m_folder + QStringLiteral("/song/");
+    for (DayTable &day : week.days)
+        day.removeIf([&marker](const ScheduleEntry &e) { return e.detail.startsWith(marker); });
+    const QDateTime first = now.addSecs(60 - now.time().second() % 10);
+    const QDateTime second = first.addSecs(30);
+    if (second.date() != now.date())
+        return {}; // too close to midnight for today's table
+    DayTable &today = week.days[std::size_t(now.date().dayOfWeek() - 1)];
+    today.append(entry(first.toString(QStringLiteral("HH:mm:ss")), 1, QStringLiteral("演示：铃声"),
+                       song + QStringLiteral("bell.wav"), 24000, QStringLiteral("00:00:05"),
+                       QStringLiteral("1.2.3.4.5.6."), QStringLiteral("1."), QStringLiteral("1.")));
+    today.append(entry(second.toString(QStringLiteral("HH:mm:ss")), 2, QStringLiteral("演示：音乐"),
+                       song + QStringLiteral("music.wav"), 20000, QStringLiteral("00:00:10"),
+                       QStringLiteral("100.101."), QStringLiteral("2."), QStringLiteral("2.")));
+    return ScheduleFile::writeWeekFile(path, week.days);
+}

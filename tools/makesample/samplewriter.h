@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +16,10 @@ public:
 
     // Returns the problems met; empty when everything is in place.
     QStringList write();
+    // Puts two items into today's table of the sample week that start a
+    // minute and a minute and a half after now, on two channels, replacing
+    // the ones an earlier call put there.
+    QString addItemsSoon(const QDateTime &now);
 
     // A PCM WAV file of a sine tone.
     static QByteArray sineWav(double seconds, double frequency, int sampleRate = 22050);
