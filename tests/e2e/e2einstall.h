@@ -26,6 +26,7 @@ public:
     bool waitSimulator(const QString &text, int timeoutMs = 10000);
     bool waitConsole(const QString &text, int timeoutMs = 10000);
     QStringList simulatorLines() const { return m_simLines; }
+    qint64 consolePid() const { return m_console.processId(); }
     QStringList consoleLines() const { return m_consoleLines; }
     // Simulator lines that log a frame, from index from on.
     QStringList framesSince(qsizetype from) const;
