@@ -71,9 +71,13 @@ int main(int argc, char *argv[])
     out.flush();
     QList<double> latencies;
     for (int i = 0; i < kItems; ++i) {
-        if (!install.waitSimulator(QStringLiteral("ZoneClose nodes  "), (kSpacing + 20) * 1000))
+        // A start is ZoneClose then ZoneOpen; the ZoneClose is its first frame.
+        if (!install.waitSimulator(QStringLiteral("ZoneOpen"), (kSpacing + 20) * 1000))
             break;
-        const QString line = install.simulatorLines().last();
+        const QStringList seen = install.simulatorLines();
+        const QString line = seen.value(seen.size() - 2);
+        if (!line.contains(QStringLiteral("ZoneClose")))
+            break;
         const QTime arrived = QTime::fromString(line.section(u' ', 0, 0), QStringLiteral("HH:mm:ss.zzz"));
         latencies.append(starts.at(i).time().msecsTo(arrived));
     }
