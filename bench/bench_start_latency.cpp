@@ -72,11 +72,14 @@ int main(int argc, char *argv[])
     QList<double> latencies;
     for (int i = 0; i < kItems; ++i) {
         // A start is ZoneClose then ZoneOpen; the ZoneClose is its first frame.
-        if (!install.waitSimulator(QStringLiteral("ZoneOpen"), (kSpacing + 20) * 1000))
-            break;
-        const QStringList seen = install.simulatorLines();
-        const QString line = seen.value(seen.size() - 2);
-        if (!line.contains(QStringLiteral("ZoneClose")))
+        // (The repeats send ZoneOpen alone.)
+        QString line;
+        while (line.isEmpty() && install.waitSimulator(QStringLiteral("ZoneOpen"), (kSpacing + 20) * 1000)) {
+            const QString before = install.simulatorLines().value(install.simulatorMatch() - 1);
+            if (before.contains(QStringLiteral("ZoneClose")))
+                line = before;
+        }
+        if (line.isEmpty())
             break;
         const QTime arrived = QTime::fromString(line.section(u' ', 0, 0), QStringLiteral("HH:mm:ss.zzz"));
         latencies.append(starts.at(i).time().msecsTo(arrived));

@@ -26,6 +26,8 @@ public:
     bool waitSimulator(const QString &text, int timeoutMs = 10000);
     bool waitConsole(const QString &text, int timeoutMs = 10000);
     QStringList simulatorLines() const { return m_simLines; }
+    // Index in simulatorLines() of the line the last waitSimulator found.
+    qsizetype simulatorMatch() const { return m_simSeen - 1; }
     qint64 consolePid() const { return m_console.processId(); }
     QStringList consoleLines() const { return m_consoleLines; }
     // Simulator lines that log a frame, from index from on.
