@@ -57,7 +57,12 @@ int main(int argc, char *argv[])
     for (int i = 0; i < kItems; ++i) {
         const QDateTime start = first.addSecs(i * kSpacing);
         starts.append(QDateTime(start.date(), QTime(start.time().hour(), start.time().minute(), start.time().second())));
-        lines << start.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(", %1 ,测量,外设控制, 0 ,00:00:01,1.2.3.,1.,1.\n").arg(1 + i % 2);
+        // The two channels use terminals of their own, so a start's ZoneClose
+        // (of the channel's previous terminals, none by then) is told apart
+        // from the close at an item's end.
+        lines << start.toString(QStringLiteral("HH:mm:ss"))
+                     + (i % 2 ? QStringLiteral(", 2 ,测量,外设控制, 0 ,00:00:01,4.5.6.,2.,2.\n")
+                              : QStringLiteral(", 1 ,测量,外设控制, 0 ,00:00:01,1.2.3.,1.,1.\n"));
     }
     GbkFiles::writeText(install.path(QStringLiteral("week.txt")), weekWith(lines));
     install.writeStore({{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
@@ -76,7 +81,7 @@ int main(int argc, char *argv[])
         QString line;
         while (line.isEmpty() && install.waitSimulator(QStringLiteral("ZoneOpen"), (kSpacing + 20) * 1000)) {
             const QString before = install.simulatorLines().value(install.simulatorMatch() - 1);
-            if (before.contains(QStringLiteral("ZoneClose")))
+            if (before.contains(QStringLiteral("ZoneClose nodes  [")))
                 line = before;
         }
         if (line.isEmpty())
