@@ -10,6 +10,8 @@ private Q_SLOTS:
     void seconds();
     void fromSeconds_data();
     void fromSeconds();
+    void clockText_data();
+    void clockText();
 };
 
 void tst_TimeText::seconds_data()
@@ -49,6 +51,26 @@ void tst_TimeText::fromSeconds()
     QFETCH(int, value);
     QFETCH(QString, text);
     QCOMPARE(TimeText::fromSeconds(value), text);
+}
+
+void tst_TimeText::clockText_data()
+{
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("23:59:58 plus 5 s wraps forward") << "23:59:58" << 5 << "00:00:03";
+    QTest::newRow("00:00:03 minus 5 s is taken absolute") << "00:00:03" << -5 << "00:00:02";
+    QTest::newRow("00:00:03 minus a minute") << "00:00:03" << -60 << "00:00:57";
+    QTest::newRow("08:00:00 minus 5 s") << "08:00:00" << -5 << "07:59:55";
+    QTest::newRow("07:30:00 minus 5 minutes") << "07:30:00" << -300 << "07:25:00";
+}
+
+void tst_TimeText::clockText()
+{
+    QFETCH(QString, time);
+    QFETCH(int, delta);
+    QFETCH(QString, result);
+    QCOMPARE(ClockText(TimeValue(time) + delta), result);
 }
 
 QTEST_GUILESS_MAIN(tst_TimeText)
