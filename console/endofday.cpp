@@ -17,20 +17,6 @@
 
 Q_LOGGING_CATEGORY(lcEndOfDay, "quellon.endofday")
 
-namespace {
-void sendOrLog(ZoneLink &link, int code, const QString &list, bool lineHandling,
-               ZoneLink::Completion done = {})
-{
-    const auto frame = BuildFrame(code, 0, 0, list);
-    if (!frame) {
-        qCWarning(lcEndOfDay) << CommandCode::name(code) << "cannot be built from" << list;
-        if (done)
-            done(false);
-        return;
-    }
-    lineHandling ? link.SendFrame(*frame, std::move(done)) : link.WriteFrame(*frame, std::move(done));
-}
-} // namespace
 
 EndOfDay::EndOfDay(const Services &s, QObject *parent)
     : QObject(parent)
@@ -77,9 +63,10 @@ void EndOfDay::timercomm_Timer()
     timercomm.stop();
     qCInfo(lcEndOfDay) << "the day is over at" << now;
     // The next steps follow once the three closes are on the wire.
-    sendOrLog(m_link, CommandCode::ZoneClose, m_settings.AllNodeList, true);
-    sendOrLog(m_link, CommandCode::DeviceClose, kAllEight, true);
-    sendOrLog(m_link, CommandCode::AmpClose, kAllEight, true, [this](bool) { closedEverything(); });
+    const QString zero = QStringLiteral("0");
+    m_link.sendCommand(CommandCode::ZoneClose, zero, zero, m_settings.AllNodeList);
+    m_link.sendCommand(CommandCode::DeviceClose, zero, zero, kAllEight);
+    m_link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, [this](bool) { closedEverything(); });
 }
 
 void EndOfDay::closedEverything()
@@ -90,7 +77,7 @@ void EndOfDay::closedEverything()
     m_today.LoadTodaySchedule(m_clock.now().date().addDays(1));
     const QString list = powerOnList(m_today.FirstItemTime());
     if (m_settings.AutoSetPowerOnTime)
-        sendOrLog(m_link, CommandCode::PowerOnTimeSet, list, false);
+        m_link.writeCommand(CommandCode::PowerOnTimeSet, QStringLiteral("0"), QStringLiteral("0"), list);
     qCInfo(lcEndOfDay) << "power on tomorrow at" << list << "- shutting down in 80 s";
     Timershutdown.start();
 }
@@ -99,11 +86,11 @@ void EndOfDay::Timershutdown_Timer()
 {
     ++ShutdownTicks;
     if (ShutdownTicks == 30) {
-        sendOrLog(m_link, CommandCode::ShutdownNotice, QString(), false);
+        m_link.writeCommand(CommandCode::ShutdownNotice, QStringLiteral("0"), QStringLiteral("0"), QString());
         m_actions.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
     } else if (ShutdownTicks == 35) {
-        sendOrLog(m_link, CommandCode::ClockSet,
-                  timeDotList(m_clock.now().toString(QStringLiteral("HH:mm:ss"))), false);
+        m_link.writeCommand(CommandCode::ClockSet, QStringLiteral("0"), QStringLiteral("0"),
+                            timeDotList(m_clock.now().toString(QStringLiteral("HH:mm:ss"))));
     } else if (ShutdownTicks == 40) {
         Timershutdown.stop();
         m_log.writeLog(QStringLiteral(",系统正常关机!"));

@@ -47,14 +47,8 @@ void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
         {ampCode, zero, zero, kAllEight},
         {deviceCode, zero, zero, kAllEight},
     };
-    for (const auto &f : frames) {
-        const auto frame = BuildFrame(QString::number(f.code), f.p1, f.p2, f.list);
-        if (!frame) {
-            qCWarning(lcRemote) << CommandCode::name(f.code) << "cannot be built from" << f.p1 << f.p2 << f.list;
-            continue;
-        }
-        m_link.SendFrame(*frame);
-    }
+    for (const auto &f : frames)
+        m_link.sendCommand(f.code, f.p1, f.p2, f.list);
 }
 
 void RemoteKeys::handle(int code)

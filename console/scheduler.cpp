@@ -74,13 +74,7 @@ bool Scheduler::AmpLeadSent() const
 
 bool Scheduler::send(int code, const QString &p1, const QString &p2, const QString &list)
 {
-    const auto frame = BuildFrame(QString::number(code), p1, p2, list);
-    if (!frame) {
-        qCWarning(lcScheduler) << CommandCode::name(code) << "cannot be built from" << p1 << p2 << list;
-        return false;
-    }
-    m_link.SendFrame(*frame);
-    return true;
+    return m_link.sendCommand(code, p1, p2, list);
 }
 
 void Scheduler::fail(const QString &reason)

@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 #include "platform/serialport.h"
 #include "platform/userstore.h"
+#include "zonelink/frames.h"
 
 #include <QDebug>
 #include <QLoggingCategory>
@@ -95,6 +96,32 @@ void ZoneLink::closePort()
 bool ZoneLink::isOpen() const
 {
     return m_port.isOpen();
+}
+
+bool ZoneLink::command(Kind kind, int code, const QString &p1, const QString &p2, const QString &list,
+                       Completion done)
+{
+    const auto frame = BuildFrame(QString::number(code), p1, p2, list);
+    if (!frame) {
+        qCWarning(lcLink) << CommandCode::name(code) << "cannot be built from" << p1 << p2 << list
+                          << "- not sent";
+        if (done)
+            done(false);
+        return false;
+    }
+    enqueue(Job {kind, *frame, std::move(done), {}, {}});
+    return true;
+}
+
+bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const QString &list, Completion done)
+{
+    return command(Kind::Send, code, p1, p2, list, std::move(done));
+}
+
+bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                            Completion done)
+{
+    return command(Kind::Write, code, p1, p2, list, std::move(done));
 }
 
 void ZoneLink::SendFrame(const QByteArray &frame, Completion done)

@@ -52,6 +52,14 @@ public:
     bool isOpen() const;
     QString devicePath() const { return m_devicePath; }
 
+    // Builds the frame of a command and sends it with SendFrame (or WriteFrame).
+    // A command whose frame cannot be built is logged and not sent; done is
+    // then told false at once. Returns whether it was queued.
+    bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                     Completion done = {});
+    bool writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                      Completion done = {});
+
     void SendFrame(const QByteArray &frame, Completion done = {});
     void WriteFrame(const QByteArray &frame, Completion done = {});
     void QueryExchange(const QByteArray &frame, const Query &query, ReplyHandler done);
@@ -87,6 +95,8 @@ private:
     };
 
     void enqueue(Job job);
+    bool command(Kind kind, int code, const QString &p1, const QString &p2, const QString &list,
+                 Completion done);
     void startNext();
     void step();
     void writeCurrent();
