@@ -287,6 +287,12 @@ void frmback::startUp()
     m_today->read_remote_song();
     m_today->ResetRemoteCursor();
 
+    // The timers run before the mixer is opened: its failure message waits
+    // for the operator, and the schedule must not wait with it.
+    showClock();
+    m_timerplayer->start();
+    m_endOfDay->start();
+
     m_volume->meOpenMixer();
     if (m_volume->prMixerErr() == 0) {
         // Half the master range, but never beyond what a schedule file can
@@ -298,9 +304,6 @@ void frmback::startUp()
         slider->setPageStep(1000);
     }
 
-    showClock();
-    m_timerplayer->start();
-    m_endOfDay->start();
     placeControls();
 }
 
