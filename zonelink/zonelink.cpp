@@ -262,7 +262,10 @@ void ZoneLink::step()
 
 void ZoneLink::finishQuery()
 {
-    const QByteArray reply = m_replyDelivered ? QByteArray() : m_port.readAll();
+    // Whatever came after a reply that was already handed over belongs to
+    // the query too; read as a key code it could play or switch something.
+    const QByteArray rest = m_port.readAll();
+    const QByteArray reply = m_replyDelivered ? QByteArray() : rest;
     if (m_current.query.dropTerminalReady)
         m_port.setDataTerminalReady(true);
     ReplyHandler handler = m_replyDelivered ? ReplyHandler() : std::move(m_current.reply);

@@ -263,8 +263,15 @@ void tst_ZoneLink::statusQueryKeepsTheLineUntilTheDeadline()
                           });
     const QByteArray next = frameWith(1);
     m_link->WriteFrame(next);
+    QSignalSpy keys(m_link.get(), &ZoneLink::keyReceived);
     QTimer::singleShot(20, this, [&] { m_port->receive(answer); });
+    // A late echo of the reply, before the deadline, is no remote key.
+    QTimer::singleShot(200, this, [&] { m_port->receive(QByteArray("\x01\x41", 2)); });
     QVERIFY(runUntilIdle());
+    QVERIFY(keys.isEmpty());
+    m_port->receive(QByteArray("\x05", 1)); // the next key is read as itself
+    QCOMPARE(keys.size(), 1);
+    QCOMPARE(keys.at(0).at(0).toInt(), 5);
     QCOMPARE(reply, answer);
     QVERIFY(answeredAt >= 0);
     QVERIFY(answeredAt < 1000); // handed over as soon as it was complete, before the deadline
