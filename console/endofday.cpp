@@ -20,16 +20,7 @@ Q_LOGGING_CATEGORY(lcEndOfDay, "quellon.endofday")
 
 EndOfDay::EndOfDay(const Services &s, QObject *parent)
     : QObject(parent)
-    , m_clock(s.clock)
-    , m_settings(s.settings)
-    , m_state(s.state)
-    , m_model(s.model)
-    , m_today(s.today)
-    , m_scheduler(s.scheduler)
-    , m_link(s.link)
-    , m_actions(s.actions)
-    , m_log(s.log)
-    , m_power(s.power)
+    , m_s(s)
 {
     timercomm.setObjectName(QStringLiteral("timercomm"));
     timercomm.setInterval(5000);
@@ -53,31 +44,31 @@ QString EndOfDay::powerOnList(const QString &firstItemTime)
 
 void EndOfDay::timercomm_Timer()
 {
-    if (!m_settings.AutoShutdown)
+    if (!m_s.settings.AutoShutdown)
         return;
-    if (m_scheduler.OutputsActive || m_state.ManualMode || m_scheduler.AmpLeadSent())
+    if (m_s.scheduler.OutputsActive || m_s.state.ManualMode || m_s.scheduler.AmpLeadSent())
         return;
-    const QString now = m_clock.now().toString(QStringLiteral("HH:mm:ss"));
-    if (!(m_today.LastItemTime() < now))
+    const QString now = m_s.clock.now().toString(QStringLiteral("HH:mm:ss"));
+    if (!(m_s.today.LastItemTime() < now))
         return;
     timercomm.stop();
     qCInfo(lcEndOfDay) << "the day is over at" << now;
     // The next steps follow once the three closes are on the wire.
     const QString zero = QStringLiteral("0");
-    m_link.sendCommand(CommandCode::ZoneClose, zero, zero, m_settings.AllNodeList);
-    m_link.sendCommand(CommandCode::DeviceClose, zero, zero, kAllEight);
-    m_link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, [this](bool) { closedEverything(); });
+    m_s.link.sendCommand(CommandCode::ZoneClose, zero, zero, m_s.settings.AllNodeList);
+    m_s.link.sendCommand(CommandCode::DeviceClose, zero, zero, kAllEight);
+    m_s.link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, [this](bool) { closedEverything(); });
 }
 
 void EndOfDay::closedEverything()
 {
-    m_actions.setEquipmentStatus(QStringLiteral("外设状态：功放和分区控制已关闭"));
+    m_s.actions.setEquipmentStatus(QStringLiteral("外设状态：功放和分区控制已关闭"));
     // Tomorrow's schedule is loaded by giving its date; the system clock stays as it is.
-    m_model.clear();
-    m_today.LoadTodaySchedule(m_clock.now().date().addDays(1));
-    const QString list = powerOnList(m_today.FirstItemTime());
-    if (m_settings.AutoSetPowerOnTime)
-        m_link.writeCommand(CommandCode::PowerOnTimeSet, QStringLiteral("0"), QStringLiteral("0"), list);
+    m_s.model.clear();
+    m_s.today.LoadTodaySchedule(m_s.clock.now().date().addDays(1));
+    const QString list = powerOnList(m_s.today.FirstItemTime());
+    if (m_s.settings.AutoSetPowerOnTime)
+        m_s.link.writeCommand(CommandCode::PowerOnTimeSet, QStringLiteral("0"), QStringLiteral("0"), list);
     qCInfo(lcEndOfDay) << "power on tomorrow at" << list << "- shutting down in 80 s";
     Timershutdown.start();
 }
@@ -86,15 +77,15 @@ void EndOfDay::Timershutdown_Timer()
 {
     ++ShutdownTicks;
     if (ShutdownTicks == 30) {
-        m_link.writeCommand(CommandCode::ShutdownNotice, QStringLiteral("0"), QStringLiteral("0"), QString());
-        m_actions.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
+        m_s.link.writeCommand(CommandCode::ShutdownNotice, QStringLiteral("0"), QStringLiteral("0"), QString());
+        m_s.actions.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
     } else if (ShutdownTicks == 35) {
-        m_link.writeCommand(CommandCode::ClockSet, QStringLiteral("0"), QStringLiteral("0"),
-                            timeDotList(m_clock.now().toString(QStringLiteral("HH:mm:ss"))));
+        m_s.link.writeCommand(CommandCode::ClockSet, QStringLiteral("0"), QStringLiteral("0"),
+                            timeDotList(m_s.clock.now().toString(QStringLiteral("HH:mm:ss"))));
     } else if (ShutdownTicks == 40) {
         Timershutdown.stop();
-        m_log.writeLog(QStringLiteral(",系统正常关机!"));
-        m_power.powerOff();
-        m_actions.endProgram();
+        m_s.log.writeLog(QStringLiteral(",系统正常关机!"));
+        m_s.power.powerOff();
+        m_s.actions.endProgram();
     }
 }

@@ -52,14 +52,5 @@ public:
 private:
     void closedEverything();
 
-    const Clock &m_clock;
-    const AppSettings &m_settings;
-    ConsoleState &m_state;
-    ProgrammeModel &m_model;
-    TodaySchedule &m_today;
-    Scheduler &m_scheduler;
-    ZoneLink &m_link;
-    ConsoleActions &m_actions;
-    LogWriter &m_log;
-    Power &m_power;
+    Services m_s; // what it works with, as given
 };

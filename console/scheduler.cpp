@@ -45,15 +45,7 @@ QString joined(const QStringList &items)
 
 Scheduler::Scheduler(const Services &s, QObject *parent)
     : QObject(parent)
-    , m_clock(s.clock)
-    , m_settings(s.settings)
-    , m_state(s.state)
-    , m_model(s.model)
-    , m_today(s.today)
-    , m_link(s.link)
-    , m_actions(s.actions)
-    , m_log(s.log)
-    , m_dialogs(s.dialogs)
+    , m_s(s)
     , m_loadedDate(s.clock.now().date())
 {
 }
@@ -74,32 +66,32 @@ bool Scheduler::AmpLeadSent() const
 
 bool Scheduler::send(int code, const QString &p1, const QString &p2, const QString &list)
 {
-    return m_link.sendCommand(code, p1, p2, list);
+    return m_s.link.sendCommand(code, p1, p2, list);
 }
 
 void Scheduler::fail(const QString &reason)
 {
     qCWarning(lcScheduler) << "tick error:" << reason;
-    m_model.clear();
+    m_s.model.clear();
     // One message at a time: ticks go on while it is shown and must not stack more.
     if (m_showingError)
         return;
     m_showingError = true;
-    m_dialogs.message(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
+    m_s.dialogs.message(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
     m_showingError = false;
 }
 
 void Scheduler::tick()
 {
     ChannelSupervisor();
-    const QDateTime nowMoment = m_clock.now();
+    const QDateTime nowMoment = m_s.clock.now();
     // A change of date reloads the day even when the second 00:00:00 was missed.
     if (hhmmss(nowMoment) == u"00:00:00" || nowMoment.date() != m_loadedDate)
-        m_state.ReloadSchedule = true;
-    if (m_state.ReloadSchedule) {
+        m_s.state.ReloadSchedule = true;
+    if (m_s.state.ReloadSchedule) {
         releaseAllLeads();
         m_loadedDate = nowMoment.date();
-        m_today.ReloadToday(nowMoment.date());
+        m_s.today.ReloadToday(nowMoment.date());
     }
     releaseCancelledLeads();
     scan(nowMoment);
@@ -108,16 +100,16 @@ void Scheduler::tick()
 bool Scheduler::scan(const QDateTime &nowMoment)
 {
     const QString now = hhmmss(nowMoment);
-    const int lead = std::max(TimeValue(m_settings.AmpOpenLead), 0);
-    for (int r = m_state.CurrentIndex + 1; r <= m_model.count(); ++r) {
-        const ScheduleEntry &row = m_model.entry(r - 1);
+    const int lead = std::max(TimeValue(m_s.settings.AmpOpenLead), 0);
+    for (int r = m_s.state.CurrentIndex + 1; r <= m_s.model.count(); ++r) {
+        const ScheduleEntry &row = m_s.model.entry(r - 1);
         const QString t = row.time;
         const int tv = TimeValue(t);
         if (tv < 0 || TimeText::fromSeconds(tv) != t) {
             fail(QStringLiteral("row %1: \"%2\" is no time hh:mm:ss").arg(r).arg(t));
             return false;
         }
-        const RowState state = m_model.state(r - 1);
+        const RowState state = m_s.model.state(r - 1);
         // A row the operator cancelled gets nothing switched on ahead of it.
         if (state != RowState::Cancelled) {
             OpenDevicesAhead(r);
@@ -137,9 +129,9 @@ bool Scheduler::scan(const QDateTime &nowMoment)
             continue;
         }
         if (q > t && q < now && waiting) {
-            m_model.setState(r - 1, RowState::Done);
-            m_state.CurrentIndex = qint16(r);
-            m_today.ShowNextItem(r);
+            m_s.model.setState(r - 1, RowState::Done);
+            m_s.state.CurrentIndex = qint16(r);
+            m_s.today.ShowNextItem(r);
             releaseLead(r);
             qCInfo(lcScheduler) << "passed over" << t << row.detail;
         }
@@ -151,12 +143,12 @@ bool Scheduler::scan(const QDateTime &nowMoment)
 
 void Scheduler::OpenDevicesAhead(int r)
 {
-    const ScheduleEntry &row = m_model.entry(r - 1);
+    const ScheduleEntry &row = m_s.model.entry(r - 1);
     const QString t = row.time;
-    const QString now = hhmmss(m_clock.now());
+    const QString now = hhmmss(m_s.clock.now());
     QString list;
     for (int d = 1; d <= 8; ++d) {
-        const QString &leadTime = m_settings.DeviceLeadTime[std::size_t(d)];
+        const QString &leadTime = m_s.settings.DeviceLeadTime[std::size_t(d)];
         if (leadTime.isEmpty() || leadTime == u"00:00:00" || !row.device.contains(QString::number(d)))
             continue;
         const QString p = ClockText(TimeValue(t) - TimeValue(leadTime));
@@ -173,14 +165,14 @@ void Scheduler::OpenDevicesAhead(int r)
 
 bool Scheduler::StartItem(int r)
 {
-    const ScheduleEntry row = m_model.entry(r - 1);
+    const ScheduleEntry row = m_s.model.entry(r - 1);
     const int c = row.channel;
     if (c < 1 || c > 8) {
         fail(QStringLiteral("row %1: channel %2 is not 1..8").arg(r).arg(c));
         return false;
     }
     ChannelStateRecord &ch = ChannelState[std::size_t(c)];
-    const FrequencyParameters f = splitFrequency(m_settings.SourceFrequency[std::size_t(c)]);
+    const FrequencyParameters f = splitFrequency(m_s.settings.SourceFrequency[std::size_t(c)]);
     // The six frames are built before anything is marked or sent, so a row
     // that cannot be sent is refused whole.
     const struct
@@ -206,26 +198,26 @@ bool Scheduler::StartItem(int r)
     }
 
     // Marked before the first frame leaves, so no later tick starts it again.
-    m_model.setState(r - 1, RowState::Done);
-    m_state.CurrentIndex = qint16(r);
-    m_today.ShowNextItem(r);
-    m_actions.setPlayerTitle(m_model.cellText(r - 1, ProgrammeModel::FileNameColumn));
-    m_actions.setVolumeSliderValue(row.volume);
+    m_s.model.setState(r - 1, RowState::Done);
+    m_s.state.CurrentIndex = qint16(r);
+    m_s.today.ShowNextItem(r);
+    m_s.actions.setPlayerTitle(m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn));
+    m_s.actions.setVolumeSliderValue(row.volume);
     OutputsActive = true;
-    m_actions.setManualPlayback(false);
+    m_s.actions.setManualPlayback(false);
     m_leads.remove(r); // its channel holds what was switched on ahead of it
-    m_link.discardInput();
+    m_s.link.discardInput();
 
-    m_state.FreqHigh = f.FreqHigh;
-    m_state.FreqLow = f.FreqLow;
+    m_s.state.FreqHigh = f.FreqHigh;
+    m_s.state.FreqLow = f.FreqLow;
     const bool playsFile = row.filename != kPeripheral;
     const QString file = row.filename;
     const QString plen = row.plen;
     for (qsizetype i = 0; i < frames.size(); ++i) {
         const bool last = i == frames.size() - 1;
         // The file plays once its frames are out, as the terminals are open by then.
-        m_link.SendFrame(frames.at(i), last && playsFile ? ZoneLink::Completion([this, file, plen](bool) {
-            m_actions.playsong(file, plen);
+        m_s.link.SendFrame(frames.at(i), last && playsFile ? ZoneLink::Completion([this, file, plen](bool) {
+            m_s.actions.playsong(file, plen);
         })
                                                           : ZoneLink::Completion());
     }
@@ -237,9 +229,9 @@ bool Scheduler::StartItem(int r)
     ch.Amps = row.amp;
     ch.Devices = row.device;
     ch.Zones = row.zone;
-    ch.StartMoment = QDateTime(m_clock.now().date(), QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
+    ch.StartMoment = QDateTime(m_s.clock.now().date(), QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
     if (ch.Detail != kPeripheral && row.detail == kPeripheral)
-        m_actions.stopPlayer();
+        m_s.actions.stopPlayer();
     ch.Detail = row.detail;
     for (int j = 1; j <= 8; ++j) {
         if (j == c)
@@ -251,28 +243,28 @@ bool Scheduler::StartItem(int r)
         if (row.detail != kPeripheral)
             other.Detail = kPeripheral;
     }
-    m_actions.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
+    m_s.actions.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
     qCInfo(lcScheduler) << "started" << row.time << "channel" << c << row.detail << row.filename;
     return true;
 }
 
 void Scheduler::ChannelSupervisor()
 {
-    const QDateTime nowMoment = m_clock.now();
-    if (nowMoment.toString(QStringLiteral("HH:mm")) >= m_settings.VolumeAdjustTime) {
-        m_settings.VolumeAdjustTime = QStringLiteral("33:33:33");
-        send(CommandCode::VolumeSet, m_settings.TerminalVolume, kZero, m_settings.AllNodeList);
-        m_log.writeLog(QStringLiteral(",自动调整音量") + m_settings.TerminalVolume);
+    const QDateTime nowMoment = m_s.clock.now();
+    if (nowMoment.toString(QStringLiteral("HH:mm")) >= m_s.settings.VolumeAdjustTime) {
+        m_s.settings.VolumeAdjustTime = QStringLiteral("33:33:33");
+        send(CommandCode::VolumeSet, m_s.settings.TerminalVolume, kZero, m_s.settings.AllNodeList);
+        m_s.log.writeLog(QStringLiteral(",自动调整音量") + m_s.settings.TerminalVolume);
     }
     for (int b = 1; b <= 8; ++b) {
         ChannelStateRecord &ch = ChannelState[std::size_t(b)];
-        const QDateTime now = m_clock.now();
+        const QDateTime now = m_s.clock.now();
         if (ch.RepeatOpen) {
             ++ch.RepeatCount;
             if (ch.RepeatCount % 2 == 0) {
-                const FrequencyParameters f = splitFrequency(m_settings.SourceFrequency[std::size_t(b)]);
-                m_state.FreqHigh = f.FreqHigh;
-                m_state.FreqLow = f.FreqLow;
+                const FrequencyParameters f = splitFrequency(m_s.settings.SourceFrequency[std::size_t(b)]);
+                m_s.state.FreqHigh = f.FreqHigh;
+                m_s.state.FreqLow = f.FreqLow;
                 send(CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, ch.Zones);
                 send(CommandCode::DeviceOpen, kZero, kZero, ch.Devices);
                 send(CommandCode::AmpOpen, kZero, kZero, ch.Amps);
@@ -286,7 +278,7 @@ void Scheduler::ChannelSupervisor()
         const QDateTime end = ch.StartMoment.addSecs(std::max(TimeValue(ch.PlayLength), 0));
         if (ch.ZonesOn) {
             if (now >= end.addSecs(2) && ch.Detail != kPeripheral)
-                m_actions.stopPlayer();
+                m_s.actions.stopPlayer();
             if (now >= end.addSecs(10)) {
                 send(CommandCode::ZoneClose, kZero, kZero, ch.Zones);
                 ch.ZonesOn = false;
@@ -298,7 +290,7 @@ void Scheduler::ChannelSupervisor()
             ch.DevicesOn = false;
             ch.Devices.clear();
         }
-        if (ch.AmpsOn && now >= end.addSecs(std::max(TimeValue(m_settings.AmpCloseDelay), 0))) {
+        if (ch.AmpsOn && now >= end.addSecs(std::max(TimeValue(m_s.settings.AmpCloseDelay), 0))) {
             send(CommandCode::AmpClose, kZero, kZero, ch.Amps);
             ch.AmpsOn = false;
             ch.Amps.clear();
@@ -353,7 +345,7 @@ void Scheduler::releaseCancelledLeads()
 {
     const QList<int> rows = m_leads.keys();
     for (int r : rows) {
-        if (r > m_model.count() || m_model.state(r - 1) == RowState::Cancelled)
+        if (r > m_s.model.count() || m_s.model.state(r - 1) == RowState::Cancelled)
             releaseLead(r);
     }
 }

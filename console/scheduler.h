@@ -74,15 +74,7 @@ private:
     QString heldAmps(int exceptRow) const;
     QString heldDevices(int exceptRow) const;
 
-    const Clock &m_clock;
-    AppSettings &m_settings;
-    ConsoleState &m_state;
-    ProgrammeModel &m_model;
-    TodaySchedule &m_today;
-    ZoneLink &m_link;
-    ConsoleActions &m_actions;
-    LogWriter &m_log;
-    Dialogs &m_dialogs;
+    Services m_s; // what it works with, as given
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_showingError = false;
