@@ -1,10 +1,14 @@
-// Builds the real services and the main window.
+// Builds the real services, the console and its main window, and adds the
+// windows that the menus open.
 
+#include "console/console.h"
+#include "console/frmabout.h"
 #include "console/frmback.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/mixer.h"
 #include "platform/power.h"
+#include "platform/programlauncher.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
@@ -17,6 +21,25 @@
 #include <QLocale>
 #include <QTranslator>
 
+namespace {
+void useChineseText(QApplication &app, QTranslator &qtTranslator)
+{
+    // Standard buttons and dialogs speak Chinese like the rest of the console.
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+    const QStringList cjk = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
+    for (const QString &family : cjk) {
+        if (QFontDatabase::hasFamily(family)) {
+            QFont font(family);
+            font.setPointSize(10);
+            app.setFont(font);
+            break;
+        }
+    }
+}
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // Qt's FFmpeg media backend crashes without a sound device and cannot
@@ -26,21 +49,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QuellonQL-5300"));
-
-    // Standard buttons and dialogs speak Chinese like the rest of the console.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
-    const QStringList cjk = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
-    for (const QString &family : cjk) {
-        if (QFontDatabase::hasFamily(family)) {
-            QFont font(family);
-            font.setPointSize(10);
-            QApplication::setFont(font);
-            break;
-        }
-    }
+    useChineseText(app, qtTranslator);
 
     SystemClock clock;
     WidgetDialogs dialogs;
@@ -49,12 +59,23 @@ int main(int argc, char *argv[])
     AlsaMixer mixer;
     QtSerialPort port;
     LogindPower power;
+    ProcessLauncher launcher;
     const AppFolder folder(QCoreApplication::applicationDirPath());
 
-    frmback window({clock, dialogs, store, player, mixer, port, power, folder});
+    Console console({clock, dialogs, store, player, mixer, port, power, launcher, folder});
+    frmback window(console);
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());
-    window.startUp();
+    window.addWindow(QStringLiteral("frmAbout"),
+                     [&launcher, &dialogs](QWidget *parent) { return new frmAbout(launcher, dialogs, parent); });
+
+    // The end of the program (the automatic shutdown, the exit commands, the
+    // main window closing) ends it whatever windows or messages are open.
+    QObject::connect(&console, &Console::programEnds, &app, [] { QCoreApplication::exit(0); });
+
+    // The window appears first; the load sequence follows, and its messages
+    // do not hold up the timers.
     window.showMaximized();
+    console.startUp();
     return QApplication::exec();
 }

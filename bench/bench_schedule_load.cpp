@@ -34,6 +34,7 @@ public:
     {
         return {};
     }
+    void notify(const QString &, const QString &, MsgIcon) override {}
     QString chooseFolder(const QString &, const QString &) override { return {}; }
     void beep() override {}
 };

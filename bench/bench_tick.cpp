@@ -3,8 +3,10 @@
 // day, and the first tick, which passes over every row already gone by.
 
 #include "console/appsettings.h"
-#include "console/consoleactions.h"
+#include "console/consolesettings.h"
 #include "console/consolestate.h"
+#include "console/mastervolume.h"
+#include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "console/scheduler.h"
 #include "console/todayschedule.h"
@@ -12,6 +14,8 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/logwriter.h"
+#include "platform/mediaplayer.h"
+#include "platform/mixer.h"
 #include "platform/serialport.h"
 #include "platform/userstore.h"
 #include "schedule/schedulefile.h"
@@ -62,23 +66,32 @@ public:
     MsgAnswer message(const QString &, const QString &, MsgIcon, MsgButtons) override { return MsgAnswer::Ok; }
     QString openFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
     QString saveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
+    void notify(const QString &, const QString &, MsgIcon) override {}
     QString chooseFolder(const QString &, const QString &) override { return {}; }
     void beep() override {}
 };
-class NoWindow final : public ConsoleActions
+class SilentPlayer final : public MediaPlayer
 {
 public:
-    void playsong(const QString &, const QString &) override { ++plays; }
-    void stopPlayer() override {}
-    void setPlayerTitle(const QString &) override {}
-    void setManualPlayback(bool) override {}
-    void enterRemoteManualMode() override {}
-    void stopForRemote() override {}
-    int volumeSliderValue() const override { return 0; }
-    void setVolumeSliderValue(int) override {}
-    void setEquipmentStatus(const QString &) override {}
-    void endProgram() override {}
-    int plays = 0;
+    void loadAndPlay(const QString &) override {}
+    bool hasSource() const override { return false; }
+    void play() override {}
+    void pause() override {}
+    void stop() override {}
+    bool isPlaying() const override { return false; }
+    double positionSeconds() const override { return 0; }
+    double durationSeconds() const override { return 0; }
+    void setFullScreen(bool) override {}
+    bool isFullScreen() const override { return false; }
+};
+class NoMixer final : public Mixer
+{
+public:
+    int open() override { return -1; }
+    std::optional<Range> speakerRange() const override { return {}; }
+    std::optional<Range> micRange() const override { return {}; }
+    bool setSpeakerVolume(long) override { return false; }
+    bool setMicVolume(long) override { return false; }
 };
 } // namespace
 
@@ -99,23 +112,30 @@ int main(int argc, char *argv[])
     }
     WeekTables week;
     week[0] = today;
-    AppSettings settings;
-    settings.WeekFilePath = dir.filePath(QStringLiteral("week.txt"));
-    ScheduleFile::writeWeekFile(settings.WeekFilePath, week);
-    settings.AllNodeList = QStringLiteral("1.2.3.");
+    NoStore store;
+    const AppFolder folder(dir.path());
+    ConsoleSettings settings(store, folder);
+    AppSettings values;
+    values.WeekFilePath = dir.filePath(QStringLiteral("week.txt"));
+    ScheduleFile::writeWeekFile(values.WeekFilePath, week);
+    values.AllNodeList = QStringLiteral("1.2.3.");
+    settings.update(values);
     SetClock clock;
     clock.moment = QDateTime(day, QTime(9, 0));
     ConsoleState state;
     ProgrammeModel model;
     QuietDialogs dialogs;
-    NoStore store;
     ClosedPort port;
-    NoWindow window;
-    const AppFolder folder(dir.path());
+    SilentPlayer player;
+    NoMixer mixer;
+    PlaybackEngine playback(player, settings.values());
+    MasterVolume volume(mixer, dialogs);
     ZoneLink link(port, store, dialogs);
-    TodaySchedule schedule(folder, settings, state, model, dialogs);
+    TodaySchedule schedule(folder, settings.values(), state, model, dialogs);
     LogWriter log(folder, clock, dialogs);
-    Scheduler scheduler({clock, settings, state, model, schedule, link, window, log, dialogs});
+    Scheduler scheduler({clock, settings, state, model, schedule, link, playback, volume, log, dialogs});
+    int plays = 0;
+    QObject::connect(&scheduler, &Scheduler::filePlayed, &scheduler, [&plays] { ++plays; });
     schedule.LoadTodaySchedule(day);
 
     QElapsedTimer t;
@@ -132,7 +152,7 @@ int main(int argc, char *argv[])
         us.append(t.nsecsElapsed() / 1000.0);
     }
     std::sort(us.begin(), us.end());
-    out << "rows: " << rows << ", ticks: " << ticks << " (09:00:01-10:00:00), items started: " << window.plays << "\n";
+    out << "rows: " << rows << ", ticks: " << ticks << " (09:00:01-10:00:00), items started: " << plays << "\n";
     out << "first tick (passes over " << state.CurrentIndex << " rows): " << QString::number(first, 'f', 1) << " us\n";
     out << "tick median: " << QString::number(us.at(us.size() / 2), 'f', 1) << " us, 95th percentile: "
         << QString::number(us.at(us.size() * 95 / 100), 'f', 1) << " us, slowest: "

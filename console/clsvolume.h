@@ -10,7 +10,7 @@ class clsVolume
 public:
     clsVolume(Mixer &mixer, Dialogs &dialogs);
 
-    // Opens the mixer and takes the ranges; a failure is shown as
+    // Opens the mixer and takes the ranges; a failure is shown as the notice
     // "Could not open the mixer." under "Volume Control".
     void meOpenMixer();
 

@@ -1,15 +1,38 @@
 #pragma once
 
+#include <QObject>
 #include <QStringList>
 
-// State of the console shared by its windows, held once by the main window.
-struct ConsoleState
+// State of the running console that several parts read and change. The flags
+// that windows show or react to are changed through setters that announce the
+// change; the scheduler's own bookkeeping is plain data.
+class ConsoleState final : public QObject
 {
-    bool ReloadSchedule = false; // today's list is reloaded at the next tick
-    bool OpenWeekFileRequest = false;
-    bool NewWeekFileRequest = false;
-    bool EditCurrentWeekFileRequest = false;
-    bool ManualMode = false; // the scheduler is paused
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Today's list is reloaded at the next tick (raised by the settings, the
+    // editor's save and the clock window).
+    bool ReloadSchedule() const { return m_reloadSchedule; }
+    void setReloadSchedule(bool on);
+
+    // What the schedule editor is asked to do when it is next activated.
+    bool NewWeekFileRequest() const { return m_newWeekFileRequest; }
+    bool OpenWeekFileRequest() const { return m_openWeekFileRequest; }
+    bool EditCurrentWeekFileRequest() const { return m_editCurrentWeekFileRequest; }
+    void setNewWeekFileRequest(bool on);
+    void setOpenWeekFileRequest(bool on);
+    void setEditCurrentWeekFileRequest(bool on);
+    void clearEditorRequests();
+
+    // Manual work status: the scheduler is paused.
+    bool ManualMode() const { return m_manualMode; }
+    void setManualMode(bool on);
+
+    // Status-bar panel "status": the state of the equipment.
+    QString equipmentStatus() const { return m_equipmentStatus; }
+    void setEquipmentStatus(const QString &text);
 
     qint16 CurrentIndex = 0; // last row started or passed over, 1-based; 0 = none
     qint16 RemoteCursor = 0; // 1-based position the remote keys step through
@@ -20,4 +43,18 @@ struct ConsoleState
     QString FreqLow;
 
     qsizetype RemoteSongCount() const { return RemoteSongs.size(); }
+
+Q_SIGNALS:
+    void reloadScheduleChanged(bool on);
+    void editorRequestsChanged();
+    void manualModeChanged(bool on);
+    void equipmentStatusChanged(const QString &text);
+
+private:
+    bool m_reloadSchedule = false;
+    bool m_newWeekFileRequest = false;
+    bool m_openWeekFileRequest = false;
+    bool m_editCurrentWeekFileRequest = false;
+    bool m_manualMode = false;
+    QString m_equipmentStatus = QStringLiteral("外设状态：");
 };

@@ -1,7 +1,6 @@
 #include "console/endofday.h"
 
 #include "console/appsettings.h"
-#include "console/consoleactions.h"
 #include "console/consolestate.h"
 #include "console/programmemodel.h"
 #include "console/scheduler.h"
@@ -14,6 +13,8 @@
 #include "zonelink/zonelink.h"
 
 #include <QLoggingCategory>
+
+#include <memory>
 
 Q_LOGGING_CATEGORY(lcEndOfDay, "quellon.endofday")
 
@@ -46,7 +47,7 @@ void EndOfDay::timercomm_Timer()
 {
     if (!m_s.settings.AutoShutdown)
         return;
-    if (m_s.scheduler.OutputsActive || m_s.state.ManualMode || m_s.scheduler.AmpLeadSent())
+    if (m_s.scheduler.OutputsActive || m_s.state.ManualMode() || m_s.scheduler.AmpLeadSent())
         return;
     const QString now = m_s.clock.now().toString(QStringLiteral("HH:mm:ss"));
     if (!(m_s.today.LastItemTime() < now))
@@ -55,20 +56,43 @@ void EndOfDay::timercomm_Timer()
     qCInfo(lcEndOfDay) << "the day is over at" << now;
     // The next steps follow once the three closes are on the wire.
     const QString zero = QStringLiteral("0");
-    m_s.link.sendCommand(CommandCode::ZoneClose, zero, zero, m_s.settings.AllNodeList);
-    m_s.link.sendCommand(CommandCode::DeviceClose, zero, zero, kAllEight);
-    m_s.link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, [this](bool) { closedEverything(); });
+    auto unsent = std::make_shared<int>(0);
+    const auto count = [unsent](bool sent) {
+        if (!sent)
+            ++*unsent;
+    };
+    m_s.link.sendCommand(CommandCode::ZoneClose, zero, zero, m_s.settings.AllNodeList, this, count);
+    m_s.link.sendCommand(CommandCode::DeviceClose, zero, zero, kAllEight, this, count);
+    m_s.link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, this, [this, count, unsent](bool sent) {
+        count(sent);
+        closedEverything(*unsent == 0);
+    });
 }
 
-void EndOfDay::closedEverything()
+void EndOfDay::write(int code, const QString &list)
 {
-    m_s.actions.setEquipmentStatus(QStringLiteral("外设状态：功放和分区控制已关闭"));
+    m_s.link.writeCommand(code, QStringLiteral("0"), QStringLiteral("0"), list, this, [code](bool sent) {
+        if (!sent)
+            qCWarning(lcEndOfDay) << CommandCode::name(code) << "did not reach the zone controller";
+    });
+}
+
+void EndOfDay::closedEverything(bool allSent)
+{
+    // The day ends all the same: the PC powers off as planned even when the
+    // controller could not be told, and the status and the log say so.
+    if (allSent) {
+        m_s.state.setEquipmentStatus(QStringLiteral("外设状态：功放和分区控制已关闭"));
+    } else {
+        qCWarning(lcEndOfDay) << "the switch-off did not reach the zone controller";
+        m_s.state.setEquipmentStatus(QStringLiteral("外设状态：关闭命令未能发送到分区控制器"));
+    }
     // Tomorrow's schedule is loaded by giving its date; the system clock stays as it is.
     m_s.model.clear();
     m_s.today.LoadTodaySchedule(m_s.clock.now().date().addDays(1));
     const QString list = powerOnList(m_s.today.FirstItemTime());
     if (m_s.settings.AutoSetPowerOnTime)
-        m_s.link.writeCommand(CommandCode::PowerOnTimeSet, QStringLiteral("0"), QStringLiteral("0"), list);
+        write(CommandCode::PowerOnTimeSet, list);
     qCInfo(lcEndOfDay) << "power on tomorrow at" << list << "- shutting down in 80 s";
     Timershutdown.start();
 }
@@ -77,15 +101,14 @@ void EndOfDay::Timershutdown_Timer()
 {
     ++ShutdownTicks;
     if (ShutdownTicks == 30) {
-        m_s.link.writeCommand(CommandCode::ShutdownNotice, QStringLiteral("0"), QStringLiteral("0"), QString());
-        m_s.actions.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
+        write(CommandCode::ShutdownNotice, QString());
+        m_s.state.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
     } else if (ShutdownTicks == 35) {
-        m_s.link.writeCommand(CommandCode::ClockSet, QStringLiteral("0"), QStringLiteral("0"),
-                            timeDotList(m_s.clock.now().toString(QStringLiteral("HH:mm:ss"))));
+        write(CommandCode::ClockSet, timeDotList(m_s.clock.now().toString(QStringLiteral("HH:mm:ss"))));
     } else if (ShutdownTicks == 40) {
         Timershutdown.stop();
         m_s.log.writeLog(QStringLiteral(",系统正常关机!"));
         m_s.power.powerOff();
-        m_s.actions.endProgram();
+        Q_EMIT programEnds();
     }
 }

@@ -4,7 +4,7 @@
 #include <QTimer>
 
 class Clock;
-class ConsoleActions;
+class ConsoleState;
 class LogWriter;
 class Power;
 class ProgrammeModel;
@@ -12,7 +12,6 @@ class Scheduler;
 class TodaySchedule;
 class ZoneLink;
 struct AppSettings;
-struct ConsoleState;
 
 // The end of the day: once the last item is over and everything it switched
 // on is off, switch all equipment off, tell the controller when to power the
@@ -30,7 +29,6 @@ public:
         TodaySchedule &today;
         Scheduler &scheduler;
         ZoneLink &link;
-        ConsoleActions &actions;
         LogWriter &log;
         Power &power;
     };
@@ -49,8 +47,13 @@ public:
     QTimer Timershutdown;
     qint16 ShutdownTicks = 0;
 
+Q_SIGNALS:
+    // The PC was asked to power off: the program ends now, whatever is open.
+    void programEnds();
+
 private:
-    void closedEverything();
+    void closedEverything(bool allSent);
+    void write(int code, const QString &list);
 
     Services m_s; // what it works with, as given
 };

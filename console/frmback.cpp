@@ -2,34 +2,28 @@
 
 #include "console/backgroundwidget.h"
 #include "console/clocktext.h"
-#include "console/clsvolume.h"
-#include "console/endofday.h"
-#include "console/scheduler.h"
-#include "console/playbackengine.h"
+#include "console/console.h"
+#include "console/mastervolume.h"
 #include "console/playerframe.h"
 #include "console/programmemodel.h"
-#include "console/remotekeys.h"
-#include "console/secondticker.h"
-#include "console/settingsloader.h"
 #include "console/todayschedule.h"
+#include "console/windowhost.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/logwriter.h"
-#include "platform/mediaplayer.h"
-#include "platform/userstore.h"
-#include "zonelink/zonelink.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
 #include <QDebug>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
-#include <QScreen>
+#include <QMenu>
+#include <QSignalBlocker>
 #include <QSlider>
-#include <QVideoWidget>
 #include <QStatusBar>
 #include <QTreeView>
+#include <QVideoWidget>
 
 namespace {
 // Layout figures are given in twips (1/1440 inch); at 96 dots an inch a
@@ -38,54 +32,39 @@ constexpr int twips(int units)
 {
     return units / 15;
 }
-const QString kTitle = QStringLiteral("QuellonQL-5300");
 } // namespace
 
-frmback::frmback(const ConsoleServices &services, QWidget *parent)
+frmback::frmback(Console &console, QWidget *parent)
     : QMainWindow(parent)
-    , m_clock(services.clock)
-    , m_dialogs(services.dialogs)
-    , m_store(services.store)
-    , m_folder(services.folder)
-    , m_configIni(services.folder.file(QStringLiteral("\\config.ini")))
-    , m_model(new ProgrammeModel(this))
+    , m_console(console)
+    , m_windows(new WindowHost(this))
 {
     setObjectName(QStringLiteral("frmback"));
-    setWindowTitle(kTitle);
-    m_today = new TodaySchedule(m_folder, m_settings, m_state, *m_model, m_dialogs, this);
-    m_timerplayer = new SecondTicker(m_clock, this);
-    m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
-    connect(m_timerplayer, &SecondTicker::tick, this, &frmback::timerplayer_Timer);
-    m_playback = new PlaybackEngine(services.player, m_settings, this);
-    m_volume = std::make_unique<clsVolume>(services.mixer, m_dialogs);
-    m_link = new ZoneLink(services.port, m_store, m_dialogs, this);
-    m_link->setObjectName(QStringLiteral("MSCommzone"));
-    m_remoteKeys = std::make_unique<RemoteKeys>(m_state, m_settings, *m_model, *m_link, *this);
-    m_log = std::make_unique<LogWriter>(m_folder, m_clock, m_dialogs);
-    m_scheduler = new Scheduler({m_clock, m_settings, m_state, *m_model, *m_today, *m_link, *this, *m_log, m_dialogs},
-                                this);
-    m_endOfDay = new EndOfDay({m_clock, m_settings, m_state, *m_model, *m_today, *m_scheduler, *m_link, *this,
-                               *m_log, services.power},
-                              this);
-    connect(m_link, &ZoneLink::keyReceived, this, &frmback::MSCommzone_OnComm);
-    connect(m_link, &ZoneLink::linkLost, this, [this] {
-        setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
-    });
-    connect(m_link, &ZoneLink::linkRestored, this,
-            [this] { setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复")); });
+    setWindowTitle(QStringLiteral("QuellonQL-5300"));
     buildControls();
     buildMenus();
+    buildToolbar();
     buildStatusBar();
-    connect(m_today, &TodaySchedule::nextItemChanged, this, [this](const QString &text) {
-        // The panel's text separates its lines with CR; a label breaks at LF.
-        QString shown = text;
-        shown.replace(u'\r', u'\n');
-        lblnextprog->setText(shown);
-        lblnextprog->setProperty("panelText", text);
-    });
+    connect(m_windows, &WindowHost::added, this, &frmback::enableWindowActions);
+    enableWindowActions();
+    followConsole();
+    setupProgrammeList();
+    showClock();
 }
 
 frmback::~frmback() = default;
+
+QStringList frmback::ownedWindows()
+{
+    return {QStringLiteral("frmsource"), QStringLiteral("frmrec"), QStringLiteral("frmmanual"),
+            QStringLiteral("frmnodestatus")};
+}
+
+void frmback::addWindow(const QString &name, std::function<QWidget *(QWidget *)> factory)
+{
+    m_windows->add(name, std::move(factory),
+                   ownedWindows().contains(name) ? WindowHost::Ownership::Owned : WindowHost::Ownership::Free);
+}
 
 void frmback::buildControls()
 {
@@ -114,15 +93,17 @@ void frmback::buildControls()
     lvwprog = new QTreeView(imgback);
     lvwprog->setObjectName(QStringLiteral("lvwprog"));
     lvwprog->setAccessibleName(QStringLiteral("lvwprog"));
-    lvwprog->setModel(m_model);
+    lvwprog->setModel(&m_console.programme());
     lvwprog->setRootIsDecorated(false);
     lvwprog->setUniformRowHeights(true);
     lvwprog->setAlternatingRowColors(true);
     lvwprog->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwprog->setSelectionMode(QAbstractItemView::SingleSelection);
     lvwprog->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvwprog->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lvwprog, &QWidget::customContextMenuRequested, this, &frmback::showProgrammeMenu);
+    // The pop-up menu comes with the right mouse button (as it is pressed)
+    // and, for the keyboard, with the menu key.
+    lvwprog->installEventFilter(this);
+    lvwprog->viewport()->installEventFilter(this);
 
     lblnextprog = new QLabel(imgback);
     lblnextprog->setObjectName(QStringLiteral("lblnextprog"));
@@ -131,92 +112,33 @@ void frmback::buildControls()
     QFont nextFont = lblnextprog->font();
     nextFont.setPointSize(20);
     lblnextprog->setFont(nextFont);
-    lblnextprog->setStyleSheet(
-        QStringLiteral("QLabel { background: rgba(255,255,255,200); color: #202060; }"));
+    lblnextprog->setStyleSheet(QStringLiteral("QLabel { background: rgba(255,255,255,200); color: #202060; }"));
     lblnextprog->hide();
 
     mp = new QVideoWidget(imgback);
     mp->setObjectName(QStringLiteral("mp"));
     mp->hide(); // shown by the player while the media has video
 
-    fraplayer = new PlayerFrame(*m_playback, imgback);
+    fraplayer = new PlayerFrame(m_console.playback(), imgback);
     connect(fraplayer, &PlayerFrame::openRequested, this, &frmback::openAndPlay);
-    connect(fraplayer, &PlayerFrame::hideRequested, this, [this] { setPlayerVisible(false); });
-    // The master volume is always twice the slider value.
-    connect(fraplayer->slider(), &QSlider::valueChanged, this,
-            [this](int value) { m_volume->setPrSpeakerVolume(long(value) * 2); });
-}
-
-void frmback::buildMenus()
-{
-    QMenu *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    file->setObjectName(QStringLiteral("mnufile"));
-    QAction *exit = file->addAction(QStringLiteral("退出(&X)"));
-    exit->setObjectName(QStringLiteral("mnuexit"));
-    connect(exit, &QAction::triggered, this, &frmback::exitWithQuestion);
-
-    QMenu *play = menuBar()->addMenu(QStringLiteral("播放控制(&P)"));
-    play->setObjectName(QStringLiteral("mnuplay"));
-    mnuauto = play->addAction(QStringLiteral("自动状态(&A)"));
-    mnuauto->setObjectName(QStringLiteral("mnuauto"));
-    mnuauto->setCheckable(true);
-    connect(mnuauto, &QAction::triggered, this, &frmback::setAutomaticMode);
-    mnumanual = play->addAction(QStringLiteral("手动状态(&M)"));
-    mnumanual->setObjectName(QStringLiteral("mnumanual"));
-    mnumanual->setCheckable(true);
-    connect(mnumanual, &QAction::triggered, this, &frmback::setManualMode);
-    play->addSeparator();
-    QAction *up = play->addAction(QStringLiteral("增大音量"));
-    up->setObjectName(QStringLiteral("mnuvolup"));
-    up->setShortcut(Qt::Key_F12);
-    connect(up, &QAction::triggered, this, &frmback::volumeUp);
-    QAction *down = play->addAction(QStringLiteral("减小音量"));
-    down->setObjectName(QStringLiteral("mnuvoldown"));
-    down->setShortcut(Qt::Key_F11);
-    connect(down, &QAction::triggered, this, &frmback::volumeDown);
-
-    QMenu *window = menuBar()->addMenu(QStringLiteral("窗口(&W)"));
-    window->setObjectName(QStringLiteral("mnuwindow"));
-    mnushownext = window->addAction(QStringLiteral("显示待放曲目(&N)"));
-    mnushownext->setObjectName(QStringLiteral("mnushownext"));
-    mnushownext->setCheckable(true);
-    connect(mnushownext, &QAction::triggered, this,
-            [this] { setNextPanelVisible(!lblnextprog->isVisibleTo(this)); });
-    mnushowlist = window->addAction(QStringLiteral("显示播放列表(&A)"));
-    mnushowlist->setObjectName(QStringLiteral("mnushowlist"));
-    mnushowlist->setCheckable(true);
-    mnushowlist->setChecked(true); // the list is what the window shows by design
-    connect(mnushowlist, &QAction::triggered, this,
-            [this] { setListVisible(!lvwprog->isVisibleTo(this)); });
-    mnushowplayer = window->addAction(QStringLiteral("显示播放器  (&P)"));
-    mnushowplayer->setObjectName(QStringLiteral("mnushowplayer"));
-    mnushowplayer->setCheckable(true);
-    connect(mnushowplayer, &QAction::triggered, this,
-            [this] { setPlayerVisible(!fraplayer->isVisibleTo(this)); });
-    mnushowuser = window->addAction(QStringLiteral("显示用户名称(&U)"));
-    mnushowuser->setObjectName(QStringLiteral("mnushowuser"));
-    mnushowuser->setCheckable(true);
-    connect(mnushowuser, &QAction::triggered, this,
-            [this] { setUserLabelVisible(!lbluser->isVisibleTo(this)); });
-    window->addSeparator();
-    QAction *background = window->addAction(QStringLiteral("设置背景图片(&B)"));
-    background->setObjectName(QStringLiteral("mnubackimage"));
-    connect(background, &QAction::triggered, this, &frmback::chooseBackgroundPicture);
-
-    // The list's pop-up menu, opened by the right mouse button over the list.
-    mnuedit = new QMenu(QStringLiteral("编辑"), this);
-    mnuedit->setObjectName(QStringLiteral("mnuedit"));
-    QAction *playRow = mnuedit->addAction(QStringLiteral("播  放"));
-    playRow->setObjectName(QStringLiteral("mnuplayrow"));
-    connect(playRow, &QAction::triggered, this, &frmback::playSelectedRow);
-    QAction *cancel = mnuedit->addAction(QStringLiteral("取  消"));
-    cancel->setObjectName(QStringLiteral("mnucancel"));
-    connect(cancel, &QAction::triggered, this,
-            [this] { m_today->cancelRow(lvwprog->currentIndex().row()); });
-    QAction *restore = mnuedit->addAction(QStringLiteral("恢  复"));
-    restore->setObjectName(QStringLiteral("mnurestore"));
-    connect(restore, &QAction::triggered, this,
-            [this] { m_today->restoreRow(lvwprog->currentIndex().row()); });
+    connect(fraplayer, &PlayerFrame::hideRequested, this, [this] { setPlayerShown(false); });
+    // The slider is a view of the console's one volume, and moving it sets it.
+    QSlider *slider = fraplayer->slider();
+    MasterVolume &volume = m_console.volume();
+    slider->setRange(volume.minimum(), volume.maximum());
+    slider->setValue(volume.value());
+    slider->setSingleStep(1000);
+    slider->setPageStep(1000);
+    connect(slider, &QSlider::valueChanged, &volume, &MasterVolume::setValue);
+    connect(&volume, &MasterVolume::valueChanged, slider, [slider](int value) {
+        const QSignalBlocker blocker(slider);
+        slider->setValue(value);
+    });
+    connect(&volume, &MasterVolume::rangeChanged, slider, [slider, &volume](int minimum, int maximum) {
+        const QSignalBlocker blocker(slider);
+        slider->setRange(minimum, maximum);
+        slider->setValue(volume.value());
+    });
 }
 
 void frmback::buildStatusBar()
@@ -243,80 +165,154 @@ void frmback::buildStatusBar()
     }
 }
 
-void frmback::startUp()
+void frmback::followConsole()
 {
-    const QSize screenSize = screen() ? screen()->availableGeometry().size() : QSize(1280, 800);
-    resize(screenSize);
-    placeControls();
-    m_today->listDateFolder();
+    ConsoleState &state = m_console.state();
+    connect(&m_console, &Console::ticked, this, &frmback::showClock);
+    connect(&state, &ConsoleState::manualModeChanged, this, &frmback::showWorkStatus);
+    connect(&state, &ConsoleState::equipmentStatusChanged, m_panels[2], &QLabel::setText);
+    connect(&m_console.settings(), &ConsoleSettings::loaded, this, &frmback::showLoadedSettings);
+    connect(&m_console.settings(), &ConsoleSettings::applied, this, &frmback::showAppliedSettings);
+    connect(&m_console.today(), &TodaySchedule::nextItemChanged, this, [this](const QString &text) {
+        // The panel's text separates its lines with CR; a label breaks at LF.
+        QString shown = text;
+        shown.replace(u'\r', u'\n');
+        lblnextprog->setText(shown);
+        lblnextprog->setProperty("panelText", text);
+    });
+    // The end of the program closes the window too, whatever else is open.
+    connect(&m_console, &Console::programEnds, this, &QWidget::close);
+    showWorkStatus(state.ManualMode());
+    m_panels[2]->setText(state.equipmentStatus());
+}
 
-    const SettingsLoader::Outcome outcome
-        = SettingsLoader::LoadSettings(m_store, m_configIni, m_folder, m_settings);
-    for (const QString &w : outcome.warnings)
-        qWarning() << w;
-    if (!outcome.unreadableKeys.isEmpty())
-        qWarning() << "settings that could not be read, defaults used:" << outcome.unreadableKeys;
-    if (!outcome.firstRun)
-        applyDisplaySettings();
-    SettingsLoader::LoadDisplayOptions(m_configIni, m_settings);
-
-    SetupProgrammeList();
-    m_today->LoadTodaySchedule(m_clock.now().date());
-
-    m_link->OpenZonePort(m_settings.ComPort);
-
-    SettingsLoader::LoadSourceFrequencies(m_folder, m_settings);
-    SettingsLoader::LoadDeviceLeadTimes(m_configIni, m_settings);
-    SettingsLoader::LoadNodeAddresses(m_folder, m_settings);
-    SettingsLoader::LoadGroupNames(m_configIni, m_settings);
-
-    m_today->ShowNextItem(0);
-
-    mnushowplayer->setChecked(true);
-    mnushowuser->setChecked(true);
-    setAutomaticMode();
-    m_panels[1]->setText(QStringLiteral("用户名称：") + m_settings.UserName);
-    lbluser->setText(m_settings.UserName + QStringLiteral("Quellon"));
-    lbluser->adjustSize();
-
-    m_state.ReloadSchedule = false;
-    m_state.OpenWeekFileRequest = false;
-    m_state.NewWeekFileRequest = false;
-    m_state.ManualMode = false;
-
-    m_today->read_remote_song();
-    m_today->ResetRemoteCursor();
-
-    // The timers run before the mixer is opened: its failure message waits
-    // for the operator, and the schedule must not wait with it.
-    showClock();
-    m_timerplayer->start();
-    m_endOfDay->start();
-
-    m_volume->meOpenMixer();
-    if (m_volume->prMixerErr() == 0) {
-        // Half the master range, but never beyond what a schedule file can
-        // hold as a volume (a 16-bit number).
-        QSlider *slider = fraplayer->slider();
-        slider->setRange(int(m_volume->prSpeakerMinVolume()),
-                         int(std::min<long>(m_volume->prSpeakerMaxVolume() / 2, 32767)));
-        slider->setSingleStep(1000);
-        slider->setPageStep(1000);
+void frmback::showLoadedSettings(bool firstRun)
+{
+    // The first run keeps the designed look until the next start.
+    if (!firstRun) {
+        const AppSettings &s = m_console.settings().values();
+        showPicture(s.BackImagePath, false);
+        if (s.ShowWholeList) {
+            setListShown(true);
+            setPanelShown(false);
+            mnushowlist->setChecked(true);
+            mnushownext->setChecked(false);
+        } else {
+            setPanelShown(true);
+            setListShown(false);
+            mnushownext->setChecked(true);
+            mnushowlist->setChecked(false);
+        }
     }
+    showUserName();
+}
 
+void frmback::showAppliedSettings()
+{
+    const AppSettings &s = m_console.settings().values();
+    showPicture(s.BackImagePath, true);
+    // The next-item panel and its tick are left as they are.
+    setListShown(s.ShowWholeList);
+    mnushowlist->setChecked(s.ShowWholeList);
+    showUserName();
+}
+
+void frmback::showUserName()
+{
+    const QString name = m_console.settings().values().UserName;
+    m_panels[1]->setText(QStringLiteral("用户名称：") + name);
+    lbluser->setText(name + QStringLiteral("Quellon"));
+    lbluser->adjustSize();
     placeControls();
 }
 
-void frmback::applyDisplaySettings()
+void frmback::showPicture(const QString &path, bool tellFailure)
 {
-    if (!imgback->setPicture(m_settings.BackImagePath))
-        qWarning() << "background picture could not be loaded:" << m_settings.BackImagePath;
-    setListVisible(m_settings.ShowWholeList);
-    setNextPanelVisible(!m_settings.ShowWholeList);
-    lbluser->setText(m_settings.UserName);
+    QImage picture(path);
+    if (picture.isNull()) {
+        qWarning() << "background picture could not be loaded:" << path;
+        // At start-up the area stays empty; a picture chosen later keeps the old one.
+        if (tellFailure)
+            m_console.dialogs().notify(QStringLiteral("无法打开背景图片：%1").arg(path),
+                                       QStringLiteral("设置背景图片"), MsgIcon::Exclamation);
+        else
+            imgback->setPicture(QString());
+        return;
+    }
+    imgback->setPicture(path);
 }
 
-void frmback::SetupProgrammeList()
+void frmback::showClock()
+{
+    txttime->setText(clockFieldText(m_console.clock().now()));
+}
+
+void frmback::showWorkStatus(bool manual)
+{
+    mnuauto->setChecked(!manual);
+    mnumanual->setChecked(manual);
+    m_panels[3]->setText(manual ? QStringLiteral("工作状态：手动") : QStringLiteral("工作状态：自动"));
+}
+
+// The list and the next-item panel share their place; the list lies on top,
+// so the panel is seen only while the list is hidden. Each keeps its own
+// shown state, which the ticks of the menu follow as the commands say.
+void frmback::setListShown(bool shown)
+{
+    m_listShown = shown;
+    lvwprog->setVisible(shown);
+    lblnextprog->setVisible(m_panelShown && !m_listShown);
+}
+
+void frmback::setPanelShown(bool shown)
+{
+    m_panelShown = shown;
+    lblnextprog->setVisible(m_panelShown && !m_listShown);
+}
+
+void frmback::setPlayerShown(bool shown)
+{
+    fraplayer->setVisible(shown);
+    mnushowplayer->setChecked(shown);
+}
+
+void frmback::setUserShown(bool shown)
+{
+    lbluser->setVisible(shown);
+    mnushowuser->setChecked(shown);
+}
+
+void frmback::mnushownext_Click()
+{
+    setPanelShown(!m_panelShown);
+    mnushownext->setChecked(m_panelShown);
+}
+
+void frmback::mnushowlist_Click()
+{
+    setListShown(!m_listShown);
+    mnushowlist->setChecked(m_listShown);
+    if (m_listShown)
+        mnushownext->setChecked(false);
+}
+
+void frmback::tbr1_detail_Click()
+{
+    setListShown(!m_listShown);
+    mnushowlist->setChecked(m_listShown);
+}
+
+void frmback::mnushowplayer_Click()
+{
+    setPlayerShown(!fraplayer->isVisibleTo(this));
+}
+
+void frmback::mnushowuser_Click()
+{
+    setUserShown(!lbluser->isVisibleTo(this));
+}
+
+void frmback::setupProgrammeList()
 {
     QHeaderView *header = lvwprog->header();
     header->setStretchLastSection(false);
@@ -332,7 +328,6 @@ void frmback::SetupProgrammeList()
 void frmback::sizeProgrammeColumns()
 {
     // The columns share the list's width; they follow it when the window resizes.
-    // Taken from the list itself: its viewport is laid out only once it is shown.
     const int width = lvwprog->width() - 2 * lvwprog->frameWidth();
     const auto &columns = ProgrammeModel::columns();
     for (int c = 0; c < columns.size(); ++c) {
@@ -345,8 +340,7 @@ void frmback::placeControls()
 {
     const QSize area = imgback->size();
     const int listHeight = std::min(area.height() * 3 / 5 + twips(400), area.height() - 40);
-    const QRect listRect(twips(30), area.height() - listHeight, area.width() - 2 * twips(30),
-                         listHeight);
+    const QRect listRect(twips(30), area.height() - listHeight, area.width() - 2 * twips(30), listHeight);
     const bool widthChanged = lvwprog->width() != listRect.width();
     lvwprog->setGeometry(listRect);
     lblnextprog->setGeometry(listRect);
@@ -356,190 +350,38 @@ void frmback::placeControls()
     const int clockWidth = std::min(420, area.width() / 2);
     txttime->setGeometry(area.width() - twips(200) - clockWidth, twips(150), clockWidth,
                          txttime->sizeHint().height());
-    const QSize frameSize(std::max(clockWidth, fraplayer->sizeHint().width()),
-                          fraplayer->sizeHint().height());
-    fraplayer->setGeometry(QRect(QPoint(area.width() - twips(200) - frameSize.width(), twips(650)),
-                                 frameSize));
+    const QSize frameSize(std::max(clockWidth, fraplayer->sizeHint().width()), fraplayer->sizeHint().height());
+    fraplayer->setGeometry(QRect(QPoint(area.width() - twips(200) - frameSize.width(), twips(650)), frameSize));
     // The video picture sits between the user name and the player frame.
     const int videoTop = lbluser->geometry().bottom() + 8;
     const int videoHeight = std::max(listRect.top() - videoTop - 8, 0);
     mp->setGeometry(twips(450), videoTop,
-                    std::min(videoHeight * 4 / 3, std::max(fraplayer->x() - twips(450) - 16, 0)),
-                    videoHeight);
+                    std::min(videoHeight * 4 / 3, std::max(fraplayer->x() - twips(450) - 16, 0)), videoHeight);
 }
 
-void frmback::setListVisible(bool visible)
+int frmback::currentRow() const
 {
-    lvwprog->setVisible(visible);
-    mnushowlist->setChecked(visible);
-    if (visible) {
-        // The list and the panel share their place on the screen.
-        lblnextprog->hide();
-        mnushownext->setChecked(false);
+    return lvwprog->currentIndex().row();
+}
+
+bool frmback::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lvwprog->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (press->button() == Qt::RightButton) {
+            showProgrammeMenu(press->position().toPoint());
+            return true;
+        }
     }
-}
-
-void frmback::setNextPanelVisible(bool visible)
-{
-    lblnextprog->setVisible(visible);
-    mnushownext->setChecked(visible);
-    if (visible) {
-        lvwprog->hide();
-        mnushowlist->setChecked(false);
+    if ((watched == lvwprog || watched == lvwprog->viewport()) && event->type() == QEvent::ContextMenu) {
+        // A mouse's context menu event was answered by its press already.
+        if (static_cast<QContextMenuEvent *>(event)->reason() != QContextMenuEvent::Mouse) {
+            const QRect row = lvwprog->visualRect(lvwprog->currentIndex());
+            showProgrammeMenu(row.isValid() ? row.center() : QPoint(0, 0));
+        }
+        return true;
     }
-}
-
-void frmback::setUserLabelVisible(bool visible)
-{
-    lbluser->setVisible(visible);
-    mnushowuser->setChecked(visible);
-}
-
-void frmback::setAutomaticMode()
-{
-    m_state.ManualMode = false;
-    mnuauto->setChecked(true);
-    mnumanual->setChecked(false);
-    m_panels[3]->setText(QStringLiteral("工作状态：自动"));
-}
-
-void frmback::setManualMode()
-{
-    m_state.ManualMode = true;
-    mnuauto->setChecked(false);
-    mnumanual->setChecked(true);
-    m_panels[3]->setText(QStringLiteral("工作状态：手动"));
-}
-
-void frmback::showClock()
-{
-    txttime->setText(clockFieldText(m_clock.now()));
-}
-
-void frmback::timerplayer_Timer()
-{
-    showClock();
-    m_playback->refreshProgress();
-    if (m_state.ManualMode)
-        return;
-    m_scheduler->tick();
-}
-
-void frmback::MSCommzone_OnComm(int code)
-{
-    m_remoteKeys->handle(code);
-}
-
-void frmback::stopPlayer()
-{
-    m_playback->stopAction();
-}
-
-void frmback::setPlayerTitle(const QString &title)
-{
-    m_playback->setTitle(title);
-}
-
-void frmback::setManualPlayback(bool on)
-{
-    m_playback->ManualPlayback = on;
-}
-
-void frmback::endProgram()
-{
-    close();
-}
-
-void frmback::enterRemoteManualMode()
-{
-    setManualMode();
-    m_playback->ManualPlayback = true;
-}
-
-void frmback::stopForRemote()
-{
-    m_playback->stopAction();
-    m_playback->ManualPlayback = false;
-    setAutomaticMode();
-}
-
-int frmback::volumeSliderValue() const
-{
-    return fraplayer->slider()->value();
-}
-
-void frmback::setVolumeSliderValue(int value)
-{
-    fraplayer->slider()->setValue(value);
-}
-
-void frmback::closeEvent(QCloseEvent *event)
-{
-    // Nothing is switched off on the way out; the port is simply closed.
-    m_link->closePort();
-    QMainWindow::closeEvent(event);
-}
-
-void frmback::playsong(const QString &sfilename, const QString &splaylen)
-{
-    m_playback->playsong(sfilename, splaylen);
-}
-
-void frmback::volumeUp()
-{
-    fraplayer->slider()->setValue(PlaybackEngine::volumeUp(fraplayer->slider()->value()));
-}
-
-void frmback::volumeDown()
-{
-    fraplayer->slider()->setValue(PlaybackEngine::volumeDown(fraplayer->slider()->value()));
-}
-
-void frmback::setPlayerVisible(bool visible)
-{
-    fraplayer->setVisible(visible);
-    mnushowplayer->setChecked(visible);
-}
-
-void frmback::setEquipmentStatus(const QString &text)
-{
-    m_panels[2]->setText(text);
-}
-
-void frmback::openAndPlay()
-{
-    const QString file = m_dialogs.openFileName(
-        QStringLiteral("选择文件"), QString(),
-        QStringLiteral("MP3文件;WAV文件;MIDI文件;VCD文件;WMA文件|*.mp3;*.wav;*.mid;*.dat;*.wma"), QString());
-    if (file.isEmpty())
-        return;
-    m_playback->playsong(file, QStringLiteral("0"));
-    m_playback->ManualPlayback = true;
-}
-
-void frmback::playSelectedRow()
-{
-    if (m_model->count() == 0) {
-        m_dialogs.message(QStringLiteral("请设置播放文件"), QStringLiteral("没有播放文件"), MsgIcon::Error);
-        return;
-    }
-    // Manual play sends no command; the status only tells the operator.
-    if (!m_settings.AmpOpenChoice && m_settings.AmpOpenAll)
-        setEquipmentStatus(QStringLiteral("外设状态：分区控制已打开"));
-    const int row = std::max(lvwprog->currentIndex().row(), 0);
-    const ScheduleEntry &entry = m_model->entry(row);
-    fraplayer->slider()->setValue(entry.volume);
-    m_playback->playsong(entry.filename, entry.plen);
-    m_playback->ManualPlayback = true;
-}
-
-void frmback::exitWithQuestion()
-{
-    m_dialogs.beep();
-    if (m_dialogs.message(QStringLiteral("真的要关闭本程序"), QStringLiteral("程序提示"),
-                          MsgIcon::Question, MsgButtons::YesNo)
-        == MsgAnswer::Yes)
-        close();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void frmback::showProgrammeMenu(const QPoint &pos)
@@ -550,12 +392,10 @@ void frmback::showProgrammeMenu(const QPoint &pos)
     mnuedit->popup(lvwprog->viewport()->mapToGlobal(pos));
 }
 
-void frmback::chooseBackgroundPicture()
+void frmback::closeEvent(QCloseEvent *event)
 {
-    const QString path = m_dialogs.openFileName(QStringLiteral("设置背景图片"),
-                                                m_folder.file(QStringLiteral("\\backimage")),
-                                                QStringLiteral("*.jpg;*.bmp|*.jpg;*.bmp"), {});
-    if (!path.isEmpty() && !imgback->setPicture(path))
-        m_dialogs.message(QStringLiteral("无法打开图片文件：%1").arg(path),
-                          QStringLiteral("设置背景图片"), MsgIcon::Exclamation);
+    // Unloading the window ends the program: the port is closed, nothing is
+    // switched off and nothing is saved.
+    m_console.endProgram();
+    QMainWindow::closeEvent(event);
 }

@@ -1,153 +1,94 @@
 #pragma once
 
-#include "console/appsettings.h"
-#include "console/consolestate.h"
-#include "console/remotekeys.h"
-#include "platform/appfolder.h"
-#include "platform/profileini.h"
-
 #include <QMainWindow>
 
-#include <memory>
+#include <functional>
 
 class BackgroundWidget;
-class Clock;
-class EndOfDay;
-class LogWriter;
-class Power;
-class Scheduler;
-class Dialogs;
-class MediaPlayer;
-class Mixer;
-class PlaybackEngine;
+class Console;
 class PlayerFrame;
-class ProgrammeModel;
-class QVideoWidget;
-class RemoteKeys;
-class SerialPort;
-class ZoneLink;
-class clsVolume;
 class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QToolBar;
 class QTreeView;
-class SecondTicker;
-class TodaySchedule;
-class UserStore;
+class QVideoWidget;
+class WindowHost;
 
-// What the main window is given by the program: the services it works through.
-struct ConsoleServices
-{
-    const Clock &clock;
-    Dialogs &dialogs;
-    UserStore &store;
-    MediaPlayer &player;
-    Mixer &mixer;
-    SerialPort &port;
-    Power &power;
-    AppFolder folder;
-};
-
-// The console's main window: clock, today's list or the next-item panel,
-// user name and status bar.
-class frmback final : public QMainWindow, public ConsoleActions
+// The console's main window, a view of the running console: clock, today's
+// list or the next-item panel, player, user name, status bar, and the menus
+// and toolbar that open every other window and switch the work status.
+class frmback final : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit frmback(const ConsoleServices &services, QWidget *parent = nullptr);
+    explicit frmback(Console &console, QWidget *parent = nullptr);
     ~frmback() override;
 
-    // The load sequence of the window; call once before showing it.
-    void startUp();
-
-    AppSettings &settings() { return m_settings; }
-    ConsoleState &state() { return m_state; }
-    ProgrammeModel &programme() { return *m_model; }
-    TodaySchedule &today() { return *m_today; }
-    PlaybackEngine &playback() { return *m_playback; }
-    clsVolume &volume() { return *m_volume; }
-    ZoneLink &link() { return *m_link; }
-    Scheduler &scheduler() { return *m_scheduler; }
-    EndOfDay &endOfDay() { return *m_endOfDay; }
+    // The other windows, opened through here; the program adds each by the
+    // name its menu items use. The four the main window owns stay above it.
+    void addWindow(const QString &name, std::function<QWidget *(QWidget *parent)> factory);
+    WindowHost &windows() { return *m_windows; }
+    static QStringList ownedWindows();
     // Where video is shown; the program hands it to the real player.
     QVideoWidget *videoWidget() const { return mp; }
 
-    // Plays a file on the PC; called by the scheduler, the remote keys and
-    // other windows.
-    void playsong(const QString &sfilename, const QString &splaylen);
-    // "增大音量" and "减小音量".
-    void volumeUp();
-    void volumeDown();
-    // The list's "播  放": plays the selected row by hand.
-    void playSelectedRow();
-    // "打开": plays a file chosen by the operator.
+    // The names under which the windows of the menus are added.
+    static QStringList windowNames();
+
+    // The view toggles of the menu "窗口(&W)" and of the toolbar.
+    void mnushownext_Click();
+    void mnushowlist_Click();
+    void mnushowplayer_Click();
+    void mnushowuser_Click();
+    void tbr1_detail_Click();
+    bool listShown() const { return m_listShown; }
+    bool nextPanelShown() const { return m_panelShown; }
+
+    // "修  改", "删  除" and "查  看" of the list's pop-up menu.
+    void openCurrentWeekFile();
+    // "退出(&X)" (fromToolbar false) and toolbar position 14 (true).
+    void exitWithQuestion(bool fromToolbar);
+    // "打开" and toolbar position 8.
     void openAndPlay();
-    void setPlayerVisible(bool visible);
-    void setEquipmentStatus(const QString &text) override; // status panel "status"
-
-    // The views that the menus toggle.
-    void setListVisible(bool visible);
-    void setNextPanelVisible(bool visible);
-    void setUserLabelVisible(bool visible);
-
-    void setAutomaticMode();
-    void setManualMode();
-
-    // Columns and sorting of today's list, sized to the list's present width.
-    void SetupProgrammeList();
-    // The "退出(&X)" command: asks, and closes the window on Yes.
-    void exitWithQuestion();
-
-    // A key code from the zone controller.
-    void MSCommzone_OnComm(int code);
-
-    // The clock field's text for the moment, as timerplayer shows it.
-    void showClock();
-    // One tick of timerplayer: the clock, and the progress while playing.
-    void timerplayer_Timer();
+    // "设置背景图片(&B)".
+    void chooseBackgroundPicture();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // What the scheduler, the end of the day and the remote keys do to this window.
-    void stopPlayer() override;
-    void setPlayerTitle(const QString &title) override;
-    void setManualPlayback(bool on) override;
-    void enterRemoteManualMode() override;
-    void stopForRemote() override;
-    int volumeSliderValue() const override;
-    void setVolumeSliderValue(int value) override;
-    void endProgram() override;
-
     void buildControls();
     void buildMenus();
+    void buildToolbar();
     void buildStatusBar();
-    void applyDisplaySettings();
+    void followConsole();
+    QAction *windowAction(QMenu *menu, const QString &caption, const QString &objectName,
+                          const QString &window);
+    void enableWindowActions();
+
+    void showClock();
+    void showWorkStatus(bool manual);
+    void showLoadedSettings(bool firstRun);
+    void showAppliedSettings();
+    void showUserName();
+    void showPicture(const QString &path, bool tellFailure);
+    void setListShown(bool shown);
+    void setPanelShown(bool shown);
+    void setPlayerShown(bool shown);
+    void setUserShown(bool shown);
     void placeControls();
     void sizeProgrammeColumns();
+    void setupProgrammeList();
     void showProgrammeMenu(const QPoint &pos);
-    void chooseBackgroundPicture();
+    int currentRow() const;
 
-    const Clock &m_clock;
-    Dialogs &m_dialogs;
-    UserStore &m_store;
-    AppFolder m_folder;
-    ProfileIni m_configIni;
-    AppSettings m_settings;
-    ConsoleState m_state;
-
-    ProgrammeModel *m_model = nullptr;
-    TodaySchedule *m_today = nullptr;
-    SecondTicker *m_timerplayer = nullptr;
-    PlaybackEngine *m_playback = nullptr;
-    std::unique_ptr<clsVolume> m_volume;
-    ZoneLink *m_link = nullptr;
-    std::unique_ptr<RemoteKeys> m_remoteKeys;
-    std::unique_ptr<LogWriter> m_log;
-    Scheduler *m_scheduler = nullptr;
-    EndOfDay *m_endOfDay = nullptr;
+    Console &m_console;
+    WindowHost *m_windows;
+    bool m_listShown = true;
+    bool m_panelShown = false;
 
     BackgroundWidget *imgback = nullptr;
     QLineEdit *txttime = nullptr;
@@ -157,11 +98,14 @@ private:
     QLabel *m_panels[4] = {};
     PlayerFrame *fraplayer = nullptr;
     QVideoWidget *mp = nullptr;
-    QAction *mnushowplayer = nullptr;
+    QToolBar *tbr1 = nullptr;
     QMenu *mnuedit = nullptr;
     QAction *mnuauto = nullptr;
     QAction *mnumanual = nullptr;
     QAction *mnushownext = nullptr;
     QAction *mnushowlist = nullptr;
+    QAction *mnushowplayer = nullptr;
     QAction *mnushowuser = nullptr;
+    // Actions that open a window, by the window's name.
+    QList<std::pair<QAction *, QString>> m_windowActions;
 };

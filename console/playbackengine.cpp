@@ -101,6 +101,7 @@ PlaybackEngine::Progress PlaybackEngine::progressFor(double positionSeconds, dou
 void PlaybackEngine::setTitle(const QString &title)
 {
     m_title = title;
+    Q_EMIT titleSet(title);
     Q_EMIT changed();
 }
 

@@ -48,6 +48,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+    // Every time a title is set, even the same one again.
+    void titleSet(const QString &title);
 
 private:
     void setButtons(bool play, bool pauseAndStop);

@@ -2,6 +2,8 @@
 
 #include "console/appsettings.h"
 #include "console/consolestate.h"
+#include "console/mastervolume.h"
+#include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
@@ -11,19 +13,15 @@
 
 Q_LOGGING_CATEGORY(lcRemote, "quellon.remote")
 
-RemoteKeys::RemoteKeys(ConsoleState &state, const AppSettings &settings, const ProgrammeModel &today,
-                       ZoneLink &link, ConsoleActions &actions)
-    : m_state(state)
-    , m_settings(settings)
-    , m_today(today)
-    , m_link(link)
-    , m_actions(actions)
+RemoteKeys::RemoteKeys(const Services &services, QObject *parent)
+    : QObject(parent)
+    , m_s(services)
 {
 }
 
 int RemoteKeys::listCount() const
 {
-    return m_settings.RemoteScope ? int(m_state.RemoteSongCount()) : m_today.count();
+    return m_s.settings.RemoteScope ? int(m_s.state.RemoteSongCount()) : m_s.today.count();
 }
 
 void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
@@ -32,9 +30,9 @@ void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
     QString p1 = zero;
     QString p2 = zero;
     if (open) {
-        const FrequencyParameters f = splitFrequency(m_settings.SourceFrequency[1]);
-        m_state.FreqHigh = f.FreqHigh;
-        m_state.FreqLow = f.FreqLow;
+        const FrequencyParameters f = splitFrequency(m_s.settings.SourceFrequency[1]);
+        m_s.state.FreqHigh = f.FreqHigh;
+        m_s.state.FreqLow = f.FreqLow;
         p1 = f.FreqHigh;
         p2 = f.FreqLow;
     }
@@ -43,32 +41,39 @@ void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
         int code;
         QString p1, p2, list;
     } frames[] = {
-        {zoneCode, p1, p2, m_settings.AllNodeList},
+        {zoneCode, p1, p2, m_s.settings.AllNodeList},
         {ampCode, zero, zero, kAllEight},
         {deviceCode, zero, zero, kAllEight},
     };
-    for (const auto &f : frames)
-        m_link.sendCommand(f.code, f.p1, f.p2, f.list);
+    for (const auto &f : frames) {
+        // The operator pressed a key and sees nothing else: a frame that did
+        // not go out is at least in the log.
+        m_s.link.sendCommand(f.code, f.p1, f.p2, f.list, this, [code = f.code](bool sent) {
+            if (!sent)
+                qCWarning(lcRemote) << CommandCode::name(code) << "was not sent: the link is down";
+        });
+    }
 }
 
 void RemoteKeys::handle(int code)
 {
     switch (RemoteKey(code)) {
     case RemoteKey::KeyPlay: {
-        const int cursor = m_state.RemoteCursor;
+        const int cursor = m_s.state.RemoteCursor;
         if (cursor == 0)
             return;
         // The cursor may point past a list that was saved shorter since it was set.
         QString file;
-        if (m_settings.RemoteScope) {
-            if (cursor <= m_state.RemoteSongCount())
-                file = m_state.RemoteSongs.at(cursor - 1);
-        } else if (cursor <= m_today.count()) {
-            file = m_today.entry(cursor - 1).filename;
+        if (m_s.settings.RemoteScope) {
+            if (cursor <= m_s.state.RemoteSongCount())
+                file = m_s.state.RemoteSongs.at(cursor - 1);
+        } else if (cursor <= m_s.today.count()) {
+            file = m_s.today.entry(cursor - 1).filename;
         }
         if (!file.isEmpty() && QFileInfo(file).isFile())
-            m_actions.playsong(file, QStringLiteral("0"));
-        m_actions.enterRemoteManualMode();
+            m_s.playback.playsong(file, QStringLiteral("0"));
+        m_s.state.setManualMode(true);
+        m_s.playback.ManualPlayback = true;
         qCInfo(lcRemote) << "key 1: entry" << cursor << file << "- work status manual";
         return;
     }
@@ -77,7 +82,9 @@ void RemoteKeys::handle(int code)
         qCInfo(lcRemote) << "key 2: everything on";
         return;
     case RemoteKey::KeyStop:
-        m_actions.stopForRemote();
+        m_s.playback.stopAction();
+        m_s.playback.ManualPlayback = false;
+        m_s.state.setManualMode(false);
         qCInfo(lcRemote) << "key 3: stopped - work status automatic";
         return;
     case RemoteKey::KeyAllOff:
@@ -85,25 +92,25 @@ void RemoteKeys::handle(int code)
         qCInfo(lcRemote) << "key 4: everything off";
         return;
     case RemoteKey::KeyPrevious:
-        if (listCount() > 1 && m_state.RemoteCursor > 1)
-            --m_state.RemoteCursor;
-        qCInfo(lcRemote) << "key 5: cursor" << m_state.RemoteCursor;
+        if (listCount() > 1 && m_s.state.RemoteCursor > 1)
+            --m_s.state.RemoteCursor;
+        qCInfo(lcRemote) << "key 5: cursor" << m_s.state.RemoteCursor;
         return;
     case RemoteKey::KeyNext:
-        if (m_state.RemoteCursor < listCount())
-            ++m_state.RemoteCursor;
-        qCInfo(lcRemote) << "key 7: cursor" << m_state.RemoteCursor;
+        if (m_s.state.RemoteCursor < listCount())
+            ++m_s.state.RemoteCursor;
+        qCInfo(lcRemote) << "key 7: cursor" << m_s.state.RemoteCursor;
         return;
     case RemoteKey::KeyVolumeUp: {
-        const int v = m_actions.volumeSliderValue();
-        m_actions.setVolumeSliderValue(v + 5000 < 32767 ? v + 5000 : 32767);
-        qCInfo(lcRemote) << "key 6: volume" << m_actions.volumeSliderValue();
+        const int v = m_s.volume.value();
+        m_s.volume.setValue(v + 5000 < 32767 ? v + 5000 : 32767);
+        qCInfo(lcRemote) << "key 6: volume" << m_s.volume.value();
         return;
     }
     case RemoteKey::KeyVolumeDown: {
-        const int v = m_actions.volumeSliderValue();
-        m_actions.setVolumeSliderValue(v > 5000 ? v - 5000 : 0);
-        qCInfo(lcRemote) << "key 8: volume" << m_actions.volumeSliderValue();
+        const int v = m_s.volume.value();
+        m_s.volume.setValue(v > 5000 ? v - 5000 : 0);
+        qCInfo(lcRemote) << "key 8: volume" << m_s.volume.value();
         return;
     }
     }

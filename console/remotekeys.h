@@ -1,18 +1,30 @@
 #pragma once
 
-#include "console/consoleactions.h"
+#include <QObject>
 
+class MasterVolume;
+class PlaybackEngine;
 class ProgrammeModel;
 class ZoneLink;
+class ConsoleState;
 struct AppSettings;
-struct ConsoleState;
 
 // The console's answer to the controller's remote-control keys.
-class RemoteKeys
+class RemoteKeys final : public QObject
 {
+    Q_OBJECT
 public:
-    RemoteKeys(ConsoleState &state, const AppSettings &settings, const ProgrammeModel &today,
-               ZoneLink &link, ConsoleActions &actions);
+    struct Services
+    {
+        ConsoleState &state;
+        const AppSettings &settings;
+        const ProgrammeModel &today;
+        ZoneLink &link;
+        PlaybackEngine &playback;
+        MasterVolume &volume;
+    };
+
+    explicit RemoteKeys(const Services &services, QObject *parent = nullptr);
 
     // Acts on one key code; any other code is ignored.
     void handle(int code);
@@ -21,9 +33,5 @@ private:
     int listCount() const;
     void sendAll(int zoneCode, int ampCode, int deviceCode, bool open);
 
-    ConsoleState &m_state;
-    const AppSettings &m_settings;
-    const ProgrammeModel &m_today;
-    ZoneLink &m_link;
-    ConsoleActions &m_actions;
+    Services m_s;
 };

@@ -1,8 +1,9 @@
 #include "console/scheduler.h"
 
-#include "console/appsettings.h"
-#include "console/consoleactions.h"
+#include "console/consolesettings.h"
 #include "console/consolestate.h"
+#include "console/mastervolume.h"
+#include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "console/todayschedule.h"
 #include "platform/clock.h"
@@ -18,6 +19,7 @@ Q_LOGGING_CATEGORY(lcScheduler, "quellon.scheduler")
 
 namespace {
 const QString kPeripheral = QStringLiteral("外设控制");
+const QString kLinkDownStatus = QStringLiteral("外设状态：命令未能发送到分区控制器");
 const QString kZero = QStringLiteral("0");
 
 QString hhmmss(const QDateTime &moment)
@@ -66,19 +68,26 @@ bool Scheduler::AmpLeadSent() const
 
 bool Scheduler::send(int code, const QString &p1, const QString &p2, const QString &list)
 {
-    return m_s.link.sendCommand(code, p1, p2, list);
+    return m_s.link.sendCommand(code, p1, p2, list, this, [this, code](bool sent) {
+        if (!sent)
+            reportUnsent(CommandCode::name(code));
+    });
+}
+
+void Scheduler::reportUnsent(const QString &what)
+{
+    // Nothing is retried: a frame repeated minutes later could switch on what
+    // should be off by then. The status panel tells the operator.
+    qCWarning(lcScheduler) << what << "did not reach the zone controller";
+    m_s.state.setEquipmentStatus(kLinkDownStatus);
 }
 
 void Scheduler::fail(const QString &reason)
 {
     qCWarning(lcScheduler) << "tick error:" << reason;
     m_s.model.clear();
-    // One message at a time: ticks go on while it is shown and must not stack more.
-    if (m_showingError)
-        return;
-    m_showingError = true;
-    m_s.dialogs.message(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
-    m_showingError = false;
+    // A notice: ticks go on while it is shown, and an open one is not stacked again.
+    m_s.dialogs.notify(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
 }
 
 void Scheduler::tick()
@@ -87,8 +96,8 @@ void Scheduler::tick()
     const QDateTime nowMoment = m_s.clock.now();
     // A change of date reloads the day even when the second 00:00:00 was missed.
     if (hhmmss(nowMoment) == u"00:00:00" || nowMoment.date() != m_loadedDate)
-        m_s.state.ReloadSchedule = true;
-    if (m_s.state.ReloadSchedule) {
+        m_s.state.setReloadSchedule(true);
+    if (m_s.state.ReloadSchedule()) {
         releaseAllLeads();
         m_loadedDate = nowMoment.date();
         m_s.today.ReloadToday(nowMoment.date());
@@ -100,7 +109,7 @@ void Scheduler::tick()
 bool Scheduler::scan(const QDateTime &nowMoment)
 {
     const QString now = hhmmss(nowMoment);
-    const int lead = std::max(TimeValue(m_s.settings.AmpOpenLead), 0);
+    const int lead = std::max(TimeValue(m_s.settings.values().AmpOpenLead), 0);
     for (int r = m_s.state.CurrentIndex + 1; r <= m_s.model.count(); ++r) {
         const ScheduleEntry &row = m_s.model.entry(r - 1);
         const QString t = row.time;
@@ -148,7 +157,7 @@ void Scheduler::OpenDevicesAhead(int r)
     const QString now = hhmmss(m_s.clock.now());
     QString list;
     for (int d = 1; d <= 8; ++d) {
-        const QString &leadTime = m_s.settings.DeviceLeadTime[std::size_t(d)];
+        const QString &leadTime = m_s.settings.values().DeviceLeadTime[std::size_t(d)];
         if (leadTime.isEmpty() || leadTime == u"00:00:00" || !row.device.contains(QString::number(d)))
             continue;
         const QString p = ClockText(TimeValue(t) - TimeValue(leadTime));
@@ -172,7 +181,7 @@ bool Scheduler::StartItem(int r)
         return false;
     }
     ChannelStateRecord &ch = ChannelState[std::size_t(c)];
-    const FrequencyParameters f = splitFrequency(m_s.settings.SourceFrequency[std::size_t(c)]);
+    const FrequencyParameters f = splitFrequency(m_s.settings.values().SourceFrequency[std::size_t(c)]);
     // The six frames are built before anything is marked or sent, so a row
     // that cannot be sent is refused whole.
     const struct
@@ -201,10 +210,10 @@ bool Scheduler::StartItem(int r)
     m_s.model.setState(r - 1, RowState::Done);
     m_s.state.CurrentIndex = qint16(r);
     m_s.today.ShowNextItem(r);
-    m_s.actions.setPlayerTitle(m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn));
-    m_s.actions.setVolumeSliderValue(row.volume);
+    m_s.playback.setTitle(m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn));
+    m_s.volume.setValue(row.volume);
     OutputsActive = true;
-    m_s.actions.setManualPlayback(false);
+    m_s.playback.ManualPlayback = false;
     m_leads.remove(r); // its channel holds what was switched on ahead of it
     m_s.link.discardInput();
 
@@ -213,13 +222,24 @@ bool Scheduler::StartItem(int r)
     const bool playsFile = row.filename != kPeripheral;
     const QString file = row.filename;
     const QString plen = row.plen;
+    // The status says what happened on the wire: it is set here and taken
+    // back by the first frame that does not go out.
+    m_s.state.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
     for (qsizetype i = 0; i < frames.size(); ++i) {
         const bool last = i == frames.size() - 1;
-        // The file plays once its frames are out, as the terminals are open by then.
-        m_s.link.SendFrame(frames.at(i), last && playsFile ? ZoneLink::Completion([this, file, plen](bool) {
-            m_s.actions.playsong(file, plen);
-        })
-                                                          : ZoneLink::Completion());
+        const int code = static_cast<unsigned char>(frames.at(i).at(2));
+        m_s.link.SendFrame(frames.at(i), this, [this, last, playsFile, file, plen, code](bool sent) {
+            if (!sent)
+                reportUnsent(CommandCode::name(code));
+            // The file plays once its frames are out, as the terminals are
+            // open by then. With the link down it plays all the same: the
+            // operator hears it at the console and the status says why the
+            // rooms may be silent.
+            if (last && playsFile) {
+                m_s.playback.playsong(file, plen);
+                Q_EMIT filePlayed(file, plen);
+            }
+        });
     }
 
     ch.ZonesOn = ch.AmpsOn = ch.DevicesOn = ch.RepeatOpen = true;
@@ -231,7 +251,7 @@ bool Scheduler::StartItem(int r)
     ch.Zones = row.zone;
     ch.StartMoment = QDateTime(m_s.clock.now().date(), QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
     if (ch.Detail != kPeripheral && row.detail == kPeripheral)
-        m_s.actions.stopPlayer();
+        m_s.playback.stopAction();
     ch.Detail = row.detail;
     for (int j = 1; j <= 8; ++j) {
         if (j == c)
@@ -243,7 +263,6 @@ bool Scheduler::StartItem(int r)
         if (row.detail != kPeripheral)
             other.Detail = kPeripheral;
     }
-    m_s.actions.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
     qCInfo(lcScheduler) << "started" << row.time << "channel" << c << row.detail << row.filename;
     return true;
 }
@@ -251,10 +270,12 @@ bool Scheduler::StartItem(int r)
 void Scheduler::ChannelSupervisor()
 {
     const QDateTime nowMoment = m_s.clock.now();
-    if (nowMoment.toString(QStringLiteral("HH:mm")) >= m_s.settings.VolumeAdjustTime) {
-        m_s.settings.VolumeAdjustTime = QStringLiteral("33:33:33");
-        send(CommandCode::VolumeSet, m_s.settings.TerminalVolume, kZero, m_s.settings.AllNodeList);
-        m_s.log.writeLog(QStringLiteral(",自动调整音量") + m_s.settings.TerminalVolume);
+    const AppSettings &settings = m_s.settings.values();
+    if (nowMoment.toString(QStringLiteral("HH:mm")) >= settings.VolumeAdjustTime) {
+        const QString volume = settings.TerminalVolume;
+        m_s.settings.markVolumeAdjusted();
+        send(CommandCode::VolumeSet, volume, kZero, settings.AllNodeList);
+        m_s.log.writeLog(QStringLiteral(",自动调整音量") + volume);
     }
     for (int b = 1; b <= 8; ++b) {
         ChannelStateRecord &ch = ChannelState[std::size_t(b)];
@@ -262,7 +283,7 @@ void Scheduler::ChannelSupervisor()
         if (ch.RepeatOpen) {
             ++ch.RepeatCount;
             if (ch.RepeatCount % 2 == 0) {
-                const FrequencyParameters f = splitFrequency(m_s.settings.SourceFrequency[std::size_t(b)]);
+                const FrequencyParameters f = splitFrequency(settings.SourceFrequency[std::size_t(b)]);
                 m_s.state.FreqHigh = f.FreqHigh;
                 m_s.state.FreqLow = f.FreqLow;
                 send(CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, ch.Zones);
@@ -278,7 +299,7 @@ void Scheduler::ChannelSupervisor()
         const QDateTime end = ch.StartMoment.addSecs(std::max(TimeValue(ch.PlayLength), 0));
         if (ch.ZonesOn) {
             if (now >= end.addSecs(2) && ch.Detail != kPeripheral)
-                m_s.actions.stopPlayer();
+                m_s.playback.stopAction();
             if (now >= end.addSecs(10)) {
                 send(CommandCode::ZoneClose, kZero, kZero, ch.Zones);
                 ch.ZonesOn = false;
@@ -290,7 +311,7 @@ void Scheduler::ChannelSupervisor()
             ch.DevicesOn = false;
             ch.Devices.clear();
         }
-        if (ch.AmpsOn && now >= end.addSecs(std::max(TimeValue(m_s.settings.AmpCloseDelay), 0))) {
+        if (ch.AmpsOn && now >= end.addSecs(std::max(TimeValue(settings.AmpCloseDelay), 0))) {
             send(CommandCode::AmpClose, kZero, kZero, ch.Amps);
             ch.AmpsOn = false;
             ch.Amps.clear();

@@ -9,14 +9,15 @@
 #include <array>
 
 class Clock;
-class ConsoleActions;
+class ConsoleSettings;
+class ConsoleState;
 class Dialogs;
 class LogWriter;
+class MasterVolume;
+class PlaybackEngine;
 class ProgrammeModel;
 class TodaySchedule;
 class ZoneLink;
-struct AppSettings;
-struct ConsoleState;
 
 // The heart of the console: every second it supervises the programme
 // channels, reloads the day when asked or when the date changes, and scans
@@ -29,12 +30,13 @@ public:
     struct Services
     {
         const Clock &clock;
-        AppSettings &settings;
+        ConsoleSettings &settings;
         ConsoleState &state;
         ProgrammeModel &model;
         TodaySchedule &today;
         ZoneLink &link;
-        ConsoleActions &actions;
+        PlaybackEngine &playback;
+        MasterVolume &volume;
         LogWriter &log;
         Dialogs &dialogs;
     };
@@ -56,6 +58,10 @@ public:
 
     static QString tickErrorText(); // "打开的文件内容有误，请重新设置。"
 
+Q_SIGNALS:
+    // A started item's file was handed to the player, once its frames were out.
+    void filePlayed(const QString &file, const QString &playLength);
+
 private:
     struct Lead
     {
@@ -64,7 +70,9 @@ private:
     };
 
     bool scan(const QDateTime &nowMoment);
+    // Queues a frame; one that cannot go out is logged and the console goes on.
     bool send(int code, const QString &p1, const QString &p2, const QString &list);
+    void reportUnsent(const QString &what);
     void fail(const QString &reason);
     // Closes what was switched on ahead of a row that will not start, unless
     // a channel or another coming row holds it.
@@ -77,5 +85,4 @@ private:
     Services m_s; // what it works with, as given
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
-    bool m_showingError = false;
 };

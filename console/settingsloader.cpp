@@ -142,6 +142,25 @@ Outcome LoadSettings(UserStore &store, const ProfileIni &configIni, const AppFol
     return outcome;
 }
 
+void SaveSettings(UserStore &store, const AppSettings &settings)
+{
+    for (const KeySpec &spec : keySpecs()) {
+        std::visit(Overloaded {
+                       [&](const TextKey &k) { store.setSetting(QString::fromUtf16(k.key), settings.*k.field); },
+                       [&](const BoolKey &k) {
+                           store.setSetting(QString::fromUtf16(k.key), booleanText(settings.*k.field));
+                       },
+                   },
+                   spec);
+    }
+}
+
+QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)
+{
+    return configIni.writeString(kDisplayMode, QStringLiteral("VCD"),
+                                 showVideo ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 void LoadDisplayOptions(const ProfileIni &configIni, AppSettings &settings)
 {
     settings.VolumeAdjustTime

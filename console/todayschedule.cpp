@@ -11,7 +11,7 @@
 #include <QDebug>
 #include <QDir>
 
-TodaySchedule::TodaySchedule(const AppFolder &folder, AppSettings &settings, ConsoleState &state,
+TodaySchedule::TodaySchedule(const AppFolder &folder, const AppSettings &settings, ConsoleState &state,
                              ProgrammeModel &model, Dialogs &dialogs, QObject *parent)
     : QObject(parent)
     , m_dateFolder(folder.file(QStringLiteral("\\table\\date")))
@@ -63,7 +63,7 @@ bool TodaySchedule::LoadTodaySchedule(const QDate &day)
     if (!read.ok) {
         qWarning() << "today's schedule:" << read.error;
         m_model.clear();
-        m_dialogs.message(readErrorText(), QStringLiteral("请检查"), MsgIcon::Error);
+        m_dialogs.notify(readErrorText(), QStringLiteral("请检查"), MsgIcon::Error);
         return false;
     }
     m_model.appendEntries(read.entries);
@@ -78,7 +78,7 @@ bool TodaySchedule::ReloadToday(const QDate &day)
     ResetRemoteCursor();
     m_state.CurrentIndex = 0;
     ShowNextItem(0);
-    m_state.ReloadSchedule = false;
+    m_state.setReloadSchedule(false);
     return ok;
 }
 

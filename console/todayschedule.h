@@ -1,10 +1,11 @@
 #pragma once
 
+#include "platform/appfolder.h"
+
 #include <QDate>
 #include <QObject>
 #include <QStringList>
 
-class AppFolder;
 class Dialogs;
 class ProgrammeModel;
 struct AppSettings;
@@ -16,7 +17,7 @@ class TodaySchedule final : public QObject
 {
     Q_OBJECT
 public:
-    TodaySchedule(const AppFolder &folder, AppSettings &settings, ConsoleState &state,
+    TodaySchedule(const AppFolder &folder, const AppSettings &settings, ConsoleState &state,
                   ProgrammeModel &model, Dialogs &dialogs, QObject *parent = nullptr);
 
     // Takes the names of the date folder's "*.txt" files; later lookups use
@@ -25,8 +26,8 @@ public:
     const QStringList &dateFolderListing() const { return m_dateFiles; }
 
     // Appends the entries of the given day's schedule to the list (it does
-    // not empty it). On a read error shows the message, empties the list and
-    // returns false.
+    // not empty it). On a read error shows the message as a notice (it is
+    // raised by the start-up and by ticks), empties the list and returns false.
     bool LoadTodaySchedule(const QDate &day);
     // Empties and reloads the list, the remote list and the cursor; starts the
     // scan afresh and shows the next item.
@@ -58,8 +59,8 @@ Q_SIGNALS:
 private:
     QString m_dateFolder;
     QStringList m_dateFiles;
-    const AppFolder &m_folder;
-    AppSettings &m_settings;
+    AppFolder m_folder;
+    const AppSettings &m_settings;
     ConsoleState &m_state;
     ProgrammeModel &m_model;
     Dialogs &m_dialogs;

@@ -13,9 +13,15 @@ class Dialogs
 public:
     virtual ~Dialogs();
 
+    // A question or message the operator asked for by a command: it waits
+    // for the answer.
     virtual MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
                               MsgButtons buttons = MsgButtons::Ok)
         = 0;
+    // A message raised by a timer, the link or the start-up: shown with an OK
+    // button and returns at once, so the ticks go on while it is on screen.
+    // The same message already on screen is not shown a second time.
+    virtual void notify(const QString &text, const QString &title, MsgIcon icon) = 0;
     // Filters use the classic "description|patterns|description|patterns" form.
     // An empty result means the operator cancelled.
     virtual QString openFileName(const QString &title, const QString &folder,

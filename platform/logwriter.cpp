@@ -24,6 +24,7 @@ void LogWriter::writeLog(const QString &text)
     const QByteArray line = toGbk(QString(stamp(m_clock.now()) + text)) + "\r\n";
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size()
         || !file.flush()) {
-        m_dialogs.message(file.errorString(), QStringLiteral("错误提示"), MsgIcon::Error);
+        // Entries are written by ticks: the message must not hold them up.
+        m_dialogs.notify(file.errorString(), QStringLiteral("错误提示"), MsgIcon::Error);
     }
 }

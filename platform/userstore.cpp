@@ -32,3 +32,13 @@ void SettingsUserStore::setValue(const QString &section, const QString &key, con
     // Written at once: the console may be switched off rather than closed.
     m_settings->sync();
 }
+
+QString SettingsUserStore::writeError() const
+{
+    switch (m_settings->status()) {
+    case QSettings::NoError: return {};
+    case QSettings::AccessError: return QStringLiteral("无法写入 %1").arg(m_settings->fileName());
+    case QSettings::FormatError: return QStringLiteral("%1 的格式有误").arg(m_settings->fileName());
+    }
+    return {};
+}

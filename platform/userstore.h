@@ -16,6 +16,8 @@ public:
                           const QString &defaultValue) const
         = 0;
     virtual void setValue(const QString &section, const QString &key, const QString &value) = 0;
+    // Empty while every write so far reached the disk, else what went wrong.
+    virtual QString writeError() const { return {}; }
 
     QString setting(const QString &key, const QString &defaultValue) const
     {
@@ -38,6 +40,7 @@ public:
     QString value(const QString &section, const QString &key,
                   const QString &defaultValue) const override;
     void setValue(const QString &section, const QString &key, const QString &value) override;
+    QString writeError() const override;
 
 private:
     QSettings *m_settings;

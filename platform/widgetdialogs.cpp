@@ -10,19 +10,27 @@ WidgetDialogs::WidgetDialogs(QWidget *parent)
 {
 }
 
+namespace {
+QMessageBox::Icon boxIcon(MsgIcon icon)
+{
+    switch (icon) {
+    case MsgIcon::None: return QMessageBox::NoIcon;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Exclamation: return QMessageBox::Warning;
+    case MsgIcon::Error: return QMessageBox::Critical;
+    case MsgIcon::Question: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+} // namespace
+
 MsgAnswer WidgetDialogs::message(const QString &text, const QString &title, MsgIcon icon,
                                  MsgButtons buttons)
 {
     QMessageBox box(m_parent);
     box.setWindowTitle(title);
     box.setText(text);
-    switch (icon) {
-    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MsgIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-    }
+    box.setIcon(boxIcon(icon));
     switch (buttons) {
     case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
@@ -37,6 +45,24 @@ MsgAnswer WidgetDialogs::message(const QString &text, const QString &title, MsgI
     case QMessageBox::Cancel: return MsgAnswer::Cancel;
     default: return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
+}
+
+void WidgetDialogs::notify(const QString &text, const QString &title, MsgIcon icon)
+{
+    m_notices.removeAll(nullptr);
+    for (const QPointer<QMessageBox> &open : std::as_const(m_notices)) {
+        // A box the operator closed lingers until deleted; it no longer counts.
+        if (open->isVisible() && open->text() == text && open->windowTitle() == title)
+            return;
+    }
+    // open(), not exec(): no nested event loop, so timers and the link go on
+    // and the end of the day can still end the program. The box is modal to
+    // its window only, and returns at once.
+    auto *box = new QMessageBox(boxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+    box->setObjectName(QStringLiteral("notice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_notices.append(box);
+    box->open();
 }
 
 QString WidgetDialogs::openFileName(const QString &title, const QString &folder,

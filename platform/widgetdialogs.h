@@ -2,8 +2,10 @@
 
 #include "platform/dialogs.h"
 
+#include <QList>
 #include <QPointer>
 
+class QMessageBox;
 class QWidget;
 
 // Dialogs shown as Qt message boxes and file dialogs over a parent window.
@@ -20,9 +22,11 @@ public:
                          const QString &fileName) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
+    void notify(const QString &text, const QString &title, MsgIcon icon) override;
     QString chooseFolder(const QString &title, const QString &folder) override;
     void beep() override;
 
 private:
     QPointer<QWidget> m_parent;
+    QList<QPointer<QMessageBox>> m_notices; // open notices, to show each once
 };

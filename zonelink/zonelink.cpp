@@ -7,7 +7,9 @@
 
 #include <QDebug>
 #include <QLoggingCategory>
-#include <QPointer>
+#include <QScopedValueRollback>
+
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcLink, "quellon.link")
 
@@ -41,6 +43,8 @@ ZoneLink::ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject
     connect(&m_port, &SerialPort::deviceLost, this, &ZoneLink::onDeviceLost);
 }
 
+// Queued frames go with the link without a call: whoever waits for them is
+// going away too.
 ZoneLink::~ZoneLink() = default;
 
 int ZoneLink::portNumberOf(const QString &comPort, int current)
@@ -71,26 +75,38 @@ void ZoneLink::prepareLines()
 
 void ZoneLink::OpenZonePort(const QString &comPort)
 {
+    // Frames under way were meant for the port being left; they are dropped,
+    // and told so only once the new port is open (or known missing).
+    m_reconnectTimer.stop();
+    if (m_port.isOpen())
+        m_port.close();
+    QList<Job> dropped = takeJobs();
     m_devicePath = devicePathFor(portNumberOf(comPort));
     const SerialPort::OpenResult result = m_port.open(m_devicePath);
     if (result == SerialPort::OpenResult::Opened) {
         prepareLines();
         qCInfo(lcLink) << "opened" << m_devicePath;
-        return;
+    } else {
+        qCWarning(lcLink) << "cannot open" << m_devicePath << m_port.errorText();
+        // A notice, not a question: the ticks and the link go on while it is shown.
+        if (result == SerialPort::OpenResult::NoSuchDevice)
+            m_dialogs.notify(QStringLiteral("打开串行口错误，请重新选择串行口"),
+                             QStringLiteral("串行口设置不对"), MsgIcon::Exclamation);
+        // Keep trying: a USB adapter may be plugged in later.
+        m_reconnectTimer.start();
     }
-    qCWarning(lcLink) << "cannot open" << m_devicePath << m_port.errorText();
-    if (result == SerialPort::OpenResult::NoSuchDevice)
-        m_dialogs.message(QStringLiteral("打开串行口错误，请重新选择串行口"), QStringLiteral("串行口设置不对"),
-                          MsgIcon::Exclamation);
-    // Keep trying: a USB adapter may be plugged in later.
-    m_reconnectTimer.start();
+    dropJobs(std::move(dropped), QStringLiteral("another port is opened"));
 }
 
 void ZoneLink::closePort()
 {
+    // The port is closed before any completion runs, so that a frame a
+    // completion queues meets a closed port and is dropped, not started on a
+    // line that is going away.
     m_reconnectTimer.stop();
-    dropAll(QStringLiteral("the port is closed"));
+    m_stepTimer.stop();
     m_port.close();
+    dropJobs(takeJobs(), QStringLiteral("the port is closed"));
 }
 
 bool ZoneLink::isOpen() const
@@ -98,45 +114,112 @@ bool ZoneLink::isOpen() const
     return m_port.isOpen();
 }
 
+ZoneLink::Callback ZoneLink::ownedBy(const QObject *context, Completion done)
+{
+    return Callback {std::move(done), {}, context, true};
+}
+
+ZoneLink::Callback ZoneLink::ownedBy(const QObject *context, ReplyHandler done)
+{
+    return Callback {{}, std::move(done), context, true};
+}
+
+void ZoneLink::run(Callback callback, bool sent, const QByteArray &reply)
+{
+    if (callback.owned && !callback.context)
+        return;
+    if (callback.done)
+        callback.done(sent);
+    else if (callback.reply)
+        callback.reply(reply);
+}
+
 bool ZoneLink::command(Kind kind, int code, const QString &p1, const QString &p2, const QString &list,
-                       Completion done)
+                       Callback callback)
 {
     const auto frame = BuildFrame(QString::number(code), p1, p2, list);
     if (!frame) {
         qCWarning(lcLink) << CommandCode::name(code) << "cannot be built from" << p1 << p2 << list
                           << "- not sent";
-        if (done)
-            done(false);
+        run(std::move(callback), false, {});
         return false;
     }
-    enqueue(Job {kind, *frame, std::move(done), {}, {}});
+    enqueue(kind, *frame, {}, std::move(callback));
     return true;
+}
+
+bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const QString &list)
+{
+    return command(Kind::Send, code, p1, p2, list, {});
+}
+
+bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                           const QObject *context, Completion done)
+{
+    return command(Kind::Send, code, p1, p2, list, ownedBy(context, std::move(done)));
 }
 
 bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const QString &list, Completion done)
 {
-    return command(Kind::Send, code, p1, p2, list, std::move(done));
+    return command(Kind::Send, code, p1, p2, list, Callback {std::move(done), {}, {}, false});
+}
+
+bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, const QString &list)
+{
+    return command(Kind::Write, code, p1, p2, list, {});
+}
+
+bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                            const QObject *context, Completion done)
+{
+    return command(Kind::Write, code, p1, p2, list, ownedBy(context, std::move(done)));
 }
 
 bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
                             Completion done)
 {
-    return command(Kind::Write, code, p1, p2, list, std::move(done));
+    return command(Kind::Write, code, p1, p2, list, Callback {std::move(done), {}, {}, false});
+}
+
+void ZoneLink::SendFrame(const QByteArray &frame)
+{
+    enqueue(Kind::Send, frame, {}, {});
+}
+
+void ZoneLink::SendFrame(const QByteArray &frame, const QObject *context, Completion done)
+{
+    enqueue(Kind::Send, frame, {}, ownedBy(context, std::move(done)));
 }
 
 void ZoneLink::SendFrame(const QByteArray &frame, Completion done)
 {
-    enqueue(Job {Kind::Send, frame, std::move(done), {}, {}});
+    enqueue(Kind::Send, frame, {}, Callback {std::move(done), {}, {}, false});
+}
+
+void ZoneLink::WriteFrame(const QByteArray &frame)
+{
+    enqueue(Kind::Write, frame, {}, {});
+}
+
+void ZoneLink::WriteFrame(const QByteArray &frame, const QObject *context, Completion done)
+{
+    enqueue(Kind::Write, frame, {}, ownedBy(context, std::move(done)));
 }
 
 void ZoneLink::WriteFrame(const QByteArray &frame, Completion done)
 {
-    enqueue(Job {Kind::Write, frame, std::move(done), {}, {}});
+    enqueue(Kind::Write, frame, {}, Callback {std::move(done), {}, {}, false});
+}
+
+void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,
+                             ReplyHandler done)
+{
+    enqueue(Kind::Query, frame, query, ownedBy(context, std::move(done)));
 }
 
 void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, ReplyHandler done)
 {
-    enqueue(Job {Kind::Query, frame, {}, query, std::move(done)});
+    enqueue(Kind::Query, frame, query, Callback {{}, std::move(done), {}, false});
 }
 
 void ZoneLink::WaitMs(int ms, QObject *context, std::function<void()> then)
@@ -144,81 +227,100 @@ void ZoneLink::WaitMs(int ms, QObject *context, std::function<void()> then)
     QTimer::singleShot(ms, context, std::move(then));
 }
 
-void ZoneLink::enqueue(Job job)
+void ZoneLink::enqueue(Kind kind, const QByteArray &frame, const Query &query, Callback callback)
 {
-    Q_EMIT frameQueued(job.frame, job.kind == Kind::Send);
-    m_jobs.enqueue(std::move(job));
-    if (!m_busy)
-        startNext();
+    Q_EMIT frameQueued(frame, kind == Kind::Send);
+    m_jobs.enqueue(Job {++m_lastId, kind, frame, query, std::move(callback), false});
+    pump();
 }
 
-void ZoneLink::startNext()
+void ZoneLink::pump()
 {
-    while (!m_jobs.isEmpty()) {
-        m_current = m_jobs.dequeue();
-        if (!m_port.isOpen()) {
-            // A frame that cannot leave now would be stale by the time the
-            // link is back: it is dropped, not replayed later.
-            qCWarning(lcLink) << "link down, frame dropped:" << hex(m_current.frame);
-            Job dropped = std::move(m_current);
-            m_current = Job {};
-            if (dropped.done)
-                dropped.done(false);
-            if (dropped.reply)
-                dropped.reply({});
+    // One loop starts jobs. A completion called from it that queues more
+    // only appends; this loop takes them in turn, so a job is never started
+    // over one that a nested call started.
+    if (m_pumping)
+        return;
+    const QScopedValueRollback<bool> pumping(m_pumping, true);
+    while (!m_current && !m_jobs.isEmpty()) {
+        Job job = m_jobs.dequeue();
+        if (m_port.isOpen()) {
+            begin(std::move(job));
             continue;
         }
-        m_busy = true;
-        m_phaseClock.start();
-        switch (m_current.kind) {
-        case Kind::Send:
-            m_port.setRequestToSend(true);
-            m_phase = Phase::RtsLead;
-            m_stepTimer.start(kGuardMs);
-            return;
-        case Kind::Write:
-            // No line handling, but the next frame waits until these bytes
-            // are out, so no two frames ever share the wire.
-            writeCurrent();
-            m_phase = Phase::Draining;
-            m_drainLimitMs = drainLimitFor(m_current.frame.size());
-            m_stepTimer.start(kDrainPollMs);
-            return;
-        case Kind::Query:
-            if (m_current.query.dropTerminalReady)
-                m_port.setDataTerminalReady(false);
-            m_port.clearInput();
-            m_replyDelivered = false;
-            writeCurrent();
-            m_phase = Phase::AwaitReply;
-            m_phaseClock.start();
-            m_stepTimer.start(kReplyPollMs);
-            return;
-        }
+        // A frame that cannot leave now would be stale by the time the
+        // link is back: it is dropped, not replayed later.
+        qCWarning(lcLink) << "link down, frame dropped:" << hex(job.frame);
+        run(std::exchange(job.callback, {}), false, {});
     }
-    m_busy = false;
-    m_phase = Phase::Idle;
+}
+
+// The state and the timer of a job are set before each call to the port: a
+// port may report the device lost from inside such a call, and the jobs are
+// then gone when it returns (stillCurrent tells).
+void ZoneLink::begin(Job job)
+{
+    const quint64 id = job.id;
+    m_current = std::move(job);
+    m_phaseClock.start();
+    switch (m_current->kind) {
+    case Kind::Send:
+        m_phase = Phase::RtsLead;
+        m_stepTimer.start(kGuardMs);
+        m_port.setRequestToSend(true);
+        return;
+    case Kind::Write:
+        // No line handling, but the next frame waits until these bytes
+        // are out, so no two frames ever share the wire.
+        m_phase = Phase::Draining;
+        m_drainLimitMs = drainLimitFor(m_current->frame.size());
+        m_stepTimer.start(kDrainPollMs);
+        writeCurrent();
+        return;
+    case Kind::Query:
+        m_phase = Phase::AwaitReply;
+        m_replyDelivered = false;
+        m_stepTimer.start(kReplyPollMs);
+        if (m_current->query.dropTerminalReady) {
+            m_port.setDataTerminalReady(false);
+            if (!stillCurrent(id))
+                return;
+        }
+        m_port.clearInput();
+        if (!stillCurrent(id))
+            return;
+        writeCurrent();
+        // No reply comes to a query that did not go out.
+        if (stillCurrent(id) && !m_current->written)
+            m_stepTimer.start(0);
+        return;
+    }
 }
 
 void ZoneLink::writeCurrent()
 {
-    const qint64 written = m_port.write(m_current.frame);
-    qCDebug(lcLink) << "wrote" << hex(m_current.frame);
-    if (written != m_current.frame.size())
-        qCWarning(lcLink) << "short write" << written << "of" << m_current.frame.size();
+    const quint64 id = m_current->id;
+    const QByteArray frame = m_current->frame;
+    const qint64 written = m_port.write(frame);
+    qCDebug(lcLink) << "wrote" << hex(frame);
+    if (written != frame.size())
+        qCWarning(lcLink) << "short write" << written << "of" << frame.size();
+    if (stillCurrent(id))
+        m_current->written = written == frame.size();
 }
 
 void ZoneLink::step()
 {
-    if (!m_busy)
+    if (!m_current)
         return;
+    const quint64 id = m_current->id;
     switch (m_phase) {
     case Phase::RtsLead:
-        writeCurrent();
         m_phase = Phase::Draining;
-        m_drainLimitMs = drainLimitFor(m_current.frame.size());
+        m_drainLimitMs = drainLimitFor(m_current->frame.size());
         m_phaseClock.start();
         m_stepTimer.start(kDrainPollMs);
+        writeCurrent();
         return;
     case Phase::Draining:
         if (m_port.pendingOutput() > 0) {
@@ -228,8 +330,8 @@ void ZoneLink::step()
             }
             qCWarning(lcLink) << "output did not drain in" << m_drainLimitMs << "ms; going on";
         }
-        if (m_current.kind == Kind::Write) {
-            finishCurrent(true);
+        if (m_current->kind == Kind::Write) {
+            finishCurrent();
             return;
         }
         m_phase = Phase::RtsTail;
@@ -237,22 +339,33 @@ void ZoneLink::step()
         return;
     case Phase::RtsTail:
         m_port.setRequestToSend(false);
-        finishCurrent(true);
+        if (stillCurrent(id))
+            finishCurrent();
         return;
     case Phase::AwaitReply: {
-        const bool complete = m_port.bytesAvailable() >= m_current.query.replySize;
-        const bool late = m_phaseClock.elapsed() >= m_current.query.deadlineMs;
-        if (complete && !m_replyDelivered && m_current.query.waitWholeDeadline) {
-            // The reply is handed over at once; the line stays ours until the deadline.
-            m_replyDelivered = true;
-            if (m_current.reply)
-                m_current.reply(m_port.readAll());
-        }
-        if ((complete && !m_current.query.waitWholeDeadline) || late) {
+        const Query &query = m_current->query;
+        const qint64 elapsed = m_phaseClock.elapsed();
+        if (!m_current->written || elapsed >= query.deadlineMs) {
             finishQuery();
             return;
         }
-        m_stepTimer.start(kReplyPollMs);
+        const bool complete = !m_replyDelivered && m_port.bytesAvailable() >= query.replySize;
+        if (complete && !query.waitWholeDeadline) {
+            finishQuery();
+            return;
+        }
+        if (!complete) {
+            m_stepTimer.start(m_replyDelivered ? int(query.deadlineMs - elapsed) : kReplyPollMs);
+            return;
+        }
+        // The reply is handed over at once; the line stays ours until the
+        // deadline. The handler leaves the job first: whatever it does to the
+        // link (closing the port, say), the query has nothing left to answer.
+        m_replyDelivered = true;
+        const QByteArray reply = m_port.readAll();
+        Callback callback = std::exchange(m_current->callback, {});
+        m_stepTimer.start(int(query.deadlineMs - elapsed));
+        run(std::move(callback), true, reply);
         return;
     }
     case Phase::Idle:
@@ -262,52 +375,50 @@ void ZoneLink::step()
 
 void ZoneLink::finishQuery()
 {
+    const quint64 id = m_current->id;
     // Whatever came after a reply that was already handed over belongs to
     // the query too; read as a key code it could play or switch something.
     const QByteArray rest = m_port.readAll();
-    const QByteArray reply = m_replyDelivered ? QByteArray() : rest;
-    if (m_current.query.dropTerminalReady)
+    if (m_current->query.dropTerminalReady) {
         m_port.setDataTerminalReady(true);
-    ReplyHandler handler = m_replyDelivered ? ReplyHandler() : std::move(m_current.reply);
-    m_current = Job {};
-    m_busy = false;
+        if (!stillCurrent(id))
+            return;
+    }
+    Job job = std::move(*m_current);
+    m_current.reset();
     m_phase = Phase::Idle;
-    if (handler)
-        handler(reply);
-    if (!m_busy)
-        startNext();
+    run(std::exchange(job.callback, {}), true, job.written ? rest : QByteArray());
+    pump();
 }
 
-void ZoneLink::finishCurrent(bool sent)
+void ZoneLink::finishCurrent()
 {
-    Completion done = std::move(m_current.done);
-    m_current = Job {};
-    m_busy = false;
+    Job job = std::move(*m_current);
+    m_current.reset();
     m_phase = Phase::Idle;
     // The completion may queue more frames; they follow those already queued.
-    if (done)
-        done(sent);
-    if (!m_busy)
-        startNext();
+    run(std::exchange(job.callback, {}), job.written, {});
+    pump();
 }
 
-void ZoneLink::dropAll(const QString &why)
+QList<ZoneLink::Job> ZoneLink::takeJobs()
 {
     m_stepTimer.stop();
-    QList<Job> dropped;
-    if (m_busy)
-        dropped.append(std::move(m_current));
+    QList<Job> jobs;
+    if (m_current)
+        jobs.append(std::move(*m_current));
+    m_current.reset();
     while (!m_jobs.isEmpty())
-        dropped.append(m_jobs.dequeue());
-    m_current = Job {};
-    m_busy = false;
+        jobs.append(m_jobs.dequeue());
     m_phase = Phase::Idle;
-    for (Job &job : dropped) {
+    return jobs;
+}
+
+void ZoneLink::dropJobs(QList<Job> jobs, const QString &why)
+{
+    for (Job &job : jobs) {
         qCWarning(lcLink) << why << "- frame dropped:" << hex(job.frame);
-        if (job.done)
-            job.done(false);
-        if (job.reply)
-            job.reply({});
+        run(std::exchange(job.callback, {}), false, {});
     }
 }
 
@@ -332,9 +443,10 @@ void ZoneLink::onData()
 void ZoneLink::onDeviceLost(const QString &reason)
 {
     qCWarning(lcLink) << "link lost:" << m_devicePath << reason;
-    dropAll(QStringLiteral("link lost"));
-    Q_EMIT linkLost();
+    QList<Job> dropped = takeJobs();
     m_reconnectTimer.start();
+    Q_EMIT linkLost();
+    dropJobs(std::move(dropped), QStringLiteral("link lost"));
 }
 
 void ZoneLink::tryReconnect()

@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QQueue>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class Dialogs;
 class SerialPort;
@@ -23,6 +25,18 @@ class UserStore;
 // its frames continues in the completion, so the order on the wire and on the
 // PC is kept. When the device goes away, queued frames are dropped with a log
 // line and the port is opened again as soon as the device is back.
+//
+// Every frame handed to the link is completed exactly once: its completion
+// learns whether all its bytes were written (false when it was dropped, the
+// port was closed or lost, or the port took fewer bytes than the frame), and
+// a query's handler gets the reply (empty when none came or the query was
+// dropped). A completion given with a context runs only while that object
+// lives; a null context counts as one already gone. The frame itself goes out
+// or is dropped all the same.
+//
+// Completions run when the link is in a settled state, never halfway through
+// a change: they may queue, query, close and reopen the port. The link calls
+// nothing once it is destroyed; it must not be destroyed from a completion.
 class ZoneLink final : public QObject
 {
     Q_OBJECT
@@ -47,7 +61,9 @@ public:
     // store, by default /dev/ttyS<n-1>.
     QString devicePathFor(int portNumber) const;
 
+    // Frames still queued for the port open so far are dropped first.
     void OpenZonePort(const QString &comPort);
+    // Closes the port, then tells every frame still queued that it was not sent.
     void closePort();
     bool isOpen() const;
     QString devicePath() const { return m_devicePath; }
@@ -55,21 +71,40 @@ public:
     // Builds the frame of a command and sends it with SendFrame (or WriteFrame).
     // A command whose frame cannot be built is logged and not sent; done is
     // then told false at once. Returns whether it was queued.
+    bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list);
     bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list,
-                     Completion done = {});
+                     const QObject *context, Completion done);
+    bool writeCommand(int code, const QString &p1, const QString &p2, const QString &list);
     bool writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
-                      Completion done = {});
+                      const QObject *context, Completion done);
 
-    void SendFrame(const QByteArray &frame, Completion done = {});
-    void WriteFrame(const QByteArray &frame, Completion done = {});
+    void SendFrame(const QByteArray &frame);
+    void SendFrame(const QByteArray &frame, const QObject *context, Completion done);
+    void WriteFrame(const QByteArray &frame);
+    void WriteFrame(const QByteArray &frame, const QObject *context, Completion done);
+    void QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,
+                       ReplyHandler done);
+
+    // transitional: callers in console/ move to the context form
+    bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                     Completion done);
+    // transitional: callers in console/ move to the context form
+    bool writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
+                      Completion done);
+    // transitional: callers in console/ move to the context form
+    void SendFrame(const QByteArray &frame, Completion done);
+    // transitional: callers in console/ move to the context form
+    void WriteFrame(const QByteArray &frame, Completion done);
+    // transitional: callers in console/ move to the context form
     void QueryExchange(const QByteArray &frame, const Query &query, ReplyHandler done);
+
     // Calls then after ms milliseconds, unless context is gone by then.
     static void WaitMs(int ms, QObject *context, std::function<void()> then);
 
     // Drops whatever the controller sent so far (not while a query waits for its reply).
     void discardInput();
 
-    int queuedFrames() const { return int(m_jobs.size()) + (m_busy ? 1 : 0); }
+    int queuedFrames() const { return int(m_jobs.size()) + (m_current ? 1 : 0); }
 
     static constexpr int kGuardMs = 100;
     static constexpr int kReconnectMs = 1000;
@@ -85,24 +120,40 @@ Q_SIGNALS:
 private:
     enum class Kind { Send, Write, Query };
     enum class Phase { Idle, RtsLead, Draining, RtsTail, AwaitReply };
+    // What to call when a job ends: done for frames, reply for queries.
+    struct Callback
+    {
+        Completion done;
+        ReplyHandler reply;
+        QPointer<const QObject> context;
+        bool owned = false; // runs only while context lives
+    };
     struct Job
     {
+        quint64 id = 0;
         Kind kind = Kind::Send;
         QByteArray frame;
-        Completion done;
         Query query;
-        ReplyHandler reply;
+        Callback callback;
+        bool written = false; // the port took every byte of the frame
     };
 
-    void enqueue(Job job);
+    static Callback ownedBy(const QObject *context, Completion done);
+    static Callback ownedBy(const QObject *context, ReplyHandler done);
+    static void run(Callback callback, bool sent, const QByteArray &reply);
+
     bool command(Kind kind, int code, const QString &p1, const QString &p2, const QString &list,
-                 Completion done);
-    void startNext();
+                 Callback callback);
+    void enqueue(Kind kind, const QByteArray &frame, const Query &query, Callback callback);
+    void pump();
+    void begin(Job job);
     void step();
     void writeCurrent();
-    void finishCurrent(bool sent);
+    bool stillCurrent(quint64 id) const { return m_current && m_current->id == id; }
+    void finishCurrent();
     void finishQuery();
-    void dropAll(const QString &why);
+    QList<Job> takeJobs();
+    static void dropJobs(QList<Job> jobs, const QString &why);
     void onData();
     void onDeviceLost(const QString &reason);
     void tryReconnect();
@@ -113,8 +164,9 @@ private:
     Dialogs &m_dialogs;
     QString m_devicePath;
     QQueue<Job> m_jobs;
-    Job m_current;
-    bool m_busy = false;
+    std::optional<Job> m_current; // the job that has the line
+    quint64 m_lastId = 0;
+    bool m_pumping = false;
     Phase m_phase = Phase::Idle;
     QTimer m_stepTimer;
     QElapsedTimer m_phaseClock;

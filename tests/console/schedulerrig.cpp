@@ -14,18 +14,21 @@ QString SchedulerRig::Frame::text() const
 ScheduleEntry entry(const char *time, int channel, const QString &file, const char *plen, const char *zone,
                     const char *amp, const char *device, const QString &detail, int volume)
 {
-    return ScheduleEntry {QString::fromLatin1(time), qint16(channel), detail, file, qint16(volume),
-                          QString::fromLatin1(plen), QString::fromLatin1(zone), QString::fromLatin1(amp),
-                          QString::fromLatin1(device)};
+    return ScheduleEntry {QString::fromLatin1(time), qint16(channel), detail,
+                          file,                      qint16(volume),  QString::fromLatin1(plen),
+                          QString::fromLatin1(zone), QString::fromLatin1(amp), QString::fromLatin1(device)};
 }
 
 SchedulerRig::SchedulerRig(const QDateTime &start)
     : clock(start)
     , folder(dir.path())
+    , settings(store, folder)
 {
     // The link is down on purpose: frames are recorded when queued and then
     // dropped, so a simulated day runs at full speed.
     QLoggingCategory::setFilterRules(QStringLiteral("quellon.*=false"));
+    playback = std::make_unique<PlaybackEngine>(player, settings.values());
+    volume = std::make_unique<MasterVolume>(mixer, dialogs);
     link = std::make_unique<ZoneLink>(port, store, dialogs);
     QObject::connect(link.get(), &ZoneLink::frameQueued, link.get(), [this](const QByteArray &bytes, bool lines) {
         FrameDecoder decoder;
@@ -39,26 +42,53 @@ SchedulerRig::SchedulerRig(const QDateTime &start)
                            piece.frame.p1, piece.frame.p2, list, lines, piece.frame.raw});
         }
     });
-    settings.WeekFilePath = dir.filePath(QStringLiteral("week.txt"));
-    settings.VolumeAdjustTime = QStringLiteral("33:33");
-    settings.AllNodeList = QStringLiteral("1.2.3.17.");
+    AppSettings s;
+    s.WeekFilePath = dir.filePath(QStringLiteral("week.txt"));
+    s.VolumeAdjustTime = QStringLiteral("33:33");
+    s.AllNodeList = QStringLiteral("1.2.3.17.");
     for (int n = 1; n <= 8; ++n) {
-        settings.SourceFrequency[std::size_t(n)] = qint16(870 + 10 * n); // 88.0, 89.0 … MHz
-        settings.DeviceLeadTime[std::size_t(n)] = QStringLiteral("00:00:00");
+        s.SourceFrequency[std::size_t(n)] = qint16(870 + 10 * n); // 88.0, 89.0 … MHz
+        s.DeviceLeadTime[std::size_t(n)] = QStringLiteral("00:00:00");
     }
-    today = std::make_unique<TodaySchedule>(folder, settings, state, model, dialogs);
+    settings.update(s);
+    today = std::make_unique<TodaySchedule>(folder, settings.values(), state, model, dialogs);
     log = std::make_unique<LogWriter>(folder, clock, dialogs);
     scheduler = std::make_unique<Scheduler>(
-        Scheduler::Services {clock, settings, state, model, *today, *link, *this, *log, dialogs});
-    endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {clock, settings, state, model, *today, *scheduler,
-                                                              *link, *this, *log, power});
+        Scheduler::Services {clock, settings, state, model, *today, *link, *playback, *volume, *log, dialogs});
+    endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {clock, settings.values(), state, model, *today,
+                                                              *scheduler, *link, *log, power});
+
+    QObject::connect(scheduler.get(), &Scheduler::filePlayed, scheduler.get(), [this](const QString &file) {
+        actions << QStringLiteral("play ") + file;
+        played << file;
+    });
+    QObject::connect(&player, &FakeMediaPlayer::called, &player, [this](const QString &call) {
+        if (call == u"stop")
+            actions << QStringLiteral("stop");
+    });
+    QObject::connect(playback.get(), &PlaybackEngine::titleSet, playback.get(),
+                     [this](const QString &title) { actions << QStringLiteral("title ") + title; });
+    QObject::connect(endOfDay.get(), &EndOfDay::programEnds, endOfDay.get(), [this] { ended = true; });
 }
 
 SchedulerRig::~SchedulerRig() = default;
 
+void SchedulerRig::setDeviceLead(int device, const QString &lead)
+{
+    AppSettings s = settings.values();
+    s.DeviceLeadTime[std::size_t(device)] = lead;
+    settings.update(s);
+}
+
+void SchedulerRig::openLink()
+{
+    port.devices.insert(QStringLiteral("/dev/ttyS0"));
+    link->OpenZonePort(QStringLiteral("com1"));
+}
+
 void SchedulerRig::setWeek(const WeekTables &week)
 {
-    ScheduleFile::writeWeekFile(settings.WeekFilePath, week);
+    ScheduleFile::writeWeekFile(settings.values().WeekFilePath, week);
 }
 
 void SchedulerRig::setEveryDay(const DayTable &entries)
@@ -109,10 +139,4 @@ QStringList SchedulerRig::framesAt(const QString &hhmmss) const
             texts << f.text();
     }
     return texts;
-}
-
-void SchedulerRig::playsong(const QString &sfilename, const QString &)
-{
-    actions << QStringLiteral("play ") + sfilename;
-    played << sfilename;
 }

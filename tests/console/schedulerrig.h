@@ -1,9 +1,11 @@
 #pragma once
 
 #include "console/appsettings.h"
-#include "console/consoleactions.h"
+#include "console/consolesettings.h"
 #include "console/consolestate.h"
 #include "console/endofday.h"
+#include "console/mastervolume.h"
+#include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "console/scheduler.h"
 #include "console/todayschedule.h"
@@ -12,6 +14,8 @@
 #include "schedule/scheduleentry.h"
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
+#include "support/fakemediaplayer.h"
+#include "support/fakemixer.h"
 #include "support/fakepower.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
@@ -20,8 +24,9 @@
 #include <QTemporaryDir>
 
 // The scheduler and the end of the day on a clock the test moves, with the
-// frames recorded as they are queued and the window's actions recorded.
-class SchedulerRig final : public ConsoleActions
+// frames recorded as they are queued and what reaches the player recorded.
+// No window takes part.
+class SchedulerRig final
 {
 public:
     struct Frame
@@ -37,7 +42,7 @@ public:
     };
 
     explicit SchedulerRig(const QDateTime &start);
-    ~SchedulerRig() override;
+    ~SchedulerRig();
 
     // Writes a week file whose every day holds these entries (or one per day).
     void setWeek(const WeekTables &week);
@@ -45,37 +50,46 @@ public:
     // Loads the day as the start-up does.
     void load();
 
+    // Changes one setting in memory, as a window that saved it would.
+    template<class T>
+    void set(T AppSettings::*field, const T &value)
+    {
+        AppSettings s = settings.values();
+        s.*field = value;
+        settings.update(s);
+    }
+    void setDeviceLead(int device, const QString &lead);
+
     // Sets the clock and runs one automatic tick.
     void tickAt(const QTime &time);
     void tickAt(const QDateTime &moment);
     // Ticks every second from the present moment up to and including until.
     void tickThrough(const QDateTime &until);
 
+    // Opens the link on a working port: frames then take their real time on
+    // the wire and complete only as the event loop runs.
+    void openLink();
+
     QStringList framesText(qsizetype from = 0) const;
     QStringList framesAt(const QString &hhmmss) const;
 
-    // ConsoleActions
-    void playsong(const QString &sfilename, const QString &splaylen) override;
-    void stopPlayer() override { actions << QStringLiteral("stop"); }
-    void setPlayerTitle(const QString &title) override { actions << QStringLiteral("title ") + title; }
-    void setManualPlayback(bool on) override { manualPlayback = on; }
-    void enterRemoteManualMode() override {}
-    void stopForRemote() override {}
-    int volumeSliderValue() const override { return slider; }
-    void setVolumeSliderValue(int value) override { slider = value; }
-    void setEquipmentStatus(const QString &text) override { status = text; }
-    void endProgram() override { ended = true; }
+    int slider() const { return volume->value(); }
+    QString status() const { return state.equipmentStatus(); }
 
     QTemporaryDir dir;
     FakeClock clock;
     AppFolder folder;
-    AppSettings settings;
+    MemoryUserStore store;
+    ConsoleSettings settings;
     ConsoleState state;
     ProgrammeModel model;
     FakeDialogs dialogs;
-    MemoryUserStore store;
-    FakeSerialPort port; // no device: every frame is dropped once recorded
+    FakeMediaPlayer player;
+    FakeMixer mixer;
+    FakeSerialPort port; // no device until openLink(): every frame is dropped once recorded
     FakePower power;
+    std::unique_ptr<PlaybackEngine> playback;
+    std::unique_ptr<MasterVolume> volume;
     std::unique_ptr<ZoneLink> link;
     std::unique_ptr<TodaySchedule> today;
     std::unique_ptr<LogWriter> log;
@@ -83,12 +97,9 @@ public:
     std::unique_ptr<EndOfDay> endOfDay;
 
     QList<Frame> frames;
-    QStringList actions; // "play FILE", "stop", "title T"
+    QStringList actions; // "play FILE", "stop", "title T", in order
     QStringList played; // files, in order
-    int slider = 0;
-    bool manualPlayback = true;
-    QString status;
-    bool ended = false;
+    bool ended = false; // the end of the day ended the program
 };
 
 ScheduleEntry entry(const char *time, int channel, const QString &file, const char *plen = "00:01:00",

@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QDate kDay(2026, 12, 7);
 QDateTime at(const char *time, QDate day = kDay)
@@ -21,6 +23,7 @@ private Q_SLOTS:
     void powerOnList_data();
     void powerOnList();
     void dayOverOnlyAfterTheLastAmplifiers();
+    void powerOnTimeFollowsTheClosesOnTheWire();
     void emptyDayEndsAtTheFirstCheck_data();
     void emptyDayEndsAtTheFirstCheck();
     void countdown();
@@ -60,7 +63,7 @@ void tst_EndOfDay::powerOnList()
 void tst_EndOfDay::dayOverOnlyAfterTheLastAmplifiers()
 {
     SchedulerRig rig(at("16:59:58"));
-    rig.settings.AutoShutdown = true;
+    rig.set(&AppSettings::AutoShutdown, true);
     WeekTables week;
     week[0] = {entry("17:00:00", 1, kSong, "00:30:00", "1.", "2.", "3.")};
     week[1] = {entry("12:00:00", 1, kSong), entry("07:30:00", 1, kSong)};
@@ -69,12 +72,16 @@ void tst_EndOfDay::dayOverOnlyAfterTheLastAmplifiers()
     rig.endOfDay->start();
     run(rig, at("17:40:00"));
     QVERIFY(!rig.endOfDay->timercomm.isActive());
-    const QStringList closing = {"ZoneClose 0 0 1.2.3.17.", "DeviceClose 0 0 1.2.3.4.5.6.7.8.",
-                                 "AmpClose 0 0 1.2.3.4.5.6.7.8.", "PowerOnTimeSet 0 0 7.25.0."};
+    const QStringList closing = {u"ZoneClose 0 0 1.2.3.17."_s,
+                                 u"DeviceClose 0 0 1.2.3.4.5.6.7.8."_s,
+                                 u"AmpClose 0 0 1.2.3.4.5.6.7.8."_s,
+                                 u"PowerOnTimeSet 0 0 7.25.0."_s};
     QCOMPARE(rig.framesAt(QStringLiteral("17:31:00")),
              QStringList {QStringLiteral("AmpClose 0 0 2.")} + closing);
     QVERIFY(!rig.frames.last().lineHandling); // the power-on time is written, not sent with RTS
-    QCOMPARE(rig.status, QStringLiteral("外设状态：功放和分区控制已关闭"));
+    // The rig's link is down: the day ends all the same and the status says
+    // the controller was not told.
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：关闭命令未能发送到分区控制器"));
     // Tomorrow's list is loaded; the system clock was never touched.
     QCOMPARE(rig.model.count(), 2);
     QCOMPARE(rig.today->FirstItemTime(), QStringLiteral("07:30:00"));
@@ -82,13 +89,32 @@ void tst_EndOfDay::dayOverOnlyAfterTheLastAmplifiers()
     QVERIFY(rig.endOfDay->Timershutdown.isActive());
 }
 
+void tst_EndOfDay::powerOnTimeFollowsTheClosesOnTheWire()
+{
+    SchedulerRig rig(at("18:00:00"));
+    rig.openLink();
+    rig.set(&AppSettings::AutoShutdown, true);
+    rig.setEveryDay({entry("07:30:00", 1, kSong)});
+    rig.load();
+    rig.endOfDay->timercomm_Timer();
+    QVERIFY(!rig.endOfDay->timercomm.isActive());
+    // Nothing follows until the three closes are out.
+    QCOMPARE(rig.frames.size(), 3);
+    QVERIFY(!rig.endOfDay->Timershutdown.isActive());
+    QVERIFY(QTest::qWaitFor([&rig] { return rig.endOfDay->Timershutdown.isActive(); }, 10000));
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：功放和分区控制已关闭"));
+    QCOMPARE(rig.framesText(3), QStringList {u"PowerOnTimeSet 0 0 7.25.0."_s});
+    QVERIFY(QTest::qWaitFor([&rig] { return rig.port.writes().size() == 4; }, 5000));
+}
+
 void tst_EndOfDay::emptyDayEndsAtTheFirstCheck_data()
 {
     QTest::addColumn<bool>("setPowerOn");
     QTest::addColumn<QStringList>("frames");
-    const QStringList closes = {"ZoneClose 0 0 1.2.3.17.", "DeviceClose 0 0 1.2.3.4.5.6.7.8.",
-                                "AmpClose 0 0 1.2.3.4.5.6.7.8."};
-    QTest::newRow("power-on time sent") << true << closes + QStringList {"PowerOnTimeSet 0 0 5.0.0."};
+    const QStringList closes = {u"ZoneClose 0 0 1.2.3.17."_s, u"DeviceClose 0 0 1.2.3.4.5.6.7.8."_s,
+                                u"AmpClose 0 0 1.2.3.4.5.6.7.8."_s};
+    QTest::newRow("power-on time sent")
+        << true << closes + QStringList {u"PowerOnTimeSet 0 0 5.0.0."_s};
     QTest::newRow("power-on time off") << false << closes;
 }
 
@@ -97,8 +123,8 @@ void tst_EndOfDay::emptyDayEndsAtTheFirstCheck()
     QFETCH(bool, setPowerOn);
     QFETCH(QStringList, frames);
     SchedulerRig rig(at("09:00:00"));
-    rig.settings.AutoShutdown = true;
-    rig.settings.AutoSetPowerOnTime = setPowerOn;
+    rig.set(&AppSettings::AutoShutdown, true);
+    rig.set(&AppSettings::AutoSetPowerOnTime, setPowerOn);
     rig.setEveryDay({});
     rig.load();
     rig.endOfDay->timercomm_Timer();
@@ -109,7 +135,7 @@ void tst_EndOfDay::emptyDayEndsAtTheFirstCheck()
 void tst_EndOfDay::countdown()
 {
     SchedulerRig rig(at("20:00:00"));
-    rig.settings.AutoShutdown = true;
+    rig.set(&AppSettings::AutoShutdown, true);
     rig.setEveryDay({});
     rig.load();
     rig.endOfDay->timercomm_Timer();
@@ -125,9 +151,10 @@ void tst_EndOfDay::countdown()
         if (rig.power.powerOffs > offs)
             events << QStringLiteral("%1 s power off").arg(2 * i);
     }
-    QCOMPARE(events, (QStringList {"60 s ShutdownNotice 0 0 ", "70 s ClockSet 0 0 20.1.10.", "80 s power off"}));
+    QCOMPARE(events, (QStringList {u"60 s ShutdownNotice 0 0 "_s, u"70 s ClockSet 0 0 20.1.10."_s,
+                                   u"80 s power off"_s}));
     QCOMPARE(rig.frames.size(), before + 2);
-    QCOMPARE(rig.status, QStringLiteral("外设状态：即将关闭计算机"));
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：即将关闭计算机"));
     QVERIFY(rig.ended);
     QVERIFY(!rig.endOfDay->Timershutdown.isActive());
     QCOMPARE(GbkFiles::readText(rig.dir.filePath(QStringLiteral("log.txt"))),
@@ -148,9 +175,9 @@ void tst_EndOfDay::holdsWhileManualOrLeadOrOff()
     QFETCH(QString, condition);
     QFETCH(bool, over);
     SchedulerRig rig(at("21:59:50"));
-    rig.settings.AutoShutdown = condition != u"off";
-    rig.state.ManualMode = condition == u"manual";
-    rig.settings.AmpOpenLead = QStringLiteral("00:00:30");
+    rig.set(&AppSettings::AutoShutdown, condition != u"off");
+    rig.state.setManualMode(condition == u"manual");
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:30"));
     rig.setEveryDay({entry("22:00:10", 1, kSong, "00:01:00", "1.", "4.")});
     rig.load();
     if (condition == u"cancelled lead") {

@@ -1,18 +1,11 @@
-// The volume slider against the real ALSA mixer of the private sound server.
+// The console's volume against the real ALSA mixer of the private sound server.
 
+#include "consolerig.h"
 #include "console/clsvolume.h"
-#include "console/frmback.h"
+#include "console/mastervolume.h"
 #include "platform/mixer.h"
-#include "support/fakeclock.h"
-#include "support/fakedialogs.h"
-#include "support/fakemediaplayer.h"
-#include "support/fakepower.h"
-#include "support/fakeserialport.h"
-#include "support/memoryuserstore.h"
 
 #include <QProcess>
-#include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 
 class tst_MasterVolume : public QObject
@@ -20,22 +13,15 @@ class tst_MasterVolume : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void sliderSetsTwiceItsValue_data();
-    void sliderSetsTwiceItsValue();
+    void volumeSetsTwiceItsValue_data();
+    void volumeSetsTwiceItsValue();
     void withoutSoundServerTheMixerFails();
     void cleanupTestCase();
 
 private:
-    QTemporaryDir m_dir;
-    FakeClock m_clock;
-    FakeDialogs m_dialogs;
-    MemoryUserStore m_store;
-    FakeMediaPlayer m_player;
     AlsaMixer m_mixer;
-    FakeSerialPort m_port;
-    FakePower m_power;
     AlsaMixer m_observer; // a second client that reads what the server holds
-    std::unique_ptr<frmback> m_window;
+    std::unique_ptr<ConsoleRig> m_rig;
     std::optional<long> m_before;
 };
 
@@ -50,19 +36,18 @@ void tst_MasterVolume::initTestCase()
     }
     QCOMPARE(m_observer.open(), 0);
     m_before = m_observer.readSpeakerVolume();
-    m_port.devices.insert(QStringLiteral("/dev/ttyS0"));
-    m_window = std::make_unique<frmback>(
-        ConsoleServices {m_clock, m_dialogs, m_store, m_player, m_mixer, m_port, m_power, AppFolder(m_dir.path())});
-    m_window->startUp();
-    QCOMPARE(m_window->volume().prMixerErr(), 0);
-    QVERIFY(m_dialogs.shown.isEmpty());
+    m_rig = std::make_unique<ConsoleRig>();
+    m_rig->realMixer = &m_mixer;
+    Console &c = m_rig->start();
+    QCOMPARE(c.volume().mixer().prMixerErr(), 0);
+    QVERIFY(m_rig->dialogs.shown.isEmpty());
     const auto range = m_mixer.speakerRange();
     QVERIFY(range.has_value());
     QVERIFY(range->maximum >= 65534);
-    QCOMPARE(m_window->findChild<QSlider *>(QStringLiteral("Slidervol"))->maximum(), 32767);
+    QCOMPARE(c.volume().maximum(), 32767);
 }
 
-void tst_MasterVolume::sliderSetsTwiceItsValue_data()
+void tst_MasterVolume::volumeSetsTwiceItsValue_data()
 {
     QTest::addColumn<int>("value");
     QTest::newRow("upper end") << 32767;
@@ -71,12 +56,12 @@ void tst_MasterVolume::sliderSetsTwiceItsValue_data()
     QTest::newRow("silent") << 0;
 }
 
-void tst_MasterVolume::sliderSetsTwiceItsValue()
+void tst_MasterVolume::volumeSetsTwiceItsValue()
 {
     QFETCH(int, value);
-    auto *slider = m_window->findChild<QSlider *>(QStringLiteral("Slidervol"));
-    slider->setValue(value == 0 ? 1 : value - 1); // make sure the value changes
-    slider->setValue(value);
+    MasterVolume &volume = m_rig->console().volume();
+    volume.setValue(value == 0 ? 1 : value - 1); // make sure the value changes
+    volume.setValue(value);
     QTRY_COMPARE_WITH_TIMEOUT(m_observer.readSpeakerVolume().value_or(-1), long(value) * 2, 5000);
 }
 
@@ -93,12 +78,14 @@ void tst_MasterVolume::withoutSoundServerTheMixerFails()
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown.at(0).text, QStringLiteral("Could not open the mixer."));
     QCOMPARE(dialogs.shown.at(0).title, QStringLiteral("Volume Control"));
+    QVERIFY(!dialogs.shown.at(0).waited);
     volume.setPrSpeakerVolume(1234); // no mixer: remembered, nothing else
     QCOMPARE(volume.prSpeakerVolume(), 1234L);
 }
 
 void tst_MasterVolume::cleanupTestCase()
 {
+    m_rig.reset();
     if (m_before)
         m_observer.setSpeakerVolume(*m_before);
 }

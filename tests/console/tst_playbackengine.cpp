@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_PlaybackEngine : public QObject
 {
     Q_OBJECT
@@ -58,8 +60,8 @@ void tst_PlaybackEngine::playsongStartsTheFile_data()
 {
     QTest::addColumn<bool>("video");
     QTest::addColumn<QStringList>("calls");
-    QTest::newRow("audio") << false << QStringList {"load"};
-    QTest::newRow("video full screen") << true << QStringList {"fullscreen", "load"};
+    QTest::newRow("audio") << false << QStringList {u"load"_s};
+    QTest::newRow("video full screen") << true << QStringList {u"fullscreen"_s, u"load"_s};
 }
 
 void tst_PlaybackEngine::playsongStartsTheFile()

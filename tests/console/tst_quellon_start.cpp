@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_QuellonStart : public QObject
 {
     Q_OBJECT
@@ -63,9 +65,11 @@ void tst_QuellonStart::firstStartInitialisesTheStore()
                               QStringLiteral("yes"), 20000);
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(QStringLiteral("setting"));
-    const QStringList keys = {"backimage", "userinfor", "dislaylist", "weekmode", "defaultdatefile",
-                              "defaultweekfile", "shutdown", "auto_set_open_time", "com", "openamptime",
-                              "closeamptime", "ampnoopen", "ampopenall", "ampopenchoice", "rm_scope"};
+    const QStringList keys = {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
+                              u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
+                              u"auto_set_open_time"_s, u"com"_s, u"openamptime"_s,
+                              u"closeamptime"_s, u"ampnoopen"_s, u"ampopenall"_s,
+                              u"ampopenchoice"_s, u"rm_scope"_s};
     for (const QString &key : keys)
         QVERIFY2(store.contains(key), qPrintable(key));
     QCOMPARE(store.value(QStringLiteral("backimage")).toString(),

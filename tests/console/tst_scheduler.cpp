@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QDate kDay(2026, 12, 7); // a Monday
 QDateTime at(const char *time, QDate day = kDay)
@@ -23,6 +25,8 @@ private Q_SLOTS:
     void ampLeadWindow_data();
     void ampLeadWindow();
     void startSendsSixFramesThenPlays();
+    void startOnAWorkingLink();
+    void unsentFramesAreLoggedAndShown();
     void passedOverAt080006();
     void twoChannelsInOneTick();
     void peripheralOnlyItem_data();
@@ -47,10 +51,11 @@ void tst_Scheduler::ampLeadWindow_data()
     QTest::addColumn<QString>("to"); // last tick
     QTest::addColumn<QStringList>("ampOpenAt"); // ticks that send AmpOpen 1. before the start
     QTest::newRow("08:00:00, 5 s") << "08:00:00" << "00:00:05" << "07:59:50" << "08:00:00"
-                                   << QStringList {"07:59:55", "07:59:56", "07:59:57", "07:59:58", "07:59:59", "08:00:00"};
+                                   << QStringList {u"07:59:55"_s, u"07:59:56"_s, u"07:59:57"_s,
+                                                   u"07:59:58"_s, u"07:59:59"_s, u"08:00:00"_s};
     QTest::newRow("00:00:03, a minute, across midnight")
         << "00:00:03" << "00:01:00" << "23:59:58" << "00:00:03"
-        << QStringList {"00:00:00", "00:00:01", "00:00:02", "00:00:03"};
+        << QStringList {u"00:00:00"_s, u"00:00:01"_s, u"00:00:02"_s, u"00:00:03"_s};
 }
 
 void tst_Scheduler::ampLeadWindow()
@@ -65,7 +70,7 @@ void tst_Scheduler::ampLeadWindow()
     if (end < start)
         end = end.addDays(1);
     SchedulerRig rig(start.addSecs(-1));
-    rig.settings.AmpOpenLead = lead;
+    rig.set(&AppSettings::AmpOpenLead, lead);
     rig.setEveryDay({entry(item.toLatin1().constData(), 1, kSong, "00:01:00", "1.", "1.")});
     rig.load();
     rig.tickThrough(end);
@@ -82,20 +87,22 @@ void tst_Scheduler::ampLeadWindow()
 void tst_Scheduler::startSendsSixFramesThenPlays()
 {
     SchedulerRig rig(at("07:59:59"));
-    rig.settings.AmpOpenLead = QStringLiteral("00:00:00");
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
     rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", "3.17.200.", "1.3.", "2.", QStringLiteral("上课"), 12345)});
     rig.load();
     rig.tickAt(QTime(8, 0, 2));
-    QCOMPARE(rig.framesText(), (QStringList {"ZoneClose 0 0 ", "ZoneOpen 9 0 3.17.200.",
-                                             "DeviceClose 0 0 ", "DeviceOpen 0 0 2.", "AmpClose 0 0 ",
-                                             "AmpOpen 0 0 1.3."}));
+    QCOMPARE(rig.framesText(), (QStringList {u"ZoneClose 0 0 "_s, u"ZoneOpen 9 0 3.17.200."_s,
+                                             u"DeviceClose 0 0 "_s, u"DeviceOpen 0 0 2."_s,
+                                             u"AmpClose 0 0 "_s, u"AmpOpen 0 0 1.3."_s}));
     QCOMPARE(rig.model.cellText(0, ProgrammeModel::PlayedColumn), QStringLiteral("是"));
     QCOMPARE(ProgrammeModel::iconKey(rig.model.state(0)), QStringLiteral("checkmark"));
     QCOMPARE(int(rig.state.CurrentIndex), 1);
-    QCOMPARE(rig.slider, 12345);
-    QVERIFY(!rig.manualPlayback);
-    QCOMPARE(rig.actions, (QStringList {"title a.mp3", "play " + kSong}));
-    QCOMPARE(rig.status, QStringLiteral("外设状态：设备已打开"));
+    QCOMPARE(rig.slider(), 12345);
+    QVERIFY(!rig.playback->ManualPlayback);
+    QCOMPARE(rig.actions, (QStringList {u"title a.mp3"_s, u"play "_s + kSong}));
+    // The rig's link is down: the file plays all the same and the status says
+    // the controller was not told.
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：命令未能发送到分区控制器"));
     QCOMPARE(rig.state.FreqHigh, QStringLiteral("9"));
     QCOMPARE(rig.state.FreqLow, QStringLiteral("0"));
     const ChannelStateRecord &ch = rig.scheduler->ChannelState[3];
@@ -108,10 +115,47 @@ void tst_Scheduler::startSendsSixFramesThenPlays()
     QCOMPARE(rig.played.size(), 1);
 }
 
+void tst_Scheduler::startOnAWorkingLink()
+{
+    SchedulerRig rig(at("07:59:59"));
+    rig.openLink();
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
+    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", "3.17.", "1.", "2.")});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 1));
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：设备已打开"));
+    // The file plays once the six frames are on the wire, not before.
+    QVERIFY(rig.played.isEmpty());
+    QVERIFY(QTest::qWaitFor([&rig] { return !rig.played.isEmpty(); }, 10000));
+    QCOMPARE(rig.port.writes().size(), 6);
+    QCOMPARE(rig.link->queuedFrames(), 0);
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：设备已打开"));
+}
+
+void tst_Scheduler::unsentFramesAreLoggedAndShown()
+{
+    SchedulerRig rig(at("07:59:59"));
+    rig.openLink();
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
+    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:00:05", "3.17.", "1.", "2.")});
+    rig.load();
+    rig.tickAt(QTime(8, 0, 1));
+    // The device goes away while the frames wait their turn.
+    rig.port.loseDevice();
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：命令未能发送到分区控制器"));
+    QCOMPARE(rig.played, QStringList {kSong});
+    QCOMPARE(rig.link->queuedFrames(), 0);
+    // The console carries on: the item's end still closes what it opened.
+    const qsizetype before = rig.frames.size();
+    rig.tickThrough(at("08:01:10"));
+    QVERIFY(rig.framesText(before).contains(u"ZoneClose 0 0 3.17."_s));
+    QVERIFY(!rig.scheduler->OutputsActive);
+}
+
 void tst_Scheduler::passedOverAt080006()
 {
     SchedulerRig rig(at("08:00:06"));
-    rig.settings.AmpOpenLead = QStringLiteral("00:00:00");
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
     rig.setEveryDay({entry("08:00:00", 1, kSong), entry("09:00:00", 1, kOther)});
     rig.load();
     rig.tickAt(QTime(8, 0, 6));
@@ -141,7 +185,7 @@ void tst_Scheduler::twoChannelsInOneTick()
     QCOMPARE(rig.scheduler->ChannelState[1].Detail, QStringLiteral("外设控制"));
     QCOMPARE(rig.scheduler->ChannelState[2].Detail, QStringLiteral("节目"));
     QCOMPARE(rig.framesText().filter(QStringLiteral("ZoneOpen")),
-             (QStringList {"ZoneOpen 8 80 1.", "ZoneOpen 8 90 2."}));
+             (QStringList {u"ZoneOpen 8 80 1."_s, u"ZoneOpen 8 90 2."_s}));
     // Channel 1's end does not stop the player that channel 2 owns.
     rig.actions.clear();
     rig.tickThrough(at("08:01:03"));
@@ -209,7 +253,7 @@ void tst_Scheduler::repeatsAtTwoFourSixTicks()
     rig.tickAt(QTime(8, 0, 0));
     for (int s = 1; s <= 9; ++s)
         rig.tickAt(QTime(8, 0, s));
-    const QStringList repeat = {"ZoneOpen 9 10 5.", "DeviceOpen 0 0 6.", "AmpOpen 0 0 2."};
+    const QStringList repeat = {u"ZoneOpen 9 10 5."_s, u"DeviceOpen 0 0 6."_s, u"AmpOpen 0 0 2."_s};
     for (const char *t : {"08:00:02", "08:00:04", "08:00:06"})
         QCOMPARE(rig.framesAt(QString::fromLatin1(t)), repeat);
     for (const char *t : {"08:00:01", "08:00:03", "08:00:05", "08:00:07", "08:00:08"})
@@ -220,8 +264,8 @@ void tst_Scheduler::repeatsAtTwoFourSixTicks()
 void tst_Scheduler::deviceLeadWindow()
 {
     SchedulerRig rig(at("07:58:58"));
-    rig.settings.DeviceLeadTime[2] = QStringLiteral("00:01:00");
-    rig.settings.AmpOpenLead = QStringLiteral("00:00:00");
+    rig.setDeviceLead(2, QStringLiteral("00:01:00"));
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
     // The row must be reached by the scan: an earlier row keeps it in view.
     rig.setEveryDay({entry("07:00:00", 1, kOther), entry("08:00:00", 1, kSong, "00:01:00", "1.", "1.", "2.3.")});
     rig.load();
@@ -239,8 +283,8 @@ void tst_Scheduler::deviceLeadWindow()
 void tst_Scheduler::dailyVolumeOnceAtFirstTickAfter()
 {
     SchedulerRig rig(at("09:00:00"));
-    rig.settings.VolumeAdjustTime = QStringLiteral("07:30");
-    rig.settings.TerminalVolume = QStringLiteral("15");
+    rig.set(&AppSettings::VolumeAdjustTime, QStringLiteral("07:30"));
+    rig.set(&AppSettings::TerminalVolume, QStringLiteral("15"));
     rig.setEveryDay({});
     rig.load();
     rig.tickAt(QTime(9, 0, 0));
@@ -249,13 +293,13 @@ void tst_Scheduler::dailyVolumeOnceAtFirstTickAfter()
     QCOMPARE(rig.framesText(), QStringList {QStringLiteral("VolumeSet 15 0 1.2.3.17.")});
     QCOMPARE(GbkFiles::readText(rig.dir.filePath(QStringLiteral("log.txt"))),
              QStringLiteral("2026-12-07 09:00:00,自动调整音量15\r\n"));
-    QCOMPARE(rig.settings.VolumeAdjustTime, QStringLiteral("33:33:33"));
+    QCOMPARE(rig.settings.values().VolumeAdjustTime, QStringLiteral("33:33:33"));
 }
 
 void tst_Scheduler::itemRunningPastMidnight()
 {
     SchedulerRig rig(at("23:59:00"));
-    rig.settings.AmpCloseDelay = QStringLiteral("00:01:00");
+    rig.set(&AppSettings::AmpCloseDelay, QStringLiteral("00:01:00"));
     rig.setEveryDay({entry("23:59:50", 1, kSong, "00:02:00", "1.", "1.", "2.")});
     rig.load();
     rig.tickThrough(at("00:03:00", kDay.addDays(1)));

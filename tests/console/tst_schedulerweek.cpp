@@ -19,8 +19,8 @@ void tst_SchedulerWeek::denseWeek()
 {
     const QDate monday(2026, 12, 7);
     SchedulerRig rig(QDateTime(monday, QTime(0, 0)).addSecs(-1));
-    rig.settings.DeviceLeadTime[1] = QStringLiteral("00:01:00");
-    rig.settings.VolumeAdjustTime = QStringLiteral("07:30");
+    rig.setDeviceLead(1, QStringLiteral("00:01:00"));
+    rig.set(&AppSettings::VolumeAdjustTime, QStringLiteral("07:30"));
     WeekTables week;
     QSet<QString> expected;
     for (int d = 0; d < 7; ++d) {

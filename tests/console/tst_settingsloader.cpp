@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace SettingsLoader;
 
 class tst_SettingsLoader : public QObject
@@ -50,10 +51,11 @@ void tst_SettingsLoader::firstRunWritesTheStoreAndConfig()
     const Outcome outcome = LoadSettings(store, ini(), folder(), s);
     QVERIFY(outcome.firstRun);
     QCOMPARE(store.writes,
-             (QStringList {"backimage", "userinfor", "dislaylist", "weekmode", "defaultdatefile",
-                           "defaultweekfile", "shutdown", "auto_set_open_time", "com", "openamptime",
-                           "closeamptime", "ampnoopen", "ampopenall", "ampopenchoice", "rm_scope",
-                           "setted"}));
+             (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
+                           u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
+                           u"auto_set_open_time"_s, u"com"_s, u"openamptime"_s, u"closeamptime"_s,
+                           u"ampnoopen"_s, u"ampopenall"_s, u"ampopenchoice"_s, u"rm_scope"_s,
+                           u"setted"_s}));
     const auto stored = [&store](const char *key) {
         return store.values.value(QStringLiteral("setting/") + QString::fromLatin1(key));
     };
@@ -114,11 +116,12 @@ void tst_SettingsLoader::storedValues_data()
 static QString fieldText(const AppSettings &s, const QString &field)
 {
     const QHash<QString, QString> texts = {
-        {"BackImagePath", s.BackImagePath}, {"UserName", s.UserName},
-        {"ShowWholeList", QString::number(s.ShowWholeList)}, {"WeekMode", QString::number(s.WeekMode)},
-        {"AutoShutdown", QString::number(s.AutoShutdown)}, {"ComPort", s.ComPort},
-        {"RemoteScope", QString::number(s.RemoteScope)},
-        {"AmpOpenChoice", QString::number(s.AmpOpenChoice)},
+        {u"BackImagePath"_s, s.BackImagePath}, {u"UserName"_s, s.UserName},
+        {u"ShowWholeList"_s, QString::number(s.ShowWholeList)},
+        {u"WeekMode"_s, QString::number(s.WeekMode)},
+        {u"AutoShutdown"_s, QString::number(s.AutoShutdown)}, {u"ComPort"_s, s.ComPort},
+        {u"RemoteScope"_s, QString::number(s.RemoteScope)},
+        {u"AmpOpenChoice"_s, QString::number(s.AmpOpenChoice)},
     };
     return texts.value(field);
 }
@@ -274,7 +277,8 @@ void tst_SettingsLoader::sourceFrequencies_data()
     QTest::addColumn<QString>("content"); // null: no amp_name.dat
     QTest::addColumn<QList<int>>("tenths");
     QString block;
-    const QStringList freqs = {"75", "103.5", "87.55", "", "FM", "110", "70.05", "99.9"};
+    const QStringList freqs = {u"75"_s, u"103.5"_s, u"87.55"_s, u""_s,
+                               u"FM"_s, u"110"_s, u"70.05"_s, u"99.9"_s};
     for (int i = 0; i < 8; ++i)
         block += QStringLiteral("\"amp%1\"\n").arg(i);
     for (const QString &f : freqs)

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // 2026-12-07 is a Monday, 2026-12-06 a Sunday.
 const QDate kMonday(2026, 12, 7);
@@ -55,7 +57,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<AppFolder> m_folder;
     AppSettings m_settings;
-    ConsoleState m_state;
+    std::unique_ptr<ConsoleState> m_stateHolder;
     std::unique_ptr<ProgrammeModel> m_model;
     FakeDialogs m_dialogs;
     std::unique_ptr<TodaySchedule> m_today;
@@ -67,10 +69,10 @@ void tst_TodaySchedule::init()
     m_folder = std::make_unique<AppFolder>(m_dir->path());
     m_settings = AppSettings();
     m_settings.WeekFilePath = file(QStringLiteral("table/week/week.txt"));
-    m_state = ConsoleState();
+    m_stateHolder = std::make_unique<ConsoleState>();
     m_model = std::make_unique<ProgrammeModel>();
     m_dialogs.shown.clear();
-    m_today = std::make_unique<TodaySchedule>(*m_folder, m_settings, m_state, *m_model, m_dialogs);
+    m_today = std::make_unique<TodaySchedule>(*m_folder, m_settings, *m_stateHolder, *m_model, m_dialogs);
 }
 
 QStringList tst_TodaySchedule::times() const
@@ -86,12 +88,13 @@ void tst_TodaySchedule::weekMode_data()
     QTest::addColumn<QString>("content");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("today's section in time order")
-        << header("星期一") + line("12:00:00") + line("07:30:00") + line("07:30:00") + line("08:00:00")
-               + header("星期二") + line("09:00:00")
-        << QStringList {"07:30:00", "07:30:00", "08:00:00", "12:00:00"};
-    QTest::newRow("today's table empty") << header("星期一") + header("星期二") + line("09:00:00")
-                                         << QStringList {};
-    QTest::newRow("no header for today") << header("星期二") + line("09:00:00") << QStringList {};
+        << header(u"星期一"_s) + line(u"12:00:00"_s) + line(u"07:30:00"_s) + line(u"07:30:00"_s)
+               + line(u"08:00:00"_s) + header(u"星期二"_s) + line(u"09:00:00"_s)
+        << QStringList {u"07:30:00"_s, u"07:30:00"_s, u"08:00:00"_s, u"12:00:00"_s};
+    QTest::newRow("today's table empty")
+        << header(u"星期一"_s) + header(u"星期二"_s) + line(u"09:00:00"_s) << QStringList {};
+    QTest::newRow("no header for today")
+        << header(u"星期二"_s) + line(u"09:00:00"_s) << QStringList {};
 }
 
 void tst_TodaySchedule::weekMode()
@@ -124,8 +127,8 @@ void tst_TodaySchedule::modelKeepsTimeOrder()
     QStringList order;
     for (int r = 0; r < m_model->count(); ++r)
         order << m_model->entry(r).time + u' ' + m_model->entry(r).detail;
-    QCOMPARE(order, (QStringList {"07:00:00 a", "08:00:00 old", "08:00:00 new1", "08:00:00 new2",
-                                  "08:00:00 last", "23:59:59 z"}));
+    QCOMPARE(order, (QStringList {u"07:00:00 a"_s, u"08:00:00 old"_s, u"08:00:00 new1"_s,
+                                  u"08:00:00 new2"_s, u"08:00:00 last"_s, u"23:59:59 z"_s}));
 }
 
 void tst_TodaySchedule::emptyWeekFileNameIsNoError()
@@ -142,8 +145,9 @@ void tst_TodaySchedule::readErrorEmptiesTheList_data()
     QTest::addColumn<QString>("content"); // null: the file is missing
     QTest::newRow("missing week file") << QString();
     QTest::newRow("text in the volume field")
-        << header("星期一") + line("07:00:00") + QStringLiteral("08:00:00, 1 ,a,b,c, 80 ,,,,\n");
-    QTest::newRow("cut short") << header("星期一") + line("07:00:00") + QStringLiteral("08:00:00, 1 ,a");
+        << header(u"星期一"_s) + line(u"07:00:00"_s) + QStringLiteral("08:00:00, 1 ,a,b,c, 80 ,,,,\n");
+    QTest::newRow("cut short")
+        << header(u"星期一"_s) + line(u"07:00:00"_s) + QStringLiteral("08:00:00, 1 ,a");
 }
 
 void tst_TodaySchedule::readErrorEmptiesTheList()
@@ -179,7 +183,8 @@ void tst_TodaySchedule::dateModeLooksUpTheDayFile()
     m_settings.WeekMode = false;
     const QString path = file(QStringLiteral("table/date/") + name);
     // The day file holds a header line, which ends its table.
-    const QString content = line("08:00:00") + line("07:00:00") + header("星期一") + line("09:00:00");
+    const QString content = line(u"08:00:00"_s) + line(u"07:00:00"_s) + header(u"星期一"_s)
+                            + line(u"09:00:00"_s);
     if (beforeListing)
         GbkFiles::writeText(path, content);
     m_today->listDateFolder();
@@ -195,8 +200,8 @@ void tst_TodaySchedule::chosenDateFileServesEveryDay()
 {
     m_settings.WeekMode = false;
     m_settings.DateFilePath = QStringLiteral("  ") + file(QStringLiteral("special.txt")) + u' ';
-    GbkFiles::writeText(file(QStringLiteral("special.txt")), line("10:00:00"));
-    GbkFiles::writeText(file(QStringLiteral("table/date/20261206.txt")), line("08:00:00"));
+    GbkFiles::writeText(file(QStringLiteral("special.txt")), line(u"10:00:00"_s));
+    GbkFiles::writeText(file(QStringLiteral("table/date/20261206.txt")), line(u"08:00:00"_s));
     m_today->listDateFolder();
     for (const QDate &day : {kSunday, kMonday, kMonday.addDays(30)}) {
         m_model->clear();
@@ -208,8 +213,9 @@ void tst_TodaySchedule::chosenDateFileServesEveryDay()
 void tst_TodaySchedule::nextItemText()
 {
     GbkFiles::writeText(m_settings.WeekFilePath,
-                        header("星期一") + line("08:00:00", "D:\\bell\\上课.mp3", "3.17.200.")
-                            + line("07:00:00"));
+                        header(u"星期一"_s)
+                            + line(u"08:00:00"_s, u"D:\\bell\\上课.mp3"_s, u"3.17.200."_s)
+                            + line(u"07:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
     QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
     m_today->ShowNextItem(1);
@@ -223,8 +229,8 @@ void tst_TodaySchedule::firstAndLastItem()
 {
     QCOMPARE(m_today->FirstItemTime(), QString());
     QCOMPARE(m_today->LastItemTime(), QString());
-    GbkFiles::writeText(m_settings.WeekFilePath, header("星期一") + line("17:30:00") + line("06:59:59")
-                                                     + line("12:00:00"));
+    GbkFiles::writeText(m_settings.WeekFilePath, header(u"星期一"_s) + line(u"17:30:00"_s)
+                                                     + line(u"06:59:59"_s) + line(u"12:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
     QCOMPARE(m_today->FirstItemTime(), QStringLiteral("06:59:59"));
     QCOMPARE(m_today->LastItemTime(), QStringLiteral("17:30:00"));
@@ -287,30 +293,31 @@ void tst_TodaySchedule::remoteListAndCursor()
                             QStringLiteral("\"/srv/a,1.mp3\"\n\"/srv/b.mp3\"\n"));
     if (todayRows)
         m_model->appendEntry({QStringLiteral("08:00:00"), 1, {}, {}, 0, {}, {}, {}, {}});
-    m_state.RemoteCursor = 7;
+    m_stateHolder->RemoteCursor = 7;
     m_today->read_remote_song();
     m_today->ResetRemoteCursor();
-    QCOMPARE(int(m_state.RemoteSongCount()), count);
-    QCOMPARE(int(m_state.RemoteCursor), cursor);
+    QCOMPARE(int(m_stateHolder->RemoteSongCount()), count);
+    QCOMPARE(int(m_stateHolder->RemoteCursor), cursor);
     if (count > 0)
-        QCOMPARE(m_state.RemoteSongs.first(), QStringLiteral("/srv/a,1.mp3"));
+        QCOMPARE(m_stateHolder->RemoteSongs.first(), QStringLiteral("/srv/a,1.mp3"));
 }
 
 void tst_TodaySchedule::reloadStartsAfresh()
 {
-    GbkFiles::writeText(m_settings.WeekFilePath, header("星期一") + line("08:00:00") + line("09:00:00")
-                                                     + header("星期二") + line("10:00:00"));
+    GbkFiles::writeText(m_settings.WeekFilePath, header(u"星期一"_s) + line(u"08:00:00"_s)
+                                                     + line(u"09:00:00"_s) + header(u"星期二"_s)
+                                                     + line(u"10:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
     m_model->setState(0, RowState::Done);
-    m_state.CurrentIndex = 1;
-    m_state.ReloadSchedule = true;
+    m_stateHolder->CurrentIndex = 1;
+    m_stateHolder->setReloadSchedule(true);
     QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
     QVERIFY(m_today->ReloadToday(kMonday));
-    QCOMPARE(times(), (QStringList {"08:00:00", "09:00:00"}));
+    QCOMPARE(times(), (QStringList {u"08:00:00"_s, u"09:00:00"_s}));
     QCOMPARE(m_model->state(0), RowState::Waiting);
-    QCOMPARE(int(m_state.CurrentIndex), 0);
-    QVERIFY(!m_state.ReloadSchedule);
-    QCOMPARE(int(m_state.RemoteCursor), 1);
+    QCOMPARE(int(m_stateHolder->CurrentIndex), 0);
+    QVERIFY(!m_stateHolder->ReloadSchedule());
+    QCOMPARE(int(m_stateHolder->RemoteCursor), 1);
     QCOMPARE(shown.size(), 1);
     QVERIFY(shown.at(0).at(0).toString().contains(QStringLiteral("08:00:00")));
     // The next day's table comes from the same file when the loader is given that day.

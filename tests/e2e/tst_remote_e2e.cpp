@@ -10,6 +10,8 @@
 #include <QDate>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_RemoteE2e : public QObject
 {
     Q_OBJECT
@@ -73,7 +75,8 @@ void tst_RemoteE2e::allOnAndAllOff()
     QVERIFY(frames.at(1).startsWith(u"AmpOpen 1.2.3.4.5.6.7.8. [EB 14 03 00 00 08"));
     QVERIFY(frames.at(2).startsWith(u"DeviceOpen 1.2.3.4.5.6.7.8. [EB 14 05 00 00 08"));
     QCOMPARE(stateAfter().mid(0, 7),
-             (QStringList {"state", "nodes", "1.2.17.", "amps", "1.2.3.4.5.6.7.8.", "devices", "1.2.3.4.5.6.7.8."}));
+             (QStringList {u"state"_s, u"nodes"_s, u"1.2.17."_s, u"amps"_s, u"1.2.3.4.5.6.7.8."_s,
+                           u"devices"_s, u"1.2.3.4.5.6.7.8."_s}));
 
     from = m_install.simulatorLines().size();
     m_install.simulatorCommand(QStringLiteral("key 4"));
@@ -83,7 +86,9 @@ void tst_RemoteE2e::allOnAndAllOff()
     QVERIFY(frames.at(0).startsWith(u"ZoneClose nodes 1.2.17. [EB 14 02 00 00 03 01 02 11 FE 01]"));
     QVERIFY(frames.at(1).startsWith(u"AmpClose 1.2.3.4.5.6.7.8."));
     QVERIFY(frames.at(2).startsWith(u"DeviceClose 1.2.3.4.5.6.7.8."));
-    QCOMPARE(stateAfter().mid(0, 7), (QStringList {"state", "nodes", "-", "amps", "-", "devices", "-"}));
+    QCOMPARE(stateAfter().mid(0, 7),
+             (QStringList {u"state"_s, u"nodes"_s, u"-"_s, u"amps"_s, u"-"_s,
+                           u"devices"_s, u"-"_s}));
 }
 
 void tst_RemoteE2e::cursorAndVolumeKeys()

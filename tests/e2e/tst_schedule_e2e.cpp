@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_ScheduleE2e : public QObject
 {
     Q_OBJECT
@@ -65,9 +67,12 @@ void tst_ScheduleE2e::itemPlaysByItself()
     // The amplifier lead comes first, then the start, the three repeats and the closes.
     while (!names2.isEmpty() && names2.first() == u"AmpOpen")
         names2.removeFirst();
-    QCOMPARE(names2, (QStringList {"ZoneClose", "ZoneOpen", "DeviceClose", "DeviceOpen", "AmpClose", "AmpOpen",
-                                   "ZoneOpen", "DeviceOpen", "AmpOpen", "ZoneOpen", "DeviceOpen", "AmpOpen",
-                                   "ZoneOpen", "DeviceOpen", "AmpOpen", "DeviceClose", "AmpClose", "ZoneClose"}));
+    QCOMPARE(names2, (QStringList {u"ZoneClose"_s, u"ZoneOpen"_s, u"DeviceClose"_s, u"DeviceOpen"_s,
+                                   u"AmpClose"_s, u"AmpOpen"_s,
+                                   u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
+                                   u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
+                                   u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
+                                   u"DeviceClose"_s, u"AmpClose"_s, u"ZoneClose"_s}));
     const QStringList frames = install.framesSince(0);
     QVERIFY(frames.filter(QStringLiteral("DeviceOpen 5.")).size() == 4);
     QVERIFY(frames.filter(QStringLiteral("AmpClose 3.")).size() == 1);

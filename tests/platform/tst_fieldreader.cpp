@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Reads fields by a pattern: 't' a text field, 'i' a 16-bit integer field.
 // Each value read is appended as text; a failed read appends "!" and stops.
 static QStringList readPattern(FieldReader &reader, const QString &pattern)
@@ -44,37 +46,40 @@ void tst_FieldReader::fields_data()
     QTest::newRow("schedule line with padded numbers")
         << QByteArray("07:30:00, 1 ,up,D:\\bell\\up.mp3, 80 ,00:01:00,1.2.,1.,\r\n")
         << "tittitttt"
-        << QStringList {"07:30:00", "1", "up", "D:\\bell\\up.mp3", "80", "00:01:00", "1.2.", "1.", ""};
+        << QStringList {u"07:30:00"_s, u"1"_s, u"up"_s, u"D:\\bell\\up.mp3"_s, u"80"_s,
+                        u"00:01:00"_s, u"1.2."_s, u"1."_s, u""_s};
     QTest::newRow("quoted fields keep commas and blanks")
-        << QByteArray("\"a, b\",\" 7 \",\"x\"\r\n") << "ttt" << QStringList {"a, b", " 7 ", "x"};
+        << QByteArray("\"a, b\",\" 7 \",\"x\"\r\n") << "ttt"
+        << QStringList {u"a, b"_s, u" 7 "_s, u"x"_s};
     QTest::newRow("text after a closing quote is dropped")
-        << QByteArray("\"name\"junk,next\r\n") << "tt" << QStringList {"name", "next"};
+        << QByteArray("\"name\"junk,next\r\n") << "tt" << QStringList {u"name"_s, u"next"_s};
     QTest::newRow("record continues on the next line")
-        << QByteArray("a,b\r\nc\r\n") << "ttt" << QStringList {"a", "b", "c"};
+        << QByteArray("a,b\r\nc\r\n") << "ttt" << QStringList {u"a"_s, u"b"_s, u"c"_s};
     QTest::newRow("LF-only and CR-only line ends")
-        << QByteArray("a\nb\rc") << "ttt" << QStringList {"a", "b", "c"};
+        << QByteArray("a\nb\rc") << "ttt" << QStringList {u"a"_s, u"b"_s, u"c"_s};
     QTest::newRow("leading blanks skipped, trailing blanks cut")
-        << QByteArray("   a b  ,\tc\r\n") << "tt" << QStringList {"a b", "c"};
+        << QByteArray("   a b  ,\tc\r\n") << "tt" << QStringList {u"a b"_s, u"c"_s};
     QTest::newRow("blank lines between records hold no field")
-        << QByteArray("a\r\n\r\n   \r\nb\r\n") << "tt" << QStringList {"a", "b"};
+        << QByteArray("a\r\n\r\n   \r\nb\r\n") << "tt" << QStringList {u"a"_s, u"b"_s};
     QTest::newRow("empty field at the end of the data after a comma")
-        << QByteArray("a,") << "tt" << QStringList {"a", ""};
+        << QByteArray("a,") << "tt" << QStringList {u"a"_s, u""_s};
     QTest::newRow("negative and signed numbers") << QByteArray("-5 ,+7,") << "ii"
-                                                 << QStringList {"-5", "7"};
+                                                 << QStringList {u"-5"_s, u"7"_s};
     QTest::newRow("header zeros read as numbers") << QByteArray("00,00") << "ii"
-                                                  << QStringList {"0", "0"};
-    QTest::newRow("empty number field is 0") << QByteArray(",3") << "ii" << QStringList {"0", "3"};
+                                                  << QStringList {u"0"_s, u"0"_s};
+    QTest::newRow("empty number field is 0") << QByteArray(",3") << "ii"
+                                             << QStringList {u"0"_s, u"3"_s};
     QTest::newRow("16-bit limits") << QByteArray("32767,-32768") << "ii"
-                                   << QStringList {"32767", "-32768"};
+                                   << QStringList {u"32767"_s, u"-32768"_s};
     QTest::newRow("text where a number belongs") << QByteArray("abc,1") << "ii"
-                                                 << QStringList {"!"};
-    QTest::newRow("number with trailing text") << QByteArray("12x") << "i" << QStringList {"!"};
-    QTest::newRow("number beyond 16 bits") << QByteArray("32768") << "i" << QStringList {"!"};
-    QTest::newRow("number below 16 bits") << QByteArray("-32769") << "i" << QStringList {"!"};
+                                                 << QStringList {u"!"_s};
+    QTest::newRow("number with trailing text") << QByteArray("12x") << "i" << QStringList {u"!"_s};
+    QTest::newRow("number beyond 16 bits") << QByteArray("32768") << "i" << QStringList {u"!"_s};
+    QTest::newRow("number below 16 bits") << QByteArray("-32769") << "i" << QStringList {u"!"_s};
     QTest::newRow("reading past the end") << QByteArray("a,b\r\n") << "ttt"
-                                          << QStringList {"a", "b", "!"};
+                                          << QStringList {u"a"_s, u"b"_s, u"!"_s};
     QTest::newRow("DOS end-of-file mark ends the data")
-        << QByteArray("a\r\n\x1a" "b\r\n") << "tt" << QStringList {"a", "!"};
+        << QByteArray("a\r\n\x1a" "b\r\n") << "tt" << QStringList {u"a"_s, u"!"_s};
 }
 
 void tst_FieldReader::fields()

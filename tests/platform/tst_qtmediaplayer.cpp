@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QVideoWidget>
 
+using namespace Qt::StringLiterals;
+
 class tst_QtMediaPlayer : public QObject
 {
     Q_OBJECT
@@ -43,12 +45,17 @@ void tst_QtMediaPlayer::initTestCase()
     GbkFiles::writeBytes(media("a.mid"), TestMedia::midi());
     QString error;
     const QString sine = QStringLiteral("sine=frequency=440:duration=1");
-    QVERIFY2(TestMedia::ffmpeg({"-f", "lavfi", "-i", sine, "-c:a", "libmp3lame", media("a.mp3")}, &error),
+    QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, sine, u"-c:a"_s, u"libmp3lame"_s,
+                                media("a.mp3")},
+                               &error),
              qPrintable(error));
-    QVERIFY2(TestMedia::ffmpeg({"-f", "lavfi", "-i", sine, "-c:a", "wmav2", media("a.wma")}, &error),
+    QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, sine, u"-c:a"_s, u"wmav2"_s,
+                                media("a.wma")},
+                               &error),
              qPrintable(error));
-    QVERIFY2(TestMedia::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=352x288:rate=25", "-f", "lavfi", "-i",
-                                "sine", "-t", "1", "-target", "pal-vcd", media("v.mpg")},
+    QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=352x288:rate=25"_s,
+                                u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine"_s, u"-t"_s, u"1"_s,
+                                u"-target"_s, u"pal-vcd"_s, media("v.mpg")},
                                &error),
              qPrintable(error));
     QVERIFY(QFile::copy(media("v.mpg"), media("plain.dat")));

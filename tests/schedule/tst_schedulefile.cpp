@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 ScheduleEntry makeEntry(const QString &time, qint16 channel, const QString &detail, const QString &file,
                         qint16 volume, const QString &plen = QStringLiteral("00:01:00"),
@@ -49,13 +51,15 @@ void tst_ScheduleFile::entryLineBytes_data()
     QTest::addColumn<ScheduleEntry>("entry");
     QTest::addColumn<QString>("line");
     QTest::newRow("the example line")
-        << makeEntry("07:30:00", 1, "起床铃", "D:\\bell\\up.mp3", 80)
+        << makeEntry(u"07:30:00"_s, 1, u"起床铃"_s, u"D:\\bell\\up.mp3"_s, 80)
         << "07:30:00, 1 ,起床铃,D:\\bell\\up.mp3, 80 ,00:01:00,1.2.,1.,\r\n";
     QTest::newRow("channel 8, volume 100")
-        << makeEntry("12:00:00", 8, "午间", "/srv/a.mp3", 100, "00:00:00", "", "", "1.2.3.4.5.6.7.8.")
+        << makeEntry(u"12:00:00"_s, 8, u"午间"_s, u"/srv/a.mp3"_s, 100, u"00:00:00"_s, u""_s, u""_s,
+                     u"1.2.3.4.5.6.7.8."_s)
         << "12:00:00, 8 ,午间,/srv/a.mp3, 100 ,00:00:00,,,1.2.3.4.5.6.7.8.\r\n";
     QTest::newRow("negative volume keeps its sign")
-        << makeEntry("00:00:01", 0, "", "x", -5, "", "", "", "") << "00:00:01, 0 ,,x,-5 ,,,,\r\n";
+        << makeEntry(u"00:00:01"_s, 0, u""_s, u"x"_s, -5, u""_s, u""_s, u""_s, u""_s)
+        << "00:00:01, 0 ,,x,-5 ,,,,\r\n";
 }
 
 void tst_ScheduleFile::entryLineBytes()
@@ -97,7 +101,8 @@ void tst_ScheduleFile::weekRoundTrip()
                                      QStringLiteral("00:00:30"), QStringLiteral("3.17.200."),
                                      QStringLiteral("1.3."), d % 2 ? QStringLiteral("2.") : QString()));
     }
-    week[4].append(makeEntry("14:00:00", 4, "外设控制", "外设控制", 0, "00:10:00", "", "", "2."));
+    week[4].append(makeEntry(u"14:00:00"_s, 4, u"外设控制"_s, u"外设控制"_s, 0, u"00:10:00"_s, u""_s,
+                             u""_s, u"2."_s));
     const QString file = path(QStringLiteral("week.txt"));
     QCOMPARE(ScheduleFile::writeWeekFile(file, week), QString());
     const QByteArray bytes = GbkFiles::readBytes(file);
@@ -116,8 +121,8 @@ void tst_ScheduleFile::weekRoundTrip()
 
 void tst_ScheduleFile::dateRoundTrip()
 {
-    const DayTable day = {makeEntry("09:00:00", 2, "升旗", "/srv/国歌.mp3", 90),
-                          makeEntry("07:00:00", 1, "早操", "/srv/操.mp3", 70)};
+    const DayTable day = {makeEntry(u"09:00:00"_s, 2, u"升旗"_s, u"/srv/国歌.mp3"_s, 90),
+                          makeEntry(u"07:00:00"_s, 1, u"早操"_s, u"/srv/操.mp3"_s, 70)};
     const QString file = path(QStringLiteral("20261207.txt"));
     QCOMPARE(ScheduleFile::writeDateFile(file, day), QString());
     QCOMPARE(ScheduleFile::readDateForEditor(file).entries, day);
@@ -131,18 +136,18 @@ void tst_ScheduleFile::editorWeekReader_data()
 
     const QString e = QStringLiteral("08:00:00, 1 ,d,f, 5 ,00:00:01,,,\n");
     QTest::newRow("lines before the first header go to Monday")
-        << e + header("星期三") + e + e << QList<int> {1, 0, 2, 0, 0, 0, 0};
+        << e + header(u"星期三"_s) + e + e << QList<int> {1, 0, 2, 0, 0, 0, 0};
     QTest::newRow("a repeated header adds to its day")
-        << header("星期二") + e + header("星期五") + e + header("星期二") + e
+        << header(u"星期二"_s) + e + header(u"星期五"_s) + e + header(u"星期二"_s) + e
         << QList<int> {0, 2, 0, 0, 1, 0, 0};
     QString eight;
     for (int d = 0; d < 7; ++d)
         eight += header(Weekdays::fileName(d)) + e;
     QTest::newRow("reading ends at the eighth header")
-        << eight + header("星期一") + e + e << QList<int> {1, 1, 1, 1, 1, 1, 1};
+        << eight + header(u"星期一"_s) + e + e << QList<int> {1, 1, 1, 1, 1, 1, 1};
     QTest::newRow("a date file goes entirely to Monday") << e + e + e
                                                          << QList<int> {3, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("星期天 is an entry, not a header") << header("星期天") + e
+    QTest::newRow("星期天 is an entry, not a header") << header(u"星期天"_s) + e
                                                    << QList<int> {2, 0, 0, 0, 0, 0, 0};
 }
 
@@ -167,18 +172,19 @@ void tst_ScheduleFile::consoleWeekReader_data()
     const auto e = [](const char *time) -> QString {
         return QString::fromLatin1(time) + QStringLiteral(", 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
     };
-    const QString week = e("06:00:00") + header("星期一") + e("08:00:00") + e("07:00:00")
-                         + header("星期二") + e("09:00:00") + header("星期三");
-    QTest::newRow("only today's section") << week << "星期一" << QStringList {"08:00:00", "07:00:00"};
-    QTest::newRow("section up to the next header") << week << "星期二" << QStringList {"09:00:00"};
+    const QString week = e("06:00:00") + header(u"星期一"_s) + e("08:00:00") + e("07:00:00")
+                         + header(u"星期二"_s) + e("09:00:00") + header(u"星期三"_s);
+    QTest::newRow("only today's section")
+        << week << "星期一" << QStringList {u"08:00:00"_s, u"07:00:00"_s};
+    QTest::newRow("section up to the next header") << week << "星期二" << QStringList {u"09:00:00"_s};
     QTest::newRow("header without entries") << week << "星期三" << QStringList {};
     QTest::newRow("no header for today") << week << "星期日" << QStringList {};
     QTest::newRow("a header spelled differently is not found")
-        << header("星期天") + e("10:00:00") << "星期日" << QStringList {};
+        << header(u"星期天"_s) + e("10:00:00") << "星期日" << QStringList {};
     QTest::newRow("an entry whose file starts with 星期 ends the day")
-        << header("星期四") + e("08:00:00") + QStringLiteral("09:00:00, 1 ,x,星期歌.mp3, 5 ,,,,\n")
+        << header(u"星期四"_s) + e("08:00:00") + QStringLiteral("09:00:00, 1 ,x,星期歌.mp3, 5 ,,,,\n")
                + e("10:00:00")
-        << "星期四" << QStringList {"08:00:00"};
+        << "星期四" << QStringList {u"08:00:00"_s};
 }
 
 void tst_ScheduleFile::consoleWeekReader()
@@ -200,10 +206,10 @@ void tst_ScheduleFile::consoleDateReaderStopsAtHeader()
 {
     const QString e = QStringLiteral("08:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
     const QString file = path(QStringLiteral("d.txt"));
-    GbkFiles::writeText(file, e + e + header("星期一") + e);
+    GbkFiles::writeText(file, e + e + header(u"星期一"_s) + e);
     QCOMPARE(ScheduleFile::readDateFile(file).entries.size(), 2);
     // A week file used as a date file schedules nothing.
-    GbkFiles::writeText(file, header("星期一") + e);
+    GbkFiles::writeText(file, header(u"星期一"_s) + e);
     const auto week = ScheduleFile::readDateFile(file);
     QVERIFY(week.ok);
     QVERIFY(week.entries.isEmpty());
@@ -231,7 +237,7 @@ void tst_ScheduleFile::readErrors()
     const QString file = path(QStringLiteral("bad.txt"));
     QFile::remove(file);
     if (!content.isNull())
-        GbkFiles::writeText(file, header("星期一") + content);
+        GbkFiles::writeText(file, header(u"星期一"_s) + content);
     const QByteArray before = GbkFiles::readBytes(file);
 
     const auto week = ScheduleFile::readWeekForEditor(file);
@@ -251,11 +257,12 @@ void tst_ScheduleFile::readErrors()
 void tst_ScheduleFile::failedWriteKeepsOldFile()
 {
     const QString file = path(QStringLiteral("locked.txt"));
-    QCOMPARE(ScheduleFile::writeDateFile(file, {makeEntry("08:00:00", 1, "a", "b", 1)}), QString());
+    QCOMPARE(ScheduleFile::writeDateFile(file, {makeEntry(u"08:00:00"_s, 1, u"a"_s, u"b"_s, 1)}),
+             QString());
     const QByteArray before = GbkFiles::readBytes(file);
     QFile::setPermissions(file, QFile::ReadOwner);
     WeekTables week;
-    week[0].append(makeEntry("09:00:00", 2, "c", "d", 2));
+    week[0].append(makeEntry(u"09:00:00"_s, 2, u"c"_s, u"d"_s, 2));
     const QString error = ScheduleFile::writeWeekFile(file, week);
     QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(!error.isEmpty());

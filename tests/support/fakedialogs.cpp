@@ -3,7 +3,7 @@
 MsgAnswer FakeDialogs::message(const QString &text, const QString &title, MsgIcon icon,
                                MsgButtons buttons)
 {
-    shown.append({text, title, icon, buttons});
+    shown.append({text, title, icon, buttons, true});
     if (!answers.isEmpty())
         return answers.dequeue();
     return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgAnswer::Ok

@@ -17,10 +17,15 @@ public:
         QString title;
         MsgIcon icon;
         MsgButtons buttons;
+        bool waited = true; // false for a notice, which returns at once
     };
 
     MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
                       MsgButtons buttons) override;
+    void notify(const QString &text, const QString &title, MsgIcon icon) override
+    {
+        shown.append({text, title, icon, MsgButtons::Ok, false});
+    }
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter,

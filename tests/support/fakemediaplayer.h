@@ -12,24 +12,24 @@ class FakeMediaPlayer final : public MediaPlayer
 public:
     void loadAndPlay(const QString &path) override
     {
-        calls << QStringLiteral("load ") + path;
+        record(QStringLiteral("load ") + path);
         source = path;
         setPlaying(true);
     }
     bool hasSource() const override { return !source.isEmpty(); }
     void play() override
     {
-        calls << QStringLiteral("play");
+        record(QStringLiteral("play"));
         setPlaying(hasSource());
     }
     void pause() override
     {
-        calls << QStringLiteral("pause");
+        record(QStringLiteral("pause"));
         setPlaying(false);
     }
     void stop() override
     {
-        calls << QStringLiteral("stop");
+        record(QStringLiteral("stop"));
         setPlaying(false);
     }
     bool isPlaying() const override { return playing; }
@@ -37,11 +37,15 @@ public:
     double durationSeconds() const override { return duration; }
     void setFullScreen(bool on) override
     {
-        calls << (on ? QStringLiteral("fullscreen") : QStringLiteral("normal size"));
+        record(on ? QStringLiteral("fullscreen") : QStringLiteral("normal size"));
         fullScreen = on;
     }
     bool isFullScreen() const override { return fullScreen; }
 
+Q_SIGNALS:
+    void called(const QString &call);
+
+public:
     // The media runs out.
     void finish()
     {
@@ -54,6 +58,12 @@ public:
             playing = on;
             Q_EMIT playingChanged(on);
         }
+    }
+
+    void record(const QString &call)
+    {
+        calls << call;
+        Q_EMIT called(call);
     }
 
     QStringList calls;

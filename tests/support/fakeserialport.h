@@ -9,6 +9,8 @@
 // A serial port that records every line change and write with the time it
 // happened, lets the test feed received bytes, and pulls the device away on
 // demand. Written bytes take their time on the wire: 1200 baud, 8.33 ms a byte.
+// Request-to-send is up only between raising it and dropping it on an open
+// port; closing the port or losing the device drops it, as the driver does.
 class FakeSerialPort final : public SerialPort
 {
     Q_OBJECT
@@ -16,8 +18,10 @@ public:
     struct Event
     {
         qint64 ms; // since the port was made
-        QString what; // "open", "rts on", "rts off", "dtr on", "dtr off", "write", "drained", "clear"
-        QByteArray bytes; // for "write"
+        QString what; // "open", "close", "lost", "rts on", "rts off", "dtr on", "dtr off",
+                      // "write", "drained", "clear"
+        QByteArray bytes; // for "write": the bytes the port took
+        bool rts = false; // request-to-send was up after this event
     };
 
     FakeSerialPort() { m_clock.start(); }
@@ -34,6 +38,7 @@ public:
     void close() override
     {
         m_open = false;
+        m_rts = false;
         record(QStringLiteral("close"));
     }
     bool isOpen() const override { return m_open; }
@@ -42,10 +47,14 @@ public:
     {
         if (!m_open)
             return -1;
-        record(QStringLiteral("write"), bytes);
-        m_wireFreeAt = std::max(m_wireFreeAt, m_clock.elapsed()) + qint64(bytes.size() * 8.34) + 1;
+        const qint64 limit = writeLimits.isEmpty() ? bytes.size() : writeLimits.takeFirst();
+        if (limit < 0)
+            return -1;
+        const QByteArray taken = bytes.left(limit);
+        record(QStringLiteral("write"), taken);
+        m_wireFreeAt = std::max(m_wireFreeAt, m_clock.elapsed()) + qint64(taken.size() * 8.34) + 1;
         m_drainReported = false;
-        return bytes.size();
+        return taken.size();
     }
     qint64 pendingOutput() const override
     {
@@ -70,13 +79,15 @@ public:
     }
     bool setRequestToSend(bool on) override
     {
+        if (m_open && linesWork)
+            m_rts = on;
         record(on ? QStringLiteral("rts on") : QStringLiteral("rts off"));
-        return linesWork;
+        return m_open && linesWork;
     }
     bool setDataTerminalReady(bool on) override
     {
         record(on ? QStringLiteral("dtr on") : QStringLiteral("dtr off"));
-        return linesWork;
+        return m_open && linesWork;
     }
 
     // The controller sends bytes.
@@ -89,9 +100,12 @@ public:
     void loseDevice()
     {
         m_open = false;
+        m_rts = false;
         devices.clear();
+        record(QStringLiteral("lost"));
         Q_EMIT deviceLost(QStringLiteral("device removed"));
     }
+    bool rtsRaised() const { return m_rts; }
     QList<QByteArray> writes() const
     {
         QList<QByteArray> all;
@@ -105,16 +119,20 @@ public:
     QSet<QString> devices; // paths that open
     QString openedPath;
     bool linesWork = true;
+    // How many bytes each next write takes, one entry a write: -1 refuses the
+    // write, n takes the first n bytes. Empty: every write is taken whole.
+    QList<qint64> writeLimits;
     QList<Event> events;
 
 private:
     void record(const QString &what, const QByteArray &bytes = {})
     {
-        events.append({m_clock.elapsed(), what, bytes});
+        events.append({m_clock.elapsed(), what, bytes, m_rts});
     }
 
     QElapsedTimer m_clock;
     bool m_open = false;
+    bool m_rts = false;
     qint64 m_wireFreeAt = 0;
     mutable bool m_drainReported = true;
     QByteArray m_input;

@@ -115,7 +115,7 @@ QByteArray cdxa(const QByteArray &programStream)
 bool ffmpeg(const QStringList &arguments, QString *error)
 {
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), QStringList {"-y", "-loglevel", "error"} + arguments);
+    p.start(QStringLiteral("ffmpeg"), QStringList {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error")} + arguments);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         if (error)
             *error = p.errorString() + u' ' + QString::fromLocal8Bit(p.readAllStandardError());

@@ -4,8 +4,14 @@
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 QByteArray frameWith(int values)
@@ -15,6 +21,276 @@ QByteArray frameWith(int values)
         list += QString::number(i % 256) + u'.';
     return *BuildFrame(CommandCode::ZoneClose, 0, 0, list);
 }
+
+QByteArray statusFrame()
+{
+    return *BuildFrame(CommandCode::StatusQuery, 0, 0, u"17."_s);
+}
+
+QByteArray statusAnswer()
+{
+    return QByteArray::fromHex("000041FF000011 0A231400 00");
+}
+
+ZoneLink::Query statusQuery()
+{
+    ZoneLink::Query query;
+    query.replySize = 12;
+    query.deadlineMs = 1000;
+    query.waitWholeDeadline = true;
+    query.dropTerminalReady = true;
+    return query;
+}
+
+QStringList eventNames(const QList<FakeSerialPort::Event> &events)
+{
+    QStringList names;
+    for (const auto &e : events)
+        names << e.what;
+    return names;
+}
+
+// Where a completion runs, for the tests that act from inside one.
+enum class Trigger { DroppedAtClosedPort, Sent, DroppedByClosing, EarlyStatusReply, QueryAnswered };
+
+// Drives one link with random calls from a fixed seed and records what each
+// job was told. Completions and reply handlers now and then act on the link
+// themselves (close, reopen, queue, query, lose the device, drop a context),
+// as the console's do.
+class LinkFuzzer
+{
+public:
+    // roughness: the percentage of the closes, reopenings and losses drawn
+    // that really happen; a calm run lets more frames through to the wire.
+    LinkFuzzer(ZoneLink &link, FakeSerialPort &port, quint32 seed, int roughness)
+        : m_link(link)
+        , m_port(port)
+        , m_rng(seed)
+        , m_roughness(roughness)
+    {
+        for (int i = 0; i < 6; ++i)
+            m_contexts.push_back(std::make_unique<QObject>());
+    }
+
+    void play(int steps)
+    {
+        for (int i = 0; i < steps; ++i) {
+            act(0);
+            QTest::qWait(int(m_rng.bounded(30)));
+        }
+    }
+
+    // Nothing queued, and every job whose owner lives was told.
+    bool settled() const
+    {
+        if (m_link.queuedFrames() != 0)
+            return false;
+        for (const Record &r : m_records) {
+            if (m_contexts[r.context] && r.calls == 0)
+                return false;
+        }
+        return true;
+    }
+
+    int jobs() const { return int(m_records.size()); }
+
+    QStringList faults() const
+    {
+        QStringList found;
+        if (m_link.queuedFrames() != 0)
+            found << u"%1 frames still queued"_s.arg(m_link.queuedFrames());
+        for (int id = 0; id < m_records.size(); ++id) {
+            const Record &r = m_records.at(id);
+            if (r.calls > 1)
+                found << u"job %1 completed %2 times"_s.arg(id).arg(r.calls);
+            if (m_contexts[r.context] && r.calls == 0)
+                found << u"job %1 never completed"_s.arg(id);
+            if (r.calledAfterContextDied)
+                found << u"job %1 completed after its context died"_s.arg(id);
+        }
+        if (m_port.rtsRaised())
+            found << u"request-to-send is up on an idle link"_s;
+        // Each write belongs to one job, in queue order; a frame with line
+        // handling goes out under request-to-send, any other without it.
+        int last = -1;
+        QList<QByteArray> whole;
+        for (const auto &e : m_port.events) {
+            if (e.what != u"write")
+                continue;
+            if (e.bytes.size() < 3) {
+                found << u"a write of unknown bytes %1"_s.arg(QString::fromLatin1(e.bytes.toHex()));
+                continue;
+            }
+            const int id = (quint8(e.bytes.at(1)) << 8) | quint8(e.bytes.at(2));
+            if (id <= last)
+                found << u"job %1 written after job %2"_s.arg(id).arg(last);
+            last = id;
+            if (id >= m_records.size())
+                continue;
+            const Record &r = m_records.at(id);
+            if (e.rts != (r.kind == Kind::Send))
+                found << u"job %1 written with request-to-send %2"_s.arg(id).arg(e.rts ? u"up" : u"down");
+            if (e.bytes == r.frame)
+                whole << e.bytes;
+        }
+        for (int id = 0; id < m_records.size(); ++id) {
+            const Record &r = m_records.at(id);
+            const bool toldWritten = r.kind == Kind::Query ? !r.reply.isEmpty() : r.sent;
+            if (r.calls > 0 && toldWritten && !whole.contains(r.frame))
+                found << u"job %1 told it went out, but its bytes were not written whole"_s.arg(id);
+        }
+        return found;
+    }
+
+private:
+    enum class Kind { Send, Write, Query };
+    struct Record
+    {
+        Kind kind = Kind::Send;
+        QByteArray frame;
+        int context = 0;
+        int calls = 0;
+        bool sent = false;
+        QByteArray reply;
+        bool calledAfterContextDied = false;
+    };
+
+    void act(int depth)
+    {
+        const quint32 roll = m_rng.bounded(100);
+        if (roll < 14) {
+            queue(Kind::Send, depth);
+        } else if (roll < 44) {
+            queue(Kind::Write, depth);
+        } else if (roll < 60) {
+            queue(Kind::Query, depth);
+        } else if (roll < 68) {
+            if (rough())
+                disrupt(depth);
+        } else if (roll < 85) {
+            QByteArray bytes(int(m_rng.bounded(1, 9)), '\0');
+            for (char &c : bytes)
+                c = char(m_rng.bounded(256));
+            m_port.receive(bytes);
+        } else if (roll < 88) {
+            dropContext();
+        } else if (roll < 91) {
+            m_port.writeLimits.append(m_rng.bounded(2) ? -1 : 3);
+        }
+    }
+
+    // What a completion does, from inside it: mostly queue more, as the
+    // console's do, sometimes close or reopen the port.
+    void react(int depth)
+    {
+        const quint32 roll = m_rng.bounded(100);
+        if (roll < 12) {
+            if (rough())
+                disrupt(depth);
+        } else if (roll < 40) {
+            queue(Kind(m_rng.bounded(3)), depth);
+        } else if (roll < 50) {
+            dropContext();
+        }
+    }
+
+    void disrupt(int depth)
+    {
+        switch (m_rng.bounded(8)) {
+        case 0:
+        case 1:
+            m_link.closePort();
+            return;
+        case 2:
+        case 3:
+        case 4:
+            reopen();
+            return;
+        case 5:
+        case 6:
+            m_link.closePort();
+            reopen();
+            queue(Kind(m_rng.bounded(3)), depth);
+            return;
+        default:
+            m_port.loseDevice();
+            return;
+        }
+    }
+
+    bool rough() { return int(m_rng.bounded(100)) < m_roughness; }
+
+    void dropContext() { m_contexts[m_rng.bounded(int(m_contexts.size()))].reset(); }
+
+    void reopen()
+    {
+        if (m_rng.bounded(8) != 0)
+            m_port.devices.insert(u"/dev/ttyS0"_s);
+        m_link.OpenZonePort(u"com1"_s);
+    }
+
+    void queue(Kind kind, int depth)
+    {
+        const int id = int(m_records.size());
+        Record r;
+        r.kind = kind;
+        r.frame = QByteArray("\xA5", 1) + char(id >> 8) + char(id & 0xFF) + char(kind);
+        r.context = int(m_rng.bounded(int(m_contexts.size())));
+        m_records.append(r);
+        const QObject *context = m_contexts[r.context].get(); // null once dropped
+        const auto then = [this, depth] {
+            if (depth < 2)
+                react(depth + 1);
+        };
+        const auto done = [this, id, then](bool sent) {
+            note(id, sent, {});
+            then();
+        };
+        switch (kind) {
+        case Kind::Send:
+            m_link.SendFrame(r.frame, context, done);
+            return;
+        case Kind::Write:
+            m_link.WriteFrame(r.frame, context, done);
+            return;
+        case Kind::Query: {
+            ZoneLink::Query query;
+            query.replySize = int(m_rng.bounded(1, 5));
+            query.deadlineMs = int(m_rng.bounded(20, 80));
+            query.waitWholeDeadline = m_rng.bounded(2) == 0;
+            query.dropTerminalReady = m_rng.bounded(2) == 0;
+            m_link.QueryExchange(r.frame, query, context, [this, id, then](const QByteArray &reply) {
+                note(id, true, reply);
+                then();
+            });
+            // Often an answer comes; whether the query is on the line by then is chance.
+            if (m_rng.bounded(3) != 0) {
+                const QByteArray answer(query.replySize, char(0x30 + id % 10));
+                QTimer::singleShot(int(m_rng.bounded(60)), &m_timers, [this, answer] { m_port.receive(answer); });
+            }
+            return;
+        }
+        }
+    }
+
+    void note(int id, bool sent, const QByteArray &reply)
+    {
+        Record &r = m_records[id];
+        ++r.calls;
+        if (!m_contexts[r.context])
+            r.calledAfterContextDied = true;
+        r.sent = sent;
+        r.reply = reply;
+    }
+
+    ZoneLink &m_link;
+    FakeSerialPort &m_port;
+    QRandomGenerator m_rng;
+    const int m_roughness;
+    QObject m_timers; // the answers still to come go with the fuzzer
+    std::vector<std::unique_ptr<QObject>> m_contexts;
+    QList<Record> m_records;
+};
 } // namespace
 
 class tst_ZoneLink : public QObject
@@ -22,12 +298,14 @@ class tst_ZoneLink : public QObject
     Q_OBJECT
 private Q_SLOTS:
     void init();
+    void cleanup();
     void sendFrameHandlesTheLine_data();
     void sendFrameHandlesTheLine();
     void framesNeverInterleave();
     void completionsKeepTheOrder();
     void writeFrameHasNoLineHandling();
     void portWithoutModemLinesStillSends();
+    void commandsBuildTheirFrames();
     void portDevices_data();
     void portDevices();
     void missingDeviceWarns();
@@ -36,6 +314,21 @@ private Q_SLOTS:
     void statusQueryKeepsTheLineUntilTheDeadline();
     void queryWithoutReplyEndsAtTheDeadline();
     void lostDeviceDropsFramesAndComesBack();
+    void incompleteWriteIsNotSent_data();
+    void incompleteWriteIsNotSent();
+    void refusedQueryEndsAtOnce();
+    void completionNeedsItsContext_data();
+    void completionNeedsItsContext();
+    void earlyReplyHandlerMayCloseThePort();
+    void lostDeviceAfterEarlyReplyAnswersNothing();
+    void framesQueuedWhileClosingAreDropped_data();
+    void framesQueuedWhileClosingAreDropped();
+    void completionMayReopenAndSend_data();
+    void completionMayReopenAndSend();
+    void openingAgainDropsFramesUnderWay();
+    void destroyedLinkCallsNothing();
+    void randomUse_data();
+    void randomUse();
 
 private:
     bool runUntilIdle(int timeoutMs = 10000);
@@ -48,13 +341,20 @@ private:
 void tst_ZoneLink::init()
 {
     m_port = std::make_unique<FakeSerialPort>();
-    m_port->devices.insert(QStringLiteral("/dev/ttyS0"));
+    m_port->devices.insert(u"/dev/ttyS0"_s);
     m_store = MemoryUserStore();
     m_dialogs = FakeDialogs();
     m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs);
-    m_link->OpenZonePort(QStringLiteral("com1"));
+    m_link->OpenZonePort(u"com1"_s);
     QVERIFY(m_link->isOpen());
     m_port->events.clear();
+}
+
+void tst_ZoneLink::cleanup()
+{
+    // The link holds the port by reference: it goes first.
+    m_link.reset();
+    m_port.reset();
 }
 
 bool tst_ZoneLink::runUntilIdle(int timeoutMs)
@@ -74,15 +374,19 @@ void tst_ZoneLink::sendFrameHandlesTheLine()
 {
     QFETCH(int, values);
     const QByteArray frame = frameWith(values);
+    int calls = 0;
     bool done = false;
-    m_link->SendFrame(frame, [&done](bool sent) { done = sent; });
+    m_link->SendFrame(frame, this, [&](bool sent) {
+        ++calls;
+        done = sent;
+    });
     QVERIFY(!done);
+    QVERIFY(m_port->rtsRaised());
     QVERIFY(runUntilIdle());
+    QCOMPARE(calls, 1);
     QVERIFY(done);
-    QStringList order;
-    for (const auto &e : m_port->events)
-        order << e.what;
-    QCOMPARE(order, (QStringList {"rts on", "write", "drained", "rts off"}));
+    QVERIFY(!m_port->rtsRaised());
+    QCOMPARE(eventNames(m_port->events), (QStringList {u"rts on"_s, u"write"_s, u"drained"_s, u"rts off"_s}));
     const auto &ev = m_port->events;
     QCOMPARE(ev.at(1).bytes, frame);
     QVERIFY2(ev.at(1).ms - ev.at(0).ms >= 100, "RTS raised at least 100 ms before the bytes");
@@ -130,25 +434,25 @@ void tst_ZoneLink::completionsKeepTheOrder()
     const QByteArray first = frameWith(1);
     const QByteArray second = frameWith(2);
     const QByteArray third = frameWith(3);
-    m_link->SendFrame(first, [&](bool) {
-        log << QStringLiteral("first done");
+    m_link->SendFrame(first, this, [&](bool) {
+        log << u"first done"_s;
         // What a caller sends after its frames follows those already queued.
-        m_link->SendFrame(third, [&](bool) { log << QStringLiteral("third done"); });
+        m_link->SendFrame(third, this, [&](bool) { log << u"third done"_s; });
     });
-    m_link->SendFrame(second, [&](bool) { log << QStringLiteral("second done"); });
+    m_link->SendFrame(second, this, [&](bool) { log << u"second done"_s; });
     QVERIFY(runUntilIdle());
-    QCOMPARE(log, (QStringList {"first done", "second done", "third done"}));
+    QCOMPARE(log, (QStringList {u"first done"_s, u"second done"_s, u"third done"_s}));
     QCOMPARE(m_port->writes(), (QList<QByteArray> {first, second, third}));
 }
 
 void tst_ZoneLink::writeFrameHasNoLineHandling()
 {
-    const QByteArray frame = *BuildFrame(CommandCode::PowerOnTimeSet, 0, 0, QStringLiteral("05.00.00."));
+    const QByteArray frame = *BuildFrame(CommandCode::PowerOnTimeSet, 0, 0, u"05.00.00."_s);
     bool done = false;
-    m_link->WriteFrame(frame, [&done](bool sent) { done = sent; });
+    m_link->WriteFrame(frame, this, [&done](bool sent) { done = sent; });
     QVERIFY(runUntilIdle());
     QVERIFY(done);
-    QCOMPARE(m_port->events.first().what, QStringLiteral("write"));
+    QCOMPARE(m_port->events.first().what, u"write"_s);
     for (const auto &e : m_port->events)
         QVERIFY(!e.what.startsWith(u"rts"));
 }
@@ -157,10 +461,32 @@ void tst_ZoneLink::portWithoutModemLinesStillSends()
 {
     m_port->linesWork = false;
     bool done = false;
-    m_link->SendFrame(frameWith(2), [&done](bool sent) { done = sent; });
+    m_link->SendFrame(frameWith(2), this, [&done](bool sent) { done = sent; });
     QVERIFY(runUntilIdle());
     QVERIFY(done);
     QCOMPARE(m_port->writes().size(), 1);
+}
+
+void tst_ZoneLink::commandsBuildTheirFrames()
+{
+    QSignalSpy queued(m_link.get(), &ZoneLink::frameQueued);
+    QList<bool> results;
+    QVERIFY(m_link->sendCommand(CommandCode::AmpOpen, u"0"_s, u"0"_s, kAllEight, this,
+                                [&](bool sent) { results << sent; }));
+    QVERIFY(m_link->writeCommand(CommandCode::ClockSet, u"0"_s, u"0"_s, u"7.55.0."_s, this,
+                                 [&](bool sent) { results << sent; }));
+    // A parameter that is no number cannot be framed: told false at once, nothing queued.
+    QVERIFY(!m_link->sendCommand(CommandCode::AmpOpen, u"x"_s, u"0"_s, kAllEight, this,
+                                 [&](bool sent) { results << sent; }));
+    QCOMPARE(results, QList<bool> {false});
+    QVERIFY(runUntilIdle());
+    QCOMPARE(results, (QList<bool> {false, true, true}));
+    QCOMPARE(queued.size(), 2);
+    QCOMPARE(queued.at(0).at(1).toBool(), true);
+    QCOMPARE(queued.at(1).at(1).toBool(), false);
+    QCOMPARE(m_port->writes(),
+             (QList<QByteArray> {*BuildFrame(CommandCode::AmpOpen, 0, 0, kAllEight),
+                                 *BuildFrame(CommandCode::ClockSet, 0, 0, u"7.55.0."_s)}));
 }
 
 void tst_ZoneLink::portDevices_data()
@@ -168,11 +494,11 @@ void tst_ZoneLink::portDevices_data()
     QTest::addColumn<QString>("comPort");
     QTest::addColumn<QString>("stored"); // ports/com2 in the store; null: none
     QTest::addColumn<QString>("device");
-    QTest::newRow("com2 by default") << "com2" << QString() << "/dev/ttyS1";
-    QTest::newRow("com5 by default") << "com5" << QString() << "/dev/ttyS4";
-    QTest::newRow("com2 mapped to an adapter") << "com2" << "/dev/ttyUSB0" << "/dev/ttyUSB0";
-    QTest::newRow("upper case is not a port name") << "COM2" << "/dev/ttyUSB0" << "/dev/ttyS0";
-    QTest::newRow("com6 is not a port name") << "com6" << QString() << "/dev/ttyS0";
+    QTest::newRow("com2 by default") << u"com2"_s << QString() << u"/dev/ttyS1"_s;
+    QTest::newRow("com5 by default") << u"com5"_s << QString() << u"/dev/ttyS4"_s;
+    QTest::newRow("com2 mapped to an adapter") << u"com2"_s << u"/dev/ttyUSB0"_s << u"/dev/ttyUSB0"_s;
+    QTest::newRow("upper case is not a port name") << u"COM2"_s << u"/dev/ttyUSB0"_s << u"/dev/ttyS0"_s;
+    QTest::newRow("com6 is not a port name") << u"com6"_s << QString() << u"/dev/ttyS0"_s;
 }
 
 void tst_ZoneLink::portDevices()
@@ -181,33 +507,39 @@ void tst_ZoneLink::portDevices()
     QFETCH(QString, stored);
     QFETCH(QString, device);
     if (!stored.isNull())
-        m_store.values.insert(QStringLiteral("ports/com2"), stored);
+        m_store.values.insert(u"ports/com2"_s, stored);
     m_port->devices.insert(device);
-    ZoneLink link(*m_port, m_store, m_dialogs);
-    link.OpenZonePort(comPort);
+    m_link.reset();
+    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs);
+    m_link->OpenZonePort(comPort);
     QCOMPARE(m_port->openedPath, device);
-    QVERIFY(link.isOpen());
+    QVERIFY(m_link->isOpen());
     // Opened with DTR raised and RTS dropped.
-    QStringList lines;
-    for (const auto &e : m_port->events)
-        lines << e.what;
-    QVERIFY(lines.contains(QStringLiteral("dtr on")));
-    QVERIFY(lines.contains(QStringLiteral("rts off")));
+    const QStringList lines = eventNames(m_port->events);
+    QVERIFY(lines.contains(u"dtr on"_s));
+    QVERIFY(lines.contains(u"rts off"_s));
 }
 
 void tst_ZoneLink::missingDeviceWarns()
 {
     FakeSerialPort port; // no devices at all
     ZoneLink link(port, m_store, m_dialogs);
-    link.OpenZonePort(QStringLiteral("com3"));
+    link.OpenZonePort(u"com3"_s);
     QVERIFY(!link.isOpen());
     QCOMPARE(m_dialogs.shown.size(), 1);
-    QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("打开串行口错误，请重新选择串行口"));
-    QCOMPARE(m_dialogs.shown.at(0).title, QStringLiteral("串行口设置不对"));
+    QCOMPARE(m_dialogs.shown.at(0).text, u"打开串行口错误，请重新选择串行口"_s);
+    QCOMPARE(m_dialogs.shown.at(0).title, u"串行口设置不对"_s);
     QCOMPARE(m_dialogs.shown.at(0).icon, MsgIcon::Exclamation);
+    // A notice: the link does not wait for the operator to close it.
+    QVERIFY(!m_dialogs.shown.at(0).waited);
     // A frame on a closed port is dropped, not kept for later.
+    int calls = 0;
     bool result = true;
-    link.SendFrame(frameWith(1), [&result](bool sent) { result = sent; });
+    link.SendFrame(frameWith(1), this, [&](bool sent) {
+        ++calls;
+        result = sent;
+    });
+    QCOMPARE(calls, 1);
     QVERIFY(!result);
     QCOMPARE(link.queuedFrames(), 0);
     QVERIFY(port.writes().isEmpty());
@@ -229,38 +561,36 @@ void tst_ZoneLink::clockQueryCollectsItsReply()
     QSignalSpy keys(m_link.get(), &ZoneLink::keyReceived);
     m_port->receive(QByteArray("\x09", 1)); // stale input before the query
     QByteArray reply;
-    bool answered = false;
-    m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {},
+    int answers = 0;
+    m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {}, this,
                           [&](const QByteArray &r) {
                               reply = r;
-                              answered = true;
+                              ++answers;
                           });
     QTimer::singleShot(30, this, [this] { m_port->receive("08:0"); });
     QTimer::singleShot(60, this, [this] { m_port->receive("0:05"); });
-    QVERIFY(QTest::qWaitFor([&] { return answered; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 5000));
     QCOMPARE(reply, QByteArray("08:00:05"));
     QCOMPARE(keys.size(), 1); // only the byte before the query was taken as a key
     m_port->receive(QByteArray("\x05", 1));
     QCOMPARE(keys.size(), 2);
+    QVERIFY(runUntilIdle());
+    QCOMPARE(answers, 1);
 }
 
 void tst_ZoneLink::statusQueryKeepsTheLineUntilTheDeadline()
 {
-    ZoneLink::Query query;
-    query.replySize = 12;
-    query.deadlineMs = 1000;
-    query.waitWholeDeadline = true;
-    query.dropTerminalReady = true;
-    const QByteArray answer = QByteArray::fromHex("000041FF000011 0A231400 00");
+    const QByteArray answer = statusAnswer();
     QElapsedTimer t;
     t.start();
     qint64 answeredAt = -1;
+    int answers = 0;
     QByteArray reply;
-    m_link->QueryExchange(*BuildFrame(CommandCode::StatusQuery, 0, 0, QStringLiteral("17.")), query,
-                          [&](const QByteArray &r) {
-                              reply = r;
-                              answeredAt = t.elapsed();
-                          });
+    m_link->QueryExchange(statusFrame(), statusQuery(), this, [&](const QByteArray &r) {
+        reply = r;
+        answeredAt = t.elapsed();
+        ++answers;
+    });
     const QByteArray next = frameWith(1);
     m_link->WriteFrame(next);
     QSignalSpy keys(m_link.get(), &ZoneLink::keyReceived);
@@ -272,18 +602,18 @@ void tst_ZoneLink::statusQueryKeepsTheLineUntilTheDeadline()
     m_port->receive(QByteArray("\x05", 1)); // the next key is read as itself
     QCOMPARE(keys.size(), 1);
     QCOMPARE(keys.at(0).at(0).toInt(), 5);
+    QCOMPARE(answers, 1);
     QCOMPARE(reply, answer);
     QVERIFY(answeredAt >= 0);
     QVERIFY(answeredAt < 1000); // handed over as soon as it was complete, before the deadline
-    QStringList order;
     qint64 writeAt = 0, nextAt = 0;
     for (const auto &e : m_port->events) {
-        order << e.what;
         if (e.what == u"write")
             (e.bytes == next ? nextAt : writeAt) = e.ms;
     }
-    QCOMPARE(order.mid(0, 3), (QStringList {"dtr off", "clear", "write"}));
-    QVERIFY(order.contains(QStringLiteral("dtr on")));
+    const QStringList order = eventNames(m_port->events);
+    QCOMPARE(order.mid(0, 3), (QStringList {u"dtr off"_s, u"clear"_s, u"write"_s}));
+    QVERIFY(order.contains(u"dtr on"_s));
     QVERIFY2(nextAt - writeAt >= 1000, "the next frame waits for the deadline");
 }
 
@@ -294,7 +624,7 @@ void tst_ZoneLink::queryWithoutReplyEndsAtTheDeadline()
     bool answered = false;
     QByteArray reply("x");
     m_link->QueryExchange(*BuildFrame(CommandCode::PowerOnTimeQuery, 0, 0, QString()), ZoneLink::Query {},
-                          [&](const QByteArray &r) {
+                          this, [&](const QByteArray &r) {
                               reply = r;
                               answered = true;
                           });
@@ -309,7 +639,7 @@ void tst_ZoneLink::lostDeviceDropsFramesAndComesBack()
     QSignalSpy restored(m_link.get(), &ZoneLink::linkRestored);
     int dropped = 0;
     for (int i = 0; i < 3; ++i)
-        m_link->SendFrame(frameWith(i + 1), [&dropped](bool sent) { dropped += sent ? 0 : 1; });
+        m_link->SendFrame(frameWith(i + 1), this, [&dropped](bool sent) { dropped += sent ? 0 : 1; });
     QTest::qWait(30); // the first is waiting behind its raised RTS
     m_port->loseDevice();
     QCOMPARE(lost.size(), 1);
@@ -317,18 +647,343 @@ void tst_ZoneLink::lostDeviceDropsFramesAndComesBack()
     QCOMPARE(m_link->queuedFrames(), 0);
     QVERIFY(m_port->writes().isEmpty());
     // Frames while the device is away are dropped at once.
-    m_link->SendFrame(frameWith(4), [&dropped](bool sent) { dropped += sent ? 0 : 1; });
+    m_link->SendFrame(frameWith(4), this, [&dropped](bool sent) { dropped += sent ? 0 : 1; });
     QCOMPARE(dropped, 4);
     // The device comes back: the port opens again by itself.
-    m_port->devices.insert(QStringLiteral("/dev/ttyS0"));
+    m_port->devices.insert(u"/dev/ttyS0"_s);
     QVERIFY(restored.wait(3 * ZoneLink::kReconnectMs));
     QVERIFY(m_link->isOpen());
     bool sent = false;
     const QByteArray after = frameWith(5);
-    m_link->SendFrame(after, [&sent](bool ok) { sent = ok; });
+    m_link->SendFrame(after, this, [&sent](bool ok) { sent = ok; });
     QVERIFY(runUntilIdle());
     QVERIFY(sent);
     QCOMPARE(m_port->writes(), QList<QByteArray> {after});
+}
+
+void tst_ZoneLink::incompleteWriteIsNotSent_data()
+{
+    QTest::addColumn<bool>("lineHandling");
+    QTest::addColumn<qint64>("taken"); // bytes the port takes; -1 refuses the write
+    QTest::newRow("send refused") << true << qint64(-1);
+    QTest::newRow("send cut short") << true << qint64(3);
+    QTest::newRow("write refused") << false << qint64(-1);
+    QTest::newRow("write cut short") << false << qint64(3);
+}
+
+void tst_ZoneLink::incompleteWriteIsNotSent()
+{
+    QFETCH(bool, lineHandling);
+    QFETCH(qint64, taken);
+    m_port->writeLimits = {taken};
+    QList<bool> results;
+    const auto done = [&results](bool sent) { results << sent; };
+    const QByteArray frame = frameWith(4);
+    const QByteArray next = frameWith(5);
+    if (lineHandling) {
+        m_link->SendFrame(frame, this, done);
+        m_link->SendFrame(next, this, done);
+    } else {
+        m_link->WriteFrame(frame, this, done);
+        m_link->WriteFrame(next, this, done);
+    }
+    QVERIFY(runUntilIdle());
+    // The frame that did not go out whole is reported so; the link goes on.
+    QCOMPARE(results, (QList<bool> {false, true}));
+    QCOMPARE(m_port->writes().last(), next);
+    QVERIFY(!m_port->rtsRaised());
+}
+
+void tst_ZoneLink::refusedQueryEndsAtOnce()
+{
+    m_port->writeLimits = {-1};
+    ZoneLink::Query query;
+    query.deadlineMs = 60000; // no reply can come to a query that never left
+    query.dropTerminalReady = true;
+    int answers = 0;
+    QByteArray reply("x");
+    m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), query, this,
+                          [&](const QByteArray &r) {
+                              reply = r;
+                              ++answers;
+                          });
+    m_port->receive("08:00:05"); // whatever arrives is no answer to it
+    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 10000));
+    QVERIFY(reply.isEmpty());
+    QCOMPARE(m_link->queuedFrames(), 0);
+    QCOMPARE(eventNames(m_port->events).last(), u"dtr on"_s);
+}
+
+void tst_ZoneLink::completionNeedsItsContext_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("frame sent") << u"send"_s;
+    QTest::newRow("frame written") << u"write"_s;
+    QTest::newRow("dropped by closing") << u"close"_s;
+    QTest::newRow("dropped by a lost device") << u"lose"_s;
+    QTest::newRow("query answered") << u"query"_s;
+    QTest::newRow("status reply handed over early") << u"status"_s;
+    QTest::newRow("context gone in an earlier completion") << u"earlier"_s;
+    QTest::newRow("no context at all") << u"null"_s;
+}
+
+void tst_ZoneLink::completionNeedsItsContext()
+{
+    QFETCH(QString, path);
+    auto owner = std::make_unique<QObject>();
+    const QObject *context = path == u"null" ? nullptr : owner.get();
+    int calls = 0;
+    const auto done = [&calls](bool) { ++calls; };
+    const auto answer = [&calls](const QByteArray &) { ++calls; };
+    const QByteArray frame = frameWith(3);
+    bool earlierDone = false;
+    if (path == u"earlier") {
+        // The owner goes away while its frame waits in the queue.
+        m_link->WriteFrame(frameWith(1), this, [&](bool) {
+            earlierDone = true;
+            owner.reset();
+        });
+    }
+    if (path == u"write")
+        m_link->WriteFrame(frame, context, done);
+    else if (path == u"query")
+        m_link->QueryExchange(frame, ZoneLink::Query {}, context, answer);
+    else if (path == u"status")
+        m_link->QueryExchange(statusFrame(), statusQuery(), context, answer);
+    else
+        m_link->SendFrame(frame, context, done);
+    if (path != u"earlier")
+        owner.reset();
+    if (path == u"close")
+        m_link->closePort();
+    else if (path == u"lose")
+        m_port->loseDevice();
+    else if (path == u"query" || path == u"status")
+        m_port->receive(statusAnswer());
+    QVERIFY(runUntilIdle());
+    QCOMPARE(calls, 0);
+    if (path == u"earlier")
+        QVERIFY(earlierDone);
+    // Only the call is skipped: the frame goes out as it would have.
+    const bool dropped = path == u"close" || path == u"lose";
+    QCOMPARE(m_port->writes().contains(path == u"status" ? statusFrame() : frame), !dropped);
+}
+
+void tst_ZoneLink::earlyReplyHandlerMayCloseThePort()
+{
+    int answers = 0;
+    QByteArray reply;
+    m_link->QueryExchange(statusFrame(), statusQuery(), this, [&](const QByteArray &r) {
+        ++answers;
+        m_link->closePort();
+        // The handler still runs, with its captures, after the port is closed.
+        reply = r;
+    });
+    int nextCalls = 0;
+    bool nextSent = true;
+    m_link->WriteFrame(frameWith(1), this, [&](bool sent) {
+        ++nextCalls;
+        nextSent = sent;
+    });
+    QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
+    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 5000));
+    QVERIFY(runUntilIdle());
+    QTest::qWait(100);
+    // The handler ran once, with the reply; the frame behind it was dropped.
+    QCOMPARE(answers, 1);
+    QCOMPARE(reply, statusAnswer());
+    QCOMPARE(nextCalls, 1);
+    QVERIFY(!nextSent);
+    QVERIFY(!m_link->isOpen());
+    QCOMPARE(m_port->writes(), QList<QByteArray> {statusFrame()});
+}
+
+void tst_ZoneLink::lostDeviceAfterEarlyReplyAnswersNothing()
+{
+    int answers = 0;
+    QByteArray reply;
+    m_link->QueryExchange(statusFrame(), statusQuery(), this, [&](const QByteArray &r) {
+        ++answers;
+        reply = r;
+    });
+    QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
+    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 5000));
+    QCOMPARE(m_link->queuedFrames(), 1); // the line is still the query's
+    m_port->loseDevice();
+    QCOMPARE(m_link->queuedFrames(), 0);
+    QTest::qWait(statusQuery().deadlineMs + 100);
+    QCOMPARE(answers, 1);
+    QCOMPARE(reply, statusAnswer());
+}
+
+void tst_ZoneLink::framesQueuedWhileClosingAreDropped_data()
+{
+    QTest::addColumn<bool>("lineHandling"); // of the frame the completion queues
+    QTest::newRow("sent frame") << true;
+    QTest::newRow("written frame") << false;
+}
+
+void tst_ZoneLink::framesQueuedWhileClosingAreDropped()
+{
+    // The end of the day queues its power-on time from a completion; when
+    // that completion runs because the port is being closed, the new frame
+    // meets a closed port.
+    QFETCH(bool, lineHandling);
+    int firstCalls = 0, followCalls = 0;
+    bool firstSent = true, followSent = true, openInCompletion = true;
+    const auto follow = [&](bool sent) {
+        ++followCalls;
+        followSent = sent;
+    };
+    m_link->SendFrame(frameWith(1), this, [&](bool sent) {
+        ++firstCalls;
+        firstSent = sent;
+        openInCompletion = m_link->isOpen();
+        if (lineHandling)
+            m_link->SendFrame(frameWith(2), this, follow);
+        else
+            m_link->WriteFrame(frameWith(2), this, follow);
+    });
+    QTest::qWait(30); // the first frame waits behind its raised RTS
+    m_link->closePort();
+    QCOMPARE(firstCalls, 1);
+    QVERIFY(!firstSent);
+    QVERIFY(!openInCompletion);
+    QCOMPARE(followCalls, 1);
+    QVERIFY(!followSent);
+    QCOMPARE(m_link->queuedFrames(), 0);
+    QTest::qWait(400); // long enough for a frame started anyway to finish
+    QCOMPARE(followCalls, 1);
+    QVERIFY(m_port->writes().isEmpty());
+    QVERIFY(!m_port->rtsRaised());
+}
+
+void tst_ZoneLink::completionMayReopenAndSend_data()
+{
+    QTest::addColumn<Trigger>("trigger");
+    QTest::newRow("frame dropped at a closed port") << Trigger::DroppedAtClosedPort;
+    QTest::newRow("frame sent") << Trigger::Sent;
+    QTest::newRow("frame dropped by closing") << Trigger::DroppedByClosing;
+    QTest::newRow("status reply handed over early") << Trigger::EarlyStatusReply;
+    QTest::newRow("query answered") << Trigger::QueryAnswered;
+}
+
+void tst_ZoneLink::completionMayReopenAndSend()
+{
+    QFETCH(Trigger, trigger);
+    const QByteArray again = frameWith(9);
+    int triggers = 0, againCalls = 0;
+    bool againSent = false;
+    const auto reopenAndSend = [&] {
+        ++triggers;
+        m_link->closePort();
+        m_link->OpenZonePort(u"com1"_s);
+        m_link->SendFrame(again, this, [&](bool sent) {
+            ++againCalls;
+            againSent = sent;
+        });
+    };
+    const auto done = [&](bool) { reopenAndSend(); };
+    const auto answer = [&](const QByteArray &) { reopenAndSend(); };
+    switch (trigger) {
+    case Trigger::DroppedAtClosedPort:
+        m_link->closePort();
+        m_link->SendFrame(frameWith(1), this, done);
+        break;
+    case Trigger::Sent:
+        m_link->SendFrame(frameWith(1), this, done);
+        break;
+    case Trigger::DroppedByClosing:
+        m_link->SendFrame(frameWith(1), this, done);
+        QTest::qWait(30);
+        m_link->closePort();
+        break;
+    case Trigger::EarlyStatusReply:
+        m_link->QueryExchange(statusFrame(), statusQuery(), this, answer);
+        QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
+        break;
+    case Trigger::QueryAnswered:
+        m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {},
+                              this, answer);
+        QTimer::singleShot(20, this, [this] { m_port->receive("08:00:05"); });
+        break;
+    }
+    QVERIFY(QTest::qWaitFor([&] { return againCalls > 0 && m_link->queuedFrames() == 0; }, 10000));
+    QCOMPARE(triggers, 1);
+    QCOMPARE(againCalls, 1);
+    QVERIFY(againSent);
+    QVERIFY(m_link->isOpen());
+    QVERIFY(!m_port->rtsRaised());
+    // The frame went out as any other: last, under a raised RTS, with its lead.
+    QCOMPARE(m_port->writes().last(), again);
+    qint64 raisedAt = -1;
+    for (const auto &e : m_port->events) {
+        if (e.what == u"rts on")
+            raisedAt = e.ms;
+        if (e.what == u"write" && e.bytes == again) {
+            QVERIFY(e.rts);
+            QVERIFY2(e.ms - raisedAt >= ZoneLink::kGuardMs, "RTS raised at least 100 ms before the bytes");
+        }
+    }
+}
+
+void tst_ZoneLink::openingAgainDropsFramesUnderWay()
+{
+    m_port->devices.insert(u"/dev/ttyS1"_s);
+    QList<bool> results;
+    bool openInCompletion = false;
+    const auto done = [&](bool sent) {
+        results << sent;
+        openInCompletion = m_link->isOpen();
+    };
+    m_link->SendFrame(frameWith(1), this, done);
+    m_link->WriteFrame(frameWith(2), this, done);
+    QTest::qWait(30);
+    m_link->OpenZonePort(u"com2"_s);
+    // Both were meant for the old port; they are told once the new one is open.
+    QCOMPARE(results, (QList<bool> {false, false}));
+    QVERIFY(openInCompletion);
+    QCOMPARE(m_port->openedPath, u"/dev/ttyS1"_s);
+    QCOMPARE(m_link->queuedFrames(), 0);
+    QVERIFY(m_port->writes().isEmpty());
+    QVERIFY(!m_port->rtsRaised());
+    const QStringList events = eventNames(m_port->events);
+    QVERIFY(events.indexOf(u"close"_s) >= 0);
+    QVERIFY(events.indexOf(u"close"_s) < events.indexOf(u"open"_s));
+}
+
+void tst_ZoneLink::destroyedLinkCallsNothing()
+{
+    int calls = 0;
+    m_link->SendFrame(frameWith(1), this, [&calls](bool) { ++calls; });
+    m_link->WriteFrame(frameWith(2), this, [&calls](bool) { ++calls; });
+    m_link.reset();
+    QTest::qWait(400);
+    QCOMPARE(calls, 0);
+}
+
+void tst_ZoneLink::randomUse_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("roughness");
+    for (quint32 seed = 1; seed <= 12; ++seed) {
+        const int roughness = seed <= 6 ? 20 : 100;
+        QTest::addRow("seed %u, roughness %d", seed, roughness) << seed << roughness;
+    }
+}
+
+void tst_ZoneLink::randomUse()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, roughness);
+    LinkFuzzer fuzzer(*m_link, *m_port, seed, roughness);
+    fuzzer.play(30);
+    // A job that is never told shows among the faults when this runs out.
+    const bool settled = QTest::qWaitFor([&] { return fuzzer.settled(); }, 15000);
+    const QStringList faults = fuzzer.faults();
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; ")));
+    QVERIFY(settled);
+    QVERIFY(fuzzer.jobs() > 10);
 }
 
 QTEST_GUILESS_MAIN(tst_ZoneLink)

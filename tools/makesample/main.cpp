@@ -1,9 +1,11 @@
 // makesample FOLDER [--soon]: lays out a sample installation of the console
-// in FOLDER; with --soon, today's sample table gets two items that start in a
-// minute or two, so that a new user sees the console at work.
+// in FOLDER (the files that are missing); with --soon, today's sample table
+// gets two items that start in a minute or two, so that a new user sees the
+// console at work.
 
 #include "samplewriter.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
@@ -24,7 +26,7 @@ int main(int argc, char *argv[])
     }
     const QString folder = QDir(args.at(1)).absolutePath();
     SampleWriter writer(folder);
-    QStringList problems = writer.write();
+    QStringList problems = writer.write(QDate::currentDate());
     if (soon && problems.isEmpty()) {
         const QString problem = writer.addItemsSoon(QDateTime::currentDateTime());
         if (!problem.isEmpty())

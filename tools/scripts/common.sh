@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 QUELLON_PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-qpa-plugins qt6-serialport-dev qt6-multimedia-dev qt6-translations-l10n
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-pulseaudio timgm6mb-soundfont
@@ -30,10 +30,13 @@ ensure_packages() {
   fi
 }
 
+# Warnings are errors in the builds of both commands: the code stays clean.
 build_project() {
   local top=$1
   if [ ! -f "$top/build/build.ninja" ]; then
-    cmake -G Ninja -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -G Ninja -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLON_WERROR=ON
+  else
+    cmake -S "$top" -B "$top/build" -DQUELLON_WERROR=ON >/dev/null
   fi
   cmake --build "$top/build"
 }
@@ -71,4 +74,108 @@ stop_private_sound_server() {
     wait "$PULSE_PID" 2>/dev/null || true
   fi
   if [ -n "${QUELLON_RUNTIME_DIR:-}" ]; then rm -rf "$QUELLON_RUNTIME_DIR"; fi
+}
+
+# Waits up to $1 seconds for the command after the process id $2 to succeed
+# while that process lives. Returns 0 once it succeeds with the process alive,
+# 1 when the process has ended, 2 when the time ran out.
+wait_for_start() {
+  local seconds=$1 pid=$2
+  shift 2
+  local _
+  for _ in $(seq $((seconds * 10))); do
+    kill -0 "$pid" 2>/dev/null || return 1
+    if "$@"; then
+      kill -0 "$pid" 2>/dev/null || return 1
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 2
+}
+
+# The process id of the X server that holds display number $1, when it runs.
+x_display_holder() {
+  local lock="/tmp/.X$1-lock" pid
+  [ -r "$lock" ] || return 1
+  pid=$(tr -d ' \n' <"$lock")
+  [ -n "$pid" ] && [ -d "/proc/$pid" ] || return 1
+  echo "$pid"
+}
+
+# A virtual display $1 (":99") for a machine without one. A server that holds
+# it already is used as it is and left alone. Otherwise the program $3 (Xvfb
+# by default) is started with its output in $2 and XVFB_PID set; it is ready
+# when its socket is there and its lock names it. Returns 1 with a message
+# when it did not start. stop_virtual_display ends what this started.
+start_virtual_display() {
+  local display=$1 log=$2 program=${3:-Xvfb}
+  local number=${display#:}
+  local socket="/tmp/.X11-unix/X$number"
+  XVFB_PID=""
+  if [ -S "$socket" ] && x_display_holder "$number" >/dev/null; then
+    return 0
+  fi
+  # The socket of a server that was killed would pass for the new one's.
+  rm -f "$socket" 2>/dev/null || true
+  "$program" "$display" -screen 0 1280x800x24 -nolisten tcp >"$log" 2>&1 &
+  XVFB_PID=$!
+  local status=0
+  wait_for_start 15 "$XVFB_PID" virtual_display_ready "$number" "$XVFB_PID" || status=$?
+  if [ "$status" -ne 0 ]; then
+    if [ "$status" -eq 1 ]; then
+      echo "The virtual display $display did not start: $program ended at once." >&2
+    else
+      echo "The virtual display $display did not start: no socket $socket within 15 seconds." >&2
+    fi
+    echo "Its log is $log" >&2
+    stop_virtual_display
+    return 1
+  fi
+}
+
+virtual_display_ready() {
+  [ -S "/tmp/.X11-unix/X$1" ] && [ "$(x_display_holder "$1")" = "$2" ]
+}
+
+stop_virtual_display() {
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
+}
+
+# The zone controller simulator $1 on a pseudo-terminal linked at $2, its
+# output in $3, its commands read from the FIFO $4 (which it holds open for
+# writing too, so that the end of one writer is not the end of its input).
+# Sets ZONESIM_PID. Returns 1 with a message when it did not start.
+# stop_zone_simulator ends it.
+start_zone_simulator() {
+  local program=$1 link=$2 log=$3 input=$4
+  ZONESIM_PID=""
+  # A link left by a simulator that was killed would pass for the new one's.
+  if [ -L "$link" ]; then rm -f "$link"; fi
+  "$program" --link "$link" <>"$input" >"$log" 2>&1 &
+  ZONESIM_PID=$!
+  local status=0
+  wait_for_start 15 "$ZONESIM_PID" test -e "$link" || status=$?
+  if [ "$status" -ne 0 ]; then
+    if [ "$status" -eq 1 ]; then
+      echo "The zone controller simulator did not start: $program ended at once." >&2
+    else
+      echo "The zone controller simulator did not start: no link $link within 15 seconds." >&2
+    fi
+    echo "Its log is $log" >&2
+    stop_zone_simulator
+    return 1
+  fi
+}
+
+stop_zone_simulator() {
+  if [ -n "${ZONESIM_PID:-}" ]; then
+    kill "$ZONESIM_PID" 2>/dev/null || true
+    wait "$ZONESIM_PID" 2>/dev/null || true
+    ZONESIM_PID=""
+  fi
 }

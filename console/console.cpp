@@ -1,0 +1,185 @@
+#include "console/console.h"
+
+#include "console/endofday.h"
+#include "console/mastervolume.h"
+#include "console/playbackengine.h"
+#include "console/programmemodel.h"
+#include "console/remotekeys.h"
+#include "console/scheduler.h"
+#include "console/secondticker.h"
+#include "console/todayschedule.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/logwriter.h"
+#include "platform/programlauncher.h"
+#include "zonelink/zonelink.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcConsole, "quellon.console")
+
+Console::Console(const Services &services, QObject *parent)
+    : QObject(parent)
+    , m_s(services)
+    , m_settings(services.store, services.folder)
+    , m_model(new ProgrammeModel(this))
+{
+    const AppSettings &values = m_settings.values();
+    m_today = new TodaySchedule(m_s.folder, values, m_state, *m_model, m_s.dialogs, this);
+    m_playback = new PlaybackEngine(m_s.player, values, this);
+    m_volume = new MasterVolume(m_s.mixer, m_s.dialogs, this);
+    m_link = new ZoneLink(m_s.port, m_s.store, m_s.dialogs, this);
+    m_link->setObjectName(QStringLiteral("MSCommzone"));
+    m_remoteKeys = new RemoteKeys({m_state, values, *m_model, *m_link, *m_playback, *m_volume}, this);
+    m_log = std::make_unique<LogWriter>(m_s.folder, m_s.clock, m_s.dialogs);
+    m_scheduler = new Scheduler({m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link, *m_playback,
+                                 *m_volume, *m_log, m_s.dialogs},
+                                this);
+    m_endOfDay = new EndOfDay(
+        {m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power}, this);
+    m_timerplayer = new SecondTicker(m_s.clock, this);
+    m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
+
+    connect(m_timerplayer, &SecondTicker::tick, this, &Console::timerplayer_Timer);
+    connect(m_link, &ZoneLink::keyReceived, m_remoteKeys, &RemoteKeys::handle);
+    connect(m_link, &ZoneLink::linkLost, this, [this] {
+        m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
+    });
+    connect(m_link, &ZoneLink::linkRestored, this,
+            [this] { m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复")); });
+    connect(m_endOfDay, &EndOfDay::programEnds, this, &Console::endProgram);
+}
+
+Console::~Console()
+{
+    // Frames still queued have nobody left to finish them.
+    m_link->closePort();
+}
+
+void Console::startUp()
+{
+    m_today->listDateFolder();
+    m_settings.loadStoredSettings();
+    m_today->LoadTodaySchedule(m_s.clock.now().date());
+    m_link->OpenZonePort(m_settings.values().ComPort);
+    m_settings.loadTables();
+    m_today->ShowNextItem(0);
+    m_state.setReloadSchedule(false);
+    m_state.clearEditorRequests();
+    m_state.setManualMode(false);
+    m_today->read_remote_song();
+    m_today->ResetRemoteCursor();
+    // The mixer's failure is a notice, so the timers may start before or
+    // after it; they start last, as the window's load sequence ends.
+    m_volume->open();
+    m_timerplayer->start();
+    m_endOfDay->start();
+    qCInfo(lcConsole) << "started";
+}
+
+void Console::playsong(const QString &sfilename, const QString &splaylen)
+{
+    m_playback->playsong(sfilename, splaylen);
+}
+
+void Console::read_remote_song()
+{
+    m_today->read_remote_song();
+}
+
+void Console::setAutomaticMode()
+{
+    m_state.setManualMode(false);
+}
+
+void Console::setManualMode()
+{
+    m_state.setManualMode(true);
+}
+
+void Console::playRowByHand(int row)
+{
+    if (m_model->count() == 0) {
+        m_s.dialogs.message(QStringLiteral("请设置播放文件"), QStringLiteral("没有播放文件"), MsgIcon::Error);
+        return;
+    }
+    // Manual play sends no command; the status only tells the operator.
+    const AppSettings &values = m_settings.values();
+    if (!values.AmpOpenChoice && values.AmpOpenAll)
+        m_state.setEquipmentStatus(QStringLiteral("外设状态：分区控制已打开"));
+    const int r = row >= 0 && row < m_model->count() ? row : 0;
+    const ScheduleEntry &entry = m_model->entry(r);
+    m_volume->setValue(entry.volume);
+    m_playback->playsong(entry.filename, entry.plen);
+    m_playback->ManualPlayback = true;
+}
+
+void Console::playFileByHand(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    m_playback->playsong(path, QStringLiteral("0"));
+    m_playback->ManualPlayback = true;
+}
+
+bool Console::requestEditCurrentWeekFile()
+{
+    const AppSettings &values = m_settings.values();
+    const QString title = QStringLiteral("请设置工作文件");
+    if (values.WeekMode && values.WeekFilePath.isEmpty()) {
+        m_s.dialogs.message(QStringLiteral("没有设置星期工作文件，请在系统设置中选择相应的文件"), title,
+                            MsgIcon::Information);
+        return false;
+    }
+    if (!values.WeekMode && values.DateFilePath.isEmpty()) {
+        m_s.dialogs.message(QStringLiteral("没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开"), title,
+                            MsgIcon::Information);
+        return false;
+    }
+    m_state.setEditCurrentWeekFileRequest(true);
+    return values.WeekMode;
+}
+
+QStringList Console::soundRecorderPrograms()
+{
+    return {QStringLiteral("gnome-sound-recorder"), QStringLiteral("audacity")};
+}
+
+bool Console::startSoundRecorder()
+{
+    if (!m_s.launcher.startFirst(soundRecorderPrograms()).isEmpty())
+        return true;
+    m_s.dialogs.message(QStringLiteral("录音机程序位置不正确或未安装"), QStringLiteral("录音程序错误"),
+                        MsgIcon::Information);
+    return false;
+}
+
+QStringList Console::applySettings(const AppSettings &values)
+{
+    const QStringList failures = m_settings.apply(values);
+    m_state.setReloadSchedule(true);
+    return failures;
+}
+
+void Console::timerplayer_Timer()
+{
+    if (m_ending)
+        return;
+    m_playback->refreshProgress();
+    if (!m_state.ManualMode())
+        m_scheduler->tick();
+    Q_EMIT ticked();
+}
+
+void Console::endProgram()
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_timerplayer->stop();
+    m_endOfDay->timercomm.stop();
+    m_endOfDay->Timershutdown.stop();
+    m_link->closePort();
+    qCInfo(lcConsole) << "the program ends";
+    Q_EMIT programEnds();
+}

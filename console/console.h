@@ -1,0 +1,137 @@
+#pragma once
+
+#include "console/consolesettings.h"
+#include "console/consolestate.h"
+#include "platform/appfolder.h"
+
+#include <QObject>
+
+#include <memory>
+
+class Clock;
+class Dialogs;
+class EndOfDay;
+class LogWriter;
+class MasterVolume;
+class MediaPlayer;
+class Mixer;
+class PlaybackEngine;
+class Power;
+class ProgrammeModel;
+class ProgramLauncher;
+class RemoteKeys;
+class Scheduler;
+class SecondTicker;
+class SerialPort;
+class TodaySchedule;
+class UserStore;
+class ZoneLink;
+
+// The running console: its settings, shared state, today's list, the one
+// player and its volume, the zone link, the remote keys, the scheduler and
+// the end of the day. The program builds one; every window is a view of it
+// (or of the part it needs) and never of another window.
+class Console final : public QObject
+{
+    Q_OBJECT
+public:
+    // What the console works through: the services of the system.
+    struct Services
+    {
+        const Clock &clock;
+        Dialogs &dialogs;
+        UserStore &store;
+        MediaPlayer &player;
+        Mixer &mixer;
+        SerialPort &port;
+        Power &power;
+        ProgramLauncher &launcher;
+        AppFolder folder;
+    };
+
+    explicit Console(const Services &services, QObject *parent = nullptr);
+    ~Console() override;
+
+    // The load sequence: date folder, settings, today's list, the port, the
+    // start-up tables, the next item, the flags, the remote list, the mixer,
+    // then the timers. Messages it raises never wait for the operator.
+    void startUp();
+
+    const Clock &clock() const { return m_s.clock; }
+    Dialogs &dialogs() { return m_s.dialogs; }
+    const AppFolder &folder() const { return m_s.folder; }
+    ProgramLauncher &launcher() { return m_s.launcher; }
+    UserStore &store() { return m_s.store; }
+    Power &power() { return m_s.power; }
+
+    ConsoleSettings &settings() { return m_settings; }
+    ConsoleState &state() { return m_state; }
+    ProgrammeModel &programme() { return *m_model; }
+    TodaySchedule &today() { return *m_today; }
+    PlaybackEngine &playback() { return *m_playback; }
+    MasterVolume &volume() { return *m_volume; }
+    ZoneLink &link() { return *m_link; }
+    RemoteKeys &remoteKeys() { return *m_remoteKeys; }
+    Scheduler &scheduler() { return *m_scheduler; }
+    EndOfDay &endOfDay() { return *m_endOfDay; }
+    LogWriter &log() { return *m_log; }
+    SecondTicker &secondTicker() { return *m_timerplayer; }
+
+    // Plays a file on the PC (the scheduler, the remote keys and other windows).
+    void playsong(const QString &sfilename, const QString &splaylen);
+    // Reads rem_list.txt again; the remote keys use the new list at once.
+    void read_remote_song();
+
+    // "自动状态(&A)" and "手动状态(&M)".
+    void setAutomaticMode();
+    void setManualMode();
+
+    // The list's "播  放": plays a 0-based row by hand. An empty list gets
+    // the message "请设置播放文件"; a row out of range plays the first.
+    void playRowByHand(int row);
+    // "打开": plays a file the operator chose.
+    void playFileByHand(const QString &path);
+
+    // "修  改", "删  除", "查  看": asks the editor to open the current week
+    // file. Returns true when the editor is to be shown now (week mode); in
+    // date mode the request waits for the editor's next activation. Without
+    // the work file of the mode it says so and asks nothing.
+    bool requestEditCurrentWeekFile();
+    // Toolbar position 7: starts the system's sound recorder, or says that
+    // none can be started.
+    bool startSoundRecorder();
+    static QStringList soundRecorderPrograms();
+
+    // The settings dialog's Apply: saves, announces, and has the next tick
+    // reload today's list. Returns what could not be written.
+    QStringList applySettings(const AppSettings &values);
+
+    // One tick of timerplayer: the progress while playing, and in automatic
+    // work status the scheduler. Then ticked() lets the views show the clock.
+    void timerplayer_Timer();
+
+    // The program ends: the port is closed and programEnds() is announced
+    // (once). Nothing is switched off and nothing is saved.
+    void endProgram();
+    bool ending() const { return m_ending; }
+
+Q_SIGNALS:
+    void ticked();
+    void programEnds();
+
+private:
+    Services m_s;
+    ConsoleSettings m_settings;
+    ConsoleState m_state;
+    ProgrammeModel *m_model;
+    TodaySchedule *m_today;
+    PlaybackEngine *m_playback;
+    MasterVolume *m_volume;
+    ZoneLink *m_link;
+    RemoteKeys *m_remoteKeys;
+    std::unique_ptr<LogWriter> m_log;
+    Scheduler *m_scheduler;
+    EndOfDay *m_endOfDay;
+    SecondTicker *m_timerplayer;
+    bool m_ending = false;
+};

@@ -1,3 +1,0 @@
-#include "console/consoleactions.h"
-
-ConsoleActions::~ConsoleActions() = default;

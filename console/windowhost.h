@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+// The one place that opens the console's other windows: each is made by its
+// factory the first time it is asked for, shown modeless, and brought to the
+// front when asked for again while it is open. A window closed by the
+// operator is deleted, so the next opening starts afresh from the core.
+class WindowHost final : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Ownership {
+        Free, // a top-level window of its own
+        Owned, // stays above the main window
+    };
+    using Factory = std::function<QWidget *(QWidget *parent)>;
+
+    explicit WindowHost(QWidget *owner);
+    ~WindowHost() override;
+
+    void add(const QString &name, Factory factory, Ownership ownership = Ownership::Free);
+    bool has(const QString &name) const { return m_entries.contains(name); }
+    Ownership ownership(const QString &name) const;
+
+    // Opens the window (or brings the open one to the front); nullptr when no
+    // window of that name was added.
+    QWidget *open(const QString &name);
+    // The open window of that name, if any.
+    QWidget *window(const QString &name) const;
+
+Q_SIGNALS:
+    void added(const QString &name);
+
+private:
+    struct Entry
+    {
+        Factory factory;
+        Ownership ownership = Ownership::Free;
+        QPointer<QWidget> window;
+    };
+
+    QWidget *m_owner;
+    QHash<QString, Entry> m_entries;
+};
