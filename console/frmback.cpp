@@ -14,16 +14,20 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QDebug>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTreeView>
 #include <QVideoWidget>
+
+Q_LOGGING_CATEGORY(lcWindow, "quellon.window")
 
 namespace {
 // Layout figures are given in twips (1/1440 inch); at 96 dots an inch a
@@ -48,6 +52,9 @@ frmback::frmback(Console &console, QWidget *parent)
     connect(m_windows, &WindowHost::added, this, &frmback::enableWindowActions);
     enableWindowActions();
     followConsole();
+    // The window fills the screen, with or without a window manager to maximise it.
+    if (QScreen *s = screen())
+        setGeometry(s->availableGeometry());
     setupProgrammeList();
     showClock();
 }
@@ -390,6 +397,12 @@ void frmback::showProgrammeMenu(const QPoint &pos)
     if (index.isValid())
         lvwprog->setCurrentIndex(index);
     mnuedit->popup(lvwprog->viewport()->mapToGlobal(pos));
+}
+
+void frmback::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    qCInfo(lcWindow) << "the main window is shown";
 }
 
 void frmback::closeEvent(QCloseEvent *event)

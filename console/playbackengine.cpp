@@ -116,13 +116,3 @@ void PlaybackEngine::refreshProgress()
         m_progress = std::clamp(p.percent, 0, 100);
     Q_EMIT changed();
 }
-
-int PlaybackEngine::volumeUp(int value)
-{
-    return value >= 31767 ? 32767 : value + 1000;
-}
-
-int PlaybackEngine::volumeDown(int value)
-{
-    return value > 1000 ? value - 1000 : 0;
-}

@@ -42,10 +42,6 @@ public:
     };
     static Progress progressFor(double positionSeconds, double durationSeconds);
 
-    // The volume commands on a slider value.
-    static int volumeUp(int value);
-    static int volumeDown(int value);
-
 Q_SIGNALS:
     void changed();
     // Every time a title is set, even the same one again.

@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLoggingCategory>
 #include <QMessageBox>
+
+Q_LOGGING_CATEGORY(lcDialogs, "quellon.dialogs")
 
 WidgetDialogs::WidgetDialogs(QWidget *parent)
     : m_parent(parent)
@@ -49,6 +52,7 @@ MsgAnswer WidgetDialogs::message(const QString &text, const QString &title, MsgI
 
 void WidgetDialogs::notify(const QString &text, const QString &title, MsgIcon icon)
 {
+    qCInfo(lcDialogs) << "notice:" << title << "-" << text;
     m_notices.removeAll(nullptr);
     for (const QPointer<QMessageBox> &open : std::as_const(m_notices)) {
         // A box the operator closed lingers until deleted; it no longer counts.

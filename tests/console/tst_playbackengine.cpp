@@ -1,4 +1,5 @@
 #include "console/appsettings.h"
+#include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "support/fakemediaplayer.h"
 
@@ -209,8 +210,8 @@ void tst_PlaybackEngine::volumeCommands()
     QFETCH(int, value);
     QFETCH(int, up);
     QFETCH(int, down);
-    QCOMPARE(PlaybackEngine::volumeUp(value), up);
-    QCOMPARE(PlaybackEngine::volumeDown(value), down);
+    QCOMPARE(MasterVolume::upFrom(value), up);
+    QCOMPARE(MasterVolume::downFrom(value), down);
 }
 
 QTEST_GUILESS_MAIN(tst_PlaybackEngine)

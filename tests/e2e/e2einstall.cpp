@@ -51,9 +51,11 @@ bool E2eInstall::stopSimulator()
     return true;
 }
 
-bool E2eInstall::startConsole()
+bool E2eInstall::startConsole(const QList<std::pair<QString, QString>> &environment)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto &[name, value] : environment)
+        env.insert(name, value);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));

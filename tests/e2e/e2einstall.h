@@ -19,7 +19,10 @@ public:
 
     bool startSimulator();
     bool stopSimulator();
-    bool startConsole();
+    // Starts the console with the given variables added to its environment
+    // and waits until it has opened its port.
+    bool startConsole(const QList<std::pair<QString, QString>> &environment = {});
+    QProcess &console() { return m_console; }
     void simulatorCommand(const QString &command);
 
     // Waits until a new line of the simulator (or the console's log) contains text.
