@@ -66,6 +66,15 @@ private:
     void buildToolbar();
     void buildStatusBar();
     void followConsole();
+    // A menu item that opens a window of its own.
+    struct WindowItem
+    {
+        const char16_t *caption;
+        const char16_t *objectName;
+        const char16_t *window;
+    };
+    void addWindowItems(QMenu *menu, std::initializer_list<WindowItem> items);
+    void openEditor(bool newFile);
     QAction *windowAction(QMenu *menu, const QString &caption, const QString &objectName,
                           const QString &window);
     void enableWindowActions();

@@ -32,6 +32,25 @@ QAction *menuItem(QMenu *menu, const QString &caption, const QString &objectName
 }
 } // namespace
 
+void frmback::addWindowItems(QMenu *menu, std::initializer_list<WindowItem> items)
+{
+    for (const WindowItem &w : items) {
+        const QString window = QString::fromUtf16(w.window);
+        connect(windowAction(menu, QString::fromUtf16(w.caption), QString::fromUtf16(w.objectName), window),
+                &QAction::triggered, this, [this, window] { m_windows->open(window); });
+    }
+}
+
+void frmback::openEditor(bool newFile)
+{
+    // The request is raised first, so the editor finds it when it is activated.
+    if (newFile)
+        m_console.state().setNewWeekFileRequest(true);
+    else
+        m_console.state().setOpenWeekFileRequest(true);
+    m_windows->open(QStringLiteral("weekprog"));
+}
+
 QAction *frmback::windowAction(QMenu *menu, const QString &caption, const QString &objectName,
                                const QString &window)
 {
@@ -49,46 +68,29 @@ void frmback::enableWindowActions()
 
 void frmback::buildMenus()
 {
-    ConsoleState &state = m_console.state();
-
     QMenu *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     file->setObjectName(QStringLiteral("mnufile"));
     connect(windowAction(file, QStringLiteral("新建文件(星期)"), QStringLiteral("mnunewweek"),
                          QStringLiteral("weekprog")),
-            &QAction::triggered, this, [this, &state] {
-                state.setNewWeekFileRequest(true);
-                m_windows->open(QStringLiteral("weekprog"));
-            });
+            &QAction::triggered, this, [this] { openEditor(true); });
     connect(windowAction(file, QStringLiteral("打开文件(星期)"), QStringLiteral("mnuopenweek"),
                          QStringLiteral("weekprog")),
-            &QAction::triggered, this, [this, &state] {
-                state.setOpenWeekFileRequest(true);
-                m_windows->open(QStringLiteral("weekprog"));
-            });
+            &QAction::triggered, this, [this] { openEditor(false); });
     file->addSeparator();
-    const struct
-    {
-        const char16_t *caption;
-        const char16_t *objectName;
-        const char16_t *window;
-    } fileWindows[] = {
-        {u"系统设置(&S)", u"mnusetup", u"frmsetup"},   {u"节点管理(&M)", u"mnunode", u"frmnode"},
-        {u"设备管理(&D)", u"mnusource", u"frmsource"}, {u"时钟调整(&T)", u"mnuclock", u"frmclock"},
-        {u"遥控设置(&R)", u"mnuremote", u"frmremote"},
-    };
-    for (const auto &w : fileWindows) {
-        const QString window = QString::fromUtf16(w.window);
-        connect(windowAction(file, QString::fromUtf16(w.caption), QString::fromUtf16(w.objectName), window),
-                &QAction::triggered, this, [this, window] { m_windows->open(window); });
-    }
+    addWindowItems(file, {
+                             {u"系统设置(&S)", u"mnusetup", u"frmsetup"},
+                             {u"节点管理(&M)", u"mnunode", u"frmnode"},
+                             {u"设备管理(&D)", u"mnusource", u"frmsource"},
+                             {u"时钟调整(&T)", u"mnuclock", u"frmclock"},
+                             {u"遥控设置(&R)", u"mnuremote", u"frmremote"},
+                         });
     file->addSeparator();
     connect(menuItem(file, QStringLiteral("退出(&X)"), QStringLiteral("mnuexit")), &QAction::triggered, this,
             [this] { exitWithQuestion(false); });
 
     QMenu *record = menuBar()->addMenu(QStringLiteral("录制(&R)"));
     record->setObjectName(QStringLiteral("mnurecordmenu"));
-    connect(windowAction(record, QStringLiteral("录音(&R)"), QStringLiteral("mnurecord"), QStringLiteral("frmrec")),
-            &QAction::triggered, this, [this] { m_windows->open(QStringLiteral("frmrec")); });
+    addWindowItems(record, {{u"录音(&R)", u"mnurecord", u"frmrec"}});
 
     QMenu *play = menuBar()->addMenu(QStringLiteral("播放控制(&P)"));
     play->setObjectName(QStringLiteral("mnuplay"));
@@ -102,23 +104,13 @@ void frmback::buildMenus()
     connect(mnuauto, &QAction::triggered, this, [this] { showWorkStatus(m_console.state().ManualMode()); });
     connect(mnumanual, &QAction::triggered, this, [this] { showWorkStatus(m_console.state().ManualMode()); });
     play->addSeparator();
-    const struct
-    {
-        const char16_t *caption;
-        const char16_t *objectName;
-        const char16_t *window;
-    } playWindows[] = {
-        {u"播放VCD(&V)", u"mnuvcd", u"frmvcd"},
-        {u"播放曲目列表(&L)", u"mnuplaylist", u"frmplaylist"},
-        {u"播放控制中心(&C)", u"mnumanualcentre", u"frmmanual"},
-        {u"矩阵控制", u"mnumatrix", u"frmMatrix"},
-        {u"终端状态检查(&S)", u"mnunodestatus", u"frmnodestatus"},
-    };
-    for (const auto &w : playWindows) {
-        const QString window = QString::fromUtf16(w.window);
-        connect(windowAction(play, QString::fromUtf16(w.caption), QString::fromUtf16(w.objectName), window),
-                &QAction::triggered, this, [this, window] { m_windows->open(window); });
-    }
+    addWindowItems(play, {
+                             {u"播放VCD(&V)", u"mnuvcd", u"frmvcd"},
+                             {u"播放曲目列表(&L)", u"mnuplaylist", u"frmplaylist"},
+                             {u"播放控制中心(&C)", u"mnumanualcentre", u"frmmanual"},
+                             {u"矩阵控制", u"mnumatrix", u"frmMatrix"},
+                             {u"终端状态检查(&S)", u"mnunodestatus", u"frmnodestatus"},
+                         });
     play->addSeparator();
     QAction *up = menuItem(play, QStringLiteral("增大音量"), QStringLiteral("mnuvolup"));
     up->setShortcut(Qt::Key_F12);
@@ -150,8 +142,7 @@ void frmback::buildMenus()
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("mnuhelp"));
-    connect(windowAction(help, QStringLiteral("关于本程序(&A)"), QStringLiteral("mnuabout"), QStringLiteral("frmAbout")),
-            &QAction::triggered, this, [this] { m_windows->open(QStringLiteral("frmAbout")); });
+    addWindowItems(help, {{u"关于本程序(&A)", u"mnuabout", u"frmAbout"}});
 
     // The list's pop-up menu, opened by the right mouse button over the list.
     mnuedit = new QMenu(QStringLiteral("编辑"), this);
@@ -212,15 +203,8 @@ void frmback::buildToolbar()
             m_windowActions.append({action, QString::fromUtf16(b.window)});
         byKey.insert(key, action);
     }
-    ConsoleState &state = m_console.state();
-    connect(byKey.value(QStringLiteral("new")), &QAction::triggered, this, [this, &state] {
-        state.setNewWeekFileRequest(true);
-        m_windows->open(QStringLiteral("weekprog"));
-    });
-    connect(byKey.value(QStringLiteral("open")), &QAction::triggered, this, [this, &state] {
-        state.setOpenWeekFileRequest(true);
-        m_windows->open(QStringLiteral("weekprog"));
-    });
+    connect(byKey.value(QStringLiteral("new")), &QAction::triggered, this, [this] { openEditor(true); });
+    connect(byKey.value(QStringLiteral("open")), &QAction::triggered, this, [this] { openEditor(false); });
     connect(byKey.value(QStringLiteral("setup")), &QAction::triggered, this,
             [this] { m_windows->open(QStringLiteral("frmsetup")); });
     connect(byKey.value(QStringLiteral("clock")), &QAction::triggered, this,

@@ -7,7 +7,6 @@
 
 #include <QDebug>
 #include <QLoggingCategory>
-#include <QScopedValueRollback>
 
 #include <utility>
 
@@ -49,8 +48,9 @@ ZoneLink::~ZoneLink() = default;
 
 int ZoneLink::portNumberOf(const QString &comPort, int current)
 {
-    static const QStringList names = {QStringLiteral("com1"), QStringLiteral("com2"), QStringLiteral("com3"),
-                                      QStringLiteral("com4"), QStringLiteral("com5")};
+    static const QStringList names
+        = {QStringLiteral("com1"), QStringLiteral("com2"), QStringLiteral("com3"),
+           QStringLiteral("com4"), QStringLiteral("com5")};
     const qsizetype i = names.indexOf(comPort);
     return i >= 0 ? int(i) + 1 : current;
 }
@@ -58,8 +58,8 @@ int ZoneLink::portNumberOf(const QString &comPort, int current)
 QString ZoneLink::devicePathFor(int portNumber) const
 {
     const QString fallback = QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-    const QString stored = m_store.value(QStringLiteral("ports"), QStringLiteral("com%1").arg(portNumber),
-                                         fallback);
+    const QString stored
+        = m_store.value(QStringLiteral("ports"), QStringLiteral("com%1").arg(portNumber), fallback);
     return stored.trimmed().isEmpty() ? fallback : stored.trimmed();
 }
 
@@ -134,8 +134,8 @@ void ZoneLink::run(Callback callback, bool sent, const QByteArray &reply)
         callback.reply(reply);
 }
 
-bool ZoneLink::command(Kind kind, int code, const QString &p1, const QString &p2, const QString &list,
-                       Callback callback)
+bool ZoneLink::command(Kind kind, int code, const QString &p1, const QString &p2,
+                       const QString &list, Callback callback)
 {
     const auto frame = BuildFrame(QString::number(code), p1, p2, list);
     if (!frame) {
@@ -159,11 +159,6 @@ bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const
     return command(Kind::Send, code, p1, p2, list, ownedBy(context, std::move(done)));
 }
 
-bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const QString &list, Completion done)
-{
-    return command(Kind::Send, code, p1, p2, list, Callback {std::move(done), {}, {}, false});
-}
-
 bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, const QString &list)
 {
     return command(Kind::Write, code, p1, p2, list, {});
@@ -173,12 +168,6 @@ bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, cons
                             const QObject *context, Completion done)
 {
     return command(Kind::Write, code, p1, p2, list, ownedBy(context, std::move(done)));
-}
-
-bool ZoneLink::writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
-                            Completion done)
-{
-    return command(Kind::Write, code, p1, p2, list, Callback {std::move(done), {}, {}, false});
 }
 
 void ZoneLink::SendFrame(const QByteArray &frame)
@@ -191,11 +180,6 @@ void ZoneLink::SendFrame(const QByteArray &frame, const QObject *context, Comple
     enqueue(Kind::Send, frame, {}, ownedBy(context, std::move(done)));
 }
 
-void ZoneLink::SendFrame(const QByteArray &frame, Completion done)
-{
-    enqueue(Kind::Send, frame, {}, Callback {std::move(done), {}, {}, false});
-}
-
 void ZoneLink::WriteFrame(const QByteArray &frame)
 {
     enqueue(Kind::Write, frame, {}, {});
@@ -206,20 +190,10 @@ void ZoneLink::WriteFrame(const QByteArray &frame, const QObject *context, Compl
     enqueue(Kind::Write, frame, {}, ownedBy(context, std::move(done)));
 }
 
-void ZoneLink::WriteFrame(const QByteArray &frame, Completion done)
-{
-    enqueue(Kind::Write, frame, {}, Callback {std::move(done), {}, {}, false});
-}
-
 void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,
                              ReplyHandler done)
 {
     enqueue(Kind::Query, frame, query, ownedBy(context, std::move(done)));
-}
-
-void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, ReplyHandler done)
-{
-    enqueue(Kind::Query, frame, query, Callback {{}, std::move(done), {}, false});
 }
 
 void ZoneLink::WaitMs(int ms, QObject *context, std::function<void()> then)
@@ -236,12 +210,9 @@ void ZoneLink::enqueue(Kind kind, const QByteArray &frame, const Query &query, C
 
 void ZoneLink::pump()
 {
-    // One loop starts jobs. A completion called from it that queues more
-    // only appends; this loop takes them in turn, so a job is never started
-    // over one that a nested call started.
-    if (m_pumping)
-        return;
-    const QScopedValueRollback<bool> pumping(m_pumping, true);
+    // The job is out of the queue before its completion runs, and the loop
+    // looks again after each: a completion may have queued more, closed the
+    // port or started a job itself.
     while (!m_current && !m_jobs.isEmpty()) {
         Job job = m_jobs.dequeue();
         if (m_port.isOpen()) {
@@ -263,7 +234,7 @@ void ZoneLink::begin(Job job)
     const quint64 id = job.id;
     m_current = std::move(job);
     m_phaseClock.start();
-    switch (m_current->kind) {
+    switch (current().kind) {
     case Kind::Send:
         m_phase = Phase::RtsLead;
         m_stepTimer.start(kGuardMs);
@@ -273,7 +244,7 @@ void ZoneLink::begin(Job job)
         // No line handling, but the next frame waits until these bytes
         // are out, so no two frames ever share the wire.
         m_phase = Phase::Draining;
-        m_drainLimitMs = drainLimitFor(m_current->frame.size());
+        m_drainLimitMs = drainLimitFor(current().frame.size());
         m_stepTimer.start(kDrainPollMs);
         writeCurrent();
         return;
@@ -281,7 +252,7 @@ void ZoneLink::begin(Job job)
         m_phase = Phase::AwaitReply;
         m_replyDelivered = false;
         m_stepTimer.start(kReplyPollMs);
-        if (m_current->query.dropTerminalReady) {
+        if (current().query.dropTerminalReady) {
             m_port.setDataTerminalReady(false);
             if (!stillCurrent(id))
                 return;
@@ -290,8 +261,11 @@ void ZoneLink::begin(Job job)
         if (!stillCurrent(id))
             return;
         writeCurrent();
+        if (!stillCurrent(id))
+            return;
+        m_phaseClock.start(); // the deadline counts from the write
         // No reply comes to a query that did not go out.
-        if (stillCurrent(id) && !m_current->written)
+        if (!current().written)
             m_stepTimer.start(0);
         return;
     }
@@ -299,25 +273,25 @@ void ZoneLink::begin(Job job)
 
 void ZoneLink::writeCurrent()
 {
-    const quint64 id = m_current->id;
-    const QByteArray frame = m_current->frame;
+    const quint64 id = current().id;
+    const QByteArray frame = current().frame;
     const qint64 written = m_port.write(frame);
     qCDebug(lcLink) << "wrote" << hex(frame);
     if (written != frame.size())
         qCWarning(lcLink) << "short write" << written << "of" << frame.size();
     if (stillCurrent(id))
-        m_current->written = written == frame.size();
+        current().written = written == frame.size();
 }
 
 void ZoneLink::step()
 {
     if (!m_current)
         return;
-    const quint64 id = m_current->id;
+    const quint64 id = current().id;
     switch (m_phase) {
     case Phase::RtsLead:
         m_phase = Phase::Draining;
-        m_drainLimitMs = drainLimitFor(m_current->frame.size());
+        m_drainLimitMs = drainLimitFor(current().frame.size());
         m_phaseClock.start();
         m_stepTimer.start(kDrainPollMs);
         writeCurrent();
@@ -330,7 +304,7 @@ void ZoneLink::step()
             }
             qCWarning(lcLink) << "output did not drain in" << m_drainLimitMs << "ms; going on";
         }
-        if (m_current->kind == Kind::Write) {
+        if (current().kind == Kind::Write) {
             finishCurrent();
             return;
         }
@@ -343,9 +317,9 @@ void ZoneLink::step()
             finishCurrent();
         return;
     case Phase::AwaitReply: {
-        const Query &query = m_current->query;
+        const Query &query = current().query;
         const qint64 elapsed = m_phaseClock.elapsed();
-        if (!m_current->written || elapsed >= query.deadlineMs) {
+        if (!current().written || elapsed >= query.deadlineMs) {
             finishQuery();
             return;
         }
@@ -363,7 +337,7 @@ void ZoneLink::step()
         // link (closing the port, say), the query has nothing left to answer.
         m_replyDelivered = true;
         const QByteArray reply = m_port.readAll();
-        Callback callback = std::exchange(m_current->callback, {});
+        Callback callback = std::exchange(current().callback, {});
         m_stepTimer.start(int(query.deadlineMs - elapsed));
         run(std::move(callback), true, reply);
         return;
@@ -375,16 +349,16 @@ void ZoneLink::step()
 
 void ZoneLink::finishQuery()
 {
-    const quint64 id = m_current->id;
+    const quint64 id = current().id;
     // Whatever came after a reply that was already handed over belongs to
     // the query too; read as a key code it could play or switch something.
     const QByteArray rest = m_port.readAll();
-    if (m_current->query.dropTerminalReady) {
+    if (current().query.dropTerminalReady) {
         m_port.setDataTerminalReady(true);
         if (!stillCurrent(id))
             return;
     }
-    Job job = std::move(*m_current);
+    Job job = std::move(current());
     m_current.reset();
     m_phase = Phase::Idle;
     run(std::exchange(job.callback, {}), true, job.written ? rest : QByteArray());
@@ -393,7 +367,7 @@ void ZoneLink::finishQuery()
 
 void ZoneLink::finishCurrent()
 {
-    Job job = std::move(*m_current);
+    Job job = std::move(current());
     m_current.reset();
     m_phase = Phase::Idle;
     // The completion may queue more frames; they follow those already queued.
@@ -406,7 +380,7 @@ QList<ZoneLink::Job> ZoneLink::takeJobs()
     m_stepTimer.stop();
     QList<Job> jobs;
     if (m_current)
-        jobs.append(std::move(*m_current));
+        jobs.append(std::move(current()));
     m_current.reset();
     while (!m_jobs.isEmpty())
         jobs.append(m_jobs.dequeue());

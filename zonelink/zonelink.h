@@ -29,8 +29,8 @@ class UserStore;
 // Every frame handed to the link is completed exactly once: its completion
 // learns whether all its bytes were written (false when it was dropped, the
 // port was closed or lost, or the port took fewer bytes than the frame), and
-// a query's handler gets the reply (empty when none came or the query was
-// dropped). A completion given with a context runs only while that object
+// a query's handler gets the reply (empty when none came, the query did not
+// go out whole, or it was dropped). A completion given with a context runs only while that object
 // lives; a null context counts as one already gone. The frame itself goes out
 // or is dropped all the same.
 //
@@ -61,7 +61,8 @@ public:
     // store, by default /dev/ttyS<n-1>.
     QString devicePathFor(int portNumber) const;
 
-    // Frames still queued for the port open so far are dropped first.
+    // Frames still queued for the port open so far are dropped; they are told
+    // so once the new port is open (or known to be missing).
     void OpenZonePort(const QString &comPort);
     // Closes the port, then tells every frame still queued that it was not sent.
     void closePort();
@@ -84,19 +85,6 @@ public:
     void WriteFrame(const QByteArray &frame, const QObject *context, Completion done);
     void QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,
                        ReplyHandler done);
-
-    // transitional: callers in console/ move to the context form
-    bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list,
-                     Completion done);
-    // transitional: callers in console/ move to the context form
-    bool writeCommand(int code, const QString &p1, const QString &p2, const QString &list,
-                      Completion done);
-    // transitional: callers in console/ move to the context form
-    void SendFrame(const QByteArray &frame, Completion done);
-    // transitional: callers in console/ move to the context form
-    void WriteFrame(const QByteArray &frame, Completion done);
-    // transitional: callers in console/ move to the context form
-    void QueryExchange(const QByteArray &frame, const Query &query, ReplyHandler done);
 
     // Calls then after ms milliseconds, unless context is gone by then.
     static void WaitMs(int ms, QObject *context, std::function<void()> then);
@@ -150,6 +138,12 @@ private:
     void step();
     void writeCurrent();
     bool stillCurrent(quint64 id) const { return m_current && m_current->id == id; }
+    // The job that has the line; there must be one.
+    Job &current()
+    {
+        Q_ASSERT(m_current);
+        return *m_current;
+    }
     void finishCurrent();
     void finishQuery();
     QList<Job> takeJobs();
@@ -166,7 +160,6 @@ private:
     QQueue<Job> m_jobs;
     std::optional<Job> m_current; // the job that has the line
     quint64 m_lastId = 0;
-    bool m_pumping = false;
     Phase m_phase = Phase::Idle;
     QTimer m_stepTimer;
     QElapsedTimer m_phaseClock;

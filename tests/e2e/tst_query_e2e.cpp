@@ -26,7 +26,7 @@ private Q_SLOTS:
 
 private:
     QByteArray exchange(const QByteArray &frame, const ZoneLink::Query &query);
-    void send(int code, int p1, int p2, const QString &list);
+    bool send(int code, int p1, int p2, const QString &list);
 
     QTemporaryDir m_dir;
     QProcess m_sim;
@@ -40,8 +40,8 @@ void tst_QueryE2e::initTestCase()
 {
     const QString link = m_dir.filePath(QStringLiteral("line"));
     m_sim.start(QStringLiteral(ZONESIM_BINARY),
-                {QStringLiteral("--link"), link, QStringLiteral("--terminals"), QStringLiteral("1-20"),
-                 QStringLiteral("--cv"), QStringLiteral("5")});
+                {QStringLiteral("--link"), link, QStringLiteral("--terminals"),
+                 QStringLiteral("1-20"), QStringLiteral("--cv"), QStringLiteral("5")});
     QVERIFY(m_sim.waitForStarted());
     QVERIFY(m_sim.waitForReadyRead(5000));
     m_store.values.insert(QStringLiteral("ports/com1"), link);
@@ -61,27 +61,36 @@ void tst_QueryE2e::cleanupTestCase()
 QByteArray tst_QueryE2e::exchange(const QByteArray &frame, const ZoneLink::Query &query)
 {
     QByteArray reply;
-    bool done = false;
-    m_link->QueryExchange(frame, query, [&](const QByteArray &r) {
+    int answers = 0;
+    m_link->QueryExchange(frame, query, this, [&](const QByteArray &r) {
         reply = r;
-        done = true;
+        ++answers;
     });
-    if (!QTest::qWaitFor([&] { return done && m_link->queuedFrames() == 0; }, 5000))
+    if (!QTest::qWaitFor([&] { return answers > 0 && m_link->queuedFrames() == 0; }, 5000))
         qWarning("the query did not finish");
     return reply;
 }
 
-void tst_QueryE2e::send(int code, int p1, int p2, const QString &list)
+// Whether the frame went out whole.
+bool tst_QueryE2e::send(int code, int p1, int p2, const QString &list)
 {
-    m_link->SendFrame(*BuildFrame(code, p1, p2, list));
-    if (!QTest::qWaitFor([this] { return m_link->queuedFrames() == 0; }, 5000))
+    bool done = false;
+    bool sent = false;
+    m_link->SendFrame(*BuildFrame(code, p1, p2, list), this, [&](bool ok) {
+        done = true;
+        sent = ok;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, 5000))
         qWarning("the frame did not leave");
+    return sent;
 }
 
 void tst_QueryE2e::clockSetAndQuery()
 {
-    m_link->WriteFrame(*BuildFrame(CommandCode::ClockSet, 0, 0, timeDotList(QStringLiteral("07:55:00"))));
-    const QByteArray reply = exchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {});
+    m_link->WriteFrame(
+        *BuildFrame(CommandCode::ClockSet, 0, 0, timeDotList(QStringLiteral("07:55:00"))));
+    const QByteArray reply
+        = exchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {});
     QCOMPARE(reply.size(), 8);
     QVERIFY2(reply.startsWith("07:55:0"), reply.constData());
 }
@@ -90,7 +99,8 @@ void tst_QueryE2e::powerOnTime()
 {
     const QByteArray query = *BuildFrame(CommandCode::PowerOnTimeQuery, 0, 0, QString());
     QCOMPARE(exchange(query, ZoneLink::Query {}), QByteArray("??:??:??"));
-    m_link->WriteFrame(*BuildFrame(CommandCode::PowerOnTimeSet, 0, 0, timeDotList(QStringLiteral("05:00:00"))));
+    m_link->WriteFrame(
+        *BuildFrame(CommandCode::PowerOnTimeSet, 0, 0, timeDotList(QStringLiteral("05:00:00"))));
     QCOMPARE(exchange(query, ZoneLink::Query {}), QByteArray("05:00:00"));
 }
 
@@ -113,7 +123,8 @@ void tst_QueryE2e::terminalStatus()
     QFETCH(bool, answers);
     QFETCH(int, frequency);
     const QString node = QString::number(address) + u'.';
-    send(open ? CommandCode::ZoneOpen : CommandCode::ZoneClose, open ? 10 : 0, open ? 35 : 0, node);
+    QVERIFY(send(open ? CommandCode::ZoneOpen : CommandCode::ZoneClose, open ? 10 : 0,
+                 open ? 35 : 0, node));
     m_link->WriteFrame(*BuildFrame(CommandCode::VolumeSet, 9, 0, node));
     ZoneLink::Query query;
     query.replySize = 12;

@@ -119,6 +119,9 @@ public:
     QSet<QString> devices; // paths that open
     QString openedPath;
     bool linesWork = true;
+    // The device goes away right after the next event of this name ("rts on",
+    // "write", ...), from inside the call, as a failing line change reports it.
+    QString loseDeviceAt;
     // How many bytes each next write takes, one entry a write: -1 refuses the
     // write, n takes the first n bytes. Empty: every write is taken whole.
     QList<qint64> writeLimits;
@@ -128,6 +131,10 @@ private:
     void record(const QString &what, const QByteArray &bytes = {})
     {
         events.append({m_clock.elapsed(), what, bytes, m_rts});
+        if (!loseDeviceAt.isEmpty() && what == loseDeviceAt) {
+            loseDeviceAt.clear();
+            loseDevice();
+        }
     }
 
     QElapsedTimer m_clock;

@@ -129,7 +129,8 @@ public:
                 continue;
             const Record &r = m_records.at(id);
             if (e.rts != (r.kind == Kind::Send))
-                found << u"job %1 written with request-to-send %2"_s.arg(id).arg(e.rts ? u"up" : u"down");
+                found << u"job %1 written with request-to-send %2"_s.arg(id).arg(e.rts ? u"up"
+                                                                                       : u"down");
             if (e.bytes == r.frame)
                 whole << e.bytes;
         }
@@ -259,14 +260,16 @@ private:
             query.deadlineMs = int(m_rng.bounded(20, 80));
             query.waitWholeDeadline = m_rng.bounded(2) == 0;
             query.dropTerminalReady = m_rng.bounded(2) == 0;
-            m_link.QueryExchange(r.frame, query, context, [this, id, then](const QByteArray &reply) {
-                note(id, true, reply);
-                then();
-            });
+            m_link.QueryExchange(r.frame, query, context,
+                                 [this, id, then](const QByteArray &reply) {
+                                     note(id, true, reply);
+                                     then();
+                                 });
             // Often an answer comes; whether the query is on the line by then is chance.
             if (m_rng.bounded(3) != 0) {
                 const QByteArray answer(query.replySize, char(0x30 + id % 10));
-                QTimer::singleShot(int(m_rng.bounded(60)), &m_timers, [this, answer] { m_port.receive(answer); });
+                QTimer::singleShot(int(m_rng.bounded(60)), &m_timers,
+                                   [this, answer] { m_port.receive(answer); });
             }
             return;
         }
@@ -326,6 +329,8 @@ private Q_SLOTS:
     void completionMayReopenAndSend_data();
     void completionMayReopenAndSend();
     void openingAgainDropsFramesUnderWay();
+    void deviceLostInsideAPortCall_data();
+    void deviceLostInsideAPortCall();
     void destroyedLinkCallsNothing();
     void randomUse_data();
     void randomUse();
@@ -386,11 +391,13 @@ void tst_ZoneLink::sendFrameHandlesTheLine()
     QCOMPARE(calls, 1);
     QVERIFY(done);
     QVERIFY(!m_port->rtsRaised());
-    QCOMPARE(eventNames(m_port->events), (QStringList {u"rts on"_s, u"write"_s, u"drained"_s, u"rts off"_s}));
+    QCOMPARE(eventNames(m_port->events),
+             (QStringList {u"rts on"_s, u"write"_s, u"drained"_s, u"rts off"_s}));
     const auto &ev = m_port->events;
     QCOMPARE(ev.at(1).bytes, frame);
     QVERIFY2(ev.at(1).ms - ev.at(0).ms >= 100, "RTS raised at least 100 ms before the bytes");
-    QVERIFY2(ev.at(2).ms - ev.at(1).ms >= qint64(frame.size() * 8.3), "the bytes drained at 1200 baud");
+    QVERIFY2(ev.at(2).ms - ev.at(1).ms >= qint64(frame.size() * 8.3),
+             "the bytes drained at 1200 baud");
     QVERIFY2(ev.at(3).ms - ev.at(2).ms >= 100, "RTS held at least 100 ms after the drain");
 }
 
@@ -496,8 +503,10 @@ void tst_ZoneLink::portDevices_data()
     QTest::addColumn<QString>("device");
     QTest::newRow("com2 by default") << u"com2"_s << QString() << u"/dev/ttyS1"_s;
     QTest::newRow("com5 by default") << u"com5"_s << QString() << u"/dev/ttyS4"_s;
-    QTest::newRow("com2 mapped to an adapter") << u"com2"_s << u"/dev/ttyUSB0"_s << u"/dev/ttyUSB0"_s;
-    QTest::newRow("upper case is not a port name") << u"COM2"_s << u"/dev/ttyUSB0"_s << u"/dev/ttyS0"_s;
+    QTest::newRow("com2 mapped to an adapter")
+        << u"com2"_s << u"/dev/ttyUSB0"_s << u"/dev/ttyUSB0"_s;
+    QTest::newRow("upper case is not a port name")
+        << u"COM2"_s << u"/dev/ttyUSB0"_s << u"/dev/ttyS0"_s;
     QTest::newRow("com6 is not a port name") << u"com6"_s << QString() << u"/dev/ttyS0"_s;
 }
 
@@ -562,8 +571,8 @@ void tst_ZoneLink::clockQueryCollectsItsReply()
     m_port->receive(QByteArray("\x09", 1)); // stale input before the query
     QByteArray reply;
     int answers = 0;
-    m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {}, this,
-                          [&](const QByteArray &r) {
+    m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {},
+                          this, [&](const QByteArray &r) {
                               reply = r;
                               ++answers;
                           });
@@ -623,8 +632,8 @@ void tst_ZoneLink::queryWithoutReplyEndsAtTheDeadline()
     t.start();
     bool answered = false;
     QByteArray reply("x");
-    m_link->QueryExchange(*BuildFrame(CommandCode::PowerOnTimeQuery, 0, 0, QString()), ZoneLink::Query {},
-                          this, [&](const QByteArray &r) {
+    m_link->QueryExchange(*BuildFrame(CommandCode::PowerOnTimeQuery, 0, 0, QString()),
+                          ZoneLink::Query {}, this, [&](const QByteArray &r) {
                               reply = r;
                               answered = true;
                           });
@@ -639,7 +648,8 @@ void tst_ZoneLink::lostDeviceDropsFramesAndComesBack()
     QSignalSpy restored(m_link.get(), &ZoneLink::linkRestored);
     int dropped = 0;
     for (int i = 0; i < 3; ++i)
-        m_link->SendFrame(frameWith(i + 1), this, [&dropped](bool sent) { dropped += sent ? 0 : 1; });
+        m_link->SendFrame(frameWith(i + 1), this,
+                          [&dropped](bool sent) { dropped += sent ? 0 : 1; });
     QTest::qWait(30); // the first is waiting behind its raised RTS
     m_port->loseDevice();
     QCOMPARE(lost.size(), 1);
@@ -903,8 +913,8 @@ void tst_ZoneLink::completionMayReopenAndSend()
         QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
         break;
     case Trigger::QueryAnswered:
-        m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), ZoneLink::Query {},
-                              this, answer);
+        m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()),
+                              ZoneLink::Query {}, this, answer);
         QTimer::singleShot(20, this, [this] { m_port->receive("08:00:05"); });
         break;
     }
@@ -922,7 +932,8 @@ void tst_ZoneLink::completionMayReopenAndSend()
             raisedAt = e.ms;
         if (e.what == u"write" && e.bytes == again) {
             QVERIFY(e.rts);
-            QVERIFY2(e.ms - raisedAt >= ZoneLink::kGuardMs, "RTS raised at least 100 ms before the bytes");
+            QVERIFY2(e.ms - raisedAt >= ZoneLink::kGuardMs,
+                     "RTS raised at least 100 ms before the bytes");
         }
     }
 }
@@ -950,6 +961,56 @@ void tst_ZoneLink::openingAgainDropsFramesUnderWay()
     const QStringList events = eventNames(m_port->events);
     QVERIFY(events.indexOf(u"close"_s) >= 0);
     QVERIFY(events.indexOf(u"close"_s) < events.indexOf(u"open"_s));
+}
+
+void tst_ZoneLink::deviceLostInsideAPortCall_data()
+{
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("raising RTS") << u"rts on"_s << u"send"_s;
+    QTest::newRow("writing a sent frame") << u"write"_s << u"send"_s;
+    QTest::newRow("dropping RTS") << u"rts off"_s << u"send"_s;
+    QTest::newRow("writing a frame") << u"write"_s << u"write"_s;
+    QTest::newRow("dropping DTR for a query") << u"dtr off"_s << u"query"_s;
+    QTest::newRow("clearing the input for a query") << u"clear"_s << u"query"_s;
+    QTest::newRow("writing a query") << u"write"_s << u"query"_s;
+    QTest::newRow("raising DTR after a query") << u"dtr on"_s << u"query"_s;
+}
+
+void tst_ZoneLink::deviceLostInsideAPortCall()
+{
+    // A real port reports a failed line change or write at once, from inside
+    // the call: the link must find its jobs gone when the call returns.
+    QFETCH(QString, event);
+    QFETCH(QString, kind);
+    m_port->loseDeviceAt = event;
+    QList<bool> told;
+    const auto done = [&told](bool sent) { told << sent; };
+    if (kind == u"send") {
+        m_link->SendFrame(frameWith(1), this, done);
+    } else if (kind == u"write") {
+        m_link->WriteFrame(frameWith(1), this, done);
+    } else {
+        ZoneLink::Query query;
+        query.dropTerminalReady = true;
+        m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), query, this,
+                              [&told](const QByteArray &reply) { told << !reply.isEmpty(); });
+        QTimer::singleShot(20, this, [this] { m_port->receive("08:00:05"); });
+    }
+    m_link->WriteFrame(frameWith(2), this, done);
+    QVERIFY(QTest::qWaitFor([&] { return told.size() >= 2 && m_link->queuedFrames() == 0; }, 5000));
+    QVERIFY(m_port->loseDeviceAt.isEmpty()); // the device was lost there
+    QCOMPARE(told, (QList<bool> {false, false}));
+    QVERIFY(!m_link->isOpen());
+    // The link is whole: opened again, it sends as before.
+    m_port->devices.insert(u"/dev/ttyS0"_s);
+    m_link->OpenZonePort(u"com1"_s);
+    const QByteArray after = frameWith(3);
+    m_link->WriteFrame(after, this, done);
+    QVERIFY(runUntilIdle());
+    QCOMPARE(told, (QList<bool> {false, false, true}));
+    QCOMPARE(m_port->writes().last(), after);
+    QVERIFY(!m_port->rtsRaised());
 }
 
 void tst_ZoneLink::destroyedLinkCallsNothing()
