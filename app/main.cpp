@@ -25,10 +25,11 @@ namespace {
 void useChineseText(QApplication &app, QTranslator &qtTranslator)
 {
     // Standard buttons and dialogs speak Chinese like the rest of the console.
-    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
-    const QStringList cjk = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
+    const QStringList cjk
+        = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
     for (const QString &family : cjk) {
         if (QFontDatabase::hasFamily(family)) {
             QFont font(family);
@@ -66,8 +67,9 @@ int main(int argc, char *argv[])
     frmback window(console);
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());
-    window.addWindow(QStringLiteral("frmAbout"),
-                     [&launcher, &dialogs](QWidget *parent) { return new frmAbout(launcher, dialogs, parent); });
+    window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
+        return new frmAbout(launcher, dialogs, parent);
+    });
 
     // The end of the program (the automatic shutdown, the exit commands, the
     // main window closing) ends it whatever windows or messages are open.

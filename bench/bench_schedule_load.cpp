@@ -26,17 +26,19 @@ public:
     {
         return MsgAnswer::Ok;
     }
-    QString openFileName(const QString &, const QString &, const QString &, const QString &) override
+    QString openFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
     {
         return {};
     }
-    QString saveFileName(const QString &, const QString &, const QString &, const QString &) override
+    QString saveFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
     {
         return {};
     }
-    void notify(const QString &, const QString &, MsgIcon) override {}
+    void notify(const QString &, const QString &, MsgIcon) override { }
     QString chooseFolder(const QString &, const QString &) override { return {}; }
-    void beep() override {}
+    void beep() override { }
 };
 
 WeekTables makeWeek(int entriesPerDay)
@@ -45,14 +47,15 @@ WeekTables makeWeek(int entriesPerDay)
     for (int day = 0; day < 7; ++day) {
         for (int i = 0; i < entriesPerDay; ++i) {
             const int second = (i * 7919) % 86400; // scattered over the day
-            week[std::size_t(day)].append(
-                {QStringLiteral("%1:%2:%3")
-                     .arg(second / 3600, 2, 10, QChar(u'0'))
-                     .arg(second / 60 % 60, 2, 10, QChar(u'0'))
-                     .arg(second % 60, 2, 10, QChar(u'0')),
-                 qint16(1 + i % 8), QStringLiteral("上课铃"), QStringLiteral("/srv/song/上课铃.mp3"),
-                 80, QStringLiteral("00:00:30"), QStringLiteral("1.2.3.4.5.6.7.8.9.10."),
-                 QStringLiteral("1.2."), QStringLiteral("1.")});
+            week[std::size_t(day)].append({QStringLiteral("%1:%2:%3")
+                                               .arg(second / 3600, 2, 10, QChar(u'0'))
+                                               .arg(second / 60 % 60, 2, 10, QChar(u'0'))
+                                               .arg(second % 60, 2, 10, QChar(u'0')),
+                                           qint16(1 + i % 8), QStringLiteral("上课铃"),
+                                           QStringLiteral("/srv/song/上课铃.mp3"), 80,
+                                           QStringLiteral("00:00:30"),
+                                           QStringLiteral("1.2.3.4.5.6.7.8.9.10."),
+                                           QStringLiteral("1.2."), QStringLiteral("1.")});
         }
     }
     return week;
@@ -89,8 +92,8 @@ int main(int argc, char *argv[])
         std::sort(ms.begin(), ms.end());
         out << qSetFieldWidth(10) << rows << qSetFieldWidth(0) << " | " << qSetFieldWidth(9)
             << QString::number(ms.at(ms.size() / 2), 'f', 2) << qSetFieldWidth(0) << " | "
-            << qSetFieldWidth(10) << QString::number(ms.last(), 'f', 2) << qSetFieldWidth(0) << " | "
-            << QFileInfo(path).size() / 1024 << "\n";
+            << qSetFieldWidth(10) << QString::number(ms.last(), 'f', 2) << qSetFieldWidth(0)
+            << " | " << QFileInfo(path).size() / 1024 << "\n";
     }
     return 0;
 }

@@ -21,10 +21,12 @@ constexpr int kSpacing = 8;
 
 QString weekWith(const QStringList &todayLines)
 {
-    static const char16_t *names[] = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
+    static const char16_t *names[]
+        = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
     QString week;
     for (int d = 1; d <= 7; ++d) {
-        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d - 1]) + QStringLiteral(",00,00,00,00,00\n");
+        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d - 1])
+            + QStringLiteral(",00,00,00,00,00\n");
         if (d == QDate::currentDate().dayOfWeek())
             week += todayLines.join(QString());
     }
@@ -38,7 +40,8 @@ double cpuSeconds(qint64 pid)
     if (!stat.open(QIODevice::ReadOnly))
         return -1;
     const QList<QByteArray> fields = stat.readAll().split(' ');
-    return (fields.value(13).toLongLong() + fields.value(14).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    return (fields.value(13).toLongLong() + fields.value(14).toLongLong())
+        / double(sysconf(_SC_CLK_TCK));
 }
 } // namespace
 
@@ -56,18 +59,21 @@ int main(int argc, char *argv[])
     QList<QDateTime> starts;
     for (int i = 0; i < kItems; ++i) {
         const QDateTime start = first.addSecs(i * kSpacing);
-        starts.append(QDateTime(start.date(), QTime(start.time().hour(), start.time().minute(), start.time().second())));
+        starts.append(
+            QDateTime(start.date(),
+                      QTime(start.time().hour(), start.time().minute(), start.time().second())));
         // The two channels use terminals of their own, so a start's ZoneClose
         // (of the channel's previous terminals, none by then) is told apart
         // from the close at an item's end.
         lines << start.toString(QStringLiteral("HH:mm:ss"))
-                     + (i % 2 ? QStringLiteral(", 2 ,测量,外设控制, 0 ,00:00:01,4.5.6.,2.,2.\n")
-                              : QStringLiteral(", 1 ,测量,外设控制, 0 ,00:00:01,1.2.3.,1.,1.\n"));
+                + (i % 2 ? QStringLiteral(", 2 ,测量,外设控制, 0 ,00:00:01,4.5.6.,2.,2.\n")
+                         : QStringLiteral(", 1 ,测量,外设控制, 0 ,00:00:01,1.2.3.,1.,1.\n"));
     }
     GbkFiles::writeText(install.path(QStringLiteral("week.txt")), weekWith(lines));
-    install.writeStore({{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
-                        {QStringLiteral("openamptime"), QStringLiteral("00:00:00")},
-                        {QStringLiteral("closeamptime"), QStringLiteral("00:00:02")}});
+    install.writeStore(
+        {{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
+         {QStringLiteral("openamptime"), QStringLiteral("00:00:00")},
+         {QStringLiteral("closeamptime"), QStringLiteral("00:00:02")}});
     if (!install.startSimulator() || !install.startConsole()) {
         out << "could not start the simulator or the console\n";
         return 1;
@@ -79,14 +85,16 @@ int main(int argc, char *argv[])
         // A start is ZoneClose then ZoneOpen; the ZoneClose is its first frame.
         // (The repeats send ZoneOpen alone.)
         QString line;
-        while (line.isEmpty() && install.waitSimulator(QStringLiteral("ZoneOpen"), (kSpacing + 20) * 1000)) {
+        while (line.isEmpty()
+               && install.waitSimulator(QStringLiteral("ZoneOpen"), (kSpacing + 20) * 1000)) {
             const QString before = install.simulatorLines().value(install.simulatorMatch() - 1);
             if (before.contains(QStringLiteral("ZoneClose nodes  [")))
                 line = before;
         }
         if (line.isEmpty())
             break;
-        const QTime arrived = QTime::fromString(line.section(u' ', 0, 0), QStringLiteral("HH:mm:ss.zzz"));
+        const QTime arrived
+            = QTime::fromString(line.section(u' ', 0, 0), QStringLiteral("HH:mm:ss.zzz"));
         latencies.append(starts.at(i).time().msecsTo(arrived));
     }
     std::sort(latencies.begin(), latencies.end());
@@ -95,8 +103,9 @@ int main(int argc, char *argv[])
         return 1;
     }
     out << "start latency, start second to the first frame at the simulator (ms): median "
-        << latencies.at(latencies.size() / 2) << ", 95th percentile " << latencies.at(latencies.size() * 95 / 100)
-        << ", min " << latencies.first() << ", max " << latencies.last() << "\n";
+        << latencies.at(latencies.size() / 2) << ", 95th percentile "
+        << latencies.at(latencies.size() * 95 / 100) << ", min " << latencies.first() << ", max "
+        << latencies.last() << "\n";
 
     // Idle: nothing more is due today.
     QTest::qWait(15000); // the last item's closes
@@ -104,7 +113,7 @@ int main(int argc, char *argv[])
     const double before = cpuSeconds(pid);
     QTest::qWait(60000);
     const double used = cpuSeconds(pid) - before;
-    out << "idle CPU over 60 s: " << QString::number(used, 'f', 2) << " s (" << QString::number(used / 60 * 100, 'f', 2)
-        << " % of one core)\n";
+    out << "idle CPU over 60 s: " << QString::number(used, 'f', 2) << " s ("
+        << QString::number(used / 60 * 100, 'f', 2) << " % of one core)\n";
     return 0;
 }

@@ -43,14 +43,14 @@ class ClosedPort final : public SerialPort
 {
 public:
     OpenResult open(const QString &) override { return OpenResult::NoSuchDevice; }
-    void close() override {}
+    void close() override { }
     bool isOpen() const override { return false; }
     QString errorText() const override { return {}; }
     qint64 write(const QByteArray &) override { return -1; }
     qint64 pendingOutput() const override { return 0; }
     qint64 bytesAvailable() const override { return 0; }
     QByteArray readAll() override { return {}; }
-    void clearInput() override {}
+    void clearInput() override { }
     bool setRequestToSend(bool) override { return false; }
     bool setDataTerminalReady(bool) override { return false; }
 };
@@ -58,30 +58,41 @@ class NoStore final : public UserStore
 {
 public:
     QString value(const QString &, const QString &, const QString &d) const override { return d; }
-    void setValue(const QString &, const QString &, const QString &) override {}
+    void setValue(const QString &, const QString &, const QString &) override { }
 };
 class QuietDialogs final : public Dialogs
 {
 public:
-    MsgAnswer message(const QString &, const QString &, MsgIcon, MsgButtons) override { return MsgAnswer::Ok; }
-    QString openFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    QString saveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    void notify(const QString &, const QString &, MsgIcon) override {}
+    MsgAnswer message(const QString &, const QString &, MsgIcon, MsgButtons) override
+    {
+        return MsgAnswer::Ok;
+    }
+    QString openFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
+    {
+        return {};
+    }
+    QString saveFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
+    {
+        return {};
+    }
+    void notify(const QString &, const QString &, MsgIcon) override { }
     QString chooseFolder(const QString &, const QString &) override { return {}; }
-    void beep() override {}
+    void beep() override { }
 };
 class SilentPlayer final : public MediaPlayer
 {
 public:
-    void loadAndPlay(const QString &) override {}
+    void loadAndPlay(const QString &) override { }
     bool hasSource() const override { return false; }
-    void play() override {}
-    void pause() override {}
-    void stop() override {}
+    void play() override { }
+    void pause() override { }
+    void stop() override { }
     bool isPlaying() const override { return false; }
     double positionSeconds() const override { return 0; }
     double durationSeconds() const override { return 0; }
-    void setFullScreen(bool) override {}
+    void setFullScreen(bool) override { }
     bool isFullScreen() const override { return false; }
 };
 class NoMixer final : public Mixer
@@ -106,9 +117,11 @@ int main(int argc, char *argv[])
     DayTable today;
     for (int i = 0; i < rows; ++i) {
         const int second = int(qint64(i) * 86000 / rows);
-        today.append({QTime(0, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss")), qint16(1 + i % 8),
-                      QStringLiteral("节目"), QStringLiteral("/srv/%1.mp3").arg(i), 20000, QStringLiteral("00:00:05"),
-                      QStringLiteral("1.2.3.4.5.6.7.8.9.10."), QStringLiteral("1."), QStringLiteral("2.")});
+        today.append({QTime(0, 0).addSecs(second).toString(QStringLiteral("HH:mm:ss")),
+                      qint16(1 + i % 8), QStringLiteral("节目"),
+                      QStringLiteral("/srv/%1.mp3").arg(i), 20000, QStringLiteral("00:00:05"),
+                      QStringLiteral("1.2.3.4.5.6.7.8.9.10."), QStringLiteral("1."),
+                      QStringLiteral("2.")});
     }
     WeekTables week;
     week[0] = today;
@@ -133,7 +146,8 @@ int main(int argc, char *argv[])
     ZoneLink link(port, store, dialogs);
     TodaySchedule schedule(folder, settings.values(), state, model, dialogs);
     LogWriter log(folder, clock, dialogs);
-    Scheduler scheduler({clock, settings, state, model, schedule, link, playback, volume, log, dialogs});
+    Scheduler scheduler(
+        {clock, settings, state, model, schedule, link, playback, volume, log, dialogs});
     int plays = 0;
     QObject::connect(&scheduler, &Scheduler::filePlayed, &scheduler, [&plays] { ++plays; });
     schedule.LoadTodaySchedule(day);
@@ -152,10 +166,12 @@ int main(int argc, char *argv[])
         us.append(t.nsecsElapsed() / 1000.0);
     }
     std::sort(us.begin(), us.end());
-    out << "rows: " << rows << ", ticks: " << ticks << " (09:00:01-10:00:00), items started: " << plays << "\n";
-    out << "first tick (passes over " << state.CurrentIndex << " rows): " << QString::number(first, 'f', 1) << " us\n";
-    out << "tick median: " << QString::number(us.at(us.size() / 2), 'f', 1) << " us, 95th percentile: "
-        << QString::number(us.at(us.size() * 95 / 100), 'f', 1) << " us, slowest: "
-        << QString::number(us.last(), 'f', 1) << " us\n";
+    out << "rows: " << rows << ", ticks: " << ticks
+        << " (09:00:01-10:00:00), items started: " << plays << "\n";
+    out << "first tick (passes over " << state.CurrentIndex
+        << " rows): " << QString::number(first, 'f', 1) << " us\n";
+    out << "tick median: " << QString::number(us.at(us.size() / 2), 'f', 1)
+        << " us, 95th percentile: " << QString::number(us.at(us.size() * 95 / 100), 'f', 1)
+        << " us, slowest: " << QString::number(us.last(), 'f', 1) << " us\n";
     return 0;
 }

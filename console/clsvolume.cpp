@@ -14,8 +14,8 @@ void clsVolume::meOpenMixer()
     m_error = m_mixer.open();
     if (m_error != 0) {
         // Raised by the start-up: shown without holding up the timers.
-        m_dialogs.notify(QStringLiteral("Could not open the mixer."), QStringLiteral("Volume Control"),
-                         MsgIcon::Error);
+        m_dialogs.notify(QStringLiteral("Could not open the mixer."),
+                         QStringLiteral("Volume Control"), MsgIcon::Error);
         return;
     }
     if (const auto r = m_mixer.speakerRange()) {

@@ -30,23 +30,27 @@ Console::Console(const Services &services, QObject *parent)
     m_volume = new MasterVolume(m_s.mixer, m_s.dialogs, this);
     m_link = new ZoneLink(m_s.port, m_s.store, m_s.dialogs, this);
     m_link->setObjectName(QStringLiteral("MSCommzone"));
-    m_remoteKeys = new RemoteKeys({m_state, values, *m_model, *m_link, *m_playback, *m_volume}, this);
+    m_remoteKeys
+        = new RemoteKeys({m_state, values, *m_model, *m_link, *m_playback, *m_volume}, this);
     m_log = std::make_unique<LogWriter>(m_s.folder, m_s.clock, m_s.dialogs);
-    m_scheduler = new Scheduler({m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link, *m_playback,
-                                 *m_volume, *m_log, m_s.dialogs},
+    m_scheduler = new Scheduler({m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link,
+                                 *m_playback, *m_volume, *m_log, m_s.dialogs},
                                 this);
     m_endOfDay = new EndOfDay(
-        {m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power}, this);
+        {m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power},
+        this);
     m_timerplayer = new SecondTicker(m_s.clock, this);
     m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
 
     connect(m_timerplayer, &SecondTicker::tick, this, &Console::timerplayer_Timer);
     connect(m_link, &ZoneLink::keyReceived, m_remoteKeys, &RemoteKeys::handle);
     connect(m_link, &ZoneLink::linkLost, this, [this] {
-        m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
+        m_state.setEquipmentStatus(
+            QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
     });
-    connect(m_link, &ZoneLink::linkRestored, this,
-            [this] { m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复")); });
+    connect(m_link, &ZoneLink::linkRestored, this, [this] {
+        m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复"));
+    });
     connect(m_endOfDay, &EndOfDay::programEnds, this, &Console::endProgram);
 }
 
@@ -100,7 +104,8 @@ void Console::setManualMode()
 void Console::playRowByHand(int row)
 {
     if (m_model->count() == 0) {
-        m_s.dialogs.message(QStringLiteral("请设置播放文件"), QStringLiteral("没有播放文件"), MsgIcon::Error);
+        m_s.dialogs.message(QStringLiteral("请设置播放文件"), QStringLiteral("没有播放文件"),
+                            MsgIcon::Error);
         return;
     }
     // Manual play sends no command; the status only tells the operator.
@@ -127,13 +132,14 @@ bool Console::requestEditCurrentWeekFile()
     const AppSettings &values = m_settings.values();
     const QString title = QStringLiteral("请设置工作文件");
     if (values.WeekMode && values.WeekFilePath.isEmpty()) {
-        m_s.dialogs.message(QStringLiteral("没有设置星期工作文件，请在系统设置中选择相应的文件"), title,
-                            MsgIcon::Information);
+        m_s.dialogs.message(QStringLiteral("没有设置星期工作文件，请在系统设置中选择相应的文件"),
+                            title, MsgIcon::Information);
         return false;
     }
     if (!values.WeekMode && values.DateFilePath.isEmpty()) {
-        m_s.dialogs.message(QStringLiteral("没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开"), title,
-                            MsgIcon::Information);
+        m_s.dialogs.message(
+            QStringLiteral("没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开"), title,
+            MsgIcon::Information);
         return false;
     }
     m_state.setEditCurrentWeekFileRequest(true);
@@ -149,8 +155,8 @@ bool Console::startSoundRecorder()
 {
     if (!m_s.launcher.startFirst(soundRecorderPrograms()).isEmpty())
         return true;
-    m_s.dialogs.message(QStringLiteral("录音机程序位置不正确或未安装"), QStringLiteral("录音程序错误"),
-                        MsgIcon::Information);
+    m_s.dialogs.message(QStringLiteral("录音机程序位置不正确或未安装"),
+                        QStringLiteral("录音程序错误"), MsgIcon::Information);
     return false;
 }
 

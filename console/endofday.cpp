@@ -18,7 +18,6 @@
 
 Q_LOGGING_CATEGORY(lcEndOfDay, "quellon.endofday")
 
-
 EndOfDay::EndOfDay(const Services &s, QObject *parent)
     : QObject(parent)
     , m_s(s)
@@ -63,18 +62,21 @@ void EndOfDay::timercomm_Timer()
     };
     m_s.link.sendCommand(CommandCode::ZoneClose, zero, zero, m_s.settings.AllNodeList, this, count);
     m_s.link.sendCommand(CommandCode::DeviceClose, zero, zero, kAllEight, this, count);
-    m_s.link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, this, [this, count, unsent](bool sent) {
-        count(sent);
-        closedEverything(*unsent == 0);
-    });
+    m_s.link.sendCommand(CommandCode::AmpClose, zero, zero, kAllEight, this,
+                         [this, count, unsent](bool sent) {
+                             count(sent);
+                             closedEverything(*unsent == 0);
+                         });
 }
 
 void EndOfDay::write(int code, const QString &list)
 {
-    m_s.link.writeCommand(code, QStringLiteral("0"), QStringLiteral("0"), list, this, [code](bool sent) {
-        if (!sent)
-            qCWarning(lcEndOfDay) << CommandCode::name(code) << "did not reach the zone controller";
-    });
+    m_s.link.writeCommand(code, QStringLiteral("0"), QStringLiteral("0"), list, this,
+                          [code](bool sent) {
+                              if (!sent)
+                                  qCWarning(lcEndOfDay) << CommandCode::name(code)
+                                                        << "did not reach the zone controller";
+                          });
 }
 
 void EndOfDay::closedEverything(bool allSent)
@@ -104,7 +106,8 @@ void EndOfDay::Timershutdown_Timer()
         write(CommandCode::ShutdownNotice, QString());
         m_s.state.setEquipmentStatus(QStringLiteral("外设状态：即将关闭计算机"));
     } else if (ShutdownTicks == 35) {
-        write(CommandCode::ClockSet, timeDotList(m_s.clock.now().toString(QStringLiteral("HH:mm:ss"))));
+        write(CommandCode::ClockSet,
+              timeDotList(m_s.clock.now().toString(QStringLiteral("HH:mm:ss"))));
     } else if (ShutdownTicks == 40) {
         Timershutdown.stop();
         m_s.log.writeLog(QStringLiteral(",系统正常关机!"));

@@ -29,11 +29,11 @@ frmAbout::frmAbout(ProgramLauncher &launcher, Dialogs &dialogs, QWidget *parent)
     lblTitle->setFont(titleFont);
     auto *lblVersion = new QLabel(QStringLiteral("版本 ") + QStringLiteral(QUELLON_VERSION), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    auto *lblDescription = new QLabel(
-        QStringLiteral("可寻址公共广播系统控制台：按星期或日期作息表定时播放节目，"
-                       "并通过串行口指挥分区控制器打开终端、功放和外设，"
-                       "支持手动与遥控操作、终端状态检查、矩阵控制和自动开关机。"),
-        this);
+    auto *lblDescription
+        = new QLabel(QStringLiteral("可寻址公共广播系统控制台：按星期或日期作息表定时播放节目，"
+                                    "并通过串行口指挥分区控制器打开终端、功放和外设，"
+                                    "支持手动与遥控操作、终端状态检查、矩阵控制和自动开关机。"),
+                     this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
 
@@ -70,8 +70,9 @@ QStringList frmAbout::systemInfoPrograms()
 void frmAbout::cmdSysInfo_Click()
 {
     if (m_launcher.startFirst(systemInfoPrograms()).isEmpty())
-        m_dialogs.message(QStringLiteral("系统信息程序无法使用，请安装 hardinfo 或 gnome-system-monitor"),
-                          QStringLiteral("系统信息"), MsgIcon::Information);
+        m_dialogs.message(
+            QStringLiteral("系统信息程序无法使用，请安装 hardinfo 或 gnome-system-monitor"),
+            QStringLiteral("系统信息"), MsgIcon::Information);
 }
 
 void frmAbout::keyPressEvent(QKeyEvent *event)

@@ -13,14 +13,14 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QMouseEvent>
-#include <QScreen>
 #include <QDebug>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -70,7 +70,8 @@ QStringList frmback::ownedWindows()
 void frmback::addWindow(const QString &name, std::function<QWidget *(QWidget *)> factory)
 {
     m_windows->add(name, std::move(factory),
-                   ownedWindows().contains(name) ? WindowHost::Ownership::Owned : WindowHost::Ownership::Free);
+                   ownedWindows().contains(name) ? WindowHost::Ownership::Owned
+                                                 : WindowHost::Ownership::Free);
 }
 
 void frmback::buildControls()
@@ -119,7 +120,8 @@ void frmback::buildControls()
     QFont nextFont = lblnextprog->font();
     nextFont.setPointSize(20);
     lblnextprog->setFont(nextFont);
-    lblnextprog->setStyleSheet(QStringLiteral("QLabel { background: rgba(255,255,255,200); color: #202060; }"));
+    lblnextprog->setStyleSheet(
+        QStringLiteral("QLabel { background: rgba(255,255,255,200); color: #202060; }"));
     lblnextprog->hide();
 
     mp = new QVideoWidget(imgback);
@@ -141,11 +143,12 @@ void frmback::buildControls()
         const QSignalBlocker blocker(slider);
         slider->setValue(value);
     });
-    connect(&volume, &MasterVolume::rangeChanged, slider, [slider, &volume](int minimum, int maximum) {
-        const QSignalBlocker blocker(slider);
-        slider->setRange(minimum, maximum);
-        slider->setValue(volume.value());
-    });
+    connect(&volume, &MasterVolume::rangeChanged, slider,
+            [slider, &volume](int minimum, int maximum) {
+                const QSignalBlocker blocker(slider);
+                slider->setRange(minimum, maximum);
+                slider->setValue(volume.value());
+            });
 }
 
 void frmback::buildStatusBar()
@@ -258,7 +261,8 @@ void frmback::showWorkStatus(bool manual)
 {
     mnuauto->setChecked(!manual);
     mnumanual->setChecked(manual);
-    m_panels[3]->setText(manual ? QStringLiteral("工作状态：手动") : QStringLiteral("工作状态：自动"));
+    m_panels[3]->setText(manual ? QStringLiteral("工作状态：手动")
+                                : QStringLiteral("工作状态：自动"));
 }
 
 // The list and the next-item panel share their place; the list lies on top,
@@ -347,7 +351,8 @@ void frmback::placeControls()
 {
     const QSize area = imgback->size();
     const int listHeight = std::min(area.height() * 3 / 5 + twips(400), area.height() - 40);
-    const QRect listRect(twips(30), area.height() - listHeight, area.width() - 2 * twips(30), listHeight);
+    const QRect listRect(twips(30), area.height() - listHeight, area.width() - 2 * twips(30),
+                         listHeight);
     const bool widthChanged = lvwprog->width() != listRect.width();
     lvwprog->setGeometry(listRect);
     lblnextprog->setGeometry(listRect);
@@ -357,13 +362,16 @@ void frmback::placeControls()
     const int clockWidth = std::min(420, area.width() / 2);
     txttime->setGeometry(area.width() - twips(200) - clockWidth, twips(150), clockWidth,
                          txttime->sizeHint().height());
-    const QSize frameSize(std::max(clockWidth, fraplayer->sizeHint().width()), fraplayer->sizeHint().height());
-    fraplayer->setGeometry(QRect(QPoint(area.width() - twips(200) - frameSize.width(), twips(650)), frameSize));
+    const QSize frameSize(std::max(clockWidth, fraplayer->sizeHint().width()),
+                          fraplayer->sizeHint().height());
+    fraplayer->setGeometry(
+        QRect(QPoint(area.width() - twips(200) - frameSize.width(), twips(650)), frameSize));
     // The video picture sits between the user name and the player frame.
     const int videoTop = lbluser->geometry().bottom() + 8;
     const int videoHeight = std::max(listRect.top() - videoTop - 8, 0);
     mp->setGeometry(twips(450), videoTop,
-                    std::min(videoHeight * 4 / 3, std::max(fraplayer->x() - twips(450) - 16, 0)), videoHeight);
+                    std::min(videoHeight * 4 / 3, std::max(fraplayer->x() - twips(450) - 16, 0)),
+                    videoHeight);
 }
 
 int frmback::currentRow() const
@@ -380,7 +388,8 @@ bool frmback::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    if ((watched == lvwprog || watched == lvwprog->viewport()) && event->type() == QEvent::ContextMenu) {
+    if ((watched == lvwprog || watched == lvwprog->viewport())
+        && event->type() == QEvent::ContextMenu) {
         // A mouse's context menu event was answered by its press already.
         if (static_cast<QContextMenuEvent *>(event)->reason() != QContextMenuEvent::Mouse) {
             const QRect row = lvwprog->visualRect(lvwprog->currentIndex());

@@ -15,7 +15,8 @@ void MasterVolume::open()
         return;
     // Half the master range, but never beyond what a schedule file can hold.
     m_minimum = int(std::clamp<long>(m_volume.prSpeakerMinVolume(), 0, kScheduleMaximum));
-    m_maximum = int(std::clamp<long>(m_volume.prSpeakerMaxVolume() / 2, m_minimum, kScheduleMaximum));
+    m_maximum
+        = int(std::clamp<long>(m_volume.prSpeakerMaxVolume() / 2, m_minimum, kScheduleMaximum));
     Q_EMIT rangeChanged(m_minimum, m_maximum);
     if (m_value < m_minimum || m_value > m_maximum)
         setValue(m_value);

@@ -89,7 +89,7 @@ PlaybackEngine::Progress PlaybackEngine::progressFor(double positionSeconds, dou
         position = durationSeconds;
     const auto whole = static_cast<long long>(std::floor(position));
     p.position = (whole >= 0 ? QStringLiteral(" ") : QString()) + QString::number(whole) + u'/'
-                 + QString::number(duration);
+        + QString::number(duration);
     p.length = QStringLiteral("%1:%2")
                    .arg(duration / 60, 2, 10, QChar(u'0'))
                    .arg(duration % 60, 2, 10, QChar(u'0'));

@@ -30,9 +30,10 @@ PlayerFrame::PlayerFrame(PlaybackEngine &engine, QWidget *parent)
     , m_engine(engine)
 {
     setObjectName(QStringLiteral("fraplayer"));
-    setStyleSheet(QStringLiteral("#fraplayer { background: rgba(255,255,255,215); border: 1px solid #7890b8;"
-                                 " border-radius: 4px; margin-top: 1.2em; }"
-                                 "#fraplayer::title { subcontrol-origin: margin; left: 8px; }"));
+    setStyleSheet(
+        QStringLiteral("#fraplayer { background: rgba(255,255,255,215); border: 1px solid #7890b8;"
+                       " border-radius: 4px; margin-top: 1.2em; }"
+                       "#fraplayer::title { subcontrol-origin: margin; left: 8px; }"));
 
     lblsong = new QLabel(this);
     lblsong->setObjectName(QStringLiteral("lblsong"));
@@ -53,9 +54,12 @@ PlayerFrame::PlayerFrame(PlaybackEngine &engine, QWidget *parent)
 
     auto *mmcplay = new QWidget(this);
     mmcplay->setObjectName(QStringLiteral("mmcplay"));
-    m_play = transportButton(mmcplay, QStringLiteral("mmcplay_play"), QStringLiteral("播放"), QStyle::SP_MediaPlay);
-    m_pause = transportButton(mmcplay, QStringLiteral("mmcplay_pause"), QStringLiteral("暂停"), QStyle::SP_MediaPause);
-    m_stop = transportButton(mmcplay, QStringLiteral("mmcplay_stop"), QStringLiteral("停止"), QStyle::SP_MediaStop);
+    m_play = transportButton(mmcplay, QStringLiteral("mmcplay_play"), QStringLiteral("播放"),
+                             QStyle::SP_MediaPlay);
+    m_pause = transportButton(mmcplay, QStringLiteral("mmcplay_pause"), QStringLiteral("暂停"),
+                              QStyle::SP_MediaPause);
+    m_stop = transportButton(mmcplay, QStringLiteral("mmcplay_stop"), QStringLiteral("停止"),
+                             QStyle::SP_MediaStop);
     auto *transport = new QHBoxLayout(mmcplay);
     transport->setContentsMargins(0, 0, 0, 0);
     transport->addWidget(m_play);

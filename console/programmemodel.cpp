@@ -43,9 +43,12 @@ QString ProgrammeModel::playedText(RowState state)
 QString ProgrammeModel::iconKey(RowState state)
 {
     switch (state) {
-    case RowState::Waiting: return QStringLiteral("clock3");
-    case RowState::Done: return QStringLiteral("checkmark");
-    case RowState::Cancelled: return QStringLiteral("remove");
+    case RowState::Waiting:
+        return QStringLiteral("clock3");
+    case RowState::Done:
+        return QStringLiteral("checkmark");
+    case RowState::Cancelled:
+        return QStringLiteral("remove");
     }
     return {};
 }
@@ -55,18 +58,30 @@ QString ProgrammeModel::cellText(int row, int column) const
     const Row &r = m_rows.at(row);
     const ScheduleEntry &e = r.entry;
     switch (column) {
-    case TimeColumn: return e.time;
-    case ChannelColumn: return QString::number(e.channel);
-    case DetailColumn: return e.detail;
-    case FileNameColumn: return fileTitle(e.filename);
-    case VolumeColumn: return QString::number(e.volume);
-    case PlayLengthColumn: return e.plen;
-    case ZoneColumn: return e.zone;
-    case AmpColumn: return e.amp;
-    case DeviceColumn: return e.device;
-    case PlayedColumn: return playedText(r.state);
-    case FileColumn: return e.filename;
-    default: return {};
+    case TimeColumn:
+        return e.time;
+    case ChannelColumn:
+        return QString::number(e.channel);
+    case DetailColumn:
+        return e.detail;
+    case FileNameColumn:
+        return fileTitle(e.filename);
+    case VolumeColumn:
+        return QString::number(e.volume);
+    case PlayLengthColumn:
+        return e.plen;
+    case ZoneColumn:
+        return e.zone;
+    case AmpColumn:
+        return e.amp;
+    case DeviceColumn:
+        return e.device;
+    case PlayedColumn:
+        return playedText(r.state);
+    case FileColumn:
+        return e.filename;
+    default:
+        return {};
     }
 }
 
@@ -76,13 +91,16 @@ QVariant ProgrammeModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole: return cellText(index.row(), index.column());
+    case Qt::ToolTipRole:
+        return cellText(index.row(), index.column());
     case Qt::DecorationRole:
         if (index.column() == TimeColumn)
             return ProgrammeIcons::icon(iconKey(m_rows.at(index.row()).state));
         return {};
-    case Qt::TextAlignmentRole: return QVariant(columns().at(index.column()).alignment);
-    default: return {};
+    case Qt::TextAlignmentRole:
+        return QVariant(columns().at(index.column()).alignment);
+    default:
+        return {};
     }
 }
 
@@ -108,10 +126,9 @@ void ProgrammeModel::clear()
 
 int ProgrammeModel::appendEntry(const ScheduleEntry &entry)
 {
-    const auto at = std::upper_bound(m_rows.cbegin(), m_rows.cend(), entry.time,
-                                     [](const QString &time, const Row &r) {
-                                         return time < r.entry.time;
-                                     });
+    const auto at
+        = std::upper_bound(m_rows.cbegin(), m_rows.cend(), entry.time,
+                           [](const QString &time, const Row &r) { return time < r.entry.time; });
     const int row = int(at - m_rows.cbegin());
     beginInsertRows({}, row, row);
     m_rows.insert(row, Row {entry, RowState::Waiting});

@@ -131,7 +131,8 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         }
         const QString q = ClockText(tv + 5);
         const bool waiting = state == RowState::Waiting;
-        const bool due = waiting && (q > t ? (t <= now && now <= q) : (t <= now && now <= u"23:59:59"));
+        const bool due
+            = waiting && (q > t ? (t <= now && now <= q) : (t <= now && now <= u"23:59:59"));
         if (due) {
             if (!StartItem(r))
                 return false;
@@ -158,7 +159,8 @@ void Scheduler::OpenDevicesAhead(int r)
     QString list;
     for (int d = 1; d <= 8; ++d) {
         const QString &leadTime = m_s.settings.values().DeviceLeadTime[std::size_t(d)];
-        if (leadTime.isEmpty() || leadTime == u"00:00:00" || !row.device.contains(QString::number(d)))
+        if (leadTime.isEmpty() || leadTime == u"00:00:00"
+            || !row.device.contains(QString::number(d)))
             continue;
         const QString p = ClockText(TimeValue(t) - TimeValue(leadTime));
         const bool inWindow = p < t ? (p <= now && now < t) : (now <= t);
@@ -181,7 +183,8 @@ bool Scheduler::StartItem(int r)
         return false;
     }
     ChannelStateRecord &ch = ChannelState[std::size_t(c)];
-    const FrequencyParameters f = splitFrequency(m_s.settings.values().SourceFrequency[std::size_t(c)]);
+    const FrequencyParameters f
+        = splitFrequency(m_s.settings.values().SourceFrequency[std::size_t(c)]);
     // The six frames are built before anything is marked or sent, so a row
     // that cannot be sent is refused whole.
     const struct
@@ -200,7 +203,9 @@ bool Scheduler::StartItem(int r)
     for (const auto &step : plan) {
         const auto frame = BuildFrame(QString::number(step.code), step.p1, step.p2, step.list);
         if (!frame) {
-            fail(QStringLiteral("row %1: %2 cannot carry \"%3\"").arg(r).arg(CommandCode::name(step.code), step.list));
+            fail(QStringLiteral("row %1: %2 cannot carry \"%3\"")
+                     .arg(r)
+                     .arg(CommandCode::name(step.code), step.list));
             return false;
         }
         frames.append(*frame);
@@ -228,18 +233,19 @@ bool Scheduler::StartItem(int r)
     for (qsizetype i = 0; i < frames.size(); ++i) {
         const bool last = i == frames.size() - 1;
         const int code = static_cast<unsigned char>(frames.at(i).at(2));
-        m_s.link.SendFrame(frames.at(i), this, [this, last, playsFile, file, plen, code](bool sent) {
-            if (!sent)
-                reportUnsent(CommandCode::name(code));
-            // The file plays once its frames are out, as the terminals are
-            // open by then. With the link down it plays all the same: the
-            // operator hears it at the console and the status says why the
-            // rooms may be silent.
-            if (last && playsFile) {
-                m_s.playback.playsong(file, plen);
-                Q_EMIT filePlayed(file, plen);
-            }
-        });
+        m_s.link.SendFrame(frames.at(i), this,
+                           [this, last, playsFile, file, plen, code](bool sent) {
+                               if (!sent)
+                                   reportUnsent(CommandCode::name(code));
+                               // The file plays once its frames are out, as the terminals are
+                               // open by then. With the link down it plays all the same: the
+                               // operator hears it at the console and the status says why the
+                               // rooms may be silent.
+                               if (last && playsFile) {
+                                   m_s.playback.playsong(file, plen);
+                                   Q_EMIT filePlayed(file, plen);
+                               }
+                           });
     }
 
     ch.ZonesOn = ch.AmpsOn = ch.DevicesOn = ch.RepeatOpen = true;
@@ -249,7 +255,8 @@ bool Scheduler::StartItem(int r)
     ch.Amps = row.amp;
     ch.Devices = row.device;
     ch.Zones = row.zone;
-    ch.StartMoment = QDateTime(m_s.clock.now().date(), QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
+    ch.StartMoment = QDateTime(m_s.clock.now().date(),
+                               QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
     if (ch.Detail != kPeripheral && row.detail == kPeripheral)
         m_s.playback.stopAction();
     ch.Detail = row.detail;
@@ -283,7 +290,8 @@ void Scheduler::ChannelSupervisor()
         if (ch.RepeatOpen) {
             ++ch.RepeatCount;
             if (ch.RepeatCount % 2 == 0) {
-                const FrequencyParameters f = splitFrequency(settings.SourceFrequency[std::size_t(b)]);
+                const FrequencyParameters f
+                    = splitFrequency(settings.SourceFrequency[std::size_t(b)]);
                 m_s.state.FreqHigh = f.FreqHigh;
                 m_s.state.FreqLow = f.FreqLow;
                 send(CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, ch.Zones);

@@ -55,8 +55,7 @@ const std::array<KeySpec, 15> &keySpecs()
     return specs;
 }
 
-template<class... Ts>
-struct Overloaded : Ts...
+template<class... Ts> struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
@@ -133,8 +132,9 @@ Outcome LoadSettings(UserStore &store, const ProfileIni &configIni, const AppFol
     settings.TerminalVolume = fresh.TerminalVolume;
     store.setSetting(QStringLiteral("setted"), QStringLiteral("yes"));
 
-    for (const auto &[key, value] : {std::pair {QStringLiteral("SetVolTime"), fresh.VolumeAdjustTime},
-                                     std::pair {QStringLiteral("TermVol"), fresh.TerminalVolume}}) {
+    for (const auto &[key, value] :
+         {std::pair {QStringLiteral("SetVolTime"), fresh.VolumeAdjustTime},
+          std::pair {QStringLiteral("TermVol"), fresh.TerminalVolume}}) {
         const QString error = configIni.writeString(kDisplayMode, key, value);
         if (!error.isEmpty())
             outcome.warnings.append(QStringLiteral("config.ini: %1").arg(error));
@@ -146,9 +146,12 @@ void SaveSettings(UserStore &store, const AppSettings &settings)
 {
     for (const KeySpec &spec : keySpecs()) {
         std::visit(Overloaded {
-                       [&](const TextKey &k) { store.setSetting(QString::fromUtf16(k.key), settings.*k.field); },
+                       [&](const TextKey &k) {
+                           store.setSetting(QString::fromUtf16(k.key), settings.*k.field);
+                       },
                        [&](const BoolKey &k) {
-                           store.setSetting(QString::fromUtf16(k.key), booleanText(settings.*k.field));
+                           store.setSetting(QString::fromUtf16(k.key),
+                                            booleanText(settings.*k.field));
                        },
                    },
                    spec);
@@ -164,13 +167,14 @@ QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)
 void LoadDisplayOptions(const ProfileIni &configIni, AppSettings &settings)
 {
     settings.VolumeAdjustTime
-        = configIni.getString(kDisplayMode, QStringLiteral("SetVoltime"), QStringLiteral("33:33:33"), 9)
+        = configIni
+              .getString(kDisplayMode, QStringLiteral("SetVoltime"), QStringLiteral("33:33:33"), 9)
               .left(5);
     settings.TerminalVolume
         = configIni.getString(kDisplayMode, QStringLiteral("TermVol"), QStringLiteral("22"), 9);
-    settings.ShowVideo = configIni
-                             .getString(kDisplayMode, QStringLiteral("VCD"), QStringLiteral("0"), 2)
-                             .startsWith(u'1');
+    settings.ShowVideo
+        = configIni.getString(kDisplayMode, QStringLiteral("VCD"), QStringLiteral("0"), 2)
+              .startsWith(u'1');
 }
 
 void LoadSourceFrequencies(const AppFolder &folder, AppSettings &settings)
@@ -181,7 +185,8 @@ void LoadSourceFrequencies(const AppFolder &folder, AppSettings &settings)
     // Frequencies of a short or broken file count where they were read; the
     // rest are 0.
     for (int n = 1; n <= 8; ++n)
-        settings.SourceFrequency[std::size_t(n)] = frequencyTenths(read.names.frequencies.value(n - 1));
+        settings.SourceFrequency[std::size_t(n)]
+            = frequencyTenths(read.names.frequencies.value(n - 1));
 }
 
 void LoadDeviceLeadTimes(const ProfileIni &configIni, AppSettings &settings)
@@ -191,7 +196,8 @@ void LoadDeviceLeadTimes(const ProfileIni &configIni, AppSettings &settings)
         const QString text = configIni.getString(section, QStringLiteral("外设%1").arg(n),
                                                  QStringLiteral("00:00:00"), 9);
         // A value that is no time of day means no lead rather than a broken start-up.
-        settings.DeviceLeadTime[std::size_t(n)] = TimeText::normalized(text, QStringLiteral("00:00:00"));
+        settings.DeviceLeadTime[std::size_t(n)]
+            = TimeText::normalized(text, QStringLiteral("00:00:00"));
     }
 }
 

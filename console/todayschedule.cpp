@@ -11,8 +11,9 @@
 #include <QDebug>
 #include <QDir>
 
-TodaySchedule::TodaySchedule(const AppFolder &folder, const AppSettings &settings, ConsoleState &state,
-                             ProgrammeModel &model, Dialogs &dialogs, QObject *parent)
+TodaySchedule::TodaySchedule(const AppFolder &folder, const AppSettings &settings,
+                             ConsoleState &state, ProgrammeModel &model, Dialogs &dialogs,
+                             QObject *parent)
     : QObject(parent)
     , m_dateFolder(folder.file(QStringLiteral("\\table\\date")))
     , m_folder(folder)
@@ -106,8 +107,8 @@ QString TodaySchedule::nextItemText(int index) const
         return cr + indent + QStringLiteral("所有内容已播放完毕！") + cr;
     const ScheduleEntry &e = m_model.entry(index);
     return cr + indent + QStringLiteral("播放时间：") + e.time + cr + indent
-           + QStringLiteral("播放文件：") + m_model.cellText(index, ProgrammeModel::FileNameColumn)
-           + QStringLiteral("  ") + cr + indent + QStringLiteral("播放分区：") + e.zone + cr;
+        + QStringLiteral("播放文件：") + m_model.cellText(index, ProgrammeModel::FileNameColumn)
+        + QStringLiteral("  ") + cr + indent + QStringLiteral("播放分区：") + e.zone + cr;
 }
 
 void TodaySchedule::ShowNextItem(int index)

@@ -13,8 +13,8 @@ AmpNamesRead readAmpNameFile(const QString &path)
     if (!opened)
         return result;
     FieldReader &reader = *opened;
-    QStringList *const parts[3] = {&result.names.amps, &result.names.frequencies,
-                                   &result.names.devices};
+    QStringList *const parts[3]
+        = {&result.names.amps, &result.names.frequencies, &result.names.devices};
     bool anyBlock = false;
     while (!reader.atEnd()) {
         for (QStringList *part : parts) {
@@ -92,5 +92,5 @@ qint16 frequencyTenths(const QString &text)
     if (negative)
         tenths = -tenths;
     return static_cast<qint16>(std::clamp<qint64>(tenths, std::numeric_limits<qint16>::min(),
-                                                   std::numeric_limits<qint16>::max()));
+                                                  std::numeric_limits<qint16>::max()));
 }

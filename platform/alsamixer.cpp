@@ -62,7 +62,8 @@ int AlsaMixer::open()
 std::optional<Mixer::Range> AlsaMixer::speakerRange() const
 {
     Range r;
-    if (!m_speaker || snd_mixer_selem_get_playback_volume_range(m_speaker, &r.minimum, &r.maximum) < 0)
+    if (!m_speaker
+        || snd_mixer_selem_get_playback_volume_range(m_speaker, &r.minimum, &r.maximum) < 0)
         return std::nullopt;
     return r;
 }
@@ -73,8 +74,8 @@ std::optional<Mixer::Range> AlsaMixer::micRange() const
     if (!m_mic)
         return std::nullopt;
     const int err = m_micIsCapture
-                        ? snd_mixer_selem_get_capture_volume_range(m_mic, &r.minimum, &r.maximum)
-                        : snd_mixer_selem_get_playback_volume_range(m_mic, &r.minimum, &r.maximum);
+        ? snd_mixer_selem_get_capture_volume_range(m_mic, &r.minimum, &r.maximum)
+        : snd_mixer_selem_get_playback_volume_range(m_mic, &r.minimum, &r.maximum);
     if (err < 0)
         return std::nullopt;
     return r;
@@ -91,7 +92,7 @@ bool AlsaMixer::setMicVolume(long value)
         return false;
     return (m_micIsCapture ? snd_mixer_selem_set_capture_volume_all(m_mic, value)
                            : snd_mixer_selem_set_playback_volume_all(m_mic, value))
-           >= 0;
+        >= 0;
 }
 
 std::optional<long> AlsaMixer::readSpeakerVolume()

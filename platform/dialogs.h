@@ -24,11 +24,11 @@ public:
     virtual void notify(const QString &text, const QString &title, MsgIcon icon) = 0;
     // Filters use the classic "description|patterns|description|patterns" form.
     // An empty result means the operator cancelled.
-    virtual QString openFileName(const QString &title, const QString &folder,
-                                 const QString &filter, const QString &fileName)
+    virtual QString openFileName(const QString &title, const QString &folder, const QString &filter,
+                                 const QString &fileName)
         = 0;
-    virtual QString saveFileName(const QString &title, const QString &folder,
-                                 const QString &filter, const QString &fileName)
+    virtual QString saveFileName(const QString &title, const QString &folder, const QString &filter,
+                                 const QString &fileName)
         = 0;
     virtual QString chooseFolder(const QString &title, const QString &folder) = 0;
     virtual void beep() = 0;

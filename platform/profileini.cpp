@@ -58,7 +58,8 @@ QString ProfileIni::getString(const QString &section, const QString &key,
                               const QString &defaultValue, int bufferSize) const
 {
     const qsizetype maxBytes = bufferSize > 0 ? bufferSize - 1 : 0;
-    const auto cut = [maxBytes](const QByteArray &bytes) { return fromGbk(cutGbk(bytes, maxBytes)); };
+    const auto cut
+        = [maxBytes](const QByteArray &bytes) { return fromGbk(cutGbk(bytes, maxBytes)); };
 
     const FileRead file = readWholeFile(m_path);
     if (!file.ok)

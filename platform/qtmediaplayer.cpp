@@ -29,10 +29,11 @@ void QtMediaPlayer::createPlayer()
     });
     connect(m_player, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString &text) { fail(text); });
-    connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this](QMediaPlayer::PlaybackState s) {
-        applyVideoView();
-        Q_EMIT playingChanged(s == QMediaPlayer::PlayingState);
-    });
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this,
+            [this](QMediaPlayer::PlaybackState s) {
+                applyVideoView();
+                Q_EMIT playingChanged(s == QMediaPlayer::PlayingState);
+            });
     connect(m_player, &QMediaPlayer::hasVideoChanged, this, &QtMediaPlayer::applyVideoView);
 }
 
@@ -124,7 +125,8 @@ void QtMediaPlayer::applyVideoView()
     if (!m_video)
         return;
     // A picture is shown while a video plays or pauses, not after it stopped.
-    const bool video = m_player->hasVideo() && m_player->playbackState() != QMediaPlayer::StoppedState;
+    const bool video
+        = m_player->hasVideo() && m_player->playbackState() != QMediaPlayer::StoppedState;
     const bool full = video && m_fullScreen;
     // Full screen uses a window of its own: moving the embedded video widget
     // out of its window and back loses its picture on some systems. The

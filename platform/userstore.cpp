@@ -36,9 +36,12 @@ void SettingsUserStore::setValue(const QString &section, const QString &key, con
 QString SettingsUserStore::writeError() const
 {
     switch (m_settings->status()) {
-    case QSettings::NoError: return {};
-    case QSettings::AccessError: return QStringLiteral("无法写入 %1").arg(m_settings->fileName());
-    case QSettings::FormatError: return QStringLiteral("%1 的格式有误").arg(m_settings->fileName());
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("无法写入 %1").arg(m_settings->fileName());
+    case QSettings::FormatError:
+        return QStringLiteral("%1 的格式有误").arg(m_settings->fileName());
     }
     return {};
 }

@@ -13,8 +13,7 @@ public:
     virtual ~UserStore();
 
     virtual QString value(const QString &section, const QString &key,
-                          const QString &defaultValue) const
-        = 0;
+                          const QString &defaultValue) const = 0;
     virtual void setValue(const QString &section, const QString &key, const QString &value) = 0;
     // Empty while every write so far reached the disk, else what went wrong.
     virtual QString writeError() const { return {}; }

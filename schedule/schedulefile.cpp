@@ -59,8 +59,8 @@ QByteArray entryLine(const ScheduleEntry &e)
 QByteArray headerLine(int dayIndex)
 {
     const QByteArray zero("00");
-    return joinLine({zero, zero, zero, toGbk(Weekdays::fileName(dayIndex)), zero, zero, zero, zero,
-                     zero});
+    return joinLine(
+        {zero, zero, zero, toGbk(Weekdays::fileName(dayIndex)), zero, zero, zero, zero, zero});
 }
 
 QByteArray weekFileBytes(const WeekTables &days)
@@ -95,8 +95,8 @@ QString writeDateFile(const QString &path, const DayTable &entries)
 bool readEntry(FieldReader &r, ScheduleEntry &e)
 {
     return r.readText(e.time) && r.readInt16(e.channel) && r.readText(e.detail)
-           && r.readText(e.filename) && r.readInt16(e.volume) && r.readText(e.plen)
-           && r.readText(e.zone) && r.readText(e.amp) && r.readText(e.device);
+        && r.readText(e.filename) && r.readInt16(e.volume) && r.readText(e.plen)
+        && r.readText(e.zone) && r.readText(e.amp) && r.readText(e.device);
 }
 
 namespace {

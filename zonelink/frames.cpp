@@ -4,21 +4,36 @@ namespace CommandCode {
 QString name(int code)
 {
     switch (code) {
-    case ZoneOpen: return QStringLiteral("ZoneOpen");
-    case ZoneClose: return QStringLiteral("ZoneClose");
-    case AmpOpen: return QStringLiteral("AmpOpen");
-    case AmpClose: return QStringLiteral("AmpClose");
-    case DeviceOpen: return QStringLiteral("DeviceOpen");
-    case DeviceClose: return QStringLiteral("DeviceClose");
-    case ClockSet: return QStringLiteral("ClockSet");
-    case ShutdownNotice: return QStringLiteral("ShutdownNotice");
-    case PowerOnTimeSet: return QStringLiteral("PowerOnTimeSet");
-    case ClockQuery: return QStringLiteral("ClockQuery");
-    case StatusQuery: return QStringLiteral("StatusQuery");
-    case VolumeSet: return QStringLiteral("VolumeSet");
-    case PowerOnTimeQuery: return QStringLiteral("PowerOnTimeQuery");
-    case MatrixSet: return QStringLiteral("MatrixSet");
-    default: return {};
+    case ZoneOpen:
+        return QStringLiteral("ZoneOpen");
+    case ZoneClose:
+        return QStringLiteral("ZoneClose");
+    case AmpOpen:
+        return QStringLiteral("AmpOpen");
+    case AmpClose:
+        return QStringLiteral("AmpClose");
+    case DeviceOpen:
+        return QStringLiteral("DeviceOpen");
+    case DeviceClose:
+        return QStringLiteral("DeviceClose");
+    case ClockSet:
+        return QStringLiteral("ClockSet");
+    case ShutdownNotice:
+        return QStringLiteral("ShutdownNotice");
+    case PowerOnTimeSet:
+        return QStringLiteral("PowerOnTimeSet");
+    case ClockQuery:
+        return QStringLiteral("ClockQuery");
+    case StatusQuery:
+        return QStringLiteral("StatusQuery");
+    case VolumeSet:
+        return QStringLiteral("VolumeSet");
+    case PowerOnTimeQuery:
+        return QStringLiteral("PowerOnTimeQuery");
+    case MatrixSet:
+        return QStringLiteral("MatrixSet");
+    default:
+        return {};
     }
 }
 } // namespace CommandCode

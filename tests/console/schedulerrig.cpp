@@ -11,12 +11,19 @@ QString SchedulerRig::Frame::text() const
     return QStringLiteral("%1 %2 %3 %4").arg(name).arg(p1).arg(p2).arg(list);
 }
 
-ScheduleEntry entry(const char *time, int channel, const QString &file, const char *plen, const char *zone,
-                    const char *amp, const char *device, const QString &detail, int volume)
+ScheduleEntry entry(const char *time, int channel, const QString &file, const char *plen,
+                    const char *zone, const char *amp, const char *device, const QString &detail,
+                    int volume)
 {
-    return ScheduleEntry {QString::fromLatin1(time), qint16(channel), detail,
-                          file,                      qint16(volume),  QString::fromLatin1(plen),
-                          QString::fromLatin1(zone), QString::fromLatin1(amp), QString::fromLatin1(device)};
+    return ScheduleEntry {QString::fromLatin1(time),
+                          qint16(channel),
+                          detail,
+                          file,
+                          qint16(volume),
+                          QString::fromLatin1(plen),
+                          QString::fromLatin1(zone),
+                          QString::fromLatin1(amp),
+                          QString::fromLatin1(device)};
 }
 
 SchedulerRig::SchedulerRig(const QDateTime &start)
@@ -30,18 +37,20 @@ SchedulerRig::SchedulerRig(const QDateTime &start)
     playback = std::make_unique<PlaybackEngine>(player, settings.values());
     volume = std::make_unique<MasterVolume>(mixer, dialogs);
     link = std::make_unique<ZoneLink>(port, store, dialogs);
-    QObject::connect(link.get(), &ZoneLink::frameQueued, link.get(), [this](const QByteArray &bytes, bool lines) {
-        FrameDecoder decoder;
-        for (const auto &piece : decoder.feed(bytes)) {
-            if (!piece.isFrame)
-                continue;
-            QString list;
-            for (int v : piece.frame.values)
-                list += QString::number(v) + u'.';
-            frames.append({clock.now().toString(QStringLiteral("HH:mm:ss")), CommandCode::name(piece.frame.code),
-                           piece.frame.p1, piece.frame.p2, list, lines, piece.frame.raw});
-        }
-    });
+    QObject::connect(link.get(), &ZoneLink::frameQueued, link.get(),
+                     [this](const QByteArray &bytes, bool lines) {
+                         FrameDecoder decoder;
+                         for (const auto &piece : decoder.feed(bytes)) {
+                             if (!piece.isFrame)
+                                 continue;
+                             QString list;
+                             for (int v : piece.frame.values)
+                                 list += QString::number(v) + u'.';
+                             frames.append({clock.now().toString(QStringLiteral("HH:mm:ss")),
+                                            CommandCode::name(piece.frame.code), piece.frame.p1,
+                                            piece.frame.p2, list, lines, piece.frame.raw});
+                         }
+                     });
     AppSettings s;
     s.WeekFilePath = dir.filePath(QStringLiteral("week.txt"));
     s.VolumeAdjustTime = QStringLiteral("33:33");
@@ -53,22 +62,24 @@ SchedulerRig::SchedulerRig(const QDateTime &start)
     settings.update(s);
     today = std::make_unique<TodaySchedule>(folder, settings.values(), state, model, dialogs);
     log = std::make_unique<LogWriter>(folder, clock, dialogs);
-    scheduler = std::make_unique<Scheduler>(
-        Scheduler::Services {clock, settings, state, model, *today, *link, *playback, *volume, *log, dialogs});
-    endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {clock, settings.values(), state, model, *today,
-                                                              *scheduler, *link, *log, power});
+    scheduler = std::make_unique<Scheduler>(Scheduler::Services {
+        clock, settings, state, model, *today, *link, *playback, *volume, *log, dialogs});
+    endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {
+        clock, settings.values(), state, model, *today, *scheduler, *link, *log, power});
 
-    QObject::connect(scheduler.get(), &Scheduler::filePlayed, scheduler.get(), [this](const QString &file) {
-        actions << QStringLiteral("play ") + file;
-        played << file;
-    });
+    QObject::connect(scheduler.get(), &Scheduler::filePlayed, scheduler.get(),
+                     [this](const QString &file) {
+                         actions << QStringLiteral("play ") + file;
+                         played << file;
+                     });
     QObject::connect(&player, &FakeMediaPlayer::called, &player, [this](const QString &call) {
         if (call == u"stop")
             actions << QStringLiteral("stop");
     });
     QObject::connect(playback.get(), &PlaybackEngine::titleSet, playback.get(),
                      [this](const QString &title) { actions << QStringLiteral("title ") + title; });
-    QObject::connect(endOfDay.get(), &EndOfDay::programEnds, endOfDay.get(), [this] { ended = true; });
+    QObject::connect(endOfDay.get(), &EndOfDay::programEnds, endOfDay.get(),
+                     [this] { ended = true; });
 }
 
 SchedulerRig::~SchedulerRig() = default;

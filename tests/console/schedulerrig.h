@@ -51,8 +51,7 @@ public:
     void load();
 
     // Changes one setting in memory, as a window that saved it would.
-    template<class T>
-    void set(T AppSettings::*field, const T &value)
+    template<class T> void set(T AppSettings::*field, const T &value)
     {
         AppSettings s = settings.values();
         s.*field = value;
@@ -102,6 +101,7 @@ public:
     bool ended = false; // the end of the day ended the program
 };
 
-ScheduleEntry entry(const char *time, int channel, const QString &file, const char *plen = "00:01:00",
-                    const char *zone = "1.2.", const char *amp = "1.", const char *device = "",
+ScheduleEntry entry(const char *time, int channel, const QString &file,
+                    const char *plen = "00:01:00", const char *zone = "1.2.",
+                    const char *amp = "1.", const char *device = "",
                     const QString &detail = QStringLiteral("节目"), int volume = 20000);

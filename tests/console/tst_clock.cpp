@@ -20,12 +20,12 @@ void tst_Clock::clockField_data()
 {
     QTest::addColumn<QDateTime>("moment");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Monday morning") << QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5))
-                                    << " 2026年12月07日 星期一  08:00:05";
+    QTest::newRow("Monday morning")
+        << QDateTime(QDate(2026, 12, 7), QTime(8, 0, 5)) << " 2026年12月07日 星期一  08:00:05";
     QTest::newRow("Sunday is 天") << QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59))
-                                 << " 2026年12月06日 星期天  23:59:59";
-    QTest::newRow("single-digit month and day") << QDateTime(QDate(2027, 1, 2), QTime(0, 0, 0))
-                                                << " 2027年01月02日 星期六  00:00:00";
+                                  << " 2026年12月06日 星期天  23:59:59";
+    QTest::newRow("single-digit month and day")
+        << QDateTime(QDate(2027, 1, 2), QTime(0, 0, 0)) << " 2027年01月02日 星期六  00:00:00";
 }
 
 void tst_Clock::clockField()

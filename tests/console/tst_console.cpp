@@ -1,7 +1,6 @@
 // The running console without any window: its load sequence, the state it
 // owns and announces, and the commands the main window passes on to it.
 
-#include "consolerig.h"
 #include "console/endofday.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
@@ -9,6 +8,7 @@
 #include "console/scheduler.h"
 #include "console/secondticker.h"
 #include "console/todayschedule.h"
+#include "consolerig.h"
 #include "support/gbkfiles.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
@@ -90,9 +90,14 @@ void tst_Console::startUpMessagesDoNotWait_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
-    QTest::newRow("no serial device") << "port" << "打开串行口错误，请重新选择串行口" << "串行口设置不对";
-    QTest::newRow("no mixer") << "mixer" << "Could not open the mixer." << "Volume Control";
-    QTest::newRow("broken week file") << "schedule" << "读取文件失败，可能文件设置有误或文件格式不对"
+    QTest::newRow("no serial device") << "port"
+                                      << "打开串行口错误，请重新选择串行口"
+                                      << "串行口设置不对";
+    QTest::newRow("no mixer") << "mixer"
+                              << "Could not open the mixer."
+                              << "Volume Control";
+    QTest::newRow("broken week file") << "schedule"
+                                      << "读取文件失败，可能文件设置有误或文件格式不对"
                                       << "请检查";
 }
 
@@ -106,7 +111,8 @@ void tst_Console::startUpMessagesDoNotWait()
     else if (fault == u"mixer")
         m_rig->mixer.openResult = -2;
     else
-        GbkFiles::writeText(m_rig->weekFile, u"00,00,00,星期一,00,00,00,00,00\n08:00:00, x ,b,c, 1 ,,,,\n"_s);
+        GbkFiles::writeText(m_rig->weekFile,
+                            u"00,00,00,星期一,00,00,00,00,00\n08:00:00, x ,b,c, 1 ,,,,\n"_s);
     Console &c = m_rig->start();
     QCOMPARE(m_rig->dialogs.shown.size(), 1);
     QCOMPARE(m_rig->dialogs.shown.at(0).text, text);
@@ -275,10 +281,11 @@ void tst_Console::editCurrentWeekFile_data()
     QTest::addColumn<bool>("showEditor");
     QTest::addColumn<bool>("request");
     QTest::newRow("week mode without a week file")
-        << true << false << true << "没有设置星期工作文件，请在系统设置中选择相应的文件" << false << false;
-    QTest::newRow("date mode without a date file")
-        << false << true << false << "没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开" << false
+        << true << false << true << "没有设置星期工作文件，请在系统设置中选择相应的文件" << false
         << false;
+    QTest::newRow("date mode without a date file")
+        << false << true << false << "没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开"
+        << false << false;
     QTest::newRow("week mode shows the editor") << true << true << false << "" << true << true;
     QTest::newRow("date mode: the request waits") << false << false << true << "" << false << true;
 }
@@ -293,7 +300,8 @@ void tst_Console::editCurrentWeekFile()
     QFETCH(bool, request);
     m_rig->setting(u"weekmode"_s, weekMode ? u"True"_s : u"False"_s);
     m_rig->setting(u"defaultweekfile"_s, weekFile ? m_rig->weekFile : QString());
-    m_rig->setting(u"defaultdatefile"_s, dateFile ? m_rig->file(u"table/date/20261207.txt"_s) : QString());
+    m_rig->setting(u"defaultdatefile"_s,
+                   dateFile ? m_rig->file(u"table/date/20261207.txt"_s) : QString());
     Console &c = m_rig->start();
     m_rig->dialogs.shown.clear();
     QCOMPARE(c.requestEditCurrentWeekFile(), showEditor);
@@ -313,8 +321,8 @@ void tst_Console::soundRecorder_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QStringList>("asked");
     QTest::addColumn<bool>("message");
-    QTest::newRow("none installed") << QStringList() << QStringList {u"gnome-sound-recorder"_s, u"audacity"_s}
-                                    << true;
+    QTest::newRow("none installed")
+        << QStringList() << QStringList {u"gnome-sound-recorder"_s, u"audacity"_s} << true;
     QTest::newRow("the second") << QStringList {u"audacity"_s}
                                 << QStringList {u"gnome-sound-recorder"_s, u"audacity"_s} << false;
     QTest::newRow("the first") << QStringList {u"gnome-sound-recorder"_s, u"audacity"_s}
@@ -351,8 +359,9 @@ void tst_Console::applyStoresAndReloads()
     QFETCH(bool, weekMode);
     QFETCH(QString, firstTime);
     const QString otherWeek = m_rig->file(u"table/week/other.txt"_s);
-    GbkFiles::writeText(otherWeek, u"00,00,00,星期一,00,00,00,00,00\n"_s
-                                       + ConsoleRig::line(u"06:45:00"_s, u"早操"_s));
+    GbkFiles::writeText(otherWeek,
+                        u"00,00,00,星期一,00,00,00,00,00\n"_s
+                            + ConsoleRig::line(u"06:45:00"_s, u"早操"_s));
     GbkFiles::writeText(m_rig->file(u"table/date/20261207.txt"_s),
                         ConsoleRig::line(u"10:10:10"_s, u"校庆"_s));
     Console &c = m_rig->start();
@@ -366,10 +375,10 @@ void tst_Console::applyStoresAndReloads()
     QVERIFY(c.applySettings(s).isEmpty());
     QCOMPARE(applied.size(), 1);
     QCOMPARE(m_rig->store.writes,
-             (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s, u"defaultdatefile"_s,
-                           u"defaultweekfile"_s, u"shutdown"_s, u"auto_set_open_time"_s, u"com"_s,
-                           u"openamptime"_s, u"closeamptime"_s, u"ampnoopen"_s, u"ampopenall"_s,
-                           u"ampopenchoice"_s, u"rm_scope"_s}));
+             (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
+                           u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
+                           u"auto_set_open_time"_s, u"com"_s, u"openamptime"_s, u"closeamptime"_s,
+                           u"ampnoopen"_s, u"ampopenall"_s, u"ampopenchoice"_s, u"rm_scope"_s}));
     QCOMPARE(m_rig->store.values.value(u"setting/weekmode"_s), weekMode ? u"True"_s : u"False"_s);
     QCOMPARE(m_rig->store.values.value(u"setting/userinfor"_s), QString());
     QVERIFY(GbkFiles::readText(m_rig->file(u"config.ini"_s)).contains(u"VCD=1\r\n"_s));
@@ -437,7 +446,8 @@ void tst_Console::linkStatusIsAnnounced()
     m_rig->port.loseDevice();
     QCOMPARE(c.state().equipmentStatus(), u"外设状态：与分区控制器的连接中断，正在重新连接……"_s);
     m_rig->port.devices.insert(u"/dev/ttyS0"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(c.state().equipmentStatus(), u"外设状态：与分区控制器的连接已恢复"_s, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(c.state().equipmentStatus(), u"外设状态：与分区控制器的连接已恢复"_s,
+                              5000);
     QCOMPARE(status.size(), 2);
 }
 

@@ -2,9 +2,9 @@
 // message boxes: they never hold up the ticks, and the end of the program
 // ends it whatever is open.
 
-#include "consolerig.h"
 #include "console/endofday.h"
 #include "console/secondticker.h"
+#include "consolerig.h"
 #include "platform/widgetdialogs.h"
 
 #include <QApplication>
@@ -48,8 +48,10 @@ void tst_ConsoleNotices::cleanup()
 void tst_ConsoleNotices::aNoticeIsShownOnce()
 {
     WidgetDialogs dialogs;
-    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s, MsgIcon::Exclamation);
-    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s, MsgIcon::Exclamation);
+    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s,
+                   MsgIcon::Exclamation);
+    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s,
+                   MsgIcon::Exclamation);
     QCOMPARE(visibleBoxes().size(), 1);
     QMessageBox *box = visibleBoxes().at(0);
     QCOMPARE(box->windowTitle(), u"串行口设置不对"_s);
@@ -60,7 +62,8 @@ void tst_ConsoleNotices::aNoticeIsShownOnce()
     // Once the operator closed it, the same message shows again when raised again.
     box->button(QMessageBox::Ok)->click();
     QTRY_COMPARE(visibleBoxes().size(), 1);
-    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s, MsgIcon::Exclamation);
+    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s,
+                   MsgIcon::Exclamation);
     QCOMPARE(visibleBoxes().size(), 2);
 }
 

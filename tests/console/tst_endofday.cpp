@@ -48,9 +48,12 @@ void tst_EndOfDay::powerOnList_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("list");
-    QTest::newRow("07:30:00") << "07:30:00" << "07.25.00.";
-    QTest::newRow("no item") << "" << "05.00.00.";
-    QTest::newRow("before 00:05:00") << "00:03:00" << "00.02.00.";
+    QTest::newRow("07:30:00") << "07:30:00"
+                              << "07.25.00.";
+    QTest::newRow("no item") << ""
+                             << "05.00.00.";
+    QTest::newRow("before 00:05:00") << "00:03:00"
+                                     << "00.02.00.";
 }
 
 void tst_EndOfDay::powerOnList()
@@ -72,10 +75,9 @@ void tst_EndOfDay::dayOverOnlyAfterTheLastAmplifiers()
     rig.endOfDay->start();
     run(rig, at("17:40:00"));
     QVERIFY(!rig.endOfDay->timercomm.isActive());
-    const QStringList closing = {u"ZoneClose 0 0 1.2.3.17."_s,
-                                 u"DeviceClose 0 0 1.2.3.4.5.6.7.8."_s,
-                                 u"AmpClose 0 0 1.2.3.4.5.6.7.8."_s,
-                                 u"PowerOnTimeSet 0 0 7.25.0."_s};
+    const QStringList closing
+        = {u"ZoneClose 0 0 1.2.3.17."_s, u"DeviceClose 0 0 1.2.3.4.5.6.7.8."_s,
+           u"AmpClose 0 0 1.2.3.4.5.6.7.8."_s, u"PowerOnTimeSet 0 0 7.25.0."_s};
     QCOMPARE(rig.framesAt(QStringLiteral("17:31:00")),
              QStringList {QStringLiteral("AmpClose 0 0 2.")} + closing);
     QVERIFY(!rig.frames.last().lineHandling); // the power-on time is written, not sent with RTS
@@ -151,8 +153,9 @@ void tst_EndOfDay::countdown()
         if (rig.power.powerOffs > offs)
             events << QStringLiteral("%1 s power off").arg(2 * i);
     }
-    QCOMPARE(events, (QStringList {u"60 s ShutdownNotice 0 0 "_s, u"70 s ClockSet 0 0 20.1.10."_s,
-                                   u"80 s power off"_s}));
+    QCOMPARE(events,
+             (QStringList {u"60 s ShutdownNotice 0 0 "_s, u"70 s ClockSet 0 0 20.1.10."_s,
+                           u"80 s power off"_s}));
     QCOMPARE(rig.frames.size(), before + 2);
     QCOMPARE(rig.status(), QStringLiteral("外设状态：即将关闭计算机"));
     QVERIFY(rig.ended);
@@ -186,12 +189,14 @@ void tst_EndOfDay::holdsWhileManualOrLeadOrOff()
         rig.today->cancelRow(0);
         rig.tickAt(at("21:59:51"));
         QVERIFY(!rig.scheduler->AmpLeadSent());
-        QCOMPARE(rig.framesAt(QStringLiteral("21:59:51")), QStringList {QStringLiteral("AmpClose 0 0 4.")});
+        QCOMPARE(rig.framesAt(QStringLiteral("21:59:51")),
+                 QStringList {QStringLiteral("AmpClose 0 0 4.")});
     }
     const qsizetype before = rig.frames.size();
     rig.clock.set(at("23:00:00")); // past the last item
     rig.endOfDay->timercomm_Timer();
-    QCOMPARE(rig.framesText(before).filter(QStringLiteral("ZoneClose 0 0 1.2.3.17.")).size(), over ? 1 : 0);
+    QCOMPARE(rig.framesText(before).filter(QStringLiteral("ZoneClose 0 0 1.2.3.17.")).size(),
+             over ? 1 : 0);
     QCOMPARE(rig.endOfDay->Timershutdown.isActive(), over);
 }
 

@@ -1,7 +1,6 @@
 // The main window as a view of the running console: its menus, toolbar,
 // pop-up menu, view toggles and the commands it passes on.
 
-#include "consolerig.h"
 #include "console/backgroundwidget.h"
 #include "console/frmabout.h"
 #include "console/frmback.h"
@@ -10,6 +9,7 @@
 #include "console/secondticker.h"
 #include "console/toolbaricons.h"
 #include "console/windowhost.h"
+#include "consolerig.h"
 #include "support/gbkfiles.h"
 #include "zonelink/zonelink.h"
 
@@ -86,11 +86,7 @@ private Q_SLOTS:
 
 private:
     frmback &start();
-    template<class T>
-    T *child(const QString &name)
-    {
-        return m_window->findChild<T *>(name);
-    }
+    template<class T> T *child(const QString &name) { return m_window->findChild<T *>(name); }
     QAction *action(const QString &name) { return child<QAction>(name); }
     QString panel(const QString &key) { return child<QLabel>(u"StatusBar1_"_s + key)->text(); }
     QStringList menuTexts(const QString &menuName);
@@ -205,23 +201,34 @@ void tst_frmback::menus_data()
     QTest::addColumn<QString>("menu");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("file") << "mnufile" << "文件(&F)"
-                          << QStringList {u"新建文件(星期)"_s, u"打开文件(星期)"_s, u"-"_s, u"系统设置(&S)"_s,
-                                          u"节点管理(&M)"_s, u"设备管理(&D)"_s, u"时钟调整(&T)"_s,
-                                          u"遥控设置(&R)"_s, u"-"_s, u"退出(&X)"_s};
-    QTest::newRow("record") << "mnurecordmenu" << "录制(&R)" << QStringList {u"录音(&R)"_s};
-    QTest::newRow("play") << "mnuplay" << "播放控制(&P)"
-                          << QStringList {u"自动状态(&A)"_s,     u"手动状态(&M)"_s,     u"-"_s,
-                                          u"播放VCD(&V)"_s,      u"播放曲目列表(&L)"_s, u"播放控制中心(&C)"_s,
-                                          u"矩阵控制"_s,         u"终端状态检查(&S)"_s, u"-"_s,
-                                          u"增大音量"_s,         u"减小音量"_s};
-    QTest::newRow("window") << "mnuwindow" << "窗口(&W)"
-                            << QStringList {u"显示待放曲目(&N)"_s, u"显示播放列表(&A)"_s, u"显示播放器  (&P)"_s,
-                                            u"显示用户名称(&U)"_s, u"-"_s, u"设置背景图片(&B)"_s};
-    QTest::newRow("help") << "mnuhelp" << "帮助(&H)" << QStringList {u"关于本程序(&A)"_s};
-    QTest::newRow("pop-up") << "mnuedit" << "编辑"
-                            << QStringList {u"播  放"_s, u"修  改"_s, u"删  除"_s, u"查  看"_s, u"取  消"_s,
-                                            u"恢  复"_s};
+    QTest::newRow("file") << "mnufile"
+                          << "文件(&F)"
+                          << QStringList {
+                                 u"新建文件(星期)"_s, u"打开文件(星期)"_s, u"-"_s,
+                                 u"系统设置(&S)"_s,   u"节点管理(&M)"_s,   u"设备管理(&D)"_s,
+                                 u"时钟调整(&T)"_s,   u"遥控设置(&R)"_s,   u"-"_s,
+                                 u"退出(&X)"_s};
+    QTest::newRow("record") << "mnurecordmenu"
+                            << "录制(&R)" << QStringList {u"录音(&R)"_s};
+    QTest::newRow("play") << "mnuplay"
+                          << "播放控制(&P)"
+                          << QStringList {
+                                 u"自动状态(&A)"_s, u"手动状态(&M)"_s,     u"-"_s,
+                                 u"播放VCD(&V)"_s,  u"播放曲目列表(&L)"_s, u"播放控制中心(&C)"_s,
+                                 u"矩阵控制"_s,     u"终端状态检查(&S)"_s, u"-"_s,
+                                 u"增大音量"_s,     u"减小音量"_s};
+    QTest::newRow("window") << "mnuwindow"
+                            << "窗口(&W)" << QStringList {u"显示待放曲目(&N)"_s,
+                                                          u"显示播放列表(&A)"_s,
+                                                          u"显示播放器  (&P)"_s,
+                                                          u"显示用户名称(&U)"_s,
+                                                          u"-"_s,
+                                                          u"设置背景图片(&B)"_s};
+    QTest::newRow("help") << "mnuhelp"
+                          << "帮助(&H)" << QStringList {u"关于本程序(&A)"_s};
+    QTest::newRow("pop-up") << "mnuedit"
+                            << "编辑" << QStringList {u"播  放"_s, u"修  改"_s, u"删  除"_s,
+                                                      u"查  看"_s, u"取  消"_s, u"恢  复"_s};
 }
 
 void tst_frmback::menus()
@@ -236,7 +243,9 @@ void tst_frmback::menus()
     QStringList bar;
     for (QAction *a : m_window->menuBar()->actions())
         bar << a->text();
-    QCOMPARE(bar, (QStringList {u"文件(&F)"_s, u"录制(&R)"_s, u"播放控制(&P)"_s, u"窗口(&W)"_s, u"帮助(&H)"_s}));
+    QCOMPARE(bar,
+             (QStringList {u"文件(&F)"_s, u"录制(&R)"_s, u"播放控制(&P)"_s, u"窗口(&W)"_s,
+                           u"帮助(&H)"_s}));
 }
 
 void tst_frmback::shortcuts()
@@ -266,10 +275,12 @@ void tst_frmback::toolbar()
     {
         const char16_t *caption, *key, *tip;
     } expected[14] = {
-        {u"新建", u"new", u"新建文件"},    {u"打开", u"open", u"打开文件"},     {nullptr, nullptr, nullptr},
-        {u"设置", u"setup", u"系统设置"},  {u"调时", u"clock", u"调整时间"},    {nullptr, nullptr, nullptr},
-        {u"录音", u"reccord", u"录音"},    {u"播放", u"play", u"播放"},         {nullptr, nullptr, nullptr},
-        {u"音量加", u"volup", u"增加音量"}, {u"音量减", u"voldown", u"减小音量"}, {nullptr, nullptr, nullptr},
+        {u"新建", u"new", u"新建文件"},        {u"打开", u"open", u"打开文件"},
+        {nullptr, nullptr, nullptr},           {u"设置", u"setup", u"系统设置"},
+        {u"调时", u"clock", u"调整时间"},      {nullptr, nullptr, nullptr},
+        {u"录音", u"reccord", u"录音"},        {u"播放", u"play", u"播放"},
+        {nullptr, nullptr, nullptr},           {u"音量加", u"volup", u"增加音量"},
+        {u"音量减", u"voldown", u"减小音量"},  {nullptr, nullptr, nullptr},
         {u"列表", u"detail", u"显示播放列表"}, {u"退出", u"quit", u"退出"},
     };
     QSet<size_t> pictures;
@@ -286,7 +297,8 @@ void tst_frmback::toolbar()
         QVERIFY2(!a->icon().isNull(), position.constData());
         // Each button has a picture of its own.
         const QImage img = a->icon().pixmap(32).toImage();
-        pictures.insert(qHash(QByteArray(reinterpret_cast<const char *>(img.constBits()), img.sizeInBytes())));
+        pictures.insert(
+            qHash(QByteArray(reinterpret_cast<const char *>(img.constBits()), img.sizeInBytes())));
     }
     QCOMPARE(pictures.size(), 10);
     for (const QString &key : {u"new"_s, u"quit"_s}) {
@@ -305,7 +317,8 @@ void tst_frmback::windowCommandsWaitForTheirWindows_data()
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QString>("window");
     QTest::addColumn<bool>("owned");
-    QTest::newRow("settings") << QStringList {u"mnusetup"_s, u"tbr1_setup"_s} << "frmsetup" << false;
+    QTest::newRow("settings") << QStringList {u"mnusetup"_s, u"tbr1_setup"_s} << "frmsetup"
+                              << false;
     QTest::newRow("nodes") << QStringList {u"mnunode"_s} << "frmnode" << false;
     QTest::newRow("sources") << QStringList {u"mnusource"_s} << "frmsource" << true;
     QTest::newRow("clock") << QStringList {u"mnuclock"_s, u"tbr1_clock"_s} << "frmclock" << false;
@@ -316,7 +329,8 @@ void tst_frmback::windowCommandsWaitForTheirWindows_data()
     QTest::newRow("manual control") << QStringList {u"mnumanualcentre"_s} << "frmmanual" << true;
     QTest::newRow("matrix") << QStringList {u"mnumatrix"_s} << "frmMatrix" << false;
     QTest::newRow("terminal status") << QStringList {u"mnunodestatus"_s} << "frmnodestatus" << true;
-    QTest::newRow("editor") << QStringList {u"mnunewweek"_s, u"mnuopenweek"_s, u"tbr1_new"_s, u"tbr1_open"_s}
+    QTest::newRow("editor") << QStringList {u"mnunewweek"_s, u"mnuopenweek"_s, u"tbr1_new"_s,
+                                            u"tbr1_open"_s}
                             << "weekprog" << false;
     QTest::newRow("about") << QStringList {u"mnuabout"_s} << "frmAbout" << false;
 }
@@ -333,7 +347,8 @@ void tst_frmback::windowCommandsWaitForTheirWindows()
     for (const QString &name : actions)
         QVERIFY2(action(name) && !action(name)->isEnabled(), qPrintable(name));
     int made = 0;
-    m_window->addWindow(window, [&made, window](QWidget *parent) { return testWindow(window, parent, &made); });
+    m_window->addWindow(
+        window, [&made, window](QWidget *parent) { return testWindow(window, parent, &made); });
     for (const QString &name : actions)
         QVERIFY2(action(name)->isEnabled(), qPrintable(name));
 
@@ -376,7 +391,9 @@ void tst_frmback::editorRequests()
     QFETCH(bool, newRequest);
     start();
     int made = 0;
-    m_window->addWindow(u"weekprog"_s, [&made](QWidget *parent) { return testWindow(u"weekprog"_s, parent, &made); });
+    m_window->addWindow(u"weekprog"_s, [&made](QWidget *parent) {
+        return testWindow(u"weekprog"_s, parent, &made);
+    });
     ConsoleState &state = m_rig->console().state();
     QSignalSpy requests(&state, &ConsoleState::editorRequestsChanged);
     action(command)->trigger();
@@ -397,21 +414,24 @@ void tst_frmback::viewToggles_data()
     QTest::addColumn<bool>("panelVisible");
     QTest::addColumn<bool>("listTick");
     QTest::addColumn<bool>("nextTick");
-    QTest::newRow("menu hides the list") << true << QStringList {u"mnushowlist"_s} << false << false << false
-                                         << false;
-    QTest::newRow("toolbar hides the list") << true << QStringList {u"tbr1_detail"_s} << false << false << false
-                                            << false;
+    QTest::newRow("menu hides the list")
+        << true << QStringList {u"mnushowlist"_s} << false << false << false << false;
+    QTest::newRow("toolbar hides the list")
+        << true << QStringList {u"tbr1_detail"_s} << false << false << false << false;
     QTest::newRow("menu shows the list over the panel")
         << false << QStringList {u"mnushowlist"_s} << true << false << true << false;
     QTest::newRow("toolbar shows the list, the panel's tick stays")
         << false << QStringList {u"tbr1_detail"_s} << true << false << true << true;
-    QTest::newRow("toolbar twice") << false << QStringList {u"tbr1_detail"_s, u"tbr1_detail"_s} << false << true
-                                   << false << true;
+    QTest::newRow("toolbar twice") << false << QStringList {u"tbr1_detail"_s, u"tbr1_detail"_s}
+                                   << false << true << false << true;
     QTest::newRow("panel under the list, then the list hidden")
-        << true << QStringList {u"mnushownext"_s, u"mnushowlist"_s} << false << true << false << true;
-    QTest::newRow("panel hidden") << false << QStringList {u"mnushownext"_s} << false << false << false << false;
+        << true << QStringList {u"mnushownext"_s, u"mnushowlist"_s} << false << true << false
+        << true;
+    QTest::newRow("panel hidden") << false << QStringList {u"mnushownext"_s} << false << false
+                                  << false << false;
     QTest::newRow("menu list twice from the panel")
-        << false << QStringList {u"mnushowlist"_s, u"mnushowlist"_s} << false << true << false << false;
+        << false << QStringList {u"mnushowlist"_s, u"mnushowlist"_s} << false << true << false
+        << false;
 }
 
 void tst_frmback::viewToggles()
@@ -492,13 +512,16 @@ void tst_frmback::popupOpensTheWeekFile_data()
     QTest::addColumn<bool>("editorShown");
     for (const char *item : {"mnumodify", "mnudelete", "mnuview"}) {
         const QByteArray name(item);
-        QTest::newRow(QByteArray(name + " week, no file").constData()) << QString::fromLatin1(item) << true << false
-                                               << "没有设置星期工作文件，请在系统设置中选择相应的文件" << false;
-        QTest::newRow(QByteArray(name + " date, no file").constData()) << QString::fromLatin1(item) << false << false
-                                               << "没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开"
-                                               << false;
-        QTest::newRow(QByteArray(name + " week").constData()) << QString::fromLatin1(item) << true << true << "" << true;
-        QTest::newRow(QByteArray(name + " date: nothing shown").constData()) << QString::fromLatin1(item) << false << true << "" << false;
+        QTest::newRow(QByteArray(name + " week, no file").constData())
+            << QString::fromLatin1(item) << true << false
+            << "没有设置星期工作文件，请在系统设置中选择相应的文件" << false;
+        QTest::newRow(QByteArray(name + " date, no file").constData())
+            << QString::fromLatin1(item) << false << false
+            << "没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开" << false;
+        QTest::newRow(QByteArray(name + " week").constData())
+            << QString::fromLatin1(item) << true << true << "" << true;
+        QTest::newRow(QByteArray(name + " date: nothing shown").constData())
+            << QString::fromLatin1(item) << false << true << "" << false;
     }
 }
 
@@ -511,11 +534,15 @@ void tst_frmback::popupOpensTheWeekFile()
     QFETCH(bool, editorShown);
     m_rig->setting(u"weekmode"_s, weekMode ? u"True"_s : u"False"_s);
     m_rig->setting(u"defaultweekfile"_s, haveFile && weekMode ? m_rig->weekFile : QString());
-    m_rig->setting(u"defaultdatefile"_s, haveFile && !weekMode ? m_rig->file(u"table/date/20261207.txt"_s) : QString());
-    GbkFiles::writeText(m_rig->file(u"table/date/20261207.txt"_s), ConsoleRig::line(u"10:10:10"_s, u"校庆"_s));
+    m_rig->setting(u"defaultdatefile"_s,
+                   haveFile && !weekMode ? m_rig->file(u"table/date/20261207.txt"_s) : QString());
+    GbkFiles::writeText(m_rig->file(u"table/date/20261207.txt"_s),
+                        ConsoleRig::line(u"10:10:10"_s, u"校庆"_s));
     start();
     int made = 0;
-    m_window->addWindow(u"weekprog"_s, [&made](QWidget *parent) { return testWindow(u"weekprog"_s, parent, &made); });
+    m_window->addWindow(u"weekprog"_s, [&made](QWidget *parent) {
+        return testWindow(u"weekprog"_s, parent, &made);
+    });
     action(item)->trigger();
     QCOMPARE(made, editorShown ? 1 : 0);
     QCOMPARE(m_rig->console().state().EditCurrentWeekFileRequest(), message.isEmpty());
@@ -534,7 +561,8 @@ void tst_frmback::popupCancelRestoreAndPlay()
 {
     const QString song = m_rig->file(u"song/上课.wav"_s);
     GbkFiles::writeBytes(song, QByteArray("RIFF"));
-    m_rig->writeWeek(ConsoleRig::line(u"07:30:00"_s, u"起床"_s) + ConsoleRig::line(u"08:00:00"_s, u"上课"_s, song, 12345));
+    m_rig->writeWeek(ConsoleRig::line(u"07:30:00"_s, u"起床"_s)
+                     + ConsoleRig::line(u"08:00:00"_s, u"上课"_s, song, 12345));
     start();
     auto *list = child<QTreeView>(u"lvwprog"_s);
     const ProgrammeModel &model = m_rig->console().programme();
@@ -677,7 +705,8 @@ void tst_frmback::backgroundPicture()
     QColor shown = back->grab().toImage().pixelColor(5, 5);
     QVERIFY2(shown.red() > 200 && shown.green() < 50, qPrintable(shown.name()));
     // Not stored: the operator's stored picture is chosen in the settings.
-    QCOMPARE(m_rig->store.values.value(u"setting/backimage"_s), m_rig->file(u"backimage/clouds.bmp"_s));
+    QCOMPARE(m_rig->store.values.value(u"setting/backimage"_s),
+             m_rig->file(u"backimage/clouds.bmp"_s));
     m_rig->dialogs.files.enqueue(m_rig->file(u"song/not-a-picture.jpg"_s));
     action(u"mnubackimage"_s)->trigger();
     QCOMPARE(m_rig->dialogs.shown.size(), 1);
@@ -787,7 +816,9 @@ void tst_frmback::endOfTheProgramClosesTheWindow()
 {
     start();
     int made = 0;
-    m_window->addWindow(u"frmmanual"_s, [&made](QWidget *parent) { return testWindow(u"frmmanual"_s, parent, &made); });
+    m_window->addWindow(u"frmmanual"_s, [&made](QWidget *parent) {
+        return testWindow(u"frmmanual"_s, parent, &made);
+    });
     action(u"mnumanualcentre"_s)->trigger();
     m_rig->console().endProgram();
     QVERIFY(!m_window->isVisible());

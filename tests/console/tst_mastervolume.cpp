@@ -1,8 +1,8 @@
 // The console's volume against the real ALSA mixer of the private sound server.
 
-#include "consolerig.h"
 #include "console/clsvolume.h"
 #include "console/mastervolume.h"
+#include "consolerig.h"
 #include "platform/mixer.h"
 
 #include <QProcess>

@@ -148,11 +148,16 @@ void tst_PlaybackEngine::progressTexts_data()
     QTest::addColumn<QString>("ctime");
     QTest::addColumn<QString>("length");
     QTest::addColumn<int>("percent");
-    QTest::newRow("215 s at 12") << 12.0 << 215.0 << " 12/215" << "03:35" << 5;
-    QTest::newRow("fractions are cut") << 59.9 << 3600.4 << " 59/3600" << "60:00" << 1;
-    QTest::newRow("position past the end is clamped") << 230.0 << 215.0 << " 215/215" << "03:35" << 100;
-    QTest::newRow("unknown position") << -1.0 << 215.0 << "-1/215" << "03:35" << -1;
-    QTest::newRow("no duration yet") << 0.0 << 0.0 << " 0/0" << "00:00" << -1;
+    QTest::newRow("215 s at 12") << 12.0 << 215.0 << " 12/215"
+                                 << "03:35" << 5;
+    QTest::newRow("fractions are cut") << 59.9 << 3600.4 << " 59/3600"
+                                       << "60:00" << 1;
+    QTest::newRow("position past the end is clamped") << 230.0 << 215.0 << " 215/215"
+                                                      << "03:35" << 100;
+    QTest::newRow("unknown position") << -1.0 << 215.0 << "-1/215"
+                                      << "03:35" << -1;
+    QTest::newRow("no duration yet") << 0.0 << 0.0 << " 0/0"
+                                     << "00:00" << -1;
 }
 
 void tst_PlaybackEngine::progressTexts()

@@ -23,7 +23,10 @@ private Q_SLOTS:
 
 private:
     void launch();
-    QString storePath() const { return m_dir.filePath(QStringLiteral("config/broadcast/broadcast.conf")); }
+    QString storePath() const
+    {
+        return m_dir.filePath(QStringLiteral("config/broadcast/broadcast.conf"));
+    }
     QTemporaryDir m_dir;
     QProcess m_process;
 };
@@ -61,15 +64,17 @@ void tst_QuellonStart::firstStartInitialisesTheStore()
 {
     launch();
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir.filePath(QStringLiteral("config.ini"))), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(QSettings(storePath(), QSettings::IniFormat).value(QStringLiteral("setting/setted")).toString(),
+    QTRY_COMPARE_WITH_TIMEOUT(QSettings(storePath(), QSettings::IniFormat)
+                                  .value(QStringLiteral("setting/setted"))
+                                  .toString(),
                               QStringLiteral("yes"), 20000);
     QSettings store(storePath(), QSettings::IniFormat);
     store.beginGroup(QStringLiteral("setting"));
-    const QStringList keys = {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
-                              u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
-                              u"auto_set_open_time"_s, u"com"_s, u"openamptime"_s,
-                              u"closeamptime"_s, u"ampnoopen"_s, u"ampopenall"_s,
-                              u"ampopenchoice"_s, u"rm_scope"_s};
+    const QStringList keys = {u"backimage"_s,   u"userinfor"_s,          u"dislaylist"_s,
+                              u"weekmode"_s,    u"defaultdatefile"_s,    u"defaultweekfile"_s,
+                              u"shutdown"_s,    u"auto_set_open_time"_s, u"com"_s,
+                              u"openamptime"_s, u"closeamptime"_s,       u"ampnoopen"_s,
+                              u"ampopenall"_s,  u"ampopenchoice"_s,      u"rm_scope"_s};
     for (const QString &key : keys)
         QVERIFY2(store.contains(key), qPrintable(key));
     QCOMPARE(store.value(QStringLiteral("backimage")).toString(),
@@ -102,14 +107,17 @@ void tst_QuellonStart::brokenScheduleDoesNotStopTheConsole()
         QSettings store(storePath(), QSettings::IniFormat);
         store.setValue(QStringLiteral("setting/defaultweekfile"), week);
         store.setValue(QStringLiteral("setting/dislaylist"), QStringLiteral("not a boolean"));
-        store.setValue(QStringLiteral("setting/backimage"), m_dir.filePath(QStringLiteral("missing.bmp")));
+        store.setValue(QStringLiteral("setting/backimage"),
+                       m_dir.filePath(QStringLiteral("missing.bmp")));
     }
     GbkFiles::writeBytes(m_dir.filePath(QStringLiteral("node.txt")), QByteArray("\"a\",\"1"));
     GbkFiles::writeBytes(m_dir.filePath(QStringLiteral("amp_name.dat")), QByteArray("\"x\"\r\n"));
     launch();
     QTest::qWait(2000);
     QCOMPARE(m_process.state(), QProcess::Running);
-    QCOMPARE(QSettings(storePath(), QSettings::IniFormat).value(QStringLiteral("setting/dislaylist")).toString(),
+    QCOMPARE(QSettings(storePath(), QSettings::IniFormat)
+                 .value(QStringLiteral("setting/dislaylist"))
+                 .toString(),
              QStringLiteral("not a boolean"));
 }
 

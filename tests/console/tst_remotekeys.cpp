@@ -1,10 +1,10 @@
 // The controller's remote keys acting on the running console, with the
 // frames they send decoded from a recording port. No window takes part.
 
-#include "consolerig.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
+#include "consolerig.h"
 #include "support/gbkfiles.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/zonelink.h"
@@ -45,14 +45,15 @@ void tst_RemoteKeys::init()
     m_rig->clock.set(QDateTime(QDate(2026, 12, 7), QTime(6, 0))); // before every row
     m_song = m_rig->file(u"song/上课.wav"_s);
     GbkFiles::writeBytes(m_song, QByteArray("RIFF"));
-    GbkFiles::writeText(m_rig->file(u"node.txt"_s), u"\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"_s);
+    GbkFiles::writeText(m_rig->file(u"node.txt"_s),
+                        u"\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"_s);
     QString amp;
     for (int i = 0; i < 24; ++i)
         amp += i == 8 ? u"\"103.5\"\n"_s : u"\"x\"\n"_s;
     GbkFiles::writeText(m_rig->file(u"amp_name.dat"_s), amp);
     m_rig->writeWeek(u"08:00:00, 1 ,a,"_s + m_song + u", 100 ,00:00:30,1.,1.,\n"_s
-                     + u"09:00:00, 1 ,b,/gone.mp3, 100 ,00:00:30,1.,1.,\n"_s
-                     + u"10:00:00, 1 ,c,"_s + m_song + u", 100 ,00:00:30,1.,1.,\n"_s);
+                     + u"09:00:00, 1 ,b,/gone.mp3, 100 ,00:00:30,1.,1.,\n"_s + u"10:00:00, 1 ,c,"_s
+                     + m_song + u", 100 ,00:00:30,1.,1.,\n"_s);
     GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u'"' + m_song + u"\"\n\"/gone.wav\"\n"_s);
 }
 
@@ -204,7 +205,8 @@ void tst_RemoteKeys::garbageChangesNothing()
     console().volume().setValue(1000);
     for (int code : {0, 9, 0x41, 0xEB, 0xFE, 0xFF})
         key(code);
-    m_rig->port.receive(QByteArray::fromHex("EB140100000000FE01")); // a frame's echo: its first byte counts
+    m_rig->port.receive(
+        QByteArray::fromHex("EB140100000000FE01")); // a frame's echo: its first byte counts
     QCOMPARE(int(console().state().RemoteCursor), 1);
     QCOMPARE(console().volume().value(), 1000);
     QVERIFY(!console().state().ManualMode());
@@ -216,11 +218,13 @@ void tst_RemoteKeys::lostLinkShowsInTheStatus()
 {
     start();
     m_rig->port.loseDevice();
-    QCOMPARE(console().state().equipmentStatus(), u"外设状态：与分区控制器的连接中断，正在重新连接……"_s);
+    QCOMPARE(console().state().equipmentStatus(),
+             u"外设状态：与分区控制器的连接中断，正在重新连接……"_s);
     key(2); // nothing can be sent: dropped, not kept
     QCOMPARE(console().link().queuedFrames(), 0);
     m_rig->port.devices.insert(u"/dev/ttyS0"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(console().state().equipmentStatus(), u"外设状态：与分区控制器的连接已恢复"_s, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(console().state().equipmentStatus(),
+                              u"外设状态：与分区控制器的连接已恢复"_s, 3000);
     QVERIFY(m_rig->port.writes().isEmpty());
 }
 

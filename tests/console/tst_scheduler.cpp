@@ -50,12 +50,17 @@ void tst_Scheduler::ampLeadWindow_data()
     QTest::addColumn<QString>("from"); // first tick
     QTest::addColumn<QString>("to"); // last tick
     QTest::addColumn<QStringList>("ampOpenAt"); // ticks that send AmpOpen 1. before the start
-    QTest::newRow("08:00:00, 5 s") << "08:00:00" << "00:00:05" << "07:59:50" << "08:00:00"
-                                   << QStringList {u"07:59:55"_s, u"07:59:56"_s, u"07:59:57"_s,
-                                                   u"07:59:58"_s, u"07:59:59"_s, u"08:00:00"_s};
+    QTest::newRow("08:00:00, 5 s")
+        << "08:00:00"
+        << "00:00:05"
+        << "07:59:50"
+        << "08:00:00" << QStringList {u"07:59:55"_s, u"07:59:56"_s, u"07:59:57"_s,
+                                      u"07:59:58"_s, u"07:59:59"_s, u"08:00:00"_s};
     QTest::newRow("00:00:03, a minute, across midnight")
-        << "00:00:03" << "00:01:00" << "23:59:58" << "00:00:03"
-        << QStringList {u"00:00:00"_s, u"00:00:01"_s, u"00:00:02"_s, u"00:00:03"_s};
+        << "00:00:03"
+        << "00:01:00"
+        << "23:59:58"
+        << "00:00:03" << QStringList {u"00:00:00"_s, u"00:00:01"_s, u"00:00:02"_s, u"00:00:03"_s};
 }
 
 void tst_Scheduler::ampLeadWindow()
@@ -88,12 +93,13 @@ void tst_Scheduler::startSendsSixFramesThenPlays()
 {
     SchedulerRig rig(at("07:59:59"));
     rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
-    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", "3.17.200.", "1.3.", "2.", QStringLiteral("上课"), 12345)});
+    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", "3.17.200.", "1.3.", "2.",
+                           QStringLiteral("上课"), 12345)});
     rig.load();
     rig.tickAt(QTime(8, 0, 2));
-    QCOMPARE(rig.framesText(), (QStringList {u"ZoneClose 0 0 "_s, u"ZoneOpen 9 0 3.17.200."_s,
-                                             u"DeviceClose 0 0 "_s, u"DeviceOpen 0 0 2."_s,
-                                             u"AmpClose 0 0 "_s, u"AmpOpen 0 0 1.3."_s}));
+    QCOMPARE(rig.framesText(),
+             (QStringList {u"ZoneClose 0 0 "_s, u"ZoneOpen 9 0 3.17.200."_s, u"DeviceClose 0 0 "_s,
+                           u"DeviceOpen 0 0 2."_s, u"AmpClose 0 0 "_s, u"AmpOpen 0 0 1.3."_s}));
     QCOMPARE(rig.model.cellText(0, ProgrammeModel::PlayedColumn), QStringLiteral("是"));
     QCOMPARE(ProgrammeModel::iconKey(rig.model.state(0)), QStringLiteral("checkmark"));
     QCOMPARE(int(rig.state.CurrentIndex), 1);
@@ -205,8 +211,9 @@ void tst_Scheduler::peripheralOnlyItem()
     QFETCH(int, channel);
     QFETCH(bool, stops);
     SchedulerRig rig(at("07:00:00"));
-    rig.setEveryDay({entry("08:00:00", 1, kSong, "00:10:00", "1.", "1."),
-                     entry("08:01:00", channel, kPeripheral, "00:05:00", "", "", "3.", kPeripheral)});
+    rig.setEveryDay(
+        {entry("08:00:00", 1, kSong, "00:10:00", "1.", "1."),
+         entry("08:01:00", channel, kPeripheral, "00:05:00", "", "", "3.", kPeripheral)});
     rig.load();
     rig.tickAt(QTime(8, 0, 0));
     rig.actions.clear();
@@ -230,7 +237,8 @@ void tst_Scheduler::zeroPlayLength()
         if (rig.actions.mid(before).contains(QStringLiteral("stop")))
             stops << QTime(8, 0, 0).addSecs(s).toString(QStringLiteral("HH:mm:ss"));
     }
-    QCOMPARE(stops.first(), QStringLiteral("08:00:02")); // stopped from 2 s on, until the zones close
+    QCOMPARE(stops.first(),
+             QStringLiteral("08:00:02")); // stopped from 2 s on, until the zones close
     QCOMPARE(stops.last(), QStringLiteral("08:00:10"));
     const auto when = [&rig](const QString &frame) {
         for (const auto &f : rig.frames) {
@@ -267,7 +275,8 @@ void tst_Scheduler::deviceLeadWindow()
     rig.setDeviceLead(2, QStringLiteral("00:01:00"));
     rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
     // The row must be reached by the scan: an earlier row keeps it in view.
-    rig.setEveryDay({entry("07:00:00", 1, kOther), entry("08:00:00", 1, kSong, "00:01:00", "1.", "1.", "2.3.")});
+    rig.setEveryDay({entry("07:00:00", 1, kOther),
+                     entry("08:00:00", 1, kSong, "00:01:00", "1.", "1.", "2.3.")});
     rig.load();
     rig.tickThrough(at("07:59:59"));
     QStringList leadTicks;
@@ -345,7 +354,8 @@ void tst_Scheduler::passedOverLeadIsSwitchedOff()
     rig.tickAt(QTime(8, 0, 6));
     QCOMPARE(rig.model.state(0), RowState::Done);
     QVERIFY(!rig.scheduler->AmpLeadSent());
-    QCOMPARE(rig.framesAt(QStringLiteral("08:00:06")), QStringList {QStringLiteral("AmpClose 0 0 5.6.")});
+    QCOMPARE(rig.framesAt(QStringLiteral("08:00:06")),
+             QStringList {QStringLiteral("AmpClose 0 0 5.6.")});
 }
 
 void tst_Scheduler::cancelledRowIsLeftAlone()
@@ -357,7 +367,8 @@ void tst_Scheduler::cancelledRowIsLeftAlone()
     QVERIFY(rig.scheduler->AmpLeadSent());
     rig.today->cancelRow(0);
     rig.tickAt(QTime(7, 59, 57));
-    QCOMPARE(rig.framesAt(QStringLiteral("07:59:57")), QStringList {QStringLiteral("AmpClose 0 0 5.")});
+    QCOMPARE(rig.framesAt(QStringLiteral("07:59:57")),
+             QStringList {QStringLiteral("AmpClose 0 0 5.")});
     QVERIFY(!rig.scheduler->AmpLeadSent());
     rig.tickThrough(at("08:00:10"));
     QVERIFY(rig.played.isEmpty());

@@ -34,16 +34,19 @@ void tst_SchedulerWeek::denseWeek()
                 QString zones;
                 for (int z = 0; z < 5; ++z)
                     zones += QString::number(c * 10 + z) + u'.';
-                week[d].append({QTime(0, 0).addSecs(start).toString(QStringLiteral("HH:mm:ss")), qint16(c),
-                                QStringLiteral("节目"), file, qint16(1000 * c), QTime(0, 0).addSecs(length).toString(QStringLiteral("HH:mm:ss")),
-                                zones, QString::number(c) + u'.', c % 2 ? QString::number(c) + u'.' : QString()});
+                week[d].append({QTime(0, 0).addSecs(start).toString(QStringLiteral("HH:mm:ss")),
+                                qint16(c), QStringLiteral("节目"), file, qint16(1000 * c),
+                                QTime(0, 0).addSecs(length).toString(QStringLiteral("HH:mm:ss")),
+                                zones, QString::number(c) + u'.',
+                                c % 2 ? QString::number(c) + u'.' : QString()});
                 expected.insert(file);
             }
         }
         // Late at night, running past midnight.
         const QString late = QStringLiteral("/srv/d%1/late.mp3").arg(d);
         week[d].append({QStringLiteral("23:59:50"), 1, QStringLiteral("晚间"), late, 5000,
-                        QStringLiteral("00:02:00"), QStringLiteral("200.201."), QStringLiteral("8."), QStringLiteral("1.")});
+                        QStringLiteral("00:02:00"), QStringLiteral("200.201."),
+                        QStringLiteral("8."), QStringLiteral("1.")});
         expected.insert(late);
     }
     rig.setWeek(week);

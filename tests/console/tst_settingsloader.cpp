@@ -102,13 +102,32 @@ void tst_SettingsLoader::storedValues_data()
 
     QTest::newRow("missing backimage is a bare name") << "backimage" << QString() << "BackImagePath"
                                                       << "clouds.bmp";
-    QTest::newRow("user name") << "userinfor" << "第一中学" << "UserName" << "第一中学";
-    QTest::newRow("list off in lower case") << "dislaylist" << "false" << "ShowWholeList" << "0";
-    QTest::newRow("date mode") << "weekmode" << "False" << "WeekMode" << "0";
-    QTest::newRow("shutdown as number") << "shutdown" << "-1" << "AutoShutdown" << "1";
-    QTest::newRow("missing shutdown") << "shutdown" << QString() << "AutoShutdown" << "0";
-    QTest::newRow("port") << "com" << "com3" << "ComPort" << "com3";
-    QTest::newRow("remote scope") << "rm_scope" << "TRUE" << "RemoteScope" << "1";
+    QTest::newRow("user name") << "userinfor"
+                               << "第一中学"
+                               << "UserName"
+                               << "第一中学";
+    QTest::newRow("list off in lower case") << "dislaylist"
+                                            << "false"
+                                            << "ShowWholeList"
+                                            << "0";
+    QTest::newRow("date mode") << "weekmode"
+                               << "False"
+                               << "WeekMode"
+                               << "0";
+    QTest::newRow("shutdown as number") << "shutdown"
+                                        << "-1"
+                                        << "AutoShutdown"
+                                        << "1";
+    QTest::newRow("missing shutdown") << "shutdown" << QString() << "AutoShutdown"
+                                      << "0";
+    QTest::newRow("port") << "com"
+                          << "com3"
+                          << "ComPort"
+                          << "com3";
+    QTest::newRow("remote scope") << "rm_scope"
+                                  << "TRUE"
+                                  << "RemoteScope"
+                                  << "1";
     QTest::newRow("missing choice is true") << "ampopenchoice" << QString() << "AmpOpenChoice"
                                             << "1";
 }
@@ -116,10 +135,12 @@ void tst_SettingsLoader::storedValues_data()
 static QString fieldText(const AppSettings &s, const QString &field)
 {
     const QHash<QString, QString> texts = {
-        {u"BackImagePath"_s, s.BackImagePath}, {u"UserName"_s, s.UserName},
+        {u"BackImagePath"_s, s.BackImagePath},
+        {u"UserName"_s, s.UserName},
         {u"ShowWholeList"_s, QString::number(s.ShowWholeList)},
         {u"WeekMode"_s, QString::number(s.WeekMode)},
-        {u"AutoShutdown"_s, QString::number(s.AutoShutdown)}, {u"ComPort"_s, s.ComPort},
+        {u"AutoShutdown"_s, QString::number(s.AutoShutdown)},
+        {u"ComPort"_s, s.ComPort},
         {u"RemoteScope"_s, QString::number(s.RemoteScope)},
         {u"AmpOpenChoice"_s, QString::number(s.AmpOpenChoice)},
     };
@@ -192,12 +213,17 @@ void tst_SettingsLoader::displayOptions_data()
     QTest::addColumn<QString>("termVol");
     QTest::addColumn<bool>("video");
     QTest::newRow("two-digit hours") << "[DisplayMode]\nSetVolTime=07:30:00\nTermVol=15\nVCD=1\n"
-                                     << "07:30" << "15" << true;
-    QTest::newRow("one-digit hour never matches a clock")
-        << "[displaymode]\nsetvoltime=7:30\n" << "7:30" << "22" << false;
+                                     << "07:30"
+                                     << "15" << true;
+    QTest::newRow("one-digit hour never matches a clock") << "[displaymode]\nsetvoltime=7:30\n"
+                                                          << "7:30"
+                                                          << "22" << false;
     QTest::newRow("ten-character volume is cut to eight") << "[DisplayMode]\nTermVol=1234567890\n"
-                                                          << "33:33" << "12345678" << false;
-    QTest::newRow("VCD 0") << "[DisplayMode]\nVCD=0\n" << "33:33" << "22" << false;
+                                                          << "33:33"
+                                                          << "12345678" << false;
+    QTest::newRow("VCD 0") << "[DisplayMode]\nVCD=0\n"
+                           << "33:33"
+                           << "22" << false;
 }
 
 void tst_SettingsLoader::displayOptions()
@@ -252,13 +278,17 @@ void tst_SettingsLoader::nodeAddresses_data()
 {
     QTest::addColumn<QString>("content"); // null: no node.txt
     QTest::addColumn<QString>("list");
-    QTest::newRow("addresses in file order") << "\"a\",\"1\",\"1\"\n\"b\",\"2\",\"1\"\n\"c\",\"17\",\"2\"\n"
-                                             << "1.2.17.";
+    QTest::newRow("addresses in file order")
+        << "\"a\",\"1\",\"1\"\n\"b\",\"2\",\"1\"\n\"c\",\"17\",\"2\"\n"
+        << "1.2.17.";
     QTest::newRow("missing file") << QString() << "";
-    QTest::newRow("empty file") << "" << "";
+    QTest::newRow("empty file") << ""
+                                << "";
     QTest::newRow("placeholder and bad address are left out")
-        << "\"a\",\"3\",\"1\"\n\"新节点\",\"\",\"\"\n\"x\",\"300\",\"1\"\n\"b\",\"05\",\"2\"\n" << "3.5.";
-    QTest::newRow("short last record") << "\"a\",\"4\",\"1\"\n\"b\",\"9\"\n" << "4.";
+        << "\"a\",\"3\",\"1\"\n\"新节点\",\"\",\"\"\n\"x\",\"300\",\"1\"\n\"b\",\"05\",\"2\"\n"
+        << "3.5.";
+    QTest::newRow("short last record") << "\"a\",\"4\",\"1\"\n\"b\",\"9\"\n"
+                                       << "4.";
 }
 
 void tst_SettingsLoader::nodeAddresses()
@@ -277,8 +307,8 @@ void tst_SettingsLoader::sourceFrequencies_data()
     QTest::addColumn<QString>("content"); // null: no amp_name.dat
     QTest::addColumn<QList<int>>("tenths");
     QString block;
-    const QStringList freqs = {u"75"_s, u"103.5"_s, u"87.55"_s, u""_s,
-                               u"FM"_s, u"110"_s, u"70.05"_s, u"99.9"_s};
+    const QStringList freqs
+        = {u"75"_s, u"103.5"_s, u"87.55"_s, u""_s, u"FM"_s, u"110"_s, u"70.05"_s, u"99.9"_s};
     for (int i = 0; i < 8; ++i)
         block += QStringLiteral("\"amp%1\"\n").arg(i);
     for (const QString &f : freqs)

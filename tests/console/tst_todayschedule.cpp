@@ -21,7 +21,7 @@ QString line(const QString &time, const QString &file = QStringLiteral("/srv/son
              const QString &zone = QStringLiteral("1.2."))
 {
     return time + QStringLiteral(", 1 ,说明,") + file + QStringLiteral(", 80 ,00:01:00,") + zone
-           + QStringLiteral(",1.,\n");
+        + QStringLiteral(",1.,\n");
 }
 QString header(const QString &day)
 {
@@ -72,7 +72,8 @@ void tst_TodaySchedule::init()
     m_stateHolder = std::make_unique<ConsoleState>();
     m_model = std::make_unique<ProgrammeModel>();
     m_dialogs.shown.clear();
-    m_today = std::make_unique<TodaySchedule>(*m_folder, m_settings, *m_stateHolder, *m_model, m_dialogs);
+    m_today = std::make_unique<TodaySchedule>(*m_folder, m_settings, *m_stateHolder, *m_model,
+                                              m_dialogs);
 }
 
 QStringList tst_TodaySchedule::times() const
@@ -89,7 +90,7 @@ void tst_TodaySchedule::weekMode_data()
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("today's section in time order")
         << header(u"星期一"_s) + line(u"12:00:00"_s) + line(u"07:30:00"_s) + line(u"07:30:00"_s)
-               + line(u"08:00:00"_s) + header(u"星期二"_s) + line(u"09:00:00"_s)
+            + line(u"08:00:00"_s) + header(u"星期二"_s) + line(u"09:00:00"_s)
         << QStringList {u"07:30:00"_s, u"07:30:00"_s, u"08:00:00"_s, u"12:00:00"_s};
     QTest::newRow("today's table empty")
         << header(u"星期一"_s) + header(u"星期二"_s) + line(u"09:00:00"_s) << QStringList {};
@@ -109,7 +110,8 @@ void tst_TodaySchedule::weekMode()
         QCOMPARE(m_model->cellText(r, ProgrammeModel::PlayedColumn), QStringLiteral("否"));
         QCOMPARE(ProgrammeModel::iconKey(m_model->state(r)), QStringLiteral("clock3"));
         QCOMPARE(m_model->cellText(r, ProgrammeModel::FileNameColumn), QStringLiteral("a.mp3"));
-        QCOMPARE(m_model->cellText(r, ProgrammeModel::FileColumn), QStringLiteral("/srv/song/a.mp3"));
+        QCOMPARE(m_model->cellText(r, ProgrammeModel::FileColumn),
+                 QStringLiteral("/srv/song/a.mp3"));
     }
     if (expected.isEmpty())
         QCOMPARE(m_today->nextItemText(0), QStringLiteral("\r    所有内容已播放完毕！\r"));
@@ -118,17 +120,19 @@ void tst_TodaySchedule::weekMode()
 void tst_TodaySchedule::modelKeepsTimeOrder()
 {
     const auto entry = [](const char *time, const char *detail) {
-        return ScheduleEntry {QString::fromLatin1(time), 1, QString::fromLatin1(detail), {}, 0, {}, {}, {}, {}};
+        return ScheduleEntry {
+            QString::fromLatin1(time), 1, QString::fromLatin1(detail), {}, 0, {}, {}, {}, {}};
     };
     m_model->appendEntry(entry("08:00:00", "old"));
-    m_model->appendEntries({entry("08:00:00", "new1"), entry("07:00:00", "a"), entry("23:59:59", "z"),
-                            entry("08:00:00", "new2")});
+    m_model->appendEntries({entry("08:00:00", "new1"), entry("07:00:00", "a"),
+                            entry("23:59:59", "z"), entry("08:00:00", "new2")});
     m_model->appendEntry(entry("08:00:00", "last"));
     QStringList order;
     for (int r = 0; r < m_model->count(); ++r)
         order << m_model->entry(r).time + u' ' + m_model->entry(r).detail;
-    QCOMPARE(order, (QStringList {u"07:00:00 a"_s, u"08:00:00 old"_s, u"08:00:00 new1"_s,
-                                  u"08:00:00 new2"_s, u"08:00:00 last"_s, u"23:59:59 z"_s}));
+    QCOMPARE(order,
+             (QStringList {u"07:00:00 a"_s, u"08:00:00 old"_s, u"08:00:00 new1"_s,
+                           u"08:00:00 new2"_s, u"08:00:00 last"_s, u"23:59:59 z"_s}));
 }
 
 void tst_TodaySchedule::emptyWeekFileNameIsNoError()
@@ -144,10 +148,10 @@ void tst_TodaySchedule::readErrorEmptiesTheList_data()
 {
     QTest::addColumn<QString>("content"); // null: the file is missing
     QTest::newRow("missing week file") << QString();
-    QTest::newRow("text in the volume field")
-        << header(u"星期一"_s) + line(u"07:00:00"_s) + QStringLiteral("08:00:00, 1 ,a,b,c, 80 ,,,,\n");
-    QTest::newRow("cut short")
-        << header(u"星期一"_s) + line(u"07:00:00"_s) + QStringLiteral("08:00:00, 1 ,a");
+    QTest::newRow("text in the volume field") << header(u"星期一"_s) + line(u"07:00:00"_s)
+            + QStringLiteral("08:00:00, 1 ,a,b,c, 80 ,,,,\n");
+    QTest::newRow("cut short") << header(u"星期一"_s) + line(u"07:00:00"_s)
+            + QStringLiteral("08:00:00, 1 ,a");
 }
 
 void tst_TodaySchedule::readErrorEmptiesTheList()
@@ -159,7 +163,8 @@ void tst_TodaySchedule::readErrorEmptiesTheList()
     QVERIFY(!m_today->LoadTodaySchedule(kMonday));
     QCOMPARE(m_model->count(), 0);
     QCOMPARE(m_dialogs.shown.size(), 1);
-    QCOMPARE(m_dialogs.shown.at(0).text, QStringLiteral("读取文件失败，可能文件设置有误或文件格式不对"));
+    QCOMPARE(m_dialogs.shown.at(0).text,
+             QStringLiteral("读取文件失败，可能文件设置有误或文件格式不对"));
     QCOMPARE(m_dialogs.shown.at(0).title, QStringLiteral("请检查"));
     QCOMPARE(m_dialogs.shown.at(0).icon, MsgIcon::Error);
 }
@@ -183,8 +188,8 @@ void tst_TodaySchedule::dateModeLooksUpTheDayFile()
     m_settings.WeekMode = false;
     const QString path = file(QStringLiteral("table/date/") + name);
     // The day file holds a header line, which ends its table.
-    const QString content = line(u"08:00:00"_s) + line(u"07:00:00"_s) + header(u"星期一"_s)
-                            + line(u"09:00:00"_s);
+    const QString content
+        = line(u"08:00:00"_s) + line(u"07:00:00"_s) + header(u"星期一"_s) + line(u"09:00:00"_s);
     if (beforeListing)
         GbkFiles::writeText(path, content);
     m_today->listDateFolder();
@@ -221,7 +226,8 @@ void tst_TodaySchedule::nextItemText()
     m_today->ShowNextItem(1);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.at(0).at(0).toString(),
-             QStringLiteral("\r    播放时间：08:00:00\r    播放文件：上课.mp3  \r    播放分区：3.17.200.\r"));
+             QStringLiteral(
+                 "\r    播放时间：08:00:00\r    播放文件：上课.mp3  \r    播放分区：3.17.200.\r"));
     QCOMPARE(m_today->nextItemText(2), QStringLiteral("\r    所有内容已播放完毕！\r"));
 }
 
@@ -229,8 +235,9 @@ void tst_TodaySchedule::firstAndLastItem()
 {
     QCOMPARE(m_today->FirstItemTime(), QString());
     QCOMPARE(m_today->LastItemTime(), QString());
-    GbkFiles::writeText(m_settings.WeekFilePath, header(u"星期一"_s) + line(u"17:30:00"_s)
-                                                     + line(u"06:59:59"_s) + line(u"12:00:00"_s));
+    GbkFiles::writeText(m_settings.WeekFilePath,
+                        header(u"星期一"_s) + line(u"17:30:00"_s) + line(u"06:59:59"_s)
+                            + line(u"12:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
     QCOMPARE(m_today->FirstItemTime(), QStringLiteral("06:59:59"));
     QCOMPARE(m_today->LastItemTime(), QStringLiteral("17:30:00"));
@@ -304,9 +311,9 @@ void tst_TodaySchedule::remoteListAndCursor()
 
 void tst_TodaySchedule::reloadStartsAfresh()
 {
-    GbkFiles::writeText(m_settings.WeekFilePath, header(u"星期一"_s) + line(u"08:00:00"_s)
-                                                     + line(u"09:00:00"_s) + header(u"星期二"_s)
-                                                     + line(u"10:00:00"_s));
+    GbkFiles::writeText(m_settings.WeekFilePath,
+                        header(u"星期一"_s) + line(u"08:00:00"_s) + line(u"09:00:00"_s)
+                            + header(u"星期二"_s) + line(u"10:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
     m_model->setState(0, RowState::Done);
     m_stateHolder->CurrentIndex = 1;

@@ -31,9 +31,10 @@ private:
 
 void tst_DirectoryFiles::nodeFileRoundTrip()
 {
-    const QList<NodeRecord> nodes = {{QStringLiteral("一年级1班"), QStringLiteral("1"), QStringLiteral("1")},
-                                     {QStringLiteral("操场, 东侧"), QStringLiteral("100"), QStringLiteral("4")},
-                                     {QStringLiteral("新节点"), QString(), QString()}};
+    const QList<NodeRecord> nodes
+        = {{QStringLiteral("一年级1班"), QStringLiteral("1"), QStringLiteral("1")},
+           {QStringLiteral("操场, 东侧"), QStringLiteral("100"), QStringLiteral("4")},
+           {QStringLiteral("新节点"), QString(), QString()}};
     const QString file = path(QStringLiteral("node.txt"));
     QCOMPARE(writeNodeFile(file, nodes), QString());
     const NodeFileRead read = readNodeFile(file);
@@ -44,7 +45,9 @@ void tst_DirectoryFiles::nodeFileRoundTrip()
 void tst_DirectoryFiles::nodeFileOnDiskIsQuotedGbk()
 {
     const QString file = path(QStringLiteral("node2.txt"));
-    QCOMPARE(writeNodeFile(file, {{QStringLiteral("大厅"), QStringLiteral("7"), QStringLiteral("2")}}), QString());
+    QCOMPARE(
+        writeNodeFile(file, {{QStringLiteral("大厅"), QStringLiteral("7"), QStringLiteral("2")}}),
+        QString());
     QCOMPARE(GbkFiles::readBytes(file), toGbk(u"\"大厅\",\"7\",\"2\"\r\n"));
 }
 
@@ -55,7 +58,8 @@ void tst_DirectoryFiles::nodeFileReads_data()
     QTest::addColumn<int>("records");
     QTest::newRow("empty file is an empty directory") << QString() << true << 0;
     QTest::newRow("unquoted fields with blanks") << "  a , 1 , 2 \n b,2,3\n" << true << 2;
-    QTest::newRow("short last record is dropped") << "\"a\",\"1\",\"1\"\n\"b\",\"2\"\n" << false << 1;
+    QTest::newRow("short last record is dropped") << "\"a\",\"1\",\"1\"\n\"b\",\"2\"\n"
+                                                  << false << 1;
     QTest::newRow("trailing blank lines") << "\"a\",\"1\",\"1\"\n\n\n" << true << 1;
 }
 
@@ -115,7 +119,8 @@ void tst_DirectoryFiles::ampNamesShortFile()
     const QString file = path(QStringLiteral("short.dat"));
     QString content;
     for (int i = 0; i < 10; ++i)
-        content += QStringLiteral("\"%1\"\n").arg(i < 8 ? QStringLiteral("amp") : QStringLiteral("88.5"));
+        content += QStringLiteral("\"%1\"\n")
+                       .arg(i < 8 ? QStringLiteral("amp") : QStringLiteral("88.5"));
     GbkFiles::writeText(file, content);
     const AmpNamesRead read = readAmpNameFile(file);
     QVERIFY(!read.ok);
@@ -157,7 +162,8 @@ void tst_DirectoryFiles::frequencies()
 
 void tst_DirectoryFiles::remoteListRoundTrip()
 {
-    const QStringList paths = {QStringLiteral("/srv/song/a,b.mp3"), QStringLiteral("/srv/歌曲/c.wav")};
+    const QStringList paths
+        = {QStringLiteral("/srv/song/a,b.mp3"), QStringLiteral("/srv/歌曲/c.wav")};
     const QString file = path(QStringLiteral("rem_list.txt"));
     QCOMPARE(writeRemoteListFile(file, paths), QString());
     const RemoteListRead read = readRemoteListFile(file);

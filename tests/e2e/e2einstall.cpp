@@ -8,7 +8,8 @@
 E2eInstall::E2eInstall()
 {
     QFile::copy(QStringLiteral(QUELLON_BINARY), path(QStringLiteral("quellon")));
-    QFile::setPermissions(path(QStringLiteral("quellon")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(path(QStringLiteral("quellon")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_sim.setProcessChannelMode(QProcess::SeparateChannels);
     m_console.setProcessChannelMode(QProcess::SeparateChannels);
 }
@@ -97,7 +98,8 @@ bool E2eInstall::waitSimulator(const QString &text, int timeoutMs)
 
 bool E2eInstall::waitConsole(const QString &text, int timeoutMs)
 {
-    return waitFor(m_consoleLines, m_consoleSeen, m_console, QProcess::StandardError, text, timeoutMs);
+    return waitFor(m_consoleLines, m_consoleSeen, m_console, QProcess::StandardError, text,
+                   timeoutMs);
 }
 
 QStringList E2eInstall::framesSince(qsizetype from) const

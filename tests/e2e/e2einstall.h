@@ -37,8 +37,8 @@ public:
     QStringList framesSince(qsizetype from) const;
 
 private:
-    static bool waitFor(QStringList &lines, qsizetype &seen, QProcess &process, QProcess::ProcessChannel channel,
-                        const QString &text, int timeoutMs);
+    static bool waitFor(QStringList &lines, qsizetype &seen, QProcess &process,
+                        QProcess::ProcessChannel channel, const QString &text, int timeoutMs);
 
     QTemporaryDir m_dir;
     QProcess m_sim;

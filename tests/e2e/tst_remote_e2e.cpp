@@ -33,24 +33,30 @@ void tst_RemoteE2e::initTestCase()
 {
     m_song = m_install.path(QStringLiteral("song/铃声.wav"));
     GbkFiles::writeBytes(m_song, TestMedia::wav(2.0));
-    GbkFiles::writeText(m_install.path(QStringLiteral("node.txt")),
-                        QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
+    GbkFiles::writeText(
+        m_install.path(QStringLiteral("node.txt")),
+        QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
     QString amp;
     for (int i = 0; i < 24; ++i)
         amp += i == 8 ? QStringLiteral("\"103.5\"\n") : QStringLiteral("\"名称\"\n");
     GbkFiles::writeText(m_install.path(QStringLiteral("amp_name.dat")), amp);
     // Every day's table has two rows, so the test runs on any day; they are
     // due just before midnight so the scheduler leaves them alone.
-    static const char16_t *names[] = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
+    static const char16_t *names[]
+        = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
     QString week;
     for (int d = 0; d < 7; ++d) {
-        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d]) + QStringLiteral(",00,00,00,00,00\n");
-        week += QStringLiteral("23:59:58, 1 ,甲,") + m_song + QStringLiteral(", 100 ,00:00:02,1.,1.,\n");
-        week += QStringLiteral("23:59:59, 1 ,乙,") + m_song + QStringLiteral(", 100 ,00:00:02,1.,1.,\n");
+        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d])
+            + QStringLiteral(",00,00,00,00,00\n");
+        week += QStringLiteral("23:59:58, 1 ,甲,") + m_song
+            + QStringLiteral(", 100 ,00:00:02,1.,1.,\n");
+        week += QStringLiteral("23:59:59, 1 ,乙,") + m_song
+            + QStringLiteral(", 100 ,00:00:02,1.,1.,\n");
     }
     GbkFiles::writeText(m_install.path(QStringLiteral("week.txt")), week);
-    m_install.writeStore({{QStringLiteral("defaultweekfile"), m_install.path(QStringLiteral("week.txt"))},
-                          {QStringLiteral("rm_scope"), QStringLiteral("False")}});
+    m_install.writeStore(
+        {{QStringLiteral("defaultweekfile"), m_install.path(QStringLiteral("week.txt"))},
+         {QStringLiteral("rm_scope"), QStringLiteral("False")}});
     QVERIFY(m_install.startSimulator());
     QVERIFY(m_install.startConsole());
 }
@@ -70,7 +76,8 @@ void tst_RemoteE2e::allOnAndAllOff()
     QVERIFY(m_install.waitSimulator(QStringLiteral("DeviceOpen")));
     QStringList frames = m_install.framesSince(from);
     QCOMPARE(frames.size(), 3);
-    QVERIFY2(frames.at(0).startsWith(u"ZoneOpen 103.5 MHz nodes 1.2.17. [EB 14 01 0A 23 03 01 02 11 FE 01]"),
+    QVERIFY2(frames.at(0).startsWith(
+                 u"ZoneOpen 103.5 MHz nodes 1.2.17. [EB 14 01 0A 23 03 01 02 11 FE 01]"),
              qPrintable(frames.at(0)));
     QVERIFY(frames.at(1).startsWith(u"AmpOpen 1.2.3.4.5.6.7.8. [EB 14 03 00 00 08"));
     QVERIFY(frames.at(2).startsWith(u"DeviceOpen 1.2.3.4.5.6.7.8. [EB 14 05 00 00 08"));
@@ -86,9 +93,9 @@ void tst_RemoteE2e::allOnAndAllOff()
     QVERIFY(frames.at(0).startsWith(u"ZoneClose nodes 1.2.17. [EB 14 02 00 00 03 01 02 11 FE 01]"));
     QVERIFY(frames.at(1).startsWith(u"AmpClose 1.2.3.4.5.6.7.8."));
     QVERIFY(frames.at(2).startsWith(u"DeviceClose 1.2.3.4.5.6.7.8."));
-    QCOMPARE(stateAfter().mid(0, 7),
-             (QStringList {u"state"_s, u"nodes"_s, u"-"_s, u"amps"_s, u"-"_s,
-                           u"devices"_s, u"-"_s}));
+    QCOMPARE(
+        stateAfter().mid(0, 7),
+        (QStringList {u"state"_s, u"nodes"_s, u"-"_s, u"amps"_s, u"-"_s, u"devices"_s, u"-"_s}));
 }
 
 void tst_RemoteE2e::cursorAndVolumeKeys()
@@ -98,9 +105,11 @@ void tst_RemoteE2e::cursorAndVolumeKeys()
         const char *command;
         const char *log;
     } steps[] = {
-        {"key 7", "key 7: cursor 2"}, {"key 7", "key 7: cursor 2"}, {"key 5", "key 5: cursor 1"},
-        {"key 5", "key 5: cursor 1"}, {"key 6", "key 6: volume 5000"}, {"key 6", "key 6: volume 10000"},
-        {"key 8", "key 8: volume 5000"}, {"key 8", "key 8: volume 0"}, {"key 8", "key 8: volume 0"},
+        {"key 7", "key 7: cursor 2"},    {"key 7", "key 7: cursor 2"},
+        {"key 5", "key 5: cursor 1"},    {"key 5", "key 5: cursor 1"},
+        {"key 6", "key 6: volume 5000"}, {"key 6", "key 6: volume 10000"},
+        {"key 8", "key 8: volume 5000"}, {"key 8", "key 8: volume 0"},
+        {"key 8", "key 8: volume 0"},
     };
     const qsizetype from = m_install.simulatorLines().size();
     for (const auto &step : steps) {
@@ -115,7 +124,8 @@ void tst_RemoteE2e::playAndStop()
     m_install.simulatorCommand(QStringLiteral("key 1"));
     QVERIFY(m_install.waitConsole(QStringLiteral("key 1: entry 1")));
     const QString played = m_install.consoleLines().last();
-    QVERIFY2(played.contains(QStringLiteral("铃声.wav")) && played.contains(QStringLiteral("work status manual")),
+    QVERIFY2(played.contains(QStringLiteral("铃声.wav"))
+                 && played.contains(QStringLiteral("work status manual")),
              qPrintable(played));
     m_install.simulatorCommand(QStringLiteral("key 3"));
     QVERIFY(m_install.waitConsole(QStringLiteral("key 3: stopped - work status automatic")));

@@ -31,8 +31,9 @@ void tst_ScheduleE2e::itemPlaysByItself()
     E2eInstall install;
     const QString song = install.path(QStringLiteral("song/上课铃.wav"));
     GbkFiles::writeBytes(song, TestMedia::wav(2.0));
-    GbkFiles::writeText(install.path(QStringLiteral("node.txt")),
-                        QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
+    GbkFiles::writeText(
+        install.path(QStringLiteral("node.txt")),
+        QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
     QString amp;
     for (int i = 0; i < 24; ++i)
         amp += i == 9 ? QStringLiteral("\"87.5\"\n") : QStringLiteral("\"名称\"\n"); // channel 2
@@ -43,17 +44,21 @@ void tst_ScheduleE2e::itemPlaysByItself()
     if (start.date() != QDate::currentDate())
         QSKIP("too close to midnight for a same-day item");
     const QString time = start.toString(QStringLiteral("HH:mm:ss"));
-    static const char16_t *names[] = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
+    static const char16_t *names[]
+        = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
     QString week;
     for (int d = 1; d <= 7; ++d) {
-        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d - 1]) + QStringLiteral(",00,00,00,00,00\n");
+        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d - 1])
+            + QStringLiteral(",00,00,00,00,00\n");
         if (d == QDate::currentDate().dayOfWeek())
-            week += time + QStringLiteral(", 2 ,上课,") + song + QStringLiteral(", 16000 ,00:00:03,1.17.,3.,5.\n");
+            week += time + QStringLiteral(", 2 ,上课,") + song
+                + QStringLiteral(", 16000 ,00:00:03,1.17.,3.,5.\n");
     }
     GbkFiles::writeText(install.path(QStringLiteral("week.txt")), week);
-    install.writeStore({{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
-                        {QStringLiteral("openamptime"), QStringLiteral("00:00:02")},
-                        {QStringLiteral("closeamptime"), QStringLiteral("00:00:05")}});
+    install.writeStore(
+        {{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
+         {QStringLiteral("openamptime"), QStringLiteral("00:00:02")},
+         {QStringLiteral("closeamptime"), QStringLiteral("00:00:05")}});
     QVERIFY(install.startSimulator());
     QVERIFY(install.startConsole());
 
@@ -67,12 +72,12 @@ void tst_ScheduleE2e::itemPlaysByItself()
     // The amplifier lead comes first, then the start, the three repeats and the closes.
     while (!names2.isEmpty() && names2.first() == u"AmpOpen")
         names2.removeFirst();
-    QCOMPARE(names2, (QStringList {u"ZoneClose"_s, u"ZoneOpen"_s, u"DeviceClose"_s, u"DeviceOpen"_s,
-                                   u"AmpClose"_s, u"AmpOpen"_s,
-                                   u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
-                                   u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
-                                   u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
-                                   u"DeviceClose"_s, u"AmpClose"_s, u"ZoneClose"_s}));
+    QCOMPARE(
+        names2,
+        (QStringList {u"ZoneClose"_s, u"ZoneOpen"_s, u"DeviceClose"_s, u"DeviceOpen"_s,
+                      u"AmpClose"_s, u"AmpOpen"_s, u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s,
+                      u"ZoneOpen"_s, u"DeviceOpen"_s, u"AmpOpen"_s, u"ZoneOpen"_s, u"DeviceOpen"_s,
+                      u"AmpOpen"_s, u"DeviceClose"_s, u"AmpClose"_s, u"ZoneClose"_s}));
     const QStringList frames = install.framesSince(0);
     QVERIFY(frames.filter(QStringLiteral("DeviceOpen 5.")).size() == 4);
     QVERIFY(frames.filter(QStringLiteral("AmpClose 3.")).size() == 1);

@@ -44,10 +44,10 @@ void tst_FieldReader::fields_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("schedule line with padded numbers")
-        << QByteArray("07:30:00, 1 ,up,D:\\bell\\up.mp3, 80 ,00:01:00,1.2.,1.,\r\n")
-        << "tittitttt"
-        << QStringList {u"07:30:00"_s, u"1"_s, u"up"_s, u"D:\\bell\\up.mp3"_s, u"80"_s,
-                        u"00:01:00"_s, u"1.2."_s, u"1."_s, u""_s};
+        << QByteArray("07:30:00, 1 ,up,D:\\bell\\up.mp3, 80 ,00:01:00,1.2.,1.,\r\n") << "tittitttt"
+        << QStringList {u"07:30:00"_s, u"1"_s,        u"up"_s,   u"D:\\bell\\up.mp3"_s,
+                        u"80"_s,       u"00:01:00"_s, u"1.2."_s, u"1."_s,
+                        u""_s};
     QTest::newRow("quoted fields keep commas and blanks")
         << QByteArray("\"a, b\",\" 7 \",\"x\"\r\n") << "ttt"
         << QStringList {u"a, b"_s, u" 7 "_s, u"x"_s};
@@ -63,23 +63,24 @@ void tst_FieldReader::fields_data()
         << QByteArray("a\r\n\r\n   \r\nb\r\n") << "tt" << QStringList {u"a"_s, u"b"_s};
     QTest::newRow("empty field at the end of the data after a comma")
         << QByteArray("a,") << "tt" << QStringList {u"a"_s, u""_s};
-    QTest::newRow("negative and signed numbers") << QByteArray("-5 ,+7,") << "ii"
-                                                 << QStringList {u"-5"_s, u"7"_s};
-    QTest::newRow("header zeros read as numbers") << QByteArray("00,00") << "ii"
-                                                  << QStringList {u"0"_s, u"0"_s};
-    QTest::newRow("empty number field is 0") << QByteArray(",3") << "ii"
-                                             << QStringList {u"0"_s, u"3"_s};
-    QTest::newRow("16-bit limits") << QByteArray("32767,-32768") << "ii"
-                                   << QStringList {u"32767"_s, u"-32768"_s};
-    QTest::newRow("text where a number belongs") << QByteArray("abc,1") << "ii"
-                                                 << QStringList {u"!"_s};
+    QTest::newRow("negative and signed numbers")
+        << QByteArray("-5 ,+7,") << "ii" << QStringList {u"-5"_s, u"7"_s};
+    QTest::newRow("header zeros read as numbers")
+        << QByteArray("00,00") << "ii" << QStringList {u"0"_s, u"0"_s};
+    QTest::newRow("empty number field is 0")
+        << QByteArray(",3") << "ii" << QStringList {u"0"_s, u"3"_s};
+    QTest::newRow("16-bit limits")
+        << QByteArray("32767,-32768") << "ii" << QStringList {u"32767"_s, u"-32768"_s};
+    QTest::newRow("text where a number belongs")
+        << QByteArray("abc,1") << "ii" << QStringList {u"!"_s};
     QTest::newRow("number with trailing text") << QByteArray("12x") << "i" << QStringList {u"!"_s};
     QTest::newRow("number beyond 16 bits") << QByteArray("32768") << "i" << QStringList {u"!"_s};
     QTest::newRow("number below 16 bits") << QByteArray("-32769") << "i" << QStringList {u"!"_s};
-    QTest::newRow("reading past the end") << QByteArray("a,b\r\n") << "ttt"
-                                          << QStringList {u"a"_s, u"b"_s, u"!"_s};
-    QTest::newRow("DOS end-of-file mark ends the data")
-        << QByteArray("a\r\n\x1a" "b\r\n") << "tt" << QStringList {u"a"_s, u"!"_s};
+    QTest::newRow("reading past the end")
+        << QByteArray("a,b\r\n") << "ttt" << QStringList {u"a"_s, u"b"_s, u"!"_s};
+    QTest::newRow("DOS end-of-file mark ends the data") << QByteArray("a\r\n\x1a"
+                                                                      "b\r\n")
+                                                        << "tt" << QStringList {u"a"_s, u"!"_s};
 }
 
 void tst_FieldReader::fields()
@@ -98,8 +99,9 @@ void tst_FieldReader::gbkTrailBytesAreNotSeparators()
     // "星期一" and a name whose second byte is a backslash (0x5C) in GBK: "圹" = DB 5C.
     const QByteArray data = toGbk(u"星期一,圹\\x,\"中,文\"\r\n");
     FieldReader reader(data);
-    QCOMPARE(readPattern(reader, QStringLiteral("ttt")),
-             (QStringList {QStringLiteral("星期一"), QStringLiteral("圹\\x"), QStringLiteral("中,文")}));
+    QCOMPARE(
+        readPattern(reader, QStringLiteral("ttt")),
+        (QStringList {QStringLiteral("星期一"), QStringLiteral("圹\\x"), QStringLiteral("中,文")}));
     QVERIFY(reader.atEnd());
 }
 

@@ -82,11 +82,18 @@ void tst_PlatformFiles::appFolderFiles_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("path");
-    QTest::newRow("plain") << "/opt/quellon" << "\\config.ini" << "/opt/quellon/config.ini";
-    QTest::newRow("trailing separator") << "/opt/quellon/" << "\\table\\week"
+    QTest::newRow("plain") << "/opt/quellon"
+                           << "\\config.ini"
+                           << "/opt/quellon/config.ini";
+    QTest::newRow("trailing separator") << "/opt/quellon/"
+                                        << "\\table\\week"
                                         << "/opt/quellon/table/week";
-    QTest::newRow("root folder") << "/" << "\\config.ini" << "/config.ini";
-    QTest::newRow("name without backslash") << "/a" << "log.txt" << "/a/log.txt";
+    QTest::newRow("root folder") << "/"
+                                 << "\\config.ini"
+                                 << "/config.ini";
+    QTest::newRow("name without backslash") << "/a"
+                                            << "log.txt"
+                                            << "/a/log.txt";
 }
 
 void tst_PlatformFiles::appFolderFiles()
@@ -101,11 +108,16 @@ void tst_PlatformFiles::fileTitles_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
-    QTest::newRow("windows path") << "D:\\bell\\up.mp3" << "up.mp3";
-    QTest::newRow("linux path") << "/srv/song/上课铃.wav" << "上课铃.wav";
-    QTest::newRow("no separator") << "外设控制" << "外设控制";
-    QTest::newRow("ends in separator") << "D:\\music\\" << "";
-    QTest::newRow("mixed") << "/a\\b/c.mid" << "c.mid";
+    QTest::newRow("windows path") << "D:\\bell\\up.mp3"
+                                  << "up.mp3";
+    QTest::newRow("linux path") << "/srv/song/上课铃.wav"
+                                << "上课铃.wav";
+    QTest::newRow("no separator") << "外设控制"
+                                  << "外设控制";
+    QTest::newRow("ends in separator") << "D:\\music\\"
+                                       << "";
+    QTest::newRow("mixed") << "/a\\b/c.mid"
+                           << "c.mid";
 }
 
 void tst_PlatformFiles::fileTitles()
@@ -146,9 +158,12 @@ void tst_PlatformFiles::classicFiltersBecomeQtFilters_data()
 {
     QTest::addColumn<QString>("classic");
     QTest::addColumn<QString>("qt");
-    QTest::newRow("one pair") << "*.jpg;*.bmp|*.jpg;*.bmp" << "*.jpg;*.bmp (*.jpg *.bmp)";
-    QTest::newRow("two pairs") << "MP3文件|*.mp3|WAV文件|*.wav" << "MP3文件 (*.mp3);;WAV文件 (*.wav)";
-    QTest::newRow("lone pattern") << "*.txt" << "*.txt";
+    QTest::newRow("one pair") << "*.jpg;*.bmp|*.jpg;*.bmp"
+                              << "*.jpg;*.bmp (*.jpg *.bmp)";
+    QTest::newRow("two pairs") << "MP3文件|*.mp3|WAV文件|*.wav"
+                               << "MP3文件 (*.mp3);;WAV文件 (*.wav)";
+    QTest::newRow("lone pattern") << "*.txt"
+                                  << "*.txt";
 }
 
 void tst_PlatformFiles::classicFiltersBecomeQtFilters()

@@ -34,35 +34,56 @@ void tst_ProfileIni::read_data()
     QTest::addColumn<QString>("expected");
 
     const QString display = QStringLiteral("[DisplayMode]\nSetVolTime=07:30:00\nTermVol=15\n");
-    QTest::newRow("plain") << display << "DisplayMode" << "TermVol" << "22" << 9 << "15";
-    QTest::newRow("key matched without case") << display << "DisplayMode" << "SetVoltime"
+    QTest::newRow("plain") << display << "DisplayMode"
+                           << "TermVol"
+                           << "22" << 9 << "15";
+    QTest::newRow("key matched without case") << display << "DisplayMode"
+                                              << "SetVoltime"
                                               << "33:33:33" << 9 << "07:30:00";
-    QTest::newRow("section matched without case") << display << "displaymode" << "TERMVOL"
+    QTest::newRow("section matched without case") << display << "displaymode"
+                                                  << "TERMVOL"
                                                   << "22" << 9 << "15";
-    QTest::newRow("missing key gives default") << display << "DisplayMode" << "VCD" << "0" << 2
-                                               << "0";
-    QTest::newRow("missing section gives default")
-        << display << "外设提前" << "外设1" << "00:00:00" << 9 << "00:00:00";
+    QTest::newRow("missing key gives default") << display << "DisplayMode"
+                                               << "VCD"
+                                               << "0" << 2 << "0";
+    QTest::newRow("missing section gives default") << display << "外设提前"
+                                                   << "外设1"
+                                                   << "00:00:00" << 9 << "00:00:00";
     QTest::newRow("key of another section is not taken")
-        << QStringLiteral("[A]\nk=1\n[B]\nx=2\n") << "B" << "k" << "none" << 9 << "none";
-    QTest::newRow("value cut to buffer minus one") << QStringLiteral("[D]\nTermVol=1234567890\n")
-                                                   << "D" << "TermVol" << "22" << 9 << "12345678";
+        << QStringLiteral("[A]\nk=1\n[B]\nx=2\n") << "B"
+        << "k"
+        << "none" << 9 << "none";
+    QTest::newRow("value cut to buffer minus one")
+        << QStringLiteral("[D]\nTermVol=1234567890\n") << "D"
+        << "TermVol"
+        << "22" << 9 << "12345678";
     QTest::newRow("60-byte name reads as 49 bytes")
-        << QStringLiteral("[分组名称]\n分组1=") + QString(60, u'x') + u'\n' << "分组名称" << "分组1"
+        << QStringLiteral("[分组名称]\n分组1=") + QString(60, u'x') + u'\n' << "分组名称"
+        << "分组1"
         << "分组1" << 50 << QString(49, u'x');
     QTest::newRow("Chinese cut at a whole character")
-        << QStringLiteral("[分组名称]\n分组2=") + QString(30, u'楼') + u'\n' << "分组名称" << "分组2"
+        << QStringLiteral("[分组名称]\n分组2=") + QString(30, u'楼') + u'\n' << "分组名称"
+        << "分组2"
         << "分组2" << 50 << QString(24, u'楼');
     QTest::newRow("blanks around key and value") << QStringLiteral("[ S ]\n  k  =  v w  \n") << "S"
-                                                 << "k" << "" << 9 << "v w";
+                                                 << "k"
+                                                 << "" << 9 << "v w";
     QTest::newRow("quotes around the value are dropped")
-        << QStringLiteral("[S]\nk=\"a b\"\n") << "S" << "k" << "" << 9 << "a b";
-    QTest::newRow("empty value is not the default") << QStringLiteral("[S]\nk=\n") << "S" << "k"
+        << QStringLiteral("[S]\nk=\"a b\"\n") << "S"
+        << "k"
+        << "" << 9 << "a b";
+    QTest::newRow("empty value is not the default") << QStringLiteral("[S]\nk=\n") << "S"
+                                                    << "k"
                                                     << "def" << 9 << "";
-    QTest::newRow("default is cut too") << QString() << "S" << "k" << "abcdef" << 4 << "abc";
-    QTest::newRow("VCD takes one character") << QStringLiteral("[DisplayMode]\nVCD=10\n")
-                                             << "DisplayMode" << "VCD" << "0" << 2 << "1";
-    QTest::newRow("comment lines are ignored") << QStringLiteral("[S]\n;k=1\nk=2\n") << "S" << "k"
+    QTest::newRow("default is cut too") << QString() << "S"
+                                        << "k"
+                                        << "abcdef" << 4 << "abc";
+    QTest::newRow("VCD takes one character")
+        << QStringLiteral("[DisplayMode]\nVCD=10\n") << "DisplayMode"
+        << "VCD"
+        << "0" << 2 << "1";
+    QTest::newRow("comment lines are ignored") << QStringLiteral("[S]\n;k=1\nk=2\n") << "S"
+                                               << "k"
                                                << "" << 9 << "2";
 }
 
@@ -81,7 +102,8 @@ void tst_ProfileIni::read()
 void tst_ProfileIni::readMissingFile()
 {
     const ProfileIni ini(m_dir.filePath(QStringLiteral("none.ini")));
-    QCOMPARE(ini.getString(QStringLiteral("分组名称"), QStringLiteral("分组3"), QStringLiteral("分组3"), 50),
+    QCOMPARE(ini.getString(QStringLiteral("分组名称"), QStringLiteral("分组3"),
+                           QStringLiteral("分组3"), 50),
              QStringLiteral("分组3"));
 }
 
@@ -94,18 +116,24 @@ void tst_ProfileIni::write_data()
     QTest::addColumn<QByteArray>("after");
 
     QTest::newRow("replace keeps every other line byte for byte")
-        << QByteArray("; note\r\n[DisplayMode]\r\nSetVolTime=33:33:33\r\nTermVol=22\r\n\r\n[X]\ny=1\n")
-        << "displaymode" << "TERMVOL" << "30"
-        << QByteArray("; note\r\n[DisplayMode]\r\nSetVolTime=33:33:33\r\nTERMVOL=30\r\n\r\n[X]\ny=1\n");
+        << QByteArray(
+               "; note\r\n[DisplayMode]\r\nSetVolTime=33:33:33\r\nTermVol=22\r\n\r\n[X]\ny=1\n")
+        << "displaymode"
+        << "TERMVOL"
+        << "30"
+        << QByteArray(
+               "; note\r\n[DisplayMode]\r\nSetVolTime=33:33:33\r\nTERMVOL=30\r\n\r\n[X]\ny=1\n");
     QTest::newRow("new key goes to the end of its section, before blank lines")
-        << QByteArray("[A]\r\na=1\r\n\r\n[B]\r\nb=2\r\n") << "A" << "c" << "3"
-        << QByteArray("[A]\r\na=1\r\nc=3\r\n\r\n[B]\r\nb=2\r\n");
-    QTest::newRow("new section goes to the end")
-        << QByteArray("[A]\r\na=1") << "B" << "b" << "2"
-        << QByteArray("[A]\r\na=1\n[B]\r\nb=2\r\n");
+        << QByteArray("[A]\r\na=1\r\n\r\n[B]\r\nb=2\r\n") << "A"
+        << "c"
+        << "3" << QByteArray("[A]\r\na=1\r\nc=3\r\n\r\n[B]\r\nb=2\r\n");
+    QTest::newRow("new section goes to the end") << QByteArray("[A]\r\na=1") << "B"
+                                                 << "b"
+                                                 << "2" << QByteArray("[A]\r\na=1\n[B]\r\nb=2\r\n");
     QTest::newRow("same key in another section is untouched")
-        << QByteArray("[A]\r\nk=1\r\n[B]\r\nk=2\r\n") << "B" << "k" << "9"
-        << QByteArray("[A]\r\nk=1\r\n[B]\r\nk=9\r\n");
+        << QByteArray("[A]\r\nk=1\r\n[B]\r\nk=2\r\n") << "B"
+        << "k"
+        << "9" << QByteArray("[A]\r\nk=1\r\n[B]\r\nk=9\r\n");
 }
 
 void tst_ProfileIni::write()
@@ -124,7 +152,8 @@ void tst_ProfileIni::writeCreatesFileAsGbk()
 {
     const ProfileIni ini(iniPath());
     QFile::remove(iniPath());
-    QCOMPARE(ini.writeString(QStringLiteral("分组名称"), QStringLiteral("分组1"), QStringLiteral("教学楼")),
+    QCOMPARE(ini.writeString(QStringLiteral("分组名称"), QStringLiteral("分组1"),
+                             QStringLiteral("教学楼")),
              QString());
     QCOMPARE(GbkFiles::readBytes(iniPath()), toGbk(u"[分组名称]\r\n分组1=教学楼\r\n"));
     QCOMPARE(ini.getString(QStringLiteral("分组名称"), QStringLiteral("分组1"), QString(), 50),
@@ -136,8 +165,8 @@ void tst_ProfileIni::writeToReadOnlyFileChangesNothing()
     const QByteArray before("[A]\r\na=1\r\n");
     GbkFiles::writeBytes(iniPath(), before);
     QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    const QString error = ProfileIni(iniPath()).writeString(QStringLiteral("A"), QStringLiteral("a"),
-                                                            QStringLiteral("2"));
+    const QString error = ProfileIni(iniPath()).writeString(
+        QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("2"));
     QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(!error.isEmpty());
     QCOMPARE(GbkFiles::readBytes(iniPath()), before);

@@ -45,14 +45,14 @@ void tst_QtMediaPlayer::initTestCase()
     GbkFiles::writeBytes(media("a.mid"), TestMedia::midi());
     QString error;
     const QString sine = QStringLiteral("sine=frequency=440:duration=1");
-    QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, sine, u"-c:a"_s, u"libmp3lame"_s,
-                                media("a.mp3")},
-                               &error),
+    QVERIFY2(TestMedia::ffmpeg(
+                 {u"-f"_s, u"lavfi"_s, u"-i"_s, sine, u"-c:a"_s, u"libmp3lame"_s, media("a.mp3")},
+                 &error),
              qPrintable(error));
-    QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, sine, u"-c:a"_s, u"wmav2"_s,
-                                media("a.wma")},
-                               &error),
-             qPrintable(error));
+    QVERIFY2(
+        TestMedia::ffmpeg(
+            {u"-f"_s, u"lavfi"_s, u"-i"_s, sine, u"-c:a"_s, u"wmav2"_s, media("a.wma")}, &error),
+        qPrintable(error));
     QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=352x288:rate=25"_s,
                                 u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine"_s, u"-t"_s, u"1"_s,
                                 u"-target"_s, u"pal-vcd"_s, media("v.mpg")},

@@ -37,11 +37,14 @@ void tst_UserStore::valuesRoundTripAndReachTheDisk()
     {
         SettingsUserStore store;
         store.setSetting(QStringLiteral("userinfor"), QStringLiteral("第一中学"));
-        store.setSetting(QStringLiteral("defaultweekfile"), QStringLiteral("D:\\table\\week\\a,b.txt"));
-        store.setValue(QStringLiteral("ports"), QStringLiteral("com1"), QStringLiteral("/dev/pts/3"));
+        store.setSetting(QStringLiteral("defaultweekfile"),
+                         QStringLiteral("D:\\table\\week\\a,b.txt"));
+        store.setValue(QStringLiteral("ports"), QStringLiteral("com1"),
+                       QStringLiteral("/dev/pts/3"));
         // Another reader sees the values at once, without waiting for the store to close.
         QSettings other(QStringLiteral("broadcast"), QStringLiteral("broadcast"));
-        QCOMPARE(other.value(QStringLiteral("setting/userinfor")).toString(), QStringLiteral("第一中学"));
+        QCOMPARE(other.value(QStringLiteral("setting/userinfor")).toString(),
+                 QStringLiteral("第一中学"));
     }
     SettingsUserStore again;
     QCOMPARE(again.setting(QStringLiteral("userinfor"), QString()), QStringLiteral("第一中学"));
@@ -54,7 +57,8 @@ void tst_UserStore::valuesRoundTripAndReachTheDisk()
 void tst_UserStore::missingKeyGivesDefault()
 {
     SettingsUserStore store;
-    QCOMPARE(store.setting(QStringLiteral("nosuchkey"), QStringLiteral("no")), QStringLiteral("no"));
+    QCOMPARE(store.setting(QStringLiteral("nosuchkey"), QStringLiteral("no")),
+             QStringLiteral("no"));
 }
 
 int main(int argc, char *argv[])

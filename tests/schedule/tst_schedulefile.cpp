@@ -9,10 +9,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-ScheduleEntry makeEntry(const QString &time, qint16 channel, const QString &detail, const QString &file,
-                        qint16 volume, const QString &plen = QStringLiteral("00:01:00"),
+ScheduleEntry makeEntry(const QString &time, qint16 channel, const QString &detail,
+                        const QString &file, qint16 volume,
+                        const QString &plen = QStringLiteral("00:01:00"),
                         const QString &zone = QStringLiteral("1.2."),
-                        const QString &amp = QStringLiteral("1."), const QString &device = QString())
+                        const QString &amp = QStringLiteral("1."),
+                        const QString &device = QString())
 {
     return ScheduleEntry {time, channel, detail, file, volume, plen, zone, amp, device};
 }
@@ -95,14 +97,14 @@ void tst_ScheduleFile::weekRoundTrip()
     WeekTables week;
     for (int d = 0; d < 7; ++d) {
         for (int i = 0; i <= d % 3; ++i)
-            week[d].append(makeEntry(QStringLiteral("%1:00:00").arg(8 + i, 2, 10, QChar(u'0')),
-                                     qint16(1 + d), QStringLiteral("第%1天").arg(d),
-                                     QStringLiteral("/srv/song/铃声%1.mp3").arg(i), qint16(10 * d),
-                                     QStringLiteral("00:00:30"), QStringLiteral("3.17.200."),
-                                     QStringLiteral("1.3."), d % 2 ? QStringLiteral("2.") : QString()));
+            week[d].append(makeEntry(
+                QStringLiteral("%1:00:00").arg(8 + i, 2, 10, QChar(u'0')), qint16(1 + d),
+                QStringLiteral("第%1天").arg(d), QStringLiteral("/srv/song/铃声%1.mp3").arg(i),
+                qint16(10 * d), QStringLiteral("00:00:30"), QStringLiteral("3.17.200."),
+                QStringLiteral("1.3."), d % 2 ? QStringLiteral("2.") : QString()));
     }
-    week[4].append(makeEntry(u"14:00:00"_s, 4, u"外设控制"_s, u"外设控制"_s, 0, u"00:10:00"_s, u""_s,
-                             u""_s, u"2."_s));
+    week[4].append(makeEntry(u"14:00:00"_s, 4, u"外设控制"_s, u"外设控制"_s, 0, u"00:10:00"_s,
+                             u""_s, u""_s, u"2."_s));
     const QString file = path(QStringLiteral("week.txt"));
     QCOMPARE(ScheduleFile::writeWeekFile(file, week), QString());
     const QByteArray bytes = GbkFiles::readBytes(file);
@@ -145,10 +147,10 @@ void tst_ScheduleFile::editorWeekReader_data()
         eight += header(Weekdays::fileName(d)) + e;
     QTest::newRow("reading ends at the eighth header")
         << eight + header(u"星期一"_s) + e + e << QList<int> {1, 1, 1, 1, 1, 1, 1};
-    QTest::newRow("a date file goes entirely to Monday") << e + e + e
-                                                         << QList<int> {3, 0, 0, 0, 0, 0, 0};
-    QTest::newRow("星期天 is an entry, not a header") << header(u"星期天"_s) + e
-                                                   << QList<int> {2, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("a date file goes entirely to Monday")
+        << e + e + e << QList<int> {3, 0, 0, 0, 0, 0, 0};
+    QTest::newRow("星期天 is an entry, not a header")
+        << header(u"星期天"_s) + e << QList<int> {2, 0, 0, 0, 0, 0, 0};
 }
 
 void tst_ScheduleFile::editorWeekReader()
@@ -173,18 +175,18 @@ void tst_ScheduleFile::consoleWeekReader_data()
         return QString::fromLatin1(time) + QStringLiteral(", 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
     };
     const QString week = e("06:00:00") + header(u"星期一"_s) + e("08:00:00") + e("07:00:00")
-                         + header(u"星期二"_s) + e("09:00:00") + header(u"星期三"_s);
+        + header(u"星期二"_s) + e("09:00:00") + header(u"星期三"_s);
     QTest::newRow("only today's section")
         << week << "星期一" << QStringList {u"08:00:00"_s, u"07:00:00"_s};
-    QTest::newRow("section up to the next header") << week << "星期二" << QStringList {u"09:00:00"_s};
+    QTest::newRow("section up to the next header")
+        << week << "星期二" << QStringList {u"09:00:00"_s};
     QTest::newRow("header without entries") << week << "星期三" << QStringList {};
     QTest::newRow("no header for today") << week << "星期日" << QStringList {};
     QTest::newRow("a header spelled differently is not found")
         << header(u"星期天"_s) + e("10:00:00") << "星期日" << QStringList {};
-    QTest::newRow("an entry whose file starts with 星期 ends the day")
-        << header(u"星期四"_s) + e("08:00:00") + QStringLiteral("09:00:00, 1 ,x,星期歌.mp3, 5 ,,,,\n")
-               + e("10:00:00")
-        << "星期四" << QStringList {u"08:00:00"_s};
+    QTest::newRow("an entry whose file starts with 星期 ends the day") << header(u"星期四"_s)
+            + e("08:00:00") + QStringLiteral("09:00:00, 1 ,x,星期歌.mp3, 5 ,,,,\n")
+            + e("10:00:00") << "星期四" << QStringList {u"08:00:00"_s};
 }
 
 void tst_ScheduleFile::consoleWeekReader()
@@ -226,8 +228,10 @@ void tst_ScheduleFile::readErrors_data()
     const QString good = QStringLiteral("08:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\n");
     QTest::newRow("comma in the description shifts text into the volume")
         << good + QStringLiteral("08:00:00, 1 ,a,b,/f.mp3, 5 ,00:00:01,1.,,\n");
-    QTest::newRow("channel beyond 16 bits") << good + QStringLiteral("08:00:00, 40000 ,d,f, 5 ,,,,\n");
-    QTest::newRow("end of file before the ninth field") << good + QStringLiteral("08:00:00, 1 ,d,f\n");
+    QTest::newRow("channel beyond 16 bits")
+        << good + QStringLiteral("08:00:00, 40000 ,d,f, 5 ,,,,\n");
+    QTest::newRow("end of file before the ninth field")
+        << good + QStringLiteral("08:00:00, 1 ,d,f\n");
     QTest::newRow("missing file") << QString();
 }
 

@@ -39,7 +39,8 @@ QByteArray wav(double seconds, double frequency, int sampleRate)
     QByteArray pcm;
     pcm.reserve(samples * 2);
     for (int i = 0; i < samples; ++i)
-        put16(pcm, quint16(qint16(std::lround(8000 * std::sin(2 * M_PI * frequency * i / sampleRate)))));
+        put16(pcm,
+              quint16(qint16(std::lround(8000 * std::sin(2 * M_PI * frequency * i / sampleRate)))));
     QByteArray out("RIFF");
     put32(out, quint32(36 + pcm.size()));
     out += "WAVEfmt ";
@@ -73,7 +74,9 @@ QByteArray midi()
     track += QByteArray::fromHex("00FF2F00");
     QByteArray out("MThd");
     putBig32(out, 6);
-    out += QByteArray::fromHex("0000" "0001" "0060"); // format 0, one track, 96 ticks a quarter
+    out += QByteArray::fromHex("0000"
+                               "0001"
+                               "0060"); // format 0, one track, 96 ticks a quarter
     out += "MTrk";
     putBig32(out, quint32(track.size()));
     return out + track;
@@ -115,7 +118,9 @@ QByteArray cdxa(const QByteArray &programStream)
 bool ffmpeg(const QStringList &arguments, QString *error)
 {
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), QStringList {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error")} + arguments);
+    p.start(QStringLiteral("ffmpeg"),
+            QStringList {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error")}
+                + arguments);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         if (error)
             *error = p.errorString() + u' ' + QString::fromLocal8Bit(p.readAllStandardError());

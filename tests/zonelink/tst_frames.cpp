@@ -27,25 +27,62 @@ void tst_Frames::buildFrame_data()
     QTest::addColumn<QString>("list");
     QTest::addColumn<QByteArray>("frame"); // hex; empty: refused
 
-    QTest::newRow("zone open example") << "1" << "10" << "35" << "3.17.200."
-                                       << QByteArray("EB14010A2303 0311C8 FE01");
-    QTest::newRow("clock query, empty list") << "11" << "0" << "0" << "" << QByteArray("EB140B000000FE01");
+    QTest::newRow("zone open example") << "1"
+                                       << "10"
+                                       << "35"
+                                       << "3.17.200." << QByteArray("EB14010A2303 0311C8 FE01");
+    QTest::newRow("clock query, empty list") << "11"
+                                             << "0"
+                                             << "0"
+                                             << "" << QByteArray("EB140B000000FE01");
     QTest::newRow("list without its final stop loses the last item")
-        << "3" << "0" << "0" << "1.2.3" << QByteArray("EB1403000002 0102 FE01");
-    QTest::newRow("consecutive stops add nothing") << "3" << "0" << "0" << "1..2."
-                                                   << QByteArray("EB1403000002 0102 FE01");
-    QTest::newRow("time list") << "7" << "0" << "0" << "07.55.00." << QByteArray("EB1407000003 073700 FE01");
-    QTest::newRow("matrix route") << "88" << "0" << "0" << "37." << QByteArray("EB1458000001 25 FE01");
-    QTest::newRow("item above 255") << "2" << "0" << "0" << "1.256." << QByteArray();
-    QTest::newRow("item that is no number") << "2" << "0" << "0" << "1.a." << QByteArray();
-    QTest::newRow("negative item") << "2" << "0" << "0" << "-1." << QByteArray();
-    QTest::newRow("parameter above 255") << "1" << "256" << "0" << "1." << QByteArray();
-    QTest::newRow("parameter that is no number") << "1" << "x" << "0" << "1." << QByteArray();
-    QTest::newRow("code that is no number") << "" << "0" << "0" << "1." << QByteArray();
+        << "3"
+        << "0"
+        << "0"
+        << "1.2.3" << QByteArray("EB1403000002 0102 FE01");
+    QTest::newRow("consecutive stops add nothing")
+        << "3"
+        << "0"
+        << "0"
+        << "1..2." << QByteArray("EB1403000002 0102 FE01");
+    QTest::newRow("time list") << "7"
+                               << "0"
+                               << "0"
+                               << "07.55.00." << QByteArray("EB1407000003 073700 FE01");
+    QTest::newRow("matrix route") << "88"
+                                  << "0"
+                                  << "0"
+                                  << "37." << QByteArray("EB1458000001 25 FE01");
+    QTest::newRow("item above 255") << "2"
+                                    << "0"
+                                    << "0"
+                                    << "1.256." << QByteArray();
+    QTest::newRow("item that is no number") << "2"
+                                            << "0"
+                                            << "0"
+                                            << "1.a." << QByteArray();
+    QTest::newRow("negative item") << "2"
+                                   << "0"
+                                   << "0"
+                                   << "-1." << QByteArray();
+    QTest::newRow("parameter above 255") << "1"
+                                         << "256"
+                                         << "0"
+                                         << "1." << QByteArray();
+    QTest::newRow("parameter that is no number") << "1"
+                                                 << "x"
+                                                 << "0"
+                                                 << "1." << QByteArray();
+    QTest::newRow("code that is no number") << ""
+                                            << "0"
+                                            << "0"
+                                            << "1." << QByteArray();
     QString many;
     for (int i = 0; i < 256; ++i)
         many += QString::number(i % 256) + u'.';
-    QTest::newRow("256 values") << "2" << "0" << "0" << many << QByteArray();
+    QTest::newRow("256 values") << "2"
+                                << "0"
+                                << "0" << many << QByteArray();
 }
 
 void tst_Frames::buildFrame()
@@ -69,12 +106,24 @@ void tst_Frames::listMinus_data()
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
     QTest::addColumn<QString>("result");
-    QTest::newRow("one out") << "1.2.3." << "2." << "1.3.";
-    QTest::newRow("b empty") << "1.2." << "" << "1.2.";
-    QTest::newRow("a empty") << "" << "1." << "";
-    QTest::newRow("all out") << "1.2." << "1.2." << "";
-    QTest::newRow("text, not digits, compared") << "10.1." << "1." << "10.";
-    QTest::newRow("order of a kept") << "9.3.7." << "3." << "9.7.";
+    QTest::newRow("one out") << "1.2.3."
+                             << "2."
+                             << "1.3.";
+    QTest::newRow("b empty") << "1.2."
+                             << ""
+                             << "1.2.";
+    QTest::newRow("a empty") << ""
+                             << "1."
+                             << "";
+    QTest::newRow("all out") << "1.2."
+                             << "1.2."
+                             << "";
+    QTest::newRow("text, not digits, compared") << "10.1."
+                                                << "1."
+                                                << "10.";
+    QTest::newRow("order of a kept") << "9.3.7."
+                                     << "3."
+                                     << "9.7.";
 }
 
 void tst_Frames::listMinus()
@@ -90,10 +139,14 @@ void tst_Frames::frequencySplit_data()
     QTest::addColumn<int>("tenths");
     QTest::addColumn<QString>("high");
     QTest::addColumn<QString>("low");
-    QTest::newRow("103.5") << 1035 << "10" << "35";
-    QTest::newRow("87.5") << 875 << "8" << "75";
-    QTest::newRow("110.0") << 1100 << "11" << "0";
-    QTest::newRow("unset") << 0 << "0" << "0";
+    QTest::newRow("103.5") << 1035 << "10"
+                           << "35";
+    QTest::newRow("87.5") << 875 << "8"
+                          << "75";
+    QTest::newRow("110.0") << 1100 << "11"
+                           << "0";
+    QTest::newRow("unset") << 0 << "0"
+                           << "0";
 }
 
 void tst_Frames::frequencySplit()
@@ -121,11 +174,16 @@ void tst_Frames::statusReply_data()
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("frequency");
     QTest::addColumn<int>("volume");
-    QTest::newRow("tuned terminal") << QByteArray::fromHex("0000 41FF 0000 11 0A23 14 0000") << 17 << true << 1035 << 20;
-    QTest::newRow("constant voltage") << QByteArray::fromHex("0000 41FF 0000 05 5858 10 0000") << 5 << true << 8888 << 16;
-    QTest::newRow("another terminal") << QByteArray::fromHex("0000 41FF 0000 06 0A23 14 0000") << 5 << false << 0 << 0;
-    QTest::newRow("no A") << QByteArray::fromHex("0000 42FF 0000 05 0A23 14 0000") << 5 << false << 0 << 0;
-    QTest::newRow("too short") << QByteArray::fromHex("0000 41FF 0000 05 0A23 14") << 5 << false << 0 << 0;
+    QTest::newRow("tuned terminal")
+        << QByteArray::fromHex("0000 41FF 0000 11 0A23 14 0000") << 17 << true << 1035 << 20;
+    QTest::newRow("constant voltage")
+        << QByteArray::fromHex("0000 41FF 0000 05 5858 10 0000") << 5 << true << 8888 << 16;
+    QTest::newRow("another terminal")
+        << QByteArray::fromHex("0000 41FF 0000 06 0A23 14 0000") << 5 << false << 0 << 0;
+    QTest::newRow("no A") << QByteArray::fromHex("0000 42FF 0000 05 0A23 14 0000") << 5 << false
+                          << 0 << 0;
+    QTest::newRow("too short") << QByteArray::fromHex("0000 41FF 0000 05 0A23 14") << 5 << false
+                               << 0 << 0;
 }
 
 void tst_Frames::statusReply()

@@ -66,8 +66,12 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
     switch (f.code) {
     case CommandCode::ZoneOpen:
         for (int a : f.values)
-            m_terminals[std::size_t(a)] = {true, f.p1 * 100 + f.p2, m_terminals[std::size_t(a)].volume};
-        what += QStringLiteral(" %1.%2 MHz nodes %3").arg(f.p1 * 10 + f.p2 / 10).arg(f.p2 % 10).arg(list);
+            m_terminals[std::size_t(a)]
+                = {true, f.p1 * 100 + f.p2, m_terminals[std::size_t(a)].volume};
+        what += QStringLiteral(" %1.%2 MHz nodes %3")
+                    .arg(f.p1 * 10 + f.p2 / 10)
+                    .arg(f.p2 % 10)
+                    .arg(list);
         break;
     case CommandCode::ZoneClose:
         for (int a : f.values)
@@ -98,7 +102,7 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
     case CommandCode::PowerOnTimeSet:
         if (f.values.size() == 3)
             m_powerOn = twoDigits(f.values.at(0)) + u':' + twoDigits(f.values.at(1)) + u':'
-                        + twoDigits(f.values.at(2));
+                + twoDigits(f.values.at(2));
         what += QStringLiteral(" %1").arg(list);
         break;
     case CommandCode::ShutdownNotice:
@@ -114,7 +118,8 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
     case CommandCode::StatusQuery: {
         const int a = f.values.value(0, -1);
         if (a >= 0 && m_configured.contains(a) && m_terminals[std::size_t(a)].on) {
-            const int freq = m_constantVoltage.contains(a) ? 8888 : m_terminals[std::size_t(a)].frequency;
+            const int freq
+                = m_constantVoltage.contains(a) ? 8888 : m_terminals[std::size_t(a)].frequency;
             reply = QByteArray(12, '\0');
             reply[2] = char(0x41);
             reply[3] = char(0xFF);
@@ -141,7 +146,11 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
         what += u' ' + list;
         break;
     default:
-        what = QStringLiteral("Unknown code %1 P1 %2 P2 %3 list %4").arg(f.code).arg(f.p1).arg(f.p2).arg(list);
+        what = QStringLiteral("Unknown code %1 P1 %2 P2 %3 list %4")
+                   .arg(f.code)
+                   .arg(f.p1)
+                   .arg(f.p2)
+                   .arg(list);
         break;
     }
     log(what + u' ' + raw);
@@ -163,7 +172,8 @@ QString ControllerState::summary() const
             devices += QString::number(n) + u'.';
     }
     return QStringLiteral("state nodes %1 amps %2 devices %3 clock %4 poweron %5")
-        .arg(nodes.isEmpty() ? QStringLiteral("-") : nodes, amps.isEmpty() ? QStringLiteral("-") : amps,
+        .arg(nodes.isEmpty() ? QStringLiteral("-") : nodes,
+             amps.isEmpty() ? QStringLiteral("-") : amps,
              devices.isEmpty() ? QStringLiteral("-") : devices, clockText(),
              m_powerOn.isEmpty() ? QStringLiteral("??:??:??") : m_powerOn);
 }

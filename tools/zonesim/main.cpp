@@ -43,19 +43,24 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("zonesim"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Zone controller simulator. Commands on standard input: \"key N\" (or just N) sends remote key N, "
+        "Zone controller simulator. Commands on standard input: \"key N\" (or just N) sends remote "
+        "key N, "
         "\"send HEX\" sends raw bytes, \"state\" prints what is on, \"quit\" ends."));
     parser.addHelpOption();
-    const QCommandLineOption link({QStringLiteral("l"), QStringLiteral("link")},
-                                  QStringLiteral("Symbolic link to the pseudo-terminal (default /tmp/quellon-zonesim)."),
-                                  QStringLiteral("path"), QStringLiteral("/tmp/quellon-zonesim"));
-    const QCommandLineOption device({QStringLiteral("d"), QStringLiteral("device")},
-                                    QStringLiteral("Use this serial device instead of a pseudo-terminal."),
-                                    QStringLiteral("path"));
-    const QCommandLineOption terminals({QStringLiteral("t"), QStringLiteral("terminals")},
-                                       QStringLiteral("Terminals that answer status queries, e.g. 1-20,100 (default 0-255)."),
-                                       QStringLiteral("list"), QStringLiteral("0-255"));
-    const QCommandLineOption cv(QStringLiteral("cv"), QStringLiteral("Constant-voltage terminals (reply 8888)."),
+    const QCommandLineOption link(
+        {QStringLiteral("l"), QStringLiteral("link")},
+        QStringLiteral("Symbolic link to the pseudo-terminal (default /tmp/quellon-zonesim)."),
+        QStringLiteral("path"), QStringLiteral("/tmp/quellon-zonesim"));
+    const QCommandLineOption device(
+        {QStringLiteral("d"), QStringLiteral("device")},
+        QStringLiteral("Use this serial device instead of a pseudo-terminal."),
+        QStringLiteral("path"));
+    const QCommandLineOption terminals(
+        {QStringLiteral("t"), QStringLiteral("terminals")},
+        QStringLiteral("Terminals that answer status queries, e.g. 1-20,100 (default 0-255)."),
+        QStringLiteral("list"), QStringLiteral("0-255"));
+    const QCommandLineOption cv(QStringLiteral("cv"),
+                                QStringLiteral("Constant-voltage terminals (reply 8888)."),
                                 QStringLiteral("list"));
     parser.addOptions({link, device, terminals, cv});
     parser.process(app);
@@ -119,9 +124,11 @@ int main(int argc, char *argv[])
                 line.write(QByteArray(1, char(k)));
                 print(QStringLiteral("key %1 sent").arg(k));
             } else if (words.at(0) == u"send") {
-                const QByteArray bytes = QByteArray::fromHex(words.mid(1).join(QString()).toLatin1());
+                const QByteArray bytes
+                    = QByteArray::fromHex(words.mid(1).join(QString()).toLatin1());
                 line.write(bytes);
-                print(QStringLiteral("sent %1").arg(QString::fromLatin1(bytes.toHex(' ').toUpper())));
+                print(
+                    QStringLiteral("sent %1").arg(QString::fromLatin1(bytes.toHex(' ').toUpper())));
             } else {
                 print(QStringLiteral("unknown command: %1").arg(command));
             }
