@@ -62,6 +62,9 @@ public:
     const AppFolder &folder() const { return m_s.folder; }
     ProgramLauncher &launcher() { return m_s.launcher; }
     UserStore &store() { return m_s.store; }
+    // The one media player, shared by the main window, the editor's audition
+    // and the players; PlaybackEngine is the main window's use of it.
+    MediaPlayer &player() { return m_s.player; }
     Power &power() { return m_s.power; }
 
     ConsoleSettings &settings() { return m_settings; }
