@@ -22,41 +22,49 @@ Console::Console(const Services &services, QObject *parent)
     : QObject(parent)
     , m_s(services)
     , m_settings(services.store, services.folder)
-    , m_model(new ProgrammeModel(this))
+    , m_model(std::make_unique<ProgrammeModel>())
+    , m_log(std::make_unique<LogWriter>(m_s.folder, m_s.clock, m_s.dialogs))
 {
     const AppSettings &values = m_settings.values();
-    m_today = new TodaySchedule(m_s.folder, values, m_state, *m_model, m_s.dialogs, this);
-    m_playback = new PlaybackEngine(m_s.player, values, this);
-    m_volume = new MasterVolume(m_s.mixer, m_s.dialogs, this);
-    m_link = new ZoneLink(m_s.port, m_s.store, m_s.dialogs, this);
+    m_today = std::make_unique<TodaySchedule>(m_s.folder, values, m_state, *m_model, m_s.dialogs);
+    m_playback = std::make_unique<PlaybackEngine>(m_s.player, values);
+    m_volume = std::make_unique<MasterVolume>(m_s.mixer, m_s.dialogs);
+    m_link = std::make_unique<ZoneLink>(m_s.port, m_s.store, m_s.dialogs);
     m_link->setObjectName(QStringLiteral("MSCommzone"));
-    m_remoteKeys
-        = new RemoteKeys({m_state, values, *m_model, *m_link, *m_playback, *m_volume}, this);
-    m_log = std::make_unique<LogWriter>(m_s.folder, m_s.clock, m_s.dialogs);
-    m_scheduler = new Scheduler({m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link,
-                                 *m_playback, *m_volume, *m_log, m_s.dialogs},
-                                this);
-    m_endOfDay = new EndOfDay(
-        {m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power},
-        this);
-    m_timerplayer = new SecondTicker(m_s.clock, this);
+    m_remoteKeys = std::make_unique<RemoteKeys>(
+        RemoteKeys::Services {m_state, values, *m_model, *m_link, *m_playback, *m_volume});
+    m_scheduler = std::make_unique<Scheduler>(
+        Scheduler::Services {m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link,
+                             *m_playback, *m_volume, *m_log, m_s.dialogs});
+    m_endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {
+        m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power});
+    m_timerplayer = std::make_unique<SecondTicker>(m_s.clock);
     m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
 
-    connect(m_timerplayer, &SecondTicker::tick, this, &Console::timerplayer_Timer);
-    connect(m_link, &ZoneLink::keyReceived, m_remoteKeys, &RemoteKeys::handle);
-    connect(m_link, &ZoneLink::linkLost, this, [this] {
+    connect(m_timerplayer.get(), &SecondTicker::tick, this, &Console::timerplayer_Timer);
+    connect(m_link.get(), &ZoneLink::keyReceived, m_remoteKeys.get(), &RemoteKeys::handle);
+    connect(m_link.get(), &ZoneLink::linkLost, this, [this] {
         m_state.setEquipmentStatus(
             QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
     });
-    connect(m_link, &ZoneLink::linkRestored, this, [this] {
+    connect(m_link.get(), &ZoneLink::linkRestored, this, [this] {
         m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复"));
     });
-    connect(m_endOfDay, &EndOfDay::programEnds, this, &Console::endProgram);
+    connect(m_endOfDay.get(), &EndOfDay::programEnds, this, &Console::endProgram);
 }
 
 Console::~Console()
 {
-    // Frames still queued have nobody left to finish them.
+    // Frames still queued are told they were not sent, with nothing started
+    // by their completions any more.
+    stopParts();
+}
+
+void Console::stopParts()
+{
+    m_timerplayer->stop();
+    m_scheduler->stop();
+    m_endOfDay->stop();
     m_link->closePort();
 }
 
@@ -171,10 +179,11 @@ void Console::timerplayer_Timer()
 {
     if (m_ending)
         return;
+    // The clock first, then the progress and the scheduler.
+    Q_EMIT ticked();
     m_playback->refreshProgress();
     if (!m_state.ManualMode())
         m_scheduler->tick();
-    Q_EMIT ticked();
 }
 
 void Console::endProgram()
@@ -182,10 +191,9 @@ void Console::endProgram()
     if (m_ending)
         return;
     m_ending = true;
-    m_timerplayer->stop();
-    m_endOfDay->timercomm.stop();
-    m_endOfDay->Timershutdown.stop();
-    m_link->closePort();
+    // Nothing is switched off and nothing starts again: frames still on
+    // their way are dropped, and their completions only log.
+    stopParts();
     qCInfo(lcConsole) << "the program ends";
     Q_EMIT programEnds();
 }

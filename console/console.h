@@ -119,22 +119,27 @@ public:
     bool ending() const { return m_ending; }
 
 Q_SIGNALS:
+    // Each tick of timerplayer, before its work: the clock to show.
     void ticked();
     void programEnds();
 
 private:
+    void stopParts();
+
+    // Declared in the order they depend on each other, so that each part is
+    // destroyed before what it refers to.
     Services m_s;
     ConsoleSettings m_settings;
     ConsoleState m_state;
-    ProgrammeModel *m_model;
-    TodaySchedule *m_today;
-    PlaybackEngine *m_playback;
-    MasterVolume *m_volume;
-    ZoneLink *m_link;
-    RemoteKeys *m_remoteKeys;
+    std::unique_ptr<ProgrammeModel> m_model;
     std::unique_ptr<LogWriter> m_log;
-    Scheduler *m_scheduler;
-    EndOfDay *m_endOfDay;
-    SecondTicker *m_timerplayer;
+    std::unique_ptr<TodaySchedule> m_today;
+    std::unique_ptr<PlaybackEngine> m_playback;
+    std::unique_ptr<MasterVolume> m_volume;
+    std::unique_ptr<ZoneLink> m_link;
+    std::unique_ptr<RemoteKeys> m_remoteKeys;
+    std::unique_ptr<Scheduler> m_scheduler;
+    std::unique_ptr<EndOfDay> m_endOfDay;
+    std::unique_ptr<SecondTicker> m_timerplayer;
     bool m_ending = false;
 };

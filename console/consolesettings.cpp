@@ -22,6 +22,8 @@ bool ConsoleSettings::loadStoredSettings()
     if (!outcome.unreadableKeys.isEmpty())
         qWarning() << "settings that could not be read, defaults used:" << outcome.unreadableKeys;
     SettingsLoader::LoadDisplayOptions(m_configIni, m_values);
+    m_loaded = true;
+    m_firstRun = outcome.firstRun;
     Q_EMIT loaded(outcome.firstRun);
     Q_EMIT changed();
     return outcome.firstRun;

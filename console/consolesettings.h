@@ -19,6 +19,9 @@ public:
     ConsoleSettings(UserStore &store, const AppFolder &folder, QObject *parent = nullptr);
 
     const AppSettings &values() const { return m_values; }
+    // Whether the start-up read the settings yet, and whether that was the first run.
+    bool isLoaded() const { return m_loaded; }
+    bool firstRun() const { return m_firstRun; }
     const ProfileIni &configIni() const { return m_configIni; }
 
     // The start-up's settings and display options; returns true on the first
@@ -50,4 +53,6 @@ private:
     AppFolder m_folder;
     ProfileIni m_configIni;
     AppSettings m_values;
+    bool m_loaded = false;
+    bool m_firstRun = false;
 };

@@ -35,6 +35,13 @@ void EndOfDay::start()
     timercomm.start();
 }
 
+void EndOfDay::stop()
+{
+    m_stopped = true;
+    timercomm.stop();
+    Timershutdown.stop();
+}
+
 QString EndOfDay::powerOnList(const QString &firstItemTime)
 {
     if (firstItemTime.isEmpty())
@@ -44,6 +51,8 @@ QString EndOfDay::powerOnList(const QString &firstItemTime)
 
 void EndOfDay::timercomm_Timer()
 {
+    if (m_stopped)
+        return;
     if (!m_s.settings.AutoShutdown)
         return;
     if (m_s.scheduler.OutputsActive || m_s.state.ManualMode() || m_s.scheduler.AmpLeadSent())
@@ -81,6 +90,8 @@ void EndOfDay::write(int code, const QString &list)
 
 void EndOfDay::closedEverything(bool allSent)
 {
+    if (m_stopped)
+        return;
     // The day ends all the same: the PC powers off as planned even when the
     // controller could not be told, and the status and the log say so.
     if (allSent) {
@@ -101,6 +112,8 @@ void EndOfDay::closedEverything(bool allSent)
 
 void EndOfDay::Timershutdown_Timer()
 {
+    if (m_stopped)
+        return;
     ++ShutdownTicks;
     if (ShutdownTicks == 30) {
         write(CommandCode::ShutdownNotice, QString());

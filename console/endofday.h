@@ -36,6 +36,9 @@ public:
     explicit EndOfDay(const Services &services, QObject *parent = nullptr);
 
     void start(); // timercomm runs from the start of the window
+    // The program ends: the timers stop, and closes still on their way do not
+    // start the countdown again.
+    void stop();
 
     void timercomm_Timer();
     void Timershutdown_Timer();
@@ -56,4 +59,5 @@ private:
     void write(int code, const QString &list);
 
     Services m_s; // what it works with, as given
+    bool m_stopped = false;
 };

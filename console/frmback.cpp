@@ -194,6 +194,11 @@ void frmback::followConsole()
     connect(&m_console, &Console::programEnds, this, &QWidget::close);
     showWorkStatus(state.ManualMode());
     m_panels[2]->setText(state.equipmentStatus());
+    // A window made after the start-up shows what it already did.
+    if (m_console.settings().isLoaded()) {
+        showLoadedSettings(m_console.settings().firstRun());
+        m_console.today().ShowNextItem(state.CurrentIndex);
+    }
 }
 
 void frmback::showLoadedSettings(bool firstRun)

@@ -19,7 +19,8 @@ Q_LOGGING_CATEGORY(lcScheduler, "quellon.scheduler")
 
 namespace {
 const QString kPeripheral = QStringLiteral("外设控制");
-const QString kLinkDownStatus = QStringLiteral("外设状态：命令未能发送到分区控制器");
+const QString kUnsentStatus = QStringLiteral("外设状态：命令未能发送到分区控制器");
+const QString kLinkDownStatus = QStringLiteral("外设状态：与分区控制器的连接中断，命令未能发送");
 const QString kZero = QStringLiteral("0");
 
 QString hhmmss(const QDateTime &moment)
@@ -77,9 +78,12 @@ bool Scheduler::send(int code, const QString &p1, const QString &p2, const QStri
 void Scheduler::reportUnsent(const QString &what)
 {
     // Nothing is retried: a frame repeated minutes later could switch on what
-    // should be off by then. The status panel tells the operator.
+    // should be off by then. The status panel tells the operator, and says
+    // whether the link is down.
     qCWarning(lcScheduler) << what << "did not reach the zone controller";
-    m_s.state.setEquipmentStatus(kLinkDownStatus);
+    if (m_stopped)
+        return;
+    m_s.state.setEquipmentStatus(m_s.link.isOpen() ? kUnsentStatus : kLinkDownStatus);
 }
 
 void Scheduler::fail(const QString &reason)
@@ -92,6 +96,8 @@ void Scheduler::fail(const QString &reason)
 
 void Scheduler::tick()
 {
+    if (m_stopped)
+        return;
     ChannelSupervisor();
     const QDateTime nowMoment = m_s.clock.now();
     // A change of date reloads the day even when the second 00:00:00 was missed.
@@ -241,7 +247,7 @@ bool Scheduler::StartItem(int r)
                                // open by then. With the link down it plays all the same: the
                                // operator hears it at the console and the status says why the
                                // rooms may be silent.
-                               if (last && playsFile) {
+                               if (last && playsFile && !m_stopped) {
                                    m_s.playback.playsong(file, plen);
                                    Q_EMIT filePlayed(file, plen);
                                }

@@ -46,6 +46,9 @@ public:
     // One automatic tick (the caller has shown the clock and the progress and
     // checked that the console is not in manual mode).
     void tick();
+    // The program ends: frames still on their way finish without starting
+    // anything (no file is played, no status is set).
+    void stop() { m_stopped = true; }
 
     void ChannelSupervisor();
     void OpenDevicesAhead(int row);
@@ -85,4 +88,5 @@ private:
     Services m_s; // what it works with, as given
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
+    bool m_stopped = false;
 };

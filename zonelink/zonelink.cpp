@@ -203,8 +203,10 @@ void ZoneLink::WaitMs(int ms, QObject *context, std::function<void()> then)
 
 void ZoneLink::enqueue(Kind kind, const QByteArray &frame, const Query &query, Callback callback)
 {
+    m_jobs.enqueue(Job {++m_lastId, kind, frame, query, std::move(callback), false, false});
+    // Announced once in the queue, so a listener that queues a frame of its
+    // own queues it after this one.
     Q_EMIT frameQueued(frame, kind == Kind::Send);
-    m_jobs.enqueue(Job {++m_lastId, kind, frame, query, std::move(callback), false});
     pump();
 }
 
@@ -308,6 +310,7 @@ void ZoneLink::step()
             finishCurrent();
             return;
         }
+        current().delivered = current().written;
         m_phase = Phase::RtsTail;
         m_stepTimer.start(kGuardMs);
         return;
@@ -391,8 +394,11 @@ QList<ZoneLink::Job> ZoneLink::takeJobs()
 void ZoneLink::dropJobs(QList<Job> jobs, const QString &why)
 {
     for (Job &job : jobs) {
-        qCWarning(lcLink) << why << "- frame dropped:" << hex(job.frame);
-        run(std::exchange(job.callback, {}), false, {});
+        // A frame whose bytes are out already reached the controller; only
+        // the line's tail was cut short.
+        if (!job.delivered)
+            qCWarning(lcLink) << why << "- frame dropped:" << hex(job.frame);
+        run(std::exchange(job.callback, {}), job.delivered, {});
     }
 }
 

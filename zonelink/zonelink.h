@@ -124,6 +124,7 @@ private:
         Query query;
         Callback callback;
         bool written = false; // the port took every byte of the frame
+        bool delivered = false; // written and out on the wire: only the RTS tail is left
     };
 
     static Callback ownedBy(const QObject *context, Completion done);

@@ -27,6 +27,7 @@ public:
     // Builds the console (and runs its load sequence unless told not to).
     Console &start(bool runStartUp = true);
     Console &console() { return *m_console; }
+    void destroyConsole() { m_console.reset(); }
 
     void setting(const QString &key, const QString &value);
     QString file(const QString &name) const { return dir.filePath(name); }

@@ -13,6 +13,7 @@
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -45,6 +46,8 @@ private Q_SLOTS:
     void applyReportsWhatCouldNotBeSaved();
     void endProgramOnce();
     void endOfDayEndsTheProgram();
+    void endingStartsNothingAgain_data();
+    void endingStartsNothingAgain();
     void linkStatusIsAnnounced();
     void remoteListIsReadAgain();
 
@@ -437,6 +440,47 @@ void tst_Console::endOfDayEndsTheProgram()
     QCOMPARE(int(c.endOfDay().ShutdownTicks), 40);
     QCOMPARE(m_rig->power.powerOffs, 1);
     QVERIFY(!c.link().isOpen());
+}
+
+void tst_Console::endingStartsNothingAgain_data()
+{
+    QTest::addColumn<QString>("underWay");
+    QTest::addColumn<bool>("destroy"); // the console is destroyed instead of ended
+    QTest::newRow("the day's switch-off, ended") << "closes" << false;
+    QTest::newRow("the day's switch-off, destroyed") << "closes" << true;
+    QTest::newRow("an item's start, ended") << "start" << false;
+    QTest::newRow("an item's start, destroyed") << "start" << true;
+}
+
+void tst_Console::endingStartsNothingAgain()
+{
+    QFETCH(QString, underWay);
+    QFETCH(bool, destroy);
+    const QString song = m_rig->file(u"song/起床.wav"_s);
+    GbkFiles::writeBytes(song, QByteArray("RIFF"));
+    m_rig->writeWeek(ConsoleRig::line(u"07:30:00"_s, u"起床"_s, song));
+    m_rig->setting(u"shutdown"_s, u"True"_s);
+    const QTime now = underWay == u"closes" ? QTime(18, 0, 0) : QTime(7, 30, 0);
+    m_rig->clock.set(QDateTime(QDate(2026, 12, 7), now));
+    Console &c = m_rig->start();
+    if (underWay == u"closes")
+        c.endOfDay().timercomm_Timer();
+    else
+        c.timerplayer_Timer();
+    QVERIFY(c.link().queuedFrames() > 0);
+    const QString status = c.state().equipmentStatus();
+    EndOfDay *endOfDay = &c.endOfDay();
+    destroy ? m_rig->destroyConsole() : c.endProgram();
+    QTest::qWait(300);
+    // The frames on their way were dropped; their completions start nothing.
+    QVERIFY(m_rig->player.calls.isEmpty());
+    QCOMPARE(m_rig->power.powerOffs, 0);
+    QVERIFY(!QFile::exists(m_rig->file(u"log.txt"_s)));
+    if (!destroy) {
+        QVERIFY(!endOfDay->Timershutdown.isActive());
+        QCOMPARE(c.state().equipmentStatus(), status);
+        QCOMPARE(c.programme().count(), 1); // tomorrow's list was not loaded
+    }
 }
 
 void tst_Console::linkStatusIsAnnounced()

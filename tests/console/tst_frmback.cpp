@@ -39,6 +39,11 @@ QWidget *testWindow(const QString &name, QWidget *parent, int *made)
     w->resize(200, 100);
     return w;
 }
+// Screenshots to look at go beside the test program.
+QString shot(const QString &name)
+{
+    return QCoreApplication::applicationDirPath() + u'/' + name;
+}
 } // namespace
 
 class tst_frmback : public QObject
@@ -50,6 +55,7 @@ private Q_SLOTS:
     void startsWithTodaysList();
     void startsWithNextItemPanel();
     void firstRunKeepsDesignedLook();
+    void windowMadeAfterTheStartUp();
     void unloadablePictureLeavesBackgroundEmpty();
     void menus_data();
     void menus();
@@ -148,7 +154,7 @@ void tst_frmback::startsWithTodaysList()
         QVERIFY2(!action(QString::fromLatin1(name))->isChecked(), name);
     QVERIFY(child<BackgroundWidget>(u"imgback"_s)->hasPicture());
     QVERIFY(m_rig->dialogs.shown.isEmpty());
-    w.grab().save(u"frmback_list.png"_s);
+    w.grab().save(shot(u"frmback_list.png"_s));
 }
 
 void tst_frmback::startsWithNextItemPanel()
@@ -162,7 +168,7 @@ void tst_frmback::startsWithNextItemPanel()
              u"\r    播放时间：07:30:00\r    播放文件：铃声.mp3  \r    播放分区：1.2.\r"_s);
     QVERIFY(action(u"mnushownext"_s)->isChecked());
     QVERIFY(!action(u"mnushowlist"_s)->isChecked());
-    m_window->grab().save(u"frmback_next.png"_s);
+    m_window->grab().save(shot(u"frmback_next.png"_s));
     // Toolbar position 13 shows the list and ticks its menu item.
     action(u"tbr1_detail"_s)->trigger();
     QVERIFY(child<QTreeView>(u"lvwprog"_s)->isVisible());
@@ -182,6 +188,19 @@ void tst_frmback::firstRunKeepsDesignedLook()
     QVERIFY(!child<BackgroundWidget>(u"imgback"_s)->hasPicture());
     QCOMPARE(child<QLabel>(u"lbluser"_s)->text(), u"新用户Quellon"_s);
     QCOMPARE(panel(u"user"_s), u"用户名称：新用户"_s);
+}
+
+void tst_frmback::windowMadeAfterTheStartUp()
+{
+    m_rig->setting(u"dislaylist"_s, u"False"_s);
+    Console &c = m_rig->start();
+    m_window = std::make_unique<frmback>(c);
+    m_window->show();
+    QVERIFY(child<QLabel>(u"lblnextprog"_s)->isVisible());
+    QVERIFY(action(u"mnushownext"_s)->isChecked());
+    QVERIFY(child<QLabel>(u"lblnextprog"_s)->text().contains(u"07:30:00"_s));
+    QCOMPARE(child<QLabel>(u"lbluser"_s)->text(), u"第一中学Quellon"_s);
+    QVERIFY(child<BackgroundWidget>(u"imgback"_s)->hasPicture());
 }
 
 void tst_frmback::unloadablePictureLeavesBackgroundEmpty()
@@ -309,7 +328,7 @@ void tst_frmback::toolbar()
                 drawn += qAlpha(picture.pixel(x, y)) > 0;
         QVERIFY2(drawn > 100, qPrintable(key));
     }
-    bar->grab().save(u"frmback_toolbar.png"_s);
+    bar->grab().save(shot(u"frmback_toolbar.png"_s));
 }
 
 void tst_frmback::windowCommandsWaitForTheirWindows_data()
@@ -747,7 +766,7 @@ void tst_frmback::openAndPlay()
     m_rig->console().timerplayer_Timer();
     QCOMPARE(child<QLabel>(u"lblctime"_s)->text(), u" 12/215"_s);
     QCOMPARE(child<QLabel>(u"lblsonglength"_s)->text(), u"03:35"_s);
-    m_window->grab().save(u"frmback_playing.png"_s);
+    m_window->grab().save(shot(u"frmback_playing.png"_s));
     m_rig->player.finish();
     QVERIFY(child<QWidget>(u"mmcplay_play"_s)->isEnabled());
 }
@@ -820,6 +839,8 @@ void tst_frmback::endOfTheProgramClosesTheWindow()
         return testWindow(u"frmmanual"_s, parent, &made);
     });
     action(u"mnumanualcentre"_s)->trigger();
+    QCOMPARE(made, 1);
+    QVERIFY(m_window->windows().window(u"frmmanual"_s)->isVisible());
     m_rig->console().endProgram();
     QVERIFY(!m_window->isVisible());
 }
@@ -845,7 +866,7 @@ void tst_frmback::aboutBox()
     sysInfo->click();
     QCOMPARE(m_rig->launcher.asked.last(), u"gnome-system-monitor"_s);
     QCOMPARE(m_rig->dialogs.shown.size(), 1);
-    about->grab().save(u"frmabout.png"_s);
+    about->grab().save(shot(u"frmabout.png"_s));
     // Escape closes it, as the button "确定" does.
     QPointer<QWidget> gone = about;
     QTest::keyClick(about, Qt::Key_Escape);

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void startSendsSixFramesThenPlays();
     void startOnAWorkingLink();
     void unsentFramesAreLoggedAndShown();
+    void shortWriteOnAnOpenLink();
     void passedOverAt080006();
     void twoChannelsInOneTick();
     void peripheralOnlyItem_data();
@@ -108,7 +109,7 @@ void tst_Scheduler::startSendsSixFramesThenPlays()
     QCOMPARE(rig.actions, (QStringList {u"title a.mp3"_s, u"play "_s + kSong}));
     // The rig's link is down: the file plays all the same and the status says
     // the controller was not told.
-    QCOMPARE(rig.status(), QStringLiteral("外设状态：命令未能发送到分区控制器"));
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：与分区控制器的连接中断，命令未能发送"));
     QCOMPARE(rig.state.FreqHigh, QStringLiteral("9"));
     QCOMPARE(rig.state.FreqLow, QStringLiteral("0"));
     const ChannelStateRecord &ch = rig.scheduler->ChannelState[3];
@@ -148,7 +149,7 @@ void tst_Scheduler::unsentFramesAreLoggedAndShown()
     rig.tickAt(QTime(8, 0, 1));
     // The device goes away while the frames wait their turn.
     rig.port.loseDevice();
-    QCOMPARE(rig.status(), QStringLiteral("外设状态：命令未能发送到分区控制器"));
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：与分区控制器的连接中断，命令未能发送"));
     QCOMPARE(rig.played, QStringList {kSong});
     QCOMPARE(rig.link->queuedFrames(), 0);
     // The console carries on: the item's end still closes what it opened.
@@ -156,6 +157,20 @@ void tst_Scheduler::unsentFramesAreLoggedAndShown()
     rig.tickThrough(at("08:01:10"));
     QVERIFY(rig.framesText(before).contains(u"ZoneClose 0 0 3.17."_s));
     QVERIFY(!rig.scheduler->OutputsActive);
+}
+
+void tst_Scheduler::shortWriteOnAnOpenLink()
+{
+    SchedulerRig rig(at("07:59:59"));
+    rig.openLink();
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
+    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", "3.17.", "1.", "2.")});
+    rig.load();
+    rig.port.writeLimits = {-1}; // the port refuses the first frame, takes the rest
+    rig.tickAt(QTime(8, 0, 1));
+    QVERIFY(QTest::qWaitFor([&rig] { return !rig.played.isEmpty(); }, 10000));
+    QCOMPARE(rig.port.writes().size(), 5);
+    QCOMPARE(rig.status(), QStringLiteral("外设状态：命令未能发送到分区控制器"));
 }
 
 void tst_Scheduler::passedOverAt080006()
