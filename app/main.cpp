@@ -4,6 +4,7 @@
 #include "console/console.h"
 #include "console/frmabout.h"
 #include "console/frmback.h"
+#include "console/frmsetup.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/mixer.h"
@@ -13,6 +14,7 @@
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
+#include "zonelink/frmclock.h"
 
 #include <QApplication>
 #include <QFont>
@@ -67,6 +69,10 @@ int main(int argc, char *argv[])
     frmback window(console);
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());
+    window.addWindow(QStringLiteral("frmsetup"),
+                     [&console](QWidget *parent) { return new frmsetup(console, parent); });
+    window.addWindow(QStringLiteral("frmclock"),
+                     [&console](QWidget *parent) { return new frmclock(console, parent); });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);
     });

@@ -48,6 +48,7 @@ public:
     QString weekFile;
     Dialogs *realDialogs = nullptr; // used instead of the fake when set
     Mixer *realMixer = nullptr; // likewise
+    SerialPort *realPort = nullptr; // likewise
 
 private:
     std::unique_ptr<Console> m_console;

@@ -1,0 +1,152 @@
+// What the settings dialog does: Apply, the file choices, the controller's
+// clock and power-on time, and the serial line test.
+
+#include "console/console.h"
+#include "console/frmsetup.h"
+#include "platform/dialogs.h"
+#include "platform/gbk.h"
+#include "platform/userstore.h"
+#include "zonelink/controllerclock.h"
+#include "zonelink/zonelink.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimeEdit>
+
+namespace {
+QString hhmmss(const QTimeEdit *picker)
+{
+    return picker->time().toString(QStringLiteral("HH:mm:ss"));
+}
+} // namespace
+
+void frmsetup::chooseFile(QLineEdit *field, const QString &title, const QString &folder,
+                          const QString &filter)
+{
+    const QString path = m_console.dialogs().openFileName(title, folder, filter, QString());
+    if (!path.isEmpty())
+        field->setText(path);
+}
+
+void frmsetup::cmdapp_Click()
+{
+    AppSettings s = m_console.settings().values();
+    s.BackImagePath = txtpic->text();
+    s.UserName = txtuser->text();
+    s.ShowWholeList = optlist->isChecked();
+    s.RemoteScope = optplaylist->isChecked();
+    s.WeekMode = optweek->isChecked();
+    s.WeekFilePath = txtweekfile->text();
+    s.DateFilePath = txtdatefile->text();
+    s.AutoShutdown = chkopen->isChecked();
+    s.AutoSetPowerOnTime = chk_auto_set_otime->isChecked();
+    s.AmpOpenLead = hhmmss(dtpampopen);
+    s.AmpCloseDelay = hhmmss(dtpampclose);
+    s.AmpNoOpen = optnoopen->isChecked();
+    s.AmpOpenAll = optopenall->isChecked();
+    s.AmpOpenChoice = optopenchoice->isChecked();
+    if (const int port = m_ports->checkedId(); port >= 1)
+        s.ComPort = QStringLiteral("com%1").arg(port);
+    s.ShowVideo = chkdisppic->isChecked();
+
+    // The device of each port number; the port in use changes at the next start.
+    UserStore &store = m_console.store();
+    for (int n = 1; n <= 5; ++n) {
+        const QString path = cmbdevice[n - 1]->currentText().trimmed();
+        const QString key = QStringLiteral("com%1").arg(n);
+        if (!path.isEmpty() && path != m_console.link().devicePathFor(n))
+            store.setValue(QStringLiteral("ports"), key, path);
+    }
+    // Saves, shows at once in the main window and reloads today at the next tick.
+    const QStringList failures = m_console.applySettings(s);
+    if (!failures.isEmpty())
+        m_console.dialogs().message(QStringLiteral("设置未能全部保存：\n") + failures.join(u'\n'),
+                                    QStringLiteral("系统设置"), MsgIcon::Error);
+}
+
+void frmsetup::cmdok_Click()
+{
+    cmdapp_Click();
+    close();
+}
+
+void frmsetup::cmd_set_time_Click()
+{
+    Dialogs &dialogs = m_console.dialogs();
+    const QString title = QStringLiteral("请确认改变");
+    if (dialogs.message(QStringLiteral("确定要改变系统时钟为  ") + hhmmss(DTPRTC)
+                            + QStringLiteral("  吗?"),
+                        title, MsgIcon::Question, MsgButtons::YesNo)
+        == MsgAnswer::Yes)
+        m_controller->setClock(DTPRTC->time());
+    // The second question follows after a short pause, whatever the answer.
+    ZoneLink::WaitMs(50, this, [this] { askPowerOnTime(); });
+}
+
+void frmsetup::askPowerOnTime()
+{
+    if (m_console.dialogs().message(QStringLiteral("确定要改变自动开机时间为  ")
+                                        + hhmmss(DTP_AUTO_OPEN) + QStringLiteral("  吗?"),
+                                    QStringLiteral("请确认改变"), MsgIcon::Question,
+                                    MsgButtons::YesNo)
+        == MsgAnswer::Yes)
+        m_controller->setPowerOnTime(DTP_AUTO_OPEN->time());
+}
+
+void frmsetup::cmdreadtime_Click()
+{
+    // The answers arrive from the link: they are shown as notices, and the
+    // second query goes out as soon as the first is answered.
+    cmdreadtime->setEnabled(false);
+    m_controller->readClock(this, [this](const ControllerClock::Reading &r) {
+        if (r.kind == ControllerClock::Reading::Kind::Time)
+            DTPRTC->setTime(r.time);
+        else
+            m_console.dialogs().notify(QStringLiteral("没有读取到主机的时间。"), QString(),
+                                       MsgIcon::Information);
+        readPowerOnTime();
+    });
+}
+
+void frmsetup::readPowerOnTime()
+{
+    m_controller->readPowerOnTime(this, [this](const ControllerClock::Reading &r) {
+        using Kind = ControllerClock::Reading::Kind;
+        if (r.kind == Kind::NotSet)
+            m_console.dialogs().notify(QStringLiteral("未设置自动开机时间。"), QString(),
+                                       MsgIcon::Information);
+        else if (r.kind == Kind::Time)
+            DTP_AUTO_OPEN->setTime(r.time);
+        else
+            m_console.dialogs().notify(QStringLiteral("没有读取到自动开机时间。"), QString(),
+                                       MsgIcon::Information);
+        cmdreadtime->setEnabled(true);
+    });
+}
+
+void frmsetup::cmdtest_Click()
+{
+    txtreceive->clear();
+    cmdtest->setEnabled(false);
+    // The text goes out as typed; what comes back is shown, and the line
+    // returns to its usual work afterwards.
+    m_controller->testLine(toGbk(txtsend->text()), this, [this](const QByteArray &echo) {
+        txtreceive->setText(fromGbk(echo));
+        cmdtest->setEnabled(true);
+    });
+}
+
+void frmsetup::keyPressEvent(QKeyEvent *event)
+{
+    // Escape is Cancel: nothing is stored.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

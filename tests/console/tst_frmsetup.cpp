@@ -1,0 +1,432 @@
+// The settings dialog on the running console: what it shows, what Apply
+// stores and shows at once, what Cancel leaves alone, the controller's clock
+// buttons on a recording port, and the port devices.
+
+#include "console/frmback.h"
+#include "console/frmsetup.h"
+#include "console/programmemodel.h"
+#include "consolerig.h"
+#include "support/gbkfiles.h"
+#include "zonelink/controllerclock.h"
+#include "zonelink/framedecoder.h"
+#include "zonelink/frames.h"
+#include "zonelink/serialdevices.h"
+#include "zonelink/zonelink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
+
+class tst_frmsetup : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void opensWithTheValuesInMemory();
+    void explanatoryLabels();
+    void applyStoresTheFifteenKeys();
+    void cancelLeavesEverything();
+    void unknownPortIsKept_data();
+    void unknownPortIsKept();
+    void emptyUserName();
+    void dateModeLoadsTodaysDateFile();
+    void fileChoices_data();
+    void fileChoices();
+    void portDevices();
+    void setTimeAsksTwice_data();
+    void setTimeAsksTwice();
+    void readings_data();
+    void readings();
+    void serialDevices();
+
+private:
+    frmsetup &open();
+    template<class T> T *child(const QString &name) { return m_dialog->findChild<T *>(name); }
+    QStringList queuedFrames() const;
+
+    std::unique_ptr<ConsoleRig> m_rig;
+    std::unique_ptr<frmsetup> m_dialog;
+    QList<QByteArray> m_queued;
+};
+
+void tst_frmsetup::init()
+{
+    m_rig = std::make_unique<ConsoleRig>();
+    m_queued.clear();
+}
+
+void tst_frmsetup::cleanup()
+{
+    m_dialog.reset();
+    m_rig.reset();
+}
+
+frmsetup &tst_frmsetup::open()
+{
+    Console &c = m_rig->console();
+    connect(&c.link(), &ZoneLink::frameQueued, this,
+            [this](const QByteArray &frame) { m_queued.append(frame); });
+    m_dialog = std::make_unique<frmsetup>(c);
+    m_dialog->show();
+    return *m_dialog;
+}
+
+QStringList tst_frmsetup::queuedFrames() const
+{
+    QStringList texts;
+    FrameDecoder decoder;
+    for (const QByteArray &bytes : m_queued) {
+        for (const auto &piece : decoder.feed(bytes)) {
+            if (!piece.isFrame)
+                continue;
+            QString list;
+            for (int v : piece.frame.values)
+                list += QString::number(v) + u'.';
+            texts << CommandCode::name(piece.frame.code) + u' ' + list;
+        }
+    }
+    return texts;
+}
+
+void tst_frmsetup::opensWithTheValuesInMemory()
+{
+    m_rig->setting(u"dislaylist"_s, u"False"_s);
+    m_rig->setting(u"rm_scope"_s, u"True"_s);
+    m_rig->setting(u"shutdown"_s, u"True"_s);
+    m_rig->setting(u"auto_set_open_time"_s, u"False"_s);
+    m_rig->setting(u"openamptime"_s, u"00:00:30"_s);
+    m_rig->setting(u"closeamptime"_s, u"00:02:00"_s);
+    m_rig->setting(u"ampopenchoice"_s, u"False"_s);
+    m_rig->setting(u"ampopenall"_s, u"True"_s);
+    m_rig->setting(u"com"_s, u"com3"_s);
+    m_rig->setting(u"defaultdatefile"_s, u"/srv/date.txt"_s);
+    GbkFiles::writeText(m_rig->file(u"config.ini"_s), u"[DisplayMode]\nVCD=1\n"_s);
+    m_rig->start();
+    frmsetup &d = open();
+    auto *tabs = child<QTabWidget>(u"SSTab1"_s);
+    QCOMPARE(tabs->count(), 4);
+    QStringList captions;
+    for (int i = 0; i < 4; ++i)
+        captions << tabs->tabText(i);
+    QCOMPARE(captions,
+             (QStringList {u"界面设置"_s, u"作息类型"_s, u"自动开关机设置"_s, u"串行口选择"_s}));
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(d.windowTitle(), u"系统设置"_s);
+    QCOMPARE(child<QLineEdit>(u"txtuser"_s)->text(), u"第一中学"_s);
+    QCOMPARE(child<QLineEdit>(u"txtpic"_s)->text(), m_rig->file(u"backimage/clouds.bmp"_s));
+    QCOMPARE(child<QLineEdit>(u"txtweekfile"_s)->text(), m_rig->weekFile);
+    QCOMPARE(child<QLineEdit>(u"txtdatefile"_s)->text(), u"/srv/date.txt"_s);
+    QVERIFY(child<QCheckBox>(u"chkdisppic"_s)->isChecked());
+    QVERIFY(child<QRadioButton>(u"optone"_s)->isChecked());
+    QVERIFY(child<QRadioButton>(u"optplaylist"_s)->isChecked());
+    QVERIFY(child<QRadioButton>(u"optweek"_s)->isChecked());
+    QVERIFY(child<QCheckBox>(u"chkopen"_s)->isChecked());
+    QVERIFY(!child<QCheckBox>(u"chk_auto_set_otime"_s)->isChecked());
+    QCOMPARE(child<QTimeEdit>(u"dtpampopen"_s)->time(), QTime(0, 0, 30));
+    QCOMPARE(child<QTimeEdit>(u"dtpampclose"_s)->time(), QTime(0, 2, 0));
+    QVERIFY(child<QRadioButton>(u"optopenall"_s)->isChecked());
+    QVERIFY(child<QRadioButton>(u"optcom3"_s)->isChecked());
+    QCOMPARE(child<QComboBox>(u"cmbdevice_3"_s)->currentText(), u"/dev/ttyS2"_s);
+    for (int i = 0; i < 4; ++i) {
+        tabs->setCurrentIndex(i);
+        d.grab().save(QCoreApplication::applicationDirPath() + u"/frmsetup_"_s
+                      + QString::number(i + 1) + u".png"_s);
+    }
+}
+
+void tst_frmsetup::explanatoryLabels()
+{
+    m_rig->start();
+    open();
+    auto *week = child<QLabel>(u"lblweek"_s);
+    auto *date = child<QLabel>(u"lbldate"_s);
+    auto *onoff = child<QLabel>(u"lblonoff"_s);
+    QCOMPARE(week->text(),
+             u"  选择了按星期工作后，计算机将根据星期一至星期天的安排表循环广播。\n\n"
+             "   请注意设置好周一至周日的安排表!"_s);
+    QCOMPARE(date->text(),
+             u"  选择了按日期工作后，计算机将根据当前日期选择相应的播放列表文件进行广播。\n\n"
+             "   请注意创建日期播放列表文件，否则可能不会广播!"_s);
+    child<QTabWidget>(u"SSTab1"_s)->setCurrentIndex(1);
+    QVERIFY(week->isVisible());
+    QVERIFY(!date->isVisible());
+    child<QRadioButton>(u"optdate"_s)->click();
+    QVERIFY(!week->isVisible());
+    QVERIFY(date->isVisible());
+    child<QRadioButton>(u"optweek"_s)->click();
+    QVERIFY(week->isVisible());
+    // Shutdown off at opening: two blanks; ticked; cleared by the operator: four.
+    QCOMPARE(onoff->text(), u"  计算机始终工作。"_s);
+    auto *chkopen = child<QCheckBox>(u"chkopen"_s);
+    chkopen->click();
+    QCOMPARE(onoff->text(),
+             u"    一天的项目开始播放时，计算机提前5分钟自动开机;当天所有项目\n"
+             "播放完后，自动关机。自动开机功能要求分区控制器配合。"_s);
+    chkopen->click();
+    QCOMPARE(onoff->text(), u"    计算机始终工作。"_s);
+}
+
+void tst_frmsetup::applyStoresTheFifteenKeys()
+{
+    m_rig->start();
+    open();
+    child<QLineEdit>(u"txtuser"_s)->setText(u"实验中学"_s);
+    child<QRadioButton>(u"optone"_s)->click();
+    child<QRadioButton>(u"optplaylist"_s)->click();
+    child<QRadioButton>(u"optdate"_s)->click();
+    child<QCheckBox>(u"chkopen"_s)->click();
+    child<QTimeEdit>(u"dtpampopen"_s)->setTime(QTime(0, 0, 45));
+    child<QTimeEdit>(u"dtpampclose"_s)->setTime(QTime(0, 3, 0));
+    child<QRadioButton>(u"optnoopen"_s)->click();
+    child<QRadioButton>(u"optcom3"_s)->click();
+    child<QCheckBox>(u"chkdisppic"_s)->click();
+    m_rig->store.writes.clear();
+    QSignalSpy applied(&m_rig->console().settings(), &ConsoleSettings::applied);
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(applied.size(), 1);
+    QVERIFY(m_dialog->isVisible()); // Apply keeps the dialog open
+    QCOMPARE(m_rig->store.writes,
+             (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
+                           u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
+                           u"auto_set_open_time"_s, u"com"_s, u"openamptime"_s, u"closeamptime"_s,
+                           u"ampnoopen"_s, u"ampopenall"_s, u"ampopenchoice"_s, u"rm_scope"_s}));
+    const auto stored = [this](const char *key) {
+        return m_rig->store.values.value(u"setting/"_s + QString::fromLatin1(key));
+    };
+    QCOMPARE(stored("userinfor"), u"实验中学"_s);
+    QCOMPARE(stored("dislaylist"), u"False"_s);
+    QCOMPARE(stored("weekmode"), u"False"_s);
+    QCOMPARE(stored("shutdown"), u"True"_s);
+    QCOMPARE(stored("com"), u"com3"_s);
+    QCOMPARE(stored("openamptime"), u"00:00:45"_s);
+    QCOMPARE(stored("closeamptime"), u"00:03:00"_s);
+    QCOMPARE(stored("ampnoopen"), u"True"_s);
+    QCOMPARE(stored("ampopenall"), u"False"_s);
+    QCOMPARE(stored("ampopenchoice"), u"False"_s);
+    QCOMPARE(stored("rm_scope"), u"True"_s);
+    QVERIFY(GbkFiles::readText(m_rig->file(u"config.ini"_s)).contains(u"VCD=1\r\n"_s));
+    QVERIFY(m_rig->console().state().ReloadSchedule());
+    // OK applies the same way and closes.
+    child<QLineEdit>(u"txtuser"_s)->setText(u"二中"_s);
+    child<QPushButton>(u"cmdok"_s)->click();
+    QCOMPARE(stored("userinfor"), u"二中"_s);
+    QVERIFY(!m_dialog->isVisible());
+}
+
+void tst_frmsetup::cancelLeavesEverything()
+{
+    m_rig->start();
+    const QByteArray ini = GbkFiles::readBytes(m_rig->file(u"config.ini"_s));
+    const QHash<QString, QString> before = m_rig->store.values;
+    m_rig->store.writes.clear();
+    open();
+    child<QLineEdit>(u"txtuser"_s)->setText(u"x"_s);
+    child<QLineEdit>(u"txtpic"_s)->setText(u"y"_s);
+    child<QCheckBox>(u"chkdisppic"_s)->click();
+    child<QRadioButton>(u"optone"_s)->click();
+    child<QRadioButton>(u"optplaylist"_s)->click();
+    child<QRadioButton>(u"optdate"_s)->click();
+    child<QLineEdit>(u"txtweekfile"_s)->setText(u"z"_s);
+    child<QLineEdit>(u"txtdatefile"_s)->setText(u"w"_s);
+    child<QCheckBox>(u"chkopen"_s)->click();
+    child<QCheckBox>(u"chk_auto_set_otime"_s)->click();
+    child<QTimeEdit>(u"dtpampopen"_s)->setTime(QTime(1, 0, 0));
+    child<QTimeEdit>(u"dtpampclose"_s)->setTime(QTime(2, 0, 0));
+    child<QRadioButton>(u"optopenall"_s)->click();
+    child<QRadioButton>(u"optcom5"_s)->click();
+    child<QComboBox>(u"cmbdevice_5"_s)->setCurrentText(u"/dev/ttyUSB7"_s);
+    child<QPushButton>(u"cmdCancel"_s)->click();
+    QVERIFY(!m_dialog->isVisible());
+    QVERIFY(m_rig->store.writes.isEmpty());
+    QCOMPARE(m_rig->store.values, before);
+    QCOMPARE(GbkFiles::readBytes(m_rig->file(u"config.ini"_s)), ini);
+    QVERIFY(!m_rig->console().state().ReloadSchedule());
+    // The next opening shows what is in memory again.
+    open();
+    QCOMPARE(child<QLineEdit>(u"txtuser"_s)->text(), u"第一中学"_s);
+}
+
+void tst_frmsetup::unknownPortIsKept_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("upper case") << "COM2";
+    QTest::newRow("sixth port") << "com6";
+    QTest::newRow("a device path") << "/dev/ttyUSB0";
+}
+
+void tst_frmsetup::unknownPortIsKept()
+{
+    QFETCH(QString, stored);
+    m_rig->setting(u"com"_s, stored);
+    m_rig->start();
+    open();
+    for (int n = 1; n <= 5; ++n)
+        QVERIFY(!child<QRadioButton>(u"optcom"_s + QString::number(n))->isChecked());
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(m_rig->store.values.value(u"setting/com"_s), stored);
+}
+
+void tst_frmsetup::emptyUserName()
+{
+    Console &c = m_rig->start(false);
+    frmback window(c);
+    c.startUp();
+    open();
+    child<QLineEdit>(u"txtuser"_s)->clear();
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(window.findChild<QLabel *>(u"StatusBar1_user"_s)->text(), u"用户名称："_s);
+    QCOMPARE(window.findChild<QLabel *>(u"lbluser"_s)->text(), u"Quellon"_s);
+}
+
+void tst_frmsetup::dateModeLoadsTodaysDateFile()
+{
+    GbkFiles::writeText(m_rig->file(u"table/date/20261207.txt"_s),
+                        ConsoleRig::line(u"10:10:10"_s, u"校庆"_s));
+    Console &c = m_rig->start();
+    open();
+    child<QRadioButton>(u"optdate"_s)->click();
+    child<QPushButton>(u"cmdok"_s)->click();
+    QCOMPARE(m_rig->store.values.value(u"setting/weekmode"_s), u"False"_s);
+    QCOMPARE(c.programme().count(), 3); // until the next tick
+    c.timerplayer_Timer();
+    QCOMPARE(c.programme().count(), 1);
+    QCOMPARE(c.programme().cellText(0, ProgrammeModel::TimeColumn), u"10:10:10"_s);
+}
+
+void tst_frmsetup::fileChoices_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("week file") << "cmdweek"
+                               << "txtweekfile"
+                               << "选择星期播放文件";
+    QTest::newRow("date file") << "cmddate"
+                               << "txtdatefile"
+                               << "选择日期播放文件";
+    QTest::newRow("picture") << "cmdchoose"
+                             << "txtpic"
+                             << "选择背景图片";
+}
+
+void tst_frmsetup::fileChoices()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QFETCH(QString, title);
+    m_rig->start();
+    open();
+    const QString before = child<QLineEdit>(field)->text();
+    child<QPushButton>(button)->click(); // cancelled: nothing changes
+    QCOMPARE(child<QLineEdit>(field)->text(), before);
+    m_rig->dialogs.files.enqueue(u"/srv/chosen.txt"_s);
+    child<QPushButton>(button)->click();
+    QCOMPARE(child<QLineEdit>(field)->text(), u"/srv/chosen.txt"_s);
+    QCOMPARE(m_rig->dialogs.fileDialogTitles, (QStringList {title, title}));
+}
+
+void tst_frmsetup::portDevices()
+{
+    m_rig->start();
+    open();
+    child<QComboBox>(u"cmbdevice_2"_s)->setCurrentText(u"/dev/ttyUSB0"_s);
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(m_rig->store.values.value(u"ports/com2"_s), u"/dev/ttyUSB0"_s);
+    // Unchanged devices are not written; the port in use stays until the next start.
+    QVERIFY(!m_rig->store.values.contains(u"ports/com1"_s));
+    QCOMPARE(m_rig->console().link().devicePath(), u"/dev/ttyS0"_s);
+    QVERIFY(m_dialog->findChild<QLabel *>(u"lblportlater"_s)->text().contains(u"下次启动"_s));
+}
+
+void tst_frmsetup::setTimeAsksTwice_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("second");
+    QTest::addColumn<QStringList>("frames");
+    QTest::newRow("No, Yes") << int(MsgAnswer::No) << int(MsgAnswer::Yes)
+                             << QStringList {u"PowerOnTimeSet 6.45.0."_s};
+    QTest::newRow("Yes, No") << int(MsgAnswer::Yes) << int(MsgAnswer::No)
+                             << QStringList {u"ClockSet 9.8.7."_s};
+    QTest::newRow("Yes, Yes") << int(MsgAnswer::Yes) << int(MsgAnswer::Yes)
+                              << QStringList {u"ClockSet 9.8.7."_s, u"PowerOnTimeSet 6.45.0."_s};
+}
+
+void tst_frmsetup::setTimeAsksTwice()
+{
+    QFETCH(int, first);
+    QFETCH(int, second);
+    QFETCH(QStringList, frames);
+    m_rig->start();
+    open();
+    child<QTimeEdit>(u"DTPRTC"_s)->setTime(QTime(9, 8, 7));
+    child<QTimeEdit>(u"DTP_AUTO_OPEN"_s)->setTime(QTime(6, 45, 0));
+    m_rig->dialogs.answers.enqueue(MsgAnswer(first));
+    m_rig->dialogs.answers.enqueue(MsgAnswer(second));
+    child<QPushButton>(u"cmd_set_time"_s)->click();
+    QCOMPARE(m_rig->dialogs.shown.size(), 1);
+    QCOMPARE(m_rig->dialogs.shown.at(0).text, u"确定要改变系统时钟为  09:08:07  吗?"_s);
+    QCOMPARE(m_rig->dialogs.shown.at(0).title, u"请确认改变"_s);
+    QCOMPARE(m_rig->dialogs.shown.at(0).buttons, MsgButtons::YesNo);
+    QCOMPARE(m_rig->dialogs.shown.at(0).icon, MsgIcon::Question);
+    // The second question comes after the pause.
+    QTRY_COMPARE(m_rig->dialogs.shown.size(), 2);
+    QCOMPARE(m_rig->dialogs.shown.at(1).text, u"确定要改变自动开机时间为  06:45:00  吗?"_s);
+    QCOMPARE(queuedFrames(), frames);
+}
+
+void tst_frmsetup::readings_data()
+{
+    using Kind = ControllerClock::Reading::Kind;
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QTime>("time");
+    QTest::newRow("a time") << QByteArray("12:00:00") << int(Kind::Time) << QTime(12, 0);
+    QTest::newRow("midnight") << QByteArray("00:00:00") << int(Kind::Time) << QTime(0, 0);
+    QTest::newRow("not set") << QByteArray("??:??:??") << int(Kind::NotSet) << QTime();
+    QTest::newRow("nothing") << QByteArray() << int(Kind::None) << QTime();
+    QTest::newRow("short") << QByteArray("1:00:00") << int(Kind::None) << QTime();
+    QTest::newRow("long") << QByteArray("12:00:001") << int(Kind::None) << QTime();
+    QTest::newRow("no time") << QByteArray("25:61:00") << int(Kind::None) << QTime();
+    QTest::newRow("a key code first") << QByteArray("\x01"
+                                                    "2:00:00")
+                                      << int(Kind::None) << QTime();
+}
+
+void tst_frmsetup::readings()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, kind);
+    QFETCH(QTime, time);
+    const ControllerClock::Reading r = ControllerClock::parseReading(reply);
+    QCOMPARE(int(r.kind), kind);
+    QCOMPARE(r.time, time);
+    QCOMPARE(r.raw, reply);
+}
+
+void tst_frmsetup::serialDevices()
+{
+    QTemporaryDir dev;
+    for (const char *name :
+         {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty0", "null", "serial/by-id/usb-FTDI_1"}) {
+        GbkFiles::writeBytes(dev.filePath(QString::fromLatin1(name)), QByteArray());
+    }
+    QCOMPARE(serialDevicePaths(dev.path()),
+             (QStringList {dev.filePath(u"serial/by-id/usb-FTDI_1"_s), dev.filePath(u"ttyACM1"_s),
+                           dev.filePath(u"ttyS2"_s), dev.filePath(u"ttyS10"_s),
+                           dev.filePath(u"ttyUSB0"_s)}));
+}
+
+QTEST_MAIN(tst_frmsetup)
+#include "tst_frmsetup.moc"

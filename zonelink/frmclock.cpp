@@ -1,0 +1,111 @@
+#include "zonelink/frmclock.h"
+
+#include "console/console.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/power.h"
+#include "zonelink/controllerclock.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+frmclock::frmclock(Console &console, QWidget *parent)
+    : QWidget(parent)
+    , m_console(console)
+    , m_clock(new ControllerClock(console.link(), this))
+{
+    setObjectName(QStringLiteral("frmclock"));
+    setWindowTitle(QStringLiteral("调整系统时间"));
+
+    DTPicker1 = new QDateTimeEdit(this);
+    DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
+    DTPicker1->setAccessibleName(QStringLiteral("DTPicker1"));
+    DTPicker1->setDisplayFormat(QStringLiteral("yyyy年MM月dd日 HH时mm分ss秒"));
+    DTPicker1->setCalendarPopup(true);
+    QFont pickerFont = DTPicker1->font();
+    pickerFont.setPointSize(pickerFont.pointSize() + 4);
+    DTPicker1->setFont(pickerFont);
+    chkadjtime = new QCheckBox(QStringLiteral("调整时钟"), this);
+    chkadjtime->setObjectName(QStringLiteral("chkadjtime"));
+    cmdok = new QPushButton(QStringLiteral("确 定"), this);
+    cmdok->setObjectName(QStringLiteral("cmdok"));
+    cmdok->setEnabled(false);
+    cmdquit = new QPushButton(QStringLiteral("退 出"), this);
+    cmdquit->setObjectName(QStringLiteral("cmdquit"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(chkadjtime);
+    buttons->addStretch();
+    buttons->addWidget(cmdok);
+    buttons->addWidget(cmdquit);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(DTPicker1);
+    layout->addLayout(buttons);
+    setTabOrder(DTPicker1, chkadjtime);
+    setTabOrder(chkadjtime, cmdok);
+    setTabOrder(cmdok, cmdquit);
+    setMinimumWidth(380);
+
+    tmrclock = new QTimer(this);
+    tmrclock->setObjectName(QStringLiteral("tmrclock"));
+    tmrclock->setInterval(500);
+    connect(tmrclock, &QTimer::timeout, this, &frmclock::tmrclock_Timer);
+    connect(chkadjtime, &QCheckBox::toggled, this, &frmclock::chkadjtime_Click);
+    connect(cmdok, &QPushButton::clicked, this, &frmclock::cmdok_Click);
+    connect(cmdquit, &QPushButton::clicked, this, &QWidget::close);
+    tmrclock_Timer();
+    tmrclock->start();
+    cmdquit->setFocus();
+}
+
+QString frmclock::refusedText()
+{
+    return QStringLiteral("无法设置计算机的日期和时间（没有权限或系统时间服务不可用），"
+                          "分区控制器的时钟没有改变。");
+}
+
+void frmclock::tmrclock_Timer()
+{
+    DTPicker1->setDateTime(m_console.clock().now());
+}
+
+void frmclock::chkadjtime_Click()
+{
+    // While adjusting, the picker holds still and "确 定" may set it.
+    const bool adjusting = chkadjtime->isChecked();
+    if (adjusting)
+        tmrclock->stop();
+    else
+        tmrclock->start();
+    cmdok->setEnabled(adjusting);
+}
+
+void frmclock::cmdok_Click()
+{
+    const QDateTime moment = DTPicker1->dateTime();
+    // Date and time go to the system in one step, so a change at midnight
+    // cannot land between them. When the system refuses, the controller is
+    // not told either: the two clocks never disagree silently.
+    if (!m_console.power().setSystemDateTime(moment)) {
+        m_console.dialogs().message(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
+        return;
+    }
+    // The controller keeps only the time of day.
+    m_clock->setClock(moment.time());
+    m_console.state().setReloadSchedule(true);
+    close();
+}
+
+void frmclock::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
