@@ -5,6 +5,9 @@
 #include "console/frmabout.h"
 #include "console/frmback.h"
 #include "console/frmsetup.h"
+#include "directory/frmnode.h"
+#include "directory/frmremote.h"
+#include "directory/frmsource.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/mixer.h"
@@ -71,6 +74,12 @@ int main(int argc, char *argv[])
     player.setVideoWidget(window.videoWidget());
     window.addWindow(QStringLiteral("frmsetup"),
                      [&console](QWidget *parent) { return new frmsetup(console, parent); });
+    window.addWindow(QStringLiteral("frmnode"),
+                     [&console](QWidget *parent) { return new frmnode(console, parent); });
+    window.addWindow(QStringLiteral("frmsource"),
+                     [&console](QWidget *parent) { return new frmsource(console, parent); });
+    window.addWindow(QStringLiteral("frmremote"),
+                     [&console](QWidget *parent) { return new frmremote(console, parent); });
     window.addWindow(QStringLiteral("frmclock"),
                      [&console](QWidget *parent) { return new frmclock(console, parent); });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {

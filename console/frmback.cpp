@@ -421,6 +421,13 @@ void frmback::showEvent(QShowEvent *event)
 
 void frmback::closeEvent(QCloseEvent *event)
 {
+    // The operator's own close lets the other windows ask about their unsaved
+    // edits first; one kept open keeps the program running. The end of the
+    // day does not wait for anybody.
+    if (!m_console.ending() && !m_windows->closeAll()) {
+        event->ignore();
+        return;
+    }
     // Unloading the window ends the program: the port is closed, nothing is
     // switched off and nothing is saved.
     m_console.endProgram();

@@ -59,3 +59,13 @@ QWidget *WindowHost::open(const QString &name)
     w->activateWindow();
     return w;
 }
+
+bool WindowHost::closeAll()
+{
+    bool all = true;
+    for (Entry &entry : m_entries) {
+        if (entry.window && entry.window->isVisible() && !entry.window->close())
+            all = false;
+    }
+    return all;
+}

@@ -33,6 +33,9 @@ public:
     QWidget *open(const QString &name);
     // The open window of that name, if any.
     QWidget *window(const QString &name) const;
+    // Closes every open window, each with its own close check; false when
+    // one stays open (its operator chose to keep it).
+    bool closeAll();
 
 Q_SIGNALS:
     void added(const QString &name);

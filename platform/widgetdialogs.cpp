@@ -32,10 +32,19 @@ QMessageBox::Icon boxIcon(MsgIcon icon)
 }
 } // namespace
 
+QWidget *WidgetDialogs::commandWindow() const
+{
+    // A command's question stands over the window the operator is working
+    // in, not over the main window behind it.
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return m_parent;
+}
+
 MsgAnswer WidgetDialogs::message(const QString &text, const QString &title, MsgIcon icon,
                                  MsgButtons buttons)
 {
-    QMessageBox box(m_parent);
+    QMessageBox box(commandWindow());
     box.setWindowTitle(title);
     box.setText(text);
     box.setIcon(boxIcon(icon));
@@ -88,19 +97,19 @@ QString WidgetDialogs::openFileName(const QString &title, const QString &folder,
                                     const QString &filter, const QString &fileName)
 {
     const QString start = fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
-    return QFileDialog::getOpenFileName(m_parent, title, start, qtFileFilter(filter));
+    return QFileDialog::getOpenFileName(commandWindow(), title, start, qtFileFilter(filter));
 }
 
 QString WidgetDialogs::saveFileName(const QString &title, const QString &folder,
                                     const QString &filter, const QString &fileName)
 {
     const QString start = fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
-    return QFileDialog::getSaveFileName(m_parent, title, start, qtFileFilter(filter));
+    return QFileDialog::getSaveFileName(commandWindow(), title, start, qtFileFilter(filter));
 }
 
 QString WidgetDialogs::chooseFolder(const QString &title, const QString &folder)
 {
-    return QFileDialog::getExistingDirectory(m_parent, title, folder);
+    return QFileDialog::getExistingDirectory(commandWindow(), title, folder);
 }
 
 void WidgetDialogs::beep()

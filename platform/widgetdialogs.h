@@ -27,6 +27,8 @@ public:
     void beep() override;
 
 private:
+    QWidget *commandWindow() const;
+
     QPointer<QWidget> m_parent;
     QList<QPointer<QMessageBox>> m_notices; // open notices, to show each once
 };

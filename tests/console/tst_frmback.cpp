@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -88,6 +89,8 @@ private Q_SLOTS:
     void exitAsks();
     void closingTheWindowEndsTheProgram();
     void endOfTheProgramClosesTheWindow();
+    void closingAsksTheOtherWindowsFirst_data();
+    void closingAsksTheOtherWindowsFirst();
     void aboutBox();
 
 private:
@@ -843,6 +846,59 @@ void tst_frmback::endOfTheProgramClosesTheWindow()
     QVERIFY(m_window->windows().window(u"frmmanual"_s)->isVisible());
     m_rig->console().endProgram();
     QVERIFY(!m_window->isVisible());
+}
+
+void tst_frmback::closingAsksTheOtherWindowsFirst_data()
+{
+    QTest::addColumn<bool>("keep"); // the other window's operator keeps it open
+    QTest::addColumn<QString>("how");
+    QTest::newRow("kept, closing the window") << true << "close";
+    QTest::newRow("let go, closing the window") << false << "close";
+    QTest::newRow("kept, menu exit") << true << "mnuexit";
+    QTest::newRow("kept, end of the day") << true << "end";
+}
+
+void tst_frmback::closingAsksTheOtherWindowsFirst()
+{
+    QFETCH(bool, keep);
+    QFETCH(QString, how);
+    start();
+    // A window with unsaved edits whose close check the operator answers.
+    class Editor : public QWidget
+    {
+    public:
+        bool keep = false;
+        int asked = 0;
+
+    protected:
+        void closeEvent(QCloseEvent *event) override
+        {
+            ++asked;
+            keep ? event->ignore() : event->accept();
+        }
+    };
+    Editor *editor = nullptr;
+    m_window->addWindow(u"frmsource"_s, [&editor, keep](QWidget *parent) {
+        editor = new Editor;
+        editor->setParent(parent, Qt::Window);
+        editor->keep = keep;
+        return editor;
+    });
+    action(u"mnusource"_s)->trigger();
+    QSignalSpy ends(&m_rig->console(), &Console::programEnds);
+    if (how == u"close") {
+        m_window->close();
+    } else if (how == u"mnuexit") {
+        m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
+        action(u"mnuexit"_s)->trigger();
+    } else {
+        m_rig->console().endProgram();
+    }
+    const bool ended = how == u"end" || !keep;
+    QCOMPARE(ends.size(), ended ? 1 : 0);
+    QCOMPARE(m_window->isVisible(), !ended);
+    // The end of the day does not ask.
+    QCOMPARE(editor->asked, how == u"end" ? 0 : 1);
 }
 
 void tst_frmback::aboutBox()

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "directory/sourcenames.h"
+
+#include <QWidget>
+
+#include <array>
+
+class Console;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QTimeEdit;
+
+// "节目源及外设名称设置": amplifier and device names, source frequencies
+// (amp_name.dat) and the device lead times.
+class frmsource final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmsource(Console &console, QWidget *parent = nullptr);
+
+    // "保 存". Returns true when both files were written.
+    bool cmdsave_Click();
+    // "退 出": asks before changes are dropped.
+    void cmdquit_Click();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void showFields();
+    void followFields();
+    void orderTabs();
+    QLineEdit *lineEdit(SourceNames::Field field) const;
+    bool frequencyKeyRefused(const QKeyEvent *event) const;
+    void checkFrequencyRange(int n);
+    void takeIntoMemory(const SourceNames::SaveResult &result);
+
+    Console &m_console;
+    SourceNames m_names;
+    // The source whose frequency is out of range, between leaving its field
+    // and the message; no other field is checked and no button acts meanwhile.
+    int m_rangeComplaint = 0;
+
+    QGroupBox *fraamp = nullptr;
+    QGroupBox *fradevice = nullptr;
+    QGroupBox *frafreq = nullptr;
+    std::array<QLineEdit *, SourceNames::kCount> txtamp {};
+    std::array<QLineEdit *, SourceNames::kCount> txtdevice {};
+    std::array<QTimeEdit *, SourceNames::kCount> DTP_ahead {};
+    std::array<QLineEdit *, SourceNames::kCount> txtfreq {};
+    QPushButton *cmdsave = nullptr;
+    QPushButton *cmdquit = nullptr;
+};
