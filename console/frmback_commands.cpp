@@ -257,10 +257,13 @@ void frmback::exitWithQuestion(bool fromToolbar)
         return;
     // The menu unloads the window, which ends the program; the toolbar ends
     // the program at once.
-    if (fromToolbar)
-        m_console.endProgram();
-    else
+    if (!fromToolbar) {
         close();
+        return;
+    }
+    // Ending at once still lets the other windows ask about unsaved edits.
+    if (m_windows->closeAll())
+        m_console.endProgram();
 }
 
 void frmback::openAndPlay()

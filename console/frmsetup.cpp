@@ -2,7 +2,6 @@
 
 #include "console/console.h"
 #include "platform/clock.h"
-#include "platform/userstore.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/serialdevices.h"
 #include "zonelink/zonelink.h"
@@ -39,9 +38,11 @@ QTimeEdit *timePicker(QWidget *parent, const QString &name)
     return picker;
 }
 
+// The caption of a field, named after it ("lbl_txtuser").
 QLabel *buddyLabel(const QString &text, QWidget *buddy)
 {
     auto *label = new QLabel(text, buddy->parentWidget());
+    label->setObjectName(u"lbl_" + buddy->objectName());
     label->setBuddy(buddy);
     return label;
 }
@@ -93,6 +94,7 @@ QWidget *frmsetup::buildLookTab()
                        QStringLiteral("chkdisppic"));
 
     auto *display = new QGroupBox(QStringLiteral("播放列表显示方式"), tab);
+    display->setObjectName(QStringLiteral("fradisplay"));
     optlist = named(new QRadioButton(QStringLiteral("列表显示所有播放内容"), display),
                     QStringLiteral("optlist"));
     optone = named(new QRadioButton(QStringLiteral("显示待播曲目"), display),
@@ -102,6 +104,7 @@ QWidget *frmsetup::buildLookTab()
     displayLayout->addWidget(optone);
 
     auto *remote = new QGroupBox(QStringLiteral("遥控操作对象"), tab);
+    remote->setObjectName(QStringLiteral("fraremote"));
     optprog
         = named(new QRadioButton(QStringLiteral("当天的编程"), remote), QStringLiteral("optprog"));
     optplaylist = named(new QRadioButton(QStringLiteral("预先设置的遥控播放列表"), remote),
@@ -195,6 +198,7 @@ QWidget *frmsetup::buildPowerTab()
     dtpampclose = timePicker(tab, QStringLiteral("dtpampclose"));
 
     auto *manual = new QGroupBox(QStringLiteral("手动播放时分区选择"), tab);
+    manual->setObjectName(QStringLiteral("framanual"));
     optopenchoice = named(new QRadioButton(QStringLiteral("选择打开"), manual),
                           QStringLiteral("optopenchoice"));
     optopenall = named(new QRadioButton(QStringLiteral("打开功放和分区控制"), manual),
@@ -207,6 +211,7 @@ QWidget *frmsetup::buildPowerTab()
     manualLayout->addWidget(optnoopen);
 
     auto *controller = new QGroupBox(QStringLiteral("分区控制器时钟"), tab);
+    controller->setObjectName(QStringLiteral("fracontroller"));
     DTPRTC = timePicker(controller, QStringLiteral("DTPRTC"));
     DTP_AUTO_OPEN = timePicker(controller, QStringLiteral("DTP_AUTO_OPEN"));
     cmd_set_time = named(new QPushButton(QStringLiteral("设 置"), controller),
@@ -237,6 +242,9 @@ QWidget *frmsetup::buildPowerTab()
 
     connect(chkopen, &QCheckBox::clicked, this,
             [this](bool ticked) { lblonoff->setText(onOffText(ticked, false)); });
+    setTabOrder(DTPRTC, cmd_set_time);
+    setTabOrder(cmd_set_time, DTP_AUTO_OPEN);
+    setTabOrder(DTP_AUTO_OPEN, cmdreadtime);
     connect(cmd_set_time, &QPushButton::clicked, this, &frmsetup::cmd_set_time_Click);
     connect(cmdreadtime, &QPushButton::clicked, this, &frmsetup::cmdreadtime_Click);
     return tab;
@@ -246,6 +254,7 @@ QWidget *frmsetup::buildPortTab()
 {
     auto *tab = new QWidget;
     auto *ports = new QGroupBox(QStringLiteral("串行口选择 "), tab);
+    ports->setObjectName(QStringLiteral("fraports"));
     m_ports = new QButtonGroup(this);
     auto *portGrid = new QGridLayout(ports);
     const QStringList devices = serialDevicePaths();
@@ -267,17 +276,22 @@ QWidget *frmsetup::buildPortTab()
     portGrid->addWidget(later, 5, 0, 1, 2);
 
     auto *test = new QGroupBox(QStringLiteral("串行口测试"), tab);
+    test->setObjectName(QStringLiteral("fratest"));
     txtsend = named(new QLineEdit(test), QStringLiteral("txtsend"), true);
     txtreceive = named(new QLineEdit(test), QStringLiteral("txtreceive"), true);
     txtreceive->setReadOnly(true);
     cmdtest = named(new QPushButton(QStringLiteral("测 试"), test), QStringLiteral("cmdtest"));
     auto *note = new QLabel(QStringLiteral("串行口测试需分区控制器配合！"), test);
+    note->setObjectName(QStringLiteral("lbltestnote"));
     auto *explanation = new QLabel(
         QStringLiteral("    为测试串行口与控制器是否正常工作，请先在左边选择串行口，单击“应用”，"
                        "再输入需发送的内容，单击“测试”，如果收到了同样的数据，则说明工作正常,"
                        "否则请检查串行口连接与选择是否正确、控制器电源是否打开等。"),
         test);
+    explanation->setObjectName(QStringLiteral("lblexplain"));
     explanation->setWordWrap(true);
+    auto *explanationCaption = new QLabel(QStringLiteral("说明："), test);
+    explanationCaption->setObjectName(QStringLiteral("lblexplaincaption"));
     auto *testGrid = new QGridLayout(test);
     testGrid->addWidget(buddyLabel(QStringLiteral("发送的数据："), txtsend), 0, 0);
     testGrid->addWidget(txtsend, 0, 1);
@@ -285,7 +299,7 @@ QWidget *frmsetup::buildPortTab()
     testGrid->addWidget(buddyLabel(QStringLiteral("接到的数据："), txtreceive), 1, 0);
     testGrid->addWidget(txtreceive, 1, 1);
     testGrid->addWidget(note, 2, 0, 1, 3);
-    testGrid->addWidget(new QLabel(QStringLiteral("说明："), test), 3, 0, Qt::AlignTop);
+    testGrid->addWidget(explanationCaption, 3, 0, Qt::AlignTop);
     testGrid->addWidget(explanation, 3, 1, 1, 2);
     testGrid->setColumnStretch(1, 1);
 

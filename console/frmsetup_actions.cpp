@@ -5,7 +5,6 @@
 #include "console/frmsetup.h"
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
-#include "platform/userstore.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/zonelink.h"
 
@@ -55,13 +54,8 @@ void frmsetup::cmdapp_Click()
     s.ShowVideo = chkdisppic->isChecked();
 
     // The device of each port number; the port in use changes at the next start.
-    UserStore &store = m_console.store();
-    for (int n = 1; n <= 5; ++n) {
-        const QString path = cmbdevice[n - 1]->currentText().trimmed();
-        const QString key = QStringLiteral("com%1").arg(n);
-        if (!path.isEmpty() && path != m_console.link().devicePathFor(n))
-            store.setValue(QStringLiteral("ports"), key, path);
-    }
+    for (int n = 1; n <= 5; ++n)
+        m_console.link().setDevicePathFor(n, cmbdevice[n - 1]->currentText());
     // Saves, shows at once in the main window and reloads today at the next tick.
     const QStringList failures = m_console.applySettings(s);
     if (!failures.isEmpty())
@@ -84,8 +78,13 @@ void frmsetup::cmd_set_time_Click()
                         title, MsgIcon::Question, MsgButtons::YesNo)
         == MsgAnswer::Yes)
         m_controller->setClock(DTPRTC->time());
-    // The second question follows after a short pause, whatever the answer.
-    ZoneLink::WaitMs(50, this, [this] { askPowerOnTime(); });
+    // The second question follows after a short pause, whatever the answer;
+    // the dialog waits for it.
+    setEnabled(false);
+    ZoneLink::WaitMs(50, this, [this] {
+        setEnabled(true);
+        askPowerOnTime();
+    });
 }
 
 void frmsetup::askPowerOnTime()
@@ -143,9 +142,14 @@ void frmsetup::cmdtest_Click()
 
 void frmsetup::keyPressEvent(QKeyEvent *event)
 {
-    // Escape is Cancel: nothing is stored.
+    // Escape is Cancel: nothing is stored. Enter in a field is OK; a button
+    // with the focus takes Enter itself.
     if (event->key() == Qt::Key_Escape) {
         close();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        cmdok_Click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -17,6 +17,8 @@ WindowHost::~WindowHost()
 
 void WindowHost::add(const QString &name, Factory factory, Ownership ownership)
 {
+    if (!m_entries.contains(name))
+        m_order.append(name);
     m_entries.insert(name, Entry {std::move(factory), ownership, {}});
     Q_EMIT added(name);
 }
@@ -62,9 +64,11 @@ QWidget *WindowHost::open(const QString &name)
 
 bool WindowHost::closeAll()
 {
+    // In the order the windows were added, so the questions come in a fixed order.
     bool all = true;
-    for (Entry &entry : m_entries) {
-        if (entry.window && entry.window->isVisible() && !entry.window->close())
+    for (const QString &name : std::as_const(m_order)) {
+        QWidget *w = m_entries.value(name).window;
+        if (w && w->isVisible() && !w->close())
             all = false;
     }
     return all;

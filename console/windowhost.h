@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -50,4 +51,5 @@ private:
 
     QWidget *m_owner;
     QHash<QString, Entry> m_entries;
+    QStringList m_order; // names in the order they were added
 };

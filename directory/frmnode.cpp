@@ -324,6 +324,11 @@ bool frmnode::checkAddress()
 {
     if (NodeDirectory::addressInRange(txtnodeaddr->text()))
         return true;
+    // One message at a time: a check queued by the focus leaving the field
+    // may run while a button's check shows its message.
+    if (m_complaining)
+        return false;
+    const QScopedValueRollback complaining(m_complaining, true);
     m_console.dialogs().message(u"请输入0-255的整数"_s, u"地址输入不对"_s, MsgIcon::Information);
     txtnodeaddr->setFocus();
     txtnodeaddr->selectAll();

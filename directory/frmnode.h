@@ -52,6 +52,7 @@ private:
     Console &m_console;
     NodeDirectory *m_directory;
     QString m_loadError; // told once, when the window is first shown
+    bool m_complaining = false; // the address message is on screen
     bool m_updating = false; // our own changes of the list, not the operator's
 
     NodeListView *lvwnode = nullptr;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QTimeEdit>
 #include <QVBoxLayout>
@@ -120,10 +121,12 @@ void frmsource::buildControls()
         deviceGrid->addWidget(DTP_ahead[row], row, 2);
 
         txtfreq[row] = lineField(indexed(QStringLiteral("txtfreq"), n), frequencyWidth, frafreq);
-        // Only keystrokes reach a frequency: no input method, no pasting
-        // from the menu, no dropping, so the filter sees every character.
+        // Keystrokes go through the filter; what comes in any other way
+        // (Shift+Insert, a drop) must still be digits and points.
         txtfreq[row]->setAttribute(Qt::WA_InputMethodEnabled, false);
         txtfreq[row]->setContextMenuPolicy(Qt::NoContextMenu);
+        txtfreq[row]->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[0-9.]*")), txtfreq[row]));
         txtfreq[row]->setAcceptDrops(false);
         txtfreq[row]->installEventFilter(this);
         frequencyGrid->addWidget(fieldLabel(QStringLiteral("节目源") + number,
@@ -233,11 +236,13 @@ bool frmsource::cmdsave_Click()
         m_console.dialogs().message(QStringLiteral("保存成功"), saveTitle(), MsgIcon::Information);
         return true;
     case SourceNames::SaveResult::Outcome::Refused:
+        // The message first: moving the focus out of a frequency field
+        // before it would raise that field's own message on top of it.
+        m_console.dialogs().message(result.message, saveTitle(), MsgIcon::Exclamation);
         if (QLineEdit *field = lineEdit(result.field)) {
             field->setFocus(Qt::OtherFocusReason);
             field->selectAll();
         }
-        m_console.dialogs().message(result.message, saveTitle(), MsgIcon::Exclamation);
         return false;
     case SourceNames::SaveResult::Outcome::Failed:
         m_console.dialogs().message(result.message, saveTitle(), MsgIcon::Error);
@@ -281,6 +286,25 @@ void frmsource::cmdquit_Click()
         }
     }
     close();
+}
+
+void frmsource::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_loadToldOnce || m_names.loadProblem().isEmpty())
+        return;
+    m_loadToldOnce = true;
+    // A file broken halfway opens with what could be read; the operator is
+    // told before a save writes the rest away.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_console.dialogs().message(QStringLiteral("amp_name.dat 读取不完整：%1\n"
+                                                       "保存将按窗口中的内容重写该文件。")
+                                            .arg(m_names.loadProblem()),
+                                        saveTitle(), MsgIcon::Exclamation);
+        },
+        Qt::QueuedConnection);
 }
 
 void frmsource::closeEvent(QCloseEvent *event)

@@ -26,11 +26,13 @@ public:
     void cmdquit_Click();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool m_loadToldOnce = false;
     void buildControls();
     void showFields();
     void followFields();

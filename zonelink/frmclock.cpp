@@ -65,8 +65,9 @@ frmclock::frmclock(Console &console, QWidget *parent)
 
 QString frmclock::refusedText()
 {
-    return QStringLiteral("无法设置计算机的日期和时间（没有权限或系统时间服务不可用），"
-                          "分区控制器的时钟没有改变。");
+    return QStringLiteral("系统没有接受新的日期和时间，计算机的时钟没有改变，"
+                          "分区控制器的时钟也没有改变。\n"
+                          "请检查本程序是否有设置时间的权限，或是否开启了自动网络对时。");
 }
 
 void frmclock::tmrclock_Timer()

@@ -63,6 +63,14 @@ QString ZoneLink::devicePathFor(int portNumber) const
     return stored.trimmed().isEmpty() ? fallback : stored.trimmed();
 }
 
+void ZoneLink::setDevicePathFor(int portNumber, const QString &path)
+{
+    if (path.trimmed() == devicePathFor(portNumber))
+        return;
+    m_store.setValue(QStringLiteral("ports"), QStringLiteral("com%1").arg(portNumber),
+                     path.trimmed());
+}
+
 void ZoneLink::prepareLines()
 {
     const bool dtr = m_port.setDataTerminalReady(true);

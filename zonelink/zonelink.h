@@ -60,6 +60,9 @@ public:
     // The device of port n: group "ports", key "com<n>" of the per-user
     // store, by default /dev/ttyS<n-1>.
     QString devicePathFor(int portNumber) const;
+    // Stores the device of port n for the next start; an empty path returns
+    // the port to its default device.
+    void setDevicePathFor(int portNumber, const QString &path);
 
     // Frames still queued for the port open so far are dropped; they are told
     // so once the new port is open (or known to be missing).

@@ -855,6 +855,8 @@ void tst_frmback::closingAsksTheOtherWindowsFirst_data()
     QTest::newRow("kept, closing the window") << true << "close";
     QTest::newRow("let go, closing the window") << false << "close";
     QTest::newRow("kept, menu exit") << true << "mnuexit";
+    QTest::newRow("kept, toolbar exit") << true << "tbr1_quit";
+    QTest::newRow("let go, toolbar exit") << false << "tbr1_quit";
     QTest::newRow("kept, end of the day") << true << "end";
 }
 
@@ -888,9 +890,9 @@ void tst_frmback::closingAsksTheOtherWindowsFirst()
     QSignalSpy ends(&m_rig->console(), &Console::programEnds);
     if (how == u"close") {
         m_window->close();
-    } else if (how == u"mnuexit") {
+    } else if (how.startsWith(u"mnu"_s) || how.startsWith(u"tbr1"_s)) {
         m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
-        action(u"mnuexit"_s)->trigger();
+        action(how)->trigger();
     } else {
         m_rig->console().endProgram();
     }

@@ -310,15 +310,23 @@ void tst_frmsetup::fileChoices_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("filter");
     QTest::newRow("week file") << "cmdweek"
                                << "txtweekfile"
-                               << "选择星期播放文件";
+                               << "选择星期播放文件"
+                               << "table/week"
+                               << "星期播放文件(*.txt)|*.txt";
     QTest::newRow("date file") << "cmddate"
                                << "txtdatefile"
-                               << "选择日期播放文件";
+                               << "选择日期播放文件"
+                               << "table/date"
+                               << "日期播放文件(*.txt)|*.txt";
     QTest::newRow("picture") << "cmdchoose"
                              << "txtpic"
-                             << "选择背景图片";
+                             << "选择背景图片"
+                             << "backimage"
+                             << "图片文件(*.bmp;*.jpg;*.png)|*.bmp;*.jpg;*.jpeg;*.png;*.gif";
 }
 
 void tst_frmsetup::fileChoices()
@@ -326,6 +334,8 @@ void tst_frmsetup::fileChoices()
     QFETCH(QString, button);
     QFETCH(QString, field);
     QFETCH(QString, title);
+    QFETCH(QString, folder);
+    QFETCH(QString, filter);
     m_rig->start();
     open();
     const QString before = child<QLineEdit>(field)->text();
@@ -335,6 +345,8 @@ void tst_frmsetup::fileChoices()
     child<QPushButton>(button)->click();
     QCOMPARE(child<QLineEdit>(field)->text(), u"/srv/chosen.txt"_s);
     QCOMPARE(m_rig->dialogs.fileDialogTitles, (QStringList {title, title}));
+    QCOMPARE(m_rig->dialogs.fileDialogFolders.last(), m_rig->file(folder));
+    QCOMPARE(m_rig->dialogs.fileDialogFilters.last(), filter);
 }
 
 void tst_frmsetup::portDevices()
@@ -348,6 +360,10 @@ void tst_frmsetup::portDevices()
     QVERIFY(!m_rig->store.values.contains(u"ports/com1"_s));
     QCOMPARE(m_rig->console().link().devicePath(), u"/dev/ttyS0"_s);
     QVERIFY(m_dialog->findChild<QLabel *>(u"lblportlater"_s)->text().contains(u"下次启动"_s));
+    // An emptied box returns the port to its default device.
+    child<QComboBox>(u"cmbdevice_2"_s)->setCurrentText(QString());
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(m_rig->console().link().devicePathFor(2), u"/dev/ttyS1"_s);
 }
 
 void tst_frmsetup::setTimeAsksTwice_data()

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void addressTakesDigitsOnly();
     void addressRange_data();
     void addressRange();
+    void oneAddressMessageAtATime();
     void closeCheck_data();
     void closeCheck();
     void sortByAddressIsSavedInThatOrder();
@@ -340,6 +341,20 @@ void tst_frmnode::addressRange()
     settle();
     QCOMPARE(m_w->directory().count(), passes ? 1 : 0);
     QCOMPARE(m_rig->dialogs.shown.size(), passes ? 0 : 2);
+}
+
+void tst_frmnode::oneAddressMessageAtATime()
+{
+    open(u""_s);
+    // A real message box runs the waiting events while it is shown, the
+    // check queued by leaving the field among them.
+    m_rig->dialogs.nestEventLoop = true;
+    type(u"txtnodeaddr"_s, u"300"_s);
+    child<QComboBox>(u"cmbnodegroup"_s)->setCurrentIndex(0);
+    click(u"cmdadd"_s);
+    settle();
+    QCOMPARE(m_rig->dialogs.shown.size(), 1);
+    QCOMPARE(m_w->directory().count(), 0);
 }
 
 void tst_frmnode::closeCheck_data()

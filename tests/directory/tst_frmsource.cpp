@@ -48,6 +48,8 @@ private Q_SLOTS:
     void controls();
     void savesByteForByteForTheConsolesReaders();
     void missingFileOpensEmpty();
+    void brokenFileIsTold();
+    void pastedTextIsHeldToAFrequency();
     void quoteIsRefused();
     void failedSaveKeepsTheFile();
     void frequencyKeys_data();
@@ -207,6 +209,37 @@ void tst_frmsource::missingFileOpensEmpty()
     QTest::mouseClick(child<QPushButton>(u"cmdsave"_s), Qt::LeftButton);
     QCOMPARE(ampBytes(), QByteArray("\"\"\r\n").repeated(24));
     QCOMPARE(memory().DeviceLeadTime[5], u"00:00:00"_s);
+}
+
+void tst_frmsource::brokenFileIsTold()
+{
+    // A quote left open halfway: the fields after it cannot be read.
+    GbkFiles::writeBytes(m_rig->file(u"amp_name.dat"_s), QByteArray("\"a\"\r\n\"b\r\n\"c\"\r\n"));
+    open();
+    QTRY_COMPARE(m_rig->dialogs.shown.size(), 1);
+    QVERIFY(m_rig->dialogs.shown.at(0).text.startsWith(u"amp_name.dat 读取不完整"_s));
+    QCOMPARE(m_rig->dialogs.shown.at(0).title, u"存盘提示"_s);
+    QCOMPARE(child(u"txtamp_1"_s)->text(), u"a"_s);
+    // Told once only, also when the window is shown again.
+    m_window->hide();
+    m_window->show();
+    QTest::qWait(50);
+    QCOMPARE(m_rig->dialogs.shown.size(), 1);
+}
+
+void tst_frmsource::pastedTextIsHeldToAFrequency()
+{
+    open();
+    QLineEdit *field = child(u"txtfreq_2"_s);
+    field->clear();
+    // Text that does not come by the keys (Shift+Insert, a drop) goes
+    // through the field's own check.
+    field->insert(u"abc"_s);
+    QCOMPARE(field->text(), QString());
+    field->insert(u"87.5"_s);
+    QCOMPARE(field->text(), u"87.5"_s);
+    field->insert(u"x"_s);
+    QCOMPARE(field->text(), u"87.5"_s);
 }
 
 void tst_frmsource::quoteIsRefused()

@@ -34,6 +34,11 @@ public:
     void beep() override { ++beeps; }
 
     QList<Shown> shown;
+    // A real modal box runs the events that are waiting while it is shown;
+    // set this to have message() do the same.
+    bool nestEventLoop = false;
+    QStringList fileDialogFolders;
+    QStringList fileDialogFilters;
     QQueue<MsgAnswer> answers;
     QQueue<QString> files; // answers of the file and folder dialogs
     QStringList fileDialogTitles;
