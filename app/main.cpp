@@ -14,6 +14,7 @@
 #include "platform/power.h"
 #include "platform/programlauncher.h"
 #include "platform/qtmediaplayer.h"
+#include "platform/qtmediaprobe.h"
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
@@ -66,9 +67,10 @@ int main(int argc, char *argv[])
     QtSerialPort port;
     LogindPower power;
     ProcessLauncher launcher;
+    QtMediaProbe probe;
     const AppFolder folder(QCoreApplication::applicationDirPath());
 
-    Console console({clock, dialogs, store, player, mixer, port, power, launcher, folder});
+    Console console({clock, dialogs, store, player, mixer, port, power, launcher, probe, folder});
     frmback window(console);
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());

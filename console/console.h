@@ -14,6 +14,7 @@ class EndOfDay;
 class LogWriter;
 class MasterVolume;
 class MediaPlayer;
+class MediaProbe;
 class Mixer;
 class PlaybackEngine;
 class Power;
@@ -46,6 +47,7 @@ public:
         SerialPort &port;
         Power &power;
         ProgramLauncher &launcher;
+        MediaProbe &probe; // how long a media file plays, for the schedule editor
         AppFolder folder;
     };
 
@@ -65,6 +67,7 @@ public:
     // The one media player, shared by the main window, the editor's audition
     // and the players; PlaybackEngine is the main window's use of it.
     MediaPlayer &player() { return m_s.player; }
+    MediaProbe &probe() { return m_s.probe; }
     Power &power() { return m_s.power; }
 
     ConsoleSettings &settings() { return m_settings; }

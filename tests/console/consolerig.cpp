@@ -53,7 +53,7 @@ Console &ConsoleRig::start(bool runStartUp)
 {
     m_console = std::make_unique<Console>(Console::Services {
         clock, realDialogs ? *realDialogs : dialogs, store, player, realMixer ? *realMixer : mixer,
-        realPort ? *realPort : port, power, launcher, AppFolder(dir.path())});
+        realPort ? *realPort : port, power, launcher, probe, AppFolder(dir.path())});
     if (runStartUp)
         m_console->startUp();
     return *m_console;

@@ -6,6 +6,7 @@
 #include "support/fakedialogs.h"
 #include "support/fakelauncher.h"
 #include "support/fakemediaplayer.h"
+#include "support/fakemediaprobe.h"
 #include "support/fakemixer.h"
 #include "support/fakepower.h"
 #include "support/fakeserialport.h"
@@ -45,6 +46,7 @@ public:
     FakeSerialPort port;
     FakePower power;
     FakeLauncher launcher;
+    FakeMediaProbe probe;
     QString weekFile;
     Dialogs *realDialogs = nullptr; // used instead of the fake when set
     Mixer *realMixer = nullptr; // likewise

@@ -1,0 +1,3 @@
+#include "platform/mediaprobe.h"
+
+MediaProbe::~MediaProbe() = default;
