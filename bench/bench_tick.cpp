@@ -78,6 +78,10 @@ public:
         return {};
     }
     void notify(const QString &, const QString &, MsgIcon) override { }
+    QStringList openFileNames(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     QString chooseFolder(const QString &, const QString &) override { return {}; }
     void beep() override { }
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 enum class MsgIcon { None, Information, Exclamation, Error, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -26,6 +27,11 @@ public:
     // An empty result means the operator cancelled.
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter,
                                  const QString &fileName)
+        = 0;
+    // Several files chosen at once, in the order the dialog gives them;
+    // empty when the operator cancelled.
+    virtual QStringList openFileNames(const QString &title, const QString &folder,
+                                      const QString &filter)
         = 0;
     virtual QString saveFileName(const QString &title, const QString &folder, const QString &filter,
                                  const QString &fileName)

@@ -100,6 +100,12 @@ QString WidgetDialogs::openFileName(const QString &title, const QString &folder,
     return QFileDialog::getOpenFileName(commandWindow(), title, start, qtFileFilter(filter));
 }
 
+QStringList WidgetDialogs::openFileNames(const QString &title, const QString &folder,
+                                         const QString &filter)
+{
+    return QFileDialog::getOpenFileNames(commandWindow(), title, folder, qtFileFilter(filter));
+}
+
 QString WidgetDialogs::saveFileName(const QString &title, const QString &folder,
                                     const QString &filter, const QString &fileName)
 {

@@ -20,6 +20,8 @@ public:
                       MsgButtons buttons) override;
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
+    QStringList openFileNames(const QString &title, const QString &folder,
+                              const QString &filter) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
     void notify(const QString &text, const QString &title, MsgIcon icon) override;

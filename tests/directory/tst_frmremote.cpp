@@ -42,6 +42,10 @@ public:
         opened.append({folder, filter, fileName});
         return m_fake.openFileName(title, folder, filter, fileName);
     }
+    QStringList openFileNames(const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
     QString saveFileName(const QString &, const QString &, const QString &,
                          const QString &) override
     {

@@ -27,6 +27,15 @@ QString FakeDialogs::openFileName(const QString &title, const QString &folder,
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
+QStringList FakeDialogs::openFileNames(const QString &title, const QString &folder,
+                                       const QString &filter)
+{
+    fileDialogTitles.append(title);
+    fileDialogFolders.append(folder);
+    fileDialogFilters.append(filter);
+    return fileLists.isEmpty() ? QStringList() : fileLists.dequeue();
+}
+
 QString FakeDialogs::saveFileName(const QString &title, const QString &folder,
                                   const QString &filter, const QString &)
 {

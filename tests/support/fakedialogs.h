@@ -28,6 +28,8 @@ public:
     }
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
+    QStringList openFileNames(const QString &title, const QString &folder,
+                              const QString &filter) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
     QString chooseFolder(const QString &title, const QString &folder) override;
@@ -41,6 +43,7 @@ public:
     QStringList fileDialogFilters;
     QQueue<MsgAnswer> answers;
     QQueue<QString> files; // answers of the file and folder dialogs
+    QQueue<QStringList> fileLists; // answers of the dialogs that choose several files
     QStringList fileDialogTitles;
     int beeps = 0;
 };
