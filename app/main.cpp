@@ -18,6 +18,7 @@
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
+#include "schedule/weekprog.h"
 #include "zonelink/frmclock.h"
 
 #include <QApplication>
@@ -74,6 +75,8 @@ int main(int argc, char *argv[])
     frmback window(console);
     dialogs.setParent(&window);
     player.setVideoWidget(window.videoWidget());
+    window.addWindow(QStringLiteral("weekprog"),
+                     [&console](QWidget *parent) { return new weekprog(console, parent); });
     window.addWindow(QStringLiteral("frmsetup"),
                      [&console](QWidget *parent) { return new frmsetup(console, parent); });
     window.addWindow(QStringLiteral("frmnode"),

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <array>
+
 // State of the running console that several parts read and change. The flags
 // that windows show or react to are changed through setters that announce the
 // change; the scheduler's own bookkeeping is plain data.
@@ -43,6 +45,10 @@ public:
     QString FreqLow;
 
     qsizetype RemoteSongCount() const { return RemoteSongs.size(); }
+
+    // The audio matrix: for outputs [1..8] the 0-based input last chosen, for
+    // as long as the program runs (the controller is never asked).
+    std::array<qint16, 9> MatrixRoutes {};
 
 Q_SIGNALS:
     void reloadScheduleChanged(bool on);

@@ -23,6 +23,7 @@ PlaybackEngine::PlaybackEngine(MediaPlayer &player, const AppSettings &settings,
         qWarning() << "the player gave up:" << reason;
         m_player.setFullScreen(false);
         setButtons(true, false);
+        Q_EMIT songEnded();
     });
 }
 
@@ -39,6 +40,7 @@ void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen)
     Q_UNUSED(splaylen)
     if (sfilename.isEmpty() || !QFileInfo(sfilename).isFile())
         return;
+    ++m_turn;
     m_title = fileTitle(sfilename);
     if (m_settings.ShowVideo)
         m_player.setFullScreen(true);
@@ -50,6 +52,7 @@ void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen)
 void PlaybackEngine::playClicked()
 {
     ManualPlayback = true;
+    ++m_turn;
     if (m_settings.ShowVideo)
         m_player.setFullScreen(true);
     if (m_player.hasSource())
@@ -65,6 +68,7 @@ void PlaybackEngine::pauseClicked()
 
 void PlaybackEngine::stopAction()
 {
+    ++m_turn;
     m_player.stop();
     m_player.setFullScreen(false);
     setButtons(true, false);
@@ -77,6 +81,7 @@ void PlaybackEngine::onEndOfStream()
         stopAction();
     }
     m_player.setFullScreen(false);
+    Q_EMIT songEnded();
 }
 
 PlaybackEngine::Progress PlaybackEngine::progressFor(double positionSeconds, double durationSeconds)

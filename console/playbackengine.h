@@ -26,6 +26,11 @@ public:
 
     bool ManualPlayback = false; // the current playback was started by hand
 
+    // Counts the times the player was given a new job: a file handed to it,
+    // Play pressed, Stop. Whoever plays several files in a row checks that
+    // the player is still theirs.
+    quint64 playerTurn() const { return m_turn; }
+
     QString title() const { return m_title; } // lblsong
     QString positionText() const { return m_positionText; } // lblctime
     QString lengthText() const { return m_lengthText; } // lblsonglength
@@ -46,6 +51,8 @@ Q_SIGNALS:
     void changed();
     // Every time a title is set, even the same one again.
     void titleSet(const QString &title);
+    // The file playing ran out, or could not be played.
+    void songEnded();
 
 private:
     void setButtons(bool play, bool pauseAndStop);
@@ -60,4 +67,5 @@ private:
     bool m_playEnabled = true;
     bool m_pauseEnabled = false;
     bool m_stopEnabled = false;
+    quint64 m_turn = 0;
 };

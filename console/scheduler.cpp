@@ -2,6 +2,7 @@
 
 #include "console/consolesettings.h"
 #include "console/consolestate.h"
+#include "console/folderplayback.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
@@ -13,6 +14,7 @@
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcScheduler, "quellon.scheduler")
@@ -49,8 +51,15 @@ QString joined(const QStringList &items)
 Scheduler::Scheduler(const Services &s, QObject *parent)
     : QObject(parent)
     , m_s(s)
+    , m_folder(new FolderPlayback(s.clock, s.playback, this))
     , m_loadedDate(s.clock.now().date())
 {
+}
+
+void Scheduler::stop()
+{
+    m_stopped = true;
+    m_folder->stop();
 }
 
 QString Scheduler::tickErrorText()
@@ -227,12 +236,20 @@ bool Scheduler::StartItem(int r)
     m_s.playback.ManualPlayback = false;
     m_leads.remove(r); // its channel holds what was switched on ahead of it
     m_s.link.discardInput();
+    // A folder still playing for an earlier entry starts no further file.
+    m_folder->stop();
+    const quint64 item = ++m_itemsStarted;
 
     m_s.state.FreqHigh = f.FreqHigh;
     m_s.state.FreqLow = f.FreqLow;
     const bool playsFile = row.filename != kPeripheral;
     const QString file = row.filename;
     const QString plen = row.plen;
+    const QString detail = row.detail;
+    const QDateTime startMoment(m_s.clock.now().date(),
+                                QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
+    // A play length that is no time counts as none, as in ChannelSupervisor.
+    const QDateTime end = startMoment.addSecs(std::max(TimeValue(plen), 0));
     // The status says what happened on the wire: it is set here and taken
     // back by the first frame that does not go out.
     m_s.state.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
@@ -240,17 +257,15 @@ bool Scheduler::StartItem(int r)
         const bool last = i == frames.size() - 1;
         const int code = static_cast<unsigned char>(frames.at(i).at(2));
         m_s.link.SendFrame(frames.at(i), this,
-                           [this, last, playsFile, file, plen, code](bool sent) {
+                           [this, last, playsFile, file, plen, detail, end, item, code](bool sent) {
                                if (!sent)
                                    reportUnsent(CommandCode::name(code));
                                // The file plays once its frames are out, as the terminals are
                                // open by then. With the link down it plays all the same: the
                                // operator hears it at the console and the status says why the
                                // rooms may be silent.
-                               if (last && playsFile && !m_stopped) {
-                                   m_s.playback.playsong(file, plen);
-                                   Q_EMIT filePlayed(file, plen);
-                               }
+                               if (last && playsFile && !m_stopped)
+                                   play(file, plen, detail, end, item);
                            });
     }
 
@@ -261,8 +276,7 @@ bool Scheduler::StartItem(int r)
     ch.Amps = row.amp;
     ch.Devices = row.device;
     ch.Zones = row.zone;
-    ch.StartMoment = QDateTime(m_s.clock.now().date(),
-                               QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
+    ch.StartMoment = startMoment;
     if (ch.Detail != kPeripheral && row.detail == kPeripheral)
         m_s.playback.stopAction();
     ch.Detail = row.detail;
@@ -278,6 +292,19 @@ bool Scheduler::StartItem(int r)
     }
     qCInfo(lcScheduler) << "started" << row.time << "channel" << c << row.detail << row.filename;
     return true;
+}
+
+void Scheduler::play(const QString &file, const QString &plen, const QString &detail,
+                     const QDateTime &end, quint64 item)
+{
+    if (!QFileInfo(file).isDir()) {
+        m_s.playback.playsong(file, plen);
+    } else if (item == m_itemsStarted) {
+        // A folder plays its files one after another within the play length,
+        // unless a later entry has started while this one's frames went out.
+        m_folder->start(file, FolderPlayback::orderFor(detail), end);
+    }
+    Q_EMIT filePlayed(file, plen);
 }
 
 void Scheduler::ChannelSupervisor()

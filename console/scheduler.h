@@ -12,6 +12,7 @@ class Clock;
 class ConsoleSettings;
 class ConsoleState;
 class Dialogs;
+class FolderPlayback;
 class LogWriter;
 class MasterVolume;
 class PlaybackEngine;
@@ -48,7 +49,10 @@ public:
     void tick();
     // The program ends: frames still on their way finish without starting
     // anything (no file is played, no status is set).
-    void stop() { m_stopped = true; }
+    void stop();
+
+    // Plays the entries whose file is a folder.
+    FolderPlayback &folderPlayback() { return *m_folder; }
 
     void ChannelSupervisor();
     void OpenDevicesAhead(int row);
@@ -62,7 +66,8 @@ public:
     static QString tickErrorText(); // "打开的文件内容有误，请重新设置。"
 
 Q_SIGNALS:
-    // A started item's file was handed to the player, once its frames were out.
+    // A started item's file (or folder) was handed to the player, once its
+    // frames were out.
     void filePlayed(const QString &file, const QString &playLength);
 
 private:
@@ -73,6 +78,10 @@ private:
     };
 
     bool scan(const QDateTime &nowMoment);
+    // Hands a started item's file, or its folder, to the player; item is the
+    // count of started items when it started.
+    void play(const QString &file, const QString &plen, const QString &detail, const QDateTime &end,
+              quint64 item);
     // Queues a frame; one that cannot go out is logged and the console goes on.
     bool send(int code, const QString &p1, const QString &p2, const QString &list);
     void reportUnsent(const QString &what);
@@ -86,7 +95,9 @@ private:
     QString heldDevices(int exceptRow) const;
 
     Services m_s; // what it works with, as given
+    FolderPlayback *m_folder; // a child
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;
+    quint64 m_itemsStarted = 0;
 };

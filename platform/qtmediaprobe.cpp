@@ -51,9 +51,17 @@ void QtMediaProbe::probe(const QString &path)
 {
     cancel();
     if (!QFileInfo(path).isFile()) {
-        // Told later, like every answer, so callers see one order of events.
+        // Told later, like every answer, so callers see one order of events;
+        // a cancel in between withdraws it.
+        m_missing = path;
         QMetaObject::invokeMethod(
-            this, [this, path] { Q_EMIT failed(path, QStringLiteral("no such file")); },
+            this,
+            [this, path] {
+                if (m_missing != path)
+                    return;
+                m_missing.clear();
+                Q_EMIT failed(path, QStringLiteral("no such file"));
+            },
             Qt::QueuedConnection);
         return;
     }
@@ -64,6 +72,7 @@ void QtMediaProbe::probe(const QString &path)
 
 void QtMediaProbe::cancel()
 {
+    m_missing.clear();
     m_giveUp.stop();
     if (m_path.isEmpty())
         return;

@@ -28,5 +28,6 @@ private:
     QMediaPlayer *m_player = nullptr;
     QAudioOutput *m_audio = nullptr;
     QString m_path;
+    QString m_missing; // a missing file whose failure is still to be told
     QTimer m_giveUp;
 };

@@ -19,6 +19,7 @@ private Q_SLOTS:
     void durations();
     void whatIsNoMediaFails_data();
     void whatIsNoMediaFails();
+    void cancelledProbeSaysNothing_data();
     void cancelledProbeSaysNothing();
 
 private:
@@ -76,10 +77,20 @@ void tst_QtMediaProbe::whatIsNoMediaFails()
     QVERIFY(found.wait(QtMediaProbe::kGiveUpMs + 2000));
 }
 
+void tst_QtMediaProbe::cancelledProbeSaysNothing_data()
+{
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("a sound") << true;
+    QTest::newRow("a missing file") << false;
+}
+
 void tst_QtMediaProbe::cancelledProbeSaysNothing()
 {
+    QFETCH(bool, exists);
     const QString path = m_dir.filePath(u"cancelled.wav"_s);
-    GbkFiles::writeBytes(path, TestMedia::wav(0.5));
+    QFile::remove(path);
+    if (exists)
+        GbkFiles::writeBytes(path, TestMedia::wav(0.5));
     QtMediaProbe probe;
     QSignalSpy found(&probe, &MediaProbe::durationFound);
     QSignalSpy failed(&probe, &MediaProbe::failed);

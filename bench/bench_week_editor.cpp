@@ -1,0 +1,106 @@
+// How long the schedule editor takes to open a week of 7 × 1,000 entries:
+// the week read into its seven lists alone, and the whole opening as the
+// main window asks for it (the window built, shown, the request taken, the
+// file read and the window painted). Prints the median and the slowest of
+// several runs.
+
+#include "console/consolerig.h"
+#include "schedule/schedulefile.h"
+#include "schedule/weekeditor.h"
+#include "schedule/weekprog.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTextStream>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kPerDay = 1000;
+constexpr int kRuns = 9;
+
+WeekTables makeWeek()
+{
+    WeekTables week;
+    for (int day = 0; day < 7; ++day) {
+        for (int i = 0; i < kPerDay; ++i) {
+            const int second = (i * 7919) % 86400; // scattered over the day
+            week[std::size_t(day)].append({QStringLiteral("%1:%2:%3")
+                                               .arg(second / 3600, 2, 10, QChar(u'0'))
+                                               .arg(second / 60 % 60, 2, 10, QChar(u'0'))
+                                               .arg(second % 60, 2, 10, QChar(u'0')),
+                                           qint16(1 + i % 8), QStringLiteral("上课铃"),
+                                           QStringLiteral("/srv/song/上课铃.mp3"), 16000,
+                                           QStringLiteral("00:00:30"),
+                                           QStringLiteral("1.2.3.4.5.6.7.8.9.10."),
+                                           QStringLiteral("1.2."), QStringLiteral("1.")});
+        }
+    }
+    return week;
+}
+
+// Runs what the window queued while it was shown (the request is taken
+// after the show event) and returns.
+void runQueuedEvents()
+{
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QString figures(QList<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return QStringLiteral("median %1 ms, slowest %2 ms")
+        .arg(ms.at(ms.size() / 2), 0, 'f', 1)
+        .arg(ms.last(), 0, 'f', 1);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+
+    ConsoleRig rig;
+    if (!ScheduleFile::writeWeekFile(rig.weekFile, makeWeek()).isEmpty())
+        return 1;
+    Console &console = rig.start();
+    out << "week file: " << 7 * kPerDay << " entries, " << QFileInfo(rig.weekFile).size() / 1024
+        << " KiB\n";
+
+    QList<double> read;
+    for (int run = 0; run < kRuns; ++run) {
+        WeekEditor editor;
+        QElapsedTimer t;
+        t.start();
+        if (!editor.loadWeek(rig.weekFile).isEmpty() || editor.entryCount() != 7 * kPerDay)
+            return 1;
+        read.append(t.nsecsElapsed() / 1e6);
+    }
+    out << "read into the seven lists: " << figures(read) << "\n";
+
+    QList<double> opening;
+    for (int run = 0; run < kRuns; ++run) {
+        QElapsedTimer t;
+        t.start();
+        console.state().setEditCurrentWeekFileRequest(true);
+        auto *editor = new weekprog(console);
+        editor->show();
+        runQueuedEvents();
+        (void)editor->grab(); // the first paint of the filled list
+        opening.append(t.nsecsElapsed() / 1e6);
+        if (editor->editor().entryCount() != 7 * kPerDay)
+            return 1;
+        delete editor;
+    }
+    out << "opened in the editor (built, shown, read, painted): " << figures(opening) << "\n";
+    return 0;
+}

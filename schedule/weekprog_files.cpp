@@ -1,0 +1,152 @@
+// The files of the schedule editor: the week file it opens and saves, and a
+// day exported to or imported from a date file.
+
+#include "console/console.h"
+#include "platform/dialogs.h"
+#include "schedule/schedulefile.h"
+#include "schedule/weekeditor.h"
+#include "schedule/weekprog.h"
+
+#include <QDebug>
+#include <QTabWidget>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString kListFilter = u"播放列表文件(*.txt)|*.txt"_s;
+} // namespace
+
+QString weekprog::weekFolder() const
+{
+    return m_console.folder().file(u"\\table\\week"_s);
+}
+
+QString weekprog::dateFolder() const
+{
+    return m_console.folder().file(u"\\table\\date"_s);
+}
+
+void weekprog::openWeek(const QString &path)
+{
+    // The file's entries replace the week shown: the operator was asked
+    // about unsaved changes before.
+    m_currentFile = path;
+    const QString error = m_editor->loadWeek(path);
+    m_editor->setModified(false);
+    if (!error.isEmpty()) {
+        qWarning() << "week file" << path << error;
+        // Nothing of a file that failed is kept; the editor holds an
+        // empty week without a name.
+        m_currentFile.clear();
+        showCaption();
+        m_console.dialogs().message(ScheduleFile::editorReadErrorText(),
+                                    ScheduleFile::editorReadErrorTitle(), MsgIcon::Error);
+        return;
+    }
+    showCaption();
+}
+
+void weekprog::startNewWeek()
+{
+    m_currentFile.clear();
+    m_editor->clear();
+    m_editor->setModified(false);
+    showCaption();
+}
+
+weekprog::SaveOutcome weekprog::save()
+{
+    // Every entry is checked before anything is asked or written: a file the
+    // console could not read is never written.
+    if (const WeekEditor::Problem problem = m_editor->firstProblem()) {
+        SSTabweek->setCurrentIndex(problem.day);
+        selectRow(problem.row);
+        m_console.dialogs().message(problem.text() + u"\n文件没有保存。"_s,
+                                    EntryFields::problemTitle(), MsgIcon::Exclamation);
+        return SaveOutcome::Refused;
+    }
+    ConsoleState &state = m_console.state();
+    const QString before = m_currentFile;
+    if (m_currentFile.isEmpty()) {
+        const QString path = m_console.dialogs().saveFileName(u"文件另存为"_s, weekFolder(),
+                                                              kListFilter, QString());
+        // Cancelling the name writes nothing, so nothing counts as saved:
+        // the edits stay marked as changed and the console keeps its file.
+        if (path.isEmpty())
+            return SaveOutcome::Declined;
+        m_currentFile = WeekEditor::withDefaultExtension(path);
+    }
+    const QString error = m_editor->saveWeek(m_currentFile);
+    if (!error.isEmpty()) {
+        m_console.dialogs().message(ScheduleFile::writeErrorText(m_currentFile, error),
+                                    ScheduleFile::writeErrorTitle(), MsgIcon::Error);
+        // A name that was never written to is not the week's file.
+        m_currentFile = before;
+        return SaveOutcome::Refused;
+    }
+    showCaption();
+    state.setReloadSchedule(true);
+    m_editor->setModified(false);
+    return SaveOutcome::Written;
+}
+
+bool weekprog::cmdsave_Click()
+{
+    return save() != SaveOutcome::Refused;
+}
+
+bool weekprog::cmdsaveas_Click()
+{
+    m_previousFile = m_currentFile;
+    m_currentFile.clear();
+    const SaveOutcome outcome = save();
+    if (outcome != SaveOutcome::Written)
+        m_currentFile = m_previousFile;
+    showCaption();
+    return outcome != SaveOutcome::Refused;
+}
+
+void weekprog::cmdSaveAsDate_Click()
+{
+    const int day = currentDay();
+    if (const WeekEditor::Problem problem = m_editor->firstProblem(day)) {
+        selectRow(problem.row);
+        m_console.dialogs().message(problem.text() + u"\n文件没有保存。"_s,
+                                    EntryFields::problemTitle(), MsgIcon::Exclamation);
+        return;
+    }
+    const QString title = u"保存日期文件"_s;
+    QString path = m_console.dialogs().saveFileName(title, dateFolder(), kListFilter, QString());
+    if (path.isEmpty())
+        return;
+    path = WeekEditor::withDefaultExtension(path);
+    const QString error = m_editor->saveDay(day, path);
+    if (!error.isEmpty()) {
+        m_console.dialogs().message(ScheduleFile::writeErrorText(path, error),
+                                    ScheduleFile::writeErrorTitle(), MsgIcon::Error);
+        return;
+    }
+    m_console.dialogs().message(u"保存成功!"_s, title, MsgIcon::Information);
+}
+
+void weekprog::cmdLoadDate_Click()
+{
+    const int day = currentDay();
+    Dialogs &dialogs = m_console.dialogs();
+    // The list is emptied at once: cancelling the file dialog afterwards
+    // leaves it empty.
+    if (dialogs.message(u"删除当前的记录吗?"_s, u"载入日期文件"_s, MsgIcon::Question,
+                        MsgButtons::YesNo)
+        == MsgAnswer::Yes)
+        m_editor->removeAll(day);
+    const QString path
+        = dialogs.openFileName(u"加载日期文件"_s, dateFolder(), kListFilter, QString());
+    if (path.isEmpty())
+        return;
+    const QString error = m_editor->importDay(day, path);
+    if (!error.isEmpty()) {
+        qWarning() << "date file" << path << error;
+        dialogs.message(ScheduleFile::editorReadErrorText(), ScheduleFile::editorReadErrorTitle(),
+                        MsgIcon::Error);
+    }
+}

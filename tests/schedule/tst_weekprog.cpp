@@ -1,0 +1,577 @@
+// "编制自动播放列表" driven through its controls: activation, entries,
+// arrangement, the pop-up menu, batch commands and lengths, audition.
+
+#include "weekprogfixture.h"
+
+using namespace Qt::StringLiterals;
+
+class tst_weekprog : public QObject, public WeekprogFixture
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+    void activation_data();
+    void activation();
+    void layout();
+    void invalidEntryIsRefused_data();
+    void invalidEntryIsRefused();
+    void rowWithoutSelectionActsOnNothing_data();
+    void rowWithoutSelectionActsOnNothing();
+    void rowClickAndPreviousEntry();
+    void moveDeleteAndCopy();
+    void popupMenuOverAList();
+    void sortByColumnHeader();
+    void threeFilesAtOnce();
+    void batchCancelledOrRefused();
+    void singleFileLengths_data();
+    void singleFileLengths();
+    void lateLengthBelongsToNothing();
+    void folderAndPeripheralEntries_data();
+    void folderAndPeripheralEntries();
+    void auditionAndVolume();
+    void screenshotOfAFilledWeek();
+};
+
+void tst_weekprog::activation_data()
+{
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("chosen"); // the open dialog's answer
+    QTest::addColumn<QStringList>("dialogs");
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("day");
+    QTest::newRow("new") << u"new"_s << QString() << QStringList() << true << 0 << 0;
+    const QStringList openDialog {u"打开星期播放列表文件"_s};
+    QTest::newRow("open, chosen") << u"open"_s << u"week"_s << openDialog << true << 4 << 0;
+    QTest::newRow("open, cancelled: closes")
+        << u"open"_s << QString() << openDialog << false << 0 << 0;
+    QTest::newRow("edit current: today's tab")
+        << u"edit"_s << QString() << QStringList() << true << 4 << 3;
+}
+
+void tst_weekprog::activation()
+{
+    QFETCH(QString, request);
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, dialogs);
+    QFETCH(bool, open);
+    QFETCH(int, entries);
+    QFETCH(int, day);
+    m_rig->clock.set(QDateTime(QDate(2026, 12, 10), QTime(9, 0))); // a Thursday
+    if (!chosen.isEmpty())
+        m_rig->dialogs.files.enqueue(m_rig->weekFile);
+    ConsoleState &state = m_rig->console().state();
+    if (request == u"open")
+        state.setNewWeekFileRequest(true); // cleared with the open request
+    openEditor(request == u"new"        ? &ConsoleState::setNewWeekFileRequest
+                   : request == u"open" ? &ConsoleState::setOpenWeekFileRequest
+                                        : &ConsoleState::setEditCurrentWeekFileRequest);
+    QCOMPARE(m_rig->dialogs.fileDialogTitles, dialogs);
+    if (!dialogs.isEmpty()) {
+        QCOMPARE(QDir::cleanPath(m_rig->dialogs.fileDialogFolders.value(0)),
+                 QDir::cleanPath(m_rig->file(u"table/week"_s)));
+        QCOMPARE(m_rig->dialogs.fileDialogFilters.value(0), u"播放列表文件(*.txt)|*.txt"_s);
+    }
+    QVERIFY(!state.NewWeekFileRequest());
+    QCOMPARE(!m_w.isNull(), open);
+    if (!open)
+        return;
+    const QString file = entries > 0 ? m_rig->weekFile : QString();
+    QCOMPARE(m_w->currentFile(), file);
+    QCOMPARE(m_w->windowTitle(), file.isEmpty() ? kEditor : kEditor + u"--"_s + file);
+    QCOMPARE(m_w->editor().entryCount(), entries);
+    QCOMPARE(m_w->currentDay(), day);
+    QVERIFY(!modified());
+    QVERIFY(m_rig->dialogs.shown.isEmpty());
+    // An activation without a request changes nothing.
+    m_main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+    m_w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_w.data()));
+    settle();
+    QCOMPARE(m_w->editor().entryCount(), entries);
+    QCOMPARE(m_rig->dialogs.fileDialogTitles, dialogs);
+}
+
+void tst_weekprog::layout()
+{
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    auto *tabs = child<QTabWidget>(u"SSTabweek"_s);
+    QStringList captions;
+    for (int i = 0; i < tabs->count(); ++i)
+        captions << tabs->tabText(i);
+    QCOMPARE(captions,
+             QStringList({u"星期一"_s, u"星期二"_s, u"星期三"_s, u"星期四"_s, u"星期五"_s,
+                          u"星期六"_s, u"星期天"_s}));
+    // Six columns shown at their shares of the width, the targets hidden.
+    QTreeView *view = list();
+    QHeaderView *header = view->header();
+    QCOMPARE(header->model()->headerData(3, Qt::Horizontal).toString(), u"           播放文件"_s);
+    int width = 0;
+    for (int c = 0; c < 9; ++c) {
+        QCOMPARE(view->isColumnHidden(c), c >= 6);
+        width += c < 6 ? header->sectionSize(c) : 0;
+    }
+    QCOMPARE(width, view->viewport()->width());
+    QVERIFY(header->sectionSize(3) > 3 * header->sectionSize(0));
+    QVERIFY(!child<QPushButton>(u"cmdprev"_s)->isEnabled());
+    QCOMPARE(child<QComboBox>(u"cmbchannel"_s)->currentIndex(), -1);
+    // The targets sit where their frames belong: beside the fields, under the lists.
+    auto *panel = m_w->findChild<EntryTargetsPanel *>();
+    QVERIFY(panel->geometry().top() > tabs->geometry().bottom());
+    QVERIFY(panel->geometry().left() > edit(u"txtfile"_s)->geometry().right());
+    // The tab order follows the layout: the fields, the entry commands beside
+    // them, the targets, then the row at the bottom.
+    const QStringList order {u"DTPicker"_s,  u"cmbchannel"_s, u"txtdetail"_s, u"txtfile"_s,
+                             u"cmdchoice"_s, u"cmdhear"_s,    u"Slidervol"_s, u"dtpplen"_s,
+                             u"cmdadd"_s,    u"cmdprev"_s,    u"lvwnode"_s,   u"cmbday"_s,
+                             u"cmdsave"_s,   u"cmdquit"_s};
+    QStringList seen;
+    QWidget *w = child<QWidget>(order.first());
+    for (int i = 0; i < 200 && seen.size() < order.size(); ++i, w = w->nextInFocusChain()) {
+        if (order.contains(w->objectName()) && !seen.contains(w->objectName()))
+            seen << w->objectName();
+    }
+    QCOMPARE(seen, order);
+}
+
+void tst_weekprog::invalidEntryIsRefused_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("shown");
+    const QString fields = u"内容概述不能含有英文逗号“,”、双引号“\"”或换行。"_s;
+    const QString title = u"输入错误"_s;
+    QTest::newRow("add, no channel")
+        << u"cmdadd"_s << -1 << u"起床"_s << u"/srv/a.mp3"_s
+        << message(u"请选择播放频道！"_s, u"选择提示"_s, MsgIcon::Information);
+    QTest::newRow("add, comma") << u"cmdadd"_s << 0 << u"早操,广播"_s << u"/srv/a.mp3"_s
+                                << message(fields, title, MsgIcon::Exclamation);
+    QTest::newRow("add, not GBK") << u"cmdadd"_s << 0 << u"铃"_s << u"/srv/한.mp3"_s
+                                  << message(u"播放文件含有无法保存的字符“한”。"_s, title,
+                                             MsgIcon::Exclamation);
+    QTest::newRow("modify, quote") << u"cmdmodify"_s << 0 << u"\"早操\""_s << u"/srv/a.mp3"_s
+                                   << message(fields, title, MsgIcon::Exclamation);
+    QTest::newRow("modify, no channel")
+        << u"cmdmodify"_s << -1 << u"起床"_s << u"/srv/a.mp3"_s
+        << message(u"请选择播放频道！"_s, u"选择提示"_s, MsgIcon::Information);
+}
+
+void tst_weekprog::invalidEntryIsRefused()
+{
+    QFETCH(QString, button);
+    QFETCH(int, channel);
+    QFETCH(QString, detail);
+    QFETCH(QString, file);
+    QFETCH(QStringList, shown);
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    clickRow(1);
+    const DayTable before = day(0).entries();
+    setFields(u"07:00:00"_s, channel, detail, file);
+    click(button);
+    QCOMPARE(lastMessage(), shown);
+    QCOMPARE(day(0).entries(), before);
+    QVERIFY(!modified());
+}
+
+void tst_weekprog::rowWithoutSelectionActsOnNothing_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("修 改") << u"cmdmodify"_s;
+    QTest::newRow("删 除") << u"cmddel"_s;
+    QTest::newRow("接前一曲") << u"mnuprev"_s;
+    QTest::newRow("连续编排") << u"mnucon"_s;
+    QTest::newRow("删    除") << u"mnudel"_s;
+}
+
+void tst_weekprog::rowWithoutSelectionActsOnNothing()
+{
+    QFETCH(QString, command);
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    const DayTable before = day(0).entries();
+    setFields(u"07:00:00"_s, 1, u"别的"_s, u"/srv/b.mp3"_s);
+    QCOMPARE(m_w->selectedRow(), -1);
+    if (command.startsWith(u"mnu"))
+        trigger(command);
+    else
+        click(command);
+    QCOMPARE(day(0).entries(), before);
+    QVERIFY(m_rig->dialogs.shown.isEmpty());
+    QVERIFY(!modified());
+    QCOMPARE(picker(u"DTPicker"_s)->time(), QTime(7, 0));
+}
+
+void tst_weekprog::rowClickAndPreviousEntry()
+{
+    GbkFiles::writeText(m_rig->weekFile,
+                        u"00,00,00,星期一,00,00,00,00,00\n"
+                        "08:00:00, 2 ,上课,/srv/class.mp3, 1200 ,00:05:30,3.17.200.,1.3.,2.\n"
+                        "09:00:00, 4 ,下课,/srv/out.mp3, 900 ,00:00:30,,,\n"_s);
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    auto *prev = child<QPushButton>(u"cmdprev"_s);
+    clickRow(0);
+    QVERIFY(!prev->isEnabled());
+    // The clicked row fills the fields; its volume becomes the console's.
+    QCOMPARE(fields(), u"08:00:00|1|上课|/srv/class.mp3|1200|00:05:30"_s);
+    QCOMPARE(m_rig->console().volume().value(), 1200);
+    auto *panel = m_w->findChild<EntryTargetsPanel *>();
+    QCOMPARE(panel->BuildZoneField() + panel->BuildAmpField() + panel->BuildDeviceField(),
+             u"3.17.200.1.3.2."_s);
+
+    clickRow(1);
+    QVERIFY(prev->isEnabled());
+    click(u"cmdprev"_s);
+    // The picker only: the row changes with "修 改".
+    QCOMPARE(fields(), u"08:05:31|3|下课|/srv/out.mp3|900|00:00:30"_s);
+    QVERIFY(!prev->isEnabled());
+    QCOMPARE(times(0), QStringList({u"08:00:00"_s, u"09:00:00"_s}));
+    QVERIFY(!modified());
+    click(u"cmdmodify"_s);
+    QCOMPARE(times(0), QStringList({u"08:00:00"_s, u"08:05:31"_s}));
+    QVERIFY(modified());
+
+    clickRow(1);
+    QVERIFY(prev->isEnabled());
+    child<QTabWidget>(u"SSTabweek"_s)->setCurrentIndex(2);
+    QVERIFY(!prev->isEnabled());
+}
+
+void tst_weekprog::moveDeleteAndCopy()
+{
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    clickRow(1);
+    click(u"cmddown"_s);
+    QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"08:00:00"_s, u"07:30:00"_s}));
+    QCOMPARE(m_w->selectedRow(), 2);
+    QVERIFY(list()->hasFocus());
+    click(u"cmdup"_s);
+    QCOMPARE(m_w->selectedRow(), 1);
+    QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"07:30:00"_s, u"08:00:00"_s}));
+    // Delete leaves no row selected, so a second press deletes nothing.
+    click(u"cmddel"_s);
+    QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"08:00:00"_s}));
+    click(u"cmddel"_s);
+    QCOMPARE(day(0).count(), 2);
+
+    // "复制" from the day chosen in "从星期", after the rows there; not onto itself.
+    m_w->cmdsave_Click();
+    auto *from = child<QComboBox>(u"cmbday"_s);
+    from->setCurrentIndex(0);
+    click(u"cmdcopy"_s);
+    QVERIFY(!modified());
+    from->setCurrentIndex(1);
+    click(u"cmdcopy"_s);
+    QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"08:00:00"_s, u"09:00:00"_s}));
+    QVERIFY(modified());
+}
+
+void tst_weekprog::popupMenuOverAList()
+{
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    QTreeView *view = list();
+    // The right button selects the row under the pointer and shows the menu there.
+    const QPoint at = view->visualRect(view->model()->index(1, 0)).center();
+    QTest::mousePress(view->viewport(), Qt::RightButton, {}, at);
+    QContextMenuEvent context(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &context);
+    QTest::mouseRelease(view->viewport(), Qt::RightButton, {}, at);
+    auto *menu = child<QMenu>(u"mnuitemedit"_s);
+    QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }, 5000));
+    QStringList captions;
+    for (QAction *a : menu->actions())
+        captions << a->text();
+    QCOMPARE(captions,
+             QStringList({u"接前一曲"_s, u"连续编排"_s, u"上    移"_s, u"下    移"_s, u"删    除"_s,
+                          u"全部删除"_s}));
+    QCOMPARE(m_w->selectedRow(), 1);
+    // "接前一曲" from the menu applies at once: 12:00:00 + 00:00:30 + 1 s.
+    trigger(u"mnuprev"_s);
+    menu->hide();
+    QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"12:00:31"_s, u"08:00:00"_s}));
+    QCOMPARE(day(0).entry(1).detail, u"起床"_s);
+    QVERIFY(modified());
+
+    // "连续编排" from the first row chains the rest; "全部删除" asks first.
+    m_w->cmdsave_Click();
+    clickRow(0);
+    trigger(u"mnucon"_s);
+    QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"12:00:31"_s, u"12:01:02"_s}));
+    m_rig->dialogs.answers.enqueue(MsgAnswer::Cancel);
+    trigger(u"mnudelall"_s);
+    QCOMPARE(lastMessage(), message(u"真的要全部删除吗？"_s, u"请确认"_s, MsgIcon::Question));
+    QCOMPARE(day(0).count(), 3);
+    m_rig->dialogs.answers.enqueue(MsgAnswer::Ok);
+    trigger(u"mnudelall"_s);
+    QCOMPARE(day(0).count(), 0);
+    QCOMPARE(day(1).count(), 1);
+    QVERIFY(!modified());
+}
+
+void tst_weekprog::sortByColumnHeader()
+{
+    GbkFiles::writeText(m_rig->weekFile,
+                        u"00,00,00,星期一,00,00,00,00,00\n"
+                        "08:00:00, 2 ,b,/srv/b.mp3, 80 ,00:05:30,,,\n"
+                        "09:00:00, 4 ,a,/srv/a.mp3, 100 ,00:00:30,,,\n"
+                        "07:00:00, 1 ,c,/srv/c.mp3, 90 ,00:00:30,,,\n"_s);
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    QHeaderView *header = list()->header();
+    const auto clickHeader = [header](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, 5));
+    };
+    clickHeader(DayTableModel::VolumeColumn);
+    // By text: "100" before "80".
+    QCOMPARE(times(0), QStringList({u"09:00:00"_s, u"08:00:00"_s, u"07:00:00"_s}));
+    clickHeader(DayTableModel::TimeColumn);
+    QCOMPARE(times(0), QStringList({u"07:00:00"_s, u"08:00:00"_s, u"09:00:00"_s}));
+    QVERIFY(!modified());
+    // The sorted order is the order that is saved.
+    m_w->cmdsave_Click();
+    const DayTable saved = ScheduleFile::readDayOfWeekFile(m_rig->weekFile, u"星期一"_s).entries;
+    QCOMPARE(saved, day(0).entries());
+}
+
+void tst_weekprog::threeFilesAtOnce()
+{
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    const QStringList files {u"/srv/song/c.mp3"_s, u"/srv/song/a.wav"_s, u"/srv/song/b.mid"_s};
+    m_rig->probe.durations.insert(files.at(0), 59600);
+    m_rig->probe.durations.insert(files.at(1), 120000);
+    // The third one's length is unknown.
+    m_rig->dialogs.fileLists.enqueue(files);
+    setFields(u"06:30:00"_s, 4, u"音乐"_s, u"/srv/song/old.mp3"_s, 7000, u"00:09:00"_s);
+    click(u"cmdmulfile"_s);
+    QCOMPARE(m_rig->dialogs.fileDialogTitles, QStringList {u"请选择播放文件"_s});
+    auto *progress = child<QProgressDialog>(u"prglengths"_s);
+    QVERIFY(progress && progress->isVisible());
+    QVERIFY(QTest::qWaitFor([this] { return !child<QProgressDialog>(u"prglengths"_s); }, 5000));
+    QCOMPARE(m_rig->probe.asked, files);
+    // In the dialog's order, all at the same time with the same fields.
+    const QStringList lengths {u"00:00:59"_s, u"00:02:00"_s, u"00:00:00"_s};
+    QCOMPARE(day(0).count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const ScheduleEntry &e = day(0).entry(i);
+        QCOMPARE(e.filename, files.at(i));
+        QCOMPARE(e.plen, lengths.at(i));
+        const ScheduleEntry shared {u"06:30:00"_s, 5,  u"音乐"_s, e.filename, 7000,
+                                    e.plen,        {}, {},        {}};
+        QCOMPARE(e, shared);
+    }
+    QCOMPARE(edit(u"txtfile"_s)->text(), QString());
+    QCOMPARE(picker(u"dtpplen"_s)->time(), QTime(0, 0));
+    QVERIFY(modified());
+}
+
+void tst_weekprog::batchCancelledOrRefused()
+{
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    const QStringList files {u"/srv/1.mp3"_s, u"/srv/2.mp3"_s, u"/srv/3.mp3"_s};
+    for (const QString &f : files)
+        m_rig->probe.durations.insert(f, 1000);
+    m_rig->dialogs.fileLists.enqueue(files);
+    setFields(u"06:30:00"_s, 0, u"音乐"_s, QString());
+    // The operator cancels as soon as the first entry is in.
+    connect(m_w->editor().day(0), &QAbstractItemModel::rowsInserted, this, [this] {
+        if (auto *progress = child<QProgressDialog>(u"prglengths"_s))
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+    });
+    click(u"cmdmulfile"_s);
+    QVERIFY(QTest::qWaitFor([this] { return !child<QProgressDialog>(u"prglengths"_s); }, 5000));
+    settle();
+    QCOMPARE(day(0).count(), 1);
+    QCOMPARE(day(0).entry(0).filename, files.at(0));
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+    // Without a channel the batch does not start.
+    m_rig->dialogs.fileDialogTitles.clear();
+    child<QComboBox>(u"cmbchannel"_s)->setCurrentIndex(-1);
+    click(u"cmdmulfile"_s);
+    QCOMPARE(lastMessage().value(0), u"请选择播放频道！"_s);
+    QVERIFY(m_rig->dialogs.fileDialogTitles.isEmpty());
+
+    // A file whose path the schedule file cannot hold stops the batch before it starts.
+    child<QComboBox>(u"cmbchannel"_s)->setCurrentIndex(0);
+    m_rig->probe.asked.clear();
+    m_rig->dialogs.fileLists.enqueue({u"/srv/4.mp3"_s, u"/srv/5,6.mp3"_s});
+    click(u"cmdmulfile"_s);
+    QCOMPARE(lastMessage(),
+             message(u"/srv/5,6.mp3\n播放文件不能含有英文逗号“,”、双引号“\"”或换行。"_s,
+                     u"输入错误"_s, MsgIcon::Exclamation));
+    settle();
+    QVERIFY(m_rig->probe.asked.isEmpty());
+    QCOMPARE(day(0).count(), 1);
+}
+
+void tst_weekprog::singleFileLengths_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("file"); // "" for a file chosen in the dialog
+    QTest::addColumn<QString>("expected"); // "" for nothing asked
+    QTest::newRow("单选") << u"cmdchoice"_s << QString() << u"00:00:59"_s;
+    QTest::newRow("全曲") << u"cmdwhole"_s << u"song.mp3"_s << u"00:00:59"_s;
+    QTest::newRow("两次") << u"cmd2time"_s << u"song.mp3"_s << u"00:01:58"_s;
+    QTest::newRow("三次") << u"cmd3time"_s << u"song.mp3"_s << u"00:02:57"_s;
+    QTest::newRow("全曲 on a folder") << u"cmdwhole"_s << u"song"_s << QString();
+    QTest::newRow("两次 on a missing file") << u"cmd2time"_s << u"none.mp3"_s << QString();
+    QTest::newRow("三次 on the peripheral marker") << u"cmd3time"_s << u"外设控制"_s << QString();
+}
+
+void tst_weekprog::singleFileLengths()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, file);
+    QFETCH(QString, expected);
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    const QString song = m_rig->file(u"song.mp3"_s);
+    GbkFiles::writeBytes(song, QByteArray("ID3"));
+    QDir().mkpath(m_rig->file(u"song"_s));
+    m_rig->probe.durations.insert(song, 59600);
+    m_rig->probe.durations.insert(m_rig->file(u"song"_s), 59600);
+    picker(u"dtpplen"_s)->setTime(QTime(0, 0, 7));
+    if (file.isEmpty()) {
+        m_rig->dialogs.files.enqueue(song);
+        click(button);
+        QCOMPARE(m_rig->dialogs.fileDialogTitles, QStringList {u"请选择一个播放文件"_s});
+        QCOMPARE(edit(u"txtfile"_s)->text(), song);
+    } else {
+        edit(u"txtfile"_s)->setText(file == u"外设控制" ? file : m_rig->file(file));
+        click(button);
+    }
+    QVERIFY(QTest::qWaitFor([] { return !QApplication::overrideCursor(); }, 5000));
+    settle();
+    QCOMPARE(picker(u"dtpplen"_s)->time().toString(u"HH:mm:ss"_s),
+             expected.isEmpty() ? u"00:00:07"_s : expected);
+    QCOMPARE(m_rig->probe.asked.isEmpty(), expected.isEmpty());
+    QCOMPARE(m_w->editor().entryCount(), 0);
+}
+
+void tst_weekprog::lateLengthBelongsToNothing()
+{
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    const QString song = m_rig->file(u"song.mp3"_s);
+    GbkFiles::writeBytes(song, QByteArray("ID3"));
+    m_rig->probe.durations.insert(song, 59600);
+    QLineEdit *file = edit(u"txtfile"_s);
+    file->setText(song);
+    click(u"cmdwhole"_s);
+    // The operator moves on to another file before the length is known.
+    file->setText(u"/srv/other.mp3"_s);
+    QVERIFY(QTest::qWaitFor([] { return !QApplication::overrideCursor(); }, 5000));
+    QCOMPARE(m_rig->probe.asked, QStringList {song});
+    QCOMPARE(picker(u"dtpplen"_s)->time(), QTime(0, 0));
+
+    // A second length asked for before the first is known replaces it.
+    file->setText(song);
+    click(u"cmdwhole"_s);
+    click(u"cmd3time"_s);
+    QVERIFY(QTest::qWaitFor([] { return !QApplication::overrideCursor(); }, 5000));
+    settle();
+    QCOMPARE(picker(u"dtpplen"_s)->time(), QTime(0, 2, 57));
+}
+
+void tst_weekprog::folderAndPeripheralEntries_data()
+{
+    QTest::addColumn<QString>("button"); // "" for the targets' "外  设"
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("顺序播") << u"cmdsequence"_s << u"顺序播"_s;
+    QTest::newRow("随机播") << u"CmdRand"_s << u"随机播"_s;
+    QTest::newRow("外  设") << QString() << u"外设控制"_s;
+}
+
+void tst_weekprog::folderAndPeripheralEntries()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, marker);
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    setFields(u"10:00:00"_s, 0, u"旧的"_s, u"/srv/old.mp3"_s, 5000, u"00:20:00"_s);
+    const QString folder = m_rig->file(u"song"_s);
+    if (button.isEmpty()) {
+        Q_EMIT m_w->findChild<EntryTargetsPanel *>()->peripheralOnlyRequested();
+    } else {
+        click(button); // cancelled: nothing changes
+        QCOMPARE(edit(u"txtfile"_s)->text(), u"/srv/old.mp3"_s);
+        m_rig->dialogs.files.enqueue(folder);
+        click(button);
+        QCOMPARE(m_rig->dialogs.fileDialogTitles, QStringList({u"请选择目录"_s, u"请选择目录"_s}));
+    }
+    const QString file = button.isEmpty() ? marker : folder;
+    QCOMPARE(edit(u"txtfile"_s)->text(), file);
+    QCOMPARE(edit(u"txtdetail"_s)->text(), marker);
+    QCOMPARE(picker(u"dtpplen"_s)->time(), QTime(0, 20));
+    QCOMPARE(m_w->editor().entryCount(), 0); // the entry comes with "增 加"
+    click(u"cmdadd"_s);
+    QCOMPARE(day(0).entry(0).filename, file);
+    QCOMPARE(day(0).entry(0).detail, marker);
+}
+
+void tst_weekprog::auditionAndVolume()
+{
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    // The slider is a view of the console's volume and moving it sets it.
+    auto *slider = child<QSlider>(u"Slidervol"_s);
+    m_rig->console().volume().setValue(1234);
+    QCOMPARE(slider->value(), 1234);
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    QCOMPARE(m_rig->console().volume().value(), 2234);
+
+    const QString song = m_rig->file(u"song.mp3"_s);
+    GbkFiles::writeBytes(song, QByteArray("ID3"));
+    edit(u"txtfile"_s)->setText(song);
+    auto *hear = child<QPushButton>(u"cmdhear"_s);
+    QCOMPARE(hear->text(), u"试  听"_s);
+    m_rig->player.calls.clear();
+    click(u"cmdhear"_s);
+    QCOMPARE(m_rig->player.calls, QStringList {u"load "_s + song});
+    m_rig->player.finish(); // the end of the file does not turn the button back
+    settle();
+    QCOMPARE(hear->text(), u"停止"_s);
+    m_rig->player.calls.clear();
+    click(u"cmdhear"_s);
+    QCOMPARE(hear->text(), u"试听"_s);
+    QVERIFY(m_rig->player.calls.contains(u"stop"_s));
+}
+
+void tst_weekprog::screenshotOfAFilledWeek()
+{
+    const QStringList details = u"起床铃 早操音乐 早读 上课铃 下课铃 眼保健操 课间操 午餐音乐 "
+                                u"午休 下午上课铃 新闻联播 晚自习"_s.split(u' ');
+    WeekTables tables;
+    for (int d = 0; d < 7; ++d) {
+        for (int i = 0; i < (d < 5 ? 12 : 3); ++i) {
+            tables[std::size_t(d)]
+                << ScheduleEntry {QTime(6, 30).addSecs(i * 4100).toString(u"HH:mm:ss"_s),
+                                  qint16(1 + i % 3),
+                                  details.at(i),
+                                  u"/srv/校园广播/"_s + details.at(i) + u".mp3"_s,
+                                  qint16(12000 + i * 1000),
+                                  u"00:0%1:30"_s.arg(1 + i % 5),
+                                  u"1.2.3."_s,
+                                  u"1."_s,
+                                  QString()};
+        }
+    }
+    QCOMPARE(ScheduleFile::writeWeekFile(m_rig->weekFile, tables), QString());
+    GbkFiles::writeText(m_rig->file(u"node.txt"_s),
+                        u"\"教学楼一层\",\"1\",\"1\"\n\"教学楼二层\",\"2\",\"1\"\n"
+                        "\"操场\",\"3\",\"2\"\n\"食堂\",\"4\",\"3\"\n"_s);
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    QCOMPARE(m_w->editor().entryCount(), 5 * 12 + 2 * 3);
+    clickRow(3);
+    // At its smallest nothing is squeezed: the layout fits the minimum size.
+    QVERIFY(m_w->minimumSizeHint().width() <= m_w->minimumWidth());
+    QVERIFY(m_w->minimumSizeHint().height() <= m_w->minimumHeight());
+    for (const QSize size : {m_w->minimumSize(), QSize(1120, 780)}) {
+        m_w->resize(size);
+        settle();
+        m_w->grab().save(QCoreApplication::applicationDirPath()
+                         + u"/weekprog_%1.png"_s.arg(size.width()));
+    }
+}
+
+QTEST_MAIN(tst_weekprog)
+#include "tst_weekprog.moc"
