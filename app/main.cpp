@@ -19,7 +19,10 @@
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
 #include "schedule/weekprog.h"
+#include "zonelink/frmMatrix.h"
 #include "zonelink/frmclock.h"
+#include "zonelink/frmmanual.h"
+#include "zonelink/frmnodestatus.h"
 
 #include <QApplication>
 #include <QFont>
@@ -87,6 +90,12 @@ int main(int argc, char *argv[])
                      [&console](QWidget *parent) { return new frmremote(console, parent); });
     window.addWindow(QStringLiteral("frmclock"),
                      [&console](QWidget *parent) { return new frmclock(console, parent); });
+    window.addWindow(QStringLiteral("frmmanual"),
+                     [&console](QWidget *parent) { return new frmmanual(console, parent); });
+    window.addWindow(QStringLiteral("frmMatrix"),
+                     [&console](QWidget *parent) { return new frmMatrix(console, parent); });
+    window.addWindow(QStringLiteral("frmnodestatus"),
+                     [&console](QWidget *parent) { return new frmnodestatus(console, parent); });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);
     });

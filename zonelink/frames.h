@@ -71,7 +71,10 @@ struct StatusReply
     int address = 0;
     int frequency = 0; // tenths of a MHz; 8888 for a constant-voltage terminal
     int volume = 0;
-    bool constantVoltage() const { return frequency == 8888; }
+    // Wired terminals send 8888 (bytes 88, 88); some are documented as sending
+    // the bytes 87, 88 instead. Neither is a broadcast frequency (878.8 MHz is
+    // far above the band), so both read as a wired terminal.
+    bool constantVoltage() const { return frequency == 8888 || frequency == 8788; }
 };
 // The reply of the terminal at address, if bytes 2, 3 and 6 say it is one.
 std::optional<StatusReply> parseStatusReply(const QByteArray &bytes, int address);

@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QLoggingCategory>
 
+#include <algorithm>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcLink, "quellon.link")
@@ -259,8 +260,20 @@ void ZoneLink::begin(Job job)
         writeCurrent();
         return;
     case Kind::Query:
-        m_phase = Phase::AwaitReply;
         m_replyDelivered = false;
+        if (current().query.sendDelayMs >= 0) {
+            // The terminals answer only once DTR drops after the send delay;
+            // until then the query goes out like a written frame.
+            m_phase = Phase::Draining;
+            m_drainLimitMs = drainLimitFor(current().frame.size());
+            m_stepTimer.start(kDrainPollMs);
+            m_port.setDataTerminalReady(true);
+            if (!stillCurrent(id))
+                return;
+            writeCurrent();
+            return;
+        }
+        m_phase = Phase::AwaitReply;
         m_stepTimer.start(kReplyPollMs);
         if (current().query.dropTerminalReady) {
             m_port.setDataTerminalReady(false);
@@ -307,6 +320,11 @@ void ZoneLink::step()
         writeCurrent();
         return;
     case Phase::Draining:
+        // No reply comes to a query that did not go out.
+        if (current().kind == Kind::Query && !current().written) {
+            finishQuery();
+            return;
+        }
         if (m_port.pendingOutput() > 0) {
             if (m_phaseClock.elapsed() < m_drainLimitMs) {
                 m_stepTimer.start(kDrainPollMs);
@@ -318,6 +336,11 @@ void ZoneLink::step()
             finishCurrent();
             return;
         }
+        if (current().kind == Kind::Query) {
+            m_phase = Phase::SendDelay;
+            m_stepTimer.start(current().query.sendDelayMs);
+            return;
+        }
         current().delivered = current().written;
         m_phase = Phase::RtsTail;
         m_stepTimer.start(kGuardMs);
@@ -327,7 +350,14 @@ void ZoneLink::step()
         if (stillCurrent(id))
             finishCurrent();
         return;
+    case Phase::SendDelay:
+        openReplyWindow();
+        return;
     case Phase::AwaitReply: {
+        if (current().query.eachReply) {
+            awaitEachReply();
+            return;
+        }
         const Query &query = current().query;
         const qint64 elapsed = m_phaseClock.elapsed();
         if (!current().written || elapsed >= query.deadlineMs) {
@@ -356,6 +386,49 @@ void ZoneLink::step()
     case Phase::Idle:
         return;
     }
+}
+
+void ZoneLink::openReplyWindow()
+{
+    const quint64 id = current().id;
+    if (current().query.dropTerminalReady) {
+        m_port.setDataTerminalReady(false);
+        if (!stillCurrent(id))
+            return;
+    }
+    // What came during the send delay (the line's echo of the query, a key
+    // code) is no answer.
+    m_port.clearInput();
+    if (!stillCurrent(id))
+        return;
+    m_phase = Phase::AwaitReply;
+    m_phaseClock.start();
+    m_stepTimer.start(std::min(kReplyPollMs, current().query.deadlineMs));
+    // A copy: whatever the caller does to the link, the job may be gone when it returns.
+    const std::function<void()> opened = current().query.windowOpened;
+    if (opened && ownerLives(current().callback))
+        opened();
+}
+
+void ZoneLink::awaitEachReply()
+{
+    const quint64 id = current().id;
+    // Checked once more at the deadline itself, so a reply that came just
+    // before it is still tested.
+    if (m_port.bytesAvailable() >= current().query.replySize) {
+        const QByteArray chunk = m_port.readAll();
+        const ReplyHandler each = current().query.eachReply;
+        if (ownerLives(current().callback))
+            each(chunk);
+        if (!stillCurrent(id))
+            return;
+    }
+    const qint64 left = current().query.deadlineMs - m_phaseClock.elapsed();
+    if (left <= 0) {
+        finishQuery();
+        return;
+    }
+    m_stepTimer.start(int(std::min<qint64>(left, kReplyPollMs)));
 }
 
 void ZoneLink::finishQuery()
@@ -412,14 +485,14 @@ void ZoneLink::dropJobs(QList<Job> jobs, const QString &why)
 
 void ZoneLink::discardInput()
 {
-    if (m_port.isOpen() && m_phase != Phase::AwaitReply)
+    if (m_port.isOpen() && !queryHasLine())
         m_port.clearInput();
 }
 
 void ZoneLink::onData()
 {
     // A query collects its reply itself; key codes are read only in between.
-    if (m_phase == Phase::AwaitReply)
+    if (queryHasLine())
         return;
     const QByteArray chunk = m_port.readAll();
     if (chunk.isEmpty())

@@ -20,7 +20,9 @@ class UserStore;
 //    the bytes are on the wire, waits 100 ms and drops request-to-send;
 //  - WriteFrame writes at once, without line handling (the next frame still
 //    waits until these bytes are out);
-//  - QueryExchange writes a query and collects the reply.
+//  - QueryExchange writes a query and collects the reply; the terminal
+//    status query first rests a send delay after its bytes are out and then
+//    hands over every reply that comes within its window.
 // Nothing waits by spinning: every pause is a timer. A caller that acts after
 // its frames continues in the completion, so the order on the wire and on the
 // PC is kept. When the device goes away, queued frames are dropped with a log
@@ -50,6 +52,20 @@ public:
         int deadlineMs = 200; // after the write
         bool waitWholeDeadline = false; // keep the line until the deadline all the same
         bool dropTerminalReady = false; // DTR is down while the reply is awaited
+        // From 0 on, the terminal status order: DTR is raised, the frame is
+        // written and drained, the line rests this many milliseconds, and
+        // only then does DTR drop (with dropTerminalReady), the input is
+        // discarded and the deadline start. Negative: DTR drops and the input
+        // is discarded before the write, and the deadline counts from it.
+        int sendDelayMs = -1;
+        // Called when the deadline starts counting, while the context lives.
+        std::function<void()> windowOpened;
+        // When set, the line is kept until the deadline and every chunk of
+        // replySize bytes or more read before it comes here as it is read,
+        // while the context lives. The handler is then called at the deadline
+        // with the bytes left over (fewer than replySize; empty when the
+        // query did not go out whole or was dropped).
+        ReplyHandler eachReply;
     };
 
     ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject *parent = nullptr);
@@ -92,7 +108,7 @@ public:
     // Calls then after ms milliseconds, unless context is gone by then.
     static void WaitMs(int ms, QObject *context, std::function<void()> then);
 
-    // Drops whatever the controller sent so far (not while a query waits for its reply).
+    // Drops whatever the controller sent so far (not while a query has the line).
     void discardInput();
 
     int queuedFrames() const { return int(m_jobs.size()) + (m_current ? 1 : 0); }
@@ -110,7 +126,7 @@ Q_SIGNALS:
 
 private:
     enum class Kind { Send, Write, Query };
-    enum class Phase { Idle, RtsLead, Draining, RtsTail, AwaitReply };
+    enum class Phase { Idle, RtsLead, Draining, RtsTail, SendDelay, AwaitReply };
     // What to call when a job ends: done for frames, reply for queries.
     struct Callback
     {
@@ -149,7 +165,13 @@ private:
         return *m_current;
     }
     void finishCurrent();
+    void openReplyWindow();
+    void awaitEachReply();
     void finishQuery();
+    // A query keeps the line from its write to its deadline: whatever comes
+    // meanwhile is its reply or is discarded, never a key code.
+    bool queryHasLine() const { return m_current && m_current->kind == Kind::Query; }
+    static bool ownerLives(const Callback &callback) { return !callback.owned || callback.context; }
     QList<Job> takeJobs();
     static void dropJobs(QList<Job> jobs, const QString &why);
     void onData();

@@ -62,11 +62,15 @@ class LinkFuzzer
 public:
     // roughness: the percentage of the closes, reopenings and losses drawn
     // that really happen; a calm run lets more frames through to the wire.
-    LinkFuzzer(ZoneLink &link, FakeSerialPort &port, quint32 seed, int roughness)
+    // statusOrder: some queries take the terminal status order, with its
+    // send delay and every reply handed over.
+    LinkFuzzer(ZoneLink &link, FakeSerialPort &port, quint32 seed, int roughness,
+               bool statusOrder = false)
         : m_link(link)
         , m_port(port)
         , m_rng(seed)
         , m_roughness(roughness)
+        , m_statusOrder(statusOrder)
     {
         for (int i = 0; i < 6; ++i)
             m_contexts.push_back(std::make_unique<QObject>());
@@ -107,6 +111,8 @@ public:
                 found << u"job %1 never completed"_s.arg(id);
             if (r.calledAfterContextDied)
                 found << u"job %1 completed after its context died"_s.arg(id);
+            if (r.sideCallAfterEnd)
+                found << u"job %1 heard from after its completion"_s.arg(id);
         }
         if (m_port.rtsRaised())
             found << u"request-to-send is up on an idle link"_s;
@@ -154,6 +160,7 @@ private:
         bool sent = false;
         QByteArray reply;
         bool calledAfterContextDied = false;
+        bool sideCallAfterEnd = false; // the window opened or a reply came after the completion
     };
 
     void act(int depth)
@@ -260,6 +267,14 @@ private:
             query.deadlineMs = int(m_rng.bounded(20, 80));
             query.waitWholeDeadline = m_rng.bounded(2) == 0;
             query.dropTerminalReady = m_rng.bounded(2) == 0;
+            if (m_statusOrder && m_rng.bounded(2) == 0) {
+                query.sendDelayMs = int(m_rng.bounded(30));
+                query.windowOpened = [this, id] { noteSide(id); };
+                query.eachReply = [this, id, then](const QByteArray &) {
+                    noteSide(id);
+                    then();
+                };
+            }
             m_link.QueryExchange(r.frame, query, context,
                                  [this, id, then](const QByteArray &reply) {
                                      note(id, true, reply);
@@ -276,6 +291,15 @@ private:
         }
     }
 
+    void noteSide(int id)
+    {
+        Record &r = m_records[id];
+        if (!m_contexts[r.context])
+            r.calledAfterContextDied = true;
+        if (r.calls > 0)
+            r.sideCallAfterEnd = true;
+    }
+
     void note(int id, bool sent, const QByteArray &reply)
     {
         Record &r = m_records[id];
@@ -290,6 +314,7 @@ private:
     FakeSerialPort &m_port;
     QRandomGenerator m_rng;
     const int m_roughness;
+    const bool m_statusOrder;
     QObject m_timers; // the answers still to come go with the fuzzer
     std::vector<std::unique_ptr<QObject>> m_contexts;
     QList<Record> m_records;
@@ -316,6 +341,11 @@ private Q_SLOTS:
     void clockQueryCollectsItsReply();
     void statusQueryKeepsTheLineUntilTheDeadline();
     void queryWithoutReplyEndsAtTheDeadline();
+    void statusOrderRestsBeforeTheWindow_data();
+    void statusOrderRestsBeforeTheWindow();
+    void statusOrderHandsOverEveryReply();
+    void statusOrderCallsNothingWithoutItsOwner();
+    void refusedStatusOrderEndsAtOnce();
     void lostDeviceDropsFramesAndComesBack();
     void incompleteWriteIsNotSent_data();
     void incompleteWriteIsNotSent();
@@ -624,6 +654,134 @@ void tst_ZoneLink::statusQueryKeepsTheLineUntilTheDeadline()
     QCOMPARE(order.mid(0, 3), (QStringList {u"dtr off"_s, u"clear"_s, u"write"_s}));
     QVERIFY(order.contains(u"dtr on"_s));
     QVERIFY2(nextAt - writeAt >= 1000, "the next frame waits for the deadline");
+}
+
+namespace {
+// The terminal status order: DTR, write, send delay, then a window in which
+// every reply is handed over.
+ZoneLink::Query statusOrder(int sendDelayMs, int deadlineMs)
+{
+    ZoneLink::Query query = statusQuery();
+    query.sendDelayMs = sendDelayMs;
+    query.deadlineMs = deadlineMs;
+    query.eachReply = [](const QByteArray &) {};
+    return query;
+}
+} // namespace
+
+void tst_ZoneLink::statusOrderRestsBeforeTheWindow_data()
+{
+    QTest::addColumn<int>("sendDelayMs");
+    QTest::addColumn<int>("deadlineMs");
+    QTest::newRow("no delay") << 0 << 200;
+    QTest::newRow("shortest window") << 50 << 200;
+    QTest::newRow("longest delay and window") << 100 << 1200;
+}
+
+void tst_ZoneLink::statusOrderRestsBeforeTheWindow()
+{
+    QFETCH(int, sendDelayMs);
+    QFETCH(int, deadlineMs);
+    ZoneLink::Query query = statusOrder(sendDelayMs, deadlineMs);
+    int openings = 0;
+    QStringList atOpening;
+    query.windowOpened = [&] {
+        ++openings;
+        atOpening = eventNames(m_port->events);
+    };
+    int answers = 0;
+    m_link->QueryExchange(statusFrame(), query, this, [&](const QByteArray &) { ++answers; });
+    const QByteArray next = frameWith(1);
+    m_link->WriteFrame(next);
+    QVERIFY(runUntilIdle());
+    QCOMPARE(openings, 1);
+    QCOMPARE(answers, 1);
+    QCOMPARE(atOpening,
+             (QStringList {u"dtr on"_s, u"write"_s, u"drained"_s, u"dtr off"_s, u"clear"_s}));
+    const auto &ev = m_port->events;
+    QCOMPARE(eventNames(ev),
+             (QStringList {u"dtr on"_s, u"write"_s, u"drained"_s, u"dtr off"_s, u"clear"_s,
+                           u"dtr on"_s, u"write"_s, u"drained"_s}));
+    QCOMPARE(ev.at(1).bytes, statusFrame());
+    QCOMPARE(ev.at(6).bytes, next);
+    QVERIFY2(ev.at(3).ms - ev.at(2).ms >= sendDelayMs, "DTR drops after the send delay");
+    QVERIFY2(ev.at(5).ms - ev.at(4).ms >= deadlineMs, "the window is waited out");
+    QVERIFY2(ev.at(6).ms - ev.at(4).ms >= deadlineMs, "the next frame waits for the window");
+}
+
+void tst_ZoneLink::statusOrderHandsOverEveryReply()
+{
+    const QByteArray answer = statusAnswer();
+    const QByteArray other = QByteArray::fromHex("000041FF00001208001600");
+    ZoneLink::Query query = statusOrder(60, 400);
+    QList<QByteArray> chunks;
+    query.eachReply = [&](const QByteArray &chunk) { chunks.append(chunk); };
+    QObject feeds;
+    query.windowOpened = [&] {
+        QTimer::singleShot(20, &feeds, [&] { m_port->receive(answer.left(11)); });
+        QTimer::singleShot(60, &feeds, [&] {
+            QVERIFY(chunks.isEmpty()); // eleven bytes are no reply yet
+            m_port->receive(answer.mid(11));
+        });
+        QTimer::singleShot(120, &feeds, [&] { m_port->receive(other + other.left(1)); });
+        QTimer::singleShot(160, &feeds, [&] { m_port->receive(QByteArray("\x01\x02\x03", 3)); });
+    };
+    QByteArray last("x");
+    int answers = 0;
+    QSignalSpy keys(m_link.get(), &ZoneLink::keyReceived);
+    m_link->QueryExchange(statusFrame(), query, this, [&](const QByteArray &r) {
+        last = r;
+        ++answers;
+    });
+    // Bytes that come before the window opens are no reply, and no key either.
+    QTimer::singleShot(30, &feeds, [&] { m_port->receive(QByteArray("\x01", 1) + answer); });
+    QVERIFY(runUntilIdle());
+    QCOMPARE(chunks, (QList<QByteArray> {answer, other + other.left(1)}));
+    QCOMPARE(answers, 1);
+    QCOMPARE(last, QByteArray("\x01\x02\x03", 3)); // what was left at the deadline
+    QVERIFY(keys.isEmpty());
+    m_port->receive(QByteArray("\x05", 1));
+    QCOMPARE(keys.size(), 1);
+}
+
+void tst_ZoneLink::statusOrderCallsNothingWithoutItsOwner()
+{
+    auto owner = std::make_unique<QObject>();
+    int calls = 0;
+    ZoneLink::Query query = statusOrder(50, 300);
+    query.windowOpened = [&calls] { ++calls; };
+    query.eachReply = [&calls](const QByteArray &) { ++calls; };
+    m_link->QueryExchange(statusFrame(), query, owner.get(),
+                          [&calls](const QByteArray &) { ++calls; });
+    owner.reset();
+    // Well inside the window: 75 ms on the wire, 50 ms of delay, 300 ms of window.
+    QTimer::singleShot(250, this, [this] { m_port->receive(statusAnswer()); });
+    QVERIFY(runUntilIdle());
+    QTest::qWait(100);
+    QCOMPARE(calls, 0);
+    // The query went its whole way all the same.
+    QCOMPARE(eventNames(m_port->events),
+             (QStringList {u"dtr on"_s, u"write"_s, u"drained"_s, u"dtr off"_s, u"clear"_s,
+                           u"dtr on"_s}));
+}
+
+void tst_ZoneLink::refusedStatusOrderEndsAtOnce()
+{
+    m_port->writeLimits = {-1};
+    ZoneLink::Query query = statusOrder(50, 60000);
+    int openings = 0;
+    query.windowOpened = [&openings] { ++openings; };
+    int answers = 0;
+    QByteArray reply("x");
+    m_link->QueryExchange(statusFrame(), query, this, [&](const QByteArray &r) {
+        reply = r;
+        ++answers;
+    });
+    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 10000));
+    QVERIFY(reply.isEmpty());
+    QCOMPARE(openings, 0);
+    QCOMPARE(m_link->queuedFrames(), 0);
+    QVERIFY(!eventNames(m_port->events).contains(u"dtr off"_s));
 }
 
 void tst_ZoneLink::queryWithoutReplyEndsAtTheDeadline()
@@ -1029,9 +1187,15 @@ void tst_ZoneLink::randomUse_data()
 {
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("roughness");
+    QTest::addColumn<bool>("statusOrder");
     for (quint32 seed = 1; seed <= 12; ++seed) {
         const int roughness = seed <= 6 ? 20 : 100;
-        QTest::addRow("seed %u, roughness %d", seed, roughness) << seed << roughness;
+        QTest::addRow("seed %u, roughness %d", seed, roughness) << seed << roughness << false;
+    }
+    for (quint32 seed = 13; seed <= 18; ++seed) {
+        const int roughness = seed <= 15 ? 20 : 100;
+        QTest::addRow("seed %u, roughness %d, status order", seed, roughness)
+            << seed << roughness << true;
     }
 }
 
@@ -1039,7 +1203,8 @@ void tst_ZoneLink::randomUse()
 {
     QFETCH(quint32, seed);
     QFETCH(int, roughness);
-    LinkFuzzer fuzzer(*m_link, *m_port, seed, roughness);
+    QFETCH(bool, statusOrder);
+    LinkFuzzer fuzzer(*m_link, *m_port, seed, roughness, statusOrder);
     fuzzer.play(30);
     // A job that is never told shows among the faults when this runs out.
     const bool settled = QTest::qWaitFor([&] { return fuzzer.settled(); }, 15000);

@@ -1,6 +1,9 @@
 #include "controllerstate.h"
 
 #include "zonelink/frames.h"
+#include "zonelink/matrixroutes.h"
+
+#include <utility>
 
 namespace {
 QString hex(const QByteArray &bytes)
@@ -55,6 +58,11 @@ QByteArray ControllerState::receive(const QByteArray &bytes)
         }
     }
     return out;
+}
+
+QByteArray ControllerState::takeTerminalAnswers()
+{
+    return std::exchange(m_terminalAnswers, {});
 }
 
 QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
@@ -128,6 +136,8 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
             reply[8] = char(freq % 100);
             reply[9] = char(m_terminals[std::size_t(a)].volume);
             what += QStringLiteral(" node %1 -> %2").arg(a).arg(hex(reply));
+            m_terminalAnswers += reply;
+            reply.clear();
         } else {
             what += QStringLiteral(" node %1 -> no answer").arg(a);
         }
@@ -138,13 +148,21 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
             m_terminals[std::size_t(a)].volume = f.p1;
         what += QStringLiteral(" %1 nodes %2").arg(f.p1).arg(list);
         break;
-    case CommandCode::MatrixSet:
-        for (int route : f.values) {
-            if (route / 16 < 8)
-                m_matrix[std::size_t(route / 16)] = route % 16;
+    case CommandCode::MatrixSet: {
+        // Each byte decoded, so the log shows what the operator chose; a byte
+        // naming no output or input changes nothing and says so.
+        QStringList routes;
+        for (int value : f.values) {
+            if (const auto route = Matrix::routeOf(value)) {
+                m_matrix[std::size_t(route->output - 1)] = route->input - 1;
+                routes.append(Matrix::routeText(*route));
+            } else {
+                routes.append(QStringLiteral("no-route(%1)").arg(value));
+            }
         }
-        what += u' ' + list;
+        what += u' ' + (routes.isEmpty() ? QStringLiteral("-") : routes.join(u' '));
         break;
+    }
     default:
         what = QStringLiteral("Unknown code %1 P1 %2 P2 %3 list %4")
                    .arg(f.code)
@@ -171,9 +189,21 @@ QString ControllerState::summary() const
         if (m_devices[std::size_t(n - 1)])
             devices += QString::number(n) + u'.';
     }
-    return QStringLiteral("state nodes %1 amps %2 devices %3 clock %4 poweron %5")
-        .arg(nodes.isEmpty() ? QStringLiteral("-") : nodes,
-             amps.isEmpty() ? QStringLiteral("-") : amps,
-             devices.isEmpty() ? QStringLiteral("-") : devices, clockText(),
-             m_powerOn.isEmpty() ? QStringLiteral("??:??:??") : m_powerOn);
+    const QString on = QStringLiteral("state nodes %1 amps %2 devices %3 clock %4 poweron %5")
+                           .arg(nodes.isEmpty() ? QStringLiteral("-") : nodes,
+                                amps.isEmpty() ? QStringLiteral("-") : amps,
+                                devices.isEmpty() ? QStringLiteral("-") : devices, clockText(),
+                                m_powerOn.isEmpty() ? QStringLiteral("??:??:??") : m_powerOn);
+    return on + u' ' + matrixSummary();
+}
+
+QString ControllerState::matrixSummary() const
+{
+    QStringList routes;
+    for (int output = 1; output <= Matrix::kOutputs; ++output) {
+        const int input = matrixInput(output);
+        routes.append(input > 0 ? Matrix::routeText({output, input})
+                                : QStringLiteral("out%1←?").arg(output));
+    }
+    return QStringLiteral("matrix ") + routes.join(u' ');
 }

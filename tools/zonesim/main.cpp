@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
 #include <unistd.h>
@@ -45,7 +46,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Zone controller simulator. Commands on standard input: \"key N\" (or just N) sends remote "
         "key N, "
-        "\"send HEX\" sends raw bytes, \"state\" prints what is on, \"quit\" ends."));
+        "\"send HEX\" sends raw bytes, \"state\" prints what is on and the audio matrix, \"quit\" "
+        "ends."));
     parser.addHelpOption();
     const QCommandLineOption link(
         {QStringLiteral("l"), QStringLiteral("link")},
@@ -62,7 +64,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption cv(QStringLiteral("cv"),
                                 QStringLiteral("Constant-voltage terminals (reply 8888)."),
                                 QStringLiteral("list"));
-    parser.addOptions({link, device, terminals, cv});
+    const QCommandLineOption answerDelay(
+        QStringLiteral("answer-delay"),
+        QStringLiteral("Milliseconds after a status query before the terminal answers (default "
+                       "150: after the console's longest send delay, inside its shortest reply "
+                       "window)."),
+        QStringLiteral("ms"), QStringLiteral("150"));
+    parser.addOptions({link, device, terminals, cv, answerDelay});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -70,6 +78,13 @@ int main(int argc, char *argv[])
         out << line << '\n';
         out.flush();
     };
+
+    bool delayValid = false;
+    const int answerDelayMs = parser.value(answerDelay).toInt(&delayValid);
+    if (!delayValid || answerDelayMs < 0) {
+        QTextStream(stderr) << "zonesim: --answer-delay takes milliseconds\n";
+        return 1;
+    }
 
     ControllerState controller;
     controller.setConfiguredTerminals(parseAddresses(parser.value(terminals)));
@@ -93,6 +108,9 @@ int main(int argc, char *argv[])
             print(l);
         if (!reply.isEmpty())
             line.write(reply);
+        const QByteArray answers = controller.takeTerminalAnswers();
+        if (!answers.isEmpty())
+            QTimer::singleShot(answerDelayMs, &line, [&line, answers] { line.write(answers); });
     });
 
     // Standard input: commands; its end is not the simulator's end.

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "zonelink/matrixroutes.h"
+
+#include <QWidget>
+
+#include <array>
+
+class Console;
+class QButtonGroup;
+class QGroupBox;
+class QPushButton;
+class QRadioButton;
+
+// "矩阵控制": the eight outputs of the audio matrix and their inputs.
+// Choosing an option only shows a choice; the buttons store and send it.
+class frmMatrix final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmMatrix(Console &console, QWidget *parent = nullptr);
+
+    // "确 定" of frame k (0..7): output k + 1.
+    void cmdEnter_Click(int k);
+    void cmdEnterAll_Click();
+
+    static QString portClosedText();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // The option chosen in frame k, 0..7.
+    int chosenInput(int k) const;
+    void showPortClosed();
+
+    Console &m_console;
+    MatrixControl m_control;
+    std::array<QGroupBox *, Matrix::kOutputs> m_frames {};
+    std::array<QButtonGroup *, Matrix::kOutputs> m_groups {};
+    std::array<std::array<QRadioButton *, Matrix::kInputs>, Matrix::kOutputs> optIn {};
+    std::array<QPushButton *, Matrix::kOutputs> cmdEnter {};
+    QPushButton *cmdEnterAll;
+    QPushButton *cmdCancel;
+};

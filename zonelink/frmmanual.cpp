@@ -1,0 +1,412 @@
+#include "zonelink/frmmanual.h"
+
+#include "console/console.h"
+#include "directory/ampnamefile.h"
+#include "directory/nodefile.h"
+#include "platform/dialogs.h"
+#include "zonelink/zonelink.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    // Enter presses the button that has the focus, as in a dialog.
+    b->setAutoDefault(true);
+    b->setMinimumWidth(84);
+    return b;
+}
+
+QLabel *heading(const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setAlignment(Qt::AlignHCenter);
+    return l;
+}
+
+// The three lists of one kind each side by side, amplifiers, devices, terminals.
+QHBoxLayout *listRow(QListView *amps, QListView *devices, QListView *nodes, QWidget *parent)
+{
+    auto *row = new QHBoxLayout;
+    const std::array<std::pair<QString, QListView *>, 3> columns {
+        std::pair {u"功放"_s, amps}, std::pair {u"外设"_s, devices}, std::pair {u"终端"_s, nodes}};
+    for (const auto &[text, list] : columns) {
+        auto *column = new QVBoxLayout;
+        column->addWidget(heading(text, parent));
+        column->addWidget(list, 1);
+        row->addLayout(column, list == nodes ? 3 : 2);
+    }
+    return row;
+}
+
+const std::array<QString, ManualControl::TabCount> kTabCaptions {
+    u"节目一"_s, u"节目二"_s, u"节目三"_s, u"节目四"_s,
+    u"节目五"_s, u"节目六"_s, u"节目七"_s, u"节目八"_s};
+
+} // namespace
+
+frmmanual::frmmanual(Console &console, QWidget *parent)
+    : QWidget(parent)
+    , m_console(console)
+    , m_control(new ManualControl(console.link(), this))
+{
+    setObjectName(u"frmmanual"_s);
+    setWindowTitle(title());
+    fillLists();
+    buildControls();
+    connect(m_control, &ManualControl::framesSent, this, [this] {
+        if (std::exchange(m_waiting, false))
+            unsetCursor();
+    });
+}
+
+frmmanual::~frmmanual() = default;
+
+QString frmmanual::title()
+{
+    return u"播放控制中心"_s;
+}
+
+QString frmmanual::portClosedText()
+{
+    return u"分区控制器的串行口没有打开，命令没有发出。\n"
+           u"请检查串行口连线，或在系统设置中选择正确的串行口。"_s;
+}
+
+void frmmanual::fillLists()
+{
+    const AmpNamesRead amps = readAmpNameFile(m_console.folder().file(u"\\amp_name.dat"_s));
+    const NodeFileRead nodes = readNodeFile(m_console.folder().file(u"\\node.txt"_s));
+    // The eight amplifiers and devices are there whatever their names; a
+    // file that cannot be read leaves them nameless, and the operator is told.
+    QStringList problems;
+    if (amps.missing)
+        problems << u"找不到 amp_name.dat，功放和外设没有名称。"_s;
+    else if (!amps.ok)
+        problems << u"amp_name.dat 读取不完整：%1"_s.arg(amps.error);
+    if (nodes.missing)
+        problems << u"找不到 node.txt，没有可选的终端。"_s;
+    else if (!nodes.ok)
+        problems << u"node.txt 读取不完整：%1\n只列出了已读出的终端。"_s.arg(nodes.error);
+    m_loadProblems = problems.join(u'\n');
+
+    QList<ManualControl::Node> terminals;
+    for (const NodeRecord &record : nodes.records) {
+        bool isGroup = false;
+        const int group = record.group.trimmed().toInt(&isGroup);
+        terminals.append({record.name, nodeAddressValue(record.address), isGroup ? group : 0});
+    }
+    m_control->fill(amps.names.amps, amps.names.devices, terminals);
+}
+
+QListView *frmmanual::makeList(const QString &name, ManualItemList *model,
+                               QItemSelectionModel *selection, ListRole role, QWidget *parent)
+{
+    auto *list = new QListView(parent);
+    list->setObjectName(name);
+    list->setAccessibleName(name);
+    list->setModel(model);
+    list->setSelectionModel(selection);
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setMinimumSize(90, 200);
+    list->installEventFilter(this);
+    m_listRoles.insert(list, role);
+    connect(list, &QListView::doubleClicked, this, [this, role] { listDoubleClicked(role); });
+    return list;
+}
+
+void frmmanual::buildControls()
+{
+    using Kind = ManualControl::ListKind;
+    auto *frasource = new QGroupBox(u"待选功放、外设、终端"_s, this);
+    frasource->setObjectName(u"frasource"_s);
+    lstsamp = makeList(u"lstsamp"_s, m_control->sourceList(Kind::AmpList),
+                       m_control->sourceSelection(Kind::AmpList), {true, Kind::AmpList}, frasource);
+    lstsdevice = makeList(u"lstsdevice"_s, m_control->sourceList(Kind::DeviceList),
+                          m_control->sourceSelection(Kind::DeviceList), {true, Kind::DeviceList},
+                          frasource);
+    lstsnode
+        = makeList(u"lstsnode"_s, m_control->sourceList(Kind::NodeList),
+                   m_control->sourceSelection(Kind::NodeList), {true, Kind::NodeList}, frasource);
+    frasource->setLayout(listRow(lstsamp, lstsdevice, lstsnode, frasource));
+
+    SSTabprog = new QTabWidget(this);
+    SSTabprog->setObjectName(u"SSTabprog"_s);
+    SSTabprog->setAccessibleName(u"SSTabprog"_s);
+    // All eight channels always in sight, never behind scroll arrows.
+    SSTabprog->setUsesScrollButtons(false);
+    for (int t = 0; t < ManualControl::TabCount; ++t) {
+        auto *page = new QWidget(SSTabprog);
+        const QString index = QString::number(t);
+        page->setObjectName(u"SSTabprog_"_s + index);
+        lstdamp[t]
+            = makeList(u"lstdamp_"_s + index, m_control->targetList(t, Kind::AmpList),
+                       m_control->targetSelection(t, Kind::AmpList), {false, Kind::AmpList}, page);
+        lstddevice[t] = makeList(
+            u"lstddevice_"_s + index, m_control->targetList(t, Kind::DeviceList),
+            m_control->targetSelection(t, Kind::DeviceList), {false, Kind::DeviceList}, page);
+        lstdnode[t] = makeList(u"lstdnode_"_s + index, m_control->targetList(t, Kind::NodeList),
+                               m_control->targetSelection(t, Kind::NodeList),
+                               {false, Kind::NodeList}, page);
+        page->setLayout(listRow(lstdamp[t], lstddevice[t], lstdnode[t], page));
+        SSTabprog->addTab(page, kTabCaptions.at(std::size_t(t)));
+    }
+
+    cmdadd_selected = button(u"增加选中"_s, u"cmdadd_selected"_s, this);
+    cmdaddall = button(u"增加全部"_s, u"cmdaddall"_s, this);
+    cmddel_selected = button(u"删除选中"_s, u"cmddel_selected"_s, this);
+    cmddelall = button(u"删除全部"_s, u"cmddelall"_s, this);
+    cmdok = button(u"当前确定"_s, u"cmdok"_s, this);
+    cmdallok = button(u"全部确定"_s, u"cmdallok"_s, this);
+    cmdvol = button(u"调节音量"_s, u"cmdvol"_s, this);
+    cmdexit = button(u"退  出"_s, u"cmdexit"_s, this);
+
+    auto *groups = new QHBoxLayout;
+    const AppSettings &settings = m_console.settings().values();
+    for (int i = 0; i < ManualControl::GroupCount; ++i) {
+        const QString number = QString::number(i + 1);
+        chkgrp[i] = new QCheckBox(u"组"_s + number, this);
+        chkgrp[i]->setObjectName(u"chkgrp_"_s + QString::number(i));
+        chkgrp[i]->setToolTip(u"分组"_s + number + u": "_s
+                              + settings.GroupNames.at(std::size_t(i + 1)));
+        groups->addWidget(chkgrp[i]);
+        connect(chkgrp[i], &QCheckBox::clicked, this, [this, i] { chkgrp_Click(i); });
+    }
+    groups->addStretch();
+
+    sldvol = new QSlider(Qt::Horizontal, this);
+    sldvol->setObjectName(u"sldvol"_s);
+    sldvol->setAccessibleName(u"sldvol"_s);
+    sldvol->setRange(0, 32);
+    sldvol->setValue(8);
+    sldvol->setSingleStep(1);
+    sldvol->setPageStep(5);
+    sldvol->setTickPosition(QSlider::TicksBelow);
+    sldvol->setTickInterval(4);
+    sldvol->setMinimumWidth(160);
+    sldvol->setMaximumWidth(320);
+    auto *lblvol = new QLabel(u"音量"_s, this);
+    lblvol->setObjectName(u"lblvol"_s);
+    lblvol->setBuddy(sldvol);
+    // The number the terminals will get, so the operator need not count ticks.
+    lblvolvalue = new QLabel(QString::number(sldvol->value()), this);
+    lblvolvalue->setObjectName(u"lblvolvalue"_s);
+    lblvolvalue->setMinimumWidth(lblvolvalue->fontMetrics().horizontalAdvance(u"32"_s) + 4);
+    connect(sldvol, &QSlider::valueChanged, lblvolvalue,
+            [this](int value) { lblvolvalue->setNum(value); });
+
+    auto *moves = new QVBoxLayout;
+    moves->addStretch();
+    for (QPushButton *b : {cmdadd_selected, cmdaddall, cmddel_selected, cmddelall})
+        moves->addWidget(b);
+    moves->addStretch();
+
+    auto *channel = new QVBoxLayout;
+    channel->addWidget(SSTabprog, 1);
+    channel->addLayout(groups);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(frasource, 4);
+    top->addLayout(moves);
+    top->addLayout(channel, 5);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(lblvol);
+    bottom->addWidget(sldvol);
+    bottom->addWidget(lblvolvalue);
+    bottom->addWidget(cmdvol);
+    bottom->addStretch();
+    bottom->addWidget(cmdok);
+    bottom->addWidget(cmdallok);
+    bottom->addWidget(cmdexit);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(bottom);
+
+    // Left to right, then the row below; the lists of the hidden tabs are skipped.
+    // The tab bar itself: the tab control hands its focus to it, and ordering
+    // the control would order the last list of its pages instead.
+    QWidgetList chain {lstsamp,   lstsdevice,      lstsnode,  cmdadd_selected,
+                       cmdaddall, cmddel_selected, cmddelall, SSTabprog->tabBar()};
+    for (int t = 0; t < ManualControl::TabCount; ++t)
+        chain << lstdamp[t] << lstddevice[t] << lstdnode[t];
+    for (QCheckBox *box : chkgrp)
+        chain << box;
+    chain << sldvol << cmdvol << cmdok << cmdallok << cmdexit;
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
+
+    connect(cmdadd_selected, &QPushButton::clicked, this, &frmmanual::cmdadd_selected_Click);
+    connect(cmdaddall, &QPushButton::clicked, this, &frmmanual::cmdaddall_Click);
+    connect(cmddel_selected, &QPushButton::clicked, this, &frmmanual::cmddel_selected_Click);
+    connect(cmddelall, &QPushButton::clicked, this, &frmmanual::cmddelall_Click);
+    connect(cmdok, &QPushButton::clicked, this, &frmmanual::cmdok_Click);
+    connect(cmdallok, &QPushButton::clicked, this, &frmmanual::cmdallok_Click);
+    connect(cmdvol, &QPushButton::clicked, this, &frmmanual::cmdvol_Click);
+    connect(cmdexit, &QPushButton::clicked, this, &QWidget::close);
+    // The layout's own minimum keeps all eight tabs, the group boxes and the
+    // buttons whole; a smaller fixed minimum would let them be cut off.
+    resize(960, 500);
+    // Not on a list: until the operator uses one, the buttons have no list to act on.
+    SSTabprog->setFocus();
+}
+
+int frmmanual::currentTab() const
+{
+    return SSTabprog->currentIndex();
+}
+
+bool frmmanual::eventFilter(QObject *watched, QEvent *event)
+{
+    // Leaving a list records its kind, so that the button clicked next acts on it.
+    if (event->type() == QEvent::FocusOut) {
+        const auto it = m_listRoles.constFind(watched);
+        if (it != m_listRoles.cend())
+            listUsed(*it);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmmanual::listUsed(ListRole role)
+{
+    if (role.source)
+        m_control->setLastSourceList(role.kind);
+    else
+        m_control->setLastTargetList(role.kind);
+}
+
+void frmmanual::listDoubleClicked(ListRole role)
+{
+    listUsed(role);
+    if (role.source)
+        cmdadd_selected_Click();
+    else
+        cmddel_selected_Click();
+}
+
+void frmmanual::cmdadd_selected_Click()
+{
+    m_control->addSelected(currentTab());
+}
+
+void frmmanual::cmdaddall_Click()
+{
+    m_control->addAll(currentTab());
+}
+
+void frmmanual::cmddel_selected_Click()
+{
+    m_control->removeSelected(currentTab());
+}
+
+void frmmanual::cmddelall_Click()
+{
+    m_control->removeAll(currentTab());
+}
+
+void frmmanual::chkgrp_Click(int index)
+{
+    m_control->groupClicked(index, chkgrp.at(std::size_t(index))->checkState(), currentTab());
+}
+
+bool frmmanual::portReady()
+{
+    if (m_console.link().isOpen())
+        return true;
+    m_console.dialogs().message(portClosedText(), title(), MsgIcon::Exclamation);
+    return false;
+}
+
+void frmmanual::confirmTab(int tab)
+{
+    m_control->confirm(tab, m_console.settings().values().SourceFrequency.at(std::size_t(tab + 1)));
+}
+
+void frmmanual::cmdok_Click()
+{
+    // With the port closed nothing is recorded either: the lists stay as
+    // edited, to be confirmed once the port is back.
+    if (!portReady())
+        return;
+    confirmTab(currentTab());
+}
+
+void frmmanual::cmdallok_Click()
+{
+    if (!portReady())
+        return;
+    const int remembered = currentTab();
+    setCursor(Qt::WaitCursor);
+    m_waiting = true;
+    for (int t = 0; t < ManualControl::TabCount; ++t) {
+        SSTabprog->setCurrentIndex(t);
+        confirmTab(t);
+    }
+    SSTabprog->setCurrentIndex(remembered);
+    // The cursor comes back when the last frame is out; at once when none went.
+    if (m_control->framesUnderway() == 0 && std::exchange(m_waiting, false))
+        unsetCursor();
+}
+
+void frmmanual::cmdvol_Click()
+{
+    // An empty tab has nothing to adjust, whatever the port.
+    if (m_control->targetList(currentTab(), ManualControl::NodeList)->rowCount() == 0)
+        return;
+    if (!portReady())
+        return;
+    m_control->setVolume(currentTab(), sldvol->value());
+}
+
+void frmmanual::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_loadProblems.isEmpty())
+        return;
+    // Told once, over the window: the lists hold what could be read.
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = std::exchange(m_loadProblems, QString())] {
+            m_console.dialogs().message(text, title(), MsgIcon::Exclamation);
+        },
+        Qt::QueuedConnection);
+}
+
+void frmmanual::closeEvent(QCloseEvent *event)
+{
+    // The window is on its way out: a notice, not a question, and the
+    // closing frames are queued all the same (they are dropped with a log line).
+    if (m_control->hasRecord() && !m_console.link().isOpen())
+        m_console.dialogs().notify(portClosedText() + u"\n本窗口打开的功放、外设和终端没有关闭。"_s,
+                                   title(), MsgIcon::Exclamation);
+    m_control->switchOffAll();
+    event->accept();
+}
+
+void frmmanual::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

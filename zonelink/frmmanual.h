@@ -1,0 +1,88 @@
+#pragma once
+
+#include "zonelink/manualcontrol.h"
+
+#include <QHash>
+#include <QWidget>
+
+#include <array>
+
+class Console;
+class QCheckBox;
+class QLabel;
+class QListView;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+
+// "播放控制中心": terminals, amplifiers and devices switched by hand per channel.
+class frmmanual final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmmanual(Console &console, QWidget *parent = nullptr);
+    ~frmmanual() override;
+
+    const ManualControl &control() const { return *m_control; }
+
+    void cmdadd_selected_Click();
+    void cmdaddall_Click();
+    void cmddel_selected_Click();
+    void cmddelall_Click();
+    void cmdok_Click();
+    void cmdallok_Click();
+    void cmdvol_Click();
+    void chkgrp_Click(int index);
+
+    static QString portClosedText();
+    static QString title();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    struct ListRole
+    {
+        bool source = false;
+        ManualControl::ListKind kind = ManualControl::NoList;
+    };
+
+    void fillLists();
+    void buildControls();
+    QListView *makeList(const QString &name, ManualItemList *model, QItemSelectionModel *selection,
+                        ListRole role, QWidget *parent);
+    void listUsed(ListRole role);
+    void listDoubleClicked(ListRole role);
+    // Whether frames can go out now; says so when they cannot.
+    bool portReady();
+    int currentTab() const;
+    void confirmTab(int tab);
+
+    Console &m_console;
+    ManualControl *m_control;
+    QHash<const QObject *, ListRole> m_listRoles;
+    QString m_loadProblems; // told once, over the window
+    bool m_waiting = false; // "全部确定" shows the wait cursor until its frames are out
+
+    QTabWidget *SSTabprog;
+    std::array<QListView *, ManualControl::TabCount> lstdamp {};
+    std::array<QListView *, ManualControl::TabCount> lstddevice {};
+    std::array<QListView *, ManualControl::TabCount> lstdnode {};
+    QListView *lstsamp;
+    QListView *lstsdevice;
+    QListView *lstsnode;
+    std::array<QCheckBox *, ManualControl::GroupCount> chkgrp {};
+    QSlider *sldvol;
+    QLabel *lblvolvalue;
+    QPushButton *cmdadd_selected;
+    QPushButton *cmdaddall;
+    QPushButton *cmddel_selected;
+    QPushButton *cmddelall;
+    QPushButton *cmdok;
+    QPushButton *cmdallok;
+    QPushButton *cmdvol;
+    QPushButton *cmdexit;
+};

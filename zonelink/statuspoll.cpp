@@ -1,0 +1,304 @@
+#include "zonelink/statuspoll.h"
+
+#include "zonelink/frames.h"
+
+#include <QCollator>
+
+#include <algorithm>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A cell as a number for sorting: digits with at most one decimal point
+// ("103.5"); nothing for an empty cell, "定压" or a hand-typed address.
+std::optional<double> numberOf(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || !t.front().isDigit() || t.count(u'.') > 1)
+        return std::nullopt;
+    for (QChar c : t) {
+        if (!c.isDigit() && c != u'.')
+            return std::nullopt;
+    }
+    return t.toDouble();
+}
+
+bool sortsAsNumber(int column)
+{
+    return column != StatusPoll::StateColumn && column != StatusPoll::NameColumn;
+}
+
+// Negative when a sorts before b in ascending order of the column.
+int compareRows(const StatusRow &a, const StatusRow &b, int column, const QCollator &collator)
+{
+    const QString x = StatusPoll::cellText(a, column);
+    const QString y = StatusPoll::cellText(b, column);
+    if (sortsAsNumber(column)) {
+        const std::optional<double> p = numberOf(x);
+        const std::optional<double> q = numberOf(y);
+        if (p && q)
+            return *p < *q ? -1 : (*p > *q ? 1 : 0);
+        // Cells that are no number (empty, "定压") come first, among
+        // themselves by text.
+        if (p.has_value() != q.has_value())
+            return p ? 1 : -1;
+    }
+    return collator.compare(x, y);
+}
+
+// The row's address as the byte the frames carry; nothing for a placeholder
+// without one or a field that is no number 0..255.
+std::optional<int> addressOf(const StatusRow &row)
+{
+    const std::optional<QByteArray> frame
+        = BuildFrame(CommandCode::StatusQuery, 0, 0, row.address.trimmed() + u'.');
+    if (!frame || frame->at(5) != 1)
+        return std::nullopt;
+    return static_cast<unsigned char>(frame->at(6));
+}
+
+} // namespace
+
+StatusPoll::StatusPoll(ZoneLink &link, QObject *parent)
+    : QObject(parent)
+    , m_link(link)
+{
+}
+
+void StatusPoll::setNodes(const QList<Node> &nodes)
+{
+    m_rows.clear();
+    int serial = 0;
+    for (const Node &node : nodes)
+        m_rows.append(StatusRow {++serial, node.name, node.address, node.group, false, {}, {}});
+    Q_EMIT orderChanged();
+}
+
+int StatusPoll::positionOf(int serial) const
+{
+    for (int i = 0; i < count(); ++i) {
+        if (m_rows.at(i).serial == serial)
+            return i;
+    }
+    return -1;
+}
+
+QString StatusPoll::cellText(const StatusRow &row, int column)
+{
+    switch (column) {
+    case StateColumn:
+        return row.on ? u"开"_s : u"关"_s;
+    case SerialColumn:
+        return QString::number(row.serial);
+    case NameColumn:
+        return row.name;
+    case FrequencyColumn:
+        return row.frequency;
+    case VolumeColumn:
+        return row.volume;
+    case AddressColumn:
+        return row.address;
+    case GroupColumn:
+        return row.group;
+    default:
+        return {};
+    }
+}
+
+ZoneLink::Query StatusPoll::statusQuery(int sendWait, int wait)
+{
+    ZoneLink::Query query;
+    query.replySize = kReplySize;
+    query.deadlineMs = replyWindowMs(wait);
+    query.sendDelayMs = sendDelayMs(sendWait);
+    query.waitWholeDeadline = true;
+    query.dropTerminalReady = true;
+    return query;
+}
+
+bool StatusPoll::applyReply(StatusRow &row, int address, const QByteArray &chunk)
+{
+    const std::optional<StatusReply> reply = parseStatusReply(chunk, address);
+    if (!reply)
+        return false;
+    row.on = true;
+    if (reply->constantVoltage()) {
+        // A wired terminal has no tuner and no volume of its own.
+        row.frequency = u"定压"_s;
+        row.volume.clear();
+    } else {
+        // Truncating, as the tuner counts: 1000 tenths are "100.0".
+        row.frequency = QString::number(reply->frequency / 10) + u'.'
+            + QString::number(reply->frequency % 10);
+        row.volume = QString::number(reply->volume);
+    }
+    return true;
+}
+
+void StatusPoll::markOff(StatusRow &row)
+{
+    row.on = false;
+    row.frequency.clear();
+    row.volume.clear();
+}
+
+void StatusPoll::changeRow(int serial, const std::function<bool(StatusRow &)> &change)
+{
+    const int position = positionOf(serial);
+    if (position >= 0 && change(m_rows[position]))
+        Q_EMIT rowChanged(position);
+}
+
+StatusPoll::Outcome StatusPoll::refreshRow(int position)
+{
+    if (position < 0 || position >= count() || !addressOf(m_rows.at(position)))
+        return Outcome::NothingToDo;
+    if (m_busy)
+        return Outcome::Busy;
+    if (!m_link.isOpen())
+        return Outcome::PortClosed;
+    m_all = false;
+    m_stopping = false;
+    setBusy(true);
+    startQuery(m_rows.at(position).serial);
+    return Outcome::Started;
+}
+
+StatusPoll::Outcome StatusPoll::refreshAll()
+{
+    if (m_rows.isEmpty())
+        return Outcome::NothingToDo;
+    if (m_busy)
+        return Outcome::Busy;
+    if (!m_link.isOpen())
+        return Outcome::PortClosed;
+    // The order shown now; a sort during the poll does not make it ask a
+    // terminal twice or skip one.
+    m_pollOrder.clear();
+    for (const StatusRow &row : std::as_const(m_rows))
+        m_pollOrder.append(row.serial);
+    m_pollNext = 0;
+    m_all = true;
+    m_stopping = false;
+    setBusy(true);
+    queryNext();
+    return Outcome::Started;
+}
+
+void StatusPoll::stop()
+{
+    if (!pollingAll() || m_stopping)
+        return;
+    m_stopping = true;
+    Q_EMIT stoppingChanged(true);
+}
+
+void StatusPoll::queryNext()
+{
+    while (m_pollNext < m_pollOrder.size() && !m_stopping && m_link.isOpen()) {
+        const int serial = m_pollOrder.at(m_pollNext++);
+        m_progress = int(m_pollNext);
+        Q_EMIT progressChanged(m_progress);
+        // A row whose address is no byte cannot be asked; the poll goes on.
+        if (startQuery(serial))
+            return;
+    }
+    finish();
+}
+
+bool StatusPoll::startQuery(int serial)
+{
+    const std::optional<int> known = addressOf(m_rows.at(positionOf(serial)));
+    if (!known)
+        return false;
+    const int address = *known;
+    const QByteArray frame
+        = *BuildFrame(CommandCode::StatusQuery, 0, 0, QString::number(address) + u'.');
+    ZoneLink::Query query = statusQuery(m_sendWait, m_wait);
+    query.windowOpened = [this, serial] {
+        changeRow(serial, [](StatusRow &r) {
+            markOff(r);
+            return true;
+        });
+        Q_EMIT replyWindowOpened(positionOf(serial));
+    };
+    query.eachReply = [this, serial, address](const QByteArray &chunk) {
+        changeRow(serial, [&](StatusRow &r) { return applyReply(r, address, chunk); });
+    };
+    // The handler comes when the window is over (or the query was dropped);
+    // only then is the line free for the next terminal.
+    m_link.QueryExchange(frame, query, this, [this](const QByteArray &) { queryDone(); });
+    return true;
+}
+
+void StatusPoll::queryDone()
+{
+    if (!m_busy)
+        return;
+    if (m_all)
+        queryNext();
+    else
+        finish();
+}
+
+void StatusPoll::finish()
+{
+    const bool portLost = !m_link.isOpen();
+    const bool wasStopping = m_stopping;
+    m_all = false;
+    m_stopping = false;
+    setBusy(false, portLost);
+    if (wasStopping)
+        Q_EMIT stoppingChanged(false);
+}
+
+void StatusPoll::setBusy(bool busy, bool portLost)
+{
+    m_busy = busy;
+    Q_EMIT busyChanged(busy, portLost);
+}
+
+StatusPoll::Outcome StatusPoll::closeTerminal(int position)
+{
+    if (position < 0 || position >= count())
+        return Outcome::NothingToDo;
+    const std::optional<int> address = addressOf(m_rows.at(position));
+    if (!address)
+        return Outcome::NothingToDo;
+    if (!m_link.isOpen())
+        return Outcome::PortClosed;
+    const int serial = m_rows.at(position).serial;
+    // No reply confirms it: the row shows what was sent. A frame that did
+    // not go out leaves the row as it was.
+    const bool queued
+        = m_link.sendCommand(CommandCode::ZoneClose, u"0"_s, u"0"_s,
+                             QString::number(*address) + u'.', this, [this, serial](bool sent) {
+                                 if (!sent) {
+                                     Q_EMIT closeLost(positionOf(serial));
+                                     return;
+                                 }
+                                 changeRow(serial, [](StatusRow &r) {
+                                     markOff(r);
+                                     return true;
+                                 });
+                             });
+    return queued ? Outcome::Started : Outcome::NothingToDo;
+}
+
+void StatusPoll::sortBy(int column)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    m_ascending = !m_ascending;
+    const bool ascending = m_ascending;
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // Stable: rows that compare equal keep their order in either direction.
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const StatusRow &a, const StatusRow &b) {
+        const int c = compareRows(a, b, column, collator);
+        return ascending ? c < 0 : c > 0;
+    });
+    Q_EMIT orderChanged();
+}
