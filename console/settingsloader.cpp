@@ -59,6 +59,8 @@ template<class... Ts> struct Overloaded : Ts...
 {
     using Ts::operator()...;
 };
+// Spelled out: clang does not yet deduce an aggregate's template arguments.
+template<class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 } // namespace
 

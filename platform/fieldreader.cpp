@@ -70,7 +70,7 @@ void FieldReader::consumeSeparator()
 
 bool FieldReader::fail(const QString &what)
 {
-    m_error = QStringLiteral("第%1行：%2").arg(m_line).arg(what);
+    m_error = QStringLiteral("第%1行：%2").arg(m_fieldLine).arg(what);
     return false;
 }
 
@@ -84,15 +84,19 @@ bool FieldReader::readRaw(QByteArray &raw, bool &quoted)
             consumeSeparator();
             skipBlanks();
         }
-        if (m_pos >= m_data.size())
+        if (m_pos >= m_data.size()) {
+            m_fieldLine = m_line;
             return fail(QStringLiteral("读取超出文件尾"));
+        }
     }
+    m_fieldLine = m_line;
     if (m_pos < m_data.size() && m_data.at(m_pos) == '"') {
         quoted = true;
         const qsizetype close = m_data.indexOf('"', m_pos + 1);
         const qsizetype end = close < 0 ? m_data.size() : close;
         raw = m_data.mid(m_pos + 1, end - m_pos - 1);
-        m_line += int(raw.count('\n'));
+        // Line ends inside the quotes: CR LF, LF or a lone CR each count once.
+        m_line += int(raw.count('\n') + raw.count('\r') - raw.count("\r\n"));
         m_pos = close < 0 ? end : close + 1;
         // Whatever stands between the closing quote and the separator is dropped.
         while (m_pos < m_data.size() && m_data.at(m_pos) != ',' && !isLineEnd(m_data.at(m_pos)))
@@ -116,7 +120,12 @@ bool FieldReader::readText(QString &field)
     bool quoted = false;
     if (!readRaw(raw, quoted))
         return false;
-    field = fromGbk(raw);
+    if (raw.contains('\0'))
+        return fail(QStringLiteral("内容中有空字符（NUL），不是正确的文本"));
+    std::optional<QString> text = fromGbkStrict(raw);
+    if (!text)
+        return fail(QStringLiteral("内容中有不是GBK编码的字节，不是正确的文本"));
+    field = std::move(*text);
     return true;
 }
 

@@ -13,7 +13,9 @@
 //  - any other field runs to the next comma or line end and loses trailing blanks;
 //  - a comma or a line end (CR LF, CR or LF) separates fields, so a record may
 //    continue on the next line;
-//  - reading past the end of the data is an error.
+//  - reading past the end of the data is an error, and so is a text field
+//    holding a NUL byte or bytes that are not GBK: such a file was not
+//    written by the console and would only be misread.
 // Errors are values: a failed read returns false and leaves errorText() set.
 class FieldReader
 {
@@ -30,8 +32,8 @@ public:
     bool skip();
 
     QString errorText() const { return m_error; }
-    // 1-based line of the last field read, for messages.
-    int line() const { return m_line; }
+    // 1-based line on which the last field read starts, for messages.
+    int line() const { return m_fieldLine; }
 
 private:
     bool readRaw(QByteArray &raw, bool &quoted);
@@ -42,7 +44,8 @@ private:
 
     QByteArray m_data;
     qsizetype m_pos = 0;
-    int m_line = 1;
+    int m_line = 1; // of the read position
+    int m_fieldLine = 1; // where the last field began
     bool m_afterComma = false;
     QString m_error;
 };

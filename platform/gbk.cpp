@@ -9,6 +9,17 @@ QString fromGbk(QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
+std::optional<QString> fromGbkStrict(QByteArrayView bytes)
+{
+    QStringDecoder decoder("GBK");
+    QString text = decoder.decode(bytes);
+    // A lead byte cut off at the end is held back by the decoder rather than
+    // flagged; bytes that come back the same when encoded again are sure.
+    if (decoder.hasError() || toGbk(text) != bytes)
+        return std::nullopt;
+    return text;
+}
+
 QByteArray toGbk(QStringView text)
 {
     QStringEncoder encoder("GBK");

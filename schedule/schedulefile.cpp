@@ -3,6 +3,7 @@
 #include "platform/fieldreader.h"
 #include "platform/gbk.h"
 #include "platform/textfile.h"
+#include "schedule/timetext.h"
 
 namespace ScheduleFile {
 
@@ -99,7 +100,34 @@ bool readEntry(FieldReader &r, ScheduleEntry &e)
         && r.readText(e.zone) && r.readText(e.amp) && r.readText(e.device);
 }
 
+QString timeProblem(const ScheduleEntry &e, int line)
+{
+    // The scheduler compares start times as "hh:mm:ss" texts; any other form
+    // would only be found at the tick, by emptying the whole day.
+    const int start = TimeText::seconds(e.time);
+    if (start < 0 || TimeText::fromSeconds(start) != e.time)
+        return QStringLiteral("第%1行：播放时间“%2”不是正确的时间（时:分:秒，如 08:30:00）")
+            .arg(line)
+            .arg(e.time);
+    if (!e.plen.trimmed().isEmpty() && TimeText::seconds(e.plen) < 0)
+        return QStringLiteral("第%1行：播放时长“%2”不是正确的时长（时:分:秒，如 00:05:00）")
+            .arg(line)
+            .arg(e.plen);
+    return {};
+}
+
 namespace {
+
+// Reads one entry and notes the line it starts on (0 when none was read).
+bool readEntryAt(FieldReader &r, ScheduleEntry &e, int &line)
+{
+    if (!r.readText(e.time))
+        return false;
+    line = r.line();
+    return r.readInt16(e.channel) && r.readText(e.detail) && r.readText(e.filename)
+        && r.readInt16(e.volume) && r.readText(e.plen) && r.readText(e.zone) && r.readText(e.amp)
+        && r.readText(e.device);
+}
 
 enum class AtHeader { Stop, Keep };
 
@@ -109,13 +137,24 @@ bool readEntries(FieldReader &reader, DayRead &result, AtHeader atHeader)
 {
     while (!reader.atEnd()) {
         ScheduleEntry e;
-        if (!readEntry(reader, e)) {
+        int line = 0;
+        if (!readEntryAt(reader, e, line)) {
             result.error = reader.errorText();
             result.entries.clear();
             return false;
         }
         if (atHeader == AtHeader::Stop && Weekdays::looksLikeHeader(e.filename))
             break;
+        // The console's day is checked as it is read. The editor shows such a
+        // row as it stands so that the operator can mend it; it checks every
+        // entry again before it saves.
+        if (atHeader == AtHeader::Stop) {
+            result.error = timeProblem(e, line);
+            if (!result.error.isEmpty()) {
+                result.entries.clear();
+                return false;
+            }
+        }
         result.entries.append(e);
     }
     return true;

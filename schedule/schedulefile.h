@@ -31,6 +31,9 @@ QString writeDateFile(const QString &path, const DayTable &entries);
 
 // Reads the nine fields of one entry.
 bool readEntry(FieldReader &reader, ScheduleEntry &entry);
+// Why an entry read from the given line cannot be played: a start time that
+// is not "hh:mm:ss" or a play length that is no time. Empty when it can.
+QString timeProblem(const ScheduleEntry &entry, int line);
 
 struct WeekRead
 {

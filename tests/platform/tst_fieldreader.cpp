@@ -35,6 +35,8 @@ private Q_SLOTS:
     void gbkTrailBytesAreNotSeparators();
     void endOfData_data();
     void endOfData();
+    void errorsNameTheFieldsLine_data();
+    void errorsNameTheFieldsLine();
 };
 
 void tst_FieldReader::fields_data()
@@ -78,6 +80,16 @@ void tst_FieldReader::fields_data()
     QTest::newRow("number below 16 bits") << QByteArray("-32769") << "i" << QStringList {u"!"_s};
     QTest::newRow("reading past the end")
         << QByteArray("a,b\r\n") << "ttt" << QStringList {u"a"_s, u"b"_s, u"!"_s};
+    QTest::newRow("NUL byte in a text field")
+        << QByteArray("ok,a\0b,c", 9) << "ttt" << QStringList {u"ok"_s, u"!"_s};
+    QTest::newRow("lead byte with a trail byte GBK does not have (0x7F)")
+        << QByteArray("ok,a\x81\x7f,c") << "ttt" << QStringList {u"ok"_s, u"!"_s};
+    QTest::newRow("GBK lead byte without its trail")
+        << QByteArray("ok,\xd6,c") << "ttt" << QStringList {u"ok"_s, u"!"_s};
+    QTest::newRow("GBK lead byte cut at the end of the data")
+        << QByteArray("ok,\xd6") << "tt" << QStringList {u"ok"_s, u"!"_s};
+    QTest::newRow("two-byte GBK text is taken")
+        << toGbk(u"中文,\"引号\"") << "tt" << QStringList {u"中文"_s, u"引号"_s};
     QTest::newRow("DOS end-of-file mark ends the data") << QByteArray("a\r\n\x1a"
                                                                       "b\r\n")
                                                         << "tt" << QStringList {u"a"_s, u"!"_s};
@@ -103,6 +115,41 @@ void tst_FieldReader::gbkTrailBytesAreNotSeparators()
         readPattern(reader, QStringLiteral("ttt")),
         (QStringList {QStringLiteral("星期一"), QStringLiteral("圹\\x"), QStringLiteral("中,文")}));
     QVERIFY(reader.atEnd());
+}
+
+void tst_FieldReader::errorsNameTheFieldsLine_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<int>("line");
+    // The faulty field is the last one read; its own line is named, not the
+    // line the reader has moved on to after the line end.
+    QTest::newRow("last field of line 2, CR LF")
+        << QByteArray("1,2\r\n3,x\r\n5,6\r\n") << "iiii" << 2;
+    QTest::newRow("first field of line 3, CR LF")
+        << QByteArray("1,2\r\n3,4\r\nx,6\r\n") << "iiiii" << 3;
+    QTest::newRow("LF only") << QByteArray("1\n2\nx\n") << "iii" << 3;
+    QTest::newRow("CR only") << QByteArray("1\r2\rx\r") << "iii" << 3;
+    QTest::newRow("after blank lines") << QByteArray("1\r\n\r\n\r\nx\r\n") << "ii" << 4;
+    QTest::newRow("after a quoted field with CR LF inside")
+        << QByteArray("\"a\r\nb\",1\r\nx\r\n") << "tii" << 3;
+    QTest::newRow("after a quoted field with a lone CR inside")
+        << QByteArray("\"a\rb\",1\r\nx\r\n") << "tii" << 3;
+    QTest::newRow("NUL in the last field of line 2")
+        << QByteArray("a\r\nb,c\0\r\n", 10) << "ttt" << 2;
+    QTest::newRow("past the end, after two lines") << QByteArray("a\r\nb\r\n") << "ttt" << 3;
+}
+
+void tst_FieldReader::errorsNameTheFieldsLine()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, pattern);
+    QFETCH(int, line);
+    FieldReader reader(data);
+    const QStringList values = readPattern(reader, pattern);
+    QVERIFY2(values.endsWith(u"!"_s), qPrintable(values.join(u'|')));
+    QVERIFY2(reader.errorText().startsWith(u"第%1行："_s.arg(line)),
+             qPrintable(reader.errorText()));
 }
 
 void tst_FieldReader::endOfData_data()

@@ -41,6 +41,8 @@ private Q_SLOTS:
     void consoleDateReaderStopsAtHeader();
     void readErrors_data();
     void readErrors();
+    void consoleRefusesTimesItCannotPlay_data();
+    void consoleRefusesTimesItCannotPlay();
     void failedWriteKeepsOldFile();
 
 private:
@@ -256,6 +258,51 @@ void tst_ScheduleFile::readErrors()
     QVERIFY(!today.ok);
     QVERIFY(today.entries.isEmpty());
     QCOMPARE(GbkFiles::readBytes(file), before); // reading never touches the file
+}
+
+void tst_ScheduleFile::consoleRefusesTimesItCannotPlay_data()
+{
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("error"); // empty when the row is taken
+    QTest::newRow("impossible time")
+        << u"99:99:99, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,"_s << u"第3行：播放时间“99:99:99”"_s;
+    QTest::newRow("negative hour")
+        << u"-1:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,"_s << u"第3行：播放时间“-1:00:00”"_s;
+    QTest::newRow("one field") << u"5, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,"_s << u"第3行：播放时间“5”"_s;
+    QTest::newRow("hour 24") << u"24:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,"_s
+                             << u"第3行：播放时间“24:00:00”"_s;
+    QTest::newRow("one-digit hour, which the tick cannot compare")
+        << u"7:30:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,"_s << u"第3行：播放时间“7:30:00”"_s;
+    QTest::newRow("impossible play length")
+        << u"08:30:00, 1 ,d,/f.mp3, 5 ,99:99:99,1.,,"_s << u"第3行：播放时长“99:99:99”"_s;
+    QTest::newRow("last second of the day")
+        << u"23:59:59, 1 ,d,/f.mp3, 5 ,23:59:59,1.,,"_s << QString();
+    QTest::newRow("midnight, empty play length")
+        << u"00:00:00, 1 ,d,/f.mp3, 5 ,,1.,,"_s << QString();
+}
+
+void tst_ScheduleFile::consoleRefusesTimesItCannotPlay()
+{
+    QFETCH(QString, row);
+    QFETCH(QString, error);
+    const QString good = u"08:00:00, 1 ,d,/f.mp3, 5 ,00:00:01,1.,,\r\n"_s;
+    const QString file = path(u"times.txt"_s);
+    // Line 1 the header, line 2 a good row, line 3 the row under test; in
+    // the date file two good rows before it.
+    GbkFiles::writeText(file, header(u"星期一"_s) + good + row + u"\r\n"_s + good);
+    const auto today = ScheduleFile::readDayOfWeekFile(file, u"星期一"_s);
+    GbkFiles::writeText(file, good.repeated(2) + row + u"\r\n"_s);
+    const auto date = ScheduleFile::readDateFile(file);
+    for (const auto &read : {today, date}) {
+        QCOMPARE(read.ok, error.isEmpty());
+        QVERIFY2(read.error.startsWith(error), qPrintable(read.error));
+        // A bad row leaves nothing of the day, so nothing half-plays.
+        QCOMPARE(read.entries.size(), error.isEmpty() ? 3 : 0);
+    }
+    // The editor shows the row as it stands, for the operator to mend.
+    const auto editor = ScheduleFile::readDateForEditor(file);
+    QVERIFY(editor.ok);
+    QCOMPARE(editor.entries.size(), 3);
 }
 
 void tst_ScheduleFile::failedWriteKeepsOldFile()
