@@ -26,6 +26,13 @@ QByteArray toGbk(QStringView text)
     return encoder.encode(text);
 }
 
+bool gbkCanHold(QStringView text)
+{
+    QStringEncoder encoder("GBK");
+    const QByteArray bytes = encoder.encode(text);
+    return !encoder.hasError() && fromGbk(bytes) == text;
+}
+
 QByteArray cutGbk(const QByteArray &bytes, qsizetype maxBytes)
 {
     if (bytes.size() <= maxBytes)

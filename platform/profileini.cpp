@@ -85,9 +85,47 @@ QString ProfileIni::getString(const QString &section, const QString &key,
     return cut(toGbk(defaultValue));
 }
 
+namespace {
+
+// What a name or value cannot hold in an INI file: a line break would start a
+// line of its own (even a section of its own), a character without a GBK code
+// would come back as "?".
+QString fieldProblem(const QString &what, const QString &text)
+{
+    if (text.contains(u'\r') || text.contains(u'\n'))
+        return QStringLiteral("%1“%2”中有换行，配置文件放不下，没有保存。")
+            .arg(what, text.simplified());
+    if (!gbkCanHold(text))
+        return QStringLiteral("%1“%2”中有GBK编码没有的字符，配置文件放不下，没有保存。")
+            .arg(what, text);
+    return {};
+}
+
+} // namespace
+
+QString ProfileIni::textProblem(const QString &section, const QString &key, const QString &value)
+{
+    for (const QString &problem :
+         {fieldProblem(QStringLiteral("节名"), section), fieldProblem(QStringLiteral("键名"), key),
+          fieldProblem(QStringLiteral("值"), value)}) {
+        if (!problem.isEmpty())
+            return problem;
+    }
+    // A "]" inside a section name, also as the second byte of a GBK character
+    // (沒 is 9B 5D), ends the name early: the section would never be found
+    // again and every write would add another copy.
+    if (toGbk(section).contains(']'))
+        return QStringLiteral("节名“%1”在配置文件中无法区分（含“]”），没有保存。").arg(section);
+    if (key.contains(u'=') || key.trimmed().isEmpty())
+        return QStringLiteral("键名“%1”不能为空，也不能含“=”，没有保存。").arg(key);
+    return {};
+}
+
 QString ProfileIni::writeString(const QString &section, const QString &key,
                                 const QString &value) const
 {
+    if (QString problem = textProblem(section, key, value); !problem.isEmpty())
+        return problem;
     const FileRead file = readWholeFile(m_path);
     if (!file.ok && !file.missing)
         return file.error;

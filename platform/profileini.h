@@ -18,8 +18,14 @@ public:
 
     QString getString(const QString &section, const QString &key, const QString &defaultValue,
                       int bufferSize) const;
-    // Returns the empty text on success, else the system's description.
+    // Returns the empty text on success, else the reason: the system's
+    // description, or what the file cannot hold (textProblem), in which case
+    // nothing is written.
     QString writeString(const QString &section, const QString &key, const QString &value) const;
+    // Why a section, key or value cannot be written as given (a line break, a
+    // character without a GBK code, a section name holding "]", a key holding
+    // "="); empty when it can.
+    static QString textProblem(const QString &section, const QString &key, const QString &value);
 
 private:
     QString m_path;

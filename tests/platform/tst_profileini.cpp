@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_ProfileIni : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,8 @@ private Q_SLOTS:
     void write();
     void writeCreatesFileAsGbk();
     void writeToReadOnlyFileChangesNothing();
+    void writeRefusesWhatTheFileCannotHold_data();
+    void writeRefusesWhatTheFileCannotHold();
 
 private:
     QString iniPath() const { return m_dir.filePath(QStringLiteral("config.ini")); }
@@ -170,6 +174,50 @@ void tst_ProfileIni::writeToReadOnlyFileChangesNothing()
     QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(!error.isEmpty());
     QCOMPARE(GbkFiles::readBytes(iniPath()), before);
+}
+
+void tst_ProfileIni::writeRefusesWhatTheFileCannotHold_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message"); // part of the refusal; empty when taken
+    QTest::newRow("line break would inject a section")
+        << u"A"_s << u"a"_s << u"x\n[B]\nb=1"_s << u"值“x [B] b=1”中有换行"_s;
+    QTest::newRow("carriage return") << u"A"_s << u"a"_s << u"x\ry"_s << u"中有换行"_s;
+    QTest::newRow("character without a GBK code")
+        << u"A"_s << u"a"_s << u"铃声\U0001F514"_s << u"值“铃声\U0001F514”中有GBK编码没有的字符"_s;
+    QTest::newRow("section whose GBK holds ]")
+        << u"沒有"_s << u"a"_s << u"1"_s << u"节名“沒有”在配置文件中无法区分"_s;
+    QTest::newRow("section with ]") << u"A]B"_s << u"a"_s << u"1"_s << u"节名“A]B”"_s;
+    QTest::newRow("key with =") << u"A"_s << u"a=b"_s << u"1"_s << u"键名“a=b”"_s;
+    QTest::newRow("line break in a key") << u"A"_s << u"a\nb"_s << u"1"_s << u"键名“a b”中有换行"_s;
+    QTest::newRow("Chinese section, key and value are taken")
+        << u"外设提前"_s << u"外设1"_s << u"00:00:30 “引号”"_s << QString();
+    QTest::newRow("empty value is taken") << u"A"_s << u"a"_s << QString() << QString();
+}
+
+void tst_ProfileIni::writeRefusesWhatTheFileCannotHold()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    const QByteArray before("[A]\r\na=1\r\n\r\n[C]\r\nc=3\r\n");
+    GbkFiles::writeBytes(iniPath(), before);
+    const ProfileIni ini(iniPath());
+    const QString error = ini.writeString(section, key, value);
+    if (message.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(ini.getString(section, key, u"-"_s, 200), value);
+        // Every other line is kept.
+        QVERIFY(GbkFiles::readBytes(iniPath()).contains("[C]\r\nc=3\r\n"));
+        QCOMPARE(ini.getString(u"A"_s, u"a"_s, u"-"_s, 200), section == u"A" ? value : u"1"_s);
+    } else {
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QCOMPARE(error, ProfileIni::textProblem(section, key, value));
+        QCOMPARE(GbkFiles::readBytes(iniPath()), before);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ProfileIni)
