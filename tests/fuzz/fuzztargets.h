@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+// Entry points shared by the libFuzzer executables and the corpus replay
+// test: each takes one input, runs one reader (or the frame decoder) on it
+// and checks what must hold whatever the bytes. A broken rule aborts with a
+// line on stderr, which libFuzzer reports as a finding and the replay test
+// as a crash.
+namespace Fuzz {
+
+using Target = int (*)(const std::uint8_t *data, std::size_t size);
+
+int fieldReader(const std::uint8_t *data, std::size_t size);
+int scheduleFile(const std::uint8_t *data, std::size_t size);
+int nodeFile(const std::uint8_t *data, std::size_t size);
+int ampNameFile(const std::uint8_t *data, std::size_t size);
+int remoteListFile(const std::uint8_t *data, std::size_t size);
+int configIni(const std::uint8_t *data, std::size_t size);
+int frames(const std::uint8_t *data, std::size_t size);
+
+struct Entry
+{
+    const char *name; // also the folder of its seeds under corpus/
+    Target run;
+};
+
+inline constexpr std::array<Entry, 7> kTargets {{
+    {"fieldreader", fieldReader},
+    {"schedulefile", scheduleFile},
+    {"nodefile", nodeFile},
+    {"ampnamefile", ampNameFile},
+    {"remotelistfile", remoteListFile},
+    {"configini", configIni},
+    {"frames", frames},
+}};
+
+} // namespace Fuzz
