@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("week.txt"));
     out << "rows today | median ms | slowest ms | file KiB\n";
-    for (int rows : {100, 1000, 10000}) {
+    for (int rows : {100, 1000, 10000, 100000}) {
         if (!ScheduleFile::writeWeekFile(path, makeWeek(rows)).isEmpty())
             return 1;
         AppSettings settings;

@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 QString fromGbk(QByteArrayView bytes)
 {
     QStringDecoder decoder("GBK");
@@ -11,6 +13,9 @@ QString fromGbk(QByteArrayView bytes)
 
 std::optional<QString> fromGbkStrict(QByteArrayView bytes)
 {
+    // Times, numbers and most paths are plain ASCII, which GBK leaves as it is.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder("GBK");
     QString text = decoder.decode(bytes);
     // A lead byte cut off at the end is held back by the decoder rather than
