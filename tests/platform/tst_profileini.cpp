@@ -76,6 +76,13 @@ void tst_ProfileIni::read_data()
         << QStringLiteral("[S]\nk=\"a b\"\n") << "S"
         << "k"
         << "" << 9 << "a b";
+    QTest::newRow("empty quoted value is empty, not the default")
+        << QStringLiteral("[S]\nk=\"\"\n") << "S"
+        << "k"
+        << "def" << 9 << "";
+    QTest::newRow("a lone quote stays") << QStringLiteral("[S]\nk=\"\n") << "S"
+                                        << "k"
+                                        << "def" << 9 << "\"";
     QTest::newRow("empty value is not the default") << QStringLiteral("[S]\nk=\n") << "S"
                                                     << "k"
                                                     << "def" << 9 << "";

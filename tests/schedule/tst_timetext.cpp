@@ -27,6 +27,9 @@ void tst_TimeText::seconds_data()
     QTest::newRow("text") << "ab:cd:ef" << -1;
     QTest::newRow("empty") << "" << -1;
     QTest::newRow("too many fields") << "1:2:3:4" << -1;
+    QTest::newRow("one field") << "5" << -1;
+    QTest::newRow("negative hour") << "-1:00:00" << -1;
+    QTest::newRow("three-digit field") << "007:00:00" << -1;
 }
 
 void tst_TimeText::seconds()

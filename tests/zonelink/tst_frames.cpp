@@ -53,6 +53,11 @@ void tst_Frames::buildFrame_data()
                                   << "0"
                                   << "0"
                                   << "37." << QByteArray("EB1458000001 25 FE01");
+    QTest::newRow("item and parameter of exactly 255")
+        << "1"
+        << "255"
+        << "0"
+        << "0.255." << QByteArray("EB1401FF0002 00FF FE01");
     QTest::newRow("item above 255") << "2"
                                     << "0"
                                     << "0"
