@@ -15,9 +15,13 @@
 #include "platform/programlauncher.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/qtmediaprobe.h"
+#include "platform/qtrecorder.h"
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
+#include "players/frmplaylist.h"
+#include "players/frmrec.h"
+#include "players/frmvcd.h"
 #include "schedule/weekprog.h"
 #include "zonelink/frmMatrix.h"
 #include "zonelink/frmclock.h"
@@ -96,6 +100,26 @@ int main(int argc, char *argv[])
                      [&console](QWidget *parent) { return new frmMatrix(console, parent); });
     window.addWindow(QStringLiteral("frmnodestatus"),
                      [&console](QWidget *parent) { return new frmnodestatus(console, parent); });
+    // The players play through their own player, beside the main window's:
+    // a playlist or a recording does not stop a scheduled broadcast.
+    window.addWindow(QStringLiteral("frmplaylist"), [&console](QWidget *parent) {
+        auto *ownPlayer = new QtMediaPlayer;
+        auto *lengths = new QtMediaProbe;
+        auto *w = new frmplaylist(console, *ownPlayer, *lengths, parent);
+        ownPlayer->setParent(w);
+        lengths->setParent(w);
+        return w;
+    });
+    window.addWindow(QStringLiteral("frmrec"), [&console, &mixer](QWidget *parent) {
+        auto *recorder = new QtRecorder;
+        auto *playback = new QtMediaPlayer;
+        auto *w = new frmrec(console, *recorder, *playback, mixer, parent);
+        recorder->setParent(w);
+        playback->setParent(w);
+        return w;
+    });
+    window.addWindow(QStringLiteral("frmvcd"),
+                     [&console](QWidget *parent) { return new frmvcd(console, parent); });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);
     });

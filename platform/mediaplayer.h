@@ -25,6 +25,9 @@ public:
     // Video is shown full screen while this is on (the display size 3 of old).
     virtual void setFullScreen(bool on) = 0;
     virtual bool isFullScreen() const = 0;
+    // The player's own volume, 0 (silent) to 1 (full), apart from the
+    // system's master volume. A player without one plays at full volume.
+    virtual void setVolume(double /*zeroToOne*/) { }
 
 Q_SIGNALS:
     void endOfStream();

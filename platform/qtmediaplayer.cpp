@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QVideoWidget>
 
+#include <algorithm>
+
 QtMediaPlayer::QtMediaPlayer(QObject *parent)
     : MediaPlayer(parent)
     , m_audio(new QAudioOutput(this))
@@ -75,8 +77,15 @@ void QtMediaPlayer::loadAndPlay(const QString &path)
     // Clearing first makes the same file start again from its beginning.
     m_player->setSource(QUrl());
     applyVideoView(); // stopped: the output can follow the full-screen choice now
-    m_player->setSource(QUrl::fromLocalFile(path));
+    // A CD track is a URL of GStreamer's CD audio source, not a file.
+    m_player->setSource(path.startsWith(u"cdda://") ? QUrl(path) : QUrl::fromLocalFile(path));
     m_player->play();
+}
+
+void QtMediaPlayer::setVolume(double zeroToOne)
+{
+    // The output outlives a failed player's replacement, so the volume stays.
+    m_audio->setVolume(float(std::clamp(zeroToOne, 0.0, 1.0)));
 }
 
 bool QtMediaPlayer::hasSource() const

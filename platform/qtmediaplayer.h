@@ -31,6 +31,7 @@ public:
     double durationSeconds() const override;
     void setFullScreen(bool on) override;
     bool isFullScreen() const override { return m_fullScreen; }
+    void setVolume(double zeroToOne) override;
     // True while the full-screen video window is up.
     bool isShowingFullScreen() const;
 

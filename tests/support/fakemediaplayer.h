@@ -41,6 +41,11 @@ public:
         fullScreen = on;
     }
     bool isFullScreen() const override { return fullScreen; }
+    void setVolume(double zeroToOne) override
+    {
+        record(QStringLiteral("volume ") + QString::number(zeroToOne));
+        volume = zeroToOne;
+    }
 
 Q_SIGNALS:
     void called(const QString &call);
@@ -70,6 +75,7 @@ public:
     QString source;
     bool playing = false;
     bool fullScreen = false;
+    double volume = 1.0;
     double position = 0;
     double duration = 0;
 };

@@ -1,0 +1,3 @@
+#include "platform/recorder.h"
+
+Recorder::~Recorder() = default;
