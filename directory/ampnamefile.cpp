@@ -3,6 +3,8 @@
 #include "platform/fieldreader.h"
 #include "platform/textfile.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <limits>
 
@@ -36,9 +38,18 @@ AmpNamesRead readAmpNameFile(const QString &path)
 QString writeAmpNameFile(const QString &path, const AmpNames &names)
 {
     QByteArray data;
-    for (const QStringList *part : {&names.amps, &names.frequencies, &names.devices}) {
-        for (int i = 0; i < 8; ++i)
-            data += quotedRecord({part->value(i)});
+    const std::pair<const QStringList *, QString> parts[] = {
+        {&names.amps, QStringLiteral("功放%1的名称")},
+        {&names.frequencies, QStringLiteral("节目源%1的频率")},
+        {&names.devices, QStringLiteral("外设%1的名称")},
+    };
+    for (const auto &[part, what] : parts) {
+        for (int i = 0; i < 8; ++i) {
+            const QString field = part->value(i);
+            if (QString problem = quotedFieldProblem(what.arg(i + 1), field); !problem.isEmpty())
+                return problem;
+            data += quotedRecord({field});
+        }
     }
     return saveFileAtomically(path, data);
 }

@@ -3,6 +3,8 @@
 #include "platform/fieldreader.h"
 #include "platform/textfile.h"
 
+#include <utility>
+
 NodeFileRead readNodeFile(const QString &path)
 {
     NodeFileRead result;
@@ -26,8 +28,15 @@ NodeFileRead readNodeFile(const QString &path)
 QString writeNodeFile(const QString &path, const QList<NodeRecord> &records)
 {
     QByteArray data;
-    for (const NodeRecord &node : records)
+    for (const NodeRecord &node : records) {
+        for (const auto &[what, field] : {std::pair {QStringLiteral("节点名称"), node.name},
+                                          std::pair {QStringLiteral("节点地址"), node.address},
+                                          std::pair {QStringLiteral("节点分组"), node.group}}) {
+            if (QString problem = quotedFieldProblem(what, field); !problem.isEmpty())
+                return problem;
+        }
         data += quotedRecord({node.name, node.address, node.group});
+    }
     return saveFileAtomically(path, data);
 }
 

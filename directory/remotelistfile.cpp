@@ -25,7 +25,10 @@ RemoteListRead readRemoteListFile(const QString &path)
 QString writeRemoteListFile(const QString &path, const QStringList &paths)
 {
     QByteArray data;
-    for (const QString &p : paths)
+    for (const QString &p : paths) {
+        if (QString problem = quotedFieldProblem(QStringLiteral("路径"), p); !problem.isEmpty())
+            return problem;
         data += quotedRecord({p});
+    }
     return saveFileAtomically(path, data);
 }

@@ -49,10 +49,15 @@ QString saveFileAtomically(const QString &path, const QByteArray &data)
     return {};
 }
 
-QString quotedFieldSafe(QString field)
+QString quotedFieldProblem(const QString &what, const QString &field)
 {
-    field.replace(u'"', u'\'');
-    return field;
+    if (field.contains(u'"'))
+        return QStringLiteral("%1“%2”中含有双引号（\"），无法保存。").arg(what, field);
+    if (field.contains(u'\r') || field.contains(u'\n'))
+        return QStringLiteral("%1“%2”中含有换行，无法保存。").arg(what, field.simplified());
+    if (!gbkCanHold(field))
+        return QStringLiteral("%1“%2”中含有GBK编码没有的字符，无法保存。").arg(what, field);
+    return {};
 }
 
 QByteArray quotedRecord(const QStringList &fields)
@@ -62,7 +67,7 @@ QByteArray quotedRecord(const QStringList &fields)
         if (i > 0)
             line += ',';
         line += '"';
-        line += toGbk(quotedFieldSafe(fields.at(i)));
+        line += toGbk(fields.at(i));
         line += '"';
     }
     line += "\r\n";

@@ -21,9 +21,12 @@ FileRead readWholeFile(const QString &path);
 QString saveFileAtomically(const QString &path, const QByteArray &data);
 
 // One record in the quoted layout of node.txt, amp_name.dat and rem_list.txt:
-// "a","b","c" and CR LF, in GBK.
+// "a","b","c" and CR LF, in GBK. Check the fields with quotedFieldProblem
+// first: a field it refuses would not read back as written.
 QByteArray quotedRecord(const QStringList &fields);
 
-// Fields of the quoted layout cannot hold a double quote; it is replaced by
-// the nearest safe character so a save never breaks the file.
-QString quotedFieldSafe(QString field);
+// Why a field cannot be written in the quoted layout: a double quote would
+// end it early, a line break would split the record, a character without a
+// GBK code would come back as "?". what names the field in the message.
+// Empty when the field can be written.
+QString quotedFieldProblem(const QString &what, const QString &field);

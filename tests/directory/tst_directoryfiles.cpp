@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_DirectoryFiles : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ private Q_SLOTS:
     void frequencies();
     void remoteListRoundTrip();
     void remoteListMissing();
+    void writersRefuseWhatTheirFileCannotHold_data();
+    void writersRefuseWhatTheirFileCannotHold();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -180,6 +184,72 @@ void tst_DirectoryFiles::remoteListMissing()
     QVERIFY(!read.ok);
     QVERIFY(read.missing);
     QVERIFY(read.paths.isEmpty());
+}
+
+namespace {
+enum class Kind { Node, Amp, Remote };
+}
+Q_DECLARE_METATYPE(Kind)
+
+void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold_data()
+{
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("message"); // part of the refusal; empty when written
+    const QString bell = u"铃\U0001F514"_s; // a character GBK has no code for
+    for (const auto &[kind, name] :
+         {std::pair {Kind::Node, "node.txt"}, std::pair {Kind::Amp, "amp_name.dat"},
+          std::pair {Kind::Remote, "rem_list.txt"}}) {
+        QTest::addRow("%s: double quote", name) << kind << u"大\"厅"_s << u"含有双引号"_s;
+        QTest::addRow("%s: line break", name) << kind << u"大\r\n厅"_s << u"含有换行"_s;
+        QTest::addRow("%s: LF alone", name) << kind << u"大\n厅"_s << u"含有换行"_s;
+        QTest::addRow("%s: no GBK code", name) << kind << bell << u"GBK编码没有的字符"_s;
+        QTest::addRow("%s: comma, blanks and Chinese", name)
+            << kind << u"操场, 东侧 “讲台”"_s << QString();
+        QTest::addRow("%s: empty", name) << kind << QString() << QString();
+    }
+}
+
+void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold()
+{
+    QFETCH(Kind, kind);
+    QFETCH(QString, field);
+    QFETCH(QString, message);
+    const QString file = path(u"written.txt"_s);
+    const QByteArray before = toGbk(u"\"旧\",\"1\",\"1\"\r\n"_s);
+    GbkFiles::writeBytes(file, before);
+    QString error;
+    QStringList back;
+    switch (kind) {
+    case Kind::Node: {
+        error = writeNodeFile(file, {{u"甲"_s, u"1"_s, u"1"_s}, {field, u"2"_s, u"3"_s}});
+        for (const NodeRecord &r : readNodeFile(file).records)
+            back << r.name;
+        break;
+    }
+    case Kind::Amp: {
+        AmpNames names;
+        names.devices[5] = field;
+        error = writeAmpNameFile(file, names);
+        back << readAmpNameFile(file).names.devices.value(5);
+        break;
+    }
+    case Kind::Remote:
+        error = writeRemoteListFile(file, {u"/srv/a.mp3"_s, field});
+        back = readRemoteListFile(file).paths;
+        break;
+    }
+    if (message.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(back.last(), field); // read back as written
+    } else {
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QVERIFY2(error.contains(kind == Kind::Amp        ? u"外设6的名称"_s
+                                    : kind == Kind::Node ? u"节点名称"_s
+                                                         : u"路径"_s),
+                 qPrintable(error));
+        QCOMPARE(GbkFiles::readBytes(file), before); // nothing written
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_DirectoryFiles)
