@@ -130,6 +130,30 @@ void tst_SettingsLoader::storedValues_data()
                                   << "1";
     QTest::newRow("missing choice is true") << "ampopenchoice" << QString() << "AmpOpenChoice"
                                             << "1";
+    // Every other key's default when it is missing from the store.
+    const struct
+    {
+        const char *key;
+        const char *field;
+        const char *value;
+    } defaults[] = {
+        {"userinfor", "UserName", "新用户"},
+        {"dislaylist", "ShowWholeList", "1"},
+        {"weekmode", "WeekMode", "1"},
+        {"defaultdatefile", "DateFilePath", ""},
+        {"defaultweekfile", "WeekFilePath", ""},
+        {"auto_set_open_time", "AutoSetPowerOnTime", "1"},
+        {"com", "ComPort", "com1"},
+        {"openamptime", "AmpOpenLead", "00:00:05"},
+        {"closeamptime", "AmpCloseDelay", "00:01:00"},
+        {"ampnoopen", "AmpNoOpen", "0"},
+        {"ampopenall", "AmpOpenAll", "0"},
+        {"rm_scope", "RemoteScope", "0"},
+    };
+    for (const auto &d : defaults)
+        QTest::addRow("missing %s", d.key)
+            << QString::fromUtf8(d.key) << QString() << QString::fromUtf8(d.field)
+            << QString::fromUtf8(d.value);
 }
 
 static QString fieldText(const AppSettings &s, const QString &field)
@@ -143,6 +167,13 @@ static QString fieldText(const AppSettings &s, const QString &field)
         {u"ComPort"_s, s.ComPort},
         {u"RemoteScope"_s, QString::number(s.RemoteScope)},
         {u"AmpOpenChoice"_s, QString::number(s.AmpOpenChoice)},
+        {u"DateFilePath"_s, s.DateFilePath},
+        {u"WeekFilePath"_s, s.WeekFilePath},
+        {u"AutoSetPowerOnTime"_s, QString::number(s.AutoSetPowerOnTime)},
+        {u"AmpOpenLead"_s, s.AmpOpenLead},
+        {u"AmpCloseDelay"_s, s.AmpCloseDelay},
+        {u"AmpNoOpen"_s, QString::number(s.AmpNoOpen)},
+        {u"AmpOpenAll"_s, QString::number(s.AmpOpenAll)},
     };
     return texts.value(field);
 }
