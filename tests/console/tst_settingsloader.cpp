@@ -318,6 +318,9 @@ void tst_SettingsLoader::nodeAddresses_data()
     QTest::newRow("placeholder and bad address are left out")
         << "\"a\",\"3\",\"1\"\n\"新节点\",\"\",\"\"\n\"x\",\"300\",\"1\"\n\"b\",\"05\",\"2\"\n"
         << "3.5.";
+    QTest::newRow("addresses 0 and 255 are terminals too")
+        << "\"a\",\"0\",\"1\"\n\"b\",\"255\",\"1\"\n\"c\",\"256\",\"1\"\n"
+        << "0.255.";
     QTest::newRow("short last record") << "\"a\",\"4\",\"1\"\n\"b\",\"9\"\n"
                                        << "4.";
 }
