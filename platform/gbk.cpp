@@ -4,38 +4,83 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <utility>
+
+namespace {
+
+// Finding the converter by name is the dearest part of a short field, so
+// each thread keeps one of each. Every call hands over a whole text; a
+// converter that met an error is replaced, so no error or half character is
+// carried into the next call.
+struct GbkConverters
+{
+    QStringDecoder decoder {"GBK", QStringConverter::Flag::Stateless};
+    QStringEncoder encoder {"GBK"};
+};
+
+GbkConverters &converters()
+{
+    thread_local GbkConverters c;
+    return c;
+}
+
+// The text of the bytes, and whether the decoder met bytes that are not GBK.
+std::pair<QString, bool> decode(QByteArrayView bytes)
+{
+    QStringDecoder &decoder = converters().decoder;
+    QString text = decoder.decode(bytes);
+    // Stateless: a lead byte at the very end is an error too, not held back.
+    const bool error = decoder.hasError();
+    if (error)
+        decoder = QStringDecoder("GBK", QStringConverter::Flag::Stateless);
+    return {text, error};
+}
+
+std::pair<QByteArray, bool> encode(QStringView text)
+{
+    QStringEncoder &encoder = converters().encoder;
+    QByteArray bytes = encoder.encode(text);
+    const bool error = encoder.hasError();
+    if (error)
+        encoder = QStringEncoder("GBK");
+    return {bytes, error};
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+}
+
+} // namespace
 
 QString fromGbk(QByteArrayView bytes)
 {
-    QStringDecoder decoder("GBK");
-    return decoder.decode(bytes);
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    return decode(bytes).first;
 }
 
 std::optional<QString> fromGbkStrict(QByteArrayView bytes)
 {
     // Times, numbers and most paths are plain ASCII, which GBK leaves as it is.
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes);
-    QStringDecoder decoder("GBK");
-    QString text = decoder.decode(bytes);
-    // A lead byte cut off at the end is held back by the decoder rather than
-    // flagged; bytes that come back the same when encoded again are sure.
-    if (decoder.hasError() || toGbk(text) != bytes)
+    auto [text, error] = decode(bytes);
+    // Bytes that come back the same when encoded again are sure.
+    if (error || toGbk(text) != bytes)
         return std::nullopt;
     return text;
 }
 
 QByteArray toGbk(QStringView text)
 {
-    QStringEncoder encoder("GBK");
-    return encoder.encode(text);
+    return encode(text).first;
 }
 
 bool gbkCanHold(QStringView text)
 {
-    QStringEncoder encoder("GBK");
-    const QByteArray bytes = encoder.encode(text);
-    return !encoder.hasError() && fromGbk(bytes) == text;
+    const auto [bytes, error] = encode(text);
+    return !error && fromGbk(bytes) == text;
 }
 
 QByteArray cutGbk(const QByteArray &bytes, qsizetype maxBytes)

@@ -210,12 +210,18 @@ DayRead readDayOfWeekFile(const QString &path, const QString &weekdayName)
     FieldReader &reader = *opened;
     bool found = false;
     while (!found && !reader.atEnd()) {
-        ScheduleEntry e;
-        if (!readEntry(reader, e)) {
+        // Rows of other days are walked, not kept: only the file field, where
+        // a header names its day, is read as text. Their numbers are still
+        // read, so a broken row is found wherever it stands.
+        QString filename;
+        qint16 number = 0;
+        if (!(reader.skip() && reader.readInt16(number) && reader.skip()
+              && reader.readText(filename) && reader.readInt16(number) && reader.skip()
+              && reader.skip() && reader.skip() && reader.skip())) {
             result.error = reader.errorText();
             return result;
         }
-        found = (e.filename == weekdayName);
+        found = (filename == weekdayName);
     }
     result.ok = !found || readEntries(reader, result, AtHeader::Stop);
     return result;

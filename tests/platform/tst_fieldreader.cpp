@@ -35,6 +35,7 @@ private Q_SLOTS:
     void gbkTrailBytesAreNotSeparators();
     void endOfData_data();
     void endOfData();
+    void gbkCallsAreIndependent();
     void errorsNameTheFieldsLine_data();
     void errorsNameTheFieldsLine();
 };
@@ -115,6 +116,21 @@ void tst_FieldReader::gbkTrailBytesAreNotSeparators()
         readPattern(reader, QStringLiteral("ttt")),
         (QStringList {QStringLiteral("星期一"), QStringLiteral("圹\\x"), QStringLiteral("中,文")}));
     QVERIFY(reader.atEnd());
+}
+
+void tst_FieldReader::gbkCallsAreIndependent()
+{
+    // The converters are kept between calls: a half character, a bad byte or
+    // a character without a code must not leak into the next call.
+    const QByteArray zhong = toGbk(u"中");
+    QCOMPARE(zhong.size(), 2);
+    QVERIFY(!fromGbkStrict(zhong.left(1)));
+    QCOMPARE(fromGbkStrict(toGbk(u"中文")), std::optional<QString>(u"中文"_s));
+    QVERIFY(!fromGbkStrict(QByteArray("\x81\x7f")));
+    QCOMPARE(fromGbk(toGbk(u"楼")), u"楼"_s);
+    QVERIFY(!gbkCanHold(u"铃\U0001F514"));
+    QVERIFY(gbkCanHold(u"铃"));
+    QCOMPARE(toGbk(u"铃"), QByteArray("\xc1\xe5"));
 }
 
 void tst_FieldReader::errorsNameTheFieldsLine_data()

@@ -73,8 +73,10 @@ void tst_PlatformFiles::quotedRecordIsGbkWithCrLf()
 {
     QCOMPARE(quotedRecord({QStringLiteral("一年级1班"), QStringLiteral("1"), QString()}),
              QByteArray("\"") + toGbk(u"一年级1班") + "\",\"1\",\"\"\r\n");
-    // A double quote would end the field early; it is stored as a single quote.
-    QCOMPARE(quotedRecord({QStringLiteral("a\"b")}), QByteArray("\"a'b\"\r\n"));
+    // A double quote would end the field early: such a field is refused
+    // before anything is written, never altered.
+    QVERIFY(quotedFieldProblem(QStringLiteral("名称"), QStringLiteral("a\"b")).contains(u"双引号"));
+    QCOMPARE(quotedFieldProblem(QStringLiteral("名称"), QStringLiteral("a'b,“c”")), QString());
 }
 
 void tst_PlatformFiles::appFolderFiles_data()
