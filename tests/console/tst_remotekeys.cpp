@@ -24,6 +24,8 @@ private Q_SLOTS:
     void playAndStop_data();
     void playAndStop();
     void playWithCursorPastTheList();
+    void playsTheLastEntry_data();
+    void playsTheLastEntry();
     void volumeKeys_data();
     void volumeKeys();
     void garbageChangesNothing();
@@ -173,6 +175,27 @@ void tst_RemoteKeys::playWithCursorPastTheList()
     key(1);
     QVERIFY(m_rig->player.source.isEmpty());
     QVERIFY(console().state().ManualMode());
+}
+
+void tst_RemoteKeys::playsTheLastEntry_data()
+{
+    QTest::addColumn<bool>("scope");
+    QTest::newRow("today's last row") << false;
+    QTest::newRow("remote list's last entry") << true;
+}
+
+void tst_RemoteKeys::playsTheLastEntry()
+{
+    QFETCH(bool, scope);
+    start(scope);
+    if (scope)
+        console().state().RemoteSongs = QStringList {u"/gone.wav"_s, m_song};
+    // Today's rows: a (the song), b (a missing file), c (the song).
+    for (int i = 0; i < (scope ? 1 : 2); ++i)
+        key(7);
+    QCOMPARE(console().state().RemoteCursor, scope ? 2 : 3);
+    key(1);
+    QCOMPARE(m_rig->player.source, m_song);
 }
 
 void tst_RemoteKeys::volumeKeys_data()
