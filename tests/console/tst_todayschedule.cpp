@@ -330,6 +330,15 @@ void tst_TodaySchedule::reloadStartsAfresh()
     // The next day's table comes from the same file when the loader is given that day.
     QVERIFY(m_today->ReloadToday(kMonday.addDays(1)));
     QCOMPARE(times(), QStringList {QStringLiteral("10:00:00")});
+    // The remote list is read afresh at every reload, as it stands on disk then.
+    GbkFiles::writeText(file(QStringLiteral("rem_list.txt")), QStringLiteral("\"/srv/a.mp3\"\n"));
+    QVERIFY(m_today->ReloadToday(kMonday));
+    QCOMPARE(m_stateHolder->RemoteSongs, QStringList {QStringLiteral("/srv/a.mp3")});
+    GbkFiles::writeText(file(QStringLiteral("rem_list.txt")),
+                        QStringLiteral("\"/srv/b.mp3\"\n\"/srv/c.mp3\"\n"));
+    QVERIFY(m_today->ReloadToday(kMonday));
+    QCOMPARE(m_stateHolder->RemoteSongs,
+             (QStringList {QStringLiteral("/srv/b.mp3"), QStringLiteral("/srv/c.mp3")}));
 }
 
 QTEST_MAIN(tst_TodaySchedule)
