@@ -821,6 +821,10 @@ void tst_ZoneLink::lostDeviceDropsFramesAndComesBack()
     m_port->devices.insert(u"/dev/ttyS0"_s);
     QVERIFY(restored.wait(3 * ZoneLink::kReconnectMs));
     QVERIFY(m_link->isOpen());
+    // The reopened port gets its modem lines set again: DTR up, RTS down.
+    QStringList sinceLoss = eventNames(m_port->events);
+    sinceLoss = sinceLoss.mid(sinceLoss.lastIndexOf(u"open"_s));
+    QCOMPARE(sinceLoss.mid(0, 3), (QStringList {u"open"_s, u"dtr on"_s, u"rts off"_s}));
     bool sent = false;
     const QByteArray after = frameWith(5);
     m_link->SendFrame(after, this, [&sent](bool ok) { sent = ok; });
