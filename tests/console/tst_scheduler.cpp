@@ -302,6 +302,13 @@ void tst_Scheduler::deviceLeadWindow()
     QCOMPARE(leadTicks.size(), 60);
     QCOMPARE(leadTicks.first(), QStringLiteral("07:59:00"));
     QCOMPARE(leadTicks.last(), QStringLiteral("07:59:59"));
+    // The start second itself is no longer ahead: the start's own six frames
+    // open the devices, with their close first.
+    rig.frames.clear();
+    rig.tickAt(QTime(8, 0, 0));
+    QCOMPARE(rig.framesText(),
+             (QStringList {u"ZoneClose 0 0 "_s, u"ZoneOpen 8 80 1."_s, u"DeviceClose 0 0 "_s,
+                           u"DeviceOpen 0 0 2.3."_s, u"AmpClose 0 0 "_s, u"AmpOpen 0 0 1."_s}));
 }
 
 void tst_Scheduler::dailyVolumeOnceAtFirstTickAfter()
