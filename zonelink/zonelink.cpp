@@ -29,14 +29,26 @@ QString hex(const QByteArray &bytes)
 } // namespace
 
 ZoneLink::ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject *parent)
+    : ZoneLink(port, store, dialogs, std::make_unique<SystemLinkClock>(), nullptr, parent)
+{
+}
+
+ZoneLink::ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, LinkClock &clock,
+                   QObject *parent)
+    : ZoneLink(port, store, dialogs, nullptr, &clock, parent)
+{
+}
+
+ZoneLink::ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs,
+                   std::unique_ptr<LinkClock> ownClock, LinkClock *clock, QObject *parent)
     : QObject(parent)
     , m_port(port)
     , m_store(store)
     , m_dialogs(dialogs)
+    , m_ownClock(std::move(ownClock))
+    , m_clock(clock ? *clock : *m_ownClock)
 {
-    m_stepTimer.setSingleShot(true);
-    m_stepTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_stepTimer, &QTimer::timeout, this, &ZoneLink::step);
+    m_clock.due = [this] { step(); };
     m_reconnectTimer.setInterval(kReconnectMs);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &ZoneLink::tryReconnect);
     connect(&m_port, &SerialPort::dataReceived, this, &ZoneLink::onData);
@@ -45,7 +57,12 @@ ZoneLink::ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject
 
 // Queued frames go with the link without a call: whoever waits for them is
 // going away too.
-ZoneLink::~ZoneLink() = default;
+ZoneLink::~ZoneLink()
+{
+    // A clock of the caller's outlives the link: it must not call back.
+    m_clock.stop();
+    m_clock.due = nullptr;
+}
 
 int ZoneLink::portNumberOf(const QString &comPort, int current)
 {
@@ -113,7 +130,7 @@ void ZoneLink::closePort()
     // completion queues meets a closed port and is dropped, not started on a
     // line that is going away.
     m_reconnectTimer.stop();
-    m_stepTimer.stop();
+    m_clock.stop();
     m_port.close();
     dropJobs(takeJobs(), QStringLiteral("the port is closed"));
 }
@@ -244,11 +261,11 @@ void ZoneLink::begin(Job job)
 {
     const quint64 id = job.id;
     m_current = std::move(job);
-    m_phaseClock.start();
+    m_phaseStartMs = m_clock.nowMs();
     switch (current().kind) {
     case Kind::Send:
         m_phase = Phase::RtsLead;
-        m_stepTimer.start(kGuardMs);
+        m_clock.start(kGuardMs);
         m_port.setRequestToSend(true);
         return;
     case Kind::Write:
@@ -256,7 +273,7 @@ void ZoneLink::begin(Job job)
         // are out, so no two frames ever share the wire.
         m_phase = Phase::Draining;
         m_drainLimitMs = drainLimitFor(current().frame.size());
-        m_stepTimer.start(kDrainPollMs);
+        m_clock.start(kDrainPollMs);
         writeCurrent();
         return;
     case Kind::Query:
@@ -266,7 +283,7 @@ void ZoneLink::begin(Job job)
             // until then the query goes out like a written frame.
             m_phase = Phase::Draining;
             m_drainLimitMs = drainLimitFor(current().frame.size());
-            m_stepTimer.start(kDrainPollMs);
+            m_clock.start(kDrainPollMs);
             m_port.setDataTerminalReady(true);
             if (!stillCurrent(id))
                 return;
@@ -274,7 +291,7 @@ void ZoneLink::begin(Job job)
             return;
         }
         m_phase = Phase::AwaitReply;
-        m_stepTimer.start(kReplyPollMs);
+        m_clock.start(kReplyPollMs);
         if (current().query.dropTerminalReady) {
             m_port.setDataTerminalReady(false);
             if (!stillCurrent(id))
@@ -286,10 +303,10 @@ void ZoneLink::begin(Job job)
         writeCurrent();
         if (!stillCurrent(id))
             return;
-        m_phaseClock.start(); // the deadline counts from the write
+        m_phaseStartMs = m_clock.nowMs(); // the deadline counts from the write
         // No reply comes to a query that did not go out.
         if (!current().written)
-            m_stepTimer.start(0);
+            m_clock.start(0);
         return;
     }
 }
@@ -315,8 +332,8 @@ void ZoneLink::step()
     case Phase::RtsLead:
         m_phase = Phase::Draining;
         m_drainLimitMs = drainLimitFor(current().frame.size());
-        m_phaseClock.start();
-        m_stepTimer.start(kDrainPollMs);
+        m_phaseStartMs = m_clock.nowMs();
+        m_clock.start(kDrainPollMs);
         writeCurrent();
         return;
     case Phase::Draining:
@@ -326,8 +343,8 @@ void ZoneLink::step()
             return;
         }
         if (m_port.pendingOutput() > 0) {
-            if (m_phaseClock.elapsed() < m_drainLimitMs) {
-                m_stepTimer.start(kDrainPollMs);
+            if ((m_clock.nowMs() - m_phaseStartMs) < m_drainLimitMs) {
+                m_clock.start(kDrainPollMs);
                 return;
             }
             qCWarning(lcLink) << "output did not drain in" << m_drainLimitMs << "ms; going on";
@@ -338,12 +355,12 @@ void ZoneLink::step()
         }
         if (current().kind == Kind::Query) {
             m_phase = Phase::SendDelay;
-            m_stepTimer.start(current().query.sendDelayMs);
+            m_clock.start(current().query.sendDelayMs);
             return;
         }
         current().delivered = current().written;
         m_phase = Phase::RtsTail;
-        m_stepTimer.start(kGuardMs);
+        m_clock.start(kGuardMs);
         return;
     case Phase::RtsTail:
         m_port.setRequestToSend(false);
@@ -359,7 +376,7 @@ void ZoneLink::step()
             return;
         }
         const Query &query = current().query;
-        const qint64 elapsed = m_phaseClock.elapsed();
+        const qint64 elapsed = (m_clock.nowMs() - m_phaseStartMs);
         if (!current().written || elapsed >= query.deadlineMs) {
             finishQuery();
             return;
@@ -370,7 +387,7 @@ void ZoneLink::step()
             return;
         }
         if (!complete) {
-            m_stepTimer.start(m_replyDelivered ? int(query.deadlineMs - elapsed) : kReplyPollMs);
+            m_clock.start(m_replyDelivered ? int(query.deadlineMs - elapsed) : kReplyPollMs);
             return;
         }
         // The reply is handed over at once; the line stays ours until the
@@ -379,7 +396,7 @@ void ZoneLink::step()
         m_replyDelivered = true;
         const QByteArray reply = m_port.readAll();
         Callback callback = std::exchange(current().callback, {});
-        m_stepTimer.start(int(query.deadlineMs - elapsed));
+        m_clock.start(int(query.deadlineMs - elapsed));
         run(std::move(callback), true, reply);
         return;
     }
@@ -402,8 +419,8 @@ void ZoneLink::openReplyWindow()
     if (!stillCurrent(id))
         return;
     m_phase = Phase::AwaitReply;
-    m_phaseClock.start();
-    m_stepTimer.start(std::min(kReplyPollMs, current().query.deadlineMs));
+    m_phaseStartMs = m_clock.nowMs();
+    m_clock.start(std::min(kReplyPollMs, current().query.deadlineMs));
     // A copy: whatever the caller does to the link, the job may be gone when it returns.
     const std::function<void()> opened = current().query.windowOpened;
     if (opened && ownerLives(current().callback))
@@ -423,12 +440,12 @@ void ZoneLink::awaitEachReply()
         if (!stillCurrent(id))
             return;
     }
-    const qint64 left = current().query.deadlineMs - m_phaseClock.elapsed();
+    const qint64 left = current().query.deadlineMs - (m_clock.nowMs() - m_phaseStartMs);
     if (left <= 0) {
         finishQuery();
         return;
     }
-    m_stepTimer.start(int(std::min<qint64>(left, kReplyPollMs)));
+    m_clock.start(int(std::min<qint64>(left, kReplyPollMs)));
 }
 
 void ZoneLink::finishQuery()
@@ -461,7 +478,7 @@ void ZoneLink::finishCurrent()
 
 QList<ZoneLink::Job> ZoneLink::takeJobs()
 {
-    m_stepTimer.stop();
+    m_clock.stop();
     QList<Job> jobs;
     if (m_current)
         jobs.append(std::move(current()));

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "zonelink/linkclock.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QQueue>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Dialogs;
@@ -69,6 +71,9 @@ public:
     };
 
     ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject *parent = nullptr);
+    // On a clock of the caller's (which must outlive the link).
+    ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, LinkClock &clock,
+             QObject *parent = nullptr);
     ~ZoneLink() override;
 
     // "com1".."com5" (exactly) → 1..5; any other text keeps current.
@@ -178,6 +183,8 @@ private:
     void onDeviceLost(const QString &reason);
     void tryReconnect();
     void prepareLines();
+    ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs,
+             std::unique_ptr<LinkClock> ownClock, LinkClock *clock, QObject *parent);
 
     SerialPort &m_port;
     UserStore &m_store;
@@ -187,8 +194,9 @@ private:
     std::optional<Job> m_current; // the job that has the line
     quint64 m_lastId = 0;
     Phase m_phase = Phase::Idle;
-    QTimer m_stepTimer;
-    QElapsedTimer m_phaseClock;
+    std::unique_ptr<LinkClock> m_ownClock; // when the caller gave none
+    LinkClock &m_clock; // paces the steps
+    qint64 m_phaseStartMs = 0;
     qint64 m_drainLimitMs = 0;
     bool m_replyDelivered = false;
     QTimer m_reconnectTimer;

@@ -5,8 +5,9 @@
 #include <cstdint>
 
 // Entry points shared by the libFuzzer executables and the corpus replay
-// test: each takes one input, runs one reader (or the frame decoder) on it
-// and checks what must hold whatever the bytes. A broken rule aborts with a
+// test: each takes one input, runs one reader (or the frame decoder, or the
+// zone link on a script of events) on it and checks what must hold whatever
+// the bytes. A broken rule aborts with a
 // line on stderr, which libFuzzer reports as a finding and the replay test
 // as a crash.
 namespace Fuzz {
@@ -20,6 +21,7 @@ int ampNameFile(const std::uint8_t *data, std::size_t size);
 int remoteListFile(const std::uint8_t *data, std::size_t size);
 int configIni(const std::uint8_t *data, std::size_t size);
 int frames(const std::uint8_t *data, std::size_t size);
+int zoneLink(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -27,7 +29,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 7> kTargets {{
+inline constexpr std::array<Entry, 8> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -35,6 +37,7 @@ inline constexpr std::array<Entry, 7> kTargets {{
     {"remotelistfile", remoteListFile},
     {"configini", configIni},
     {"frames", frames},
+    {"zonelink", zoneLink},
 }};
 
 } // namespace Fuzz

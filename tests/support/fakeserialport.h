@@ -6,6 +6,8 @@
 #include <QList>
 #include <QSet>
 
+#include <functional>
+
 // A serial port that records every line change and write with the time it
 // happened, lets the test feed received bytes, and pulls the device away on
 // demand. Written bytes take their time on the wire: 1200 baud, 8.33 ms a byte.
@@ -52,13 +54,13 @@ public:
             return -1;
         const QByteArray taken = bytes.left(limit);
         record(QStringLiteral("write"), taken);
-        m_wireFreeAt = std::max(m_wireFreeAt, m_clock.elapsed()) + qint64(taken.size() * 8.34) + 1;
+        m_wireFreeAt = std::max(m_wireFreeAt, now()) + qint64(taken.size() * 8.34) + 1;
         m_drainReported = false;
         return taken.size();
     }
     qint64 pendingOutput() const override
     {
-        const qint64 left = m_wireFreeAt - m_clock.elapsed();
+        const qint64 left = m_wireFreeAt - now();
         if (left <= 0 && !m_drainReported) {
             m_drainReported = true;
             const_cast<FakeSerialPort *>(this)->record(QStringLiteral("drained"));
@@ -126,11 +128,15 @@ public:
     // write, n takes the first n bytes. Empty: every write is taken whole.
     QList<qint64> writeLimits;
     QList<Event> events;
+    // The time in milliseconds, when the test keeps its own; by default the
+    // time since the port was made.
+    std::function<qint64()> clock;
 
 private:
+    qint64 now() const { return clock ? clock() : m_clock.elapsed(); }
     void record(const QString &what, const QByteArray &bytes = {})
     {
-        events.append({m_clock.elapsed(), what, bytes, m_rts});
+        events.append({now(), what, bytes, m_rts});
         if (!loseDeviceAt.isEmpty() && what == loseDeviceAt) {
             loseDeviceAt.clear();
             loseDevice();
