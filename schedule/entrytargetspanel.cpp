@@ -152,9 +152,10 @@ void EntryTargetsPanel::buildControls()
     placeBoxes(deviceGrid, chkdevice);
     deviceGrid->addWidget(cmddevice, 4, 0, 1, 2, Qt::AlignRight);
 
+    // Each frame as wide as its names need: amplifier names run longer.
     auto *boxes = new QHBoxLayout;
-    boxes->addWidget(fraamp, 1);
-    boxes->addWidget(fradevice, 1);
+    boxes->addWidget(fraamp);
+    boxes->addWidget(fradevice);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -211,6 +212,9 @@ void EntryTargetsPanel::fillCaptions()
     for (int n = 1; n <= TargetSelection::kBoxCount; ++n) {
         chkamp.at(std::size_t(n))->setText(captions.amps.at(std::size_t(n - 1)));
         chkdevice.at(std::size_t(n))->setText(captions.devices.at(std::size_t(n - 1)));
+        // A long name may not fit a narrow window; its tooltip shows it whole.
+        chkamp.at(std::size_t(n))->setToolTip(chkamp.at(std::size_t(n))->text());
+        chkdevice.at(std::size_t(n))->setToolTip(chkdevice.at(std::size_t(n))->text());
     }
     // The names as the console read them at start-up: a group renamed since
     // shows here when the editor is next opened.
