@@ -13,6 +13,7 @@
 #include "zonelink/linkclock.h"
 #include "zonelink/zonelink.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QPointer>
 
@@ -265,11 +266,20 @@ private:
 
 int zoneLink(const std::uint8_t *data, std::size_t size)
 {
-    static const bool quiet = [] {
+    static const bool ready = [] {
         QLoggingCategory::setFilterRules(u"quellon.*=false"_s);
+        // The link's reconnect timer wants an application object; under
+        // libFuzzer there is none yet (its events never run: the script
+        // reopens the port itself).
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "fuzz_zonelink";
+            static char *argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
         return true;
     }();
-    Q_UNUSED(quiet);
+    Q_UNUSED(ready);
     Script script(data, std::min<std::size_t>(size, 4096));
     Driver(script).run();
     return 0;
