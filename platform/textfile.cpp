@@ -37,10 +37,16 @@ QString saveFileAtomically(const QString &path, const QByteArray &data)
     if (info.exists() && !(info.permissions() & QFileDevice::WriteOwner))
         return QStringLiteral("文件只读：%1").arg(path);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so that every byte is on its way to the disk when write()
+    // says so: a buffered file took the bytes, met a full disk only at the
+    // commit's flush, and renamed the cut file over the good one all the same.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    if (file.write(data) != data.size()) {
-        const QString error = file.errorString();
+    const qint64 written = file.write(data);
+    if (written != data.size() || file.error() != QFileDevice::NoError) {
+        const QString error = file.error() != QFileDevice::NoError
+            ? file.errorString()
+            : QStringLiteral("只写入了 %1 / %2 字节（磁盘已满？）").arg(written).arg(data.size());
         file.cancelWriting();
         return error;
     }

@@ -146,8 +146,11 @@ QString join(const QString &first, const QString &second, const QString &target)
     QFile head(first);
     if (!head.open(QIODevice::ReadOnly))
         return u"不是可以读取的WAV文件"_s;
+    // Unbuffered: a write that meets a full disk fails there and then, and
+    // the commit refuses; a buffered one failed only inside the commit's
+    // flush, which renamed the cut file over the target all the same.
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return cannotWrite(target);
     QByteArray header = "RIFF" + bytes32(quint32(4 + 8 + formatSize + 8 + total + (total & 1)))
         + "WAVEfmt " + bytes32(quint32(a.format.size())) + a.format;
@@ -172,7 +175,8 @@ QString save(const QString &source, const QString &target)
     if (!in.open(QIODevice::ReadOnly))
         return u"无法读取录音文件 "_s + source;
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly) || !copyRange(in, 0, in.size(), out) || !out.commit())
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !copyRange(in, 0, in.size(), out)
+        || !out.commit())
         return cannotWrite(target);
     return {};
 }

@@ -12,6 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+
 class tst_PlatformFiles : public QObject
 {
     Q_OBJECT
@@ -19,6 +25,7 @@ private Q_SLOTS:
     void atomicSaveReplacesWholeFile();
     void failedSaveLeavesOldFile_data();
     void failedSaveLeavesOldFile();
+    void failedCommitKeepsTheOldFileAndSaysSo();
     void quotedRecordIsGbkWithCrLf();
     void appFolderFiles_data();
     void appFolderFiles();
@@ -67,6 +74,30 @@ void tst_PlatformFiles::failedSaveLeavesOldFile()
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QVERIFY(!error.isEmpty());
     QCOMPARE(GbkFiles::readBytes(path), readOnly ? old : QByteArray());
+}
+
+void tst_PlatformFiles::failedCommitKeepsTheOldFileAndSaysSo()
+{
+    // A disk that fills up at the last moment: the bytes sit in the file's
+    // buffer until the commit flushes them, and the flush fails. A limit on
+    // the size of files this process may write plays the full disk.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"week.txt"_s);
+    const QByteArray old = toGbk(u"旧的内容\r\n");
+    GbkFiles::writeBytes(path, old);
+    rlimit saved {};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit low = saved;
+    low.rlim_cur = 100;
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &low) == 0);
+    const QString error = saveFileAtomically(path, QByteArray(4000, 'x'));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    QVERIFY2(!error.isEmpty(), "a failed commit is reported");
+    QCOMPARE(GbkFiles::readBytes(path), old);
+    // No half-written temporary file is left beside it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {u"week.txt"_s});
 }
 
 void tst_PlatformFiles::quotedRecordIsGbkWithCrLf()
