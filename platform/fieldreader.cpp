@@ -120,11 +120,28 @@ bool FieldReader::readText(QString &field)
     bool quoted = false;
     if (!readRaw(raw, quoted))
         return false;
+    // Schedule files repeat the same short texts on thousands of rows (times,
+    // lengths, target lists, paths): a text met again is shared, not decoded
+    // and stored once more. A small table, one text a slot, keeps this cheap.
+    SharedText *slot = nullptr;
+    if (!raw.isEmpty() && raw.size() <= 128) {
+        const auto first = static_cast<unsigned char>(raw.front());
+        const auto last = static_cast<unsigned char>(raw.back());
+        const std::size_t index
+            = (std::size_t(raw.size()) * 131 + first * 31 + last) % m_shared.size();
+        slot = &m_shared[index];
+        if (slot->bytes == raw) {
+            field = slot->text;
+            return true;
+        }
+    }
     if (raw.contains('\0'))
         return fail(QStringLiteral("内容中有空字符（NUL），不是正确的文本"));
     std::optional<QString> text = fromGbkStrict(raw);
     if (!text)
         return fail(QStringLiteral("内容中有不是GBK编码的字节，不是正确的文本"));
+    if (slot)
+        *slot = {raw, *text};
     field = std::move(*text);
     return true;
 }

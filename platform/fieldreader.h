@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // Reads comma separated fields from GBK text by the classic BASIC "Input #"
 // rules, which every data file of the console follows:
@@ -48,6 +49,12 @@ private:
     int m_fieldLine = 1; // where the last field began
     bool m_afterComma = false;
     QString m_error;
+    struct SharedText
+    {
+        QByteArray bytes;
+        QString text;
+    };
+    std::vector<SharedText> m_shared = std::vector<SharedText>(1024); // short texts read lately
 };
 
 // Reads the whole file at path for a FieldReader. Nothing, with error set

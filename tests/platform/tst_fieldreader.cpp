@@ -91,6 +91,11 @@ void tst_FieldReader::fields_data()
         << QByteArray("ok,\xd6") << "tt" << QStringList {u"ok"_s, u"!"_s};
     QTest::newRow("two-byte GBK text is taken")
         << toGbk(u"中文,\"引号\"") << "tt" << QStringList {u"中文"_s, u"引号"_s};
+    // Repeated short texts are shared between rows; texts that meet in the
+    // same slot of that table stay apart.
+    QTest::newRow("repeated and look-alike texts")
+        << toGbk(u"axb,ayb,axb,axb,\"axb\",中b,中b") << "ttttttt"
+        << QStringList {u"axb"_s, u"ayb"_s, u"axb"_s, u"axb"_s, u"axb"_s, u"中b"_s, u"中b"_s};
     QTest::newRow("DOS end-of-file mark ends the data") << QByteArray("a\r\n\x1a"
                                                                       "b\r\n")
                                                         << "tt" << QStringList {u"a"_s, u"!"_s};
