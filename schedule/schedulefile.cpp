@@ -5,6 +5,8 @@
 #include "platform/textfile.h"
 #include "schedule/timetext.h"
 
+#include <utility>
+
 namespace ScheduleFile {
 
 QString editorReadErrorText()
@@ -83,13 +85,54 @@ QByteArray dateFileBytes(const DayTable &entries)
     return data;
 }
 
+QString fieldsProblem(const ScheduleEntry &e, const QString &where)
+{
+    // A comma would split the field, a double quote would open a quoted one,
+    // a line break would end the entry, a character without a GBK code would
+    // come back as "?": the entry would not read back as written.
+    const std::pair<const char16_t *, const QString *> fields[] = {
+        {u"播放时间", &e.time}, {u"内容概述", &e.detail}, {u"播放文件", &e.filename},
+        {u"播放时长", &e.plen}, {u"分区", &e.zone},       {u"功放", &e.amp},
+        {u"外设", &e.device},
+    };
+    for (const auto &[name, text] : fields) {
+        QString why;
+        if (text->contains(u','))
+            why = QStringLiteral("逗号");
+        else if (text->contains(u'"'))
+            why = QStringLiteral("双引号");
+        else if (text->contains(u'\r') || text->contains(u'\n'))
+            why = QStringLiteral("换行");
+        else if (!gbkCanHold(*text))
+            why = QStringLiteral("GBK编码没有的字符");
+        if (!why.isEmpty())
+            return QStringLiteral("%1的%2“%3”中含有%4，无法保存。")
+                .arg(where, QString::fromUtf16(name), text->simplified(), why);
+    }
+    return {};
+}
+
 QString writeWeekFile(const QString &path, const WeekTables &days)
 {
+    for (int day = 0; day < 7; ++day) {
+        const DayTable &entries = days[std::size_t(day)];
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QString where
+                = QStringLiteral("%1第%2条").arg(Weekdays::fileName(day)).arg(i + 1);
+            if (QString problem = fieldsProblem(entries.at(i), where); !problem.isEmpty())
+                return problem;
+        }
+    }
     return saveFileAtomically(path, weekFileBytes(days));
 }
 
 QString writeDateFile(const QString &path, const DayTable &entries)
 {
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const QString where = QStringLiteral("第%1条").arg(i + 1);
+        if (QString problem = fieldsProblem(entries.at(i), where); !problem.isEmpty())
+            return problem;
+    }
     return saveFileAtomically(path, dateFileBytes(entries));
 }
 

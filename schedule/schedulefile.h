@@ -24,8 +24,14 @@ QByteArray headerLine(int dayIndex);
 QByteArray weekFileBytes(const WeekTables &days);
 QByteArray dateFileBytes(const DayTable &entries);
 
-// Atomic saves; the empty text on success, else the reason. On failure the
-// file on disk is what it was before.
+// Why an entry cannot be written as it stands (a comma, double quote, line
+// break or character without a GBK code in a text field); where names the
+// entry in the message. Empty when it can.
+QString fieldsProblem(const ScheduleEntry &entry, const QString &where);
+
+// Atomic saves; the empty text on success, else the reason. An entry that
+// fieldsProblem refuses is refused before anything is written. On failure
+// the file on disk is what it was before.
 QString writeWeekFile(const QString &path, const WeekTables &days);
 QString writeDateFile(const QString &path, const DayTable &entries);
 

@@ -44,6 +44,8 @@ private Q_SLOTS:
     void consoleRefusesTimesItCannotPlay_data();
     void consoleRefusesTimesItCannotPlay();
     void failedWriteKeepsOldFile();
+    void writersRefuseWhatTheFileCannotHold_data();
+    void writersRefuseWhatTheFileCannotHold();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -303,6 +305,60 @@ void tst_ScheduleFile::consoleRefusesTimesItCannotPlay()
     const auto editor = ScheduleFile::readDateForEditor(file);
     QVERIFY(editor.ok);
     QCOMPARE(editor.entries.size(), 3);
+}
+
+void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold_data()
+{
+    QTest::addColumn<QString>("field"); // which text field gets the value
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message"); // part of the refusal; empty when written
+    QTest::newRow("comma in the description")
+        << "detail" << u"上课, 下课"_s << u"内容概述“上课, 下课”中含有逗号"_s;
+    QTest::newRow("double quote in the file")
+        << "filename" << u"/srv/\"a\".mp3"_s << u"播放文件“/srv/\"a\".mp3”中含有双引号"_s;
+    QTest::newRow("line break in the description")
+        << "detail" << u"上课\r\n下课"_s << u"中含有换行"_s;
+    QTest::newRow("no GBK code in the file")
+        << "filename" << u"/srv/铃\U0001F514.mp3"_s << u"中含有GBK编码没有的字符"_s;
+    QTest::newRow("comma in the zones") << "zone" << u"1,2."_s << u"分区“1,2.”中含有逗号"_s;
+    QTest::newRow("Chinese, blanks and other quotes are written")
+        << "detail" << u"早操 “广播体操” 第九套"_s << QString();
+    QTest::newRow("empty description is written") << "detail" << QString() << QString();
+}
+
+void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    ScheduleEntry e = makeEntry(u"08:00:00"_s, 1, u"早操"_s, u"/srv/a.mp3"_s, 80);
+    e.plen = u"00:01:00"_s;
+    e.zone = u"1.2."_s;
+    QString *target = field == u"detail" ? &e.detail : field == u"zone" ? &e.zone : &e.filename;
+    *target = value;
+    const QString week = path(u"week.txt"_s);
+    const QString date = path(u"date.txt"_s);
+    const QByteArray old = toGbk(u"00,00,00,星期一,00,00,00,00,00\r\n"_s);
+    GbkFiles::writeBytes(week, old);
+    GbkFiles::writeBytes(date, old);
+    WeekTables days;
+    days[2] = {makeEntry(u"07:00:00"_s, 2, u"x"_s, u"/srv/b.mp3"_s, 1), e};
+    const QString weekError = ScheduleFile::writeWeekFile(week, days);
+    const QString dateError = ScheduleFile::writeDateFile(date, {e});
+    if (message.isEmpty()) {
+        QCOMPARE(weekError, QString());
+        QCOMPARE(dateError, QString());
+        const auto read = ScheduleFile::readDayOfWeekFile(week, u"星期三"_s);
+        QVERIFY(read.ok);
+        QCOMPARE(read.entries.value(1), e);
+        QCOMPARE(ScheduleFile::readDateFile(date).entries.value(0), e);
+    } else {
+        QVERIFY2(weekError.startsWith(u"星期三第2条的"_s), qPrintable(weekError));
+        QVERIFY2(weekError.contains(message), qPrintable(weekError));
+        QVERIFY2(dateError.startsWith(u"第1条的"_s), qPrintable(dateError));
+        QCOMPARE(GbkFiles::readBytes(week), old);
+        QCOMPARE(GbkFiles::readBytes(date), old);
+    }
 }
 
 void tst_ScheduleFile::failedWriteKeepsOldFile()
