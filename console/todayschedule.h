@@ -9,7 +9,7 @@
 class Dialogs;
 class ProgrammeModel;
 struct AppSettings;
-struct ConsoleState;
+class ConsoleState;
 
 // Chooses today's schedule file, fills today's list from it, keeps the
 // next-item panel and the remote play list.

@@ -31,9 +31,9 @@ frmMatrix::frmMatrix(Console &console, QWidget *parent)
     // crosspoints of the matrix would be drawn.
     auto *outputs = new QHBoxLayout;
     QWidget *previous = nullptr;
-    const auto chain = [this, &previous](QWidget *next) {
+    const auto chain = [&previous](QWidget *next) {
         if (previous)
-            setTabOrder(previous, next);
+            QWidget::setTabOrder(previous, next);
         previous = next;
     };
     for (int k = 0; k < Matrix::kOutputs; ++k) {

@@ -530,9 +530,12 @@ void SampleWriter::writeDateFiles(const QDate &today)
         {schoolDayFrom(today.addDays(21)), artFestival(builder)},
     };
     for (const auto &[day, table] : days) {
+        // A named reference: lambdas cannot capture a structured binding
+        // before C++20's later compilers.
+        const DayTable &entries = table;
         writeIfMissing(
             u"table/date/"_s + day.toString(u"yyyyMMdd"_s) + u".txt"_s,
-            [&table](const QString &path) { return ScheduleFile::writeDateFile(path, table); });
+            [&entries](const QString &path) { return ScheduleFile::writeDateFile(path, entries); });
     }
 }
 
