@@ -295,14 +295,15 @@ void frmsource::showEvent(QShowEvent *event)
         return;
     m_loadToldOnce = true;
     // A file broken halfway opens with what could be read; the operator is
-    // told before a save writes the rest away.
+    // told before a save writes the rest away. A notice: it comes from the
+    // event queue, not from a command.
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_console.dialogs().message(QStringLiteral("amp_name.dat 读取不完整：%1\n"
-                                                       "保存将按窗口中的内容重写该文件。")
-                                            .arg(m_names.loadProblem()),
-                                        saveTitle(), MsgIcon::Exclamation);
+            m_console.dialogs().notify(QStringLiteral("amp_name.dat 读取不完整：%1\n"
+                                                      "保存将按窗口中的内容重写该文件。")
+                                           .arg(m_names.loadProblem()),
+                                       saveTitle(), MsgIcon::Exclamation);
         },
         Qt::QueuedConnection);
 }

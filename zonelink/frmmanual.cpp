@@ -382,11 +382,12 @@ void frmmanual::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (m_loadProblems.isEmpty())
         return;
-    // Told once, over the window: the lists hold what could be read.
+    // Told once, over the window: the lists hold what could be read. A
+    // notice: it comes from the event queue, not from a command.
     QMetaObject::invokeMethod(
         this,
         [this, text = std::exchange(m_loadProblems, QString())] {
-            m_console.dialogs().message(text, title(), MsgIcon::Exclamation);
+            m_console.dialogs().notify(text, title(), MsgIcon::Exclamation);
         },
         Qt::QueuedConnection);
 }
