@@ -385,11 +385,12 @@ void frmnode::showEvent(QShowEvent *event)
     if (m_loadError.isEmpty())
         return;
     // Told once, over the window: the list shows what could be read and
-    // stays usable; Save writes a new node.txt.
+    // stays usable; Save writes a new node.txt. A notice: it comes from the
+    // event queue, not from a command.
     QMetaObject::invokeMethod(
         this,
         [this, error = std::exchange(m_loadError, QString())] {
-            m_console.dialogs().message(error, QString(), MsgIcon::None);
+            m_console.dialogs().notify(error, QString(), MsgIcon::None);
         },
         Qt::QueuedConnection);
 }

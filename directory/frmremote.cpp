@@ -96,7 +96,8 @@ void frmremote::buildControls()
 
 void frmremote::showLoadFailure(const QString &error)
 {
-    m_console.dialogs().message(error, QStringLiteral("错误提示"), MsgIcon::Error);
+    // A notice: it comes from a timer after the window opened, not from a command.
+    m_console.dialogs().notify(error, QStringLiteral("错误提示"), MsgIcon::Error);
 }
 
 void frmremote::showList()

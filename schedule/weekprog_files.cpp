@@ -39,8 +39,10 @@ void weekprog::openWeek(const QString &path)
         // empty week without a name.
         m_currentFile.clear();
         showCaption();
-        m_console.dialogs().message(ScheduleFile::editorReadErrorText(),
-                                    ScheduleFile::editorReadErrorTitle(), MsgIcon::Error);
+        // A notice: the window takes its requests from the event queue, and
+        // nothing here waits for an answer.
+        m_console.dialogs().notify(ScheduleFile::editorReadErrorText(),
+                                   ScheduleFile::editorReadErrorTitle(), MsgIcon::Error);
         return;
     }
     showCaption();
