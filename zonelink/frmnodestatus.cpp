@@ -137,9 +137,7 @@ frmnodestatus::frmnodestatus(Console &console, QWidget *parent)
     buildControls();
 
     // The rows come from node.txt afresh at every opening, all "关".
-    QList<StatusPoll::Node> nodes;
-    for (const NodeRecord &r : readNodeFile(console.folder().file(u"\\node.txt"_s)).records)
-        nodes.append({r.name, r.address, r.group});
+    const QList<NodeRecord> nodes = readNodeFile(console.folder().file(u"\\node.txt"_s)).records;
     connect(m_poll, &StatusPoll::orderChanged, this, &frmnodestatus::fillRows);
     connect(m_poll, &StatusPoll::rowChanged, this, &frmnodestatus::showRow);
     connect(m_poll, &StatusPoll::progressChanged, pgbnode, &QProgressBar::setValue);

@@ -48,17 +48,6 @@ int compareRows(const StatusRow &a, const StatusRow &b, int column, const QColla
     return collator.compare(x, y);
 }
 
-// The row's address as the byte the frames carry; nothing for a placeholder
-// without one or a field that is no number 0..255.
-std::optional<int> addressOf(const StatusRow &row)
-{
-    const std::optional<QByteArray> frame
-        = BuildFrame(CommandCode::StatusQuery, 0, 0, row.address.trimmed() + u'.');
-    if (!frame || frame->at(5) != 1)
-        return std::nullopt;
-    return static_cast<unsigned char>(frame->at(6));
-}
-
 } // namespace
 
 StatusPoll::StatusPoll(ZoneLink &link, QObject *parent)
@@ -71,8 +60,18 @@ void StatusPoll::setNodes(const QList<Node> &nodes)
 {
     m_rows.clear();
     int serial = 0;
-    for (const Node &node : nodes)
-        m_rows.append(StatusRow {++serial, node.name, node.address, node.group, false, {}, {}});
+    for (const Node &node : nodes) {
+        // Addresses as the rest of the console takes them: a placeholder or a
+        // mistyped one is neither asked nor switched off.
+        m_rows.append(StatusRow {++serial,
+                                 node.name,
+                                 node.address,
+                                 node.group,
+                                 nodeAddressValue(node.address),
+                                 false,
+                                 {},
+                                 {}});
+    }
     Q_EMIT orderChanged();
 }
 
@@ -153,7 +152,7 @@ void StatusPoll::changeRow(int serial, const std::function<bool(StatusRow &)> &c
 
 StatusPoll::Outcome StatusPoll::refreshRow(int position)
 {
-    if (position < 0 || position >= count() || !addressOf(m_rows.at(position)))
+    if (position < 0 || position >= count() || m_rows.at(position).addressValue < 0)
         return Outcome::NothingToDo;
     if (m_busy)
         return Outcome::Busy;
@@ -210,10 +209,9 @@ void StatusPoll::queryNext()
 
 bool StatusPoll::startQuery(int serial)
 {
-    const std::optional<int> known = addressOf(m_rows.at(positionOf(serial)));
-    if (!known)
+    const int address = m_rows.at(positionOf(serial)).addressValue;
+    if (address < 0)
         return false;
-    const int address = *known;
     const QByteArray frame
         = *BuildFrame(CommandCode::StatusQuery, 0, 0, QString::number(address) + u'.');
     ZoneLink::Query query = statusQuery(m_sendWait, m_wait);
@@ -264,8 +262,8 @@ StatusPoll::Outcome StatusPoll::closeTerminal(int position)
 {
     if (position < 0 || position >= count())
         return Outcome::NothingToDo;
-    const std::optional<int> address = addressOf(m_rows.at(position));
-    if (!address)
+    const int address = m_rows.at(position).addressValue;
+    if (address < 0)
         return Outcome::NothingToDo;
     if (!m_link.isOpen())
         return Outcome::PortClosed;
@@ -274,7 +272,7 @@ StatusPoll::Outcome StatusPoll::closeTerminal(int position)
     // not go out leaves the row as it was.
     const bool queued
         = m_link.sendCommand(CommandCode::ZoneClose, u"0"_s, u"0"_s,
-                             QString::number(*address) + u'.', this, [this, serial](bool sent) {
+                             QString::number(address) + u'.', this, [this, serial](bool sent) {
                                  if (!sent) {
                                      Q_EMIT closeLost(positionOf(serial));
                                      return;

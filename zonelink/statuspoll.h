@@ -1,5 +1,6 @@
 #pragma once
 
+#include "directory/nodefile.h"
 #include "zonelink/zonelink.h"
 
 #include <QList>
@@ -14,6 +15,7 @@ struct StatusRow
     QString name;
     QString address;
     QString group;
+    int addressValue = -1; // the address as a number 0..255; -1 when it is none
     bool on = false;
     QString frequency; // "103.5", "定压" or empty
     QString volume; // empty unless a reply of a tuned terminal gave one
@@ -44,12 +46,8 @@ public:
     // What became of a command.
     enum class Outcome { Started, NothingToDo, Busy, PortClosed };
 
-    struct Node
-    {
-        QString name;
-        QString address;
-        QString group;
-    };
+    // A terminal of node.txt, as the directory reads it.
+    using Node = NodeRecord;
 
     static constexpr int kSliderMax = 10;
     static constexpr int kInitialSendWait = 6;

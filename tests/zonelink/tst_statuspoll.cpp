@@ -493,9 +493,13 @@ void tst_StatusPoll::closeLostLeavesTheRow()
 
 void tst_StatusPoll::nothingHappensWithoutARowOrAddress()
 {
-    // A placeholder without an address, and an address no byte can carry.
-    m_poll->setNodes(
-        {{u"空"_s, QString(), QString()}, {u"坏"_s, u"300"_s, u"1"_s}, {u"好"_s, u"9"_s, u"1"_s}});
+    // A placeholder without an address, an address no byte can carry, and
+    // one the rest of the console takes for mistyped (it leaves "3." out of
+    // every command too).
+    m_poll->setNodes({{u"空"_s, QString(), QString()},
+                      {u"坏"_s, u"300"_s, u"1"_s},
+                      {u"好"_s, u"9"_s, u"1"_s},
+                      {u"点"_s, u"3."_s, u"1"_s}});
     QSignalSpy busy(m_poll.get(), &StatusPoll::busyChanged);
     QCOMPARE(m_poll->refreshRow(-1), StatusPoll::Outcome::NothingToDo);
     QCOMPARE(m_poll->closeTerminal(-1), StatusPoll::Outcome::NothingToDo);
@@ -503,6 +507,8 @@ void tst_StatusPoll::nothingHappensWithoutARowOrAddress()
     QCOMPARE(m_poll->refreshRow(1), StatusPoll::Outcome::NothingToDo);
     QCOMPARE(m_poll->closeTerminal(0), StatusPoll::Outcome::NothingToDo);
     QCOMPARE(m_poll->closeTerminal(1), StatusPoll::Outcome::NothingToDo);
+    QCOMPARE(m_poll->refreshRow(3), StatusPoll::Outcome::NothingToDo);
+    QCOMPARE(m_poll->closeTerminal(3), StatusPoll::Outcome::NothingToDo);
     QVERIFY(busy.isEmpty());
     QVERIFY(m_port->writes().isEmpty());
     // The poll of all passes over them.
@@ -510,7 +516,7 @@ void tst_StatusPoll::nothingHappensWithoutARowOrAddress()
     m_poll->refreshAll();
     QVERIFY(waitIdle());
     QCOMPARE(m_port->writes(), QList<QByteArray> {statusFrame(9)});
-    QCOMPARE(m_poll->progress(), 3);
+    QCOMPARE(m_poll->progress(), 4);
     StatusPoll empty(*m_link);
     QCOMPARE(empty.refreshAll(), StatusPoll::Outcome::NothingToDo);
 }
