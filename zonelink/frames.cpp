@@ -144,3 +144,15 @@ std::optional<StatusReply> parseStatusReply(const QByteArray &bytes, int address
         return std::nullopt;
     return StatusReply {address, at(7) * 100 + at(8), at(9)};
 }
+
+QByteArray statusReplyBytes(const StatusReply &reply)
+{
+    QByteArray bytes(12, '\0');
+    bytes[2] = char(0x41);
+    bytes[3] = char(0xFF);
+    bytes[6] = char(reply.address);
+    bytes[7] = char(reply.frequency / 100);
+    bytes[8] = char(reply.frequency % 100);
+    bytes[9] = char(reply.volume);
+    return bytes;
+}

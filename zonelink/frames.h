@@ -78,3 +78,5 @@ struct StatusReply
 };
 // The reply of the terminal at address, if bytes 2, 3 and 6 say it is one.
 std::optional<StatusReply> parseStatusReply(const QByteArray &bytes, int address);
+// The 12 bytes a terminal sends for a reply; the bytes nobody reads are 0.
+QByteArray statusReplyBytes(const StatusReply &reply);

@@ -39,7 +39,6 @@ frmMatrix::frmMatrix(Console &console, QWidget *parent)
     for (int k = 0; k < Matrix::kOutputs; ++k) {
         auto *frame = new QGroupBox(u"输出"_s + QString::fromUtf16(kOutputNames[k]), this);
         frame->setObjectName(u"fraOut_%1"_s.arg(k));
-        m_frames[std::size_t(k)] = frame;
         auto *group = new QButtonGroup(this);
         group->setExclusive(true);
         m_groups[std::size_t(k)] = group;
@@ -49,7 +48,6 @@ frmMatrix::frmMatrix(Console &console, QWidget *parent)
             option->setObjectName(u"optIn%1_%2"_s.arg(k).arg(i));
             group->addButton(option, i);
             column->addWidget(option);
-            optIn[std::size_t(k)][std::size_t(i)] = option;
             chain(option);
         }
         column->addStretch(1);
@@ -59,7 +57,6 @@ frmMatrix::frmMatrix(Console &console, QWidget *parent)
         // is no default button, so Enter on an option sends nothing.
         enter->setAutoDefault(true);
         column->addWidget(enter);
-        cmdEnter[std::size_t(k)] = enter;
         chain(enter);
         connect(enter, &QPushButton::clicked, this, [this, k] { cmdEnter_Click(k); });
         outputs->addWidget(frame);
@@ -86,8 +83,8 @@ frmMatrix::frmMatrix(Console &console, QWidget *parent)
 
     // What the console last stored, not what the controller does: it is never asked.
     for (int k = 0; k < Matrix::kOutputs; ++k)
-        optIn[std::size_t(k)][std::size_t(m_control.storedInput(k + 1))]->setChecked(true);
-    optIn[0][std::size_t(m_control.storedInput(1))]->setFocus();
+        m_groups[std::size_t(k)]->button(m_control.storedInput(k + 1))->setChecked(true);
+    m_groups[0]->button(m_control.storedInput(1))->setFocus();
 }
 
 QString frmMatrix::portClosedText()

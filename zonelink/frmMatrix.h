@@ -8,9 +8,7 @@
 
 class Console;
 class QButtonGroup;
-class QGroupBox;
 class QPushButton;
-class QRadioButton;
 
 // "矩阵控制": the eight outputs of the audio matrix and their inputs.
 // Choosing an option only shows a choice; the buttons store and send it.
@@ -36,10 +34,8 @@ private:
 
     Console &m_console;
     MatrixControl m_control;
-    std::array<QGroupBox *, Matrix::kOutputs> m_frames {};
+    // The options "1" … "8" of each output, by their 0-based input.
     std::array<QButtonGroup *, Matrix::kOutputs> m_groups {};
-    std::array<std::array<QRadioButton *, Matrix::kInputs>, Matrix::kOutputs> optIn {};
-    std::array<QPushButton *, Matrix::kOutputs> cmdEnter {};
     QPushButton *cmdEnterAll;
     QPushButton *cmdCancel;
 };

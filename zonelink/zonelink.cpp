@@ -219,6 +219,9 @@ void ZoneLink::WriteFrame(const QByteArray &frame, const QObject *context, Compl
 void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,
                              ReplyHandler done)
 {
+    // The send delay belongs to the terminal status order, whose replies are
+    // handed over one by one; the two come together or not at all.
+    Q_ASSERT(query.sendDelayMs < 0 || query.eachReply);
     enqueue(Kind::Query, frame, query, ownedBy(context, std::move(done)));
 }
 
@@ -271,9 +274,7 @@ void ZoneLink::begin(Job job)
     case Kind::Write:
         // No line handling, but the next frame waits until these bytes
         // are out, so no two frames ever share the wire.
-        m_phase = Phase::Draining;
-        m_drainLimitMs = drainLimitFor(current().frame.size());
-        m_clock.start(kDrainPollMs);
+        enterDraining();
         writeCurrent();
         return;
     case Kind::Query:
@@ -281,9 +282,7 @@ void ZoneLink::begin(Job job)
         if (current().query.sendDelayMs >= 0) {
             // The terminals answer only once DTR drops after the send delay;
             // until then the query goes out like a written frame.
-            m_phase = Phase::Draining;
-            m_drainLimitMs = drainLimitFor(current().frame.size());
-            m_clock.start(kDrainPollMs);
+            enterDraining();
             m_port.setDataTerminalReady(true);
             if (!stillCurrent(id))
                 return;
@@ -323,6 +322,14 @@ void ZoneLink::writeCurrent()
         current().written = written == frame.size();
 }
 
+void ZoneLink::enterDraining()
+{
+    m_phase = Phase::Draining;
+    m_drainLimitMs = drainLimitFor(current().frame.size());
+    m_phaseStartMs = m_clock.nowMs();
+    m_clock.start(kDrainPollMs);
+}
+
 void ZoneLink::step()
 {
     if (!m_current)
@@ -330,10 +337,7 @@ void ZoneLink::step()
     const quint64 id = current().id;
     switch (m_phase) {
     case Phase::RtsLead:
-        m_phase = Phase::Draining;
-        m_drainLimitMs = drainLimitFor(current().frame.size());
-        m_phaseStartMs = m_clock.nowMs();
-        m_clock.start(kDrainPollMs);
+        enterDraining();
         writeCurrent();
         return;
     case Phase::Draining:

@@ -62,8 +62,9 @@ public:
         int sendDelayMs = -1;
         // Called when the deadline starts counting, while the context lives.
         std::function<void()> windowOpened;
-        // When set, the line is kept until the deadline and every chunk of
-        // replySize bytes or more read before it comes here as it is read,
+        // When set, the line is kept until the deadline whatever
+        // waitWholeDeadline says, and every chunk of replySize bytes or more
+        // read before it comes here as it is read,
         // while the context lives. The handler is then called at the deadline
         // with the bytes left over (fewer than replySize; empty when the
         // query did not go out whole or was dropped).
@@ -170,6 +171,8 @@ private:
         return *m_current;
     }
     void finishCurrent();
+    // The frame's bytes are about to be written: poll until they are out.
+    void enterDraining();
     void openReplyWindow();
     void awaitEachReply();
     void finishQuery();

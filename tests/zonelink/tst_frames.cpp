@@ -204,6 +204,8 @@ void tst_Frames::statusReply()
         QCOMPARE(reply->frequency, frequency);
         QCOMPARE(reply->volume, volume);
         QCOMPARE(reply->constantVoltage(), frequency == 8888);
+        // What the simulator sends for it is these bytes again.
+        QCOMPARE(statusReplyBytes(*reply), bytes);
     }
 }
 

@@ -7,12 +7,12 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "platform/qtserialport.h"
+#include "support/zonesimprocess.h"
 #include "zonelink/frmmanual.h"
 #include "zonelink/zonelink.h"
 
 #include <QAbstractButton>
 #include <QListView>
-#include <QProcess>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTest>
@@ -28,7 +28,6 @@ private Q_SLOTS:
     void simulatorFollowsTheTab();
 
 private:
-    bool waitSimulator(const QString &text, int timeoutMs = 10000);
     // The simulator's answer to "state", up to the clock.
     QString switchedOn();
     void doubleClickRow(const QString &list, const QString &text);
@@ -37,15 +36,13 @@ private:
     std::unique_ptr<ConsoleRig> m_rig;
     std::unique_ptr<QtSerialPort> m_port;
     std::unique_ptr<frmmanual> m_window;
-    QProcess m_sim;
-    QString m_simOutput;
+    ZoneSimProcess m_sim;
 };
 
 void tst_frmmanualE2e::init()
 {
     m_rig = std::make_unique<ConsoleRig>();
     m_port = std::make_unique<QtSerialPort>();
-    m_simOutput.clear();
     AmpNames names;
     names.amps = {u"前台"_s, u"后台"_s, {}, {}, {}, {}, {}, {}};
     names.frequencies
@@ -64,35 +61,18 @@ void tst_frmmanualE2e::cleanup()
     m_window.reset();
     m_rig.reset();
     m_port.reset();
-    if (m_sim.state() != QProcess::NotRunning) {
-        m_sim.kill();
-        m_sim.waitForFinished();
-    }
-}
-
-bool tst_frmmanualE2e::waitSimulator(const QString &text, int timeoutMs)
-{
-    return QTest::qWaitFor(
-        [this, &text] {
-            m_simOutput += QString::fromUtf8(m_sim.readAllStandardOutput());
-            return m_simOutput.contains(text);
-        },
-        timeoutMs);
+    m_sim.stop();
 }
 
 QString tst_frmmanualE2e::switchedOn()
 {
-    m_simOutput.clear();
-    m_sim.write("state\n");
-    if (!waitSimulator(u" clock "_s))
+    m_sim.clearOutput();
+    m_sim.command("state");
+    if (!m_sim.waitFor(u" clock "_s))
         return {};
-    const QStringList lines = m_simOutput.split(u'\n');
-    for (const QString &line : lines) {
-        const qsizetype at = line.indexOf(u"state nodes "_s);
-        if (at >= 0)
-            return line.mid(at, line.indexOf(u" clock "_s) - at);
-    }
-    return {};
+    const QString line = m_sim.lineWith(u"state nodes "_s);
+    const qsizetype at = line.indexOf(u"state nodes "_s);
+    return at >= 0 ? line.mid(at, line.indexOf(u" clock "_s) - at) : QString();
 }
 
 void tst_frmmanualE2e::doubleClickRow(const QString &list, const QString &text)
@@ -111,9 +91,7 @@ void tst_frmmanualE2e::doubleClickRow(const QString &list, const QString &text)
 void tst_frmmanualE2e::simulatorFollowsTheTab()
 {
     const QString link = m_rig->file(u"line"_s);
-    m_sim.start(QStringLiteral(ZONESIM_BINARY), {u"--link"_s, link});
-    QVERIFY(m_sim.waitForStarted());
-    QVERIFY(waitSimulator(u"listening on"_s));
+    QVERIFY(m_sim.start(QStringLiteral(ZONESIM_BINARY), link));
     m_rig->realPort = m_port.get();
     m_rig->store.values.insert(u"ports/com1"_s, link);
     Console &c = m_rig->start();
@@ -128,16 +106,16 @@ void tst_frmmanualE2e::simulatorFollowsTheTab()
     doubleClickRow(u"lstsamp"_s, u"功放2(后台)"_s);
     doubleClickRow(u"lstsdevice"_s, u"外设1(录音机)"_s);
     click(u"cmdok"_s);
-    QVERIFY2(waitSimulator(u"ZoneOpen 87.5 MHz nodes 5.7."_s), qPrintable(m_simOutput));
+    QVERIFY2(m_sim.waitFor(u"ZoneOpen 87.5 MHz nodes 5.7."_s), qPrintable(m_sim.output()));
     QCOMPARE(switchedOn(), u"state nodes 5.7. amps 2. devices 1."_s);
 
     m_window->findChild<QSlider *>(u"sldvol"_s)->setValue(21);
     click(u"cmdvol"_s);
-    QVERIFY2(waitSimulator(u"VolumeSet 21 nodes 5.7."_s), qPrintable(m_simOutput));
+    QVERIFY2(m_sim.waitFor(u"VolumeSet 21 nodes 5.7."_s), qPrintable(m_sim.output()));
 
     // Closing switches off what the window switched on.
     m_window->close();
-    QVERIFY2(waitSimulator(u"ZoneClose nodes 5.7."_s), qPrintable(m_simOutput));
+    QVERIFY2(m_sim.waitFor(u"ZoneClose nodes 5.7."_s), qPrintable(m_sim.output()));
     QCOMPARE(switchedOn(), u"state nodes - amps - devices -"_s);
 }
 

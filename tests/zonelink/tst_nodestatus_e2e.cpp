@@ -13,6 +13,7 @@
 #include "console/consolerig.h"
 #include "directory/nodefile.h"
 #include "platform/qtserialport.h"
+#include "support/zonesimprocess.h"
 #include "zonelink/frames.h"
 #include "zonelink/frmnodestatus.h"
 #include "zonelink/statuspoll.h"
@@ -20,7 +21,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -38,8 +38,6 @@ private Q_SLOTS:
     void statusOfTheTerminals();
 
 private:
-    bool waitSimulator(const QString &text, int timeoutMs = 10000);
-    void readSimulator();
     // The row of a node as shown: state, frequency, volume.
     QString shown(const QString &name) const;
     void sendStray();
@@ -47,8 +45,7 @@ private:
     std::unique_ptr<ConsoleRig> m_rig;
     std::unique_ptr<QtSerialPort> m_port;
     std::unique_ptr<frmnodestatus> m_window;
-    QProcess m_sim;
-    QString m_simOutput;
+    ZoneSimProcess m_sim;
     // The terminal whose reply window is open; -1 when none.
     int m_asking = -1;
     QHash<int, QByteArray> m_strays; // address → bytes sent in its window besides its answer
@@ -58,7 +55,6 @@ void tst_nodestatusE2e::init()
 {
     m_rig = std::make_unique<ConsoleRig>();
     m_port = std::make_unique<QtSerialPort>();
-    m_simOutput.clear();
 }
 
 void tst_nodestatusE2e::cleanup()
@@ -66,31 +62,13 @@ void tst_nodestatusE2e::cleanup()
     m_window.reset();
     m_rig.reset();
     m_port.reset();
-    if (m_sim.state() != QProcess::NotRunning) {
-        m_sim.kill();
-        m_sim.waitForFinished();
-    }
-}
-
-void tst_nodestatusE2e::readSimulator()
-{
-    m_simOutput += QString::fromUtf8(m_sim.readAllStandardOutput());
-}
-
-bool tst_nodestatusE2e::waitSimulator(const QString &text, int timeoutMs)
-{
-    return QTest::qWaitFor(
-        [this, &text] {
-            readSimulator();
-            return m_simOutput.contains(text);
-        },
-        timeoutMs);
+    m_sim.stop();
 }
 
 void tst_nodestatusE2e::sendStray()
 {
     if (m_strays.contains(m_asking))
-        m_sim.write("send " + m_strays.take(m_asking).toHex(' ') + '\n');
+        m_sim.command("send " + m_strays.take(m_asking).toHex(' '));
 }
 
 QString tst_nodestatusE2e::shown(const QString &name) const
@@ -116,11 +94,8 @@ void tst_nodestatusE2e::statusOfTheTerminals()
              QString());
     // 1..5 are installed, 4 is a wired one; 9 is not installed.
     const QString link = m_rig->file(u"line"_s);
-    m_sim.start(QStringLiteral(ZONESIM_BINARY),
-                {u"--link"_s, link, u"--terminals"_s, u"1-5"_s, u"--cv"_s, u"4"_s});
-    QVERIFY(m_sim.waitForStarted());
-    QVERIFY(waitSimulator(u"listening on"_s));
-    connect(&m_sim, &QProcess::readyReadStandardOutput, this, &tst_nodestatusE2e::readSimulator);
+    QVERIFY(m_sim.start(QStringLiteral(ZONESIM_BINARY), link,
+                        {u"--terminals"_s, u"1-5"_s, u"--cv"_s, u"4"_s}));
     m_rig->realPort = m_port.get();
     m_rig->store.values.insert(u"ports/com1"_s, link);
     Console &c = m_rig->start();
@@ -132,9 +107,9 @@ void tst_nodestatusE2e::statusOfTheTerminals()
     zone.sendCommand(CommandCode::ZoneOpen, u"10"_s, u"0"_s, u"2."_s);
     zone.sendCommand(CommandCode::ZoneOpen, u"8"_s, u"75"_s, u"3."_s);
     zone.writeCommand(CommandCode::VolumeSet, u"25"_s, u"0"_s, u"2."_s);
-    QVERIFY2(waitSimulator(u"VolumeSet 25 nodes 2."_s), qPrintable(m_simOutput));
-    m_sim.write("state\n");
-    QVERIFY2(waitSimulator(u"state nodes 1.2.3.4.9. "_s), qPrintable(m_simOutput));
+    QVERIFY2(m_sim.waitFor(u"VolumeSet 25 nodes 2."_s), qPrintable(m_sim.output()));
+    m_sim.command("state");
+    QVERIFY2(m_sim.waitFor(u"state nodes 1.2.3.4.9. "_s), qPrintable(m_sim.output()));
 
     m_window = std::make_unique<frmnodestatus>(c);
     m_window->show();
@@ -145,15 +120,8 @@ void tst_nodestatusE2e::statusOfTheTerminals()
     });
     // Mistaken answers: terminal 1's reply in terminal 5's window, and
     // eleven bytes of a reply for 9 in its own.
-    QByteArray foreign(12, '\0');
-    foreign[2] = char(0x41);
-    foreign[3] = char(0xFF);
-    foreign[6] = char(1);
-    foreign[7] = char(10);
-    foreign[8] = char(35);
-    foreign[9] = char(20);
-    QByteArray shortReply = foreign.left(11);
-    shortReply[6] = char(9);
+    const QByteArray foreign = statusReplyBytes({1, 1035, 20});
+    const QByteArray shortReply = statusReplyBytes({9, 1035, 20}).left(11);
     m_strays.insert(5, foreign);
     m_strays.insert(9, shortReply);
 
@@ -167,14 +135,16 @@ void tst_nodestatusE2e::statusOfTheTerminals()
     QTRY_VERIFY_WITH_TIMEOUT(!poll.busy(), 20000);
     QCOMPARE(all->text(), u"全部刷新"_s);
     QCOMPARE(m_window->findChild<QProgressBar *>(u"pgbnode"_s)->value(), 6);
-    QVERIFY2(m_simOutput.contains(u"StatusQuery node 5 -> no answer"_s), qPrintable(m_simOutput));
-    QVERIFY2(m_simOutput.contains(u"StatusQuery node 9 -> no answer"_s), qPrintable(m_simOutput));
+    QVERIFY2(m_sim.output().contains(u"StatusQuery node 5 -> no answer"_s),
+             qPrintable(m_sim.output()));
+    QVERIFY2(m_sim.output().contains(u"StatusQuery node 9 -> no answer"_s),
+             qPrintable(m_sim.output()));
 
     // The mistaken answers did reach the line.
-    QVERIFY2(m_simOutput.contains(u"sent 00 00 41 FF 00 00 01 0A 23 14 00 00\n"_s),
-             qPrintable(m_simOutput));
-    QVERIFY2(m_simOutput.contains(u"sent 00 00 41 FF 00 00 09 0A 23 14 00\n"_s),
-             qPrintable(m_simOutput));
+    QVERIFY2(m_sim.output().contains(u"sent 00 00 41 FF 00 00 01 0A 23 14 00 00\n"_s),
+             qPrintable(m_sim.output()));
+    QVERIFY2(m_sim.output().contains(u"sent 00 00 41 FF 00 00 09 0A 23 14 00\n"_s),
+             qPrintable(m_sim.output()));
 
     QCOMPARE(shown(u"一楼"_s), u"开|103.5|20"_s);
     QCOMPARE(shown(u"二楼"_s), u"开|100.0|25"_s);
@@ -192,18 +162,18 @@ void tst_nodestatusE2e::statusOfTheTerminals()
     QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 5000);
     auto *close = m_window->findChild<QAction *>(u"mnu_sclose"_s);
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(close).center());
-    QVERIFY2(waitSimulator(u"ZoneClose nodes 1. [EB 14 02 00 00 01 01 FE 01]"_s),
-             qPrintable(m_simOutput));
+    QVERIFY2(m_sim.waitFor(u"ZoneClose nodes 1. [EB 14 02 00 00 01 01 FE 01]"_s),
+             qPrintable(m_sim.output()));
     QTRY_COMPARE_WITH_TIMEOUT(shown(u"一楼"_s), u"关||"_s, 5000);
-    m_simOutput.clear();
-    m_sim.write("state\n");
-    QVERIFY2(waitSimulator(u"state nodes 2.3.4.9. "_s), qPrintable(m_simOutput));
+    m_sim.clearOutput();
+    m_sim.command("state");
+    QVERIFY2(m_sim.waitFor(u"state nodes 2.3.4.9. "_s), qPrintable(m_sim.output()));
 
     // Asked again, it gives no answer.
     m_window->findChild<QPushButton *>(u"cmdrefresh_sel"_s)->click();
     QTRY_VERIFY_WITH_TIMEOUT(poll.busy(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!poll.busy(), 10000);
-    QVERIFY2(waitSimulator(u"StatusQuery node 1 -> no answer"_s), qPrintable(m_simOutput));
+    QVERIFY2(m_sim.waitFor(u"StatusQuery node 1 -> no answer"_s), qPrintable(m_sim.output()));
     QCOMPARE(shown(u"一楼"_s), u"关||"_s);
     QCOMPARE(shown(u"二楼"_s), u"开|100.0|25"_s);
 }

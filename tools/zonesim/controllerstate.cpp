@@ -128,16 +128,10 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
         if (a >= 0 && m_configured.contains(a) && m_terminals[std::size_t(a)].on) {
             const int freq
                 = m_constantVoltage.contains(a) ? 8888 : m_terminals[std::size_t(a)].frequency;
-            reply = QByteArray(12, '\0');
-            reply[2] = char(0x41);
-            reply[3] = char(0xFF);
-            reply[6] = char(a);
-            reply[7] = char(freq / 100);
-            reply[8] = char(freq % 100);
-            reply[9] = char(m_terminals[std::size_t(a)].volume);
-            what += QStringLiteral(" node %1 -> %2").arg(a).arg(hex(reply));
-            m_terminalAnswers += reply;
-            reply.clear();
+            const QByteArray answer
+                = statusReplyBytes({a, freq, m_terminals[std::size_t(a)].volume});
+            what += QStringLiteral(" node %1 -> %2").arg(a).arg(hex(answer));
+            m_terminalAnswers += answer;
         } else {
             what += QStringLiteral(" node %1 -> no answer").arg(a);
         }
