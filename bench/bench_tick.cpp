@@ -12,13 +12,13 @@
 #include "console/todayschedule.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
-#include "platform/dialogs.h"
 #include "platform/logwriter.h"
 #include "platform/mediaplayer.h"
 #include "platform/mixer.h"
 #include "platform/serialport.h"
 #include "platform/userstore.h"
 #include "schedule/schedulefile.h"
+#include "support/fakedialogs.h"
 #include "zonelink/zonelink.h"
 
 #include <QCoreApplication>
@@ -59,31 +59,6 @@ class NoStore final : public UserStore
 public:
     QString value(const QString &, const QString &, const QString &d) const override { return d; }
     void setValue(const QString &, const QString &, const QString &) override { }
-};
-class QuietDialogs final : public Dialogs
-{
-public:
-    MsgAnswer message(const QString &, const QString &, MsgIcon, MsgButtons) override
-    {
-        return MsgAnswer::Ok;
-    }
-    QString openFileName(const QString &, const QString &, const QString &,
-                         const QString &) override
-    {
-        return {};
-    }
-    QString saveFileName(const QString &, const QString &, const QString &,
-                         const QString &) override
-    {
-        return {};
-    }
-    void notify(const QString &, const QString &, MsgIcon) override { }
-    QStringList openFileNames(const QString &, const QString &, const QString &) override
-    {
-        return {};
-    }
-    QString chooseFolder(const QString &, const QString &) override { return {}; }
-    void beep() override { }
 };
 class SilentPlayer final : public MediaPlayer
 {
@@ -141,7 +116,7 @@ int main(int argc, char *argv[])
     clock.moment = QDateTime(day, QTime(9, 0));
     ConsoleState state;
     ProgrammeModel model;
-    QuietDialogs dialogs;
+    FakeDialogs dialogs;
     ClosedPort port;
     SilentPlayer player;
     NoMixer mixer;

@@ -4,6 +4,7 @@
 // file read and the window painted). Prints the median and the slowest of
 // several runs.
 
+#include "benchweek.h"
 #include "console/consolerig.h"
 #include "schedule/schedulefile.h"
 #include "schedule/weekeditor.h"
@@ -22,26 +23,6 @@ namespace {
 
 constexpr int kPerDay = 1000;
 constexpr int kRuns = 9;
-
-WeekTables makeWeek()
-{
-    WeekTables week;
-    for (int day = 0; day < 7; ++day) {
-        for (int i = 0; i < kPerDay; ++i) {
-            const int second = (i * 7919) % 86400; // scattered over the day
-            week[std::size_t(day)].append({QStringLiteral("%1:%2:%3")
-                                               .arg(second / 3600, 2, 10, QChar(u'0'))
-                                               .arg(second / 60 % 60, 2, 10, QChar(u'0'))
-                                               .arg(second % 60, 2, 10, QChar(u'0')),
-                                           qint16(1 + i % 8), QStringLiteral("上课铃"),
-                                           QStringLiteral("/srv/song/上课铃.mp3"), 16000,
-                                           QStringLiteral("00:00:30"),
-                                           QStringLiteral("1.2.3.4.5.6.7.8.9.10."),
-                                           QStringLiteral("1.2."), QStringLiteral("1.")});
-        }
-    }
-    return week;
-}
 
 // Runs what the window queued while it was shown (the request is taken
 // after the show event) and returns.
@@ -70,7 +51,7 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
 
     ConsoleRig rig;
-    if (!ScheduleFile::writeWeekFile(rig.weekFile, makeWeek()).isEmpty())
+    if (!ScheduleFile::writeWeekFile(rig.weekFile, benchWeek(kPerDay, 16000)).isEmpty())
         return 1;
     Console &console = rig.start();
     out << "week file: " << 7 * kPerDay << " entries, " << QFileInfo(rig.weekFile).size() / 1024

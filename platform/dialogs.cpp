@@ -1,5 +1,6 @@
 #include "platform/dialogs.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 Dialogs::~Dialogs() = default;
@@ -20,4 +21,11 @@ QString qtFileFilter(const QString &classicFilter)
         filters.append(patterns);
     }
     return filters.join(u";;");
+}
+
+QString withDefaultSuffix(const QString &path, const QString &suffix)
+{
+    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + u'.' + suffix;
 }

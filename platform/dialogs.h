@@ -43,3 +43,8 @@ public:
 // "MP3文件|*.mp3|WAV文件|*.wav" becomes "MP3文件 (*.mp3);;WAV文件 (*.wav)".
 // Patterns separated by ";" become space separated, as Qt expects.
 QString qtFileFilter(const QString &classicFilter);
+
+// The file dialogs' default extension: a name typed without an extension
+// gets suffix ("txt" makes "list" into "list.txt"). An empty path, a
+// cancelled dialog, stays empty.
+QString withDefaultSuffix(const QString &path, const QString &suffix);

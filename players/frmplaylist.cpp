@@ -86,12 +86,12 @@ frmplaylist::frmplaylist(Console &console, MediaPlayer &player, MediaProbe &prob
     m_timed = new PlaylistTimedPlay(*m_list, console.clock(), console.power(), console.log(), this);
     buildControls();
 
-    // The commands show the list with the selection they leave; this keeps
-    // the view true to the list whatever changed it.
-    connect(m_list, &Playlist::entriesChanged, this, [this] { showList(); });
+    // The view follows the list whatever changed it; the commands then
+    // select what they leave selected. An entry starts only while nothing
+    // plays, so the change of mode that follows redraws the bold entry.
+    connect(m_list, &Playlist::entriesChanged, this, &frmplaylist::showList);
     connect(m_list, &Playlist::displayChanged, this, &frmplaylist::showDisplay);
     connect(m_list, &Playlist::modeChanged, this, &frmplaylist::showMode);
-    connect(m_list, &Playlist::entryStarted, this, &frmplaylist::markEntries);
     connect(m_total, &PlaylistTotal::finished, this, &frmplaylist::showTotal);
 
     // Opening: the drive of the application folder, and that folder.

@@ -86,7 +86,11 @@ private:
     void addAndRecompute(const QStringList &paths);
     void recomputeTotal();
     void showTotal();
-    void showList(const QList<int> &selected = {}, int current = -1);
+    // The list rebuilt from the playlist, nothing selected: after every
+    // change of the entries.
+    void showList();
+    // The selection and current row a command leaves, on the rebuilt list.
+    void selectRows(const QList<int> &selected, int current);
     void markEntries();
     void showDisplay();
     void showMode();

@@ -29,13 +29,12 @@ using namespace Qt::StringLiterals;
 namespace {
 const QString kListFilter = u"播放列表文件(*.txt)|*.txt"_s;
 
-// The file dialogs' default extension: a name typed without one gets ".txt".
-QString withDefaultExtension(const QString &path, bool mustExist)
+// A list file named without ".txt" gets it; a file to open that exists
+// under the name as typed, and not with the extension, is taken as it is.
+QString withListSuffix(const QString &path, bool mustExist)
 {
-    if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty())
-        return path;
-    const QString txt = path + u".txt"_s;
-    if (mustExist && QFileInfo::exists(path) && !QFileInfo::exists(txt))
+    const QString txt = withDefaultSuffix(path, u"txt"_s);
+    if (mustExist && txt != path && QFileInfo::exists(path) && !QFileInfo::exists(txt))
         return path;
     return txt;
 }
@@ -47,7 +46,7 @@ void frmplaylist::addAndRecompute(const QStringList &paths)
         const QList<int> selected = selectedRows();
         const int current = lstplaylist->currentRow();
         m_list->append(paths);
-        showList(selected, current);
+        selectRows(selected, current);
         lstplaylist->scrollToBottom();
     }
     recomputeTotal();
@@ -92,21 +91,19 @@ void frmplaylist::cmdinsert_Click()
     m_list->insertAt(row, paths);
     // The entry that was current stays current, after what went in before it.
     const int moved = row + int(paths.size());
-    showList({moved}, moved);
+    selectRows({moved}, moved);
     recomputeTotal();
 }
 
 void frmplaylist::cmdremove_Click()
 {
     m_list->removeRows(selectedRows());
-    showList();
     recomputeTotal();
 }
 
 void frmplaylist::cmdremoveall_Click()
 {
     m_list->clear();
-    showList();
     recomputeTotal();
 }
 
@@ -117,7 +114,7 @@ void frmplaylist::cmdup_Click()
         return;
     const int to = m_list->moveUp(rows.constFirst());
     if (to >= 0)
-        showList({to}, to);
+        selectRows({to}, to);
 }
 
 void frmplaylist::cmddown_Click()
@@ -127,12 +124,12 @@ void frmplaylist::cmddown_Click()
         return;
     const int to = m_list->moveDown(rows.constFirst());
     if (to >= 0)
-        showList({to}, to);
+        selectRows({to}, to);
 }
 
 void frmplaylist::cmdload_Click()
 {
-    const QString picked = withDefaultExtension(
+    const QString picked = withListSuffix(
         m_console.dialogs().openFileName(
             u"打开播放列表"_s, m_console.folder().file(u"\\playlist"_s), kListFilter, QString()),
         true);
@@ -145,7 +142,6 @@ void frmplaylist::cmdload_Click()
         m_console.dialogs().message(u"所选播放文件有误，请重新选择"_s, u"文件不对"_s,
                                     MsgIcon::Error);
         m_list->clear();
-        showList();
         return;
     }
     setListFile(picked);
@@ -154,7 +150,7 @@ void frmplaylist::cmdload_Click()
     const QList<int> selected = selectedRows();
     const int current = lstplaylist->currentRow();
     m_list->append(read.paths);
-    showList(selected, current);
+    selectRows(selected, current);
 }
 
 void frmplaylist::cmdsave_Click()
@@ -167,7 +163,7 @@ void frmplaylist::cmdsave_Click()
     if (m_listFile.isEmpty()) {
         const QString folder = m_console.folder().file(u"\\playlist"_s);
         QDir().mkpath(folder); // where playlists are kept, made on first use
-        const QString picked = withDefaultExtension(
+        const QString picked = withListSuffix(
             dialogs.saveFileName(u"播放列表另存为 "_s, folder, kListFilter, QString()), false);
         if (picked.isEmpty())
             return;
@@ -252,24 +248,28 @@ QList<int> frmplaylist::selectedRows() const
     return rows;
 }
 
-void frmplaylist::showList(const QList<int> &selected, int current)
+void frmplaylist::showList()
 {
     const int scrolled = lstplaylist->verticalScrollBar()->value();
     lstplaylist->clear();
     for (const QString &path : m_list->entries())
         new QListWidgetItem(path, lstplaylist);
-    if (current >= 0 && current < lstplaylist->count())
+    lstplaylist->setCurrentRow(-1);
+    lstplaylist->verticalScrollBar()->setValue(scrolled);
+    markEntries();
+}
+
+void frmplaylist::selectRows(const QList<int> &selected, int current)
+{
+    const bool hasCurrent = current >= 0 && current < lstplaylist->count();
+    if (hasCurrent)
         lstplaylist->setCurrentRow(current, QItemSelectionModel::NoUpdate);
-    else
-        lstplaylist->setCurrentRow(-1);
     for (int row : selected) {
         if (row >= 0 && row < lstplaylist->count())
             lstplaylist->item(row)->setSelected(true);
     }
-    lstplaylist->verticalScrollBar()->setValue(scrolled);
-    if (current >= 0 && current < lstplaylist->count())
+    if (hasCurrent)
         lstplaylist->scrollToItem(lstplaylist->item(current));
-    markEntries();
 }
 
 void frmplaylist::markEntries()

@@ -254,10 +254,10 @@ bool frmrec::cmdsave_Click()
                                         kWavFilter, QString());
     if (path.isEmpty())
         return false;
-    if (QFileInfo(path).suffix().isEmpty()) {
+    if (const QString named = withDefaultSuffix(path, u"wav"_s); named != path) {
         // The default extension. The dialog asked about the name as typed,
         // so the name that is really written is asked about here.
-        path += u".wav"_s;
+        path = named;
         if (QFileInfo::exists(path)
             && dialogs.message(QFileInfo(path).fileName() + u" 已存在。\n要替换它吗？"_s,
                                u"保存录音文件"_s, MsgIcon::Exclamation, MsgButtons::YesNo)

@@ -162,7 +162,11 @@ void Playlist::stop()
     m_player.stop();
     setMode(Mode::Idle);
     m_file.clear();
-    m_type.clear();
+}
+
+QString Playlist::currentType() const
+{
+    return playlistEntryType(m_file);
 }
 
 void Playlist::setVolumeStep(int step)
@@ -188,7 +192,7 @@ void Playlist::startEntry(int index)
 {
     m_current = index;
     m_file = m_entries.at(index);
-    m_type = playlistEntryType(m_file);
+    const QString type = playlistEntryType(m_file);
     Display shown;
     shown.song = fileTitle(m_file);
     setDisplay(shown);
@@ -197,23 +201,18 @@ void Playlist::startEntry(int index)
     QString source = m_file;
     Mode mode = Mode::File;
     double volume = 1.0;
-    if (m_type == u"CDA") {
-        const int track = cdTrackNumber(m_file);
+    if (type == u"CDA") {
         QString why;
-        if (track < 1)
-            why = u"文件名中没有CD音轨号"_s;
-        else if (!m_cd.canPlayTracks())
-            why = u"没有可用的光驱或CD音频插件"_s;
-        if (!why.isEmpty()) {
+        source = PlaylistCd::trackSource(m_file, m_cd.canPlayTracks(), &why);
+        if (source.isEmpty()) {
             m_log.writeLog(u",曲目列表播放跳过CD音轨%1（%2）"_s.arg(m_file, why));
             ++m_failuresInRow;
             Q_EMIT entrySkipped(index, why);
             handOver();
             return;
         }
-        source = PlaylistCd::trackUrl(track);
         mode = Mode::Cd;
-    } else if (m_type == u"MP3") {
+    } else if (type == u"MP3") {
         mode = Mode::Mp3;
         volume = m_volumeStep / 10.0;
     }

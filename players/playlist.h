@@ -75,7 +75,7 @@ public:
     Mode mode() const { return m_mode; }
     int currentIndex() const { return m_current; }
     QString currentFile() const { return m_file; }
-    QString currentType() const { return m_type; }
+    QString currentType() const;
     const Display &display() const { return m_display; }
     bool isHandingOver() const { return m_listTimer.isActive(); }
     bool isUpdatingStatus() const { return m_statusTimer.isActive(); }
@@ -107,7 +107,6 @@ private:
     QStringList m_entries;
     int m_current = -1;
     QString m_file;
-    QString m_type;
     Mode m_mode = Mode::Idle;
     bool m_repeat = false;
     int m_volumeStep = 10;

@@ -1,5 +1,7 @@
 #include "players/playlistcd.h"
 
+#include "players/playlistfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -8,8 +10,17 @@ using namespace Qt::StringLiterals;
 
 PlaylistCd::~PlaylistCd() = default;
 
-QString PlaylistCd::trackUrl(int track)
+QString PlaylistCd::trackSource(const QString &path, bool playable, QString *why)
 {
+    const int track = cdTrackNumber(path);
+    if (track < 1) {
+        *why = u"文件名中没有CD音轨号"_s;
+        return {};
+    }
+    if (!playable) {
+        *why = u"没有可用的光驱或CD音频插件"_s;
+        return {};
+    }
     return u"cdda://%1"_s.arg(track);
 }
 

@@ -3,8 +3,6 @@
 #include "platform/gbk.h"
 #include "platform/textfile.h"
 
-#include <QStringDecoder>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -36,12 +34,12 @@ PlaylistRead readPlaylistFile(const QString &path)
         result.error = QStringLiteral("不是文本文件：%1").arg(path);
         return result;
     }
-    QStringDecoder decoder("GBK");
-    QString text = decoder.decode(file.data);
-    if (decoder.hasError() || toGbk(text) != file.data) {
+    std::optional<QString> decoded = fromGbkStrict(file.data);
+    if (!decoded) {
         result.error = QStringLiteral("文件中有无法识别的文字：%1").arg(path);
         return result;
     }
+    QString &text = *decoded;
     // CR LF as written, but a lone LF or CR ends a line too.
     text.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
     for (QStringView line : QStringView(text).tokenize(u'\n')) {
@@ -65,8 +63,7 @@ int unstorablePlaylistEntry(const QStringList &paths)
 {
     for (int row = 0; row < paths.size(); ++row) {
         const QString &p = paths.at(row);
-        if (p.contains(u'\n') || p.contains(u'\r') || fromGbk(toGbk(p)) != p
-            || playlistLineEntry(p) != p)
+        if (p.contains(u'\n') || p.contains(u'\r') || !gbkCanHold(p) || playlistLineEntry(p) != p)
             return row;
     }
     return -1;

@@ -29,7 +29,6 @@ public:
     QTime from() const { return m_from; }
     QTime to() const { return m_to; }
     void setShutdown(bool on) { m_shutdown = on; }
-    bool shutdown() const { return m_shutdown; }
 
     // One tick of tmrfromto, public so that tests can tick it.
     void tmrfromto_Timer();

@@ -1,6 +1,7 @@
 #include "players/playlisttotal.h"
 
 #include "platform/mediaprobe.h"
+#include "players/playlistbrowser.h"
 #include "players/playlistcd.h"
 #include "players/playlistfile.h"
 
@@ -24,7 +25,13 @@ PlaylistTotal::~PlaylistTotal()
 
 bool PlaylistTotal::isMeasured(const QString &type)
 {
-    static const QStringList measured {u"MP3"_s, u"WAV"_s, u"MID"_s, u"DAT"_s, u"CDA"_s, u"WMA"_s};
+    // The types the file list shows: "*.wav" stands for "WAV".
+    static const QStringList measured = [] {
+        QStringList types;
+        for (const QString &pattern : playlistFilePatterns())
+            types << pattern.sliced(2).toUpper();
+        return types;
+    }();
     return measured.contains(type);
 }
 
@@ -35,6 +42,7 @@ void PlaylistTotal::recompute(const QStringList &entries)
     m_next = 0;
     m_sum = 0;
     m_failing.clear();
+    m_cdPlayable.reset();
     m_busy = true;
     next();
 }
@@ -63,16 +71,14 @@ void PlaylistTotal::next()
             continue;
         QString source = path;
         if (type == u"CDA") {
-            const int track = cdTrackNumber(path);
-            if (track < 1) {
-                m_failing.insert(path, u"文件名中没有CD音轨号"_s);
+            if (!m_cdPlayable)
+                m_cdPlayable = m_cd.canPlayTracks();
+            QString why;
+            source = PlaylistCd::trackSource(path, *m_cdPlayable, &why);
+            if (source.isEmpty()) {
+                m_failing.insert(path, why);
                 continue;
             }
-            if (!m_cd.canPlayTracks()) {
-                m_failing.insert(path, u"没有可用的光驱或CD音频插件"_s);
-                continue;
-            }
-            source = PlaylistCd::trackUrl(track);
         }
         m_asked = source;
         m_probe.probe(source);

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <optional>
+
 class MediaProbe;
 class PlaylistCd;
 
@@ -50,6 +52,9 @@ private:
     qint64 m_seconds = 0;
     QHash<QString, QString> m_unopenable;
     QHash<QString, QString> m_failing; // of the computation under way
+    // Whether CD tracks can be played, asked at the first track of a
+    // computation and kept for the rest of it.
+    std::optional<bool> m_cdPlayable;
     // Lengths known from earlier computations, so that adding one file does
     // not probe the whole list again.
     QHash<QString, qint64> m_known;

@@ -2,6 +2,7 @@
 
 #include "platform/mediaplayer.h"
 #include "platform/recorder.h"
+#include "players/playlistfile.h"
 #include "players/recordingwave.h"
 
 #include <QDir>
@@ -51,9 +52,7 @@ QString RecordingSession::takeFile() const
 
 QString RecordingSession::timeText(qint64 ms)
 {
-    const qint64 seconds = qMax<qint64>(ms, 0) / 1000;
-    return u"%1:%2"_s.arg(seconds / 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return minutesSeconds(ms);
 }
 
 int RecordingSession::playingSlider(qint64 positionMs, qint64 lengthMs)

@@ -1,10 +1,9 @@
 #include "schedule/weekeditor.h"
 
+#include "platform/dialogs.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/schedulefile.h"
 #include "schedule/timetext.h"
-
-#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -221,5 +220,5 @@ QString WeekEditor::saveDay(int d, const QString &path) const
 
 QString WeekEditor::withDefaultExtension(const QString &path)
 {
-    return QFileInfo(path).suffix().isEmpty() ? path + u".txt"_s : path;
+    return withDefaultSuffix(path, u"txt"_s);
 }

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 
 // Entry points shared by the libFuzzer executables and the corpus replay
 // test: each takes one input, runs one reader (or the frame decoder, or the
@@ -11,6 +13,15 @@
 // line on stderr, which libFuzzer reports as a finding and the replay test
 // as a crash.
 namespace Fuzz {
+
+// A rule that must hold whatever the input: a broken one aborts, naming it.
+inline void check(bool holds, const char *rule)
+{
+    if (!holds) {
+        std::fprintf(stderr, "fuzz rule broken: %s\n", rule);
+        std::abort();
+    }
+}
 
 using Target = int (*)(const std::uint8_t *data, std::size_t size);
 

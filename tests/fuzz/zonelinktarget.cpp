@@ -17,8 +17,6 @@
 #include <QLoggingCategory>
 #include <QPointer>
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -26,14 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace Fuzz {
 namespace {
-
-void check(bool holds, const char *rule)
-{
-    if (!holds) {
-        std::fprintf(stderr, "zone link rule broken: %s\n", rule);
-        std::abort();
-    }
-}
 
 class VirtualClock final : public LinkClock
 {

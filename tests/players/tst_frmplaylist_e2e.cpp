@@ -22,7 +22,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -73,10 +72,7 @@ private:
 
 void tst_frmplaylistE2e::initTestCase()
 {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    const bool server = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    if (!server) {
+    if (!TestMedia::soundServerRunning()) {
         if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
             QFAIL("no sound server, although ./test started one");
         QSKIP("no sound server: run through ./test");

@@ -7,12 +7,12 @@
 #include "platform/qtrecorder.h"
 #include "players/frmrec.h"
 #include "players/recordingwave.h"
+#include "support/testmedia.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -38,10 +38,7 @@ private:
 
 void tst_frmrec_e2e::initTestCase()
 {
-    QProcess pactl;
-    pactl.start(u"pactl"_s, {u"info"_s});
-    const bool server = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    if (!server) {
+    if (!TestMedia::soundServerRunning()) {
         if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
             QFAIL("no sound server, although ./test started one");
         QSKIP("no sound server: run through ./test");

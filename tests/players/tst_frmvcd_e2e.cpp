@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -54,10 +53,7 @@ private:
 
 void tst_frmvcd_e2e::initTestCase()
 {
-    QProcess pactl;
-    pactl.start(u"pactl"_s, {u"info"_s});
-    const bool server = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    if (!server) {
+    if (!TestMedia::soundServerRunning()) {
         if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
             QFAIL("no sound server, although ./test started one");
         QSKIP("no sound server: run through ./test");

@@ -129,4 +129,11 @@ bool ffmpeg(const QStringList &arguments, QString *error)
     return true;
 }
 
+bool soundServerRunning()
+{
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+    return pactl.waitForFinished(5000) && pactl.exitCode() == 0;
+}
+
 } // namespace TestMedia

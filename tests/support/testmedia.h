@@ -14,4 +14,6 @@ QByteArray midi();
 QByteArray cdxa(const QByteArray &programStream);
 // Runs Debian's ffmpeg with the given arguments; false when it is missing or fails.
 bool ffmpeg(const QStringList &arguments, QString *error = nullptr);
+// Whether a PulseAudio server answers (`pactl info`), as the one ./test starts.
+bool soundServerRunning();
 } // namespace TestMedia
