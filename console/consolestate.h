@@ -1,9 +1,9 @@
 #pragma once
 
+#include "zonelink/matrixroutes.h"
+
 #include <QObject>
 #include <QStringList>
-
-#include <array>
 
 // State of the running console that several parts read and change. The flags
 // that windows show or react to are changed through setters that announce the
@@ -46,9 +46,8 @@ public:
 
     qsizetype RemoteSongCount() const { return RemoteSongs.size(); }
 
-    // The audio matrix: for outputs [1..8] the 0-based input last chosen, for
-    // as long as the program runs (the controller is never asked).
-    std::array<qint16, 9> MatrixRoutes {};
+    // The audio matrix as last chosen, for the whole run.
+    MatrixRouteTable MatrixRoutes {};
 
 Q_SIGNALS:
     void reloadScheduleChanged(bool on);

@@ -41,14 +41,14 @@ QStringList FolderPlayback::audioFiles(const QString &folder)
     return files;
 }
 
-bool FolderPlayback::start(const QString &folder, Order order, const QDateTime &end)
+void FolderPlayback::start(const QString &folder, Order order, const QDateTime &end)
 {
     stop();
     m_files = audioFiles(folder);
     m_index = -1;
     if (m_files.isEmpty()) {
         qCInfo(lcFolder) << "no audio file in" << folder;
-        return false;
+        return;
     }
     if (order == Order::Random)
         std::shuffle(m_files.begin(), m_files.end(), m_random);
@@ -56,7 +56,6 @@ bool FolderPlayback::start(const QString &folder, Order order, const QDateTime &
     m_active = true;
     qCInfo(lcFolder) << "playing" << m_files.size() << "files of" << folder << "until" << end;
     playNext();
-    return m_active;
 }
 
 void FolderPlayback::stop()

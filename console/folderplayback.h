@@ -34,17 +34,12 @@ public:
     void setSeed(quint32 seed) { m_random.seed(seed); }
 
     // Plays the folder's first file now and each next one when the one before
-    // ends, while the clock is before end. Returns false, and plays nothing,
-    // when the folder holds no audio file (or none is there any more).
-    bool start(const QString &folder, Order order, const QDateTime &end);
+    // ends, while the clock is before end. Plays nothing when the folder holds
+    // no audio file (or none is there any more).
+    void start(const QString &folder, Order order, const QDateTime &end);
     // Ends the run: no further file starts.
     void stop();
     bool isActive() const;
-
-    // The latest run's files in the order they play, and the index of the one
-    // handed to the player last.
-    QStringList files() const { return m_files; }
-    qsizetype currentIndex() const { return m_index; }
 
 private:
     void songEnded();
@@ -53,8 +48,8 @@ private:
     const Clock &m_clock;
     PlaybackEngine &m_playback;
     QRandomGenerator m_random;
-    QStringList m_files;
-    qsizetype m_index = -1;
+    QStringList m_files; // the run's files in the order they play
+    qsizetype m_index = -1; // the one handed to the player last
     QDateTime m_end;
     bool m_active = false;
     quint64 m_turn = 0; // the player's turn this run holds

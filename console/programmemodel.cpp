@@ -58,30 +58,14 @@ QString ProgrammeModel::cellText(int row, int column) const
     const Row &r = m_rows.at(row);
     const ScheduleEntry &e = r.entry;
     switch (column) {
-    case TimeColumn:
-        return e.time;
-    case ChannelColumn:
-        return QString::number(e.channel);
-    case DetailColumn:
-        return e.detail;
     case FileNameColumn:
         return fileTitle(e.filename);
-    case VolumeColumn:
-        return QString::number(e.volume);
-    case PlayLengthColumn:
-        return e.plen;
-    case ZoneColumn:
-        return e.zone;
-    case AmpColumn:
-        return e.amp;
-    case DeviceColumn:
-        return e.device;
     case PlayedColumn:
         return playedText(r.state);
     case FileColumn:
         return e.filename;
     default:
-        return {};
+        return entryFieldText(e, column);
     }
 }
 

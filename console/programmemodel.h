@@ -25,17 +25,19 @@ class ProgrammeModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // The entry's fields in file order, the file name shown by its title;
+    // then the row's state and the file's full path.
     enum Column {
-        TimeColumn,
-        ChannelColumn,
-        DetailColumn,
-        FileNameColumn,
-        VolumeColumn,
-        PlayLengthColumn,
-        ZoneColumn,
-        AmpColumn,
-        DeviceColumn,
-        PlayedColumn,
+        TimeColumn = TimeField,
+        ChannelColumn = ChannelField,
+        DetailColumn = DetailField,
+        FileNameColumn = FileNameField,
+        VolumeColumn = VolumeField,
+        PlayLengthColumn = PlayLengthField,
+        ZoneColumn = ZoneField,
+        AmpColumn = AmpField,
+        DeviceColumn = DeviceField,
+        PlayedColumn = EntryFieldCount,
         FileColumn,
         ColumnCount
     };

@@ -128,11 +128,11 @@ bool Scheduler::scan(const QDateTime &nowMoment)
     for (int r = m_s.state.CurrentIndex + 1; r <= m_s.model.count(); ++r) {
         const ScheduleEntry &row = m_s.model.entry(r - 1);
         const QString t = row.time;
-        const int tv = TimeValue(t);
-        if (tv < 0 || TimeText::fromSeconds(tv) != t) {
+        if (!TimeText::isClockText(t)) {
             fail(QStringLiteral("row %1: \"%2\" is no time hh:mm:ss").arg(r).arg(t));
             return false;
         }
+        const int tv = TimeValue(t);
         const RowState state = m_s.model.state(r - 1);
         // A row the operator cancelled gets nothing switched on ahead of it.
         if (state != RowState::Cancelled) {

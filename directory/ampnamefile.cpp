@@ -8,6 +8,25 @@
 #include <algorithm>
 #include <limits>
 
+bool readAmpNameBlocks(FieldReader &reader, bool withFrequencies,
+                       const std::function<void(AmpNamePart, int, const QString &)> &take)
+{
+    while (!reader.atEnd()) {
+        for (AmpNamePart part :
+             {AmpNamePart::Amps, AmpNamePart::Frequencies, AmpNamePart::Devices}) {
+            const bool wanted = withFrequencies || part != AmpNamePart::Frequencies;
+            for (int i = 0; i < 8; ++i) {
+                QString field;
+                if (!(wanted ? reader.readText(field) : reader.skip()))
+                    return false;
+                if (wanted)
+                    take(part, i, field);
+            }
+        }
+    }
+    return true;
+}
+
 AmpNamesRead readAmpNameFile(const QString &path)
 {
     AmpNamesRead result;
@@ -15,23 +34,17 @@ AmpNamesRead readAmpNameFile(const QString &path)
     if (!opened)
         return result;
     FieldReader &reader = *opened;
+    if (reader.atEnd()) {
+        result.error = QStringLiteral("文件是空的");
+        return result;
+    }
     QStringList *const parts[3]
         = {&result.names.amps, &result.names.frequencies, &result.names.devices};
-    bool anyBlock = false;
-    while (!reader.atEnd()) {
-        for (QStringList *part : parts) {
-            for (int i = 0; i < 8; ++i) {
-                if (!reader.readText((*part)[i])) {
-                    result.error = reader.errorText();
-                    return result;
-                }
-            }
-        }
-        anyBlock = true;
-    }
-    result.ok = anyBlock;
-    if (!anyBlock)
-        result.error = QStringLiteral("文件是空的");
+    const auto keep
+        = [&parts](AmpNamePart part, int i, const QString &text) { (*parts[int(part)])[i] = text; };
+    result.ok = readAmpNameBlocks(reader, true, keep);
+    if (!result.ok)
+        result.error = reader.errorText();
     return result;
 }
 

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class FieldReader;
+
 // amp_name.dat: 24 quoted fields, one a line: eight amplifier names, the
 // frequencies of the eight programme sources in MHz as typed, eight device names.
 struct AmpNames
@@ -19,6 +23,17 @@ struct AmpNamesRead
     AmpNames names; // fields read before a failure stay filled, the rest are empty
     QString error;
 };
+
+// The three parts of a block, in file order.
+enum class AmpNamePart { Amps, Frequencies, Devices };
+
+// Reads blocks of 24 fields until the reader is at its end, handing each
+// field to take (its part, its index 0..7, its text) as soon as it is read,
+// so that a block cut short has handed over the fields before the cut.
+// Frequencies are only stepped over unless withFrequencies. False, with the
+// reader's error, at a field that cannot be read.
+bool readAmpNameBlocks(FieldReader &reader, bool withFrequencies,
+                       const std::function<void(AmpNamePart, int, const QString &)> &take);
 
 // Reads blocks of 24 fields while the file is not at its end; a later block
 // overwrites an earlier one.

@@ -1,9 +1,10 @@
 #include "directory/nodedirectory.h"
 
+#include "platform/gbk.h"
 #include "platform/profileini.h"
+#include "platform/textfile.h"
 
 #include <QCollator>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <limits>
@@ -33,24 +34,18 @@ bool fieldNumber(const QString &field, qulonglong &value)
     return true;
 }
 
-enum class TextProblem { None, Quote, NotGbk };
-
-TextProblem textProblem(const QString &text)
+// The quoted layout has no escape for a double quote, a line break would
+// split the record and a character outside GBK would come back as "?": any of
+// them would change what the operator typed, so such a text is not saved at
+// all, and the window says which text it is.
+TextFault textProblem(const QString &text)
 {
-    // The quoted layout has no escape for a double quote, and a character
-    // outside GBK would come back as "?": either would change what the
-    // operator typed, so such a text is not saved at all.
-    if (text.contains(u'"'))
-        return TextProblem::Quote;
-    QStringEncoder encoder("GBK");
-    const QByteArray bytes = encoder.encode(text);
-    Q_UNUSED(bytes)
-    return encoder.hasError() ? TextProblem::NotGbk : TextProblem::None;
+    return textFault(text, TextLayout::Quoted);
 }
 
-QString problemMessage(TextProblem problem, const QString &where)
+QString problemMessage(TextFault problem, const QString &where)
 {
-    if (problem == TextProblem::Quote)
+    if (problem == TextFault::Quote)
         return where + u"中含有双引号（\"），无法保存，请去掉双引号后再保存。"_s;
     return where + u"中含有无法保存的字符，请修改后再保存。"_s;
 }
@@ -227,15 +222,15 @@ void NodeDirectory::discardChanges()
 QString NodeDirectory::unsavableText() const
 {
     for (const NodeRecord &node : m_nodes) {
-        if (const TextProblem p = textProblem(node.name); p != TextProblem::None)
+        if (const TextFault p = textProblem(node.name); p != TextFault::None)
             return problemMessage(p, u"节点名称“"_s + node.name + u"”"_s);
         for (const QString &field : {node.address, node.group}) {
-            if (const TextProblem p = textProblem(field); p != TextProblem::None)
+            if (const TextFault p = textProblem(field); p != TextFault::None)
                 return problemMessage(p, u"节点“"_s + node.name + u"”的地址或分组"_s);
         }
     }
     for (int n = 1; n <= GroupCount; ++n) {
-        if (const TextProblem p = textProblem(m_groupNames[n]); p != TextProblem::None)
+        if (const TextFault p = textProblem(m_groupNames[n]); p != TextFault::None)
             return problemMessage(p, groupKey(n) + u"名称“"_s + m_groupNames[n] + u"”"_s);
     }
     return {};
@@ -276,9 +271,7 @@ bool NodeDirectory::addressInRange(const QString &text)
 
 bool NodeDirectory::groupNameFits(const QString &name)
 {
-    QStringEncoder encoder("GBK");
-    const QByteArray bytes = encoder.encode(name);
-    return bytes.size() <= GroupNameBytes;
+    return toGbk(name).size() <= GroupNameBytes;
 }
 
 int NodeDirectory::rowCount(const QModelIndex &parent) const

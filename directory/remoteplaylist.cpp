@@ -1,7 +1,7 @@
 #include "directory/remoteplaylist.h"
 
 #include "directory/remotelistfile.h"
-#include "platform/gbk.h"
+#include "platform/textfile.h"
 
 #include <QFileInfo>
 
@@ -63,8 +63,7 @@ QString RemotePlaylist::addFolder() const
 int RemotePlaylist::unstorableRow() const
 {
     for (int row = 0; row < count(); ++row) {
-        const QString &p = m_entries.at(row);
-        if (p.contains(u'"') || fromGbk(toGbk(p)) != p)
+        if (textFault(m_entries.at(row), TextLayout::Quoted) != TextFault::None)
             return row;
     }
     return -1;
@@ -72,14 +71,15 @@ int RemotePlaylist::unstorableRow() const
 
 QString RemotePlaylist::save(const QString &path)
 {
-    // The file has no way to escape a double quote, and GBK has no byte for
-    // some characters: either would come back as another path, so the
-    // operator is told which entry to take out instead.
+    // The file has no way to escape a double quote or a line break, and GBK
+    // has no byte for some characters: any of them would come back as another
+    // path, so the operator is told which entry to take out instead.
     const int bad = unstorableRow();
     if (bad >= 0) {
         const QString &p = m_entries.at(bad);
-        const QString why = p.contains(u'"') ? QStringLiteral("含有双引号（\"）")
-                                             : QStringLiteral("含有无法保存的文字");
+        const QString why = textFault(p, TextLayout::Quoted) == TextFault::Quote
+            ? QStringLiteral("含有双引号（\"）")
+            : QStringLiteral("含有无法保存的文字");
         return QStringLiteral("第%1项的路径%2，播放列表没有保存：\n%3\n请删除这一项后再保存。")
             .arg(bad + 1)
             .arg(why, p);

@@ -1,6 +1,6 @@
 #include "directory/sourcenames.h"
 
-#include "platform/gbk.h"
+#include "platform/textfile.h"
 
 #include <QDebug>
 
@@ -154,23 +154,18 @@ QString SourceNames::unstorableReason(Field *field) const
     for (Part part : {Part::Amp, Part::Device, Part::Frequency}) {
         for (int n = 1; n <= kCount; ++n) {
             const Field f {part, n};
-            const QString t = text(f);
+            // A field of the file runs from one double quote to the next, with
+            // no way to escape one inside it, and ends at a line break.
+            const TextFault fault = textFault(text(f), TextLayout::Quoted);
+            if (fault == TextFault::None)
+                continue;
+            if (field)
+                *field = f;
             const QString what = fieldLabel(f)
                 + (part == Part::Frequency ? QStringLiteral("的频率") : QStringLiteral("的名称"));
-            QString reason;
-            // A field of the file runs from one double quote to the next, with
-            // no way to escape one inside it.
-            if (t.contains(u'"'))
-                reason
-                    = what + QStringLiteral("含有双引号（\"），无法保存。请删去双引号后再保存。");
-            else if (fromGbk(toGbk(t)) != t)
-                reason = what
-                    + QStringLiteral("含有系统编码不能保存的字符，无法保存。请修改后再保存。");
-            if (!reason.isEmpty()) {
-                if (field)
-                    *field = f;
-                return reason;
-            }
+            if (fault == TextFault::Quote)
+                return what + QStringLiteral("含有双引号（\"），无法保存。请删去双引号后再保存。");
+            return what + QStringLiteral("含有系统编码不能保存的字符，无法保存。请修改后再保存。");
         }
     }
     return {};

@@ -9,13 +9,14 @@
 namespace {
 
 // Finding the converter by name is the dearest part of a short field, so
-// each thread keeps one of each. Every call hands over a whole text; a
-// converter that met an error is replaced, so no error or half character is
-// carried into the next call.
+// each thread keeps one of each. Every call hands over a whole text; both are
+// stateless, so a half character at the end is an error rather than held back
+// for the next call, and a converter that met an error is replaced, so no
+// error is carried into the next call either.
 struct GbkConverters
 {
     QStringDecoder decoder {"GBK", QStringConverter::Flag::Stateless};
-    QStringEncoder encoder {"GBK"};
+    QStringEncoder encoder {"GBK", QStringConverter::Flag::Stateless};
 };
 
 GbkConverters &converters()
@@ -42,7 +43,7 @@ std::pair<QByteArray, bool> encode(QStringView text)
     QByteArray bytes = encoder.encode(text);
     const bool error = encoder.hasError();
     if (error)
-        encoder = QStringEncoder("GBK");
+        encoder = QStringEncoder("GBK", QStringConverter::Flag::Stateless);
     return {bytes, error};
 }
 

@@ -92,12 +92,18 @@ namespace {
 // would come back as "?".
 QString fieldProblem(const QString &what, const QString &text)
 {
-    if (text.contains(u'\r') || text.contains(u'\n'))
+    switch (textFault(text, TextLayout::IniLine)) {
+    case TextFault::LineBreak:
         return QStringLiteral("%1“%2”中有换行，配置文件放不下，没有保存。")
             .arg(what, text.simplified());
-    if (!gbkCanHold(text))
+    case TextFault::NotGbk:
         return QStringLiteral("%1“%2”中有GBK编码没有的字符，配置文件放不下，没有保存。")
             .arg(what, text);
+    case TextFault::Comma:
+    case TextFault::Quote:
+    case TextFault::None:
+        break;
+    }
     return {};
 }
 

@@ -20,8 +20,15 @@ QtMediaProbe::~QtMediaProbe() = default;
 void QtMediaProbe::resetPlayer()
 {
     // A GStreamer player that met an error refuses the next file: each
-    // failure gets a fresh one.
-    delete m_player;
+    // failure gets a fresh one. The old one may be inside one of its own
+    // signals (a failure is found there), so it goes once that has returned,
+    // telling us nothing more; it lets go of the shared audio output now, or
+    // its late destruction would detach the output from the new player.
+    if (m_player) {
+        m_player->disconnect(this);
+        m_player->setAudioOutput(nullptr);
+        m_player->deleteLater();
+    }
     m_player = new QMediaPlayer(this);
     if (!m_audio) {
         m_audio = new QAudioOutput(this);

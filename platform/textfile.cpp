@@ -55,14 +55,43 @@ QString saveFileAtomically(const QString &path, const QByteArray &data)
     return {};
 }
 
+TextFault textFault(QStringView text, TextLayout layout)
+{
+    bool comma = false;
+    bool quote = false;
+    bool lineBreak = false;
+    bool ascii = true;
+    for (QChar c : text) {
+        comma = comma || c == u',';
+        quote = quote || c == u'"';
+        lineBreak = lineBreak || c == u'\r' || c == u'\n';
+        ascii = ascii && c.unicode() < 0x80;
+    }
+    if (comma && layout == TextLayout::Unquoted)
+        return TextFault::Comma;
+    if (quote && layout != TextLayout::IniLine)
+        return TextFault::Quote;
+    if (lineBreak)
+        return TextFault::LineBreak;
+    // GBK holds ASCII as it is; only other text needs the converter.
+    if (!ascii && !gbkCanHold(text))
+        return TextFault::NotGbk;
+    return TextFault::None;
+}
+
 QString quotedFieldProblem(const QString &what, const QString &field)
 {
-    if (field.contains(u'"'))
+    switch (textFault(field, TextLayout::Quoted)) {
+    case TextFault::Quote:
         return QStringLiteral("%1“%2”中含有双引号（\"），无法保存。").arg(what, field);
-    if (field.contains(u'\r') || field.contains(u'\n'))
+    case TextFault::LineBreak:
         return QStringLiteral("%1“%2”中含有换行，无法保存。").arg(what, field.simplified());
-    if (!gbkCanHold(field))
+    case TextFault::NotGbk:
         return QStringLiteral("%1“%2”中含有GBK编码没有的字符，无法保存。").arg(what, field);
+    case TextFault::Comma:
+    case TextFault::None:
+        break;
+    }
     return {};
 }
 

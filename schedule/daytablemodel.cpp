@@ -27,28 +27,7 @@ QString DayTableModel::caption(int column)
 
 QString DayTableModel::cellText(const ScheduleEntry &e, int column)
 {
-    switch (column) {
-    case TimeColumn:
-        return e.time;
-    case ChannelColumn:
-        return QString::number(e.channel);
-    case DetailColumn:
-        return e.detail;
-    case FileNameColumn:
-        return e.filename;
-    case VolumeColumn:
-        return QString::number(e.volume);
-    case PlayLengthColumn:
-        return e.plen;
-    case ZoneColumn:
-        return e.zone;
-    case AmpColumn:
-        return e.amp;
-    case DeviceColumn:
-        return e.device;
-    default:
-        return {};
-    }
+    return entryFieldText(e, column);
 }
 
 QVariant DayTableModel::data(const QModelIndex &index, int role) const

@@ -11,17 +11,18 @@ class DayTableModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // The entry's fields, in file order.
     enum Column {
-        TimeColumn,
-        ChannelColumn,
-        DetailColumn,
-        FileNameColumn,
-        VolumeColumn,
-        PlayLengthColumn,
-        ZoneColumn,
-        AmpColumn,
-        DeviceColumn,
-        ColumnCount
+        TimeColumn = TimeField,
+        ChannelColumn = ChannelField,
+        DetailColumn = DetailField,
+        FileNameColumn = FileNameField,
+        VolumeColumn = VolumeField,
+        PlayLengthColumn = PlayLengthField,
+        ZoneColumn = ZoneField,
+        AmpColumn = AmpField,
+        DeviceColumn = DeviceField,
+        ColumnCount = EntryFieldCount
     };
 
     using QAbstractTableModel::QAbstractTableModel;

@@ -1,9 +1,8 @@
 #include "schedule/entryfields.h"
 
+#include "platform/gbk.h"
+#include "platform/textfile.h"
 #include "schedule/timetext.h"
-
-#include <QStringConverter>
-#include <QStringEncoder>
 
 using namespace Qt::StringLiterals;
 
@@ -11,40 +10,36 @@ namespace EntryFields {
 
 namespace {
 
-// The first character GBK cannot hold, or the empty text.
-QString unencodable(const QString &text)
+// The first character of a text that GBK cannot hold, for the message; the
+// whole text if no single character is to blame.
+QStringView unencodable(QStringView text)
 {
-    QStringEncoder gbk("GBK", QStringConverter::Flag::Stateless);
-    // The encoder converts only when its result is taken.
-    QByteArray bytes = gbk.encode(text);
-    if (!gbk.hasError())
-        return {};
-    // Which one it is, for the message; the error stays with an encoder, so
-    // each character gets one of its own.
     for (qsizetype i = 0; i < text.size(); ++i) {
-        QStringEncoder one("GBK", QStringConverter::Flag::Stateless);
         // A character outside the basic plane is one surrogate pair.
         const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString character = text.mid(i, n);
-        bytes = one.encode(character);
-        if (one.hasError())
+        const QStringView character = text.sliced(i, n);
+        if (!gbkCanHold(character))
             return character;
         i += n - 1;
     }
-    return {};
+    return text;
 }
 
 // What the file format cannot carry in a text field; the empty text when the
-// field is fine.
+// field is fine. The file's writer refuses the same texts (TextFault), in
+// words of its own.
 QString textProblem(const QString &text, const QString &what)
 {
-    for (QChar c : text) {
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n')
-            return what + u"不能含有英文逗号“,”、双引号“\"”或换行。"_s;
+    switch (textFault(text, TextLayout::Unquoted)) {
+    case TextFault::None:
+        return {};
+    case TextFault::Comma:
+    case TextFault::Quote:
+    case TextFault::LineBreak:
+        return what + u"不能含有英文逗号“,”、双引号“\"”或换行。"_s;
+    case TextFault::NotGbk:
+        return what + u"含有无法保存的字符“"_s + unencodable(text) + u"”。"_s;
     }
-    const QString bad = unencodable(text);
-    if (!bad.isEmpty())
-        return what + u"含有无法保存的字符“"_s + bad + u"”。"_s;
     return {};
 }
 
@@ -89,7 +84,7 @@ QString problemTitle()
 
 bool isTimeOfDay(const QString &text)
 {
-    return text.size() == 8 && TimeText::seconds(text) >= 0;
+    return TimeText::isClockText(text);
 }
 
 ScheduleEntry entry(const Input &input)

@@ -49,7 +49,9 @@ QString channelHintTitle(); // "选择提示"
 // The title of the other messages about an entry.
 QString problemTitle(); // "输入错误"
 
-// "HH:mm:ss" with two digits each, a time of day.
+// "HH:mm:ss" with two digits each, a time of day; the console's own rule for
+// a start time (TimeText::isClockText), so that what the editor saves the
+// console plays.
 bool isTimeOfDay(const QString &text);
 // Volumes are the slider's values, which a schedule file holds in 16 bits.
 constexpr int kVolumeMaximum = 32767;

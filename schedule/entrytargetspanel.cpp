@@ -195,11 +195,8 @@ void EntryTargetsPanel::fillNodeList()
     const QString problem = m_selection->loadNodes(path);
     if (!problem.isEmpty())
         qCWarning(lcTargets) << "node.txt:" << problem;
-    for (const NodeRecord &node : m_selection->nodes()) {
-        auto *item = new QTreeWidgetItem(lvwnode, {node.name, node.address, node.group});
-        // The tag: the address as node.txt has it.
-        item->setData(0, Qt::UserRole, node.address);
-    }
+    for (const NodeRecord &node : m_selection->nodes())
+        new QTreeWidgetItem(lvwnode, {node.name, node.address, node.group});
     lvwnode->clearSelection();
 }
 

@@ -1,5 +1,31 @@
 #include "schedule/scheduleentry.h"
 
+QString entryFieldText(const ScheduleEntry &e, int field)
+{
+    switch (field) {
+    case TimeField:
+        return e.time;
+    case ChannelField:
+        return QString::number(e.channel);
+    case DetailField:
+        return e.detail;
+    case FileNameField:
+        return e.filename;
+    case VolumeField:
+        return QString::number(e.volume);
+    case PlayLengthField:
+        return e.plen;
+    case ZoneField:
+        return e.zone;
+    case AmpField:
+        return e.amp;
+    case DeviceField:
+        return e.device;
+    default:
+        return {};
+    }
+}
+
 namespace Weekdays {
 
 namespace {

@@ -21,6 +21,24 @@ struct ScheduleEntry
     friend bool operator==(const ScheduleEntry &, const ScheduleEntry &) = default;
 };
 
+// The fields of an entry in file order, as the columns of the lists that
+// show entries.
+enum EntryField {
+    TimeField,
+    ChannelField,
+    DetailField,
+    FileNameField,
+    VolumeField,
+    PlayLengthField,
+    ZoneField,
+    AmpField,
+    DeviceField,
+    EntryFieldCount
+};
+// The text of a field as the lists show it (integers as plain digits); empty
+// for a number that is no field.
+QString entryFieldText(const ScheduleEntry &entry, int field);
+
 using DayTable = QList<ScheduleEntry>;
 // Monday (0) to Sunday (6).
 using WeekTables = std::array<DayTable, 7>;

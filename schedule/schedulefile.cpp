@@ -96,18 +96,25 @@ QString fieldsProblem(const ScheduleEntry &e, const QString &where)
         {u"外设", &e.device},
     };
     for (const auto &[name, text] : fields) {
-        QString why;
-        if (text->contains(u','))
-            why = QStringLiteral("逗号");
-        else if (text->contains(u'"'))
-            why = QStringLiteral("双引号");
-        else if (text->contains(u'\r') || text->contains(u'\n'))
-            why = QStringLiteral("换行");
-        else if (!gbkCanHold(*text))
-            why = QStringLiteral("GBK编码没有的字符");
-        if (!why.isEmpty())
-            return QStringLiteral("%1的%2“%3”中含有%4，无法保存。")
-                .arg(where, QString::fromUtf16(name), text->simplified(), why);
+        const char16_t *why = nullptr;
+        switch (textFault(*text, TextLayout::Unquoted)) {
+        case TextFault::None:
+            continue;
+        case TextFault::Comma:
+            why = u"逗号";
+            break;
+        case TextFault::Quote:
+            why = u"双引号";
+            break;
+        case TextFault::LineBreak:
+            why = u"换行";
+            break;
+        case TextFault::NotGbk:
+            why = u"GBK编码没有的字符";
+            break;
+        }
+        return QStringLiteral("%1的%2“%3”中含有%4，无法保存。")
+            .arg(where, QString::fromUtf16(name), text->simplified(), QString::fromUtf16(why));
     }
     return {};
 }
@@ -136,19 +143,22 @@ QString writeDateFile(const QString &path, const DayTable &entries)
     return saveFileAtomically(path, dateFileBytes(entries));
 }
 
-bool readEntry(FieldReader &r, ScheduleEntry &e)
+bool readEntry(FieldReader &r, ScheduleEntry &e, int *startLine)
 {
-    return r.readText(e.time) && r.readInt16(e.channel) && r.readText(e.detail)
-        && r.readText(e.filename) && r.readInt16(e.volume) && r.readText(e.plen)
-        && r.readText(e.zone) && r.readText(e.amp) && r.readText(e.device);
+    if (!r.readText(e.time))
+        return false;
+    if (startLine)
+        *startLine = r.line();
+    return r.readInt16(e.channel) && r.readText(e.detail) && r.readText(e.filename)
+        && r.readInt16(e.volume) && r.readText(e.plen) && r.readText(e.zone) && r.readText(e.amp)
+        && r.readText(e.device);
 }
 
 QString timeProblem(const ScheduleEntry &e, int line)
 {
     // The scheduler compares start times as "hh:mm:ss" texts; any other form
     // would only be found at the tick, by emptying the whole day.
-    const int start = TimeText::seconds(e.time);
-    if (start < 0 || TimeText::fromSeconds(start) != e.time)
+    if (!TimeText::isClockText(e.time))
         return QStringLiteral("第%1行：播放时间“%2”不是正确的时间（时:分:秒，如 08:30:00）")
             .arg(line)
             .arg(e.time);
@@ -161,17 +171,6 @@ QString timeProblem(const ScheduleEntry &e, int line)
 
 namespace {
 
-// Reads one entry and notes the line it starts on (0 when none was read).
-bool readEntryAt(FieldReader &r, ScheduleEntry &e, int &line)
-{
-    if (!r.readText(e.time))
-        return false;
-    line = r.line();
-    return r.readInt16(e.channel) && r.readText(e.detail) && r.readText(e.filename)
-        && r.readInt16(e.volume) && r.readText(e.plen) && r.readText(e.zone) && r.readText(e.amp)
-        && r.readText(e.device);
-}
-
 enum class AtHeader { Stop, Keep };
 
 // Appends entries up to the end, or up to the next header-like line. After a
@@ -181,7 +180,7 @@ bool readEntries(FieldReader &reader, DayRead &result, AtHeader atHeader)
     while (!reader.atEnd()) {
         ScheduleEntry e;
         int line = 0;
-        if (!readEntryAt(reader, e, line)) {
+        if (!readEntry(reader, e, &line)) {
             result.error = reader.errorText();
             result.entries.clear();
             return false;

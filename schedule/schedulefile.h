@@ -35,8 +35,9 @@ QString fieldsProblem(const ScheduleEntry &entry, const QString &where);
 QString writeWeekFile(const QString &path, const WeekTables &days);
 QString writeDateFile(const QString &path, const DayTable &entries);
 
-// Reads the nine fields of one entry.
-bool readEntry(FieldReader &reader, ScheduleEntry &entry);
+// Reads the nine fields of one entry; startLine, when given, gets the line
+// the entry starts on, for messages.
+bool readEntry(FieldReader &reader, ScheduleEntry &entry, int *startLine = nullptr);
 // Why an entry read from the given line cannot be played: a start time that
 // is not "hh:mm:ss" or a play length that is no time. Empty when it can.
 QString timeProblem(const ScheduleEntry &entry, int line);

@@ -1,5 +1,6 @@
 #include "schedule/targetselection.h"
 
+#include "directory/ampnamefile.h"
 #include "platform/fieldreader.h"
 
 #include <algorithm>
@@ -217,28 +218,12 @@ TargetSelection::BoxCaptions TargetSelection::readBoxCaptions(const QString &amp
     }
     // Names are added as they are read, so a short block still names the
     // boxes it reached; every further block adds another bracket.
-    const auto readNames = [&reader](std::array<QString, kBoxCount> &boxes) {
-        for (QString &caption : boxes) {
-            QString name;
-            if (!reader.readText(name))
-                return false;
-            caption += u'(' + name + u')';
-        }
-        return true;
+    const auto addName = [&captions](AmpNamePart part, int i, const QString &name) {
+        auto &boxes = part == AmpNamePart::Amps ? captions.amps : captions.devices;
+        boxes.at(std::size_t(i)) += u'(' + name + u')';
     };
-    const auto skipFrequencies = [&reader] {
-        for (int i = 0; i < kBoxCount; ++i) {
-            if (!reader.skip())
-                return false;
-        }
-        return true;
-    };
-    while (!reader.atEnd()) {
-        if (!readNames(captions.amps) || !skipFrequencies() || !readNames(captions.devices)) {
-            captions.problem = reader.errorText();
-            break;
-        }
-    }
+    if (!readAmpNameBlocks(reader, false, addName))
+        captions.problem = reader.errorText();
     return captions;
 }
 

@@ -25,6 +25,21 @@ int seconds(const QString &text)
     return fields[0] * 3600 + fields[1] * 60 + fields[2];
 }
 
+bool isClockText(QStringView text)
+{
+    if (text.size() != 8 || text[2] != u':' || text[5] != u':')
+        return false;
+    int fields[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        const QChar tens = text[3 * i];
+        const QChar ones = text[3 * i + 1];
+        if (tens < u'0' || tens > u'9' || ones < u'0' || ones > u'9')
+            return false;
+        fields[i] = (tens.unicode() - u'0') * 10 + (ones.unicode() - u'0');
+    }
+    return fields[0] <= 23 && fields[1] <= 59 && fields[2] <= 59;
+}
+
 QString fromSeconds(int seconds)
 {
     constexpr int day = 24 * 3600;

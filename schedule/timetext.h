@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 // Times of day and lengths are held as "hh:mm:ss" texts.
 namespace TimeText {
@@ -8,6 +9,10 @@ namespace TimeText {
 // Seconds of the day of "hh:mm:ss" (also "h:m:s" and "hh:mm"); -1 when the
 // text is not a time of day.
 int seconds(const QString &text);
+// Whether the text is a time of day exactly as fromSeconds writes it: eight
+// characters "hh:mm:ss", no blanks. The scheduler compares start times as
+// such texts, so only this form is a start time.
+bool isClockText(QStringView text);
 // "hh:mm:ss" of a number of seconds, taken modulo one day.
 QString fromSeconds(int seconds);
 // The text rewritten with two digits per field, or fallback when it is not a time.

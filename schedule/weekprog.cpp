@@ -494,22 +494,11 @@ bool weekprog::releaseWeek()
 
 void weekprog::closeEvent(QCloseEvent *event)
 {
-    if (m_editor->isModified()) {
-        switch (m_console.dialogs().message(u"文件已修改，是否存盘？"_s, u"请确认是否存盘"_s,
-                                            MsgIcon::Question, MsgButtons::YesNo)) {
-        case MsgAnswer::Yes:
-            // Whatever kept the week from being written (an entry, the disk,
-            // the operator cancelling the file name) keeps the window open
-            // with the edits.
-            if (save() != SaveOutcome::Written) {
-                event->ignore();
-                return;
-            }
-            break;
-        default:
-            m_editor->setModified(false);
-            break;
-        }
+    // Whatever kept the week from being written (an entry, the disk, the
+    // operator cancelling the file name) keeps the window open with the edits.
+    if (!releaseWeek()) {
+        event->ignore();
+        return;
     }
     if (m_lengths->isRunning())
         m_lengths->cancel();

@@ -117,7 +117,6 @@ private:
     WeekEditor *m_editor;
     TrackLengths *m_lengths;
     QString m_currentFile;
-    QString m_previousFile;
     bool m_activationQueued = false;
     bool m_updating = false; // our own changes of a list's selection
 

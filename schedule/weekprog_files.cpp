@@ -10,6 +10,8 @@
 #include <QDebug>
 #include <QTabWidget>
 
+#include <utility>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -99,11 +101,10 @@ bool weekprog::cmdsave_Click()
 
 bool weekprog::cmdsaveas_Click()
 {
-    m_previousFile = m_currentFile;
-    m_currentFile.clear();
+    QString previousFile = std::exchange(m_currentFile, QString());
     const SaveOutcome outcome = save();
     if (outcome != SaveOutcome::Written)
-        m_currentFile = m_previousFile;
+        m_currentFile = std::move(previousFile);
     showCaption();
     return outcome != SaveOutcome::Refused;
 }

@@ -287,6 +287,9 @@ void tst_NodeDirectory::unsavableTextIsRefused_data()
         << u"分组4名称“东\"楼”中含有双引号（\"），无法保存，请去掉双引号后再保存。"_s;
     QTest::newRow("character outside GBK")
         << u"大厅😀"_s << 0 << u"节点名称“大厅😀”中含有无法保存的字符，请修改后再保存。"_s;
+    // node.txt would refuse it too, without saying which node it is.
+    QTest::newRow("line break in a name")
+        << u"大\n厅"_s << 0 << u"节点名称“大\n厅”中含有无法保存的字符，请修改后再保存。"_s;
 }
 
 void tst_NodeDirectory::unsavableTextIsRefused()

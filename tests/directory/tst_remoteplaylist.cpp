@@ -144,6 +144,8 @@ void tst_RemotePlaylist::unstorablePathIsRefused_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("double quote") << u"/srv/say \"hi\".mp3"_s << u"双引号"_s;
     QTest::newRow("outside GBK") << u"/srv/caf\u00E9\u0E01.mp3"_s << u"无法保存的文字"_s;
+    // rem_list.txt would refuse it too, without naming the entry.
+    QTest::newRow("line break") << u"/srv/a\nb.mp3"_s << u"无法保存的文字"_s;
 }
 
 void tst_RemotePlaylist::unstorablePathIsRefused()

@@ -147,6 +147,9 @@ void tst_SourceNames::unstorableFieldsAreRefused_data()
         << int(Part::Frequency) << u"9\""_s << u"节目源6的频率含有双引号"_s;
     QTest::newRow("not in GBK") << int(Part::Amp) << u"音乐🎵"_s
                                 << u"功放6的名称含有系统编码不能保存的字符"_s;
+    // amp_name.dat would refuse it too, without naming the box.
+    QTest::newRow("line break in a device")
+        << int(Part::Device) << u"东\n楼"_s << u"外设6的名称含有系统编码不能保存的字符"_s;
 }
 
 void tst_SourceNames::unstorableFieldsAreRefused()

@@ -136,6 +136,10 @@ void tst_FieldReader::gbkCallsAreIndependent()
     QVERIFY(!gbkCanHold(u"铃\U0001F514"));
     QVERIFY(gbkCanHold(u"铃"));
     QCOMPARE(toGbk(u"铃"), QByteArray("\xc1\xe5"));
+    // Nor is half a surrogate pair at the end held back for the next text.
+    QVERIFY(!gbkCanHold(u"铃\xD83D"));
+    QCOMPARE(toGbk(u"铃"), QByteArray("\xc1\xe5"));
+    QVERIFY(gbkCanHold(u"铃"));
 }
 
 void tst_FieldReader::errorsNameTheFieldsLine_data()

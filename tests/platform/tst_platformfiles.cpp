@@ -18,6 +18,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(TextFault)
+
 class tst_PlatformFiles : public QObject
 {
     Q_OBJECT
@@ -27,6 +29,8 @@ private Q_SLOTS:
     void failedSaveLeavesOldFile();
     void failedCommitKeepsTheOldFileAndSaysSo();
     void quotedRecordIsGbkWithCrLf();
+    void textFaults_data();
+    void textFaults();
     void appFolderFiles_data();
     void appFolderFiles();
     void fileTitles_data();
@@ -108,6 +112,44 @@ void tst_PlatformFiles::quotedRecordIsGbkWithCrLf()
     // before anything is written, never altered.
     QVERIFY(quotedFieldProblem(QStringLiteral("名称"), QStringLiteral("a\"b")).contains(u"双引号"));
     QCOMPARE(quotedFieldProblem(QStringLiteral("名称"), QStringLiteral("a'b,“c”")), QString());
+}
+
+void tst_PlatformFiles::textFaults_data()
+{
+    QTest::addColumn<QString>("text");
+    // The fault in the unquoted, the quoted and the INI layout.
+    QTest::addColumn<TextFault>("unquoted");
+    QTest::addColumn<TextFault>("quoted");
+    QTest::addColumn<TextFault>("ini");
+    using F = TextFault;
+    QTest::newRow("plain ASCII") << u"/srv/a b.mp3"_s << F::None << F::None << F::None;
+    QTest::newRow("empty") << QString() << F::None << F::None << F::None;
+    QTest::newRow("Chinese and other quotes")
+        << u"早操 “广播”，第九套"_s << F::None << F::None << F::None;
+    QTest::newRow("comma") << u"a,b"_s << F::Comma << F::None << F::None;
+    QTest::newRow("double quote") << u"a\"b"_s << F::Quote << F::Quote << F::None;
+    // The order of the faults decides, not where they stand.
+    QTest::newRow("double quote before a comma") << u"\"a\",b"_s << F::Comma << F::Quote << F::None;
+    QTest::newRow("line break before a double quote")
+        << u"a\n\"b\""_s << F::Quote << F::Quote << F::LineBreak;
+    QTest::newRow("carriage return") << u"a\rb"_s << F::LineBreak << F::LineBreak << F::LineBreak;
+    QTest::newRow("no GBK code before a line break")
+        << u"한\n"_s << F::LineBreak << F::LineBreak << F::LineBreak;
+    QTest::newRow("no GBK code") << u"铃\U0001F514"_s << F::NotGbk << F::NotGbk << F::NotGbk;
+    QTest::newRow("half a surrogate pair") << u"铃\xD83D"_s << F::NotGbk << F::NotGbk << F::NotGbk;
+}
+
+void tst_PlatformFiles::textFaults()
+{
+    QFETCH(QString, text);
+    QFETCH(TextFault, unquoted);
+    QFETCH(TextFault, quoted);
+    QFETCH(TextFault, ini);
+    QCOMPARE(textFault(text, TextLayout::Unquoted), unquoted);
+    QCOMPARE(textFault(text, TextLayout::Quoted), quoted);
+    QCOMPARE(textFault(text, TextLayout::IniLine), ini);
+    // The quoted files' writers refuse exactly these texts.
+    QCOMPARE(quotedFieldProblem(u"名称"_s, text).isEmpty(), quoted == TextFault::None);
 }
 
 void tst_PlatformFiles::appFolderFiles_data()

@@ -199,6 +199,11 @@ void tst_ProfileIni::writeRefusesWhatTheFileCannotHold_data()
     QTest::newRow("section with ]") << u"A]B"_s << u"a"_s << u"1"_s << u"节名“A]B”"_s;
     QTest::newRow("key with =") << u"A"_s << u"a=b"_s << u"1"_s << u"键名“a=b”"_s;
     QTest::newRow("line break in a key") << u"A"_s << u"a\nb"_s << u"1"_s << u"键名“a b”中有换行"_s;
+    // An INI line has no quoting: a double quote does not hide a line break.
+    QTest::newRow("double quote before a line break")
+        << u"A"_s << u"a"_s << u"say \"hi\"\nb=1"_s << u"值“say \"hi\" b=1”中有换行"_s;
+    QTest::newRow("comma and double quote are taken")
+        << u"A"_s << u"a"_s << u"1, \"2\", 3"_s << QString();
     QTest::newRow("Chinese section, key and value are taken")
         << u"外设提前"_s << u"外设1"_s << u"00:00:30 “引号”"_s << QString();
     QTest::newRow("empty value is taken") << u"A"_s << u"a"_s << QString() << QString();

@@ -321,6 +321,8 @@ void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold_data()
     QTest::newRow("no GBK code in the file")
         << "filename" << u"/srv/铃\U0001F514.mp3"_s << u"中含有GBK编码没有的字符"_s;
     QTest::newRow("comma in the zones") << "zone" << u"1,2."_s << u"分区“1,2.”中含有逗号"_s;
+    QTest::newRow("comma after a double quote is named first")
+        << "detail" << u"\"早\",操"_s << u"中含有逗号"_s;
     QTest::newRow("Chinese, blanks and other quotes are written")
         << "detail" << u"早操 “广播体操” 第九套"_s << QString();
     QTest::newRow("empty description is written") << "detail" << QString() << QString();

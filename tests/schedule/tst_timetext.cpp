@@ -10,6 +10,8 @@ private Q_SLOTS:
     void seconds();
     void fromSeconds_data();
     void fromSeconds();
+    void isClockText_data();
+    void isClockText();
     void clockText_data();
     void clockText();
 };
@@ -54,6 +56,38 @@ void tst_TimeText::fromSeconds()
     QFETCH(int, value);
     QFETCH(QString, text);
     QCOMPARE(TimeText::fromSeconds(value), text);
+}
+
+void tst_TimeText::isClockText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("clock");
+    QTest::newRow("midnight") << "00:00:00" << true;
+    QTest::newRow("last second") << "23:59:59" << true;
+    QTest::newRow("morning") << "08:30:00" << true;
+    QTest::newRow("hour 24") << "24:00:00" << false;
+    QTest::newRow("minute 60") << "10:60:00" << false;
+    QTest::newRow("second 60") << "10:00:60" << false;
+    QTest::newRow("one-digit hour") << "8:30:00" << false;
+    QTest::newRow("leading blank") << " 8:30:00" << false;
+    QTest::newRow("trailing blank") << "8:30:00 " << false;
+    QTest::newRow("hours and minutes padded") << "   08:30" << false;
+    QTest::newRow("blank in a field") << "08: 3:00" << false;
+    QTest::newRow("other separator") << "08.30.00" << false;
+    QTest::newRow("sign") << "-1:00:00" << false;
+    QTest::newRow("letters") << "ab:cd:ef" << false;
+    QTest::newRow("too long") << "08:30:000" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void tst_TimeText::isClockText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, clock);
+    QCOMPARE(TimeText::isClockText(text), clock);
+    // A clock text is one fromSeconds writes, and nothing else is.
+    const int value = TimeText::seconds(text);
+    QCOMPARE(value >= 0 && TimeText::fromSeconds(value) == text, clock);
 }
 
 void tst_TimeText::clockText_data()

@@ -283,6 +283,8 @@ void tst_weekeditor::check_data()
     QTest::newRow("time one digit") << u"time"_s << u"7:30:00"_s << F::Time;
     QTest::newRow("time 24 h") << u"time"_s << u"24:00:00"_s << F::Time;
     QTest::newRow("time empty") << u"time"_s << QString() << F::Time;
+    // Eight characters, but the console would refuse the day it stands in.
+    QTest::newRow("time with a leading blank") << u"time"_s << u" 8:30:00"_s << F::Time;
     QTest::newRow("time last second") << u"time"_s << u"23:59:59"_s << F::None;
     QTest::newRow("channel 0") << u"channel"_s << u"0"_s << F::Channel;
     QTest::newRow("channel 9") << u"channel"_s << u"9"_s << F::Channel;
