@@ -1,6 +1,9 @@
 // Builds the real services, the console and its main window, and adds the
 // windows that the menus open.
 
+#include "audio/enginemediaplayer.h"
+#include "audio/enginemediaprobe.h"
+#include "audio/enginerecorder.h"
 #include "console/console.h"
 #include "console/frmabout.h"
 #include "console/frmback.h"
@@ -13,9 +16,6 @@
 #include "platform/mixer.h"
 #include "platform/power.h"
 #include "platform/programlauncher.h"
-#include "platform/qtmediaplayer.h"
-#include "platform/qtmediaprobe.h"
-#include "platform/qtrecorder.h"
 #include "platform/qtserialport.h"
 #include "platform/userstore.h"
 #include "platform/widgetdialogs.h"
@@ -57,11 +57,6 @@ void useChineseText(QApplication &app, QTranslator &qtTranslator)
 
 int main(int argc, char *argv[])
 {
-    // Qt's FFmpeg media backend crashes without a sound device and cannot
-    // play MIDI; GStreamer can.
-    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "gstreamer");
-
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QuellonQL-5300"));
     QTranslator qtTranslator;
@@ -70,18 +65,20 @@ int main(int argc, char *argv[])
     SystemClock clock;
     WidgetDialogs dialogs;
     SettingsUserStore store;
-    QtMediaPlayer player;
+    // Sound is made by quellon-audio engines, each in a process of its own
+    // that the console watches and replaces: the player's, the probe's, and
+    // one for each player window that sounds beside the main player.
+    EngineMediaPlayer player;
     AlsaMixer mixer;
     QtSerialPort port;
     LogindPower power;
     ProcessLauncher launcher;
-    QtMediaProbe probe;
+    EngineMediaProbe probe;
     const AppFolder folder(QCoreApplication::applicationDirPath());
 
     Console console({clock, dialogs, store, player, mixer, port, power, launcher, probe, folder});
     frmback window(console);
     dialogs.setParent(&window);
-    player.setVideoWidget(window.videoWidget());
     window.addWindow(QStringLiteral("weekprog"),
                      [&console](QWidget *parent) { return new weekprog(console, parent); });
     window.addWindow(QStringLiteral("frmsetup"),
@@ -103,23 +100,27 @@ int main(int argc, char *argv[])
     // The players play through their own player, beside the main window's:
     // a playlist or a recording does not stop a scheduled broadcast.
     window.addWindow(QStringLiteral("frmplaylist"), [&console](QWidget *parent) {
-        auto *ownPlayer = new QtMediaPlayer;
-        auto *lengths = new QtMediaProbe;
+        auto *ownPlayer = new EngineMediaPlayer;
+        auto *lengths = new EngineMediaProbe;
         auto *w = new frmplaylist(console, *ownPlayer, *lengths, parent);
         ownPlayer->setParent(w);
         lengths->setParent(w);
         return w;
     });
     window.addWindow(QStringLiteral("frmrec"), [&console, &mixer](QWidget *parent) {
-        auto *recorder = new QtRecorder;
-        auto *playback = new QtMediaPlayer;
+        auto *recorder = new EngineRecorder;
+        auto *playback = new EngineMediaPlayer;
         auto *w = new frmrec(console, *recorder, *playback, mixer, parent);
         recorder->setParent(w);
         playback->setParent(w);
         return w;
     });
-    window.addWindow(QStringLiteral("frmvcd"),
-                     [&console](QWidget *parent) { return new frmvcd(console, parent); });
+    window.addWindow(QStringLiteral("frmvcd"), [&console](QWidget *parent) {
+        auto *ownPlayer = new EngineMediaPlayer;
+        auto *w = new frmvcd(console, *ownPlayer, parent);
+        ownPlayer->setParent(w);
+        return w;
+    });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);
     });

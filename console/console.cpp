@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/logwriter.h"
+#include "platform/mediaplayer.h"
 #include "platform/programlauncher.h"
 #include "zonelink/zonelink.h"
 
@@ -51,6 +52,15 @@ Console::Console(const Services &services, QObject *parent)
         m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复"));
     });
     connect(m_endOfDay.get(), &EndOfDay::programEnds, this, &Console::endProgram);
+    // The player's sound engine was replaced: what played goes on, and the
+    // operator sees that it happened and when.
+    connect(&m_s.player, &MediaPlayer::restarted, this, [this](const QString &why) {
+        ++m_soundRestarts;
+        qCWarning(lcConsole).noquote() << "the sound engine was replaced:" << why;
+        m_state.setSoundStatus(QStringLiteral("声音引擎于 %1 重新启动（第 %2 次）")
+                                   .arg(m_s.clock.now().toString(QStringLiteral("HH:mm:ss")))
+                                   .arg(m_soundRestarts));
+    });
 }
 
 Console::~Console()

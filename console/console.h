@@ -145,4 +145,5 @@ private:
     std::unique_ptr<EndOfDay> m_endOfDay;
     std::unique_ptr<SecondTicker> m_timerplayer;
     bool m_ending = false;
+    int m_soundRestarts = 0;
 };

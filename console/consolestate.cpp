@@ -55,3 +55,11 @@ void ConsoleState::setEquipmentStatus(const QString &text)
     m_equipmentStatus = text;
     Q_EMIT equipmentStatusChanged(text);
 }
+
+void ConsoleState::setSoundStatus(const QString &text)
+{
+    if (m_soundStatus == text)
+        return;
+    m_soundStatus = text;
+    Q_EMIT soundStatusChanged(text);
+}

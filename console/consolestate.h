@@ -36,6 +36,11 @@ public:
     QString equipmentStatus() const { return m_equipmentStatus; }
     void setEquipmentStatus(const QString &text);
 
+    // Status-bar panel "sound": empty until the sound engine had to be
+    // replaced, then when and how often.
+    QString soundStatus() const { return m_soundStatus; }
+    void setSoundStatus(const QString &text);
+
     qint16 CurrentIndex = 0; // last row started or passed over, 1-based; 0 = none
     qint16 RemoteCursor = 0; // 1-based position the remote keys step through
     QStringList RemoteSongs; // rem_list.txt in play order
@@ -54,6 +59,7 @@ Q_SIGNALS:
     void editorRequestsChanged();
     void manualModeChanged(bool on);
     void equipmentStatusChanged(const QString &text);
+    void soundStatusChanged(const QString &text);
 
 private:
     bool m_reloadSchedule = false;
@@ -62,4 +68,5 @@ private:
     bool m_editCurrentWeekFileRequest = false;
     bool m_manualMode = false;
     QString m_equipmentStatus = QStringLiteral("外设状态：");
+    QString m_soundStatus;
 };

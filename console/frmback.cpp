@@ -1,5 +1,6 @@
 #include "console/frmback.h"
 
+#include "audio/videoview.h"
 #include "console/backgroundwidget.h"
 #include "console/clocktext.h"
 #include "console/console.h"
@@ -25,7 +26,6 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTreeView>
-#include <QVideoWidget>
 
 Q_LOGGING_CATEGORY(lcWindow, "quellon.window")
 
@@ -124,9 +124,12 @@ void frmback::buildControls()
         QStringLiteral("QLabel { background: rgba(255,255,255,200); color: #202060; }"));
     lblnextprog->hide();
 
-    mp = new QVideoWidget(imgback);
+    mp = new QWidget(imgback);
     mp->setObjectName(QStringLiteral("mp"));
-    mp->hide(); // shown by the player while the media has video
+    mp->hide(); // shown while the media has video
+    // The sound engine draws the pictures into mp, or into a full-screen
+    // window of the view's.
+    m_video = new VideoView(m_console.player(), mp, this);
 
     fraplayer = new PlayerFrame(m_console.playback(), imgback);
     connect(fraplayer, &PlayerFrame::openRequested, this, &frmback::openAndPlay);
@@ -160,19 +163,22 @@ void frmback::buildStatusBar()
         const char16_t *key;
         const char16_t *text;
         int stretch;
-    } panels[4] = {
+    } panels[5] = {
         {u"producer", u"QuellonQL-5300 数字广播控制台", 2},
         {u"user", u"用户：新用户", 2},
         {u"status", u"外设状态：", 3},
         {u"workstatus", u"工作状态：自动", 1},
+        {u"sound", u"", 2},
     };
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         m_panels[i] = new QLabel(QString::fromUtf16(panels[i].text), bar);
         m_panels[i]->setObjectName(u"StatusBar1_" + QString::fromUtf16(panels[i].key));
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         bar->addPermanentWidget(m_panels[i], panels[i].stretch);
     }
+    // Shown only once the sound engine has had to be replaced.
+    m_panels[4]->hide();
 }
 
 void frmback::followConsole()
@@ -181,6 +187,7 @@ void frmback::followConsole()
     connect(&m_console, &Console::ticked, this, &frmback::showClock);
     connect(&state, &ConsoleState::manualModeChanged, this, &frmback::showWorkStatus);
     connect(&state, &ConsoleState::equipmentStatusChanged, m_panels[2], &QLabel::setText);
+    connect(&state, &ConsoleState::soundStatusChanged, this, &frmback::showSoundStatus);
     connect(&m_console.settings(), &ConsoleSettings::loaded, this, &frmback::showLoadedSettings);
     connect(&m_console.settings(), &ConsoleSettings::applied, this, &frmback::showAppliedSettings);
     connect(&m_console.today(), &TodaySchedule::nextItemChanged, this, [this](const QString &text) {
@@ -194,11 +201,18 @@ void frmback::followConsole()
     connect(&m_console, &Console::programEnds, this, &QWidget::close);
     showWorkStatus(state.ManualMode());
     m_panels[2]->setText(state.equipmentStatus());
+    showSoundStatus(state.soundStatus());
     // A window made after the start-up shows what it already did.
     if (m_console.settings().isLoaded()) {
         showLoadedSettings(m_console.settings().firstRun());
         m_console.today().ShowNextItem(state.CurrentIndex);
     }
+}
+
+void frmback::showSoundStatus(const QString &text)
+{
+    m_panels[4]->setText(text);
+    m_panels[4]->setVisible(!text.isEmpty());
 }
 
 void frmback::showLoadedSettings(bool firstRun)

@@ -13,7 +13,7 @@ class QLineEdit;
 class QMenu;
 class QToolBar;
 class QTreeView;
-class QVideoWidget;
+class VideoView;
 class WindowHost;
 
 // The console's main window, a view of the running console: clock, today's
@@ -32,7 +32,8 @@ public:
     WindowHost &windows() { return *m_windows; }
     static QStringList ownedWindows();
     // Where video is shown; the program hands it to the real player.
-    QVideoWidget *videoWidget() const { return mp; }
+    QWidget *videoWidget() const { return mp; }
+    VideoView &videoView() const { return *m_video; }
 
     // The names under which the windows of the menus are added.
     static QStringList windowNames();
@@ -81,6 +82,7 @@ private:
 
     void showClock();
     void showWorkStatus(bool manual);
+    void showSoundStatus(const QString &text);
     void showLoadedSettings(bool firstRun);
     void showAppliedSettings();
     void showUserName();
@@ -105,9 +107,10 @@ private:
     QTreeView *lvwprog = nullptr;
     QLabel *lblnextprog = nullptr;
     QLabel *lbluser = nullptr;
-    QLabel *m_panels[4] = {};
+    QLabel *m_panels[5] = {};
     PlayerFrame *fraplayer = nullptr;
-    QVideoWidget *mp = nullptr;
+    QWidget *mp = nullptr;
+    VideoView *m_video = nullptr;
     QToolBar *tbr1 = nullptr;
     QMenu *mnuedit = nullptr;
     QAction *mnuauto = nullptr;

@@ -28,10 +28,23 @@ public:
     // The player's own volume, 0 (silent) to 1 (full), apart from the
     // system's master volume. A player without one plays at full volume.
     virtual void setVolume(double /*zeroToOne*/) { }
+    // Where pictures are drawn: the native windows of the video area and of
+    // the full-screen window (0 for none). A player without pictures, or a
+    // platform without native windows, draws none.
+    virtual void setVideoWindows(quintptr /*embedded*/, quintptr /*fullScreen*/) { }
+    // Whether the file loaded has pictures (known a moment after it starts),
+    // and whether they are to be seen now: loaded and not stopped.
+    virtual bool hasVideo() const { return false; }
+    virtual bool showsVideo() const { return false; }
 
 Q_SIGNALS:
     void endOfStream();
     // The file could not be played (corrupt, no decoder); the player is idle again.
     void failed(const QString &reason);
     void playingChanged(bool playing);
+    // hasVideo(), showsVideo() or the full-screen choice changed.
+    void videoChanged();
+    // The sound system behind the player stopped answering and was replaced;
+    // what played goes on where it would be by now.
+    void restarted(const QString &why);
 };

@@ -32,6 +32,9 @@ public:
 Q_SIGNALS:
     void stateChanged(Recorder::State state);
     void durationChanged(qint64 milliseconds);
+    // How loud the input is, in dB below full scale (-100 for silence), a
+    // few times a second while recording.
+    void levelChanged(double decibels);
     // The recording is complete and closed at path.
     void finished(const QString &path);
     // Nothing usable was recorded (no input, a file that cannot be written);

@@ -1,8 +1,9 @@
 #include "players/frmvcd.h"
 
+#include "audio/videoview.h"
 #include "console/console.h"
 #include "platform/dialogs.h"
-#include "platform/qtmediaplayer.h"
+#include "platform/mediaplayer.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -13,7 +14,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
-#include <QVideoWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -31,16 +31,16 @@ QPushButton *transportButton(QWidget *parent, const QString &name, const QString
 }
 } // namespace
 
-frmvcd::frmvcd(Console &console, QWidget *parent)
+frmvcd::frmvcd(Console &console, MediaPlayer &player, QWidget *parent)
     : QWidget(parent)
     , m_console(console)
-    , m_player(new QtMediaPlayer(this))
+    , m_player(&player)
 {
     setObjectName(u"frmvcd"_s);
     setWindowTitle(u"VCD播放器"_s);
     buildControls();
     // The picture is drawn inside picvcd.
-    m_player->setVideoWidget(m_video);
+    m_view = new VideoView(player, m_video, this);
     connect(m_player, &MediaPlayer::playingChanged, this, &frmvcd::showState);
     connect(m_player, &MediaPlayer::endOfStream, this, [this] {
         m_paused = false;
@@ -67,9 +67,8 @@ void frmvcd::buildControls()
     picvcd->setStyleSheet(u"#picvcd { background: black; }"_s);
     // A VCD picture is 352 by 288 (PAL) or 240 (NTSC) and shown at 4:3.
     picvcd->setMinimumSize(352, 264);
-    m_video = new QVideoWidget(picvcd);
+    m_video = new QWidget(picvcd);
     m_video->setObjectName(u"picvcd_video"_s);
-    m_video->setAspectRatioMode(Qt::KeepAspectRatio);
     auto *pictureLayout = new QVBoxLayout(picvcd);
     pictureLayout->setContentsMargins(0, 0, 0, 0);
     pictureLayout->addWidget(m_video);

@@ -6,22 +6,22 @@ class Console;
 class QFrame;
 class QLabel;
 class QPushButton;
-class QVideoWidget;
-class QtMediaPlayer;
+class MediaPlayer;
+class VideoView;
 
 // "VCD播放器": plays a VCD video file (.dat, plain MPEG-1 or RIFF/CDXA) with
 // its picture inside the window. The window has a player of its own, not
-// the main window's.
+// the main window's, given by whoever makes it.
 class frmvcd final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmvcd(Console &console, QWidget *parent = nullptr);
+    frmvcd(Console &console, MediaPlayer &player, QWidget *parent = nullptr);
     ~frmvcd() override;
 
     void cmdopen_Click();
-    QtMediaPlayer &player() { return *m_player; }
-    QVideoWidget *videoWidget() const { return m_video; }
+    MediaPlayer &player() { return *m_player; }
+    QWidget *videoWidget() const { return m_video; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -35,13 +35,14 @@ private:
     void stopClicked();
 
     Console &m_console;
-    QtMediaPlayer *m_player;
+    MediaPlayer *m_player;
     QString m_file; // opened and ready to play
     bool m_paused = false;
     QString m_error;
 
     QFrame *picvcd = nullptr;
-    QVideoWidget *m_video = nullptr;
+    QWidget *m_video = nullptr;
+    VideoView *m_view = nullptr;
     QPushButton *m_play = nullptr;
     QPushButton *m_pause = nullptr;
     QPushButton *m_stop = nullptr;

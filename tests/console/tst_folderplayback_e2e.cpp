@@ -4,13 +4,13 @@
 // play in name order within the play length, the player frame shows each
 // one, and the equipment closes as it does for an entry with one file.
 
+#include "audio/enginemediaplayer.h"
 #include "console/folderplayback.h"
 #include "console/playbackengine.h"
 #include "console/playerframe.h"
 #include "console/scheduler.h"
 #include "console/secondticker.h"
 #include "consolerig.h"
-#include "platform/qtmediaplayer.h"
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"
 #include "zonelink/framedecoder.h"
@@ -80,7 +80,7 @@ void tst_FolderPlaybackE2e::entryPlaysOnTheSoundServer()
     rig.writeWeek(ConsoleRig::line(u"08:00:00"_s, u"顺序播"_s, rig.file(file)));
     rig.clock.set(kStart.addSecs(-2));
 
-    QtMediaPlayer player;
+    EngineMediaPlayer player;
     Console console(Console::Services {rig.clock, rig.dialogs, rig.store, player, rig.mixer,
                                        rig.port, rig.power, rig.launcher, rig.probe,
                                        AppFolder(rig.dir.path())});

@@ -7,9 +7,14 @@
 
 E2eInstall::E2eInstall()
 {
-    QFile::copy(QStringLiteral(QUELLON_BINARY), path(QStringLiteral("quellon")));
-    QFile::setPermissions(path(QStringLiteral("quellon")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The console and its sound engine, side by side as installed.
+    for (const auto &[from, to] :
+         {std::pair {QStringLiteral(QUELLON_BINARY), u"quellon"},
+          std::pair {QStringLiteral(QUELLON_AUDIO_BINARY), u"quellon-audio"}}) {
+        QFile::copy(from, path(QString::fromUtf16(to)));
+        QFile::setPermissions(path(QString::fromUtf16(to)),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     m_sim.setProcessChannelMode(QProcess::SeparateChannels);
     m_console.setProcessChannelMode(QProcess::SeparateChannels);
 }

@@ -5,9 +5,9 @@
 // and powers off; a saved list with a comma in a path loads back and plays;
 // a CD track this machine cannot play is passed over.
 
+#include "audio/enginemediaplayer.h"
+#include "audio/enginemediaprobe.h"
 #include "console/consolerig.h"
-#include "platform/qtmediaplayer.h"
-#include "platform/qtmediaprobe.h"
 #include "players/frmplaylist.h"
 #include "players/playlistcd.h"
 #include "players/playlisttimedplay.h"
@@ -62,8 +62,8 @@ private:
     QString song(const QString &name) const { return m_rig->file(u"song/"_s + name); }
 
     std::unique_ptr<ConsoleRig> m_rig;
-    std::unique_ptr<QtMediaPlayer> m_player;
-    std::unique_ptr<QtMediaProbe> m_probe;
+    std::unique_ptr<EngineMediaPlayer> m_player;
+    std::unique_ptr<EngineMediaProbe> m_probe;
     QPointer<frmplaylist> m_window;
     QList<int> m_started; // entries in the order they started
     int m_ends = 0;
@@ -85,8 +85,8 @@ void tst_frmplaylistE2e::init()
     GbkFiles::writeBytes(song(u"0 低.wav"_s), TestMedia::wav(0.8, 440));
     GbkFiles::writeBytes(song(u"1 中.wav"_s), TestMedia::wav(0.5, 550));
     GbkFiles::writeBytes(song(u"2 高.wav"_s), TestMedia::wav(0.5, 660));
-    m_player = std::make_unique<QtMediaPlayer>();
-    m_probe = std::make_unique<QtMediaProbe>();
+    m_player = std::make_unique<EngineMediaPlayer>();
+    m_probe = std::make_unique<EngineMediaProbe>();
     m_started.clear();
     m_ends = 0;
     m_failures.clear();

@@ -2,9 +2,9 @@
 // sound server's null source and sink: two takes become one recording that
 // plays back for as long as was recorded, and is saved as a WAV file.
 
+#include "audio/enginemediaplayer.h"
+#include "audio/enginerecorder.h"
 #include "console/consolerig.h"
-#include "platform/qtmediaplayer.h"
-#include "platform/qtrecorder.h"
 #include "players/frmrec.h"
 #include "players/recordingwave.h"
 #include "support/testmedia.h"
@@ -50,8 +50,8 @@ void tst_frmrec_e2e::recordPlayAndSave()
     ConsoleRig rig;
     QDir().mkpath(rig.file(u"other"_s));
     Console &console = rig.start();
-    QtRecorder recorder;
-    QtMediaPlayer player;
+    EngineRecorder recorder;
+    EngineMediaPlayer player;
     QPointer<frmrec> w = new frmrec(console, recorder, player, rig.mixer);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();

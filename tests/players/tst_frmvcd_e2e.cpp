@@ -3,8 +3,8 @@
 // at its first picture, and plays, pauses and stops with its picture inside
 // the window.
 
+#include "audio/enginemediaplayer.h"
 #include "console/consolerig.h"
-#include "platform/qtmediaplayer.h"
 #include "players/frmvcd.h"
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"
@@ -16,8 +16,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QVideoSink>
-#include <QVideoWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -48,6 +46,7 @@ private:
 
     QTemporaryDir m_media;
     std::unique_ptr<ConsoleRig> m_rig;
+    std::unique_ptr<EngineMediaPlayer> m_player;
     QPointer<frmvcd> m_window;
 };
 
@@ -77,6 +76,7 @@ void tst_frmvcd_e2e::init()
 void tst_frmvcd_e2e::cleanup()
 {
     delete m_window;
+    m_player.reset();
     m_rig.reset();
 }
 
@@ -84,7 +84,8 @@ frmvcd &tst_frmvcd_e2e::open()
 {
     Console &c = m_rig->start();
     m_rig->dialogs.shown.clear();
-    m_window = new frmvcd(c);
+    m_player = std::make_unique<EngineMediaPlayer>();
+    m_window = new frmvcd(c, *m_player);
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     m_window->show();
     QApplication::setActiveWindow(m_window);
@@ -132,7 +133,6 @@ void tst_frmvcd_e2e::openPlayPauseStop()
 {
     QFETCH(QString, file);
     frmvcd &w = open();
-    QSignalSpy frames(w.videoWidget()->videoSink(), &QVideoSink::videoFrameChanged);
     m_rig->dialogs.files.enqueue(song(file));
     click(u"cmdopen"_s);
     QCOMPARE(m_rig->dialogs.fileDialogTitles, QStringList {u"请选择一个VCD文件"_s});
@@ -153,8 +153,9 @@ void tst_frmvcd_e2e::openPlayPauseStop()
     click(u"mmcvcd_play"_s);
     QCOMPARE(enabled(), u"011"_s);
     QTRY_VERIFY_WITH_TIMEOUT(w.player().positionSeconds() > held + 0.3, 15000);
-    const qsizetype shown = frames.size();
-    QVERIFY2(shown >= 5, qPrintable(QString::number(shown))); // pictures reach the window's widget
+    // Pictures come; offscreen they are decoded and dropped, on a desktop
+    // the engine draws them into the window's video area.
+    QTRY_VERIFY_WITH_TIMEOUT(m_player->videoFramesShown() >= 5, 15000);
     QVERIFY(w.videoWidget()->isVisible());
     QVERIFY(w.isAncestorOf(w.videoWidget()));
 

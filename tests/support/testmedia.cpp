@@ -56,6 +56,18 @@ QByteArray wav(double seconds, double frequency, int sampleRate)
     return out + pcm;
 }
 
+QByteArray steppedWav(int seconds, int sampleRate)
+{
+    QByteArray whole;
+    for (int k = 0; k < seconds; ++k) {
+        const QByteArray one = wav(1.0, steppedFrequency(k), sampleRate);
+        whole += k == 0 ? one : one.mid(44);
+    }
+    // The lengths in the header are those of the whole file.
+    const QByteArray total = wav(double(seconds), 440.0, sampleRate).left(44);
+    return total + whole.mid(44);
+}
+
 QByteArray midi()
 {
     QByteArray track;

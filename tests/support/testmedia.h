@@ -7,6 +7,13 @@
 // lasts about a second.
 namespace TestMedia {
 QByteArray wav(double seconds, double frequency = 440.0, int sampleRate = 22050);
+// A WAV whose second k is a tone of steppedFrequency(k), so that what is
+// heard tells where in the file the player stands.
+QByteArray steppedWav(int seconds, int sampleRate = 22050);
+constexpr double steppedFrequency(int second)
+{
+    return 300.0 + 100.0 * second;
+}
 // A format-0 MIDI file of four quarter notes at 120 beats a minute.
 QByteArray midi();
 // Wraps an MPEG-1 program stream of 2324-byte packs as a RIFF/CDXA file of

@@ -3,9 +3,11 @@
 
 QUELLON_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format
-  qt6-base-dev qt6-qpa-plugins qt6-serialport-dev qt6-multimedia-dev qt6-translations-l10n
+  qt6-base-dev qt6-qpa-plugins qt6-serialport-dev qt6-translations-l10n
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
-  gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-pulseaudio timgm6mb-soundfont
+  gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-pulseaudio gstreamer1.0-x
+  timgm6mb-soundfont
   libasound2-dev libasound2-plugins
   fonts-wqy-microhei
   pulseaudio pulseaudio-utils xvfb xauth imagemagick ffmpeg

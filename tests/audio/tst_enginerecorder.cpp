@@ -2,10 +2,13 @@
 // becomes a WAV file that the real player plays for as long as it was
 // recorded, and a failed recording leaves the recorder ready for the next.
 
-#include "platform/qtmediaplayer.h"
-#include "platform/qtrecorder.h"
+#include "audio/enginemediaplayer.h"
+#include "audio/enginerecorder.h"
+#include "support/gbkfiles.h"
+#include "support/soundmonitor.h"
+#include "support/testmedia.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -14,7 +17,7 @@
 
 using namespace Qt::StringLiterals;
 
-class tst_QtRecorder : public QObject
+class tst_EngineRecorder : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -22,15 +25,16 @@ private Q_SLOTS:
     void recordingPlaysBackWithItsLength();
     void unwritableFileFailsAndTheNextRecordingWorks();
     void stopBeforeAnySoundStillEnds();
+    void fiftyTakesEachWithSound();
 
 private:
     // Records until at least ms have come in, then stops and waits for the end.
-    void recordFor(QtRecorder &recorder, const QString &path, qint64 ms);
+    void recordFor(EngineRecorder &recorder, const QString &path, qint64 ms);
     QString file(const QString &name) const { return m_dir.filePath(name); }
     QTemporaryDir m_dir;
 };
 
-void tst_QtRecorder::initTestCase()
+void tst_EngineRecorder::initTestCase()
 {
     QProcess pactl;
     pactl.start(u"pactl"_s, {u"info"_s});
@@ -43,7 +47,7 @@ void tst_QtRecorder::initTestCase()
     QVERIFY(m_dir.isValid());
 }
 
-void tst_QtRecorder::recordFor(QtRecorder &recorder, const QString &path, qint64 ms)
+void tst_EngineRecorder::recordFor(EngineRecorder &recorder, const QString &path, qint64 ms)
 {
     QSignalSpy finished(&recorder, &Recorder::finished);
     QSignalSpy failed(&recorder, &Recorder::failed);
@@ -60,7 +64,7 @@ void tst_QtRecorder::recordFor(QtRecorder &recorder, const QString &path, qint64
     QCOMPARE(recorder.state(), Recorder::State::Stopped);
 }
 
-void tst_QtRecorder::recordingPlaysBackWithItsLength()
+void tst_EngineRecorder::recordingPlaysBackWithItsLength()
 {
     const QString path = file(u"take.wav"_s);
     // Whatever was there is replaced, not added to.
@@ -69,7 +73,7 @@ void tst_QtRecorder::recordingPlaysBackWithItsLength()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(200000, 'x'));
     }
-    QtRecorder recorder;
+    EngineRecorder recorder;
     QSignalSpy durations(&recorder, &Recorder::durationChanged);
     recordFor(recorder, path, 1200);
     QVERIFY(durations.size() >= 2); // the length was told as it grew
@@ -82,7 +86,7 @@ void tst_QtRecorder::recordingPlaysBackWithItsLength()
     QCOMPARE(header.left(4), QByteArrayLiteral("RIFF"));
     QCOMPARE(header.mid(8, 4), QByteArrayLiteral("WAVE"));
 
-    QtMediaPlayer player;
+    EngineMediaPlayer player;
     QSignalSpy ended(&player, &MediaPlayer::endOfStream);
     QSignalSpy playFailed(&player, &MediaPlayer::failed);
     player.loadAndPlay(path);
@@ -95,9 +99,9 @@ void tst_QtRecorder::recordingPlaysBackWithItsLength()
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
 }
 
-void tst_QtRecorder::unwritableFileFailsAndTheNextRecordingWorks()
+void tst_EngineRecorder::unwritableFileFailsAndTheNextRecordingWorks()
 {
-    QtRecorder recorder;
+    EngineRecorder recorder;
     QSignalSpy failed(&recorder, &Recorder::failed);
     QSignalSpy finished(&recorder, &Recorder::finished);
     recorder.record(file(u"no/such/folder/take.wav"_s));
@@ -113,10 +117,10 @@ void tst_QtRecorder::unwritableFileFailsAndTheNextRecordingWorks()
     QCOMPARE(failed.size(), 1);
 }
 
-void tst_QtRecorder::stopBeforeAnySoundStillEnds()
+void tst_EngineRecorder::stopBeforeAnySoundStillEnds()
 {
     // Stop at once after Record: the caller is told how it ended either way.
-    QtRecorder recorder;
+    EngineRecorder recorder;
     QSignalSpy finished(&recorder, &Recorder::finished);
     QSignalSpy failed(&recorder, &Recorder::failed);
     recorder.record(file(u"short.wav"_s));
@@ -126,5 +130,43 @@ void tst_QtRecorder::stopBeforeAnySoundStillEnds()
     recordFor(recorder, file(u"after.wav"_s), 300);
 }
 
-QTEST_MAIN(tst_QtRecorder)
-#include "tst_qtrecorder.moc"
+void tst_EngineRecorder::fiftyTakesEachWithSound()
+{
+    // A sink of the test's own plays a tone; its monitor is the input.
+    PrivateSink sink;
+    QVERIFY(sink.isLoaded());
+    qputenv("PULSE_SINK", sink.name().toUtf8());
+    qputenv("PULSE_SOURCE", sink.monitor().toUtf8());
+    const QString tone = file(u"tone.wav"_s);
+    GbkFiles::writeBytes(tone, TestMedia::wav(120.0, 440.0, 8000));
+    EngineMediaPlayer player;
+    EngineRecorder recorder;
+    qunsetenv("PULSE_SINK");
+    qunsetenv("PULSE_SOURCE");
+    player.loadAndPlay(tone);
+    QTRY_VERIFY_WITH_TIMEOUT(player.positionSeconds() > 0.3, 20000);
+    int silent = 0;
+    QStringList quiet;
+    for (int take = 1; take <= 50; ++take) {
+        const QString path = file(u"take%1.wav"_s.arg(take));
+        recordFor(recorder, path, 300);
+        if (QTest::currentTestFailed())
+            return;
+        // 16-bit stereo after a 44-byte header: the loudest sample tells.
+        const QByteArray wav = GbkFiles::readBytes(path);
+        int peak = 0;
+        for (qsizetype i = 44; i + 1 < wav.size(); i += 2)
+            peak
+                = std::max(peak, std::abs(int(qint16(quint8(wav[i]) | (quint8(wav[i + 1]) << 8)))));
+        if (peak < SoundMonitor::kThreshold) {
+            ++silent;
+            quiet << u"%1 (%2 bytes)"_s.arg(take).arg(wav.size());
+        }
+    }
+    QVERIFY2(silent == 0, qPrintable(u"silent takes: "_s + quiet.join(u", "_s)));
+    QCOMPARE(recorder.engine().restarts(), 0);
+    player.stop();
+}
+
+QTEST_GUILESS_MAIN(tst_EngineRecorder)
+#include "tst_enginerecorder.moc"

@@ -1,21 +1,29 @@
-// The real player on the private sound server's null sink: every format the
-// console offers loads, reports its duration, advances and reaches its end.
+// The real player, its engine on the private sound server's null sink:
+// every format the console offers loads, reports its duration, advances and
+// reaches its end; a broken file leaves the player idle; video is shown in
+// its area or full screen; an engine that is killed or stops answering is
+// replaced and the file goes on where it would be by now.
 
-#include "platform/qtmediaplayer.h"
+#include "audio/enginemediaplayer.h"
+#include "audio/videoview.h"
 #include "support/gbkfiles.h"
+#include "support/soundmonitor.h"
 #include "support/testmedia.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVideoWidget>
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
-class tst_QtMediaPlayer : public QObject
+class tst_EngineMediaPlayer : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -25,13 +33,15 @@ private Q_SLOTS:
     void corruptFileLeavesThePlayerIdle();
     void sameFileStartsAgain();
     void videoFullScreenAndBack();
+    void replacedEngineGoesOnWhereItWouldBe_data();
+    void replacedEngineGoesOnWhereItWouldBe();
 
 private:
     QString media(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
     QTemporaryDir m_dir;
 };
 
-void tst_QtMediaPlayer::initTestCase()
+void tst_EngineMediaPlayer::initTestCase()
 {
     QProcess pactl;
     pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
@@ -62,7 +72,7 @@ void tst_QtMediaPlayer::initTestCase()
     GbkFiles::writeBytes(media("cdxa.dat"), TestMedia::cdxa(GbkFiles::readBytes(media("v.mpg"))));
 }
 
-void tst_QtMediaPlayer::formats_data()
+void tst_EngineMediaPlayer::formats_data()
 {
     QTest::addColumn<QString>("file");
     QTest::newRow("WAV") << media("a.wav");
@@ -73,10 +83,10 @@ void tst_QtMediaPlayer::formats_data()
     QTest::newRow("VCD .dat, RIFF/CDXA") << media("cdxa.dat");
 }
 
-void tst_QtMediaPlayer::formats()
+void tst_EngineMediaPlayer::formats()
 {
     QFETCH(QString, file);
-    QtMediaPlayer player;
+    EngineMediaPlayer player;
     QSignalSpy ended(&player, &MediaPlayer::endOfStream);
     QSignalSpy failed(&player, &MediaPlayer::failed);
     player.loadAndPlay(file);
@@ -90,13 +100,13 @@ void tst_QtMediaPlayer::formats()
     QTRY_VERIFY_WITH_TIMEOUT(!player.isPlaying(), 5000);
 }
 
-void tst_QtMediaPlayer::corruptFileLeavesThePlayerIdle()
+void tst_EngineMediaPlayer::corruptFileLeavesThePlayerIdle()
 {
     QByteArray junk;
     for (int i = 0; i < 50000; ++i)
         junk += char((i * 7919) % 251);
     GbkFiles::writeBytes(media("broken.mp3"), junk);
-    QtMediaPlayer player;
+    EngineMediaPlayer player;
     QSignalSpy failed(&player, &MediaPlayer::failed);
     QSignalSpy ended(&player, &MediaPlayer::endOfStream);
     player.loadAndPlay(media("broken.mp3"));
@@ -108,9 +118,9 @@ void tst_QtMediaPlayer::corruptFileLeavesThePlayerIdle()
     QTRY_COMPARE_WITH_TIMEOUT(endedGood.size(), 1, 20000);
 }
 
-void tst_QtMediaPlayer::sameFileStartsAgain()
+void tst_EngineMediaPlayer::sameFileStartsAgain()
 {
-    QtMediaPlayer player;
+    EngineMediaPlayer player;
     player.loadAndPlay(media("a.wav"));
     QTRY_VERIFY_WITH_TIMEOUT(player.positionSeconds() > 0.4, 15000);
     player.loadAndPlay(media("a.wav"));
@@ -118,31 +128,90 @@ void tst_QtMediaPlayer::sameFileStartsAgain()
     QVERIFY(player.positionSeconds() < 0.4);
 }
 
-void tst_QtMediaPlayer::videoFullScreenAndBack()
+void tst_EngineMediaPlayer::videoFullScreenAndBack()
 {
     QWidget window;
-    auto *video = new QVideoWidget(&window);
+    auto *video = new QWidget(&window);
     window.resize(640, 480);
     window.show();
-    QtMediaPlayer player;
-    player.setVideoWidget(video);
+    EngineMediaPlayer player;
+    VideoView view(player, video);
     QVERIFY(!video->isVisible()); // nothing to show yet
     QSignalSpy ended(&player, &MediaPlayer::endOfStream);
     player.loadAndPlay(media("cdxa.dat"));
     QTRY_VERIFY_WITH_TIMEOUT(video->isVisible(), 15000); // at its place in the window
-    QVERIFY(!player.isShowingFullScreen());
+    QVERIFY(!view.isShowingFullScreen());
+    QTRY_VERIFY_WITH_TIMEOUT(player.videoFramesShown() >= 5, 15000); // pictures are decoded
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 20000);
     QTRY_VERIFY_WITH_TIMEOUT(!video->isVisible(), 5000); // no black box after the end
 
     player.setFullScreen(true);
     player.loadAndPlay(media("cdxa.dat"));
-    QTRY_VERIFY_WITH_TIMEOUT(player.isShowingFullScreen(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(view.isShowingFullScreen(), 15000);
     QVERIFY(!video->isVisible()); // the picture is on the full-screen window
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 2, 20000);
+    QTRY_VERIFY(!view.isShowingFullScreen()); // no black screen after the end
     player.setFullScreen(false);
-    QVERIFY(!player.isShowingFullScreen());
+    QVERIFY(!view.isShowingFullScreen());
     QCOMPARE(video->parentWidget(), &window);
 }
 
-QTEST_MAIN(tst_QtMediaPlayer)
-#include "tst_qtmediaplayer.moc"
+void tst_EngineMediaPlayer::replacedEngineGoesOnWhereItWouldBe_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("afterMs");
+    QTest::newRow("killed") << int(SIGKILL) << 2300;
+    QTest::newRow("stopped") << int(SIGSTOP) << 1300;
+}
+
+void tst_EngineMediaPlayer::replacedEngineGoesOnWhereItWouldBe()
+{
+    QFETCH(int, signal);
+    QFETCH(int, afterMs);
+    // Its own sink, so that what is heard is this player's alone.
+    PrivateSink sink;
+    QVERIFY(sink.isLoaded());
+    // Engines started from now on play there, the replacement included.
+    qputenv("PULSE_SINK", sink.name().toUtf8());
+    const auto restore = qScopeGuard([] { qunsetenv("PULSE_SINK"); });
+    SoundMonitor monitor(sink.monitor());
+    QVERIFY(monitor.start());
+    const QString file = media("stepped.wav");
+    GbkFiles::writeBytes(file, TestMedia::steppedWav(7));
+    EngineMediaPlayer player;
+    QSignalSpy restarted(&player, &MediaPlayer::restarted);
+    QSignalSpy ended(&player, &MediaPlayer::endOfStream);
+    QTRY_VERIFY_WITH_TIMEOUT(player.engine().isReady(), 20000);
+
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    player.loadAndPlay(file);
+    QVERIFY(monitor.waitForSound(started, 5000) > 0);
+    QTest::qWait(afterMs);
+    const qint64 engine = player.engine().processId();
+    const qint64 struck = QDateTime::currentMSecsSinceEpoch();
+    QCOMPARE(::kill(pid_t(engine), signal), 0);
+    QVERIFY(restarted.wait(5000));
+    // Replaced within the answer time plus a ping and the new start.
+    QVERIFY2(QDateTime::currentMSecsSinceEpoch() - struck < 3500,
+             qPrintable(QString::number(QDateTime::currentMSecsSinceEpoch() - struck)));
+    QVERIFY(player.isPlaying());
+    const qint64 resumed = monitor.waitForSound(QDateTime::currentMSecsSinceEpoch(), 5000);
+    QVERIFY(resumed > 0);
+    // What is heard is the second of the file that the clock says, give or
+    // take one: the tone of second k is steppedFrequency(k).
+    QTest::qWait(300);
+    monitor.poll();
+    const double heard = monitor.frequencyAt(resumed + 100);
+    const double expected = (resumed + 150 - started) / 1000.0;
+    const double second = (heard - TestMedia::steppedFrequency(0)) / 100.0;
+    QVERIFY2(qAbs(second - expected) <= 1.0,
+             qPrintable(u"heard %1 Hz (second %2) at %3 s"_s.arg(heard).arg(second).arg(expected)));
+    QCOMPARE(restarted.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 15000);
+    // It ended about when the file would have ended without the fault.
+    const qint64 end = QDateTime::currentMSecsSinceEpoch() - started;
+    QVERIFY2(end >= 6000 && end <= 9500, qPrintable(QString::number(end)));
+}
+
+QTEST_MAIN(tst_EngineMediaPlayer)
+#include "tst_enginemediaplayer.moc"
