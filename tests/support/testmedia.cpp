@@ -56,16 +56,22 @@ QByteArray wav(double seconds, double frequency, int sampleRate)
     return out + pcm;
 }
 
-QByteArray steppedWav(int seconds, int sampleRate)
+QByteArray sweptWav(int seconds, int sampleRate)
 {
-    QByteArray whole;
-    for (int k = 0; k < seconds; ++k) {
-        const QByteArray one = wav(1.0, steppedFrequency(k), sampleRate);
-        whole += k == 0 ? one : one.mid(44);
+    // The phase is the integral of the frequency: 2 pi (300 t + 50 t^2).
+    const int samples = seconds * sampleRate;
+    QByteArray out = wav(0, 440.0, sampleRate);
+    QByteArray pcm;
+    pcm.reserve(samples * 2);
+    for (int i = 0; i < samples; ++i) {
+        const double t = double(i) / sampleRate;
+        const double phase = 2 * M_PI * (300.0 * t + 50.0 * t * t);
+        put16(pcm, quint16(qint16(std::lround(8000 * std::sin(phase)))));
     }
-    // The lengths in the header are those of the whole file.
-    const QByteArray total = wav(double(seconds), 440.0, sampleRate).left(44);
-    return total + whole.mid(44);
+    // The header of an empty file, its lengths set to the samples'.
+    qToLittleEndian(quint32(36 + pcm.size()), out.data() + 4);
+    qToLittleEndian(quint32(pcm.size()), out.data() + 40);
+    return out + pcm;
 }
 
 QByteArray midi()

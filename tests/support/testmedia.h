@@ -7,12 +7,16 @@
 // lasts about a second.
 namespace TestMedia {
 QByteArray wav(double seconds, double frequency = 440.0, int sampleRate = 22050);
-// A WAV whose second k is a tone of steppedFrequency(k), so that what is
-// heard tells where in the file the player stands.
-QByteArray steppedWav(int seconds, int sampleRate = 22050);
-constexpr double steppedFrequency(int second)
+// A WAV of a rising tone, sweptFrequency(t) Hz at t seconds, so that the
+// pitch heard tells where in the file the player stands.
+QByteArray sweptWav(int seconds, int sampleRate = 22050);
+constexpr double sweptFrequency(double seconds)
 {
-    return 300.0 + 100.0 * second;
+    return 300.0 + 100.0 * seconds;
+}
+constexpr double sweptSeconds(double frequency)
+{
+    return (frequency - 300.0) / 100.0;
 }
 // A format-0 MIDI file of four quarter notes at 120 beats a minute.
 QByteArray midi();
