@@ -101,7 +101,7 @@ void Console::startUp()
 
 void Console::playsong(const QString &sfilename, const QString &splaylen)
 {
-    m_playback->playsong(sfilename, splaylen);
+    m_playback->playsong(sfilename, splaylen, PlayerHolder::Hand);
 }
 
 void Console::read_remote_song()
@@ -133,7 +133,7 @@ void Console::playRowByHand(int row)
     const int r = row >= 0 && row < m_model->count() ? row : 0;
     const ScheduleEntry &entry = m_model->entry(r);
     m_volume->setValue(entry.volume);
-    m_playback->playsong(entry.filename, entry.plen);
+    m_playback->playsong(entry.filename, entry.plen, PlayerHolder::Hand);
     m_playback->ManualPlayback = true;
 }
 
@@ -141,7 +141,7 @@ void Console::playFileByHand(const QString &path)
 {
     if (path.isEmpty())
         return;
-    m_playback->playsong(path, QStringLiteral("0"));
+    m_playback->playsong(path, QStringLiteral("0"), PlayerHolder::Hand);
     m_playback->ManualPlayback = true;
 }
 

@@ -83,7 +83,9 @@ public:
     LogWriter &log() { return *m_log; }
     SecondTicker &secondTicker() { return *m_timerplayer; }
 
-    // Plays a file on the PC (the scheduler, the remote keys and other windows).
+    // Plays a file on the PC for the operator: what other windows call. The
+    // scheduler, the folder entries, the remote keys and the editor's
+    // audition name themselves to PlaybackEngine::playsong instead.
     void playsong(const QString &sfilename, const QString &splaylen);
     // Reads rem_list.txt again; the remote keys use the new list at once.
     void read_remote_song();

@@ -93,7 +93,7 @@ void FolderPlayback::playNext()
     while (m_index + 1 < m_files.size() && (m_index < 0 || m_clock.now() < m_end)) {
         ++m_index;
         const quint64 before = m_playback.playerTurn();
-        m_playback.playsong(m_files.at(m_index), QStringLiteral("0"));
+        m_playback.playsong(m_files.at(m_index), QStringLiteral("0"), PlayerHolder::Folder);
         if (m_playback.playerTurn() != before) {
             m_turn = m_playback.playerTurn();
             return;

@@ -12,6 +12,27 @@ Q_LOGGING_CATEGORY(lcPlayer, "quellon.player")
 
 #include <cmath>
 
+namespace {
+const char *holderName(PlayerHolder holder)
+{
+    switch (holder) {
+    case PlayerHolder::Nobody:
+        return "nobody";
+    case PlayerHolder::Schedule:
+        return "the schedule";
+    case PlayerHolder::Hand:
+        return "the operator";
+    case PlayerHolder::Folder:
+        return "a folder entry";
+    case PlayerHolder::Remote:
+        return "the remote keys";
+    case PlayerHolder::Audition:
+        return "the editor's audition";
+    }
+    return "?";
+}
+} // namespace
+
 PlaybackEngine::PlaybackEngine(MediaPlayer &player, const AppSettings &settings, QObject *parent)
     : QObject(parent)
     , m_player(player)
@@ -23,6 +44,7 @@ PlaybackEngine::PlaybackEngine(MediaPlayer &player, const AppSettings &settings,
         qWarning() << "the player gave up:" << reason;
         m_player.setFullScreen(false);
         setButtons(true, false);
+        setHolder(PlayerHolder::Nobody);
         Q_EMIT songEnded();
     });
 }
@@ -35,7 +57,24 @@ void PlaybackEngine::setButtons(bool play, bool pauseAndStop)
     Q_EMIT changed();
 }
 
-void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen)
+void PlaybackEngine::setHolder(PlayerHolder holder)
+{
+    if (holder == m_holder)
+        return;
+    const PlayerHolder before = m_holder;
+    m_holder = holder;
+    qCInfo(lcPlayer) << "the player is held by" << holderName(holder) << "instead of"
+                     << holderName(before);
+    Q_EMIT holderChanged(holder, before);
+}
+
+bool PlaybackEngine::isPlaying() const
+{
+    return m_player.isPlaying();
+}
+
+void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen,
+                              PlayerHolder holder)
 {
     Q_UNUSED(splaylen)
     if (sfilename.isEmpty() || !QFileInfo(sfilename).isFile())
@@ -46,6 +85,9 @@ void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen)
         m_player.setFullScreen(true);
     m_player.loadAndPlay(sfilename);
     qCInfo(lcPlayer) << "playing" << sfilename;
+    // The new holder is known before the buttons change, so whoever looks at
+    // the player on changed() sees who it plays for.
+    setHolder(holder);
     setButtons(false, true);
 }
 
@@ -55,8 +97,11 @@ void PlaybackEngine::playClicked()
     ++m_turn;
     if (m_settings.ShowVideo)
         m_player.setFullScreen(true);
-    if (m_player.hasSource())
+    // Without a file nothing plays, so nobody takes the player.
+    if (m_player.hasSource()) {
         m_player.play();
+        setHolder(PlayerHolder::Hand);
+    }
     setButtons(false, true);
 }
 
@@ -71,6 +116,7 @@ void PlaybackEngine::stopAction()
     ++m_turn;
     m_player.stop();
     m_player.setFullScreen(false);
+    setHolder(PlayerHolder::Nobody);
     setButtons(true, false);
 }
 
@@ -81,6 +127,9 @@ void PlaybackEngine::onEndOfStream()
         stopAction();
     }
     m_player.setFullScreen(false);
+    // A scheduled file simply ends and its buttons stay, but the player is
+    // nobody's any more.
+    setHolder(PlayerHolder::Nobody);
     Q_EMIT songEnded();
 }
 

@@ -6,6 +6,10 @@
 class MediaPlayer;
 struct AppSettings;
 
+// Who gave the player its current job. Nobody once it stops, its file ends
+// or it cannot play the file.
+enum class PlayerHolder { Nobody, Schedule, Hand, Folder, Remote, Audition };
+
 // The console's playback: playsong, the Play, Pause and Stop buttons with
 // their enabled states, the end-of-stream rule and the progress display.
 // The window shows what this holds and calls it from its controls.
@@ -15,11 +19,20 @@ class PlaybackEngine final : public QObject
 public:
     PlaybackEngine(MediaPlayer &player, const AppSettings &settings, QObject *parent = nullptr);
 
-    // Plays the file when it exists; splaylen is enforced by the scheduler.
-    void playsong(const QString &sfilename, const QString &splaylen);
+    // Plays the file when it exists, for holder; splaylen is enforced by the
+    // scheduler. A file that does not exist leaves the player to whoever
+    // held it.
+    void playsong(const QString &sfilename, const QString &splaylen, PlayerHolder holder);
+    // Play makes the operator the holder of a loaded file; Pause leaves the
+    // holder as it is; Stop leaves the player to nobody.
     void playClicked();
     void pauseClicked();
     void stopAction();
+
+    // Whoever started what the player holds. Pausing keeps it; the player
+    // has only one file, so the later start takes it over.
+    PlayerHolder holder() const { return m_holder; }
+    bool isPlaying() const;
     // Refreshes position, length and progress while the player plays.
     void refreshProgress();
     void setTitle(const QString &title);
@@ -53,10 +66,14 @@ Q_SIGNALS:
     void titleSet(const QString &title);
     // The file playing ran out, or could not be played.
     void songEnded();
+    // The player was taken over, stopped, ran out or failed. Whoever held it
+    // learns here that it is no longer theirs.
+    void holderChanged(PlayerHolder now, PlayerHolder before);
 
 private:
     void setButtons(bool play, bool pauseAndStop);
     void onEndOfStream();
+    void setHolder(PlayerHolder holder);
 
     MediaPlayer &m_player;
     const AppSettings &m_settings;
@@ -68,4 +85,5 @@ private:
     bool m_pauseEnabled = false;
     bool m_stopEnabled = false;
     quint64 m_turn = 0;
+    PlayerHolder m_holder = PlayerHolder::Nobody;
 };

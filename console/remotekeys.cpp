@@ -71,7 +71,7 @@ void RemoteKeys::handle(int code)
             file = m_s.today.entry(cursor - 1).filename;
         }
         if (!file.isEmpty() && QFileInfo(file).isFile())
-            m_s.playback.playsong(file, QStringLiteral("0"));
+            m_s.playback.playsong(file, QStringLiteral("0"), PlayerHolder::Remote);
         m_s.state.setManualMode(true);
         m_s.playback.ManualPlayback = true;
         qCInfo(lcRemote) << "key 1: entry" << cursor << file << "- work status manual";

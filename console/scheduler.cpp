@@ -298,7 +298,7 @@ void Scheduler::play(const QString &file, const QString &plen, const QString &de
                      const QDateTime &end, quint64 item)
 {
     if (!QFileInfo(file).isDir()) {
-        m_s.playback.playsong(file, plen);
+        m_s.playback.playsong(file, plen, PlayerHolder::Schedule);
     } else if (item == m_itemsStarted) {
         // A folder plays its files one after another within the play length,
         // unless a later entry has started while this one's frames went out.

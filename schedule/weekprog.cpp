@@ -2,6 +2,7 @@
 
 #include "console/console.h"
 #include "console/mastervolume.h"
+#include "console/playbackengine.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "schedule/daytablemodel.h"
@@ -347,8 +348,8 @@ void weekprog::connectControls()
         txtfile->setText(u"外设控制"_s);
     });
 
-    // The slider is a view of the console's one volume, and moving it (or a
-    // clicked row setting it) sets that volume.
+    // The slider is a view of the console's one volume, and moving it sets
+    // that volume; a clicked row sets it only as rowSetsVolume() allows.
     MasterVolume &volume = m_console.volume();
     connect(Slidervol, &QSlider::valueChanged, &volume, &MasterVolume::setValue);
     connect(&volume, &MasterVolume::valueChanged, Slidervol, [this](int value) {
@@ -360,6 +361,15 @@ void weekprog::connectControls()
         Slidervol->setRange(low, high);
         Slidervol->setValue(volume.value());
     });
+
+    // Whoever takes the player from the audition ends it: the button is
+    // ready to audition again. A stop or the file's end is no take-over.
+    connect(&m_console.playback(), &PlaybackEngine::holderChanged, this,
+            [this](PlayerHolder now, PlayerHolder before) {
+                if (m_auditioning && before == PlayerHolder::Audition
+                    && now != PlayerHolder::Nobody)
+                    showAuditionIdle();
+            });
 
     connect(m_lengths, &TrackLengths::lengthFound, this, &weekprog::lengthFound);
     connect(m_lengths, &TrackLengths::finished, this, &weekprog::lengthsFinished);
@@ -408,9 +418,24 @@ void weekprog::lvw_ItemClick(int row)
     cmbchannel->setCurrentIndex(e.channel >= 1 && e.channel <= 8 ? e.channel - 1 : -1);
     txtdetail->setText(e.detail);
     txtfile->setText(e.filename);
-    Slidervol->setValue(e.volume);
+    {
+        const QSignalBlocker blocker(Slidervol);
+        Slidervol->setValue(e.volume);
+    }
+    // Browsing the week must not turn a running broadcast down: the slider
+    // shows the row's volume and the audition takes it when pressed.
+    if (rowSetsVolume())
+        m_console.volume().setValue(Slidervol->value());
     dtpplen->setTime(QTime::fromString(e.plen, format));
     m_targets->loadTargets(e.zone, e.amp, e.device);
+}
+
+bool weekprog::rowSetsVolume() const
+{
+    const PlaybackEngine &playback = m_console.playback();
+    const PlayerHolder holder = playback.holder();
+    return holder == PlayerHolder::Nobody || holder == PlayerHolder::Audition
+        || !playback.isPlaying();
 }
 
 void weekprog::lvw_ColumnClick(int column)

@@ -112,6 +112,10 @@ private:
     void lengthFound(int index, const QString &path, qint64 milliseconds);
     void lengthsFinished();
     void setWaiting(bool on);
+    void showAuditionIdle();
+    // Whether a clicked row's volume may become the console's: not while
+    // the player plays for anyone but the audition.
+    bool rowSetsVolume() const;
 
     Console &m_console;
     WeekEditor *m_editor;

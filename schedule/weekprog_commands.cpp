@@ -323,16 +323,25 @@ void weekprog::CmdRand_Click()
 
 void weekprog::cmdhear_Click()
 {
-    // The button changes state only when pressed: the end of the file does
-    // not turn it back.
+    // The end of the file does not turn the button back; a press does, and
+    // so does a broadcast or the operator taking the player over.
+    PlaybackEngine &playback = m_console.playback();
     if (m_auditioning) {
-        m_auditioning = false;
-        cmdhear->setText(u"试听"_s);
-        m_console.playback().stopAction();
+        showAuditionIdle();
+        // Whatever plays now may be a broadcast that took the player after
+        // the audition's file ended: only the audition's own file stops.
+        if (playback.holder() == PlayerHolder::Audition)
+            playback.stopAction();
         return;
     }
     m_auditioning = true;
     cmdhear->setText(u"停止"_s);
     m_console.volume().setValue(Slidervol->value());
-    m_console.playsong(txtfile->text(), u"0"_s);
+    playback.playsong(txtfile->text(), u"0"_s, PlayerHolder::Audition);
+}
+
+void weekprog::showAuditionIdle()
+{
+    m_auditioning = false;
+    cmdhear->setText(u"试听"_s);
 }

@@ -366,30 +366,40 @@ enum class Other {
     RemotePlay, // remote key 1
     PlayButton, // Pause, then Play by hand
     StopButton,
-    Audition, // the schedule editor's "试  听" through the main window's playback
+    Audition, // the schedule editor's "试  听"
+    Playsong, // another window plays a file through the console's playsong
     NextItemFile,
     NextItemMissingFile,
     ProgramEnds,
 };
 } // namespace
 Q_DECLARE_METATYPE(Other)
+Q_DECLARE_METATYPE(PlayerHolder)
 
 void tst_FolderPlayback::otherPlaybackEndsTheRun_data()
 {
     QTest::addColumn<Other>("other");
     QTest::addColumn<bool>("playsSingle"); // it plays a file of its own
     QTest::addColumn<bool>("goesOn"); // the folder's next file follows
-    QTest::newRow("nothing else: the next file follows") << Other::Nothing << false << true;
-    QTest::newRow("打开") << Other::OpenButton << true << false;
-    QTest::newRow("the list's 播  放") << Other::ListPlay << true << false;
-    QTest::newRow("remote key 1") << Other::RemotePlay << true << false;
-    QTest::newRow("pause and play by hand") << Other::PlayButton << false << false;
-    QTest::newRow("stop") << Other::StopButton << false << false;
-    QTest::newRow("audition") << Other::Audition << true << false;
-    QTest::newRow("a new item with a file") << Other::NextItemFile << true << false;
+    QTest::addColumn<PlayerHolder>("holder"); // who holds the player then
+    QTest::newRow("nothing else: the next file follows")
+        << Other::Nothing << false << true << PlayerHolder::Folder;
+    QTest::newRow("打开") << Other::OpenButton << true << false << PlayerHolder::Hand;
+    QTest::newRow("the list's 播  放") << Other::ListPlay << true << false << PlayerHolder::Hand;
+    QTest::newRow("remote key 1") << Other::RemotePlay << true << false << PlayerHolder::Remote;
+    QTest::newRow("pause and play by hand")
+        << Other::PlayButton << false << false << PlayerHolder::Hand;
+    QTest::newRow("stop") << Other::StopButton << false << false << PlayerHolder::Nobody;
+    QTest::newRow("audition") << Other::Audition << true << false << PlayerHolder::Audition;
+    QTest::newRow("another window's playsong")
+        << Other::Playsong << true << false << PlayerHolder::Hand;
+    QTest::newRow("a new item with a file")
+        << Other::NextItemFile << true << false << PlayerHolder::Schedule;
+    // The folder's file goes on playing after its run has ended.
     QTest::newRow("a new item whose file is missing")
-        << Other::NextItemMissingFile << false << false;
-    QTest::newRow("the program ends") << Other::ProgramEnds << false << false;
+        << Other::NextItemMissingFile << false << false << PlayerHolder::Folder;
+    QTest::newRow("the program ends")
+        << Other::ProgramEnds << false << false << PlayerHolder::Folder;
 }
 
 void tst_FolderPlayback::otherPlaybackEndsTheRun()
@@ -434,6 +444,9 @@ void tst_FolderPlayback::otherPlaybackEndsTheRun()
         c.playback().stopAction();
         break;
     case Other::Audition:
+        c.playback().playsong(m_single, u"0"_s, PlayerHolder::Audition);
+        break;
+    case Other::Playsong:
         c.playsong(m_single, u"0"_s);
         break;
     case Other::NextItemFile:
@@ -449,6 +462,8 @@ void tst_FolderPlayback::otherPlaybackEndsTheRun()
     if (playsSingle)
         QVERIFY(QTest::qWaitFor([&] { return rig.player.source == m_single; }, 10000));
     QCOMPARE(c.scheduler().folderPlayback().isActive(), goesOn);
+    QFETCH(PlayerHolder, holder);
+    QCOMPARE(c.playback().holder(), holder);
     // Whatever plays now ends.
     rig.player.finish();
     QVERIFY(drainQueued());

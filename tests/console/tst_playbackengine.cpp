@@ -4,6 +4,7 @@
 #include "support/fakemediaplayer.h"
 
 #include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void progressTexts();
     void progressOnlyWhilePlaying();
     void failureReturnsToIdle();
+    void holderFollowsEveryStart_data();
+    void holderFollowsEveryStart();
     void volumeCommands_data();
     void volumeCommands();
 
@@ -47,9 +50,11 @@ void tst_PlaybackEngine::init()
 
 void tst_PlaybackEngine::missingFileChangesNothing()
 {
-    m_engine->playsong(m_dir.filePath(QStringLiteral("gone.mp3")), QStringLiteral("00:01:00"));
-    m_engine->playsong(QString(), QStringLiteral("0"));
-    m_engine->playsong(m_dir.path(), QStringLiteral("0")); // a folder is no file to play
+    m_engine->playsong(m_dir.filePath(QStringLiteral("gone.mp3")), QStringLiteral("00:01:00"),
+                       PlayerHolder::Hand);
+    m_engine->playsong(QString(), QStringLiteral("0"), PlayerHolder::Hand);
+    m_engine->playsong(m_dir.path(), QStringLiteral("0"),
+                       PlayerHolder::Hand); // a folder is no file to play
     QVERIFY(m_player->calls.isEmpty());
     QCOMPARE(m_engine->title(), QStringLiteral("No music"));
     QVERIFY(m_engine->playEnabled());
@@ -70,7 +75,7 @@ void tst_PlaybackEngine::playsongStartsTheFile()
     QFETCH(bool, video);
     QFETCH(QStringList, calls);
     m_settings.ShowVideo = video;
-    m_engine->playsong(existingFile(), QStringLiteral("00:01:00"));
+    m_engine->playsong(existingFile(), QStringLiteral("00:01:00"), PlayerHolder::Schedule);
     QStringList got;
     for (const QString &c : m_player->calls)
         got << c.section(u' ', 0, 0);
@@ -95,7 +100,8 @@ void tst_PlaybackEngine::endOfStream()
     QFETCH(bool, manual);
     QFETCH(bool, playEnabled);
     m_settings.ShowVideo = true;
-    m_engine->playsong(existingFile(), QStringLiteral("0"));
+    m_engine->playsong(existingFile(), QStringLiteral("0"),
+                       manual ? PlayerHolder::Hand : PlayerHolder::Schedule);
     m_engine->ManualPlayback = manual;
     m_player->finish();
     QCOMPARE(m_engine->playEnabled(), playEnabled);
@@ -124,7 +130,7 @@ void tst_PlaybackEngine::transportButtons()
     QFETCH(QString, call);
     QFETCH(bool, playEnabled);
     if (loaded)
-        m_engine->playsong(existingFile(), QStringLiteral("0"));
+        m_engine->playsong(existingFile(), QStringLiteral("0"), PlayerHolder::Hand);
     m_player->calls.clear();
     if (button == u"play")
         m_engine->playClicked();
@@ -179,7 +185,7 @@ void tst_PlaybackEngine::progressOnlyWhilePlaying()
     m_player->duration = 215;
     m_engine->refreshProgress();
     QCOMPARE(m_engine->positionText(), QStringLiteral("00/000"));
-    m_engine->playsong(existingFile(), QStringLiteral("0"));
+    m_engine->playsong(existingFile(), QStringLiteral("0"), PlayerHolder::Schedule);
     m_engine->refreshProgress();
     QCOMPARE(m_engine->positionText(), QStringLiteral(" 12/215"));
     QCOMPARE(m_engine->lengthText(), QStringLiteral("03:35"));
@@ -189,12 +195,95 @@ void tst_PlaybackEngine::progressOnlyWhilePlaying()
 void tst_PlaybackEngine::failureReturnsToIdle()
 {
     m_settings.ShowVideo = true;
-    m_engine->playsong(existingFile(), QStringLiteral("0"));
+    m_engine->playsong(existingFile(), QStringLiteral("0"), PlayerHolder::Schedule);
     m_player->setPlaying(false);
     Q_EMIT m_player->failed(QStringLiteral("no decoder"));
     QVERIFY(m_engine->playEnabled());
     QVERIFY(!m_engine->stopEnabled());
     QVERIFY(!m_player->fullScreen);
+}
+
+namespace {
+const QMap<QString, PlayerHolder> kHolders {
+    {u"Nobody"_s, PlayerHolder::Nobody}, {u"Schedule"_s, PlayerHolder::Schedule},
+    {u"Hand"_s, PlayerHolder::Hand},     {u"Folder"_s, PlayerHolder::Folder},
+    {u"Remote"_s, PlayerHolder::Remote}, {u"Audition"_s, PlayerHolder::Audition},
+};
+} // namespace
+
+void tst_PlaybackEngine::holderFollowsEveryStart_data()
+{
+    // A step is a holder's name (it plays the file), "missing" (the operator
+    // plays a file that is not there), or play, pause, stop, end, fail.
+    // The changes are "before>now" in the order announced.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("changes");
+    const auto row
+        = [](const char *name, const QString &steps, const QString &holder,
+             const QString &changes) { QTest::newRow(name) << steps << holder << changes; };
+    row("the schedule starts", u"Schedule"_s, u"Schedule"_s, u"Nobody>Schedule"_s);
+    row("the operator takes over the schedule", u"Schedule Hand"_s, u"Hand"_s,
+        u"Nobody>Schedule Schedule>Hand"_s);
+    row("the schedule takes over the audition", u"Audition Schedule"_s, u"Schedule"_s,
+        u"Nobody>Audition Audition>Schedule"_s);
+    row("a folder entry takes over the remote keys", u"Remote Folder"_s, u"Folder"_s,
+        u"Nobody>Remote Remote>Folder"_s);
+    row("the same holder again is no change", u"Folder Folder"_s, u"Folder"_s, u"Nobody>Folder"_s);
+    row("a missing file takes nothing", u"Schedule missing"_s, u"Schedule"_s, u"Nobody>Schedule"_s);
+    row("stop", u"Remote stop"_s, u"Nobody"_s, u"Nobody>Remote Remote>Nobody"_s);
+    row("stop with nothing held", u"stop"_s, u"Nobody"_s, QString());
+    row("a scheduled file ends", u"Schedule end"_s, u"Nobody"_s,
+        u"Nobody>Schedule Schedule>Nobody"_s);
+    row("a file played by hand ends, stopped once", u"Hand end"_s, u"Nobody"_s,
+        u"Nobody>Hand Hand>Nobody"_s);
+    row("the audition's file fails", u"Audition fail"_s, u"Nobody"_s,
+        u"Nobody>Audition Audition>Nobody"_s);
+    row("pause keeps the holder", u"Schedule pause"_s, u"Schedule"_s, u"Nobody>Schedule"_s);
+    row("Play after Pause is the operator's", u"Schedule pause play"_s, u"Hand"_s,
+        u"Nobody>Schedule Schedule>Hand"_s);
+    row("Play after Stop is the operator's", u"Folder stop play"_s, u"Hand"_s,
+        u"Nobody>Folder Folder>Nobody Nobody>Hand"_s);
+    row("Play without a file takes nothing", u"play"_s, u"Nobody"_s, QString());
+}
+
+void tst_PlaybackEngine::holderFollowsEveryStart()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, holder);
+    QFETCH(QString, changes);
+    QStringList announced;
+    connect(m_engine.get(), &PlaybackEngine::holderChanged, this,
+            [this, &announced](PlayerHolder now, PlayerHolder before) {
+                announced << kHolders.key(before) + u'>' + kHolders.key(now);
+                // The one that lost the player may look at it at once.
+                if (m_engine->holder() != now)
+                    announced << u"holder() lags"_s;
+            });
+    for (const QString &step : steps.split(u' ')) {
+        if (kHolders.contains(step)) {
+            m_engine->playsong(existingFile(), u"0"_s, kHolders.value(step));
+            // What the console's own commands do after playsong.
+            m_engine->ManualPlayback = step == u"Hand";
+        } else if (step == u"missing") {
+            m_engine->playsong(m_dir.filePath(u"gone.mp3"_s), u"0"_s, PlayerHolder::Hand);
+        } else if (step == u"play") {
+            m_engine->playClicked();
+        } else if (step == u"pause") {
+            m_engine->pauseClicked();
+        } else if (step == u"stop") {
+            m_engine->stopAction();
+        } else if (step == u"end") {
+            m_player->finish();
+        } else if (step == u"fail") {
+            m_player->setPlaying(false);
+            Q_EMIT m_player->failed(u"no decoder"_s);
+        } else {
+            QFAIL("not a step of this test");
+        }
+    }
+    QCOMPARE(kHolders.key(m_engine->holder()), holder);
+    QCOMPARE(announced.join(u' '), changes);
 }
 
 void tst_PlaybackEngine::volumeCommands_data()

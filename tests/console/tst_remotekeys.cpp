@@ -160,9 +160,11 @@ void tst_RemoteKeys::playAndStop()
     QCOMPARE(m_rig->player.source, plays ? m_song : QString());
     QVERIFY(console().state().ManualMode());
     QVERIFY(console().playback().ManualPlayback);
+    QCOMPARE(console().playback().holder(), plays ? PlayerHolder::Remote : PlayerHolder::Nobody);
     key(3);
     QVERIFY(!console().state().ManualMode());
     QVERIFY(!console().playback().ManualPlayback);
+    QCOMPARE(console().playback().holder(), PlayerHolder::Nobody);
     QVERIFY(m_rig->player.calls.contains(QStringLiteral("stop")));
 }
 

@@ -1,6 +1,7 @@
 // "编制自动播放列表" driven through its controls: activation, entries,
 // arrangement, the pop-up menu, batch commands and lengths, audition.
 
+#include "console/playbackengine.h"
 #include "weekprogfixture.h"
 
 using namespace Qt::StringLiterals;
@@ -30,6 +31,8 @@ private Q_SLOTS:
     void folderAndPeripheralEntries_data();
     void folderAndPeripheralEntries();
     void auditionAndVolume();
+    void auditionAndRowVolumeBesideOthers_data();
+    void auditionAndRowVolumeBesideOthers();
     void screenshotOfAFilledWeek();
 };
 
@@ -527,13 +530,100 @@ void tst_weekprog::auditionAndVolume()
     m_rig->player.calls.clear();
     click(u"cmdhear"_s);
     QCOMPARE(m_rig->player.calls, QStringList {u"load "_s + song});
-    m_rig->player.finish(); // the end of the file does not turn the button back
-    settle();
     QCOMPARE(hear->text(), u"停止"_s);
+    // While the audition holds the player, the press stops it.
     m_rig->player.calls.clear();
     click(u"cmdhear"_s);
     QCOMPARE(hear->text(), u"试听"_s);
     QVERIFY(m_rig->player.calls.contains(u"stop"_s));
+}
+
+void tst_weekprog::auditionAndRowVolumeBesideOthers_data()
+{
+    // The steps: hear (press "试  听"), schedule (an item plays), hand (the
+    // operator plays a file), pause, play, stop (the player's bar), end (the
+    // file runs out), other (the player plays past the console's playback).
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("caption"); // of cmdhear then
+    QTest::addColumn<bool>("follows"); // a clicked row's volume becomes the console's
+    QTest::addColumn<QString>("press"); // what the next press asks of the player
+    const auto row
+        = [](const char *name, const QString &steps, const QString &caption, bool follows,
+             const QString &press) { QTest::newRow(name) << steps << caption << follows << press; };
+    const QString auditions = u"load song.mp3"_s;
+    row("nothing plays", QString(), u"试  听"_s, true, auditions);
+    row("the audition plays", u"hear"_s, u"停止"_s, true, u"stop|normal size"_s);
+    row("the scheduler takes over", u"hear schedule"_s, u"试听"_s, false, auditions);
+    row("the operator takes over", u"hear hand"_s, u"试听"_s, false, auditions);
+    row("Play on the player's bar", u"hear pause play"_s, u"试听"_s, false, auditions);
+    row("a stop is no take-over", u"hear stop"_s, u"停止"_s, true, QString());
+    row("the end of the file is no take-over", u"hear end"_s, u"停止"_s, true, QString());
+    // The press leaves the item that plays now alone.
+    row("an item after the end of the file", u"hear end schedule"_s, u"停止"_s, false, QString());
+    row("the operator's file is paused", u"hand pause"_s, u"试  听"_s, true, auditions);
+    row("a file nobody here started plays", u"other"_s, u"试  听"_s, true, auditions);
+}
+
+void tst_weekprog::auditionAndRowVolumeBesideOthers()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, caption);
+    QFETCH(bool, follows);
+    QFETCH(QString, press);
+    QVERIFY(openEditor(&ConsoleState::setNewWeekFileRequest));
+    const QString song = m_rig->file(u"song.mp3"_s);
+    const QString item = m_rig->file(u"item.mp3"_s);
+    GbkFiles::writeBytes(song, QByteArray("ID3"));
+    GbkFiles::writeBytes(item, QByteArray("ID3"));
+    setFields(u"08:00:00"_s, 0, u"上课"_s, song, 1200);
+    click(u"cmdadd"_s);
+    edit(u"txtfile"_s)->setText(song);
+    MasterVolume &volume = m_rig->console().volume();
+    volume.setValue(20000);
+    PlaybackEngine &playback = m_rig->console().playback();
+    for (const QString &step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        if (step == u"hear")
+            click(u"cmdhear"_s);
+        else if (step == u"schedule")
+            playback.playsong(item, u"0"_s, PlayerHolder::Schedule);
+        else if (step == u"hand")
+            m_rig->console().playFileByHand(item);
+        else if (step == u"pause")
+            playback.pauseClicked();
+        else if (step == u"play")
+            playback.playClicked();
+        else if (step == u"stop")
+            playback.stopAction();
+        else if (step == u"end")
+            m_rig->player.finish();
+        else if (step == u"other")
+            m_rig->player.loadAndPlay(item);
+        else
+            QFAIL("not a step of this test");
+    }
+    auto *hear = child<QPushButton>(u"cmdhear"_s);
+    QCOMPARE(hear->text(), caption);
+
+    // The slider always shows the row; the console's volume only when no
+    // broadcast would be turned down by it.
+    auto *slider = child<QSlider>(u"Slidervol"_s);
+    QCOMPARE(volume.value(), 20000);
+    clickRow(0);
+    QCOMPARE(slider->value(), 1200);
+    QCOMPARE(volume.value(), follows ? 1200 : 20000);
+
+    m_rig->player.calls.clear();
+    click(u"cmdhear"_s);
+    QCOMPARE(m_rig->player.calls.replaceInStrings(m_rig->dir.path() + u'/', QString()).join(u'|'),
+             press);
+    const bool auditioning = press.startsWith(u"load");
+    QCOMPARE(hear->text(), auditioning ? u"停止"_s : u"试听"_s);
+    // Only a new audition copies the slider to the console's volume.
+    QCOMPARE(volume.value(), auditioning || follows ? 1200 : 20000);
+    // The operator's own move of the slider always sets it.
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    QCOMPARE(volume.value(), 2200);
 }
 
 void tst_weekprog::screenshotOfAFilledWeek()
