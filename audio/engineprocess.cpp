@@ -27,6 +27,11 @@ EngineProcess::EngineProcess(const QString &program, const QString &role, Timing
     connect(&m_watch, &QTimer::timeout, this, &EngineProcess::check);
     m_backoff.setSingleShot(true);
     connect(&m_backoff, &QTimer::timeout, this, &EngineProcess::start);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, [this] {
+        replace(QStringLiteral("the engine did not answer a ping for %1 ms")
+                    .arg(m_clock.elapsed() - m_pingedAt));
+    });
 }
 
 EngineProcess::~EngineProcess()
@@ -105,7 +110,8 @@ void EngineProcess::start()
         if (process == m_process && e == QProcess::FailedToStart)
             replace(QStringLiteral("the engine %1 cannot be started").arg(m_program));
     });
-    m_startedAt = m_lastHeard = m_clock.elapsed();
+    m_startedAt = m_clock.elapsed();
+    m_pingedAt = -1;
     process->start(QIODevice::ReadWrite | QIODevice::Unbuffered);
     m_watch.start();
 }
@@ -142,7 +148,8 @@ void EngineProcess::readOutput()
     const QByteArray bytes = m_process->readAllStandardOutput();
     m_reader.append(std::string_view(bytes.constData(), std::size_t(bytes.size())));
     while (std::optional<std::string> line = m_reader.next()) {
-        m_lastHeard = m_clock.elapsed();
+        m_pingedAt = -1;
+        m_deadline.stop();
         if (std::optional<audioproto::Message> message = audioproto::decode(*line))
             heard(*message);
         if (!m_process)
@@ -184,9 +191,11 @@ void EngineProcess::check()
             replace(QStringLiteral("the engine did not start within %1 ms").arg(m_timing.startMs));
         return;
     }
-    if (now - m_lastHeard > m_timing.answerMs) {
-        replace(QStringLiteral("the engine did not answer for %1 ms").arg(now - m_lastHeard));
-        return;
+    // The answer time runs from the first ping that nothing followed: any
+    // line of the engine's shows its main loop turns.
+    if (m_pingedAt < 0) {
+        m_pingedAt = now;
+        m_deadline.start(m_timing.answerMs);
     }
     send("ping", {std::to_string(++m_ping)});
 }
@@ -196,6 +205,7 @@ void EngineProcess::replace(const QString &why)
     qCWarning(lcAudio).noquote() << "audio engine" << m_role << "replaced:" << why;
     dropProcess(false);
     m_watch.stop();
+    m_deadline.stop();
     // What was meant for the old engine is said again by the clients, on
     // restarted(), so nothing is said twice.
     m_waiting.clear();

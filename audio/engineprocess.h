@@ -19,8 +19,8 @@ class QProcess;
 // Requests are lines written to the engine's standard input; nothing here
 // ever waits for an answer. Until the first engine has said "ready", lines
 // are kept and then written in order. The engine is pinged every pingMs; an
-// engine that says nothing for answerMs, or that ends, is killed and a new
-// one started. Lines meant for the old engine, and lines sent while the new
+// engine that says nothing within answerMs of a ping, or that ends, is
+// killed and a new one started. Lines meant for the old engine, and lines sent while the new
 // one starts, are dropped: once it is ready, restarted() asks the clients to
 // say again what they want, from what they hold.
 class EngineProcess final : public QObject
@@ -90,10 +90,11 @@ private:
     QString m_why;
     int m_restarts = 0;
     int m_failedStarts = 0;
-    qint64 m_lastHeard = 0;
+    qint64 m_pingedAt = -1; // the first ping not followed by any line; -1 for none
     qint64 m_startedAt = 0;
     quint64 m_ping = 0;
     QElapsedTimer m_clock;
     QTimer m_watch;
+    QTimer m_deadline; // answerMs from m_pingedAt
     QTimer m_backoff;
 };

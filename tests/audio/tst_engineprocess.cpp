@@ -54,7 +54,7 @@ void tst_EngineProcess::faultyEnginesAreReplaced_data()
         << u"echo ready 99 $$; exec sleep 60"_s << u"version 99"_s << 1000;
     QTest::newRow("never ready") << u"exec sleep 60"_s << u"did not start within 1500"_s << 2500;
     QTest::newRow("ready, then silent")
-        << u"echo ready 1 $$; exec sleep 60"_s << u"did not answer"_s << 1800;
+        << u"echo ready 1 $$; exec sleep 60"_s << u"did not answer"_s << 1300;
     QTest::newRow("cannot be started") << QString() << u"cannot be started"_s << 1000;
 }
 

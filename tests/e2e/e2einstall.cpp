@@ -96,6 +96,13 @@ bool E2eInstall::waitFor(QStringList &lines, qsizetype &seen, QProcess &process,
     return false;
 }
 
+void E2eInstall::readSimulator()
+{
+    m_sim.setReadChannel(QProcess::StandardOutput);
+    while (m_sim.canReadLine())
+        m_simLines.append(QString::fromUtf8(m_sim.readLine()).trimmed());
+}
+
 bool E2eInstall::waitSimulator(const QString &text, int timeoutMs)
 {
     return waitFor(m_simLines, m_simSeen, m_sim, QProcess::StandardOutput, text, timeoutMs);
@@ -115,4 +122,37 @@ QStringList E2eInstall::framesSince(qsizetype from) const
             frames.append(m_simLines.at(i).section(u' ', 1)); // without the timestamp
     }
     return frames;
+}
+
+QList<qint64> E2eInstall::consoleChildren() const
+{
+    QList<qint64> children;
+    const qint64 console = consolePid();
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ...": the name may hold spaces; ")" ends it.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() >= 2 && rest.at(1).toLongLong() == console)
+            children.append(pid);
+    }
+    return children;
+}
+
+qint64 E2eInstall::enginePid(const QString &role) const
+{
+    const QByteArray wanted = QByteArray("--role\0", 7) + role.toUtf8() + '\0';
+    for (const qint64 pid : consoleChildren()) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(wanted))
+            return pid;
+    }
+    return 0;
 }

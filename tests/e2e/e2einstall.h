@@ -29,9 +29,15 @@ public:
     bool waitSimulator(const QString &text, int timeoutMs = 10000);
     bool waitConsole(const QString &text, int timeoutMs = 10000);
     QStringList simulatorLines() const { return m_simLines; }
+    // Reads what the simulator has logged so far into simulatorLines().
+    void readSimulator();
     // Index in simulatorLines() of the line the last waitSimulator found.
     qsizetype simulatorMatch() const { return m_simSeen - 1; }
     qint64 consolePid() const { return m_console.processId(); }
+    // The processes the console started (its sound engines), and the one
+    // engine of a role ("player", "probe"); 0 when there is none.
+    QList<qint64> consoleChildren() const;
+    qint64 enginePid(const QString &role) const;
     QStringList consoleLines() const { return m_consoleLines; }
     // Simulator lines that log a frame, from index from on.
     QStringList framesSince(qsizetype from) const;

@@ -11,8 +11,6 @@
 #include "zonelink/frames.h"
 
 #include <QDate>
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -21,32 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// The engine the console started for the given role, found among its children.
-qint64 engineOf(qint64 console, const QString &role)
-{
-    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        QFile stat(u"/proc/%1/stat"_s.arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ...": the name may hold spaces, the ")" ends it.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (rest.size() < 2 || rest.at(1).toLongLong() != console)
-            continue;
-        QFile cmdline(u"/proc/%1/cmdline"_s.arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly)
-            && cmdline.readAll().contains(
-                QByteArray(QByteArray("--role\0", 7) + role.toUtf8() + '\0')))
-            return pid;
-    }
-    return 0;
-}
-
 // The moment of a simulator log line ("08:44:07.066 ZoneOpen ... [EB 14 ...]")
 // on the given day, and the bytes it logged.
 struct LoggedFrame
@@ -143,8 +115,8 @@ void tst_SoundEngineE2e::engineFailsAroundAnItem()
                         {u"closeamptime"_s, u"00:00:05"_s}});
     QVERIFY(install.startSimulator());
     QVERIFY(install.startConsole({{u"PULSE_SINK"_s, sink.name()}}));
-    QTRY_VERIFY_WITH_TIMEOUT(engineOf(install.consolePid(), u"player"_s) > 0, 10000);
-    const qint64 engine = engineOf(install.consolePid(), u"player"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(install.enginePid(u"player"_s) > 0, 10000);
+    const qint64 engine = install.enginePid(u"player"_s);
 
     const qint64 t0 = start.toMSecsSinceEpoch();
     waitUntil(t0 + strikeMs);
@@ -154,8 +126,8 @@ void tst_SoundEngineE2e::engineFailsAroundAnItem()
     const qint64 replaced = QDateTime::currentMSecsSinceEpoch();
     QVERIFY2(replaced - struck <= 3000, qPrintable(QString::number(replaced - struck)));
     QVERIFY(install.waitConsole(u"audio engine player restarted"_s, 10000));
-    QTRY_VERIFY(engineOf(install.consolePid(), u"player"_s) != engine);
-    QVERIFY(engineOf(install.consolePid(), u"player"_s) > 0);
+    QTRY_VERIFY(install.enginePid(u"player"_s) != engine);
+    QVERIFY(install.enginePid(u"player"_s) > 0);
     // The frames of the start, the repeats and the closes all went out.
     QVERIFY(install.waitSimulator(u"ZoneClose nodes 1.17."_s, 30000));
     const QList<LoggedFrame> frames = framesOf(install.simulatorLines(), start.date());

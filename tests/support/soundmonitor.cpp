@@ -57,6 +57,8 @@ SoundMonitor::~SoundMonitor()
 
 bool SoundMonitor::start()
 {
+    // Blocks are stamped when they arrive, so they are read as they come.
+    QObject::connect(&m_parec, &QProcess::readyReadStandardOutput, [this] { poll(); });
     // A short latency keeps the stamps close, and keeps the sink itself
     // rendering in small steps (an idle null sink otherwise waits seconds).
     m_parec.start(QStringLiteral("parec"),
@@ -99,6 +101,15 @@ qint64 SoundMonitor::firstSoundAfter(qint64 since) const
 {
     for (const Block &b : m_blocks) {
         if (b.at >= since && b.peak > kThreshold)
+            return b.at;
+    }
+    return -1;
+}
+
+qint64 SoundMonitor::firstSilenceAfter(qint64 since) const
+{
+    for (const Block &b : m_blocks) {
+        if (b.at >= since && b.peak <= kThreshold)
             return b.at;
     }
     return -1;

@@ -36,8 +36,10 @@ public:
     SoundMonitor(const SoundMonitor &) = delete;
     SoundMonitor &operator=(const SoundMonitor &) = delete;
 
+    // Starts listening; from then on what arrives is read and stamped
+    // whenever the event loop runs.
     bool start();
-    // Reads what has arrived; the waits below call it.
+    // Reads what has arrived now.
     void poll();
 
     static constexpr int kRate = 8000;
@@ -48,6 +50,8 @@ public:
     // The moment (ms since the epoch) of the first block of sound played at
     // or after since, or -1.
     qint64 firstSoundAfter(qint64 since) const;
+    // The moment of the first block without sound at or after since, or -1.
+    qint64 firstSilenceAfter(qint64 since) const;
     // Waits with the event loop running for sound at or after since.
     qint64 waitForSound(qint64 since, int timeoutMs);
     // The tone heard in the 100 ms from moment (Hz, from zero crossings);
