@@ -1,5 +1,6 @@
 #include "fuzztargets.h"
 
+#include "audio/protocol.h"
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "directory/remotelistfile.h"
@@ -188,6 +189,41 @@ int frames(const std::uint8_t *data, std::size_t size)
               "a reply is taken only with A, FF and its address");
         check(reply->address == address, "the reply's address");
     }
+    return 0;
+}
+
+int audioLines(const std::uint8_t *data, std::size_t size)
+{
+    // The sound engine's lines as they may come from a pipe: the first byte
+    // sets the size of the pieces the bytes arrive in.
+    if (size < 1)
+        return 0;
+    const std::size_t piece = std::size_t(data[0]) * 37 + 1;
+    const std::string_view bytes(reinterpret_cast<const char *>(data + 1), size - 1);
+    audioproto::LineReader reader;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        reader.append(bytes.substr(at, piece));
+        while (std::optional<std::string> line = reader.next()) {
+            ++lines;
+            check(line->size() <= audioproto::kMaxLine, "no line over the limit");
+            check(line->find('\n') == std::string::npos, "a line holds no line end");
+            const std::optional<audioproto::Message> m = audioproto::decode(*line);
+            if (!m)
+                continue;
+            // What was read is written back to one line that reads the same.
+            const std::string again = audioproto::encode(*m);
+            check(again.find('\n') == again.size() - 1, "a message is one line");
+            const std::optional<audioproto::Message> back
+                = audioproto::decode(std::string_view(again).substr(0, again.size() - 1));
+            check(back && back->verb == m->verb && back->args == m->args,
+                  "a message reads back the same");
+            for (const std::string &a : m->args)
+                check(audioproto::unescape(audioproto::escape(a)) == a, "escaping round trip");
+        }
+    }
+    check(lines <= std::size_t(std::count(bytes.begin(), bytes.end(), '\n')),
+          "no more lines than line ends");
     return 0;
 }
 

@@ -33,6 +33,7 @@ int remoteListFile(const std::uint8_t *data, std::size_t size);
 int configIni(const std::uint8_t *data, std::size_t size);
 int frames(const std::uint8_t *data, std::size_t size);
 int zoneLink(const std::uint8_t *data, std::size_t size);
+int audioLines(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -40,7 +41,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 8> kTargets {{
+inline constexpr std::array<Entry, 9> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -49,6 +50,7 @@ inline constexpr std::array<Entry, 8> kTargets {{
     {"configini", configIni},
     {"frames", frames},
     {"zonelink", zoneLink},
+    {"audiolines", audioLines},
 }};
 
 } // namespace Fuzz
