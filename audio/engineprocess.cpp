@@ -212,10 +212,12 @@ void EngineProcess::replace(const QString &why)
     m_why = why;
     m_replacing = true;
     ++m_restarts;
-    Q_EMIT lost(why);
     const int delay = m_failedStarts == 0
         ? 0
         : std::min(m_timing.maxBackoffMs, 250 << std::min(m_failedStarts, 8));
     ++m_failedStarts;
     m_backoff.start(delay);
+    // Told once the next start is due, so a request made on hearing it waits
+    // for that engine rather than starting one of its own.
+    Q_EMIT lost(why);
 }

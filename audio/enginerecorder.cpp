@@ -30,6 +30,12 @@ EngineRecorder::EngineRecorder(const QString &program, EngineProcess::Timing tim
         if (m_state != State::Stopped)
             fail(QStringLiteral("the sound engine stopped during the recording"));
     });
+    // A take begun while the engine was being replaced was never heard of
+    // by it: it is asked for again.
+    connect(m_engine, &EngineProcess::restarted, this, [this] {
+        if (m_state == State::Recording)
+            m_engine->send("record", {std::to_string(m_id), EngineProcess::sourceOf(m_path)});
+    });
     m_engine->warmUp();
 }
 

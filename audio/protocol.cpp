@@ -1,5 +1,6 @@
 #include "audio/protocol.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -145,7 +146,13 @@ std::optional<Message> decode(std::string_view line)
             end = line.size();
         const std::string_view field = line.substr(start, end - start);
         if (first) {
-            if (field.empty())
+            // A verb is a plain word: what it held otherwise could not be
+            // written back as it was read.
+            const auto word = [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+                    || c == '_' || c == '-';
+            };
+            if (field.empty() || !std::all_of(field.begin(), field.end(), word))
                 return std::nullopt;
             m.verb = std::string(field);
             first = false;

@@ -44,7 +44,8 @@ std::optional<std::string> unescape(std::string_view text);
 // The line of a message, "\n" included; the arguments are escaped here.
 std::string encode(const Message &message);
 std::string encode(std::string_view verb, std::initializer_list<std::string_view> args);
-// A line without its "\n". Empty for a blank line or a broken escape.
+// A line without its "\n". Empty for a blank line, a verb that is not a
+// plain word (letters, digits, "_", "-") or a broken escape.
 std::optional<Message> decode(std::string_view line);
 
 std::string formatFraction(double value);

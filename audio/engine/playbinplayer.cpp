@@ -58,6 +58,7 @@ bool PlaybinPlayer::makeBin(bool drawsPicture)
     m_bin = gst_element_factory_make("playbin", "player");
     if (!m_bin)
         return false;
+    m_madeForWindow = drawsPicture;
     gst_object_ref_sink(m_bin);
     GstElement *video = drawsPicture ? overlaySink() : nullptr;
     m_drawsPicture = video != nullptr;
@@ -97,8 +98,10 @@ void PlaybinPlayer::play(std::int64_t job, const std::string &uri, std::int64_t 
     m_window = window;
     m_volume = std::clamp(volume, 0.0, 1.0);
     const bool wantsPicture = window != 0;
-    // A sink is chosen with the bin: the kind of output changes only between files.
-    if (m_bin && wantsPicture != m_drawsPicture)
+    // A sink is chosen with the bin: the kind of output changes only between
+    // files. (A bin made for a window may have had to do without one, where
+    // the display cannot be reached; it is not made again for each file.)
+    if (m_bin && wantsPicture != m_madeForWindow)
         dropBin();
     if (m_bin) {
         stopTimer();

@@ -56,6 +56,7 @@ private:
     GstElement *m_bin = nullptr;
     GstElement *m_videoSink = nullptr; // held by m_bin; an overlay when m_drawsPicture
     bool m_drawsPicture = false;
+    bool m_madeForWindow = false;
     guint m_watch = 0;
     guint m_timer = 0;
     std::int64_t m_job = 0; // 0: nothing loaded

@@ -72,6 +72,10 @@ void tst_Protocol::decodes_data()
                                 << "-";
     QTest::newRow("leading space") << QByteArray(" ping") << false << 0 << "-"
                                    << "-";
+    QTest::newRow("verb of control bytes") << QByteArray("\r\r") << false << 0 << "-"
+                                           << "-";
+    QTest::newRow("verb with a percent") << QByteArray("p%20ng 1") << false << 0 << "-"
+                                         << "-";
     QTest::newRow("broken escape") << QByteArray("probe 1 a%2") << false << 0 << "-"
                                    << "-";
     QTest::newRow("escape not hex") << QByteArray("probe 1 a%zz") << false << 0 << "-"
