@@ -23,7 +23,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -105,26 +104,6 @@ void writeSources(E2eInstall &install)
     GbkFiles::writeText(install.path(u"amp_name.dat"_s), amp);
 }
 
-struct LoggedFrame
-{
-    QDateTime at;
-    QString name;
-};
-
-QList<LoggedFrame> framesOf(const QStringList &lines, const QDate &day)
-{
-    static const QRegularExpression form(
-        u"^(\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d) (\\w+).*\\[[0-9A-F ]+\\]$"_s);
-    QList<LoggedFrame> frames;
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch m = form.match(line);
-        if (m.hasMatch())
-            frames.append({QDateTime(day, QTime::fromString(m.captured(1), u"HH:mm:ss.zzz"_s)),
-                           m.captured(2)});
-    }
-    return frames;
-}
-
 int latency(const PrivateSink &sink)
 {
     constexpr int kItems = 15;
@@ -163,14 +142,14 @@ int latency(const PrivateSink &sink)
     out.flush();
     QTest::qWait(int(QDateTime::currentDateTime().msecsTo(starts.last()) + 4000));
     install.readSimulator();
-    const QList<LoggedFrame> frames = framesOf(install.simulatorLines(), first.date());
+    const QList<E2eInstall::LoggedFrame> frames = install.loggedFrames(first.date());
     QList<double> toFrame;
     QList<double> toSound;
     for (const QDateTime &start : std::as_const(starts)) {
         QDateTime firstFrame;
         QDateTime lastFrame;
         int seen = 0;
-        for (const LoggedFrame &f : frames) {
+        for (const E2eInstall::LoggedFrame &f : frames) {
             if (f.at < start || seen == 6)
                 continue;
             if (seen == 0)

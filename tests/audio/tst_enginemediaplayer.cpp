@@ -43,14 +43,7 @@ private:
 
 void tst_EngineMediaPlayer::initTestCase()
 {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    const bool server = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    if (!server) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
     GbkFiles::writeBytes(media("a.wav"), TestMedia::wav(1.0));
     GbkFiles::writeBytes(media("a.mid"), TestMedia::midi());
     QString error;

@@ -36,14 +36,7 @@ private:
 
 void tst_EngineRecorder::initTestCase()
 {
-    QProcess pactl;
-    pactl.start(u"pactl"_s, {u"info"_s});
-    const bool server = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    if (!server) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
     QVERIFY(m_dir.isValid());
 }
 

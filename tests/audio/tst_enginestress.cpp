@@ -30,11 +30,7 @@ private:
 
 void tst_EngineStress::initTestCase()
 {
-    if (!TestMedia::soundServerRunning()) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
     const auto put = [this](const QString &name, const QByteArray &bytes) {
         GbkFiles::writeBytes(m_dir.filePath(name), bytes);
         m_files << m_dir.filePath(name);

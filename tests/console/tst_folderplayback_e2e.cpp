@@ -44,14 +44,7 @@ private Q_SLOTS:
 
 void tst_FolderPlaybackE2e::initTestCase()
 {
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    const bool server = pactl.waitForFinished(5000) && pactl.exitCode() == 0;
-    if (!server) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
 }
 
 void tst_FolderPlaybackE2e::entryPlaysOnTheSoundServer_data()

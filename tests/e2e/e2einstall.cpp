@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 
@@ -155,4 +156,21 @@ qint64 E2eInstall::enginePid(const QString &role) const
             return pid;
     }
     return 0;
+}
+
+QList<E2eInstall::LoggedFrame> E2eInstall::loggedFrames(const QDate &day) const
+{
+    // "08:44:07.066 ZoneOpen 103.5 MHz nodes 1.2.17. [EB 14 01 0A 23 03 01 02 11 FE 01]"
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d) (\\w+).*\\[([0-9A-F ]+)\\]$"));
+    QList<LoggedFrame> frames;
+    for (const QString &line : m_simLines) {
+        const QRegularExpressionMatch m = form.match(line);
+        if (!m.hasMatch())
+            continue;
+        frames.append(
+            {QDateTime(day, QTime::fromString(m.captured(1), QStringLiteral("HH:mm:ss.zzz"))),
+             m.captured(2), QByteArray::fromHex(m.captured(3).toLatin1())});
+    }
+    return frames;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -41,6 +42,15 @@ public:
     QStringList consoleLines() const { return m_consoleLines; }
     // Simulator lines that log a frame, from index from on.
     QStringList framesSince(qsizetype from) const;
+    // The frames of simulatorLines() as logged on the given day: when each
+    // arrived, its name and its bytes.
+    struct LoggedFrame
+    {
+        QDateTime at;
+        QString name;
+        QByteArray bytes;
+    };
+    QList<LoggedFrame> loggedFrames(const QDate &day) const;
 
 private:
     static bool waitFor(QStringList &lines, qsizetype &seen, QProcess &process,

@@ -11,7 +11,6 @@
 #include "zonelink/frames.h"
 
 #include <QDate>
-#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -19,30 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// The moment of a simulator log line ("08:44:07.066 ZoneOpen ... [EB 14 ...]")
-// on the given day, and the bytes it logged.
-struct LoggedFrame
-{
-    QDateTime at;
-    QString name;
-    QByteArray bytes;
-};
-
-QList<LoggedFrame> framesOf(const QStringList &lines, const QDate &day)
-{
-    static const QRegularExpression form(
-        u"^(\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d) (\\w+).*\\[([0-9A-F ]+)\\]$"_s);
-    QList<LoggedFrame> frames;
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch m = form.match(line);
-        if (!m.hasMatch())
-            continue;
-        frames.append({QDateTime(day, QTime::fromString(m.captured(1), u"HH:mm:ss.zzz"_s)),
-                       m.captured(2), QByteArray::fromHex(m.captured(3).toLatin1())});
-    }
-    return frames;
-}
-
 void waitUntil(qint64 msSinceEpoch)
 {
     const qint64 left = msSinceEpoch - QDateTime::currentMSecsSinceEpoch();
@@ -62,11 +37,7 @@ private Q_SLOTS:
 
 void tst_SoundEngineE2e::initTestCase()
 {
-    if (!TestMedia::soundServerRunning()) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
 }
 
 void tst_SoundEngineE2e::engineFailsAroundAnItem_data()
@@ -130,7 +101,7 @@ void tst_SoundEngineE2e::engineFailsAroundAnItem()
     QVERIFY(install.enginePid(u"player"_s) > 0);
     // The frames of the start, the repeats and the closes all went out.
     QVERIFY(install.waitSimulator(u"ZoneClose nodes 1.17."_s, 30000));
-    const QList<LoggedFrame> frames = framesOf(install.simulatorLines(), start.date());
+    const QList<E2eInstall::LoggedFrame> frames = install.loggedFrames(start.date());
     const auto frame = [](int code, int p1, int p2, const QString &list) {
         return BuildFrame(code, p1, p2, list).value_or(QByteArray());
     };
@@ -153,7 +124,7 @@ void tst_SoundEngineE2e::engineFailsAroundAnItem()
     for (const auto &[offset, expected] : schedule) {
         const QDateTime second = start.addSecs(offset);
         QList<QByteArray> sent;
-        for (const LoggedFrame &f : frames) {
+        for (const E2eInstall::LoggedFrame &f : frames) {
             if (f.at >= second && f.at < second.addMSecs(1500))
                 sent.append(f.bytes);
         }
@@ -162,7 +133,7 @@ void tst_SoundEngineE2e::engineFailsAroundAnItem()
                                 .arg(sent.size())
                                 .arg(QString::fromLatin1(sent.value(0).toHex(' ')))));
         // The first of them leaves within moments of its second.
-        for (const LoggedFrame &f : frames) {
+        for (const E2eInstall::LoggedFrame &f : frames) {
             if (f.at >= second && f.bytes == expected.first()) {
                 QVERIFY2(second.msecsTo(f.at) <= 500,
                          qPrintable(u"+%1 s: %2 ms late"_s.arg(offset).arg(second.msecsTo(f.at))));
@@ -178,7 +149,7 @@ void tst_SoundEngineE2e::engineFailsAroundAnItem()
     QTest::qWait(300);
     monitor.poll();
     QDateTime fileStart;
-    for (const LoggedFrame &f : frames) {
+    for (const E2eInstall::LoggedFrame &f : frames) {
         if (f.at >= start && f.at < start.addMSecs(1500) && f.bytes == ampOpen)
             fileStart = f.at;
     }

@@ -72,11 +72,7 @@ private:
 
 void tst_frmplaylistE2e::initTestCase()
 {
-    if (!TestMedia::soundServerRunning()) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
 }
 
 void tst_frmplaylistE2e::init()

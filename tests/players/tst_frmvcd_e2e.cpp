@@ -52,11 +52,7 @@ private:
 
 void tst_frmvcd_e2e::initTestCase()
 {
-    if (!TestMedia::soundServerRunning()) {
-        if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))
-            QFAIL("no sound server, although ./test started one");
-        QSKIP("no sound server: run through ./test");
-    }
+    QUELLON_NEED_SOUND_SERVER();
     QString error;
     QVERIFY2(TestMedia::ffmpeg({u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=352x288:rate=25"_s,
                                 u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine"_s, u"-t"_s, u"1"_s,

@@ -28,3 +28,14 @@ bool ffmpeg(const QStringList &arguments, QString *error = nullptr);
 // Whether a PulseAudio server answers (`pactl info`), as the one ./test starts.
 bool soundServerRunning();
 } // namespace TestMedia
+
+// Skips the test without a sound server to play on, and fails it when
+// ./test started one (which it always does where PulseAudio is installed).
+#define QUELLON_NEED_SOUND_SERVER()                                                                \
+    do {                                                                                           \
+        if (!TestMedia::soundServerRunning()) {                                                    \
+            if (qEnvironmentVariableIsSet("QUELLON_REQUIRE_SOUND"))                                \
+                QFAIL("no sound server, although ./test started one");                             \
+            QSKIP("no sound server: run through ./test");                                          \
+        }                                                                                          \
+    } while (false)
