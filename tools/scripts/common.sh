@@ -41,6 +41,10 @@ build_project() {
     cmake -S "$top" -B "$top/build" -DQUELLON_WERROR=ON >/dev/null
   fi
   cmake --build "$top/build"
+  # GStreamer builds its plugin registry at its first start on a machine,
+  # which can take longer than the console waits for a new sound engine to
+  # answer. One start here, with nothing to do, builds it.
+  "$top/build/audio/quellon-audio" --role warm-up </dev/null >/dev/null || true
 }
 
 # A private PulseAudio with a null sink and source, when no sound server is
