@@ -78,9 +78,14 @@ bool WeekEditor::remove(int d, int row)
     return true;
 }
 
-void WeekEditor::removeAll(int d)
+bool WeekEditor::removeAll(int d)
 {
-    day(d)->clear();
+    DayTableModel *list = day(d);
+    if (list->isEmpty())
+        return false;
+    list->clear();
+    setModified(true);
+    return true;
 }
 
 int WeekEditor::moveUp(int d, int row)
@@ -134,13 +139,21 @@ bool WeekEditor::arrangeFrom(int d, int row)
     DayTableModel *list = day(d);
     if (list->count() < 2 || !hasRow(d, row))
         return false;
-    // Each row builds on the time just written for the row above.
+    // Each row builds on the time just written for the row above. Times
+    // that were chained already are no change, and need no saving.
+    bool changed = false;
     for (int i = std::max(row, 1); i < list->count(); ++i) {
         ScheduleEntry entry = list->entry(i);
-        entry.time = startAfterPrevious(d, i);
+        const QString time = startAfterPrevious(d, i);
+        if (entry.time == time)
+            continue;
+        entry.time = time;
         list->replace(i, entry);
+        changed = true;
     }
-    return true;
+    if (changed)
+        setModified(true);
+    return changed;
 }
 
 bool WeekEditor::copyDay(int from, int to)
@@ -152,9 +165,16 @@ bool WeekEditor::copyDay(int from, int to)
     return true;
 }
 
-void WeekEditor::sort(int d, int column)
+bool WeekEditor::sort(int d, int column)
 {
-    day(d)->sortByColumn(column);
+    // The sorted order is the order that is saved: a new order is a change.
+    DayTableModel *list = day(d);
+    const DayTable before = list->entries();
+    list->sortByColumn(column);
+    if (list->entries() == before)
+        return false;
+    setModified(true);
+    return true;
 }
 
 QString WeekEditor::Problem::text() const
@@ -204,7 +224,10 @@ QString WeekEditor::importDay(int d, const QString &path)
     const ScheduleFile::DayRead read = ScheduleFile::readDateForEditor(path);
     if (!read.ok)
         return read.error.isEmpty() ? u"read error"_s : read.error;
-    day(d)->append(read.entries);
+    if (!read.entries.isEmpty()) {
+        day(d)->append(read.entries);
+        setModified(true);
+    }
     return {};
 }
 

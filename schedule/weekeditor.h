@@ -29,9 +29,14 @@ public:
     WeekTables tables() const;
     int entryCount() const;
 
-    // "Modified": set by Add, Modify, Delete, Move up, Move down and Copy;
-    // cleared by saving and by discarding the changes. Delete all, the
-    // consecutive arrangement, the sort and a day's import leave it as it is.
+    // "Modified": set by every command that changes a day's rows, so that
+    // quitting always asks before a change is thrown away; cleared by saving
+    // and by discarding the changes. Delete all, the consecutive arrangement,
+    // the sort and a day's import set it only when they changed something
+    // (the old editor left it alone and lost such edits without a word).
+    // Add, Modify, Move up, Move down and Copy set it even when the rows end
+    // up as they were, as they always did: one question too many loses
+    // nothing.
     bool isModified() const { return m_modified; }
     void setModified(bool on);
 
@@ -40,7 +45,8 @@ public:
     // nothing was written (rows but none selected).
     bool modify(int day, int row, const ScheduleEntry &entry);
     bool remove(int day, int row);
-    void removeAll(int day);
+    // False when the day was empty already.
+    bool removeAll(int day);
     // The row now holding the selected entry (the same row when it could not
     // move, -1 without one). The week counts as changed in every case.
     int moveUp(int day, int row);
@@ -50,11 +56,13 @@ public:
     QString startAfterPrevious(int day, int row) const;
     // "连续编排": rewrites the start times from the row (from the second when
     // the first is selected) to the last, each right after the one above.
+    // True when a start time changed.
     bool arrangeFrom(int day, int row);
     // "复制": appends the rows of day from to day to. False (nothing copied)
     // for no day or the same day.
     bool copyDay(int from, int to);
-    void sort(int day, int column);
+    // True when the rows came out in another order.
+    bool sort(int day, int column);
 
     // The second after an entry starting at time and lasting length ends,
     // taken modulo one day: 08:00:00 and 00:05:30 give 08:05:31.
@@ -78,7 +86,7 @@ public:
     // of a failure, the empty text on success.
     QString loadWeek(const QString &path);
     // "调日期": appends the entries of a date file to a day; a file that
-    // cannot be read adds nothing.
+    // cannot be read (or holds no entry) adds nothing and changes nothing.
     QString importDay(int day, const QString &path);
     QString saveWeek(const QString &path) const;
     QString saveDay(int day, const QString &path) const;

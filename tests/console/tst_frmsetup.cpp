@@ -40,6 +40,8 @@ private Q_SLOTS:
     void cancelLeavesEverything();
     void unknownPortIsKept_data();
     void unknownPortIsKept();
+    void applyStoresTheChosenPort_data();
+    void applyStoresTheChosenPort();
     void emptyUserName();
     void dateModeLoadsTodaysDateFile();
     void fileChoices_data();
@@ -276,6 +278,48 @@ void tst_frmsetup::unknownPortIsKept()
         QVERIFY(!child<QRadioButton>(u"optcom"_s + QString::number(n))->isChecked());
     child<QPushButton>(u"cmdapp"_s)->click();
     QCOMPARE(m_rig->store.values.value(u"setting/com"_s), stored);
+}
+
+void tst_frmsetup::applyStoresTheChosenPort_data()
+{
+    // The first and the last port, each chosen over every other stored one.
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<int>("chosen");
+    for (int chosen : {1, 5}) {
+        for (int stored = 1; stored <= 5; ++stored) {
+            if (stored != chosen)
+                QTest::addRow("COM%d over com%d", chosen, stored) << stored << chosen;
+        }
+    }
+}
+
+void tst_frmsetup::applyStoresTheChosenPort()
+{
+    QFETCH(int, stored);
+    QFETCH(int, chosen);
+    const auto com = [](int n) -> QString { return u"com"_s + QString::number(n); };
+    const auto device = [](int n) -> QString { return u"/dev/ttyS"_s + QString::number(n - 1); };
+    for (int n = 1; n <= 5; ++n)
+        m_rig->port.devices.insert(device(n));
+    m_rig->setting(u"com"_s, com(stored));
+    m_rig->start();
+    QCOMPARE(m_rig->console().link().devicePath(), device(stored));
+    open();
+    QVERIFY(child<QRadioButton>(u"optcom"_s + QString::number(stored))->isChecked());
+    auto *option = child<QRadioButton>(u"optcom"_s + QString::number(chosen));
+    QCOMPARE(option->text(), u"COM%1(串行口%1)"_s.arg(chosen));
+    option->click();
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(m_rig->store.values.value(u"setting/com"_s), com(chosen));
+    QCOMPARE(m_rig->console().settings().values().ComPort, com(chosen));
+    // The port in use changes only at the next start, which opens the chosen one.
+    QCOMPARE(m_rig->console().link().devicePath(), device(stored));
+    m_dialog.reset();
+    m_rig->destroyConsole();
+    m_rig->start();
+    QCOMPARE(m_rig->console().link().devicePath(), device(chosen));
+    QCOMPARE(m_rig->port.openedPath, device(chosen));
+    QVERIFY(m_rig->console().link().isOpen());
 }
 
 void tst_frmsetup::emptyUserName()

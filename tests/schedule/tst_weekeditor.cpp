@@ -116,12 +116,13 @@ void tst_weekeditor::arrange()
     for (int i = 0; i < rows; ++i)
         entries << entry(starts.at(i), u"00:01:00"_s, u"项目"_s + QString::number(i));
     fill(week, 4, entries);
-    week.arrangeFrom(4, selected);
+    const bool changed = expected != starts.first(rows);
+    QCOMPARE(week.arrangeFrom(4, selected), changed);
     QCOMPARE(times(week, 4), expected);
-    // Only the times change, and the arrangement is not counted as a change.
+    // Only the times change; new times must be saved, the same ones need not.
     for (int i = 0; i < rows; ++i)
         QCOMPARE(week.day(4)->entry(i).detail, u"项目"_s + QString::number(i));
-    QVERIFY(!week.isModified());
+    QCOMPARE(week.isModified(), changed);
 }
 
 void tst_weekeditor::move_data()
@@ -209,51 +210,77 @@ void tst_weekeditor::modifyAndRemoveNeedASelectedRow()
 
 void tst_weekeditor::modifiedByCommand_data()
 {
+    // Monday (0) holds 08:00:00 and 07:00:00, Tuesday (1) 09:00:00, Wednesday
+    // (2) two rows chained and in time order; the other days are empty.
     QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("day");
     QTest::addColumn<bool>("modified");
-    QTest::newRow("add") << u"add"_s << true;
-    QTest::newRow("modify") << u"modify"_s << true;
-    QTest::newRow("delete") << u"delete"_s << true;
-    QTest::newRow("up") << u"up"_s << true;
-    QTest::newRow("down") << u"down"_s << true;
-    QTest::newRow("copy") << u"copy"_s << true;
-    QTest::newRow("delete all") << u"deleteAll"_s << false;
-    QTest::newRow("arrangement") << u"arrange"_s << false;
-    QTest::newRow("sort") << u"sort"_s << false;
-    QTest::newRow("import") << u"import"_s << false;
+    QTest::newRow("add") << u"add"_s << 0 << true;
+    QTest::newRow("modify") << u"modify"_s << 0 << true;
+    QTest::newRow("delete") << u"delete"_s << 0 << true;
+    QTest::newRow("up") << u"up"_s << 0 << true;
+    QTest::newRow("down") << u"down"_s << 0 << true;
+    QTest::newRow("copy") << u"copy"_s << 0 << true;
+    QTest::newRow("delete all") << u"deleteAll"_s << 0 << true;
+    QTest::newRow("delete all, empty day") << u"deleteAll"_s << 3 << false;
+    QTest::newRow("arrangement") << u"arrange"_s << 0 << true;
+    QTest::newRow("arrangement, chained already") << u"arrange"_s << 2 << false;
+    QTest::newRow("arrangement, empty day") << u"arrange"_s << 3 << false;
+    QTest::newRow("sort") << u"sort"_s << 0 << true;
+    QTest::newRow("sort, in order already") << u"sort"_s << 2 << false;
+    QTest::newRow("sort, empty day") << u"sort"_s << 3 << false;
+    QTest::newRow("import") << u"import"_s << 0 << true;
+    QTest::newRow("import, no entry in the file") << u"importEmpty"_s << 0 << false;
+    QTest::newRow("import, unreadable file") << u"importBad"_s << 0 << false;
 }
 
 void tst_weekeditor::modifiedByCommand()
 {
     QFETCH(QString, command);
+    QFETCH(int, day);
     QFETCH(bool, modified);
     QTemporaryDir dir;
     const QString dateFile = dir.filePath(u"20261207.txt"_s);
     GbkFiles::writeText(dateFile, u"10:00:00, 2 ,新闻,/srv/news.mp3, 90 ,00:10:00,3.,,\n"_s);
+    const QString emptyFile = dir.filePath(u"20261208.txt"_s);
+    GbkFiles::writeText(emptyFile, QString());
+    const QString badFile = dir.filePath(u"20261209.txt"_s);
+    GbkFiles::writeText(badFile, u"10:00:00, x ,新闻,/srv/news.mp3, 90 ,00:10:00,3.,,\n"_s);
     WeekEditor week;
     fill(week, 0, {entry(u"08:00:00"_s), entry(u"07:00:00"_s)});
     fill(week, 1, {entry(u"09:00:00"_s)});
+    fill(week, 2, {entry(u"06:00:00"_s), entry(u"06:00:31"_s)});
+    const WeekTables before = week.tables();
     if (command == u"add")
-        week.add(0, entry(u"10:00:00"_s));
+        week.add(day, entry(u"10:00:00"_s));
     else if (command == u"modify")
-        week.modify(0, 1, entry(u"10:00:00"_s));
+        week.modify(day, 1, entry(u"10:00:00"_s));
     else if (command == u"delete")
-        week.remove(0, 1);
+        week.remove(day, 1);
     else if (command == u"up")
-        week.moveUp(0, 1);
+        week.moveUp(day, 1);
     else if (command == u"down")
-        week.moveDown(0, 0);
+        week.moveDown(day, 0);
     else if (command == u"copy")
-        week.copyDay(1, 0);
+        week.copyDay(1, day);
     else if (command == u"deleteAll")
-        week.removeAll(0);
+        QCOMPARE(week.removeAll(day), modified);
     else if (command == u"arrange")
-        week.arrangeFrom(0, 0);
+        QCOMPARE(week.arrangeFrom(day, 0), modified);
     else if (command == u"sort")
-        week.sort(0, DayTableModel::TimeColumn);
+        QCOMPARE(week.sort(day, DayTableModel::TimeColumn), modified);
     else if (command == u"import")
-        QCOMPARE(week.importDay(0, dateFile), QString());
+        QCOMPARE(week.importDay(day, dateFile), QString());
+    else if (command == u"importEmpty")
+        QCOMPARE(week.importDay(day, emptyFile), QString());
+    else if (command == u"importBad")
+        QVERIFY(!week.importDay(day, badFile).isEmpty());
+    else
+        QFAIL("not a command of this test");
     QCOMPARE(week.isModified(), modified);
+    // Whatever changed a row must be saved or asked about.
+    if (week.tables() != before)
+        QVERIFY(week.isModified());
 }
 
 void tst_weekeditor::entryFromFields()

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void moveDeleteAndCopy();
     void popupMenuOverAList();
     void sortByColumnHeader();
+    void quitAsksAfterEveryChange_data();
+    void quitAsksAfterEveryChange();
     void threeFilesAtOnce();
     void batchCancelledOrRefused();
     void singleFileLengths_data();
@@ -302,15 +304,18 @@ void tst_weekprog::popupMenuOverAList()
     clickRow(0);
     trigger(u"mnucon"_s);
     QCOMPARE(times(0), QStringList({u"12:00:00"_s, u"12:00:31"_s, u"12:01:02"_s}));
+    QVERIFY(modified());
+    m_w->cmdsave_Click();
     m_rig->dialogs.answers.enqueue(MsgAnswer::Cancel);
     trigger(u"mnudelall"_s);
     QCOMPARE(lastMessage(), message(u"真的要全部删除吗？"_s, u"请确认"_s, MsgIcon::Question));
     QCOMPARE(day(0).count(), 3);
+    QVERIFY(!modified());
     m_rig->dialogs.answers.enqueue(MsgAnswer::Ok);
     trigger(u"mnudelall"_s);
     QCOMPARE(day(0).count(), 0);
     QCOMPARE(day(1).count(), 1);
-    QVERIFY(!modified());
+    QVERIFY(modified());
 }
 
 void tst_weekprog::sortByColumnHeader()
@@ -331,11 +336,168 @@ void tst_weekprog::sortByColumnHeader()
     QCOMPARE(times(0), QStringList({u"09:00:00"_s, u"08:00:00"_s, u"07:00:00"_s}));
     clickHeader(DayTableModel::TimeColumn);
     QCOMPARE(times(0), QStringList({u"07:00:00"_s, u"08:00:00"_s, u"09:00:00"_s}));
-    QVERIFY(!modified());
+    QVERIFY(modified());
     // The sorted order is the order that is saved.
     m_w->cmdsave_Click();
     const DayTable saved = ScheduleFile::readDayOfWeekFile(m_rig->weekFile, u"星期一"_s).entries;
     QCOMPARE(saved, day(0).entries());
+}
+
+void tst_weekprog::quitAsksAfterEveryChange_data()
+{
+    // The week: Monday (tab 0) 12:00:00, 07:30:00, 08:00:00; Tuesday (1)
+    // 09:00:00; Wednesday (2) 08:00:00 and 08:00:31, chained and in order;
+    // the other days empty. Each command runs on the saved week.
+    QTest::addColumn<QString>("command"); // a button, a menu item, "header" (a click on 播放时间)
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<int>("row"); // clicked before the command; -1 for none
+    QTest::addColumn<int>("from"); // "从星期" for "复制"
+    QTest::addColumn<QString>("answers"); // the command's own questions: ok, cancel, yes, no
+    QTest::addColumn<QString>("chosen"); // the file dialog: date, empty, bad, two, song, folder
+    QTest::addColumn<bool>("marked"); // the expected Modified
+    const auto row = [](const char *name, const QString &command, int tab, int clicked, int from,
+                        const QString &answers, const QString &chosen, bool marked) {
+        QTest::newRow(name) << command << tab << clicked << from << answers << chosen << marked;
+    };
+    row("增 加", u"cmdadd"_s, 0, -1, -1, {}, {}, true);
+    row("修 改", u"cmdmodify"_s, 0, 1, -1, {}, {}, true);
+    row("修 改 with no row selected", u"cmdmodify"_s, 0, -1, -1, {}, {}, false);
+    row("修 改 on an empty day", u"cmdmodify"_s, 3, -1, -1, {}, {}, true);
+    row("删 除", u"cmddel"_s, 0, 1, -1, {}, {}, true);
+    row("删 除 with no row selected", u"cmddel"_s, 0, -1, -1, {}, {}, false);
+    row("删    除 (menu)", u"mnudel"_s, 0, 2, -1, {}, {}, true);
+    row("上 移", u"cmdup"_s, 0, 1, -1, {}, {}, true);
+    row("下 移", u"cmddown"_s, 0, 1, -1, {}, {}, true);
+    row("上    移 (menu)", u"mnuup"_s, 0, 2, -1, {}, {}, true);
+    row("下    移 (menu)", u"mnudown"_s, 0, 0, -1, {}, {}, true);
+    // Nothing moves, yet the week counts as changed, as it always did.
+    row("上 移 on the first row", u"cmdup"_s, 0, 0, -1, {}, {}, true);
+    row("接前一曲: the picker only", u"cmdprev"_s, 0, 1, -1, {}, {}, false);
+    row("接前一曲 (menu)", u"mnuprev"_s, 0, 1, -1, {}, {}, true);
+    row("连续编排", u"mnucon"_s, 0, 0, -1, {}, {}, true);
+    row("连续编排 on chained times", u"mnucon"_s, 2, 0, -1, {}, {}, false);
+    row("连续编排 on an empty day", u"mnucon"_s, 3, -1, -1, {}, {}, false);
+    row("全部删除", u"mnudelall"_s, 0, 0, -1, u"ok"_s, {}, true);
+    row("全部删除 cancelled", u"mnudelall"_s, 0, 0, -1, u"cancel"_s, {}, false);
+    row("全部删除 on an empty day", u"mnudelall"_s, 3, -1, -1, {}, {}, false);
+    row("复制", u"cmdcopy"_s, 0, -1, 1, {}, {}, true);
+    row("复制 onto itself", u"cmdcopy"_s, 0, -1, 0, {}, {}, false);
+    row("复制 with no day chosen", u"cmdcopy"_s, 0, -1, -1, {}, {}, false);
+    // An empty day copied adds nothing, yet counts as a change, as it always did.
+    row("复制 from an empty day", u"cmdcopy"_s, 0, -1, 4, {}, {}, true);
+    row("sort", u"header"_s, 0, -1, -1, {}, {}, true);
+    row("sort in order already", u"header"_s, 2, -1, -1, {}, {}, false);
+    row("sort an empty day", u"header"_s, 3, -1, -1, {}, {}, false);
+    row("调日期, emptied, a file", u"cmdLoadDate"_s, 0, -1, -1, u"yes"_s, u"date"_s, true);
+    row("调日期, kept, a file", u"cmdLoadDate"_s, 0, -1, -1, u"no"_s, u"date"_s, true);
+    row("调日期, emptied, cancelled", u"cmdLoadDate"_s, 0, -1, -1, u"yes"_s, {}, true);
+    row("调日期, kept, cancelled", u"cmdLoadDate"_s, 0, -1, -1, u"no"_s, {}, false);
+    row("调日期, kept, a file without entries", u"cmdLoadDate"_s, 0, -1, -1, u"no"_s, u"empty"_s,
+        false);
+    row("调日期, kept, an unreadable file", u"cmdLoadDate"_s, 0, -1, -1, u"no"_s, u"bad"_s, false);
+    row("调日期 on an empty day, emptied, cancelled", u"cmdLoadDate"_s, 3, -1, -1, u"yes"_s, {},
+        false);
+    row("选  择 two files", u"cmdmulfile"_s, 0, -1, -1, {}, u"two"_s, true);
+    row("选  择 cancelled", u"cmdmulfile"_s, 0, -1, -1, {}, {}, false);
+    row("单选: the fields only", u"cmdchoice"_s, 0, -1, -1, {}, u"song"_s, false);
+    row("顺序播: the fields only", u"cmdsequence"_s, 0, -1, -1, {}, u"folder"_s, false);
+    row("存日期: the week unchanged", u"cmdSaveAsDate"_s, 0, -1, -1, {}, u"date"_s, false);
+}
+
+void tst_weekprog::quitAsksAfterEveryChange()
+{
+    QFETCH(QString, command);
+    QFETCH(int, tab);
+    QFETCH(int, row);
+    QFETCH(int, from);
+    QFETCH(QString, answers);
+    QFETCH(QString, chosen);
+    QFETCH(bool, marked);
+    const QString length = u",00:00:30,1.2.,1.,\n"_s;
+    GbkFiles::writeText(
+        m_rig->weekFile,
+        u"00,00,00,星期一,00,00,00,00,00\n"_s + ConsoleRig::line(u"12:00:00"_s, u"午间"_s)
+            + ConsoleRig::line(u"07:30:00"_s, u"起床"_s)
+            + ConsoleRig::line(u"08:00:00"_s, u"上课"_s) + u"00,00,00,星期二,00,00,00,00,00\n"_s
+            + ConsoleRig::line(u"09:00:00"_s, u"周二"_s) + u"00,00,00,星期三,00,00,00,00,00\n"_s
+            + ConsoleRig::line(u"08:00:00"_s, u"早操"_s)
+            + ConsoleRig::line(u"08:00:31"_s, u"早读"_s));
+    const QString dates = m_rig->file(u"table/date/"_s);
+    GbkFiles::writeText(dates + u"20261208.txt"_s, ConsoleRig::line(u"10:00:00"_s, u"新闻"_s));
+    GbkFiles::writeText(dates + u"20261209.txt"_s, QString());
+    GbkFiles::writeText(dates + u"20261210.txt"_s, u"10:00:00, x ,新闻,/srv/a.mp3, 9"_s + length);
+    const QStringList two {u"/srv/song/1.mp3"_s, u"/srv/song/2.mp3"_s};
+    for (const QString &path : two)
+        m_rig->probe.durations.insert(path, 30000);
+
+    QVERIFY(openEditor(&ConsoleState::setEditCurrentWeekFileRequest));
+    QCOMPARE(times(2), QStringList({u"08:00:00"_s, u"08:00:31"_s}));
+    click(u"cmdsave"_s);
+    QVERIFY(!modified());
+    const QByteArray saved = GbkFiles::readBytes(m_rig->weekFile);
+
+    child<QTabWidget>(u"SSTabweek"_s)->setCurrentIndex(tab);
+    // Fields that make a good entry; a clicked row puts its own in them.
+    setFields(u"13:00:00"_s, 0, u"新的"_s, u"/srv/new.mp3"_s);
+    if (row >= 0)
+        clickRow(row);
+    edit(u"txtdetail"_s)->setText(u"改过"_s);
+    child<QComboBox>(u"cmbday"_s)->setCurrentIndex(from);
+    for (const QString &answer : answers.split(u' ', Qt::SkipEmptyParts)) {
+        m_rig->dialogs.answers.enqueue(answer == u"ok"           ? MsgAnswer::Ok
+                                           : answer == u"cancel" ? MsgAnswer::Cancel
+                                           : answer == u"yes"    ? MsgAnswer::Yes
+                                                                 : MsgAnswer::No);
+    }
+    if (chosen == u"two")
+        m_rig->dialogs.fileLists.enqueue(two);
+    else if (chosen == u"date")
+        m_rig->dialogs.files.enqueue(dates + u"20261208.txt"_s);
+    else if (chosen == u"empty")
+        m_rig->dialogs.files.enqueue(dates + u"20261209.txt"_s);
+    else if (chosen == u"bad")
+        m_rig->dialogs.files.enqueue(dates + u"20261210.txt"_s);
+    else if (chosen == u"song")
+        m_rig->dialogs.files.enqueue(two.first());
+    else if (chosen == u"folder")
+        m_rig->dialogs.files.enqueue(m_rig->dir.path());
+    const WeekTables before = m_w->editor().tables();
+
+    if (command == u"header") {
+        QHeaderView *header = list()->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(0) + 5, 5));
+    } else if (command.startsWith(u"mnu")) {
+        trigger(command);
+    } else {
+        click(command);
+    }
+    // The lengths of chosen files come later.
+    QVERIFY(QTest::qWaitFor(
+        [this] {
+            return !child<QProgressDialog>(u"prglengths"_s) && !QApplication::overrideCursor();
+        },
+        5000));
+    settle();
+    QVERIFY(m_rig->dialogs.answers.isEmpty());
+    QVERIFY(m_rig->dialogs.files.isEmpty() && m_rig->dialogs.fileLists.isEmpty());
+    const bool changed = m_w->editor().tables() != before;
+    const bool wasModified = modified();
+
+    // "退 出": the question comes exactly when there is something to lose.
+    m_rig->dialogs.shown.clear();
+    m_rig->dialogs.answers.enqueue(MsgAnswer::No);
+    click(u"cmdquit"_s);
+    QCOMPARE(lastMessage(),
+             marked ? message(kSaveQuestion, kSaveTitle, MsgIcon::Question) : QStringList());
+    QCOMPARE(m_rig->dialogs.shown.size(), marked ? 1 : 0);
+    QCOMPARE(wasModified, marked);
+    // A day that changed is never left to be lost.
+    if (changed)
+        QVERIFY(wasModified);
+    settle();
+    QVERIFY(m_w.isNull());
+    QCOMPARE(GbkFiles::readBytes(m_rig->weekFile), saved);
 }
 
 void tst_weekprog::threeFilesAtOnce()
