@@ -123,6 +123,12 @@ void frmnode::buildControls()
         txtGN[n]->setMinimumWidth(90);
         connect(txtGN[n], &QLineEdit::textChanged, this,
                 [this, n](const QString &text) { m_directory->setGroupName(n, text); });
+        // The directory keeps the name without the blanks around it; once the
+        // operator leaves the field it shows what will be saved.
+        connect(txtGN[n], &QLineEdit::editingFinished, this, [this, n] {
+            if (txtGN[n]->text() != m_directory->groupName(n))
+                txtGN[n]->setText(m_directory->groupName(n));
+        });
         // Groups 1-4 on the first row, 5-8 on the second: reading order is number order.
         const int row = (n - 1) / 4;
         const int column = (n - 1) % 4 * 2;
@@ -237,6 +243,7 @@ void frmnode::cmdadd_Click()
         showError(u"没有选择节点分组，请先在“节点分组”中选择一个分组。"_s);
         return;
     }
+    showStoredName(m_directory->count() - 1);
     lvwnode->scrollToRow(m_directory->count() - 1);
 }
 
@@ -245,17 +252,28 @@ void frmnode::cmdmodify_Click()
     if (!checkAddress())
         return;
     const QScopedValueRollback guard(m_updating, true);
-    switch (m_directory->modifyNode(lvwnode->currentRow(), txtnodename->text(), txtnodeaddr->text(),
-                                    chosenGroup())) {
+    const int row = lvwnode->currentRow();
+    switch (m_directory->modifyNode(row, txtnodename->text(), txtnodeaddr->text(), chosenGroup())) {
     case NodeDirectory::EditError::None:
+        showStoredName(row);
         break;
     case NodeDirectory::EditError::NoCurrentNode:
         showError(u"没有选择节点，请先在列表中单击要修改的节点。"_s);
         break;
     case NodeDirectory::EditError::NoGroup:
+        showStoredName(row); // the name was written all the same
         showError(u"没有选择节点分组，请先在“节点分组”中选择一个分组。"_s);
         break;
     }
+}
+
+void frmnode::showStoredName(int row)
+{
+    // The directory drops the blanks around a name: the field shows the name
+    // as the list shows it and the file will hold it.
+    const QString name = m_directory->node(row).name;
+    if (txtnodename->text() != name)
+        txtnodename->setText(name);
 }
 
 void frmnode::cmddel_Click()

@@ -48,6 +48,8 @@ private:
     bool checkAddress();
     void txtnodeaddr_LostFocus();
     void showError(const QString &text);
+    // Puts the name the directory keeps for row into the name field.
+    void showStoredName(int row);
 
     Console &m_console;
     NodeDirectory *m_directory;

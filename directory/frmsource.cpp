@@ -202,6 +202,16 @@ void frmsource::followFields()
                 [this, n](const QString &text) { m_names.setAmpName(n, text); });
         connect(txtdevice[row], &QLineEdit::textChanged, this,
                 [this, n](const QString &text) { m_names.setDeviceName(n, text); });
+        // The names are kept without the blanks around them; once the
+        // operator leaves a field it shows what will be saved.
+        connect(txtamp[row], &QLineEdit::editingFinished, this, [this, n, row] {
+            if (txtamp[row]->text() != m_names.ampName(n))
+                txtamp[row]->setText(m_names.ampName(n));
+        });
+        connect(txtdevice[row], &QLineEdit::editingFinished, this, [this, n, row] {
+            if (txtdevice[row]->text() != m_names.deviceName(n))
+                txtdevice[row]->setText(m_names.deviceName(n));
+        });
         connect(DTP_ahead[row], &QTimeEdit::timeChanged, this,
                 [this, n](QTime time) { m_names.setLeadTime(n, time); });
         connect(txtfreq[row], &QLineEdit::textChanged, this,

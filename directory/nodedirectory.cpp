@@ -35,18 +35,21 @@ bool fieldNumber(const QString &field, qulonglong &value)
 }
 
 // The quoted layout has no escape for a double quote, a line break would
-// split the record and a character outside GBK would come back as "?": any of
-// them would change what the operator typed, so such a text is not saved at
-// all, and the window says which text it is.
+// split the record, another control character would end the file (0x1A) or
+// make it unreadable (NUL), and a character outside GBK would come back as
+// "?": any of them would change what the operator typed, so such a text is
+// not saved at all, and the window says which text it is.
 TextFault textProblem(const QString &text)
 {
     return textFault(text, TextLayout::Quoted);
 }
 
-QString problemMessage(TextFault problem, const QString &where)
+QString problemMessage(TextFault problem, const QString &where, const QString &text)
 {
     if (problem == TextFault::Quote)
         return where + u"中含有双引号（\"），无法保存，请去掉双引号后再保存。"_s;
+    if (problem == TextFault::Control)
+        return where + u"中含有"_s + controlCharacterText(text) + u"，无法保存，请去掉后再保存。"_s;
     return where + u"中含有无法保存的字符，请修改后再保存。"_s;
 }
 
@@ -109,7 +112,7 @@ NodeDirectory::EditError NodeDirectory::addNode(const QString &name, const QStri
 {
     if (!validGroup(group))
         return EditError::NoGroup;
-    appendRecord({name, address, QString::number(group)});
+    appendRecord({withoutEdgeBlanks(name), address, QString::number(group)});
     return EditError::None;
 }
 
@@ -119,7 +122,7 @@ NodeDirectory::EditError NodeDirectory::modifyNode(int row, const QString &name,
     if (row < 0 || row >= count())
         return EditError::NoCurrentNode;
     NodeRecord &node = m_nodes[row];
-    node.name = name;
+    node.name = withoutEdgeBlanks(name);
     node.address = address;
     m_nodesModified = true;
     EditError result = EditError::NoGroup;
@@ -199,8 +202,9 @@ QString NodeDirectory::groupName(int n) const
 
 void NodeDirectory::setGroupName(int n, const QString &name)
 {
+    // config.ini drops the blanks around a value when it is read.
     if (validGroup(n))
-        m_groupNames[n] = name;
+        m_groupNames[n] = withoutEdgeBlanks(name);
 }
 
 QString NodeDirectory::groupEntry(int n) const
@@ -223,15 +227,16 @@ QString NodeDirectory::unsavableText() const
 {
     for (const NodeRecord &node : m_nodes) {
         if (const TextFault p = textProblem(node.name); p != TextFault::None)
-            return problemMessage(p, u"节点名称“"_s + node.name + u"”"_s);
+            return problemMessage(p, u"节点名称“"_s + node.name + u"”"_s, node.name);
         for (const QString &field : {node.address, node.group}) {
             if (const TextFault p = textProblem(field); p != TextFault::None)
-                return problemMessage(p, u"节点“"_s + node.name + u"”的地址或分组"_s);
+                return problemMessage(p, u"节点“"_s + node.name + u"”的地址或分组"_s, field);
         }
     }
     for (int n = 1; n <= GroupCount; ++n) {
         if (const TextFault p = textProblem(m_groupNames[n]); p != TextFault::None)
-            return problemMessage(p, groupKey(n) + u"名称“"_s + m_groupNames[n] + u"”"_s);
+            return problemMessage(p, groupKey(n) + u"名称“"_s + m_groupNames[n] + u"”"_s,
+                                  m_groupNames[n]);
     }
     return {};
 }

@@ -55,7 +55,8 @@ public:
     // Returns false, adding nothing, when the directory is full.
     bool addPlaceholder();
     // Add: appends a node; group is 1..8 (anything else means none was
-    // chosen and nothing is added). Neither the count nor duplicates are checked.
+    // chosen and nothing is added). Neither the count nor duplicates are
+    // checked. The name loses the blanks and tabs around it, here and in Modify.
     EditError addNode(const QString &name, const QString &address, int group);
     // Modify: writes name, address and group, in that order, on the node of
     // row (-1 when there is no current node).
@@ -68,7 +69,8 @@ public:
     // does not count as a modification although Save keeps the new order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    // Group names, n = 1..8, as the operator edits them.
+    // Group names, n = 1..8, as the operator edits them, without the blanks
+    // and tabs around them.
     QString groupName(int n) const;
     void setGroupName(int n, const QString &name);
     // The group choice entry of group n, "3--name", with the name stored by
@@ -83,8 +85,8 @@ public:
     void discardChanges();
 
     // Writes node.txt in the list's order, then the eight group names. Texts
-    // the files cannot hold (a double quote, a character outside GBK) are
-    // refused before anything is written.
+    // the files cannot hold (a double quote, a control character, a character
+    // outside GBK) are refused before anything is written.
     SaveOutcome save();
     // The first text that cannot be saved, as a message; empty when all can.
     QString unsavableText() const;

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 QString RemotePlaylist::load(const QString &path)
 {
     const RemoteListRead read = readRemoteListFile(path);
@@ -71,15 +73,17 @@ int RemotePlaylist::unstorableRow() const
 
 QString RemotePlaylist::save(const QString &path)
 {
-    // The file has no way to escape a double quote or a line break, and GBK
-    // has no byte for some characters: any of them would come back as another
-    // path, so the operator is told which entry to take out instead.
+    // The file has no way to escape a double quote or a line break, it ends
+    // at a 0x1A and cannot be read with a NUL, and GBK has no byte for some
+    // characters: any of them would come back as another path, or lose the
+    // entries after it, so the operator is told which entry to take out instead.
     const int bad = unstorableRow();
     if (bad >= 0) {
         const QString &p = m_entries.at(bad);
-        const QString why = textFault(p, TextLayout::Quoted) == TextFault::Quote
-            ? QStringLiteral("含有双引号（\"）")
-            : QStringLiteral("含有无法保存的文字");
+        const TextFault fault = textFault(p, TextLayout::Quoted);
+        const QString why = fault == TextFault::Quote ? QStringLiteral("含有双引号（\"）")
+            : fault == TextFault::Control             ? u"含有"_s + controlCharacterText(p)
+                                          : QStringLiteral("含有无法保存的文字");
         return QStringLiteral("第%1项的路径%2，播放列表没有保存：\n%3\n请删除这一项后再保存。")
             .arg(bad + 1)
             .arg(why, p);

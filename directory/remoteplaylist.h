@@ -37,7 +37,7 @@ public:
     QString addFolder() const;
 
     // The first row whose path rem_list.txt cannot hold (a double quote, a
-    // line break or a character outside GBK), or -1.
+    // control character or a character outside GBK), or -1.
     int unstorableRow() const;
     // Writes the list to path. Returns the empty text, and clears the
     // modified flag, on success; otherwise the message for the operator, and

@@ -105,13 +105,13 @@ void SourceNames::change(QString &stored, const QString &text)
 void SourceNames::setAmpName(int n, const QString &name)
 {
     if (n >= 1 && n <= kCount)
-        change(m_names.amps[n - 1], name);
+        change(m_names.amps[n - 1], withoutEdgeBlanks(name));
 }
 
 void SourceNames::setDeviceName(int n, const QString &name)
 {
     if (n >= 1 && n <= kCount)
-        change(m_names.devices[n - 1], name);
+        change(m_names.devices[n - 1], withoutEdgeBlanks(name));
 }
 
 void SourceNames::setFrequency(int n, const QString &text)
@@ -155,7 +155,8 @@ QString SourceNames::unstorableReason(Field *field) const
         for (int n = 1; n <= kCount; ++n) {
             const Field f {part, n};
             // A field of the file runs from one double quote to the next, with
-            // no way to escape one inside it, and ends at a line break.
+            // no way to escape one inside it, and ends at a line break; the
+            // file itself ends at a 0x1A and cannot be read with a NUL.
             const TextFault fault = textFault(text(f), TextLayout::Quoted);
             if (fault == TextFault::None)
                 continue;
@@ -165,6 +166,10 @@ QString SourceNames::unstorableReason(Field *field) const
                 + (part == Part::Frequency ? QStringLiteral("的频率") : QStringLiteral("的名称"));
             if (fault == TextFault::Quote)
                 return what + QStringLiteral("含有双引号（\"），无法保存。请删去双引号后再保存。");
+            if (fault == TextFault::Control)
+                return what
+                    + QStringLiteral("含有%1，无法保存。请删去后再保存。")
+                          .arg(controlCharacterText(text(f)));
             return what + QStringLiteral("含有系统编码不能保存的字符，无法保存。请修改后再保存。");
         }
     }

@@ -56,7 +56,9 @@ public:
     QTime leadTime(int n) const;
     QString text(Field field) const;
 
-    // Each change of a field marks the contents modified.
+    // Each change of a field marks the contents modified. Names lose the
+    // blanks and tabs around them, so what is saved is what the window shows
+    // once the field is left.
     void setAmpName(int n, const QString &name);
     void setDeviceName(int n, const QString &name);
     void setFrequency(int n, const QString &text);

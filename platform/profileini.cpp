@@ -88,14 +88,18 @@ QString ProfileIni::getString(const QString &section, const QString &key,
 namespace {
 
 // What a name or value cannot hold in an INI file: a line break would start a
-// line of its own (even a section of its own), a character without a GBK code
-// would come back as "?".
+// line of its own (even a section of its own), another control character
+// would not read back (a NUL ends a profile string, a tab is lost at the
+// ends), a character without a GBK code would come back as "?".
 QString fieldProblem(const QString &what, const QString &text)
 {
-    switch (textFault(text, TextLayout::IniLine)) {
+    switch (textFault(text, TextLayout::Line)) {
     case TextFault::LineBreak:
         return QStringLiteral("%1“%2”中有换行，配置文件放不下，没有保存。")
             .arg(what, text.simplified());
+    case TextFault::Control:
+        return QStringLiteral("%1“%2”中有%3，配置文件放不下，没有保存。")
+            .arg(what, text, controlCharacterText(text));
     case TextFault::NotGbk:
         return QStringLiteral("%1“%2”中有GBK编码没有的字符，配置文件放不下，没有保存。")
             .arg(what, text);
@@ -105,6 +109,18 @@ QString fieldProblem(const QString &what, const QString &text)
         break;
     }
     return {};
+}
+
+// A value as it stands after "=". The reader drops the blanks around a value
+// and one pair of double quotes around it, as the profile-string call always
+// did; a value that would lose either is written between double quotes, which
+// that call takes off again.
+QByteArray valueText(const QString &value)
+{
+    const bool quoted = value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"');
+    if (hasEdgeBlanks(value) || quoted)
+        return '"' + toGbk(value) + '"';
+    return toGbk(value);
 }
 
 } // namespace
@@ -137,7 +153,7 @@ QString ProfileIni::writeString(const QString &section, const QString &key,
         return file.error;
 
     QList<QByteArray> lines = splitLines(file.data);
-    const QByteArray newLine = toGbk(key) + '=' + toGbk(value) + '\r';
+    const QByteArray newLine = toGbk(key) + '=' + valueText(value) + '\r';
 
     qsizetype sectionStart = -1; // index of the header line
     qsizetype lastInSection = -1; // last non-blank line of the section

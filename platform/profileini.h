@@ -22,9 +22,11 @@ public:
     // description, or what the file cannot hold (textProblem), in which case
     // nothing is written.
     QString writeString(const QString &section, const QString &key, const QString &value) const;
-    // Why a section, key or value cannot be written as given (a line break, a
-    // character without a GBK code, a section name holding "]", a key holding
-    // "="); empty when it can.
+    // Why a section, key or value cannot be written as given (a line break or
+    // another control character, a character without a GBK code, a section
+    // name holding "]", a key holding "="); empty when it can. A value with
+    // blanks at its ends, or between double quotes, is written quoted, so it
+    // reads back whole.
     static QString textProblem(const QString &section, const QString &key, const QString &value);
 
 private:

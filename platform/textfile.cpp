@@ -55,28 +55,77 @@ QString saveFileAtomically(const QString &path, const QByteArray &data)
     return {};
 }
 
+namespace {
+
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
+
+bool isLineBreak(QChar c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+} // namespace
+
 TextFault textFault(QStringView text, TextLayout layout)
 {
     bool comma = false;
     bool quote = false;
     bool lineBreak = false;
+    bool control = false;
     bool ascii = true;
     for (QChar c : text) {
         comma = comma || c == u',';
         quote = quote || c == u'"';
-        lineBreak = lineBreak || c == u'\r' || c == u'\n';
+        lineBreak = lineBreak || isLineBreak(c);
+        control = control || isControl(c);
         ascii = ascii && c.unicode() < 0x80;
     }
     if (comma && layout == TextLayout::Unquoted)
         return TextFault::Comma;
-    if (quote && layout != TextLayout::IniLine)
+    if (quote && layout != TextLayout::Line)
         return TextFault::Quote;
     if (lineBreak)
         return TextFault::LineBreak;
+    if (control)
+        return TextFault::Control;
     // GBK holds ASCII as it is; only other text needs the converter.
     if (!ascii && !gbkCanHold(text))
         return TextFault::NotGbk;
     return TextFault::None;
+}
+
+QString controlCharacterText(QStringView text)
+{
+    for (QChar c : text) {
+        if (isControl(c) && !isLineBreak(c))
+            return QStringLiteral("控制字符（0x%1）")
+                .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0'));
+    }
+    return {};
+}
+
+QString withoutEdgeBlanks(QStringView text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && isBlank(text.at(start)))
+        ++start;
+    while (end > start && isBlank(text.at(end - 1)))
+        --end;
+    return text.sliced(start, end - start).toString();
+}
+
+bool hasEdgeBlanks(QStringView text)
+{
+    return !text.isEmpty() && (isBlank(text.front()) || isBlank(text.back()));
 }
 
 QString quotedFieldProblem(const QString &what, const QString &field)
@@ -86,6 +135,9 @@ QString quotedFieldProblem(const QString &what, const QString &field)
         return QStringLiteral("%1“%2”中含有双引号（\"），无法保存。").arg(what, field);
     case TextFault::LineBreak:
         return QStringLiteral("%1“%2”中含有换行，无法保存。").arg(what, field.simplified());
+    case TextFault::Control:
+        return QStringLiteral("%1“%2”中含有%3，无法保存。")
+            .arg(what, field, controlCharacterText(field));
     case TextFault::NotGbk:
         return QStringLiteral("%1“%2”中含有GBK编码没有的字符，无法保存。").arg(what, field);
     case TextFault::Comma:

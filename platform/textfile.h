@@ -23,20 +23,35 @@ QString saveFileAtomically(const QString &path, const QByteArray &data);
 
 // What keeps a text field from reading back as written: a comma would split
 // it where fields are not quoted, a double quote would end or open a quoted
-// one, a line break would end the line, a character without a GBK code would
-// come back as "?".
-enum class TextFault { None, Comma, Quote, LineBreak, NotGbk };
+// one, a line break would end the line, any other control character (U+0000
+// to U+001F, U+007F) is refused by the reader (NUL) or ends the data there
+// (0x1A, the DOS end-of-file mark) or is invisible on screen (a tab), a
+// character without a GBK code would come back as "?". The rule holds for
+// every file the console writes, so that what one window saves every reader
+// takes back unchanged.
+enum class TextFault { None, Comma, Quote, LineBreak, Control, NotGbk };
 
 // How a file holds its text fields, which decides what they cannot hold.
 enum class TextLayout {
-    Unquoted, // a,b,c (the schedule files): no comma, double quote or line break
-    Quoted, // "a","b" (node.txt, amp_name.dat, rem_list.txt): no double quote or line break
-    IniLine, // name=value: no line break
+    Unquoted, // a,b,c (the schedule files): no comma, double quote or control character
+    Quoted, // "a","b" (node.txt, amp_name.dat, rem_list.txt): no double quote or control character
+    Line, // the rest of a line (config.ini values, playlist paths): no control character
 };
 
 // The fault of a text in the given layout; when it has several, the first in
 // the order of TextFault, so that each message names the same one.
 TextFault textFault(QStringView text, TextLayout layout);
+
+// The first control character other than a line break, as a message names it:
+// "控制字符（0x1A）"; empty when the text holds none.
+QString controlCharacterText(QStringView text);
+
+// Names and descriptions are saved as they are shown: without the blanks and
+// tabs around them, which the eye cannot see and some readers drop.
+QString withoutEdgeBlanks(QStringView text);
+// Whether a blank or tab stands at either end, where a reader of unquoted
+// fields or of INI values would drop it.
+bool hasEdgeBlanks(QStringView text);
 
 // One record in the quoted layout of node.txt, amp_name.dat and rem_list.txt:
 // "a","b","c" and CR LF, in GBK. Check the fields with quotedFieldProblem

@@ -169,14 +169,9 @@ void frmplaylist::cmdsave_Click()
             return;
         setListFile(picked);
     }
-    const int bad = unstorablePlaylistEntry(m_list->entries());
-    if (bad >= 0) {
-        dialogs.message(u"第%1项的路径含有播放列表文件无法保存的文字，播放列表没有保存：\n%2\n"
-                        u"请删除这一项后再保存。"_s.arg(bad + 1)
-                            .arg(m_list->entries().at(bad)),
-                        u"保存列表"_s, MsgIcon::Error);
-        return;
-    }
+    // A path the file cannot give back whole is refused before the file is
+    // touched; the message names the entry and why (a control character
+    // shows as a blank in the list).
     const QString error = writePlaylistFile(m_listFile, m_list->entries());
     if (!error.isEmpty())
         dialogs.message(u"播放列表保存失败：%1"_s.arg(error), u"保存列表"_s, MsgIcon::Error);

@@ -6,17 +6,30 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+bool isQuotedWhole(QStringView text)
+{
+    return text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"');
+}
+
 QByteArray playlistLine(const QString &path)
 {
-    return toGbk(path) + "\r\n";
+    // A blank at an end of a path would be dropped by the reader; between
+    // double quotes it stays, as the old console's field reader kept it too.
+    const QByteArray bytes = toGbk(path);
+    return (hasEdgeBlanks(path) ? QByteArray('"' + bytes + '"') : bytes) + "\r\n";
 }
+
 } // namespace
 
 QString playlistLineEntry(QString line)
 {
-    line = line.trimmed();
-    if (line.size() >= 2 && line.startsWith(u'"') && line.endsWith(u'"'))
-        line = line.mid(1, line.size() - 2).trimmed();
+    // Blanks and tabs, the ones the writer knows to quote: a blank of another
+    // kind (U+3000) is part of the path.
+    line = withoutEdgeBlanks(line);
+    // What stands between the quotes is the path, blanks included.
+    if (isQuotedWhole(line))
+        line = line.mid(1, line.size() - 2);
     return line;
 }
 
@@ -54,19 +67,36 @@ PlaylistRead readPlaylistFile(const QString &path)
 QString writePlaylistFile(const QString &path, const QStringList &paths)
 {
     QByteArray data;
-    for (const QString &p : paths)
+    for (qsizetype row = 0; row < paths.size(); ++row) {
+        const QString &p = paths.at(row);
+        if (const QString why = playlistEntryProblem(p); !why.isEmpty())
+            return QStringLiteral("第%1项的路径%2，请删除这一项后再保存：\n%3")
+                .arg(row + 1)
+                .arg(why, p);
         data += playlistLine(p);
+    }
     return saveFileAtomically(path, data);
 }
 
-int unstorablePlaylistEntry(const QStringList &paths)
+QString playlistEntryProblem(const QString &path)
 {
-    for (int row = 0; row < paths.size(); ++row) {
-        const QString &p = paths.at(row);
-        if (p.contains(u'\n') || p.contains(u'\r') || !gbkCanHold(p) || playlistLineEntry(p) != p)
-            return row;
+    switch (textFault(path, TextLayout::Line)) {
+    case TextFault::LineBreak:
+        return QStringLiteral("含有换行");
+    case TextFault::Control:
+        // The reader refuses a file with a NUL, and a tab is lost at an end.
+        return u"含有"_s + controlCharacterText(path);
+    case TextFault::NotGbk:
+        return QStringLiteral("含有GBK编码没有的字符");
+    case TextFault::Comma:
+    case TextFault::Quote:
+    case TextFault::None:
+        break;
     }
-    return -1;
+    // The reader takes a pair of quotes around a line off.
+    if (isQuotedWhole(path))
+        return QStringLiteral("前后带有双引号");
+    return {};
 }
 
 QString playlistEntryType(const QString &path)

@@ -37,6 +37,10 @@ QString textProblem(const QString &text, const QString &what)
     case TextFault::Quote:
     case TextFault::LineBreak:
         return what + u"不能含有英文逗号“,”、双引号“\"”或换行。"_s;
+    case TextFault::Control:
+        // Shown as a blank in the field, but the console would stop reading
+        // the file at it (0x1A) or refuse the day (NUL).
+        return what + u"含有"_s + controlCharacterText(text) + u"，无法保存。"_s;
     case TextFault::NotGbk:
         return what + u"含有无法保存的字符“"_s + unencodable(text) + u"”。"_s;
     }
@@ -93,8 +97,10 @@ ScheduleEntry entry(const Input &input)
     e.time = input.time;
     e.channel
         = qint16(input.channelIndex >= 0 && input.channelIndex < 8 ? input.channelIndex + 1 : 0);
-    e.detail = input.detail.trimmed();
-    e.filename = input.file.trimmed();
+    e.detail = withoutEdgeBlanks(input.detail);
+    // A path is what the file system says, blanks at its ends included; the
+    // file keeps them.
+    e.filename = input.file;
     // A value beyond the 16 bits is kept out of range rather than wrapped
     // into a valid looking one: the check refuses it.
     e.volume = qint16(input.volume >= 0 && input.volume <= kVolumeMaximum ? input.volume : -1);

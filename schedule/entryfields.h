@@ -7,7 +7,8 @@
 // The schedule editor's input fields made into an entry, and the checks that
 // keep every entry the editor writes readable by the console: a line has no
 // quoting, so a comma, a double quote or a line break in a text field would
-// shift or cut the fields that follow, and the file is GBK, so a character
+// shift or cut the fields that follow, another control character would end
+// the file or make the console refuse it, and the file is GBK, so a character
 // outside it would come back as a different one.
 namespace EntryFields {
 
@@ -25,8 +26,9 @@ struct Input
     QString device;
 };
 
-// The entry the input fields describe. Blanks around the description and the
-// file are dropped, as the readers would drop them.
+// The entry the input fields describe. Blanks and tabs around the
+// description are dropped, so the list shows what is saved; the file is kept
+// exactly as given.
 ScheduleEntry entry(const Input &input);
 
 // Which field of an entry is wrong.

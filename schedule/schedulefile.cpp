@@ -38,6 +38,16 @@ QByteArray numberField(qint16 value)
     return value < 0 ? QByteArray(digits + ' ') : QByteArray(' ' + digits + ' ');
 }
 
+// A text field as it is written. The readers drop blanks around an unquoted
+// field but keep them between double quotes, so a text with a blank at an end
+// (a path ending in one) is quoted; every other field stays plain, as the
+// files have always been. The text holds no double quote: the writers refuse it.
+QByteArray textField(const QString &text)
+{
+    const QByteArray bytes = toGbk(text);
+    return hasEdgeBlanks(text) ? QByteArray('"' + bytes + '"') : bytes;
+}
+
 QByteArray joinLine(const QList<QByteArray> &fields)
 {
     QByteArray line;
@@ -54,9 +64,9 @@ QByteArray joinLine(const QList<QByteArray> &fields)
 
 QByteArray entryLine(const ScheduleEntry &e)
 {
-    return joinLine({toGbk(e.time), numberField(e.channel), toGbk(e.detail), toGbk(e.filename),
-                     numberField(e.volume), toGbk(e.plen), toGbk(e.zone), toGbk(e.amp),
-                     toGbk(e.device)});
+    return joinLine({textField(e.time), numberField(e.channel), textField(e.detail),
+                     textField(e.filename), numberField(e.volume), textField(e.plen),
+                     textField(e.zone), textField(e.amp), textField(e.device)});
 }
 
 QByteArray headerLine(int dayIndex)
@@ -85,37 +95,74 @@ QByteArray dateFileBytes(const DayTable &entries)
     return data;
 }
 
+namespace {
+
+enum class TimeFault { None, Time, PlayLength };
+
+// The scheduler compares start times as "hh:mm:ss" texts; any other form
+// would only be found at the tick, by emptying the whole day. So the console
+// refuses such a row as it reads it, and the writers refuse to write one.
+TimeFault timeFault(const ScheduleEntry &e)
+{
+    if (!TimeText::isClockText(e.time))
+        return TimeFault::Time;
+    if (!e.plen.trimmed().isEmpty() && TimeText::seconds(e.plen) < 0)
+        return TimeFault::PlayLength;
+    return TimeFault::None;
+}
+
+QString timeFaultText(TimeFault fault, const ScheduleEntry &e)
+{
+    switch (fault) {
+    case TimeFault::Time:
+        return QStringLiteral("播放时间“%1”不是正确的时间（时:分:秒，如 08:30:00）").arg(e.time);
+    case TimeFault::PlayLength:
+        return QStringLiteral("播放时长“%1”不是正确的时长（时:分:秒，如 00:05:00）").arg(e.plen);
+    case TimeFault::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
 QString fieldsProblem(const ScheduleEntry &e, const QString &where)
 {
     // A comma would split the field, a double quote would open a quoted one,
-    // a line break would end the entry, a character without a GBK code would
-    // come back as "?": the entry would not read back as written.
+    // a line break would end the entry, another control character would end
+    // the file (0x1A) or make the console refuse it (NUL), a character without
+    // a GBK code would come back as "?": the entry would not read back as written.
     const std::pair<const char16_t *, const QString *> fields[] = {
         {u"播放时间", &e.time}, {u"内容概述", &e.detail}, {u"播放文件", &e.filename},
         {u"播放时长", &e.plen}, {u"分区", &e.zone},       {u"功放", &e.amp},
         {u"外设", &e.device},
     };
     for (const auto &[name, text] : fields) {
-        const char16_t *why = nullptr;
+        QString why;
         switch (textFault(*text, TextLayout::Unquoted)) {
         case TextFault::None:
             continue;
         case TextFault::Comma:
-            why = u"逗号";
+            why = QStringLiteral("逗号");
             break;
         case TextFault::Quote:
-            why = u"双引号";
+            why = QStringLiteral("双引号");
             break;
         case TextFault::LineBreak:
-            why = u"换行";
+            why = QStringLiteral("换行");
+            break;
+        case TextFault::Control:
+            why = controlCharacterText(*text);
             break;
         case TextFault::NotGbk:
-            why = u"GBK编码没有的字符";
+            why = QStringLiteral("GBK编码没有的字符");
             break;
         }
         return QStringLiteral("%1的%2“%3”中含有%4，无法保存。")
-            .arg(where, QString::fromUtf16(name), text->simplified(), QString::fromUtf16(why));
+            .arg(where, QString::fromUtf16(name), text->simplified(), why);
     }
+    if (const TimeFault fault = timeFault(e); fault != TimeFault::None)
+        return QStringLiteral("%1的%2，无法保存。").arg(where, timeFaultText(fault, e));
     return {};
 }
 
@@ -156,17 +203,10 @@ bool readEntry(FieldReader &r, ScheduleEntry &e, int *startLine)
 
 QString timeProblem(const ScheduleEntry &e, int line)
 {
-    // The scheduler compares start times as "hh:mm:ss" texts; any other form
-    // would only be found at the tick, by emptying the whole day.
-    if (!TimeText::isClockText(e.time))
-        return QStringLiteral("第%1行：播放时间“%2”不是正确的时间（时:分:秒，如 08:30:00）")
-            .arg(line)
-            .arg(e.time);
-    if (!e.plen.trimmed().isEmpty() && TimeText::seconds(e.plen) < 0)
-        return QStringLiteral("第%1行：播放时长“%2”不是正确的时长（时:分:秒，如 00:05:00）")
-            .arg(line)
-            .arg(e.plen);
-    return {};
+    const TimeFault fault = timeFault(e);
+    if (fault == TimeFault::None)
+        return {};
+    return QStringLiteral("第%1行：%2").arg(line).arg(timeFaultText(fault, e));
 }
 
 namespace {

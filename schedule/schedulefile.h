@@ -24,9 +24,12 @@ QByteArray headerLine(int dayIndex);
 QByteArray weekFileBytes(const WeekTables &days);
 QByteArray dateFileBytes(const DayTable &entries);
 
-// Why an entry cannot be written as it stands (a comma, double quote, line
-// break or character without a GBK code in a text field); where names the
-// entry in the message. Empty when it can.
+// Why an entry cannot be written as it stands: a comma, double quote, line
+// break, other control character or character without a GBK code in a text
+// field, or a start time or play length the console would refuse to read
+// (timeProblem); where names the entry in the message. Empty when it can.
+// A text field with a blank at either end is written between double quotes,
+// which the readers take off again, so the blank reads back too.
 QString fieldsProblem(const ScheduleEntry &entry, const QString &where);
 
 // Atomic saves; the empty text on success, else the reason. An entry that

@@ -1,6 +1,8 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "directory/remotelistfile.h"
+#include "directory/remoteplaylist.h"
+#include "directory/sourcenames.h"
 #include "platform/gbk.h"
 #include "support/gbkfiles.h"
 
@@ -27,6 +29,8 @@ private Q_SLOTS:
     void remoteListMissing();
     void writersRefuseWhatTheirFileCannotHold_data();
     void writersRefuseWhatTheirFileCannotHold();
+    void windowsSaveWhatTheyShow_data();
+    void windowsSaveWhatTheyShow();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -207,6 +211,17 @@ void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold_data()
         QTest::addRow("%s: comma, blanks and Chinese", name)
             << kind << u"操场, 东侧 “讲台”"_s << QString();
         QTest::addRow("%s: empty", name) << kind << QString() << QString();
+        // Between the quotes blanks stay, so a path ending in one comes back.
+        QTest::addRow("%s: blanks at both ends", name)
+            << kind << u"  /srv/铃 声/a.mp3 "_s << QString();
+        // 0x1A would end the file for every reader, NUL make it unreadable.
+        for (char16_t c = 0; c <= 0x7f; c = c == 0x1f ? 0x7f : c + 1) {
+            const bool lineBreak = c == u'\r' || c == u'\n';
+            const QString code = QString::number(c, 16).toUpper().rightJustified(2, u'0');
+            QTest::addRow("%s: control 0x%02X", name, int(c))
+                << kind << u"大"_s + QChar(c) + u"厅"_s
+                << (lineBreak ? u"含有换行"_s : u"中含有控制字符（0x"_s + code + u"）"_s);
+        }
     }
 }
 
@@ -224,7 +239,7 @@ void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold()
     case Kind::Node: {
         error = writeNodeFile(file, {{u"甲"_s, u"1"_s, u"1"_s}, {field, u"2"_s, u"3"_s}});
         for (const NodeRecord &r : readNodeFile(file).records)
-            back << r.name;
+            back << r.name << r.group;
         break;
     }
     case Kind::Amp: {
@@ -241,7 +256,11 @@ void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold()
     }
     if (message.isEmpty()) {
         QCOMPARE(error, QString());
-        QCOMPARE(back.last(), field); // read back as written
+        // Read back as written, and what follows the field too.
+        if (kind == Kind::Node)
+            QCOMPARE(back, (QStringList {u"甲"_s, u"1"_s, field, u"3"_s}));
+        else
+            QCOMPARE(back.last(), field);
     } else {
         QVERIFY2(error.contains(message), qPrintable(error));
         QVERIFY2(error.contains(kind == Kind::Amp        ? u"外设6的名称"_s
@@ -250,6 +269,100 @@ void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold()
                  qPrintable(error));
         QCOMPARE(GbkFiles::readBytes(file), before); // nothing written
     }
+}
+
+namespace {
+// What the directory windows edit: an amplifier's and a device's name
+// (frmsource), a remote-list path (frmremote). Node and group names:
+// tst_namefields.
+enum class Edited { AmpName, DeviceName, RemotePath };
+} // namespace
+Q_DECLARE_METATYPE(Edited)
+
+void tst_DirectoryFiles::windowsSaveWhatTheyShow_data()
+{
+    QTest::addColumn<Edited>("edited");
+    QTest::addColumn<QString>("text"); // as the window hands it over
+    QTest::addColumn<QString>("saved"); // as the readers give it back
+    QTest::addColumn<QString>("message"); // the refusal; empty when saved
+    const std::pair<Edited, const char *> all[] = {{Edited::AmpName, "amplifier name"},
+                                                   {Edited::DeviceName, "device name"},
+                                                   {Edited::RemotePath, "remote path"}};
+    for (const auto &[edited, name] : all) {
+        const bool path = edited == Edited::RemotePath;
+        // A path keeps its blanks, names lose them: either way the file
+        // holds what the window shows.
+        QTest::addRow("%s: blanks and tabs around it", name)
+            << edited << u" \t东 门 "_s << (path ? u" \t东 门 "_s : u"东 门"_s)
+            << (path ? u"第2项的路径含有控制字符（0x09）"_s : QString());
+        QTest::addRow("%s: a blank at the end", name)
+            << edited << u"/srv/a.mp3 "_s << (path ? u"/srv/a.mp3 "_s : u"/srv/a.mp3"_s)
+            << QString();
+        const QString where = edited == Edited::AmpName ? u"功放6的名称"_s
+            : edited == Edited::DeviceName              ? u"外设6的名称"_s
+                                                        : u"第2项的路径"_s;
+        for (char16_t c = 0; c <= 0x7f; c = c == 0x1f ? 0x7f : c + 1) {
+            if (c == u'\r' || c == u'\n')
+                continue; // line breaks keep the words each window had for them
+            const QString code = QString::number(c, 16).toUpper().rightJustified(2, u'0');
+            QTest::addRow("%s: control 0x%02X", name, int(c))
+                << edited << u"东"_s + QChar(c) + u"门"_s << QString()
+                << where + u"含有控制字符（0x"_s + code + u"）"_s;
+        }
+    }
+}
+
+void tst_DirectoryFiles::windowsSaveWhatTheyShow()
+{
+    QFETCH(Edited, edited);
+    QFETCH(QString, text);
+    QFETCH(QString, saved);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString ampFile = dir.filePath(u"amp_name.dat"_s);
+    const QString remoteFile = dir.filePath(u"rem_list.txt"_s);
+    const QString iniFile = dir.filePath(u"config.ini"_s);
+    GbkFiles::writeText(ampFile, QString(u"\"旧\"\n"_s).repeated(24));
+    GbkFiles::writeText(remoteFile, u"\"/srv/old.mp3\"\n"_s);
+    GbkFiles::writeText(iniFile, u"[外设提前]\n外设6=00:00:10\n"_s);
+    const QStringList files {ampFile, remoteFile, iniFile};
+    QList<QByteArray> before;
+    for (const QString &f : files)
+        before << GbkFiles::readBytes(f);
+
+    QString error;
+    QString back;
+    switch (edited) {
+    case Edited::AmpName:
+    case Edited::DeviceName: {
+        SourceNames names(ampFile, iniFile);
+        names.load();
+        if (edited == Edited::AmpName)
+            names.setAmpName(6, text);
+        else
+            names.setDeviceName(6, text);
+        error = names.save().message;
+        const AmpNames read = readAmpNameFile(ampFile).names;
+        back = edited == Edited::AmpName ? read.amps.value(5) : read.devices.value(5);
+        break;
+    }
+    case Edited::RemotePath: {
+        RemotePlaylist list;
+        list.load(remoteFile);
+        list.add(text);
+        error = list.save(remoteFile);
+        back = readRemoteListFile(remoteFile).paths.value(1);
+        break;
+    }
+    }
+    if (message.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(back, saved);
+        return;
+    }
+    QVERIFY2(error.startsWith(message), qPrintable(error));
+    for (qsizetype i = 0; i < files.size(); ++i)
+        QCOMPARE(GbkFiles::readBytes(files.at(i)), before.at(i)); // nothing written
 }
 
 QTEST_GUILESS_MAIN(tst_DirectoryFiles)

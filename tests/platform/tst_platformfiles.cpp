@@ -2,6 +2,7 @@
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "platform/logwriter.h"
+#include "platform/profileini.h"
 #include "platform/textfile.h"
 #include "support/fakeclock.h"
 #include "support/fakedialogs.h"
@@ -31,6 +32,10 @@ private Q_SLOTS:
     void quotedRecordIsGbkWithCrLf();
     void textFaults_data();
     void textFaults();
+    void edgeBlanks_data();
+    void edgeBlanks();
+    void configIniWritesOnlyWhatReadsBack_data();
+    void configIniWritesOnlyWhatReadsBack();
     void appFolderFiles_data();
     void appFolderFiles();
     void fileTitles_data();
@@ -114,29 +119,65 @@ void tst_PlatformFiles::quotedRecordIsGbkWithCrLf()
     QCOMPARE(quotedFieldProblem(QStringLiteral("名称"), QStringLiteral("a'b,“c”")), QString());
 }
 
+namespace {
+// Every control character, 0x00 to 0x1F and 0x7F.
+QList<char16_t> controlCharacters()
+{
+    QList<char16_t> all;
+    for (char16_t c = 0; c < 0x20; ++c)
+        all.append(c);
+    all.append(0x7f);
+    return all;
+}
+
+// How the messages name one: "控制字符（0x1A）".
+QString named(char16_t c)
+{
+    return u"控制字符（0x%1）"_s.arg(QString::number(c, 16).toUpper().rightJustified(2, u'0'));
+}
+} // namespace
+
 void tst_PlatformFiles::textFaults_data()
 {
     QTest::addColumn<QString>("text");
-    // The fault in the unquoted, the quoted and the INI layout.
+    // The fault in the unquoted, the quoted and the line layout.
     QTest::addColumn<TextFault>("unquoted");
     QTest::addColumn<TextFault>("quoted");
-    QTest::addColumn<TextFault>("ini");
+    QTest::addColumn<TextFault>("line");
+    QTest::addColumn<QString>("named"); // how a message names the control character
     using F = TextFault;
-    QTest::newRow("plain ASCII") << u"/srv/a b.mp3"_s << F::None << F::None << F::None;
-    QTest::newRow("empty") << QString() << F::None << F::None << F::None;
+    QTest::newRow("plain ASCII") << u"/srv/a b.mp3"_s << F::None << F::None << F::None << QString();
+    QTest::newRow("empty") << QString() << F::None << F::None << F::None << QString();
     QTest::newRow("Chinese and other quotes")
-        << u"早操 “广播”，第九套"_s << F::None << F::None << F::None;
-    QTest::newRow("comma") << u"a,b"_s << F::Comma << F::None << F::None;
-    QTest::newRow("double quote") << u"a\"b"_s << F::Quote << F::Quote << F::None;
+        << u"早操 “广播”，第九套"_s << F::None << F::None << F::None << QString();
+    QTest::newRow("comma") << u"a,b"_s << F::Comma << F::None << F::None << QString();
+    QTest::newRow("double quote") << u"a\"b"_s << F::Quote << F::Quote << F::None << QString();
     // The order of the faults decides, not where they stand.
-    QTest::newRow("double quote before a comma") << u"\"a\",b"_s << F::Comma << F::Quote << F::None;
+    QTest::newRow("double quote before a comma")
+        << u"\"a\",b"_s << F::Comma << F::Quote << F::None << QString();
     QTest::newRow("line break before a double quote")
-        << u"a\n\"b\""_s << F::Quote << F::Quote << F::LineBreak;
-    QTest::newRow("carriage return") << u"a\rb"_s << F::LineBreak << F::LineBreak << F::LineBreak;
+        << u"a\n\"b\""_s << F::Quote << F::Quote << F::LineBreak << QString();
+    QTest::newRow("carriage return")
+        << u"a\rb"_s << F::LineBreak << F::LineBreak << F::LineBreak << QString();
     QTest::newRow("no GBK code before a line break")
-        << u"한\n"_s << F::LineBreak << F::LineBreak << F::LineBreak;
-    QTest::newRow("no GBK code") << u"铃\U0001F514"_s << F::NotGbk << F::NotGbk << F::NotGbk;
-    QTest::newRow("half a surrogate pair") << u"铃\xD83D"_s << F::NotGbk << F::NotGbk << F::NotGbk;
+        << u"한\n"_s << F::LineBreak << F::LineBreak << F::LineBreak << QString();
+    QTest::newRow("no GBK code") << u"铃\U0001F514"_s << F::NotGbk << F::NotGbk << F::NotGbk
+                                 << QString();
+    QTest::newRow("half a surrogate pair")
+        << u"铃\xD83D"_s << F::NotGbk << F::NotGbk << F::NotGbk << QString();
+    QTest::newRow("a line break before a tab")
+        << u"\ta\n"_s << F::LineBreak << F::LineBreak << F::LineBreak << u"控制字符（0x09）"_s;
+    QTest::newRow("a control character before no GBK code")
+        << u"한\x1a"_s << F::Control << F::Control << F::Control << u"控制字符（0x1A）"_s;
+    QTest::newRow("a double quote before a control character")
+        << u"\x01\""_s << F::Quote << F::Quote << F::Control << u"控制字符（0x01）"_s;
+    for (char16_t c : controlCharacters()) {
+        const bool lineBreak = c == u'\r' || c == u'\n';
+        const F fault = lineBreak ? F::LineBreak : F::Control;
+        QTest::addRow("control 0x%02X", int(c))
+            << u"早操"_s + QChar(c) + u"广播"_s << fault << fault << fault
+            << (lineBreak ? QString() : named(c));
+    }
 }
 
 void tst_PlatformFiles::textFaults()
@@ -144,12 +185,95 @@ void tst_PlatformFiles::textFaults()
     QFETCH(QString, text);
     QFETCH(TextFault, unquoted);
     QFETCH(TextFault, quoted);
-    QFETCH(TextFault, ini);
+    QFETCH(TextFault, line);
+    QFETCH(QString, named);
     QCOMPARE(textFault(text, TextLayout::Unquoted), unquoted);
     QCOMPARE(textFault(text, TextLayout::Quoted), quoted);
-    QCOMPARE(textFault(text, TextLayout::IniLine), ini);
+    QCOMPARE(textFault(text, TextLayout::Line), line);
+    QCOMPARE(controlCharacterText(text), named);
     // The quoted files' writers refuse exactly these texts.
-    QCOMPARE(quotedFieldProblem(u"名称"_s, text).isEmpty(), quoted == TextFault::None);
+    const QString problem = quotedFieldProblem(u"名称"_s, text);
+    QCOMPARE(problem.isEmpty(), quoted == TextFault::None);
+    if (quoted == TextFault::Control)
+        QVERIFY2(problem.contains(u"中含有"_s + named), qPrintable(problem));
+}
+
+void tst_PlatformFiles::edgeBlanks_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("trimmed");
+    QTest::addColumn<bool>("edge");
+    QTest::newRow("none") << u"东 门"_s << u"东 门"_s << false;
+    QTest::newRow("empty") << QString() << QString() << false;
+    QTest::newRow("blanks and tabs at both ends") << u" \t东 门\t "_s << u"东 门"_s << true;
+    QTest::newRow("a trailing blank") << u"/srv/a.mp3 "_s << u"/srv/a.mp3"_s << true;
+    QTest::newRow("a leading tab") << u"\t/srv"_s << u"/srv"_s << true;
+    QTest::newRow("only blanks") << u"  "_s << QString() << true;
+    // No reader drops them, so they are part of the text.
+    QTest::newRow("ideographic blank, line break") << u"\u3000东\n"_s << u"\u3000东\n"_s << false;
+}
+
+void tst_PlatformFiles::edgeBlanks()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, trimmed);
+    QFETCH(bool, edge);
+    QCOMPARE(withoutEdgeBlanks(text), trimmed);
+    QCOMPARE(hasEdgeBlanks(text), edge);
+}
+
+void tst_PlatformFiles::configIniWritesOnlyWhatReadsBack_data()
+{
+    QTest::addColumn<QString>("part"); // section, key or value
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // part of the refusal; empty when written
+    for (char16_t c : controlCharacters()) {
+        const bool lineBreak = c == u'\r' || c == u'\n';
+        QTest::addRow("value with control 0x%02X", int(c))
+            << u"value"_s << u"操"_s + QChar(c) + u"场"_s
+            << (lineBreak ? u"值“操 场”中有换行"_s
+                          : u"值“操"_s + QChar(c) + u"场”中有"_s + named(c));
+    }
+    QTest::newRow("section with 0x1A")
+        << u"section"_s << u"分组\x1a名称"_s << u"节名“分组\x1a名称”中有控制字符（0x1A）"_s;
+    QTest::newRow("key with NUL") << u"key"_s << u"分组"_s + QChar(u'\0')
+                                  << u"键名“分组"_s + QChar(u'\0') + u"”中有控制字符（0x00）"_s;
+    QTest::newRow("value with a trailing tab")
+        << u"value"_s << u"操场\t"_s << u"值“操场\t”中有控制字符（0x09）"_s;
+    // What passes reads back exactly as written, however it has to be put.
+    QTest::newRow("blanks at both ends") << u"value"_s << u"  操 场 "_s << QString();
+    QTest::newRow("a leading blank") << u"value"_s << u" 操场"_s << QString();
+    QTest::newRow("between double quotes") << u"value"_s << u"\"操场\""_s << QString();
+    QTest::newRow("a double quote alone") << u"value"_s << u"\""_s << QString();
+    QTest::newRow("two double quotes") << u"value"_s << u"\"\""_s << QString();
+    QTest::newRow("inner quotes and commas") << u"value"_s << u"东\"楼\", 西楼"_s << QString();
+    QTest::newRow("empty") << u"value"_s << QString() << QString();
+}
+
+void tst_PlatformFiles::configIniWritesOnlyWhatReadsBack()
+{
+    QFETCH(QString, part);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"config.ini"_s);
+    const QByteArray old = toGbk(u"[分组名称]\r\n分组1=操场\r\n分组2=\"东楼 \"\r\n"_s);
+    GbkFiles::writeBytes(path, old);
+    const ProfileIni ini(path);
+    const QString section = part == u"section"_s ? text : u"分组名称"_s;
+    const QString key = part == u"key"_s ? text : u"分组1"_s;
+    const QString value = part == u"value"_s ? text : u"x"_s;
+    const QString error = ini.writeString(section, key, value);
+    if (message.isEmpty()) {
+        QCOMPARE(error, QString());
+        QCOMPARE(ini.getString(section, key, u"缺"_s, 256), value);
+        // The line after it is as it was.
+        QCOMPARE(ini.getString(u"分组名称"_s, u"分组2"_s, QString(), 256), u"东楼 "_s);
+    } else {
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QVERIFY2(error.endsWith(u"配置文件放不下，没有保存。"_s), qPrintable(error));
+        QCOMPARE(GbkFiles::readBytes(path), old); // nothing written
+    }
 }
 
 void tst_PlatformFiles::appFolderFiles_data()

@@ -50,13 +50,18 @@ void tst_PlaylistFile::roundTrip_data()
     QTest::newRow("Windows paths") << QStringList {u"D:\\song\\a b.mp3"_s, u"E:\\Track05.cda"_s};
     QTest::newRow("quotes inside") << QStringList {u"/srv/\"名\"字.mid"_s};
     QTest::newRow("empty") << QStringList();
+    // A path is what the file system says: the blanks at its ends come back.
+    QTest::newRow("blanks at the ends")
+        << QStringList {u"/srv/a.mp3 "_s, u" b.wav"_s, u"  /srv/歌 曲/c.mid  "_s};
+    QTest::newRow("an ideographic blank") << QStringList {u"/srv/歌\u3000"_s};
 }
 
 void tst_PlaylistFile::roundTrip()
 {
     QFETCH(QStringList, paths);
     const QString file = m_dir.filePath(u"list.txt"_s);
-    QCOMPARE(unstorablePlaylistEntry(paths), -1);
+    for (const QString &p : paths)
+        QCOMPARE(playlistEntryProblem(p), QString());
     QCOMPARE(writePlaylistFile(file, paths), QString());
     const PlaylistRead read = readPlaylistFile(file);
     QVERIFY2(read.ok, qPrintable(read.error));
@@ -66,8 +71,9 @@ void tst_PlaylistFile::roundTrip()
 void tst_PlaylistFile::writtenBytes()
 {
     const QString file = m_dir.filePath(u"bytes.txt"_s);
-    QCOMPARE(writePlaylistFile(file, {u"/srv/歌.mp3"_s, u"/a,b.wav"_s}), QString());
-    QCOMPARE(GbkFiles::readBytes(file), QByteArray("/srv/\xB8\xE8.mp3\r\n/a,b.wav\r\n"));
+    QCOMPARE(writePlaylistFile(file, {u"/srv/歌.mp3"_s, u"/a,b.wav"_s, u"/c.mid "_s}), QString());
+    QCOMPARE(GbkFiles::readBytes(file),
+             QByteArray("/srv/\xB8\xE8.mp3\r\n/a,b.wav\r\n\"/c.mid \"\r\n"));
 }
 
 void tst_PlaylistFile::reading_data()
@@ -134,19 +140,46 @@ void tst_PlaylistFile::failedWriteKeepsTheFile()
 void tst_PlaylistFile::unstorable_data()
 {
     QTest::addColumn<QStringList>("paths");
-    QTest::addColumn<int>("row");
-    QTest::newRow("all fine") << QStringList {u"/a.mp3"_s, u"/歌.mp3"_s} << -1;
-    QTest::newRow("outside GBK") << QStringList {u"/a.mp3"_s, u"/🎵.mp3"_s} << 1;
-    QTest::newRow("a line break") << QStringList {u"/a\nb.mp3"_s} << 0;
-    QTest::newRow("a trailing blank") << QStringList {u"/a.mp3"_s, u"/b.mp3 "_s} << 1;
-    QTest::newRow("quoted whole") << QStringList {u"\"/a.mp3\""_s} << 0;
+    QTest::addColumn<int>("row"); // the entry refused, or -1
+    QTest::addColumn<QString>("why"); // what the refusal says of the path
+    QTest::newRow("all fine") << QStringList {u"/a.mp3"_s, u"/歌.mp3"_s} << -1 << QString();
+    QTest::newRow("outside GBK") << QStringList {u"/a.mp3"_s, u"/🎵.mp3"_s} << 1
+                                 << u"含有GBK编码没有的字符"_s;
+    QTest::newRow("a line break") << QStringList {u"/a\nb.mp3"_s} << 0 << u"含有换行"_s;
+    QTest::newRow("a trailing blank") << QStringList {u"/a.mp3"_s, u"/b.mp3 "_s} << -1 << QString();
+    QTest::newRow("quoted whole") << QStringList {u"\"/a.mp3\""_s} << 0 << u"前后带有双引号"_s;
+    // The reader refuses a file with a NUL; every other control character
+    // is refused alike.
+    for (char16_t c = 0; c <= 0x7f; c = c == 0x1f ? 0x7f : c + 1) {
+        const bool lineBreak = c == u'\r' || c == u'\n';
+        const QString code = QString::number(c, 16).toUpper().rightJustified(2, u'0');
+        QTest::addRow("control 0x%02X", int(c))
+            << QStringList {u"/a.mp3"_s, u"/b"_s + QChar(c) + u".mp3"_s, u"/c.mp3"_s} << 1
+            << (lineBreak ? u"含有换行"_s : u"含有控制字符（0x"_s + code + u"）"_s);
+    }
 }
 
 void tst_PlaylistFile::unstorable()
 {
     QFETCH(QStringList, paths);
     QFETCH(int, row);
-    QCOMPARE(unstorablePlaylistEntry(paths), row);
+    QFETCH(QString, why);
+    QCOMPARE(playlistEntryProblem(paths.value(row)), why);
+    // The writer refuses the entry before it writes anything; the player
+    // shows its words.
+    const QString file = m_dir.filePath(u"unstorable.txt"_s);
+    const QByteArray old("/old.mp3\r\n");
+    GbkFiles::writeBytes(file, old);
+    const QString error = writePlaylistFile(file, paths);
+    if (row < 0) {
+        QCOMPARE(error, QString());
+        QCOMPARE(readPlaylistFile(file).paths, paths);
+    } else {
+        QCOMPARE(error,
+                 u"第%1项的路径%2，请删除这一项后再保存：\n"_s.arg(row + 1).arg(why)
+                     + paths.at(row));
+        QCOMPARE(GbkFiles::readBytes(file), old);
+    }
 }
 
 void tst_PlaylistFile::entryType_data()

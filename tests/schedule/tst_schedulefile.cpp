@@ -66,6 +66,10 @@ void tst_ScheduleFile::entryLineBytes_data()
     QTest::newRow("negative volume keeps its sign")
         << makeEntry(u"00:00:01"_s, 0, u""_s, u"x"_s, -5, u""_s, u""_s, u""_s, u""_s)
         << "00:00:01, 0 ,,x,-5 ,,,,\r\n";
+    // The readers drop blanks around a plain field, not between quotes.
+    QTest::newRow("a path ending in a blank is quoted")
+        << makeEntry(u"07:30:00"_s, 1, u"起床铃"_s, u"/srv/up.mp3 "_s, 80)
+        << "07:30:00, 1 ,起床铃,\"/srv/up.mp3 \", 80 ,00:01:00,1.2.,1.,\r\n";
 }
 
 void tst_ScheduleFile::entryLineBytes()
@@ -326,6 +330,32 @@ void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold_data()
     QTest::newRow("Chinese, blanks and other quotes are written")
         << "detail" << u"早操 “广播体操” 第九套"_s << QString();
     QTest::newRow("empty description is written") << "detail" << QString() << QString();
+    // 0x1A would end the file for the reader, NUL make it refuse the day.
+    for (char16_t c = 0; c <= 0x7f; c = c == 0x1f ? 0x7f : c + 1) {
+        const bool lineBreak = c == u'\r' || c == u'\n';
+        const QString code = QString::number(c, 16).toUpper().rightJustified(2, u'0');
+        QTest::addRow("control 0x%02X in the description", int(c))
+            << "detail" << u"上课"_s + QChar(c) + u"下课"_s
+            << (lineBreak ? u"中含有换行"_s : u"”中含有控制字符（0x"_s + code + u"）"_s);
+    }
+    QTest::newRow("0x1A in the file")
+        << "filename" << u"/srv/a\x1a.mp3"_s << u"播放文件“/srv/a\x1a.mp3”中含有控制字符（0x1A）"_s;
+    QTest::newRow("NUL in the file")
+        << "filename" << u"/srv/a"_s + QChar(u'\0') + u".mp3"_s << u"中含有控制字符（0x00）"_s;
+    QTest::newRow("tab at the end of the file") << "filename" << u"/srv/a.mp3\t"_s << u"0x09"_s;
+    // A start time the console would not play: the whole day would be refused.
+    QTest::newRow("one-digit hour")
+        << "time" << u"8:00:00"_s << u"播放时间“8:00:00”不是正确的时间"_s;
+    QTest::newRow("no seconds") << "time" << u"08:00"_s << u"播放时间“08:00”"_s;
+    QTest::newRow("a weekday header's time") << "time" << u"00"_s << u"播放时间“00”"_s;
+    QTest::newRow("play length no time") << "plen" << u"abc"_s << u"播放时长“abc”不是正确的时长"_s;
+    QTest::newRow("empty play length is written") << "plen" << QString() << QString();
+    // Paths keep their blanks: the file system has them so.
+    QTest::newRow("a path ending in a blank") << "filename" << u"/srv/a.mp3 "_s << QString();
+    QTest::newRow("a path starting with a blank") << "filename" << u" a.mp3"_s << QString();
+    QTest::newRow("a folder with blanks at both ends")
+        << "filename" << u"  /srv/歌 曲/  "_s << QString();
+    QTest::newRow("a description with blanks at its ends") << "detail" << u" 早操 "_s << QString();
 }
 
 void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold()
@@ -336,7 +366,11 @@ void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold()
     ScheduleEntry e = makeEntry(u"08:00:00"_s, 1, u"早操"_s, u"/srv/a.mp3"_s, 80);
     e.plen = u"00:01:00"_s;
     e.zone = u"1.2."_s;
-    QString *target = field == u"detail" ? &e.detail : field == u"zone" ? &e.zone : &e.filename;
+    QString *target = field == u"detail" ? &e.detail
+        : field == u"zone"               ? &e.zone
+        : field == u"time"               ? &e.time
+        : field == u"plen"               ? &e.plen
+                                         : &e.filename;
     *target = value;
     const QString week = path(u"week.txt"_s);
     const QString date = path(u"date.txt"_s);
@@ -350,14 +384,21 @@ void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold()
     if (message.isEmpty()) {
         QCOMPARE(weekError, QString());
         QCOMPARE(dateError, QString());
+        // What the writer lets through, the console and the editor read back
+        // exactly as written.
         const auto read = ScheduleFile::readDayOfWeekFile(week, u"星期三"_s);
-        QVERIFY(read.ok);
+        QVERIFY2(read.ok, qPrintable(read.error));
         QCOMPARE(read.entries.value(1), e);
-        QCOMPARE(ScheduleFile::readDateFile(date).entries.value(0), e);
+        QCOMPARE(ScheduleFile::readWeekForEditor(week).days[2], days[2]);
+        QCOMPARE(ScheduleFile::readDateFile(date).entries, DayTable {e});
+        QCOMPARE(ScheduleFile::readDateForEditor(date).entries, DayTable {e});
     } else {
         QVERIFY2(weekError.startsWith(u"星期三第2条的"_s), qPrintable(weekError));
         QVERIFY2(weekError.contains(message), qPrintable(weekError));
+        QVERIFY2(weekError.endsWith(u"，无法保存。"_s), qPrintable(weekError));
         QVERIFY2(dateError.startsWith(u"第1条的"_s), qPrintable(dateError));
+        QVERIFY2(dateError.contains(message), qPrintable(dateError));
+        // Nothing was written: the old file byte for byte.
         QCOMPARE(GbkFiles::readBytes(week), old);
         QCOMPARE(GbkFiles::readBytes(date), old);
     }
