@@ -288,9 +288,11 @@ void tst_weekeditor::entryFromFields()
     EntryFields::Input input {u"07:30:00"_s,     7,         u"  起床铃 "_s,
                               u" /srv/up.mp3"_s, 32767,     u"00:01:00"_s,
                               u"3.17.200."_s,    u"1.3."_s, u"2."_s};
-    // Blanks the readers would drop are dropped at once; channel 8 is entry 7.
+    // The description loses its edge blanks at once, so what is saved is what
+    // is shown; a path is kept as the file system spells it. Channel 8 is
+    // entry 7.
     QCOMPARE(EntryFields::entry(input),
-             (ScheduleEntry {u"07:30:00"_s, 8, u"起床铃"_s, u"/srv/up.mp3"_s, 32767, u"00:01:00"_s,
+             (ScheduleEntry {u"07:30:00"_s, 8, u"起床铃"_s, u" /srv/up.mp3"_s, 32767, u"00:01:00"_s,
                              u"3.17.200."_s, u"1.3."_s, u"2."_s}));
     // No channel, and a volume beyond 16 bits kept out of range, not wrapped.
     input.channelIndex = -1;
