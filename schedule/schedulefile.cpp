@@ -163,6 +163,11 @@ QString fieldsProblem(const ScheduleEntry &e, const QString &where)
     }
     if (const TimeFault fault = timeFault(e); fault != TimeFault::None)
         return QStringLiteral("%1的%2，无法保存。").arg(where, timeFaultText(fault, e));
+    // The console ends a day at a file name that starts like a weekday
+    // header: the entry and those after it would never play.
+    if (Weekdays::looksLikeHeader(e.filename))
+        return QStringLiteral("%1的播放文件“%2”以“星期”开头，无法保存。")
+            .arg(where, e.filename.simplified());
     return {};
 }
 

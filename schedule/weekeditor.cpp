@@ -158,7 +158,7 @@ bool WeekEditor::arrangeFrom(int d, int row)
 
 bool WeekEditor::copyDay(int from, int to)
 {
-    if (from < 0 || from >= DayCount || from == to)
+    if (from < 0 || from >= DayCount || to < 0 || to >= DayCount || from == to)
         return false;
     day(to)->append(day(from)->entries());
     setModified(true);

@@ -34,6 +34,11 @@ int configIni(const std::uint8_t *data, std::size_t size);
 int frames(const std::uint8_t *data, std::size_t size);
 int zoneLink(const std::uint8_t *data, std::size_t size);
 int audioLines(const std::uint8_t *data, std::size_t size);
+int nodeRoundTrip(const std::uint8_t *data, std::size_t size);
+int ampNamesRoundTrip(const std::uint8_t *data, std::size_t size);
+int remoteListRoundTrip(const std::uint8_t *data, std::size_t size);
+int playlistRoundTrip(const std::uint8_t *data, std::size_t size);
+int weekEditor(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -41,7 +46,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 9> kTargets {{
+inline constexpr std::array<Entry, 14> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -51,6 +56,11 @@ inline constexpr std::array<Entry, 9> kTargets {{
     {"frames", frames},
     {"zonelink", zoneLink},
     {"audiolines", audioLines},
+    {"noderoundtrip", nodeRoundTrip},
+    {"ampnamesroundtrip", ampNamesRoundTrip},
+    {"remotelistroundtrip", remoteListRoundTrip},
+    {"playlistroundtrip", playlistRoundTrip},
+    {"weekeditor", weekEditor},
 }};
 
 } // namespace Fuzz

@@ -356,6 +356,11 @@ void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold_data()
     QTest::newRow("a folder with blanks at both ends")
         << "filename" << u"  /srv/歌 曲/  "_s << QString();
     QTest::newRow("a description with blanks at its ends") << "detail" << u" 早操 "_s << QString();
+    // The console would end the day at it, as at the next day's header.
+    QTest::newRow("a file named like a weekday header")
+        << "filename" << u"星期一.mp3"_s << u"播放文件“星期一.mp3”以“星期”开头"_s;
+    QTest::newRow("a description named like a header is written")
+        << "detail" << u"星期一早操"_s << QString();
 }
 
 void tst_ScheduleFile::writersRefuseWhatTheFileCannotHold()

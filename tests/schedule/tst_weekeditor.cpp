@@ -161,27 +161,31 @@ void tst_weekeditor::move()
 void tst_weekeditor::copyDay_data()
 {
     QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<bool>("modified");
     QTest::newRow("from another day, after the rows already there")
-        << 1 << QStringList {u"20:00:00"_s, u"06:00:00"_s, u"07:00:00"_s} << true;
-    QTest::newRow("onto itself") << 3 << QStringList {u"20:00:00"_s} << false;
-    QTest::newRow("no day chosen") << -1 << QStringList {u"20:00:00"_s} << false;
-    QTest::newRow("from an empty day") << 5 << QStringList {u"20:00:00"_s} << true;
+        << 1 << 3 << QStringList {u"20:00:00"_s, u"06:00:00"_s, u"07:00:00"_s} << true;
+    QTest::newRow("onto itself") << 3 << 3 << QStringList {u"20:00:00"_s} << false;
+    QTest::newRow("no day chosen") << -1 << 3 << QStringList {u"20:00:00"_s} << false;
+    QTest::newRow("from an empty day") << 5 << 3 << QStringList {u"20:00:00"_s} << true;
+    QTest::newRow("onto no day") << 1 << 7 << QStringList {u"20:00:00"_s} << false;
+    QTest::newRow("onto a day before the first") << 1 << -1 << QStringList {u"20:00:00"_s} << false;
 }
 
 void tst_weekeditor::copyDay()
 {
     QFETCH(int, from);
+    QFETCH(int, to);
     QFETCH(QStringList, expected);
     QFETCH(bool, modified);
     WeekEditor week;
     fill(week, 1, {entry(u"06:00:00"_s), entry(u"07:00:00"_s, u"00:02:00"_s, u"早操"_s)});
     fill(week, 3, {entry(u"20:00:00"_s)});
-    QCOMPARE(week.copyDay(from, 3), modified);
+    QCOMPARE(week.copyDay(from, to), modified);
     QCOMPARE(times(week, 3), expected);
     QCOMPARE(week.isModified(), modified);
-    if (from == 1) {
+    if (modified && from == 1) {
         // All nine values are copied, and the source keeps its rows.
         QCOMPARE(week.day(3)->entry(2), week.day(1)->entry(1));
         QCOMPARE(week.day(1)->count(), 2);
