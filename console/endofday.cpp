@@ -62,7 +62,9 @@ void EndOfDay::timercomm_Timer()
         return;
     timercomm.stop();
     qCInfo(lcEndOfDay) << "the day is over at" << now;
-    // The next steps follow once the three closes are on the wire.
+    // The next steps follow once the three closes are on the wire; all the
+    // terminals may take more than one frame, and the link answers for a
+    // command after its last.
     const QString zero = QStringLiteral("0");
     auto unsent = std::make_shared<int>(0);
     const auto count = [unsent](bool sent) {

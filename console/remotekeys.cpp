@@ -13,6 +13,12 @@
 
 Q_LOGGING_CATEGORY(lcRemote, "quellon.remote")
 
+namespace {
+const QString kUnsentStatus = QStringLiteral("外设状态：遥控命令未能发送到分区控制器");
+const QString kLinkDownStatus
+    = QStringLiteral("外设状态：与分区控制器的连接中断，遥控命令未能发送");
+} // namespace
+
 RemoteKeys::RemoteKeys(const Services &services, QObject *parent)
     : QObject(parent)
     , m_s(services)
@@ -46,11 +52,14 @@ void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
         {deviceCode, zero, zero, kAllEight},
     };
     for (const auto &f : frames) {
-        // The operator pressed a key and sees nothing else: a frame that did
-        // not go out is at least in the log.
-        m_s.link.sendCommand(f.code, f.p1, f.p2, f.list, this, [code = f.code](bool sent) {
-            if (!sent)
-                qCWarning(lcRemote) << CommandCode::name(code) << "was not sent: the link is down";
+        // All terminals may be more than one frame carries: the link splits
+        // the list and answers once, after the last frame. The key's holder
+        // sees nothing of a failure; the console's status panel says it.
+        m_s.link.sendCommand(f.code, f.p1, f.p2, f.list, this, [this, code = f.code](bool sent) {
+            if (sent)
+                return;
+            qCWarning(lcRemote) << CommandCode::name(code) << "did not reach the zone controller";
+            m_s.state.setEquipmentStatus(m_s.link.isOpen() ? kUnsentStatus : kLinkDownStatus);
         });
     }
 }

@@ -200,8 +200,9 @@ bool Scheduler::StartItem(int r)
     ChannelStateRecord &ch = ChannelState[std::size_t(c)];
     const FrequencyParameters f
         = splitFrequency(m_s.settings.values().SourceFrequency[std::size_t(c)]);
-    // The six frames are built before anything is marked or sent, so a row
-    // that cannot be sent is refused whole.
+    // The six commands are built before anything is marked or sent, so a row
+    // that cannot be sent is refused whole. A list longer than one frame
+    // carries becomes several frames of its command, in list order.
     const struct
     {
         int code;
@@ -216,14 +217,14 @@ bool Scheduler::StartItem(int r)
     };
     QList<QByteArray> frames;
     for (const auto &step : plan) {
-        const auto frame = BuildFrame(QString::number(step.code), step.p1, step.p2, step.list);
-        if (!frame) {
+        const auto built = BuildFrames(QString::number(step.code), step.p1, step.p2, step.list);
+        if (!built) {
             fail(QStringLiteral("row %1: %2 cannot carry \"%3\"")
                      .arg(r)
                      .arg(CommandCode::name(step.code), step.list));
             return false;
         }
-        frames.append(*frame);
+        frames.append(*built);
     }
 
     // Marked before the first frame leaves, so no later tick starts it again.
@@ -260,10 +261,10 @@ bool Scheduler::StartItem(int r)
                            [this, last, playsFile, file, plen, detail, end, item, code](bool sent) {
                                if (!sent)
                                    reportUnsent(CommandCode::name(code));
-                               // The file plays once its frames are out, as the terminals are
-                               // open by then. With the link down it plays all the same: the
-                               // operator hears it at the console and the status says why the
-                               // rooms may be silent.
+                               // The file plays once the last frame of the last command is
+                               // out, as the terminals are open by then. With the link down
+                               // it plays all the same: the operator hears it at the console
+                               // and the status says why the rooms may be silent.
                                if (last && playsFile && !m_stopped)
                                    play(file, plen, detail, end, item);
                            });

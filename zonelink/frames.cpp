@@ -1,5 +1,7 @@
 #include "zonelink/frames.h"
 
+#include <algorithm>
+
 namespace CommandCode {
 QString name(int code)
 {
@@ -55,6 +57,44 @@ std::optional<char> byteOf(const QString &text)
         return std::nullopt;
     return char(value);
 }
+
+// The values of a DotList as bytes: an item ends at each stop, consecutive
+// stops add nothing, and text after the last stop is dropped.
+std::optional<QByteArray> listValues(const QString &list)
+{
+    QByteArray values;
+    QString item;
+    for (QChar ch : list) {
+        if (ch != u'.') {
+            item.append(ch);
+            continue;
+        }
+        if (!item.isEmpty()) {
+            const auto v = byteOf(item);
+            if (!v)
+                return std::nullopt;
+            values.append(*v);
+            item.clear();
+        }
+    }
+    return values;
+}
+
+QByteArray frameOf(char code, char p1, char p2, QByteArrayView values)
+{
+    QByteArray frame;
+    frame.reserve(8 + values.size());
+    frame.append(char(0xEB));
+    frame.append(char(0x14));
+    frame.append(code);
+    frame.append(p1);
+    frame.append(p2);
+    frame.append(char(values.size()));
+    frame.append(values);
+    frame.append(char(0xFE));
+    frame.append(char(0x01));
+    return frame;
+}
 } // namespace
 
 std::optional<QByteArray> BuildFrame(const QString &code, const QString &p1, const QString &p2,
@@ -65,41 +105,55 @@ std::optional<QByteArray> BuildFrame(const QString &code, const QString &p1, con
     const auto b = byteOf(p2);
     if (!c || !a || !b)
         return std::nullopt;
-    QByteArray values;
-    QString item;
-    for (QChar ch : list) {
-        if (ch != u'.') {
-            item.append(ch);
-            continue;
-        }
-        // Consecutive stops add nothing; text after the last stop is dropped.
-        if (!item.isEmpty()) {
-            const auto v = byteOf(item);
-            if (!v)
-                return std::nullopt;
-            values.append(*v);
-            item.clear();
-        }
-    }
-    if (values.size() > 255)
+    const auto values = listValues(list);
+    if (!values || values->size() > kMaxFrameValues)
         return std::nullopt;
-    QByteArray frame;
-    frame.reserve(8 + values.size());
-    frame.append(char(0xEB));
-    frame.append(char(0x14));
-    frame.append(*c);
-    frame.append(*a);
-    frame.append(*b);
-    frame.append(char(values.size()));
-    frame.append(values);
-    frame.append(char(0xFE));
-    frame.append(char(0x01));
-    return frame;
+    return frameOf(*c, *a, *b, *values);
 }
 
 std::optional<QByteArray> BuildFrame(int code, int p1, int p2, const QString &list)
 {
     return BuildFrame(QString::number(code), QString::number(p1), QString::number(p2), list);
+}
+
+std::optional<QList<QByteArray>> BuildFrames(const QString &code, const QString &p1,
+                                             const QString &p2, const QString &list)
+{
+    const auto c = byteOf(code);
+    const auto a = byteOf(p1);
+    const auto b = byteOf(p2);
+    if (!c || !a || !b)
+        return std::nullopt;
+    const auto values = listValues(list);
+    if (!values)
+        return std::nullopt;
+    const QByteArrayView all(*values);
+    QList<QByteArray> frames;
+    qsizetype from = 0;
+    do {
+        const qsizetype n = std::min<qsizetype>(kMaxFrameValues, all.size() - from);
+        frames.append(frameOf(*c, *a, *b, all.sliced(from, n)));
+        from += n;
+    } while (from < all.size());
+    return frames;
+}
+
+std::optional<QList<QByteArray>> BuildFrames(int code, int p1, int p2, const QString &list)
+{
+    return BuildFrames(QString::number(code), QString::number(p1), QString::number(p2), list);
+}
+
+QString frameList(const QByteArray &frame)
+{
+    if (frame.size() < 8)
+        return {};
+    const int n = static_cast<unsigned char>(frame.at(5));
+    if (frame.size() != 8 + n)
+        return {};
+    QString list;
+    for (int i = 0; i < n; ++i)
+        list += QString::number(static_cast<unsigned char>(frame.at(6 + i))) + u'.';
+    return list;
 }
 
 QStringList dotListItems(const QString &list)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -43,12 +44,26 @@ enum class RemoteKey {
 // All eight amplifiers or all eight devices.
 inline const QString kAllEight = QStringLiteral("1.2.3.4.5.6.7.8.");
 
+// The most list values one frame carries: N is one byte.
+inline constexpr int kMaxFrameValues = 255;
+
 // The frame of the code, P1 and P2 (decimal texts 0..255) and the DotList
 // list. Nothing when a parameter or list item is not a number 0..255 or the
 // list holds more than 255 values: then nothing may be sent.
 std::optional<QByteArray> BuildFrame(const QString &code, const QString &p1, const QString &p2,
                                      const QString &list);
 std::optional<QByteArray> BuildFrame(int code, int p1, int p2, const QString &list);
+// The frames of a command to a list of any length: the values in list order,
+// at most 255 to a frame, every frame with the same code, P1 and P2. An empty
+// list gives one frame without values. Nothing when a parameter or any one
+// value is not a number 0..255: a command is sent whole or not at all, never
+// with a value quietly left out.
+std::optional<QList<QByteArray>> BuildFrames(const QString &code, const QString &p1,
+                                             const QString &p2, const QString &list);
+std::optional<QList<QByteArray>> BuildFrames(int code, int p1, int p2, const QString &list);
+// The list values a frame carries, as a DotList ("3.17.200."); empty for
+// bytes that are no whole frame.
+QString frameList(const QByteArray &frame);
 
 // The items of DotList a that are not in DotList b, compared as text.
 QString ListMinus(const QString &a, const QString &b);

@@ -75,6 +75,7 @@ frmmanual::frmmanual(Console &console, QWidget *parent)
         if (std::exchange(m_waiting, false))
             unsetCursor();
     });
+    connect(m_control, &ManualControl::notSent, this, &frmmanual::showUnsent);
 }
 
 frmmanual::~frmmanual() = default;
@@ -88,6 +89,32 @@ QString frmmanual::portClosedText()
 {
     return u"分区控制器的串行口没有打开，命令没有发出。\n"
            u"请检查串行口连线，或在系统设置中选择正确的串行口。"_s;
+}
+
+QString frmmanual::unsentText(const QStringList &commands, bool portOpen, bool closing)
+{
+    QString text = portOpen ? u"下列命令没有发送到分区控制器："_s
+                            : portClosedText() + u"\n没有发出的命令："_s;
+    text += u'\n' + commands.join(u'\n');
+    text += closing ? u"\n本窗口打开的功放、外设和终端没有全部关闭。"_s
+                    : u"\n这些命令涉及的功放、外设和终端保持原状，请检查后重新确定。"_s;
+    return text;
+}
+
+void frmmanual::showUnsent(const QStringList &commands)
+{
+    notifyUnsent(m_console, commands, m_closing);
+}
+
+void frmmanual::notifyUnsent(Console &console, const QStringList &commands, bool closing)
+{
+    // The program is ending: its port closes with the frames still queued,
+    // and nobody is left to read the notice.
+    if (console.ending())
+        return;
+    // A notice: the frames are done long after the click, from the link.
+    console.dialogs().notify(unsentText(commands, console.link().isOpen(), closing), title(),
+                             MsgIcon::Exclamation);
 }
 
 void frmmanual::fillLists()
@@ -380,6 +407,7 @@ void frmmanual::cmdvol_Click()
 void frmmanual::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    m_closing = false;
     if (m_loadProblems.isEmpty())
         return;
     // Told once, over the window: the lists hold what could be read. A
@@ -394,13 +422,25 @@ void frmmanual::showEvent(QShowEvent *event)
 
 void frmmanual::closeEvent(QCloseEvent *event)
 {
-    // The window is on its way out: a notice, not a question, and the
-    // closing frames are queued all the same (they are dropped with a log line).
-    if (m_control->hasRecord() && !m_console.link().isOpen())
-        m_console.dialogs().notify(portClosedText() + u"\n本窗口打开的功放、外设和终端没有关闭。"_s,
-                                   title(), MsgIcon::Exclamation);
+    // Closing is never held up: the closing frames are queued, and what does
+    // not go out is told by a notice (with the port closed, at once).
+    m_closing = true;
     m_control->switchOffAll();
+    if (m_control->framesUnderway() > 0 && testAttribute(Qt::WA_DeleteOnClose))
+        handOverClosing();
     event->accept();
+}
+
+void frmmanual::handOverClosing()
+{
+    ManualControl *control = m_control;
+    disconnect(control, nullptr, this, nullptr);
+    // A child of the link, so it goes with the link at the latest.
+    control->setParent(&m_console.link());
+    Console &console = m_console;
+    connect(control, &ManualControl::notSent, control,
+            [&console](const QStringList &commands) { notifyUnsent(console, commands, true); });
+    connect(control, &ManualControl::framesSent, control, &QObject::deleteLater);
 }
 
 void frmmanual::keyPressEvent(QKeyEvent *event)

@@ -3,6 +3,7 @@
 #include "zonelink/manualcontrol.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -36,6 +37,9 @@ public:
 
     static QString portClosedText();
     static QString title();
+    // What the operator is told of commands that did not reach the controller;
+    // closing: the window was being closed when they were sent.
+    static QString unsentText(const QStringList &commands, bool portOpen, bool closing);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -60,12 +64,18 @@ private:
     bool portReady();
     int currentTab() const;
     void confirmTab(int tab);
+    void showUnsent(const QStringList &commands);
+    static void notifyUnsent(Console &console, const QStringList &commands, bool closing);
+    // The window is deleted on closing while its closing frames still go
+    // out: the control stays with the link until they are out.
+    void handOverClosing();
 
     Console &m_console;
-    ManualControl *m_control;
+    QPointer<ManualControl> m_control; // a child, until handed over on closing
     QHash<const QObject *, ListRole> m_listRoles;
     QString m_loadProblems; // told once, over the window
     bool m_waiting = false; // "全部确定" shows the wait cursor until its frames are out
+    bool m_closing = false; // closed, and not shown again since
 
     QTabWidget *SSTabprog;
     std::array<QListView *, ManualControl::TabCount> lstdamp {};

@@ -144,7 +144,7 @@ frmnodestatus::frmnodestatus(Console &console, QWidget *parent)
     connect(m_poll, &StatusPoll::busyChanged, this, &frmnodestatus::onBusyChanged);
     connect(m_poll, &StatusPoll::stoppingChanged, this,
             [this](bool stopping) { cmdrefreshall->setEnabled(!stopping); });
-    connect(m_poll, &StatusPoll::closeLost, this, &frmnodestatus::notifyPortLost);
+    connect(m_poll, &StatusPoll::closeLost, this, &frmnodestatus::notifyCloseNotSent);
     m_poll->setNodes(nodes);
     // An empty range would make the bar run on its own.
     pgbnode->setRange(0, std::max(1, m_poll->count()));
@@ -378,6 +378,24 @@ void frmnodestatus::notifyPortLost()
     // The link lost the port under a running command: a notice, so the link
     // and the scheduler go on while it is on screen.
     m_console.dialogs().notify(portClosedText(), windowTitle(), MsgIcon::Exclamation);
+}
+
+QString frmnodestatus::closeNotSentText(const QString &terminal)
+{
+    return u"关闭命令没有发送到分区控制器，终端“%1”可能仍然打开。\n"
+           "请检查串行口连线后再关闭一次。"_s.arg(terminal);
+}
+
+void frmnodestatus::notifyCloseNotSent(int position)
+{
+    // Without the port the operator learns why; with it (a write the port
+    // did not take whole), that this one terminal may still be on.
+    if (!m_console.link().isOpen()) {
+        notifyPortLost();
+        return;
+    }
+    const QString name = position >= 0 ? m_poll->row(position).name : QString();
+    m_console.dialogs().notify(closeNotSentText(name), windowTitle(), MsgIcon::Exclamation);
 }
 
 void frmnodestatus::fitColumns()

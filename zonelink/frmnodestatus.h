@@ -32,6 +32,8 @@ public:
     void lvwstatus_ColumnClick(int column);
 
     static QString portClosedText();
+    // The ZoneClose of the terminal did not go out, the port still open.
+    static QString closeNotSentText(const QString &terminal);
     // The row icons, drawn here: a speaker with sound for "开", a silent one
     // for "关".
     static QIcon openIcon();
@@ -50,6 +52,7 @@ private:
     void onBusyChanged(bool busy, bool portLost);
     void showPortClosed();
     void notifyPortLost();
+    void notifyCloseNotSent(int position);
 
     Console &m_console;
     StatusPoll *m_poll;

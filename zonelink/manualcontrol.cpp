@@ -224,23 +224,162 @@ void ManualControl::groupClicked(int box, Qt::CheckState state, int tab)
     }
 }
 
-void ManualControl::sendCommand(int code, const QString &p1, const QString &p2, const QString &list)
+QString ManualControl::describe(int code, const QString &list)
 {
-    // Counted before it is queued: a frame that cannot go out is done at once.
-    ++m_underway;
-    m_link.sendCommand(code, p1, p2, list, this, [this](bool) { frameDone(); });
+    QString what;
+    switch (code) {
+    case CommandCode::ZoneOpen:
+        what = u"打开终端"_s;
+        break;
+    case CommandCode::ZoneClose:
+        what = u"关闭终端"_s;
+        break;
+    case CommandCode::AmpOpen:
+        what = u"打开功放"_s;
+        break;
+    case CommandCode::AmpClose:
+        what = u"关闭功放"_s;
+        break;
+    case CommandCode::DeviceOpen:
+        what = u"打开外设"_s;
+        break;
+    case CommandCode::DeviceClose:
+        what = u"关闭外设"_s;
+        break;
+    case CommandCode::VolumeSet:
+        what = u"调节终端音量"_s;
+        break;
+    default:
+        what = CommandCode::name(code);
+        break;
+    }
+    // A message box of 256 addresses helps nobody: the first few and the count.
+    constexpr qsizetype kShown = 12;
+    const QStringList items = dotListItems(list);
+    if (items.size() <= kShown)
+        return what + u' ' + list;
+    QString shown;
+    for (qsizetype i = 0; i < kShown - 2; ++i)
+        shown += items.at(i) + u'.';
+    return u"%1 %2…（共 %3 个）"_s.arg(what, shown).arg(items.size());
 }
 
-void ManualControl::frameDone()
+QString &ManualControl::fieldOf(ChannelRecord &record, Field field)
 {
-    if (--m_underway == 0)
+    switch (field) {
+    case Field::Amps:
+        return record.Amps;
+    case Field::Devices:
+        return record.Devices;
+    case Field::Zones:
+        break;
+    }
+    return record.Zones;
+}
+
+void ManualControl::apply(Records &records, const Pending &frame)
+{
+    if (frame.channel < 0)
+        return;
+    if (!frame.open) {
+        for (int c = 1; c <= TabCount; ++c) {
+            if (frame.channel == 0 || frame.channel == c) {
+                QString &list = fieldOf(records.at(std::size_t(c)), frame.field);
+                list = ListMinus(list, frame.values);
+            }
+        }
+        return;
+    }
+    // The frame's items join the channel in the tab's order. What the channel
+    // had and the tab no longer holds stays behind them: its close did not
+    // go out, so it is still on.
+    QString &mine = fieldOf(records.at(std::size_t(frame.channel)), frame.field);
+    const QStringList had = dotListItems(mine);
+    const QStringList opened = dotListItems(frame.values);
+    QString list;
+    for (const QString &item : dotListItems(frame.order)) {
+        if (had.contains(item) || opened.contains(item))
+            list += item + u'.';
+    }
+    mine = list + ListMinus(mine, frame.order);
+    // Switched over to this channel, not off: the other channels forget
+    // these items without a close, so their next confirm leaves them on.
+    for (int other = 1; other <= TabCount; ++other) {
+        if (other == frame.channel)
+            continue;
+        QString &theirs = fieldOf(records.at(std::size_t(other)), frame.field);
+        theirs = ListMinus(theirs, frame.values);
+    }
+}
+
+ManualControl::Records ManualControl::planned() const
+{
+    Records records = m_state;
+    for (const Pending &frame : m_pending)
+        apply(records, frame);
+    return records;
+}
+
+void ManualControl::send(int channel, Field field, int code, const QString &p1, const QString &p2,
+                         const QString &list, const QString &order, bool lineHandling)
+{
+    const auto frames = BuildFrames(QString::number(code), p1, p2, list);
+    if (!frames) {
+        m_unsent << describe(code, list) + u"（命令无法生成）"_s;
+        return;
+    }
+    const bool open = code == CommandCode::ZoneOpen || code == CommandCode::AmpOpen
+        || code == CommandCode::DeviceOpen;
+    for (const QByteArray &frame : *frames) {
+        const QString values = frameList(frame);
+        const quint64 id = ++m_lastId;
+        // Noted before it is queued: a frame that cannot go out is done at once.
+        m_pending.append({id, channel, field, open, values, order, describe(code, values)});
+        ++m_underway;
+        m_queuedSomething = true;
+        auto done = [this, id](bool sent) { frameDone(id, sent); };
+        if (lineHandling)
+            m_link.SendFrame(frame, this, std::move(done));
+        else
+            m_link.WriteFrame(frame, this, std::move(done));
+    }
+}
+
+void ManualControl::frameDone(quint64 id, bool sent)
+{
+    const auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [id](const Pending &frame) { return frame.id == id; });
+    if (it == m_pending.end())
+        return;
+    const Pending frame = *it;
+    m_pending.erase(it);
+    // The record holds what reached the controller: a frame that did not go
+    // out neither switched its items on nor off.
+    if (sent)
+        apply(m_state, frame);
+    else
+        m_unsent << frame.command;
+    release();
+}
+
+void ManualControl::release()
+{
+    if (--m_underway > 0)
+        return;
+    const QStringList unsent = std::exchange(m_unsent, {});
+    if (!unsent.isEmpty())
+        Q_EMIT notSent(unsent);
+    if (std::exchange(m_queuedSomething, false))
         Q_EMIT framesSent();
 }
 
 void ManualControl::confirm(int tab, int frequencyTenths)
 {
     const int channel = tab + 1;
-    ChannelRecord &record = m_state.at(std::size_t(channel));
+    // Compared with the record as the frames still underway will leave it,
+    // so a confirm made while an earlier one goes out neither misses a close
+    // nor sends one twice.
+    const ChannelRecord was = planned().at(std::size_t(channel));
     const QString zero = u"0"_s;
     const QString amps = targetList(tab, AmpList)->dotList();
     const QString devices = targetList(tab, DeviceList)->dotList();
@@ -249,39 +388,28 @@ void ManualControl::confirm(int tab, int frequencyTenths)
     // Each kind closes what the channel dropped before it opens what it holds;
     // the opens go out on every confirm, so a confirm also repairs hardware
     // that was switched off behind the window's back.
-    const QString ampsDropped = ListMinus(record.Amps, amps);
+    hold();
+    const QString ampsDropped = ListMinus(was.Amps, amps);
     if (!ampsDropped.isEmpty())
-        sendCommand(CommandCode::AmpClose, zero, zero, ampsDropped);
-    record.Amps = amps;
+        send(channel, Field::Amps, CommandCode::AmpClose, zero, zero, ampsDropped, {});
     if (!amps.isEmpty())
-        sendCommand(CommandCode::AmpOpen, zero, zero, amps);
+        send(channel, Field::Amps, CommandCode::AmpOpen, zero, zero, amps, amps);
 
-    const QString devicesDropped = ListMinus(record.Devices, devices);
+    const QString devicesDropped = ListMinus(was.Devices, devices);
     if (!devicesDropped.isEmpty())
-        sendCommand(CommandCode::DeviceClose, zero, zero, devicesDropped);
-    record.Devices = devices;
+        send(channel, Field::Devices, CommandCode::DeviceClose, zero, zero, devicesDropped, {});
     if (!devices.isEmpty())
-        sendCommand(CommandCode::DeviceOpen, zero, zero, devices);
+        send(channel, Field::Devices, CommandCode::DeviceOpen, zero, zero, devices, devices);
 
-    const QString zonesDropped = ListMinus(record.Zones, zones);
+    const QString zonesDropped = ListMinus(was.Zones, zones);
     if (!zonesDropped.isEmpty())
-        sendCommand(CommandCode::ZoneClose, zero, zero, zonesDropped);
-    record.Zones = zones;
+        send(channel, Field::Zones, CommandCode::ZoneClose, zero, zero, zonesDropped, {});
     if (!zones.isEmpty()) {
         const FrequencyParameters frequency = splitFrequency(frequencyTenths);
-        sendCommand(CommandCode::ZoneOpen, frequency.FreqHigh, frequency.FreqLow, zones);
+        send(channel, Field::Zones, CommandCode::ZoneOpen, frequency.FreqHigh, frequency.FreqLow,
+             zones, zones);
     }
-
-    // What this channel holds now was switched over to it, not off: the other
-    // channels forget it without a close, so their next confirm leaves it on.
-    for (int other = 1; other <= TabCount; ++other) {
-        if (other == channel)
-            continue;
-        ChannelRecord &theirs = m_state.at(std::size_t(other));
-        theirs.Amps = ListMinus(theirs.Amps, amps);
-        theirs.Devices = ListMinus(theirs.Devices, devices);
-        theirs.Zones = ListMinus(theirs.Zones, zones);
-    }
+    release();
 }
 
 bool ManualControl::setVolume(int tab, int volume)
@@ -289,9 +417,12 @@ bool ManualControl::setVolume(int tab, int volume)
     const QString zones = targetList(tab, NodeList)->dotList();
     if (zones.isEmpty())
         return false;
-    ++m_underway;
-    return m_link.writeCommand(CommandCode::VolumeSet, QString::number(volume), u"0"_s, zones, this,
-                               [this](bool) { frameDone(); });
+    const quint64 before = m_lastId;
+    hold();
+    send(-1, Field::Zones, CommandCode::VolumeSet, QString::number(volume), u"0"_s, zones, {},
+         false);
+    release();
+    return m_lastId != before;
 }
 
 bool ManualControl::switchOffAll()
@@ -299,22 +430,25 @@ bool ManualControl::switchOffAll()
     QString amps;
     QString devices;
     QString zones;
+    const Records records = planned();
     for (int channel = 1; channel <= TabCount; ++channel) {
-        const ChannelRecord &record = m_state.at(std::size_t(channel));
+        const ChannelRecord &record = records.at(std::size_t(channel));
         amps += record.Amps;
         devices += record.Devices;
         zones += record.Zones;
     }
     const QString zero = u"0"_s;
+    // Each item is forgotten once its close is out: a later confirm must not
+    // close again what the scheduler may have switched on since. What did
+    // not go out stays recorded, to be closed the next time.
+    hold();
     if (!amps.isEmpty())
-        sendCommand(CommandCode::AmpClose, zero, zero, amps);
+        send(0, Field::Amps, CommandCode::AmpClose, zero, zero, amps, {});
     if (!devices.isEmpty())
-        sendCommand(CommandCode::DeviceClose, zero, zero, devices);
+        send(0, Field::Devices, CommandCode::DeviceClose, zero, zero, devices, {});
     if (!zones.isEmpty())
-        sendCommand(CommandCode::ZoneClose, zero, zero, zones);
-    // Forgotten once switched off: a later confirm must not close again what
-    // the scheduler may have switched on since.
-    m_state.fill({});
+        send(0, Field::Zones, CommandCode::ZoneClose, zero, zero, zones, {});
+    release();
     return !amps.isEmpty() || !devices.isEmpty() || !zones.isEmpty();
 }
 

@@ -106,23 +106,36 @@ public:
 
     // "当前确定" for one tab, with its channel's frequency in tenths of a MHz:
     // closes what the channel dropped, opens what it holds now, and takes
-    // the channel's items out of the other channels' records.
+    // the channel's items out of the other channels' records. The record
+    // follows the frames as they go out (see ManualState).
     void confirm(int tab, int frequencyTenths);
     // "调节音量": the tab's terminals, confirmed or not, get this volume.
     // Returns whether a frame was queued (an empty tab sends nothing).
     bool setVolume(int tab, int volume);
-    // The window closes: everything recorded is switched off, then the
-    // record is cleared. Returns whether anything was to be switched off.
+    // The window closes: everything recorded, or on its way to be, is
+    // switched off. Each item leaves the record once its close is out; what
+    // could not be closed stays recorded. Returns whether anything was to
+    // be switched off.
     bool switchOffAll();
 
+    // What this window has switched on for channel 1..8: only what frames
+    // that went out switched on, less what frames that went out switched
+    // off. A list the frames of one command split stays in the tab's order.
     const ChannelRecord &ManualState(int channel) const;
     bool hasRecord() const;
     // Frames of this window queued on the link and not yet out (or dropped).
     int framesUnderway() const { return m_underway; }
 
+    // "打开终端 5.7.9." for a command; a list too long to read is cut short.
+    static QString describe(int code, const QString &list);
+
 Q_SIGNALS:
     // The last frame underway went out or was dropped.
     void framesSent();
+    // Some commands of the frames that were underway did not go out, or
+    // could not be built: one line each ("打开终端 5.7.9."). Said once
+    // they are all through, just before framesSent.
+    void notSent(const QStringList &commands);
 
 private:
     struct Lists
@@ -130,19 +143,47 @@ private:
         ManualItemList *model = nullptr;
         QItemSelectionModel *selection = nullptr;
     };
+    enum class Field { Zones, Amps, Devices };
+    // One frame of this window's on its way, and what it does to the
+    // record once it is out.
+    struct Pending
+    {
+        quint64 id = 0;
+        int channel = 0; // 1..8; 0 for every channel (closing the window); -1 none
+        Field field = Field::Zones;
+        bool open = false;
+        QString values; // the frame's list
+        QString order; // an open: the channel's whole new list, in the tab's order
+        QString command; // for the operator, should it fail
+    };
+    using Records = std::array<ChannelRecord, TabCount + 1>; // [1..8]
+
     Lists makeList();
     static int slot(ListKind kind);
+    static QString &fieldOf(ChannelRecord &record, Field field);
+    static void apply(Records &records, const Pending &frame);
+    // The record as it will be once every frame underway is out.
+    Records planned() const;
     void move(const Lists &from, const Lists &to, bool selectedOnly);
     void selectGroup(const Lists &list, int group);
-    void sendCommand(int code, const QString &p1, const QString &p2, const QString &list);
-    void frameDone();
+    // Queues the frames of a command; channel -1 leaves the record alone.
+    void send(int channel, Field field, int code, const QString &p1, const QString &p2,
+              const QString &list, const QString &order, bool lineHandling = true);
+    void frameDone(quint64 id, bool sent);
+    // A command holds off the end of the busy period until all its frames are queued.
+    void hold() { ++m_underway; }
+    void release();
 
     ZoneLink &m_link;
     std::array<Lists, 3> m_sources;
     std::array<std::array<Lists, 3>, TabCount> m_targets;
     std::array<int, 256> m_groupLookup {}; // NodeLookup's group, by address
-    std::array<ChannelRecord, TabCount + 1> m_state; // [1..8]
+    Records m_state;
+    QList<Pending> m_pending; // in queue order
+    QStringList m_unsent; // since the link was last idle for this window
     ListKind m_lastSourceList = NoList;
     ListKind m_lastTargetList = NoList;
+    quint64 m_lastId = 0;
     int m_underway = 0;
+    bool m_queuedSomething = false;
 };

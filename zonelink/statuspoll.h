@@ -93,8 +93,10 @@ public:
     int progress() const { return m_progress; }
 
     // The menu's "关闭": ZoneClose with the row's address (with line
-    // handling); the row is marked off once the frame is out. A frame the
-    // link drops (the port lost meanwhile) leaves the row and says closeLost.
+    // handling, through the link's command, which splits any list over as
+    // many frames as it needs); the row is marked off once the frame is out.
+    // A frame the link drops (the port lost meanwhile) or the port did not
+    // take whole leaves the row and says closeLost.
     Outcome closeTerminal(int position);
 
     // Sorts by a column and switches the direction on every call, whichever
@@ -115,7 +117,8 @@ Q_SIGNALS:
     void stoppingChanged(bool stopping);
     // The row was marked off and its reply window opened.
     void replyWindowOpened(int position);
-    // The ZoneClose of the row did not go out: the port closed before it did.
+    // The ZoneClose of the row did not go out: the port closed before it
+    // did, or did not take it whole.
     void closeLost(int position);
 
 private:

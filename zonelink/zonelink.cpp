@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcLink, "quellon.link")
@@ -163,15 +164,37 @@ void ZoneLink::run(Callback callback, bool sent, const QByteArray &reply)
 bool ZoneLink::command(Kind kind, int code, const QString &p1, const QString &p2,
                        const QString &list, Callback callback)
 {
-    const auto frame = BuildFrame(QString::number(code), p1, p2, list);
-    if (!frame) {
+    const auto frames = BuildFrames(QString::number(code), p1, p2, list);
+    if (!frames) {
         qCWarning(lcLink) << CommandCode::name(code) << "cannot be built from" << p1 << p2 << list
                           << "- not sent";
         run(std::move(callback), false, {});
         return false;
     }
-    enqueue(kind, *frame, {}, std::move(callback));
+    enqueueAll(kind, *frames, std::move(callback));
     return true;
+}
+
+void ZoneLink::enqueueAll(Kind kind, const QList<QByteArray> &frames, Callback callback)
+{
+    if (frames.isEmpty()) {
+        run(std::move(callback), true, {});
+        return;
+    }
+    // The frames before the last only note a failure; the caller hears once,
+    // from the last, when the whole command is through. Jobs end in queue
+    // order, dropped ones too, so the last is told after all the others.
+    auto allSent = std::make_shared<bool>(true);
+    for (qsizetype i = 0; i + 1 < frames.size(); ++i) {
+        Callback note {[allSent](bool sent) { *allSent = *allSent && sent; }, {}, nullptr, false};
+        enqueue(kind, frames.at(i), {}, std::move(note));
+    }
+    Completion done = std::move(callback.done);
+    callback.done = [allSent, done = std::move(done)](bool sent) {
+        if (done)
+            done(*allSent && sent);
+    };
+    enqueue(kind, frames.last(), {}, std::move(callback));
 }
 
 bool ZoneLink::sendCommand(int code, const QString &p1, const QString &p2, const QString &list)
@@ -214,6 +237,16 @@ void ZoneLink::WriteFrame(const QByteArray &frame)
 void ZoneLink::WriteFrame(const QByteArray &frame, const QObject *context, Completion done)
 {
     enqueue(Kind::Write, frame, {}, ownedBy(context, std::move(done)));
+}
+
+void ZoneLink::SendFrames(const QList<QByteArray> &frames, const QObject *context, Completion done)
+{
+    enqueueAll(Kind::Send, frames, ownedBy(context, std::move(done)));
+}
+
+void ZoneLink::WriteFrames(const QList<QByteArray> &frames, const QObject *context, Completion done)
+{
+    enqueueAll(Kind::Write, frames, ownedBy(context, std::move(done)));
 }
 
 void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,

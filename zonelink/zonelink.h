@@ -94,9 +94,12 @@ public:
     bool isOpen() const;
     QString devicePath() const { return m_devicePath; }
 
-    // Builds the frame of a command and sends it with SendFrame (or WriteFrame).
-    // A command whose frame cannot be built is logged and not sent; done is
-    // then told false at once. Returns whether it was queued.
+    // Builds the frames of a command (BuildFrames: a list longer than one
+    // frame carries goes out as several, in list order) and sends them with
+    // SendFrame (or WriteFrame). done is told once, after the last frame,
+    // whether every frame went out. A command whose frames cannot be built
+    // is logged and not sent; done is then told false at once. Returns
+    // whether it was queued.
     bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list);
     bool sendCommand(int code, const QString &p1, const QString &p2, const QString &list,
                      const QObject *context, Completion done);
@@ -108,6 +111,10 @@ public:
     void SendFrame(const QByteArray &frame, const QObject *context, Completion done);
     void WriteFrame(const QByteArray &frame);
     void WriteFrame(const QByteArray &frame, const QObject *context, Completion done);
+    // The frames one after another, as one command: done is told after the
+    // last whether all of them went out (true at once for no frames).
+    void SendFrames(const QList<QByteArray> &frames, const QObject *context, Completion done);
+    void WriteFrames(const QList<QByteArray> &frames, const QObject *context, Completion done);
     void QueryExchange(const QByteArray &frame, const Query &query, const QObject *context,
                        ReplyHandler done);
 
@@ -159,6 +166,7 @@ private:
     bool command(Kind kind, int code, const QString &p1, const QString &p2, const QString &list,
                  Callback callback);
     void enqueue(Kind kind, const QByteArray &frame, const Query &query, Callback callback);
+    void enqueueAll(Kind kind, const QList<QByteArray> &frames, Callback callback);
     void pump();
     void begin(Job job);
     void step();

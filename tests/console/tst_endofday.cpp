@@ -24,6 +24,8 @@ private Q_SLOTS:
     void powerOnList();
     void dayOverOnlyAfterTheLastAmplifiers();
     void powerOnTimeFollowsTheClosesOnTheWire();
+    void allTerminalsCloseInSplitFrames_data();
+    void allTerminalsCloseInSplitFrames();
     void emptyDayEndsAtTheFirstCheck_data();
     void emptyDayEndsAtTheFirstCheck();
     void countdown();
@@ -107,6 +109,52 @@ void tst_EndOfDay::powerOnTimeFollowsTheClosesOnTheWire()
     QCOMPARE(rig.status(), QStringLiteral("外设状态：功放和分区控制已关闭"));
     QCOMPARE(rig.framesText(3), QStringList {u"PowerOnTimeSet 0 0 7.25.0."_s});
     QVERIFY(QTest::qWaitFor([&rig] { return rig.port.writes().size() == 4; }, 5000));
+}
+
+void tst_EndOfDay::allTerminalsCloseInSplitFrames_data()
+{
+    QTest::addColumn<int>("refused"); // the write the port refuses; -1: none
+    QTest::addColumn<int>("writes"); // frames on the wire when the countdown starts
+    QTest::addColumn<QString>("status");
+    QTest::newRow("all out") << -1 << 4 << u"外设状态：功放和分区控制已关闭"_s;
+    QTest::newRow("the second frame of the terminals refused")
+        << 1 << 3 << u"外设状态：关闭命令未能发送到分区控制器"_s;
+}
+
+void tst_EndOfDay::allTerminalsCloseInSplitFrames()
+{
+    QFETCH(int, refused);
+    QFETCH(int, writes);
+    QFETCH(QString, status);
+    SchedulerRig rig(at("18:00:00"));
+    rig.openLink();
+    for (int i = 0; i < 4; ++i)
+        rig.port.writeLimits << (i == refused ? -1 : 100000);
+    QString all;
+    for (int a = 0; a < 256; ++a)
+        all += QString::number(a) + u'.';
+    rig.set(&AppSettings::AllNodeList, all);
+    rig.set(&AppSettings::AutoShutdown, true);
+    rig.setEveryDay({entry("07:30:00", 1, kSong)});
+    rig.load();
+    rig.endOfDay->timercomm_Timer();
+    // Every terminal, 255 to a frame and in list order, then the rest.
+    QCOMPARE(rig.frames.size(), 4);
+    QCOMPARE(rig.frames.at(0).list + rig.frames.at(1).list, all);
+    QCOMPARE(rig.frames.at(0).list.count(u'.'), 255);
+    QCOMPARE(
+        rig.framesText(1).mid(1),
+        (QStringList {u"DeviceClose 0 0 1.2.3.4.5.6.7.8."_s, u"AmpClose 0 0 1.2.3.4.5.6.7.8."_s}));
+    // Tomorrow is prepared only once the last close is through.
+    qsizetype writesAtCountdown = -1;
+    QObject::connect(&rig.state, &ConsoleState::equipmentStatusChanged, &rig.state, [&] {
+        if (writesAtCountdown < 0)
+            writesAtCountdown = rig.port.writes().size();
+    });
+    QVERIFY(QTest::qWaitFor([&rig] { return rig.endOfDay->Timershutdown.isActive(); }, 20000));
+    QCOMPARE(writesAtCountdown, writes);
+    QCOMPARE(rig.status(), status);
+    QCOMPARE(rig.framesText(4), QStringList {u"PowerOnTimeSet 0 0 7.25.0."_s});
 }
 
 void tst_EndOfDay::emptyDayEndsAtTheFirstCheck_data()

@@ -7,6 +7,7 @@
 #include "consolerig.h"
 #include "support/gbkfiles.h"
 #include "zonelink/framedecoder.h"
+#include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
 #include <QTest>
@@ -19,6 +20,8 @@ class tst_RemoteKeys : public QObject
 private Q_SLOTS:
     void init();
     void allOnAndAllOff();
+    void allOfEveryAddress_data();
+    void allOfEveryAddress();
     void cursorSteps_data();
     void cursorSteps();
     void playAndStop_data();
@@ -109,6 +112,57 @@ void tst_RemoteKeys::allOnAndAllOff()
     QCOMPARE(frames.at(0).values, (QList<int> {1, 2, 17}));
     QCOMPARE(frames.at(1).code, 4);
     QCOMPARE(frames.at(2).code, 6);
+}
+
+void tst_RemoteKeys::allOfEveryAddress_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("refused"); // the write the port refuses; -1: none
+    QTest::addColumn<QList<int>>("codes"); // of the frames on the wire
+    QTest::addColumn<QString>("status");
+    const QString unchanged = u"外设状态："_s;
+    QTest::newRow("all on") << 2 << -1 << QList<int> {1, 1, 3, 5} << unchanged;
+    QTest::newRow("all off") << 4 << -1 << QList<int> {2, 2, 4, 6} << unchanged;
+    QTest::newRow("all off, the second frame of the terminals refused")
+        << 4 << 1 << QList<int> {2, 4, 6} << u"外设状态：遥控命令未能发送到分区控制器"_s;
+}
+
+void tst_RemoteKeys::allOfEveryAddress()
+{
+    QFETCH(int, key);
+    QFETCH(int, refused);
+    QFETCH(QList<int>, codes);
+    QFETCH(QString, status);
+    QString nodes;
+    for (int a = 0; a < 256; ++a)
+        nodes += u"\"终端%1\",\"%1\",\"1\"\n"_s.arg(a);
+    GbkFiles::writeText(m_rig->file(u"node.txt"_s), nodes);
+    start();
+    QCOMPARE(console().state().equipmentStatus(), u"外设状态："_s);
+    for (int i = 0; i < 4; ++i)
+        m_rig->port.writeLimits << (i == refused ? -1 : 100000);
+    this->key(key);
+    QVERIFY(QTest::qWaitFor([this] { return console().link().queuedFrames() == 0; }, 20000));
+    const QList<FrameDecoder::Frame> frames = sentFrames();
+    QList<int> sent;
+    QList<int> terminals;
+    for (const FrameDecoder::Frame &f : frames) {
+        sent << f.code;
+        if (f.code == (key == 2 ? CommandCode::ZoneOpen : CommandCode::ZoneClose)) {
+            QVERIFY(f.values.size() <= 255);
+            terminals << f.values;
+        }
+    }
+    QCOMPARE(sent, codes);
+    if (refused < 0) {
+        // Every address, in node.txt order, 255 to a frame.
+        QCOMPARE(frames.at(0).values.size(), 255);
+        QList<int> all;
+        for (int a = 0; a < 256; ++a)
+            all << a;
+        QCOMPARE(terminals, all);
+    }
+    QCOMPARE(console().state().equipmentStatus(), status);
 }
 
 void tst_RemoteKeys::cursorSteps_data()

@@ -16,6 +16,40 @@ QDateTime at(const char *time, QDate day = kDay)
 const QString kSong = QStringLiteral("/srv/song/a.mp3");
 const QString kOther = QStringLiteral("/srv/song/b.mp3");
 const QString kPeripheral = QStringLiteral("外设控制");
+
+// "0.1.…255.": every address a terminal can have.
+QByteArray allAddresses()
+{
+    QByteArray list;
+    for (int a = 0; a < 256; ++a)
+        list += QByteArray::number(a) + '.';
+    return list;
+}
+
+// "ZoneOpen 9 0 0.1.2.…254." → "ZoneOpen 9 0 0-254.": runs drawn short to read.
+QStringList compact(const QStringList &frames)
+{
+    QStringList out;
+    for (const QString &frame : frames) {
+        const QString head = frame.section(u' ', 0, 2);
+        const QStringList items = frame.section(u' ', 3).split(u'.', Qt::SkipEmptyParts);
+        QString list;
+        for (qsizetype i = 0; i < items.size();) {
+            qsizetype j = i;
+            while (j + 1 < items.size() && items.at(j + 1).toInt() == items.at(j).toInt() + 1)
+                ++j;
+            if (j - i >= 2) {
+                list += items.at(i) + u'-' + items.at(j) + u'.';
+                i = j + 1;
+            } else {
+                list += items.at(i) + u'.';
+                ++i;
+            }
+        }
+        out << head + u' ' + list;
+    }
+    return out;
+}
 } // namespace
 
 class tst_Scheduler : public QObject
@@ -28,6 +62,9 @@ private Q_SLOTS:
     void startOnAWorkingLink();
     void unsentFramesAreLoggedAndShown();
     void shortWriteOnAnOpenLink();
+    void allTerminalsStartInSplitFrames_data();
+    void allTerminalsStartInSplitFrames();
+    void allTerminalsRepeatAndCloseInSplitFrames();
     void passedOverAt080006();
     void twoChannelsInOneTick();
     void peripheralOnlyItem_data();
@@ -171,6 +208,77 @@ void tst_Scheduler::shortWriteOnAnOpenLink()
     QVERIFY(QTest::qWaitFor([&rig] { return !rig.played.isEmpty(); }, 10000));
     QCOMPARE(rig.port.writes().size(), 5);
     QCOMPARE(rig.status(), QStringLiteral("外设状态：命令未能发送到分区控制器"));
+}
+
+void tst_Scheduler::allTerminalsStartInSplitFrames_data()
+{
+    QTest::addColumn<bool>("linkUp");
+    QTest::addColumn<int>("refused"); // the write the port refuses; -1: none
+    QTest::addColumn<int>("writes"); // frames on the wire when the file plays
+    QTest::addColumn<QString>("status");
+    QTest::newRow("link down") << false << -1 << 0
+                               << u"外设状态：与分区控制器的连接中断，命令未能发送"_s;
+    QTest::newRow("link up") << true << -1 << 7 << u"外设状态：设备已打开"_s;
+    QTest::newRow("link up, the second frame of the terminals refused")
+        << true << 2 << 6 << u"外设状态：命令未能发送到分区控制器"_s;
+}
+
+void tst_Scheduler::allTerminalsStartInSplitFrames()
+{
+    QFETCH(bool, linkUp);
+    QFETCH(int, refused);
+    QFETCH(int, writes);
+    QFETCH(QString, status);
+    SchedulerRig rig(at("07:59:59"));
+    if (linkUp)
+        rig.openLink();
+    for (int i = 0; i < 7; ++i)
+        rig.port.writeLimits << (i == refused ? -1 : 100000);
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
+    const QByteArray all = allAddresses();
+    rig.setEveryDay({entry("08:00:00", 3, kSong, "00:01:00", all.constData(), "1.", "2.")});
+    rig.load();
+    qsizetype writesWhenPlayed = -1;
+    QObject::connect(rig.scheduler.get(), &Scheduler::filePlayed, rig.scheduler.get(),
+                     [&] { writesWhenPlayed = rig.port.writes().size(); });
+    rig.tickAt(QTime(8, 0, 1));
+    // The row is started, not refused: the terminals take two frames of ZoneOpen.
+    QCOMPARE(compact(rig.framesText()),
+             (QStringList {u"ZoneClose 0 0 "_s, u"ZoneOpen 9 0 0-254."_s, u"ZoneOpen 9 0 255."_s,
+                           u"DeviceClose 0 0 "_s, u"DeviceOpen 0 0 2."_s, u"AmpClose 0 0 "_s,
+                           u"AmpOpen 0 0 1."_s}));
+    QVERIFY(rig.dialogs.shown.isEmpty());
+    QCOMPARE(rig.model.state(0), RowState::Done);
+    QVERIFY(QTest::qWaitFor([&rig] { return !rig.played.isEmpty(); }, 20000));
+    // The file plays after the last frame of the last command.
+    QCOMPARE(writesWhenPlayed, writes);
+    QCOMPARE(rig.played, QStringList {kSong});
+    QCOMPARE(rig.status(), status);
+    QCOMPARE(rig.scheduler->ChannelState[3].Zones, QString::fromLatin1(all));
+}
+
+void tst_Scheduler::allTerminalsRepeatAndCloseInSplitFrames()
+{
+    SchedulerRig rig(at("07:59:59"));
+    rig.set(&AppSettings::AmpOpenLead, QStringLiteral("00:00:00"));
+    rig.set(&AppSettings::AllNodeList, QString::fromLatin1(allAddresses()));
+    rig.set(&AppSettings::VolumeAdjustTime, QStringLiteral("08:00"));
+    rig.set(&AppSettings::TerminalVolume, QStringLiteral("15"));
+    rig.setEveryDay(
+        {entry("08:00:00", 2, kPeripheral, "00:00:05", allAddresses().constData(), "1.", "2.")});
+    rig.load();
+    rig.tickThrough(at("08:00:20"));
+    // The daily volume reaches every terminal, in two frames.
+    QCOMPARE(compact(rig.framesAt(u"08:00:00"_s)).mid(0, 2),
+             (QStringList {u"VolumeSet 15 0 0-254."_s, u"VolumeSet 15 0 255."_s}));
+    const QStringList repeat {u"ZoneOpen 8 90 0-254."_s, u"ZoneOpen 8 90 255."_s,
+                              u"DeviceOpen 0 0 2."_s, u"AmpOpen 0 0 1."_s};
+    for (const char *t : {"08:00:02", "08:00:04", "08:00:06"})
+        QCOMPARE(compact(rig.framesAt(QString::fromLatin1(t))), repeat);
+    // Ten seconds after its end the item closes every terminal it opened.
+    QCOMPARE(compact(rig.framesAt(u"08:00:15"_s)),
+             (QStringList {u"ZoneClose 0 0 0-254."_s, u"ZoneClose 0 0 255."_s}));
+    QVERIFY(!rig.scheduler->ChannelState[2].ZonesOn);
 }
 
 void tst_Scheduler::passedOverAt080006()

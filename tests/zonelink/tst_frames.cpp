@@ -3,12 +3,18 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_Frames : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
     void buildFrame_data();
     void buildFrame();
+    void buildFrames_data();
+    void buildFrames();
+    void frameListReadsTheValues_data();
+    void frameListReadsTheValues();
     void listMinus_data();
     void listMinus();
     void frequencySplit_data();
@@ -104,6 +110,98 @@ void tst_Frames::buildFrame()
     }
     QVERIFY(built.has_value());
     QCOMPARE(built->toHex().toUpper(), QByteArray(frame).replace(' ', ""));
+}
+
+namespace {
+// "from.from+1.….to." (or downwards when to < from), each value mod 256.
+QString run(int from, int to)
+{
+    QString list;
+    const int step = from <= to ? 1 : -1;
+    for (int v = from;; v += step) {
+        list += QString::number(v % 256) + u'.';
+        if (v == to)
+            break;
+    }
+    return list;
+}
+} // namespace
+
+void tst_Frames::buildFrames_data()
+{
+    QTest::addColumn<QString>("p1");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QList<int>>("counts"); // N of each frame; empty: refused whole
+
+    QTest::newRow("0 values: one frame without values") << u"0"_s << QString() << QList<int> {0};
+    QTest::newRow("1 value") << u"0"_s << u"17."_s << QList<int> {1};
+    QTest::newRow("255 values: one full frame") << u"0"_s << run(0, 254) << QList<int> {255};
+    QTest::newRow("256 values: a full frame and one")
+        << u"0"_s << run(0, 255) << QList<int> {255, 1};
+    QTest::newRow("511 values") << u"0"_s << run(0, 510) << QList<int> {255, 255, 1};
+    QTest::newRow("512 values") << u"0"_s << run(0, 511) << QList<int> {255, 255, 2};
+    QTest::newRow("order kept, descending") << u"10"_s << run(255, 0) << QList<int> {255, 1};
+    QTest::newRow("stops and a last item without one, as in one frame")
+        << u"10"_s << u"1..2."_s + run(3, 257) + u"9"_s << QList<int> {255, 2};
+    QTest::newRow("a bad value in the second frame refuses the first too")
+        << u"0"_s << run(0, 299) + u"256."_s << QList<int> {};
+    QTest::newRow("a value that is no number refuses all")
+        << u"0"_s << run(0, 254) + u"x."_s + run(0, 9) << QList<int> {};
+    QTest::newRow("a parameter above 255 refuses all") << u"256"_s << run(0, 299) << QList<int> {};
+}
+
+void tst_Frames::buildFrames()
+{
+    QFETCH(QString, p1);
+    QFETCH(QString, list);
+    QFETCH(QList<int>, counts);
+    const auto frames = BuildFrames(u"1"_s, p1, u"35"_s, list);
+    if (counts.isEmpty()) {
+        QVERIFY(!frames.has_value());
+        return;
+    }
+    QVERIFY(frames.has_value());
+    QList<int> shape;
+    QList<int> values;
+    for (const QByteArray &frame : *frames) {
+        const auto pieces = FrameDecoder().feed(frame);
+        QCOMPARE(pieces.size(), 1);
+        QVERIFY(pieces.at(0).isFrame);
+        const FrameDecoder::Frame &f = pieces.at(0).frame;
+        // Every frame carries the same command and parameters.
+        QCOMPARE(QList<int>({f.code, f.p1, f.p2}), QList<int>({1, p1.toInt(), 35}));
+        shape << int(f.values.size());
+        values << f.values;
+    }
+    QCOMPARE(shape, counts);
+    // All the values, in list order, as one frame would have carried them.
+    QList<int> expected;
+    for (const QString &item : list.left(list.lastIndexOf(u'.') + 1).split(u'.')) {
+        if (!item.isEmpty())
+            expected << item.toInt();
+    }
+    QCOMPARE(values, expected);
+    // A list one frame carries gives exactly the frame it always gave.
+    if (frames->size() == 1)
+        QCOMPARE(frames->at(0), *BuildFrame(u"1"_s, p1, u"35"_s, list));
+}
+
+void tst_Frames::frameListReadsTheValues_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("list");
+    QTest::newRow("three values") << *BuildFrame(1, 10, 35, u"3.17.200."_s) << u"3.17.200."_s;
+    QTest::newRow("no values") << *BuildFrame(2, 0, 0, QString()) << QString();
+    QTest::newRow("a full frame") << *BuildFrame(2, 0, 0, run(255, 1)) << run(255, 1);
+    QTest::newRow("cut short") << BuildFrame(2, 0, 0, u"3.17."_s)->chopped(1) << QString();
+    QTest::newRow("too short to be one") << QByteArray::fromHex("EB1402") << QString();
+}
+
+void tst_Frames::frameListReadsTheValues()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, list);
+    QCOMPARE(frameList(bytes), list);
 }
 
 void tst_Frames::listMinus_data()

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QListView>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTabBar>
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void portNotOpen();
     void closing_data();
     void closing();
+    void unsentFramesAreTold_data();
+    void unsentFramesAreTold();
     void missingFiles();
 
 private:
@@ -415,6 +418,8 @@ void tst_frmmanual::closing()
     doubleClickRow(u"lstsnode"_s, u"一楼"_s);
     click(u"cmdok"_s);
     doubleClickRow(u"lstsnode"_s, u"操场"_s); // never confirmed
+    // The confirms are out, then the port may go.
+    QVERIFY(QTest::qWaitFor([&w] { return w.control().framesUnderway() == 0; }, 20000));
     m_queued->clear();
     if (portLost)
         m_rig->port.loseDevice();
@@ -432,7 +437,10 @@ void tst_frmmanual::closing()
     const QStringList told = portMessages();
     QCOMPARE(told.size(), portLost ? 1 : 0);
     if (portLost) {
-        QVERIFY(told.at(0).endsWith(u"本窗口打开的功放、外设和终端没有关闭。"_s));
+        QCOMPARE(told.at(0),
+                 frmmanual::unsentText({u"关闭功放 2."_s, u"关闭外设 8."_s, u"关闭终端 7.5."_s},
+                                       false, true));
+        QVERIFY(told.at(0).endsWith(u"本窗口打开的功放、外设和终端没有全部关闭。"_s));
         QVERIFY(!m_rig->dialogs.shown.last().waited);
     }
 
@@ -444,6 +452,74 @@ void tst_frmmanual::closing()
     click(u"cmdallok"_s);
     m_window->close();
     QCOMPARE(queued(), closes);
+}
+
+void tst_frmmanual::unsentFramesAreTold_data()
+{
+    QTest::addColumn<QString>("when");
+    QTest::addColumn<QStringList>("commands"); // told, in one notice; empty: no notice
+    QTest::addColumn<bool>("closing");
+    QTest::newRow("a confirm's frame refused")
+        << u"confirm"_s << QStringList {u"打开终端 7."_s} << false;
+    QTest::newRow("a closing frame refused, the window kept")
+        << u"close"_s << QStringList {u"关闭终端 5.7."_s} << true;
+    QTest::newRow("a closing frame refused after the window is gone")
+        << u"deleted"_s << QStringList {u"关闭终端 5.7."_s} << true;
+    QTest::newRow("the program ends with closing frames queued")
+        << u"program ends"_s << QStringList {} << true;
+    QTest::newRow("the program ends after the window is gone")
+        << u"deleted, program ends"_s << QStringList {} << true;
+}
+
+void tst_frmmanual::unsentFramesAreTold()
+{
+    QFETCH(QString, when);
+    QFETCH(QStringList, commands);
+    QFETCH(bool, closing);
+    frmmanual &w = open();
+    doubleClickRow(u"lstsnode"_s, u"一楼"_s);
+    if (when == u"confirm") {
+        // 一楼 goes out on tab 1, 二楼 on tab 2 is refused by the port.
+        m_rig->port.writeLimits = {100000, -1};
+        click(u"cmdok"_s);
+        selectTab(1);
+        doubleClickRow(u"lstsnode"_s, u"二楼"_s);
+        click(u"cmdok"_s);
+    } else {
+        doubleClickRow(u"lstsnode"_s, u"二楼"_s);
+        click(u"cmdok"_s);
+        QVERIFY(QTest::qWaitFor([&w] { return w.control().framesUnderway() == 0; }, 20000));
+        m_rig->port.writeLimits = {-1};
+    }
+    QPointer<const ManualControl> control = &w.control();
+    if (when.startsWith(u"deleted")) {
+        // As the console opens it: deleted once closed.
+        w.setAttribute(Qt::WA_DeleteOnClose);
+        QSignalSpy gone(&w, &QObject::destroyed);
+        w.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(gone.size(), 1);
+        (void)m_window.release(); // deleted by now
+    } else if (when != u"confirm") {
+        w.close();
+    }
+    if (when.endsWith(u"program ends"))
+        m_rig->console().endProgram();
+    QVERIFY(QTest::qWaitFor([&] { return !control || control->framesUnderway() == 0; }, 20000));
+    QTest::qWait(20);
+    QStringList notices;
+    for (const FakeDialogs::Shown &shown : m_rig->dialogs.shown) {
+        QCOMPARE(shown.title, u"播放控制中心"_s);
+        QVERIFY(!shown.waited); // a notice: nothing waits for the operator
+        notices << shown.text;
+    }
+    if (commands.isEmpty())
+        QCOMPARE(notices, QStringList());
+    else
+        QCOMPARE(notices, QStringList {frmmanual::unsentText(commands, true, closing)});
+    // A control handed over on closing goes once its frames are out.
+    if (when.startsWith(u"deleted"))
+        QTRY_VERIFY_WITH_TIMEOUT(!control, 5000);
 }
 
 void tst_frmmanual::missingFiles()

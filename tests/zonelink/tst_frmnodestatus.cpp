@@ -73,6 +73,7 @@ private Q_SLOTS:
     void portNotOpen();
     void portLostGivesOneNotice_data();
     void portLostGivesOneNotice();
+    void closeRefusedIsTold();
     void keyboard();
 
 private:
@@ -576,6 +577,28 @@ void tst_frmnodestatus::portLostGivesOneNotice()
     QVERIFY(child<QPushButton>(u"cmdrefreshall"_s)->isEnabled());
     QVERIFY(child<QPushButton>(u"cmdrefresh_sel"_s)->isEnabled());
     QCOMPARE(column(0), (QStringList {u"关"_s, u"关"_s, u"关"_s, u"关"_s}));
+}
+
+void tst_frmnodestatus::closeRefusedIsTold()
+{
+    open();
+    child<QSlider>(u"sldwait"_s)->setValue(0);
+    answer({{2, reply(2, 10, 35, 9)}});
+    select(u"二楼"_s);
+    child<QPushButton>(u"cmdrefresh_sel"_s)->click();
+    QVERIFY(waitIdle());
+    QCOMPARE(list()->topLevelItem(1)->text(0), u"开"_s);
+    // The port stays open but does not take the frame.
+    m_rig->port.writeLimits = {-1};
+    rightPress(u"二楼"_s);
+    chooseFromMenu(u"mnu_sclose"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_rig->dialogs.shown.size(), 1, 5000);
+    QVERIFY(waitIdle());
+    const FakeDialogs::Shown message = m_rig->dialogs.shown.at(0);
+    QCOMPARE(message.text, frmnodestatus::closeNotSentText(u"二楼"_s));
+    QCOMPARE(message.title, u"终端状态检查报告"_s);
+    QVERIFY(!message.waited); // told from the link's completion: no nested event loop
+    QCOMPARE(list()->topLevelItem(1)->text(0), u"开"_s); // nothing reached the terminal
 }
 
 void tst_frmnodestatus::keyboard()

@@ -1,11 +1,13 @@
 // The logic of the manual control window without widgets: the lists and
 // their moves, the group boxes, the confirm frames and their order, the
 // record of what was switched on, the volume, and the closing frames, read
-// back from the link's queue.
+// back from the link's queue; and, on a clock of the test's, the record after
+// frames the port refused or never took because it went away.
 
 #include "support/fakedialogs.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
+#include "virtuallinkclock.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
 #include "zonelink/manualcontrol.h"
@@ -33,6 +35,38 @@ Kind kindOf(QStringView letter)
     return letter == u"A" ? Kind::AmpList : letter == u"D" ? Kind::DeviceList : Kind::NodeList;
 }
 
+// "0.1.2.3.7." → "0-3.7.": runs of three or more ascending numbers drawn short.
+QString compact(const QString &list)
+{
+    const QStringList items = dotListItems(list);
+    QString text;
+    for (qsizetype i = 0; i < items.size();) {
+        qsizetype j = i;
+        while (j + 1 < items.size() && items.at(j + 1).toInt() == items.at(j).toInt() + 1)
+            ++j;
+        if (j - i >= 2) {
+            text += items.at(i) + u'-' + items.at(j) + u'.';
+            i = j + 1;
+        } else {
+            text += items.at(i) + u'.';
+            ++i;
+        }
+    }
+    return text;
+}
+
+// "5 7 0-3" → the numbers 5, 7, 0, 1, 2, 3 as texts.
+QStringList expand(const QStringList &words)
+{
+    QStringList numbers;
+    for (const QString &word : words) {
+        const QStringList ends = word.split(u'-');
+        for (int n = ends.at(0).toInt(); n <= ends.value(1, ends.at(0)).toInt(); ++n)
+            numbers << QString::number(n);
+    }
+    return numbers;
+}
+
 // "AmpOpen 0 0 1.2."; "write " in front when it went without line handling.
 QString describe(const QByteArray &bytes, bool lineHandling)
 {
@@ -44,7 +78,7 @@ QString describe(const QByteArray &bytes, bool lineHandling)
     for (const int value : f.values)
         list += QString::number(value) + u'.';
     return u"%1%2 %3 %4 %5"_s.arg(lineHandling ? QString() : u"write "_s, CommandCode::name(f.code),
-                                  QString::number(f.p1), QString::number(f.p2), list);
+                                  QString::number(f.p1), QString::number(f.p2), compact(list));
 }
 
 } // namespace
@@ -61,13 +95,21 @@ private Q_SLOTS:
     void frames();
     void framesGoOutInOrderWithLineHandling();
     void framesDoneWhenDroppedToo();
+    void recordAfterPartialSends_data();
+    void recordAfterPartialSends();
 
 private:
     void run(const QStringList &steps);
     QStringList queued() const;
+    QStringList wire() const; // what the port took since the last "--" (after a "wait")
     QString lists() const;
     QString records() const;
+    // Until the link rests; or until count more frames are wholly out.
+    void settle();
+    void framesOut(int count);
 
+    std::unique_ptr<VirtualLinkClock> m_clock;
+    qsizetype m_wireFrom = 0;
     std::unique_ptr<FakeSerialPort> m_port;
     MemoryUserStore m_store;
     FakeDialogs m_dialogs;
@@ -84,7 +126,11 @@ void tst_manualcontrol::init()
     m_link.reset();
     m_port = std::make_unique<FakeSerialPort>();
     m_port->devices.insert(u"/dev/ttyS0"_s);
-    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs);
+    // The frames take their time on the fake wire, on the test's own clock.
+    m_clock = std::make_unique<VirtualLinkClock>();
+    m_clock->useBy(*m_port);
+    m_wireFrom = 0;
+    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs, *m_clock);
     m_link->OpenZonePort(u"com1"_s);
     QVERIFY(m_link->isOpen());
     m_control = std::make_unique<ManualControl>(*m_link);
@@ -97,6 +143,32 @@ void tst_manualcontrol::init()
                      {u"礼堂"_s, 200, 3},
                      {u"门卫"_s, 12, 0}});
     m_queued = std::make_unique<QSignalSpy>(m_link.get(), &ZoneLink::frameQueued);
+}
+
+void tst_manualcontrol::settle()
+{
+    m_clock->runUntil();
+}
+
+void tst_manualcontrol::framesOut(int count)
+{
+    const auto ends = [this] {
+        return std::count_if(m_port->events.cbegin(), m_port->events.cend(),
+                             [](const FakeSerialPort::Event &e) { return e.what == u"rts off"; });
+    };
+    const qsizetype until = ends() + count;
+    m_clock->runUntil([&] { return ends() >= until; });
+}
+
+QStringList tst_manualcontrol::wire() const
+{
+    QStringList frames;
+    qsizetype seen = 0;
+    for (const FakeSerialPort::Event &e : m_port->events) {
+        if (e.what == u"write" && seen++ >= m_wireFrom)
+            frames << describe(e.bytes, e.rts);
+    }
+    return frames;
 }
 
 QStringList tst_manualcontrol::queued() const
@@ -133,7 +205,8 @@ QString tst_manualcontrol::records() const
     for (int c = 1; c <= ManualControl::TabCount; ++c) {
         const ManualControl::ChannelRecord &r = m_control->ManualState(c);
         if (r != ManualControl::ChannelRecord {})
-            all << u"%1:Z%2/A%3/D%4"_s.arg(QString::number(c), r.Zones, r.Amps, r.Devices);
+            all << u"%1:Z%2/A%3/D%4"_s.arg(QString::number(c), compact(r.Zones), compact(r.Amps),
+                                           compact(r.Devices));
     }
     return all.join(u' ');
 }
@@ -145,7 +218,12 @@ QString tst_manualcontrol::records() const
 //   "put 0 N 5 7"   select in the source list, leave it, "增加选中" on tab 0
 //   "take 0 N 5"    select on tab 0, leave the list, "删除选中"
 //   "group 0 on 1"  box 0 clicked to checked ("off", "grey") while tab 1 is in view
-//   "ok 0", "vol 2 12", "close", and "--": the frames so far are not expected
+//   "ok 0", "ok 0 30000" (at a frequency of its own), "vol 2 12", "close"
+//   "wait"          until every frame is out
+//   "refuse 2"      the second write from now on is refused by the port
+//   "lose 1"        the device goes once one more frame is wholly out
+//   "--"            the frames so far are not expected
+// Numbers may be given as ranges: "put 0 N 0-199".
 void tst_manualcontrol::run(const QStringList &steps)
 {
     const auto select = [](QItemSelectionModel *selection, const QStringList &numbers) {
@@ -162,11 +240,22 @@ void tst_manualcontrol::run(const QStringList &steps)
         const int tab = w.value(1).toInt();
         if (verb == u"--") {
             m_queued->clear();
+            m_wireFrom = m_port->writes().size();
+        } else if (verb == u"wait") {
+            settle();
+        } else if (verb == u"refuse") {
+            m_port->writeLimits.clear();
+            for (int i = 1; i < w.at(1).toInt(); ++i)
+                m_port->writeLimits << 100000;
+            m_port->writeLimits << -1;
+        } else if (verb == u"lose") {
+            framesOut(w.at(1).toInt());
+            m_port->loseDevice();
         } else if (verb == u"sel" || verb == u"put" || verb == u"take") {
             const bool source = verb == u"put" || w.at(1) == u"s";
             select(source ? m_control->sourceSelection(kindOf(w.at(2)))
                           : m_control->targetSelection(tab, kindOf(w.at(2))),
-                   w.mid(3));
+                   expand(w.mid(3)));
             if (verb == u"put") {
                 m_control->setLastSourceList(kindOf(w.at(2)));
                 m_control->addSelected(tab);
@@ -192,7 +281,8 @@ void tst_manualcontrol::run(const QStringList &steps)
                                                           : Qt::PartiallyChecked;
             m_control->groupClicked(tab, state, w.at(3).toInt());
         } else if (verb == u"ok") {
-            m_control->confirm(tab, kFrequency.at(std::size_t(tab + 1)));
+            m_control->confirm(
+                tab, w.size() > 2 ? w.at(2).toInt() : kFrequency.at(std::size_t(tab + 1)));
         } else if (verb == u"vol") {
             m_control->setVolume(tab, w.at(2).toInt());
         } else if (verb == u"close") {
@@ -347,6 +437,8 @@ void tst_manualcontrol::frames()
     QFETCH(QString, records);
     run(steps);
     QCOMPARE(queued(), frames);
+    // The record follows the frames as they go out.
+    settle();
     QCOMPARE(this->records(), records);
 }
 
@@ -355,7 +447,8 @@ void tst_manualcontrol::framesGoOutInOrderWithLineHandling()
     QSignalSpy done(m_control.get(), &ManualControl::framesSent);
     run({u"put 0 A 1"_s, u"put 0 N 5 7"_s, u"ok 0"_s, u"close"_s});
     QCOMPARE(m_control->framesUnderway(), 4);
-    QVERIFY(QTest::qWaitFor([&] { return done.size() == 1; }, 20000));
+    settle();
+    QCOMPARE(done.size(), 1);
     QCOMPARE(m_control->framesUnderway(), 0);
     QStringList wire;
     for (const FakeSerialPort::Event &e : m_port->events) {
@@ -380,6 +473,111 @@ void tst_manualcontrol::framesDoneWhenDroppedToo()
     QCOMPARE(done.size(), 1);
     run({u"ok 1"_s});
     QCOMPARE(done.size(), 2);
+}
+
+void tst_manualcontrol::recordAfterPartialSends_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("wire"); // frames the port took after the last "--"
+    QTest::addColumn<QString>("records");
+    QTest::addColumn<QStringList>("unsent"); // what the operator is told, over the whole row
+
+    const QStringList twoTabs {u"put 0 N 0-199"_s, u"ok 0"_s, u"put 1 N 200-255"_s, u"ok 1"_s,
+                               u"wait"_s};
+    QTest::newRow("200 and 56 on two channels, all out")
+        << twoTabs << QStringList {u"ZoneOpen 10 35 0-199."_s, u"ZoneOpen 8 75 200-255."_s}
+        << u"1:Z0-199./A/D 2:Z200-255./A/D"_s << QStringList {};
+    QTest::newRow("closing them: every channel's record in two frames")
+        << twoTabs + QStringList {u"--"_s, u"close"_s, u"wait"_s}
+        << QStringList {u"ZoneClose 0 0 0-254."_s, u"ZoneClose 0 0 255."_s} << QString()
+        << QStringList {};
+    QTest::newRow("closing: the second frame refused, 255 stays recorded")
+        << twoTabs + QStringList {u"--"_s, u"refuse 2"_s, u"close"_s, u"wait"_s}
+        << QStringList {u"ZoneClose 0 0 0-254."_s} << u"2:Z255./A/D"_s
+        << QStringList {u"关闭终端 255."_s};
+    QTest::newRow("closing again closes only what stayed")
+        << twoTabs
+            + QStringList {u"refuse 2"_s, u"close"_s, u"wait"_s, u"--"_s, u"close"_s, u"wait"_s}
+        << QStringList {u"ZoneClose 0 0 255."_s} << QString() << QStringList {u"关闭终端 255."_s};
+    QTest::newRow("closing: the first frame refused")
+        << twoTabs + QStringList {u"--"_s, u"refuse 1"_s, u"close"_s, u"wait"_s}
+        << QStringList {u"ZoneClose 0 0 255."_s} << u"1:Z0-199./A/D 2:Z200-254./A/D"_s
+        << QStringList {u"关闭终端 0.1.2.3.4.5.6.7.8.9.…（共 255 个）"_s};
+    QTest::newRow("closing: the port gone after the first frame")
+        << twoTabs + QStringList {u"--"_s, u"close"_s, u"lose 1"_s, u"wait"_s}
+        << QStringList {u"ZoneClose 0 0 0-254."_s} << u"2:Z255./A/D"_s
+        << QStringList {u"关闭终端 255."_s};
+
+    const QStringList allOnOne {u"put 0 N 0-255"_s};
+    QTest::newRow("256 on one tab: the second open frame refused")
+        << allOnOne + QStringList {u"refuse 2"_s, u"ok 0"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 0-254."_s} << u"1:Z0-254./A/D"_s
+        << QStringList {u"打开终端 255."_s};
+    QTest::newRow("256 on one tab: the first open frame refused")
+        << allOnOne + QStringList {u"refuse 1"_s, u"ok 0"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 255."_s} << u"1:Z255./A/D"_s
+        << QStringList {u"打开终端 0.1.2.3.4.5.6.7.8.9.…（共 255 个）"_s};
+    QTest::newRow("256 on one tab: the port gone after the first open frame")
+        << allOnOne + QStringList {u"ok 0"_s, u"lose 1"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 0-254."_s} << u"1:Z0-254./A/D"_s
+        << QStringList {u"打开终端 255."_s};
+    QTest::newRow("256 on one tab: the volume's second frame refused")
+        << allOnOne + QStringList {u"refuse 2"_s, u"vol 0 12"_s, u"wait"_s}
+        << QStringList {u"write VolumeSet 12 0 0-254."_s} << QString()
+        << QStringList {u"调节终端音量 255."_s};
+
+    const QStringList tenOn {u"put 0 N 0-9"_s, u"ok 0"_s, u"wait"_s, u"take 0 N 0-4"_s};
+    QTest::newRow("a close refused: the terminals stay recorded behind the tab's")
+        << tenOn + QStringList {u"--"_s, u"refuse 1"_s, u"ok 0"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 5-9."_s} << u"1:Z5-9.0-4./A/D"_s
+        << QStringList {u"关闭终端 0.1.2.3.4."_s};
+    QTest::newRow("the next confirm closes them again")
+        << tenOn + QStringList {u"refuse 1"_s, u"ok 0"_s, u"wait"_s, u"--"_s, u"ok 0"_s, u"wait"_s}
+        << QStringList {u"ZoneClose 0 0 0-4."_s, u"ZoneOpen 10 35 5-9."_s} << u"1:Z5-9./A/D"_s
+        << QStringList {u"关闭终端 0.1.2.3.4."_s};
+    QTest::newRow("a confirm while the last one goes out closes what that one opens")
+        << QStringList {u"put 0 N 0-9"_s, u"ok 0"_s, u"take 0 N 0-4"_s, u"ok 0"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 0-9."_s, u"ZoneClose 0 0 0-4."_s, u"ZoneOpen 10 35 5-9."_s}
+        << u"1:Z5-9./A/D"_s << QStringList {};
+    QTest::newRow("a terminal moved whose open is refused stays with its channel")
+        << QStringList {u"put 0 N 5"_s, u"ok 0"_s,     u"wait"_s, u"take 0 N 5"_s,
+                        u"put 1 N 5"_s, u"refuse 1"_s, u"ok 1"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 5."_s} << u"1:Z5./A/D"_s << QStringList {u"打开终端 5."_s};
+    QTest::newRow("amplifiers refused, terminals recorded")
+        << QStringList {u"put 0 A 1 2"_s, u"put 0 N 7"_s, u"refuse 1"_s, u"ok 0"_s, u"wait"_s}
+        << QStringList {u"ZoneOpen 10 35 7."_s} << u"1:Z7./A/D"_s
+        << QStringList {u"打开功放 1.2."_s};
+    QTest::newRow("a frequency no frame can carry: nothing sent or recorded")
+        << QStringList {u"put 0 A 3"_s, u"put 0 N 5"_s, u"ok 0 30000"_s, u"wait"_s}
+        << QStringList {u"AmpOpen 0 0 3."_s} << u"1:Z/A3./D"_s
+        << QStringList {u"打开终端 5.（命令无法生成）"_s};
+}
+
+void tst_manualcontrol::recordAfterPartialSends()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, wire);
+    QFETCH(QString, records);
+    QFETCH(QStringList, unsent);
+    // All 256 addresses to choose from.
+    m_control = std::make_unique<ManualControl>(*m_link);
+    QList<ManualControl::Node> nodes;
+    for (int address = 0; address < 256; ++address)
+        nodes.append({u"终端"_s + QString::number(address), address, 1 + address % 8});
+    m_control->fill({}, {}, nodes);
+    QSignalSpy told(m_control.get(), &ManualControl::notSent);
+    QSignalSpy done(m_control.get(), &ManualControl::framesSent);
+
+    run(steps);
+    QCOMPARE(m_control->framesUnderway(), 0);
+    QCOMPARE(this->wire(), wire);
+    QCOMPARE(this->records(), records);
+    QStringList lines;
+    for (const QList<QVariant> &signal : told)
+        lines << signal.at(0).toStringList();
+    QCOMPARE(lines, unsent);
+    // Told once per busy period at most, before its end is announced.
+    QVERIFY(told.size() <= done.size() + 1);
 }
 
 QTEST_GUILESS_MAIN(tst_manualcontrol)

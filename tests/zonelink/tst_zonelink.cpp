@@ -1,6 +1,8 @@
 #include "support/fakedialogs.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
+#include "virtuallinkclock.h"
+#include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
@@ -334,6 +336,8 @@ private Q_SLOTS:
     void writeFrameHasNoLineHandling();
     void portWithoutModemLinesStillSends();
     void commandsBuildTheirFrames();
+    void commandsSplitLongLists_data();
+    void commandsSplitLongLists();
     void portDevices_data();
     void portDevices();
     void missingDeviceWarns();
@@ -524,6 +528,102 @@ void tst_ZoneLink::commandsBuildTheirFrames()
     QCOMPARE(m_port->writes(),
              (QList<QByteArray> {*BuildFrame(CommandCode::AmpOpen, 0, 0, kAllEight),
                                  *BuildFrame(CommandCode::ClockSet, 0, 0, u"7.55.0."_s)}));
+}
+
+void tst_ZoneLink::commandsSplitLongLists_data()
+{
+    QTest::addColumn<int>("values");
+    QTest::addColumn<bool>("lineHandling");
+    QTest::addColumn<int>("refused"); // the write the port refuses; -1: none
+    QTest::addColumn<int>("lostAfter"); // frames out before the device goes; -1: it stays
+    QTest::addColumn<QList<int>>("written"); // N of each frame on the wire
+    QTest::addColumn<bool>("sent");
+
+    QTest::newRow("empty list") << 0 << true << -1 << -1 << QList<int> {0} << true;
+    QTest::newRow("255 terminals, one frame")
+        << 255 << true << -1 << -1 << QList<int> {255} << true;
+    QTest::newRow("256 terminals, two frames")
+        << 256 << true << -1 << -1 << QList<int> {255, 1} << true;
+    QTest::newRow("512 written, three frames")
+        << 512 << false << -1 << -1 << QList<int> {255, 255, 2} << true;
+    QTest::newRow("the middle frame refused, the last still sent")
+        << 512 << true << 1 << -1 << QList<int> {255, 2} << false;
+    QTest::newRow("the last frame refused") << 256 << true << 1 << -1 << QList<int> {255} << false;
+    QTest::newRow("port gone after the first frame")
+        << 512 << true << -1 << 1 << QList<int> {255} << false;
+}
+
+void tst_ZoneLink::commandsSplitLongLists()
+{
+    QFETCH(int, values);
+    QFETCH(bool, lineHandling);
+    QFETCH(int, refused);
+    QFETCH(int, lostAfter);
+    QFETCH(QList<int>, written);
+    QFETCH(bool, sent);
+    // The frames take their real time on the fake wire, on a clock of the test's.
+    FakeSerialPort port;
+    VirtualLinkClock clock;
+    clock.useBy(port);
+    port.devices.insert(u"/dev/ttyS0"_s);
+    ZoneLink link(port, m_store, m_dialogs, clock);
+    link.OpenZonePort(u"com1"_s);
+    port.events.clear();
+    for (int i = 0; i < 3; ++i)
+        port.writeLimits << (i == refused ? -1 : 100000);
+
+    QString list;
+    for (int i = 0; i < values; ++i)
+        list += QString::number(i % 256) + u'.';
+    QSignalSpy queued(&link, &ZoneLink::frameQueued);
+    QList<bool> told;
+    qsizetype writesWhenTold = -1;
+    const auto done = [&](bool ok) {
+        told << ok;
+        writesWhenTold = port.writes().size();
+    };
+    QVERIFY(lineHandling
+                ? link.sendCommand(CommandCode::ZoneClose, u"0"_s, u"0"_s, list, this, done)
+                : link.writeCommand(CommandCode::ZoneClose, u"0"_s, u"0"_s, list, this, done));
+    const int frames = (values + 254) / 255 + (values == 0 ? 1 : 0);
+    QCOMPARE(queued.size(), frames);
+    for (const QList<QVariant> &signal : queued)
+        QCOMPARE(signal.at(1).toBool(), lineHandling);
+    if (lostAfter >= 0) {
+        // Until that many frames are wholly out, RTS tail and all.
+        const auto out = [&] {
+            return std::count_if(port.events.cbegin(), port.events.cend(),
+                                 [&](const auto &e) {
+                                     return e.what == (lineHandling ? u"rts off" : u"drained");
+                                 })
+                >= lostAfter;
+        };
+        clock.runUntil(out);
+        QVERIFY(out());
+        port.loseDevice();
+    }
+    clock.runUntil();
+    QCOMPARE(link.queuedFrames(), 0);
+
+    QList<int> shape;
+    QList<int> onWire;
+    for (const QByteArray &frame : port.writes()) {
+        const auto pieces = FrameDecoder().feed(frame);
+        QCOMPARE(pieces.size(), 1);
+        QCOMPARE(pieces.at(0).frame.code, CommandCode::ZoneClose);
+        shape << int(pieces.at(0).frame.values.size());
+        onWire << pieces.at(0).frame.values;
+    }
+    QCOMPARE(shape, written);
+    // Told once, after the last frame was out or dropped, whether all went out.
+    QCOMPARE(told, QList<bool> {sent});
+    QCOMPARE(writesWhenTold, written.size());
+    if (sent) {
+        QList<int> all;
+        for (int i = 0; i < values; ++i)
+            all << i % 256;
+        QCOMPARE(onWire, all);
+    }
 }
 
 void tst_ZoneLink::portDevices_data()
