@@ -277,7 +277,7 @@ void frmplaylist::markEntries()
     none.fill(Qt::transparent);
     const QIcon blank(none);
     const auto &unopenable = m_total->unopenable();
-    const bool playing = m_list->mode() != Playlist::Mode::Idle;
+    const int playing = m_list->playingIndex();
     for (int row = 0; row < lstplaylist->count(); ++row) {
         QListWidgetItem *item = lstplaylist->item(row);
         const QString path = item->text();
@@ -290,7 +290,7 @@ void frmplaylist::markEntries()
             item->setToolTip(path);
         }
         QFont font = lstplaylist->font();
-        font.setBold(playing && row == m_list->currentIndex());
+        font.setBold(row == playing);
         item->setFont(font);
     }
 }

@@ -76,6 +76,7 @@ void Playlist::removeRows(const QList<int> &rows)
     }
     if (m_current >= 0)
         m_current -= before + (playingGone ? 1 : 0);
+    m_playingRemoved = m_playingRemoved || playingGone;
     Q_EMIT entriesChanged();
 }
 
@@ -83,6 +84,7 @@ void Playlist::clear()
 {
     m_entries.clear();
     m_current = -1;
+    m_playingRemoved = true;
     Q_EMIT entriesChanged();
 }
 
@@ -188,9 +190,15 @@ void Playlist::tmrlistplay_Timer()
     // Otherwise playing ends after the last entry.
 }
 
+int Playlist::playingIndex() const
+{
+    return m_mode == Mode::Idle || m_playingRemoved ? -1 : m_current;
+}
+
 void Playlist::startEntry(int index)
 {
     m_current = index;
+    m_playingRemoved = false;
     m_file = m_entries.at(index);
     const QString type = playlistEntryType(m_file);
     Display shown;

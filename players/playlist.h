@@ -74,6 +74,10 @@ public:
 
     Mode mode() const { return m_mode; }
     int currentIndex() const { return m_current; }
+    // The row of the entry that plays now: -1 when nothing plays, or when
+    // the entry playing was taken out of the list (it plays on; the next
+    // hand-over goes to the entry that took its place).
+    int playingIndex() const;
     QString currentFile() const { return m_file; }
     QString currentType() const;
     const Display &display() const { return m_display; }
@@ -106,6 +110,7 @@ private:
     LogWriter &m_log;
     QStringList m_entries;
     int m_current = -1;
+    bool m_playingRemoved = false; // the entry playing is no longer in the list
     QString m_file;
     Mode m_mode = Mode::Idle;
     bool m_repeat = false;

@@ -39,6 +39,9 @@ int ampNamesRoundTrip(const std::uint8_t *data, std::size_t size);
 int remoteListRoundTrip(const std::uint8_t *data, std::size_t size);
 int playlistRoundTrip(const std::uint8_t *data, std::size_t size);
 int weekEditor(const std::uint8_t *data, std::size_t size);
+int manualControl(const std::uint8_t *data, std::size_t size);
+int clockReplies(const std::uint8_t *data, std::size_t size);
+int playlist(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -46,7 +49,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 14> kTargets {{
+inline constexpr std::array<Entry, 17> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -61,6 +64,9 @@ inline constexpr std::array<Entry, 14> kTargets {{
     {"remotelistroundtrip", remoteListRoundTrip},
     {"playlistroundtrip", playlistRoundTrip},
     {"weekeditor", weekEditor},
+    {"manualcontrol", manualControl},
+    {"clockreplies", clockReplies},
+    {"playlist", playlist},
 }};
 
 } // namespace Fuzz

@@ -5,12 +5,13 @@
 // told exactly once, never after its context died; what reaches the wire is
 // whole frames, each alone in its write, in queue order; request-to-send is
 // down when the link is idle.
+#include "fuzzinput.h"
 #include "fuzztargets.h"
 
 #include "support/fakedialogs.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
-#include "zonelink/linkclock.h"
+#include "support/virtuallinkclock.h"
 #include "zonelink/zonelink.h"
 
 #include <QCoreApplication>
@@ -24,32 +25,6 @@ using namespace Qt::StringLiterals;
 
 namespace Fuzz {
 namespace {
-
-class VirtualClock final : public LinkClock
-{
-public:
-    qint64 nowMs() const override { return now; }
-    void start(int ms) override
-    {
-        dueAt = now + std::max(ms, 0);
-        pending = true;
-    }
-    void stop() override { pending = false; }
-    // Moves time to the pending step and runs it; false when none is pending.
-    bool fire()
-    {
-        if (!pending)
-            return false;
-        pending = false;
-        now = std::max(now, dueAt);
-        if (due)
-            due();
-        return true;
-    }
-    qint64 now = 0;
-    qint64 dueAt = 0;
-    bool pending = false;
-};
 
 class Script
 {
@@ -82,7 +57,7 @@ public:
     explicit Driver(Script &script)
         : m_script(script)
     {
-        m_port.clock = [this] { return m_clock.now; };
+        m_clock.useBy(m_port);
         m_port.devices.insert(u"/dev/ttyS0"_s);
         m_link = std::make_unique<ZoneLink>(m_port, m_store, m_dialogs, m_clock);
         m_link->OpenZonePort(u"com1"_s);
@@ -96,7 +71,7 @@ public:
             act(0);
         // The script is over: time runs until the link has nothing left.
         for (int i = 0; i < 100000 && m_clock.fire(); ++i) { }
-        check(!m_clock.pending, "the link comes to rest");
+        check(!m_clock.isPending(), "the link comes to rest");
         check(m_link->queuedFrames() == 0, "nothing is left queued at rest");
         for (const Job &job : m_jobs) {
             // A job whose context went is not told at all, or was told before.
@@ -243,7 +218,7 @@ private:
     }
 
     Script &m_script;
-    VirtualClock m_clock;
+    VirtualLinkClock m_clock;
     FakeSerialPort m_port;
     MemoryUserStore m_store;
     FakeDialogs m_dialogs;
@@ -256,20 +231,7 @@ private:
 
 int zoneLink(const std::uint8_t *data, std::size_t size)
 {
-    static const bool ready = [] {
-        QLoggingCategory::setFilterRules(u"quellon.*=false"_s);
-        // The link's reconnect timer wants an application object; under
-        // libFuzzer there is none yet (its events never run: the script
-        // reopens the port itself).
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "fuzz_zonelink";
-            static char *argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-        return true;
-    }();
-    Q_UNUSED(ready);
+    needApplication();
     Script script(data, std::min<std::size_t>(size, 4096));
     Driver(script).run();
     return 0;

@@ -147,12 +147,14 @@ void tst_Playlist::removeKeepsTheNextEntry_data()
     QTest::addColumn<QList<int>>("rows");
     QTest::addColumn<QStringList>("left");
     QTest::addColumn<QString>("next"); // played after the entry playing (b.mp3) ends
-    QTest::newRow("one before") << QList<int> {0} << QStringList {kThree[1], kThree[2]}
-                                << kThree[2];
+    QTest::addColumn<int>("playing"); // the row shown as playing once they went
+    QTest::newRow("one before") << QList<int> {0} << QStringList {kThree[1], kThree[2]} << kThree[2]
+                                << 0;
+    // It plays on, but no row of the list is it any more.
     QTest::newRow("the playing one")
-        << QList<int> {1} << QStringList {kThree[0], kThree[2]} << kThree[2];
+        << QList<int> {1} << QStringList {kThree[0], kThree[2]} << kThree[2] << -1;
     QTest::newRow("after, in any order, twice")
-        << QList<int> {2, 0, 2, 7} << QStringList {kThree[1]} << QString();
+        << QList<int> {2, 0, 2, 7} << QStringList {kThree[1]} << QString() << 0;
 }
 
 void tst_Playlist::removeKeepsTheNextEntry()
@@ -160,12 +162,15 @@ void tst_Playlist::removeKeepsTheNextEntry()
     QFETCH(QList<int>, rows);
     QFETCH(QStringList, left);
     QFETCH(QString, next);
+    QFETCH(int, playing);
     m_list->append(kThree);
     m_list->playFrom(1);
     m_list->tmrlistplay_Timer();
     QCOMPARE(loads(), QStringList {kThree[1]});
+    QCOMPARE(m_list->playingIndex(), 1);
     m_list->removeRows(rows);
     QCOMPARE(m_list->entries(), left);
+    QCOMPARE(m_list->playingIndex(), playing);
     m_player->finish();
     m_list->tmrlistplay_Timer();
     QCOMPARE(loads().size(), next.isEmpty() ? 1 : 2);

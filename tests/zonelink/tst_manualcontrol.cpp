@@ -7,7 +7,7 @@
 #include "support/fakedialogs.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
-#include "virtuallinkclock.h"
+#include "support/virtuallinkclock.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
 #include "zonelink/manualcontrol.h"

@@ -24,6 +24,7 @@ public:
     {
         port.clock = [this] { return m_now; };
     }
+    bool isPending() const { return m_pending; }
     // Moves time to the pending step and runs it; false when none is pending.
     bool fire()
     {
