@@ -36,7 +36,7 @@ EngineProcess::EngineProcess(const QString &program, const QString &role, Timing
 
 EngineProcess::~EngineProcess()
 {
-    dropProcess(true);
+    dropProcess();
 }
 
 QString EngineProcess::defaultProgram()
@@ -92,7 +92,7 @@ void EngineProcess::send(const std::string &line)
 
 void EngineProcess::start()
 {
-    dropProcess(false);
+    dropProcess();
     m_reader = audioproto::LineReader();
     m_ready = false;
     auto *process = new QProcess(this);
@@ -116,7 +116,7 @@ void EngineProcess::start()
     m_watch.start();
 }
 
-void EngineProcess::dropProcess(bool now)
+void EngineProcess::dropProcess()
 {
     QProcess *process = m_process;
     m_process = nullptr;
@@ -128,15 +128,11 @@ void EngineProcess::dropProcess(bool now)
         process->deleteLater();
         return;
     }
-    // SIGKILL ends even a stopped process at once. While the console runs
-    // the object goes once the process has been reaped, so nothing waits;
-    // at the end it is reaped here, which takes a moment.
+    // SIGKILL ends even a stopped process at once. The object goes once the
+    // process has been reaped, so nothing here waits for it (deleting a
+    // QProcess that still runs would). When the console itself ends, the
+    // engine dies with it (PR_SET_PDEATHSIG) and the object with the process.
     process->kill();
-    if (now) {
-        process->waitForFinished(1000);
-        delete process;
-        return;
-    }
     process->setParent(nullptr);
     connect(process, &QProcess::finished, process, &QObject::deleteLater);
 }
@@ -203,7 +199,7 @@ void EngineProcess::check()
 void EngineProcess::replace(const QString &why)
 {
     qCWarning(lcAudio).noquote() << "audio engine" << m_role << "replaced:" << why;
-    dropProcess(false);
+    dropProcess();
     m_watch.stop();
     m_deadline.stop();
     // What was meant for the old engine is said again by the clients, on

@@ -77,7 +77,7 @@ private:
     void heard(const audioproto::Message &m);
     void check();
     void replace(const QString &why);
-    void dropProcess(bool now);
+    void dropProcess();
 
     QString m_program;
     QString m_role;
