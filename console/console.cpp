@@ -5,6 +5,7 @@
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "console/remotekeys.h"
+#include "console/remotelist.h"
 #include "console/scheduler.h"
 #include "console/secondticker.h"
 #include "console/todayschedule.h"
@@ -32,8 +33,9 @@ Console::Console(const Services &services, QObject *parent)
     m_volume = std::make_unique<MasterVolume>(m_s.mixer, m_s.dialogs);
     m_link = std::make_unique<ZoneLink>(m_s.port, m_s.store, m_s.dialogs);
     m_link->setObjectName(QStringLiteral("MSCommzone"));
+    m_remoteList = std::make_unique<RemoteList>(m_s.folder, values, *m_model);
     m_remoteKeys = std::make_unique<RemoteKeys>(
-        RemoteKeys::Services {m_state, values, *m_model, *m_link, *m_playback, *m_volume});
+        RemoteKeys::Services {m_state, values, *m_remoteList, *m_link, *m_playback, *m_volume});
     m_scheduler = std::make_unique<Scheduler>(
         Scheduler::Services {m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link,
                              *m_playback, *m_volume, *m_log, m_s.dialogs});
@@ -44,6 +46,8 @@ Console::Console(const Services &services, QObject *parent)
 
     connect(m_timerplayer.get(), &SecondTicker::tick, this, &Console::timerplayer_Timer);
     connect(m_link.get(), &ZoneLink::keyReceived, m_remoteKeys.get(), &RemoteKeys::handle);
+    // Every reload of today's list reads rem_list.txt again and resets the cursor.
+    connect(m_today.get(), &TodaySchedule::listReloaded, m_remoteList.get(), &RemoteList::reload);
     connect(m_link.get(), &ZoneLink::linkLost, this, [this] {
         m_state.setEquipmentStatus(
             QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
@@ -89,8 +93,7 @@ void Console::startUp()
     m_state.setReloadSchedule(false);
     m_state.clearEditorRequests();
     m_state.setManualMode(false);
-    m_today->read_remote_song();
-    m_today->ResetRemoteCursor();
+    m_remoteList->reload();
     // The mixer's failure is a notice, so the timers may start before or
     // after it; they start last, as the window's load sequence ends.
     m_volume->open();
@@ -106,7 +109,7 @@ void Console::playsong(const QString &sfilename, const QString &splaylen)
 
 void Console::read_remote_song()
 {
-    m_today->read_remote_song();
+    m_remoteList->read_remote_song();
 }
 
 void Console::setAutomaticMode()

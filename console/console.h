@@ -21,6 +21,7 @@ class Power;
 class ProgrammeModel;
 class ProgramLauncher;
 class RemoteKeys;
+class RemoteList;
 class Scheduler;
 class SecondTicker;
 class SerialPort;
@@ -78,6 +79,8 @@ public:
     MasterVolume &volume() { return *m_volume; }
     ZoneLink &link() { return *m_link; }
     RemoteKeys &remoteKeys() { return *m_remoteKeys; }
+    // rem_list.txt and the cursor of the remote keys; they change it.
+    const RemoteList &remoteList() const { return *m_remoteList; }
     Scheduler &scheduler() { return *m_scheduler; }
     EndOfDay &endOfDay() { return *m_endOfDay; }
     LogWriter &log() { return *m_log; }
@@ -142,6 +145,7 @@ private:
     std::unique_ptr<PlaybackEngine> m_playback;
     std::unique_ptr<MasterVolume> m_volume;
     std::unique_ptr<ZoneLink> m_link;
+    std::unique_ptr<RemoteList> m_remoteList;
     std::unique_ptr<RemoteKeys> m_remoteKeys;
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<EndOfDay> m_endOfDay;

@@ -42,14 +42,10 @@ public:
     void setSoundStatus(const QString &text);
 
     qint16 CurrentIndex = 0; // last row started or passed over, 1-based; 0 = none
-    qint16 RemoteCursor = 0; // 1-based position the remote keys step through
-    QStringList RemoteSongs; // rem_list.txt in play order
 
     // The frequency parameters of the last zone-open command.
     QString FreqHigh;
     QString FreqLow;
-
-    qsizetype RemoteSongCount() const { return RemoteSongs.size(); }
 
     // The audio matrix as last chosen, for the whole run.
     MatrixRouteTable MatrixRoutes {};

@@ -4,7 +4,7 @@
 #include "console/consolestate.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
-#include "console/programmemodel.h"
+#include "console/remotelist.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
@@ -23,11 +23,6 @@ RemoteKeys::RemoteKeys(const Services &services, QObject *parent)
     : QObject(parent)
     , m_s(services)
 {
-}
-
-int RemoteKeys::listCount() const
-{
-    return m_s.settings.RemoteScope ? int(m_s.state.RemoteSongCount()) : m_s.today.count();
 }
 
 void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
@@ -68,17 +63,10 @@ void RemoteKeys::handle(int code)
 {
     switch (RemoteKey(code)) {
     case RemoteKey::KeyPlay: {
-        const int cursor = m_s.state.RemoteCursor;
+        const int cursor = m_s.list.cursor();
         if (cursor == 0)
             return;
-        // The cursor may point past a list that was saved shorter since it was set.
-        QString file;
-        if (m_s.settings.RemoteScope) {
-            if (cursor <= m_s.state.RemoteSongCount())
-                file = m_s.state.RemoteSongs.at(cursor - 1);
-        } else if (cursor <= m_s.today.count()) {
-            file = m_s.today.entry(cursor - 1).filename;
-        }
+        const QString file = m_s.list.fileAtCursor();
         if (!file.isEmpty() && QFileInfo(file).isFile())
             m_s.playback.playsong(file, QStringLiteral("0"), PlayerHolder::Remote);
         m_s.state.setManualMode(true);
@@ -101,14 +89,12 @@ void RemoteKeys::handle(int code)
         qCInfo(lcRemote) << "key 4: everything off";
         return;
     case RemoteKey::KeyPrevious:
-        if (listCount() > 1 && m_s.state.RemoteCursor > 1)
-            --m_s.state.RemoteCursor;
-        qCInfo(lcRemote) << "key 5: cursor" << m_s.state.RemoteCursor;
+        m_s.list.previous();
+        qCInfo(lcRemote) << "key 5: cursor" << m_s.list.cursor();
         return;
     case RemoteKey::KeyNext:
-        if (m_s.state.RemoteCursor < listCount())
-            ++m_s.state.RemoteCursor;
-        qCInfo(lcRemote) << "key 7: cursor" << m_s.state.RemoteCursor;
+        m_s.list.next();
+        qCInfo(lcRemote) << "key 7: cursor" << m_s.list.cursor();
         return;
     case RemoteKey::KeyVolumeUp: {
         const int v = m_s.volume.value();

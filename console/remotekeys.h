@@ -2,11 +2,11 @@
 
 #include <QObject>
 
+class ConsoleState;
 class MasterVolume;
 class PlaybackEngine;
-class ProgrammeModel;
+class RemoteList;
 class ZoneLink;
-class ConsoleState;
 struct AppSettings;
 
 // The console's answer to the controller's remote-control keys.
@@ -18,7 +18,7 @@ public:
     {
         ConsoleState &state;
         const AppSettings &settings;
-        const ProgrammeModel &today;
+        RemoteList &list; // what keys 1, 5 and 7 play and step through
         ZoneLink &link;
         PlaybackEngine &playback;
         MasterVolume &volume;
@@ -30,7 +30,6 @@ public:
     void handle(int code);
 
 private:
-    int listCount() const;
     void sendAll(int zoneCode, int ampCode, int deviceCode, bool open);
 
     Services m_s;

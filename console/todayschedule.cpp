@@ -3,7 +3,6 @@
 #include "console/appsettings.h"
 #include "console/consolestate.h"
 #include "console/programmemodel.h"
-#include "directory/remotelistfile.h"
 #include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "schedule/schedulefile.h"
@@ -16,7 +15,6 @@ TodaySchedule::TodaySchedule(const AppFolder &folder, const AppSettings &setting
                              QObject *parent)
     : QObject(parent)
     , m_dateFolder(folder.file(QStringLiteral("\\table\\date")))
-    , m_folder(folder)
     , m_settings(settings)
     , m_state(state)
     , m_model(model)
@@ -75,28 +73,12 @@ bool TodaySchedule::ReloadToday(const QDate &day)
 {
     m_model.clear();
     const bool ok = LoadTodaySchedule(day);
-    read_remote_song();
-    ResetRemoteCursor();
+    // The remote list is read afresh and its cursor reset with every reload.
+    Q_EMIT listReloaded();
     m_state.CurrentIndex = 0;
     ShowNextItem(0);
     m_state.setReloadSchedule(false);
     return ok;
-}
-
-void TodaySchedule::read_remote_song()
-{
-    const RemoteListRead read = readRemoteListFile(m_folder.file(QStringLiteral("\\rem_list.txt")));
-    // A missing list is an empty one; a broken one keeps what could be read.
-    if (!read.ok && !read.missing)
-        qWarning() << "rem_list.txt:" << read.error;
-    m_state.RemoteSongs = read.paths;
-}
-
-void TodaySchedule::ResetRemoteCursor()
-{
-    m_state.RemoteCursor = 0;
-    if (m_settings.RemoteScope ? m_state.RemoteSongCount() > 0 : m_model.count() > 0)
-        m_state.RemoteCursor = 1;
 }
 
 QString TodaySchedule::nextItemText(int index) const

@@ -11,8 +11,8 @@ class ProgrammeModel;
 struct AppSettings;
 class ConsoleState;
 
-// Chooses today's schedule file, fills today's list from it, keeps the
-// next-item panel and the remote play list.
+// Chooses today's schedule file, fills today's list from it and keeps the
+// next-item panel.
 class TodaySchedule final : public QObject
 {
     Q_OBJECT
@@ -29,12 +29,9 @@ public:
     // not empty it). On a read error shows the message as a notice (it is
     // raised by the start-up and by ticks), empties the list and returns false.
     bool LoadTodaySchedule(const QDate &day);
-    // Empties and reloads the list, the remote list and the cursor; starts the
-    // scan afresh and shows the next item.
+    // Empties and reloads the list, announces listReloaded(), starts the scan
+    // afresh and shows the next item.
     bool ReloadToday(const QDate &day);
-
-    void read_remote_song();
-    void ResetRemoteCursor();
 
     // Fills the next-item panel for the row after row index (0 = before the first).
     void ShowNextItem(int index);
@@ -55,11 +52,13 @@ public:
 
 Q_SIGNALS:
     void nextItemChanged(const QString &text);
+    // ReloadToday emptied the list and loaded it again (the remote list is
+    // read afresh and its cursor reset on this).
+    void listReloaded();
 
 private:
     QString m_dateFolder;
     QStringList m_dateFiles;
-    AppFolder m_folder;
     const AppSettings &m_settings;
     ConsoleState &m_state;
     ProgrammeModel &m_model;

@@ -5,6 +5,8 @@
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
+#include "console/remotekeys.h"
+#include "console/remotelist.h"
 #include "console/scheduler.h"
 #include "console/secondticker.h"
 #include "console/todayschedule.h"
@@ -50,6 +52,7 @@ private Q_SLOTS:
     void endingStartsNothingAgain();
     void linkStatusIsAnnounced();
     void remoteListIsReadAgain();
+    void reloadReadsTheRemoteListAgain();
 
 private:
     std::unique_ptr<ConsoleRig> m_rig;
@@ -76,7 +79,7 @@ void tst_Console::startUpLoadsTheDay()
     QCOMPARE(m.cellText(2, ProgrammeModel::TimeColumn), u"12:00:00"_s);
     QCOMPARE(next.size(), 1);
     QVERIFY(next.at(0).at(0).toString().contains(u"播放时间：07:30:00"_s));
-    QCOMPARE(int(c.state().RemoteCursor), 1);
+    QCOMPARE(c.remoteList().cursor(), 1);
     QVERIFY(!c.state().ReloadSchedule());
     QVERIFY(!c.state().NewWeekFileRequest());
     QVERIFY(!c.state().ManualMode());
@@ -498,10 +501,30 @@ void tst_Console::linkStatusIsAnnounced()
 void tst_Console::remoteListIsReadAgain()
 {
     Console &c = m_rig->start();
-    QCOMPARE(c.state().RemoteSongCount(), 0);
+    QCOMPARE(c.remoteList().RemoteSongCount(), 0);
+    c.remoteKeys().handle(7);
     GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u"\"/srv/a.mp3\"\n\"/srv/b.mp3\"\n"_s);
     c.read_remote_song();
-    QCOMPARE(c.state().RemoteSongs, (QStringList {u"/srv/a.mp3"_s, u"/srv/b.mp3"_s}));
+    QCOMPARE(c.remoteList().songs(), (QStringList {u"/srv/a.mp3"_s, u"/srv/b.mp3"_s}));
+    QCOMPARE(c.remoteList().cursor(), 2); // a save leaves the cursor where it was
+}
+
+void tst_Console::reloadReadsTheRemoteListAgain()
+{
+    Console &c = m_rig->start();
+    c.remoteKeys().handle(7);
+    QCOMPARE(c.remoteList().cursor(), 2);
+    // The remote list is read afresh at every reload, as it stands on disk then.
+    GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u"\"/srv/a.mp3\"\n"_s);
+    c.state().setReloadSchedule(true);
+    c.timerplayer_Timer();
+    QVERIFY(!c.state().ReloadSchedule());
+    QCOMPARE(c.remoteList().songs(), QStringList {u"/srv/a.mp3"_s});
+    QCOMPARE(c.remoteList().cursor(), 1);
+    GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u"\"/srv/b.mp3\"\n\"/srv/c.mp3\"\n"_s);
+    c.state().setReloadSchedule(true);
+    c.timerplayer_Timer();
+    QCOMPARE(c.remoteList().songs(), (QStringList {u"/srv/b.mp3"_s, u"/srv/c.mp3"_s}));
 }
 
 QTEST_MAIN(tst_Console)

@@ -4,6 +4,7 @@
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
+#include "console/remotelist.h"
 #include "consolerig.h"
 #include "support/gbkfiles.h"
 #include "zonelink/framedecoder.h"
@@ -183,10 +184,10 @@ void tst_RemoteKeys::cursorSteps()
     QFETCH(QList<int>, keys);
     QFETCH(int, cursor);
     start(scope);
-    QCOMPARE(int(console().state().RemoteCursor), 1);
+    QCOMPARE(console().remoteList().cursor(), 1);
     for (int k : keys)
         key(k);
-    QCOMPARE(int(console().state().RemoteCursor), cursor);
+    QCOMPARE(console().remoteList().cursor(), cursor);
     QVERIFY(m_rig->player.calls.isEmpty()); // moving the cursor plays nothing
     QVERIFY(m_rig->port.writes().isEmpty());
 }
@@ -227,7 +228,9 @@ void tst_RemoteKeys::playWithCursorPastTheList()
     start(true);
     key(7); // cursor 2 of 2
     // The remote list is saved shorter while the cursor stays.
-    console().state().RemoteSongs = QStringList {m_song};
+    GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u'"' + m_song + u"\"\n"_s);
+    console().read_remote_song();
+    QCOMPARE(console().remoteList().cursor(), 2);
     key(1);
     QVERIFY(m_rig->player.source.isEmpty());
     QVERIFY(console().state().ManualMode());
@@ -244,12 +247,15 @@ void tst_RemoteKeys::playsTheLastEntry()
 {
     QFETCH(bool, scope);
     start(scope);
-    if (scope)
-        console().state().RemoteSongs = QStringList {u"/gone.wav"_s, m_song};
+    if (scope) {
+        GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s),
+                            u"\"/gone.wav\"\n\""_s + m_song + u"\"\n"_s);
+        console().read_remote_song();
+    }
     // Today's rows: a (the song), b (a missing file), c (the song).
     for (int i = 0; i < (scope ? 1 : 2); ++i)
         key(7);
-    QCOMPARE(console().state().RemoteCursor, scope ? 2 : 3);
+    QCOMPARE(console().remoteList().cursor(), scope ? 2 : 3);
     key(1);
     QCOMPARE(m_rig->player.source, m_song);
 }
@@ -286,7 +292,7 @@ void tst_RemoteKeys::garbageChangesNothing()
         key(code);
     m_rig->port.receive(
         QByteArray::fromHex("EB140100000000FE01")); // a frame's echo: its first byte counts
-    QCOMPARE(int(console().state().RemoteCursor), 1);
+    QCOMPARE(console().remoteList().cursor(), 1);
     QCOMPARE(console().volume().value(), 1000);
     QVERIFY(!console().state().ManualMode());
     QVERIFY(m_rig->port.writes().isEmpty());

@@ -47,8 +47,6 @@ private Q_SLOTS:
     void firstAndLastItem();
     void cancelAndRestore_data();
     void cancelAndRestore();
-    void remoteListAndCursor_data();
-    void remoteListAndCursor();
     void reloadStartsAfresh();
 
 private:
@@ -274,41 +272,6 @@ void tst_TodaySchedule::cancelAndRestore()
     QCOMPARE(int(m_model->state(0)), to);
 }
 
-void tst_TodaySchedule::remoteListAndCursor_data()
-{
-    QTest::addColumn<bool>("scope");
-    QTest::addColumn<bool>("listFile");
-    QTest::addColumn<bool>("todayRows");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<int>("cursor");
-    QTest::newRow("today's list, rows") << false << false << true << 0 << 1;
-    QTest::newRow("today's list, empty") << false << true << false << 2 << 0;
-    QTest::newRow("remote list, entries") << true << true << false << 2 << 1;
-    QTest::newRow("remote list missing") << true << false << true << 0 << 0;
-}
-
-void tst_TodaySchedule::remoteListAndCursor()
-{
-    QFETCH(bool, scope);
-    QFETCH(bool, listFile);
-    QFETCH(bool, todayRows);
-    QFETCH(int, count);
-    QFETCH(int, cursor);
-    m_settings.RemoteScope = scope;
-    if (listFile)
-        GbkFiles::writeText(file(QStringLiteral("rem_list.txt")),
-                            QStringLiteral("\"/srv/a,1.mp3\"\n\"/srv/b.mp3\"\n"));
-    if (todayRows)
-        m_model->appendEntry({QStringLiteral("08:00:00"), 1, {}, {}, 0, {}, {}, {}, {}});
-    m_stateHolder->RemoteCursor = 7;
-    m_today->read_remote_song();
-    m_today->ResetRemoteCursor();
-    QCOMPARE(int(m_stateHolder->RemoteSongCount()), count);
-    QCOMPARE(int(m_stateHolder->RemoteCursor), cursor);
-    if (count > 0)
-        QCOMPARE(m_stateHolder->RemoteSongs.first(), QStringLiteral("/srv/a,1.mp3"));
-}
-
 void tst_TodaySchedule::reloadStartsAfresh()
 {
     GbkFiles::writeText(m_settings.WeekFilePath,
@@ -319,26 +282,22 @@ void tst_TodaySchedule::reloadStartsAfresh()
     m_stateHolder->CurrentIndex = 1;
     m_stateHolder->setReloadSchedule(true);
     QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
+    // The remote list hears of every reload once the new rows are in.
+    QList<int> rowsWhenReloaded;
+    connect(m_today.get(), &TodaySchedule::listReloaded, this,
+            [this, &rowsWhenReloaded] { rowsWhenReloaded << m_model->count(); });
     QVERIFY(m_today->ReloadToday(kMonday));
     QCOMPARE(times(), (QStringList {u"08:00:00"_s, u"09:00:00"_s}));
     QCOMPARE(m_model->state(0), RowState::Waiting);
     QCOMPARE(int(m_stateHolder->CurrentIndex), 0);
     QVERIFY(!m_stateHolder->ReloadSchedule());
-    QCOMPARE(int(m_stateHolder->RemoteCursor), 1);
+    QCOMPARE(rowsWhenReloaded, QList<int> {2});
     QCOMPARE(shown.size(), 1);
     QVERIFY(shown.at(0).at(0).toString().contains(QStringLiteral("08:00:00")));
     // The next day's table comes from the same file when the loader is given that day.
     QVERIFY(m_today->ReloadToday(kMonday.addDays(1)));
     QCOMPARE(times(), QStringList {QStringLiteral("10:00:00")});
-    // The remote list is read afresh at every reload, as it stands on disk then.
-    GbkFiles::writeText(file(QStringLiteral("rem_list.txt")), QStringLiteral("\"/srv/a.mp3\"\n"));
-    QVERIFY(m_today->ReloadToday(kMonday));
-    QCOMPARE(m_stateHolder->RemoteSongs, QStringList {QStringLiteral("/srv/a.mp3")});
-    GbkFiles::writeText(file(QStringLiteral("rem_list.txt")),
-                        QStringLiteral("\"/srv/b.mp3\"\n\"/srv/c.mp3\"\n"));
-    QVERIFY(m_today->ReloadToday(kMonday));
-    QCOMPARE(m_stateHolder->RemoteSongs,
-             (QStringList {QStringLiteral("/srv/b.mp3"), QStringLiteral("/srv/c.mp3")}));
+    QCOMPARE(rowsWhenReloaded, (QList<int> {2, 1}));
 }
 
 QTEST_MAIN(tst_TodaySchedule)

@@ -3,6 +3,7 @@
 
 #include "console/consolerig.h"
 #include "console/consolestate.h"
+#include "console/remotelist.h"
 #include "directory/frmremote.h"
 #include "directory/remotelistfile.h"
 #include "support/gbkfiles.h"
@@ -272,7 +273,7 @@ void tst_frmremote::saveRoundTrip()
              "\"/srv/\xB8\xE8\xC7\xFA/\xC9\xCF\xBF\xCE,\xC1\xE5\xC9\xF9.mp3\"\r\n"
              "\"/srv/song/a.mp3\"\r\n\"/srv/a,b,c.wav\"\r\n"_ba);
     QCOMPARE(readRemoteListFile(listFile()).paths, paths);
-    QCOMPARE(m_rig->console().state().RemoteSongs, paths); // read again at once
+    QCOMPARE(m_rig->console().remoteList().songs(), paths); // read again at once
     QVERIFY(!m_window->playlist().isModified());
 }
 
@@ -302,7 +303,7 @@ void tst_frmremote::failedSaveKeepsTheFile()
     QCOMPARE(m_rig->dialogs.shown.first().title, u"错误提示"_s);
     QCOMPARE(m_rig->dialogs.shown.first().icon, MsgIcon::Error);
     QCOMPARE(GbkFiles::readBytes(listFile()), before);
-    QCOMPARE(m_rig->console().state().RemoteSongCount(), 2);
+    QCOMPARE(m_rig->console().remoteList().RemoteSongCount(), 2);
     // Yes at the close check cannot save either: the window stays.
     click(u"cmdexit"_s);
     QCOMPARE(m_rig->dialogs.shown.at(1).text, kQuestion);
@@ -348,7 +349,7 @@ void tst_frmremote::closeCheck()
     QCOMPARE(q.icon, MsgIcon::Question);
     QCOMPARE(q.buttons, MsgButtons::YesNoCancel);
     QTRY_COMPARE(m_window.isNull(), closed);
-    QCOMPARE(m_rig->console().state().RemoteSongCount(), saved ? 3 : 2);
+    QCOMPARE(m_rig->console().remoteList().RemoteSongCount(), saved ? 3 : 2);
     if (!saved)
         QCOMPARE(GbkFiles::readBytes(listFile()), before);
 }
