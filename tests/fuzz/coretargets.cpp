@@ -1,6 +1,7 @@
 // Fuzz targets for the cores behind the controller windows and the playlist:
 // manual control's record against what reached the wire, the controller's
-// clock replies against the pickers they fill, and the playlist's playing
+// clock replies against the pickers they fill, the status check's rows
+// against the replies that came, and the playlist's playing
 // entry against the list it stands in.
 
 #include "fuzzinput.h"
@@ -20,6 +21,7 @@
 #include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
 #include "zonelink/manualcontrol.h"
+#include "zonelink/statuspoll.h"
 #include "zonelink/zonelink.h"
 
 #include <QFile>
@@ -244,6 +246,127 @@ int clockReplies(const std::uint8_t *data, std::size_t size)
         check(!r.time.isValid(), "no time without a time");
         break;
     }
+    return 0;
+}
+
+int statusReplies(const std::uint8_t *data, std::size_t size)
+{
+    // The status check over the link: "全部刷新" with replies, noise, sorts
+    // and a stop in any order. Every terminal stays in exactly one row; a row
+    // shows "开" only for a reply that named its address, with the frequency
+    // the reply carried; a whole poll asks each terminal with an address once.
+    needApplication();
+    Input in(data, std::min<std::size_t>(size, 1024));
+    FakeSerialPort port;
+    VirtualLinkClock clock;
+    clock.useBy(port);
+    port.devices.insert(u"/dev/ttyS0"_s);
+    MemoryUserStore store;
+    FakeDialogs dialogs;
+    ZoneLink link(port, store, dialogs, clock);
+    link.OpenZonePort(u"com1"_s);
+    StatusPoll poll(link);
+
+    QList<StatusPoll::Node> nodes;
+    const int count = int(in.byte() % 12) + 1;
+    int askable = 0;
+    for (int i = 0; i < count; ++i) {
+        const unsigned kind = in.byte();
+        const QString address = kind % 4 == 0
+            ? in.text(4)
+            : QString::number(kind % 4 == 1 ? in.byte() : in.byte() % 4);
+        nodes.append({u"终端%1"_s.arg(i), address, QString::number(in.byte() % 8 + 1)});
+    }
+    poll.setNodes(nodes);
+    for (int i = 0; i < poll.count(); ++i)
+        askable += poll.row(i).addressValue >= 0 ? 1 : 0;
+
+    // What a reply said, by address: the frequencies a row may show.
+    QMap<int, QSet<QString>> said;
+    bool stopped = false;
+    check(poll.refreshAll() == StatusPoll::Outcome::Started, "a poll starts on an open port");
+    for (int step = 0; step < 400 && poll.busy(); ++step) {
+        switch (in.atEnd() ? 0u : in.byte() % 6) {
+        case 0:
+        case 1:
+            clock.fire();
+            break;
+        case 2: {
+            // Most replies name an address the list holds.
+            const unsigned to = in.byte();
+            const int address = to < 0xC0 ? int(to % 4) : int(in.byte());
+            StatusReply reply {address, int(in.byte()) * 100 + int(in.byte() % 100),
+                               int(in.byte())};
+            if (in.byte() % 3 == 0)
+                reply.frequency = 8888;
+            const QByteArray bytes = statusReplyBytes(reply);
+            said[reply.address].insert(reply.constantVoltage()
+                                           ? u"定压"_s
+                                           : QString::number(reply.frequency / 10) + u'.'
+                                               + QString::number(reply.frequency % 10));
+            port.receive(bytes);
+            break;
+        }
+        case 3: {
+            QByteArray noise;
+            for (int n = int(in.byte() % 24); n > 0; --n)
+                noise.append(char(in.byte()));
+            // Noise that happens to read as a reply counts as one.
+            for (int a = 0; a < 256 && noise.size() >= 12; ++a) {
+                if (const std::optional<StatusReply> r = parseStatusReply(noise, a)) {
+                    StatusRow row;
+                    StatusPoll::applyReply(row, a, noise);
+                    said[a].insert(row.frequency);
+                }
+            }
+            port.receive(noise);
+            break;
+        }
+        case 4:
+            poll.sortBy(int(in.byte() % StatusPoll::ColumnCount));
+            break;
+        case 5:
+            if (in.byte() % 4 == 0) {
+                poll.stop();
+                stopped = true;
+            }
+            break;
+        }
+    }
+    clock.runUntil([&poll] { return !poll.busy(); });
+    check(!poll.busy(), "the poll ends");
+
+    QList<int> serials;
+    for (int i = 0; i < poll.count(); ++i) {
+        const StatusRow &row = poll.row(i);
+        serials.append(row.serial);
+        check(poll.positionOf(row.serial) == i, "a row is found where it stands");
+        if (!row.on) {
+            check(row.frequency.isEmpty() && row.volume.isEmpty(), "an off row shows nothing");
+            continue;
+        }
+        check(row.addressValue >= 0, "only a terminal with an address is on");
+        check(said.value(row.addressValue).contains(row.frequency),
+              "an on row shows what a reply for its address said");
+        check((row.frequency == u"定压") == row.volume.isEmpty(),
+              "a volume shows exactly when the terminal is tuned");
+    }
+    std::sort(serials.begin(), serials.end());
+    for (int i = 0; i < serials.size(); ++i)
+        check(serials.at(i) == i + 1, "every terminal stays in exactly one row");
+
+    int asked = 0;
+    FrameDecoder decoder;
+    for (const QByteArray &bytes : port.writes()) {
+        for (const FrameDecoder::Piece &piece : decoder.feed(bytes)) {
+            if (piece.isFrame
+                && static_cast<unsigned char>(piece.frame.raw.at(2)) == CommandCode::StatusQuery)
+                ++asked;
+        }
+    }
+    check(asked <= askable, "no terminal is asked twice in one poll");
+    if (!stopped)
+        check(asked == askable, "a whole poll asks every terminal with an address");
     return 0;
 }
 

@@ -41,6 +41,7 @@ int playlistRoundTrip(const std::uint8_t *data, std::size_t size);
 int weekEditor(const std::uint8_t *data, std::size_t size);
 int manualControl(const std::uint8_t *data, std::size_t size);
 int clockReplies(const std::uint8_t *data, std::size_t size);
+int statusReplies(const std::uint8_t *data, std::size_t size);
 int playlist(const std::uint8_t *data, std::size_t size);
 
 struct Entry
@@ -49,7 +50,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 17> kTargets {{
+inline constexpr std::array<Entry, 18> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -66,6 +67,7 @@ inline constexpr std::array<Entry, 17> kTargets {{
     {"weekeditor", weekEditor},
     {"manualcontrol", manualControl},
     {"clockreplies", clockReplies},
+    {"statusreplies", statusReplies},
     {"playlist", playlist},
 }};
 
