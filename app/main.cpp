@@ -91,12 +91,18 @@ int main(int argc, char *argv[])
                      [&console](QWidget *parent) { return new frmremote(console, parent); });
     window.addWindow(QStringLiteral("frmclock"),
                      [&console](QWidget *parent) { return new frmclock(console, parent); });
-    window.addWindow(QStringLiteral("frmmanual"),
-                     [&console](QWidget *parent) { return new frmmanual(console, parent); });
-    window.addWindow(QStringLiteral("frmMatrix"),
-                     [&console](QWidget *parent) { return new frmMatrix(console, parent); });
+    window.addWindow(QStringLiteral("frmmanual"), [&console, &dialogs, &folder](QWidget *parent) {
+        return new frmmanual({console.link(), dialogs, folder, console.settings(),
+                              [&console] { return console.ending(); }},
+                             parent);
+    });
+    window.addWindow(QStringLiteral("frmMatrix"), [&console, &dialogs](QWidget *parent) {
+        return new frmMatrix(console.link(), console.state().MatrixRoutes, dialogs, parent);
+    });
     window.addWindow(QStringLiteral("frmnodestatus"),
-                     [&console](QWidget *parent) { return new frmnodestatus(console, parent); });
+                     [&console, &dialogs, &folder](QWidget *parent) {
+                         return new frmnodestatus(console.link(), dialogs, folder, parent);
+                     });
     // The players play through their own player, beside the main window's:
     // a playlist or a recording does not stop a scheduled broadcast.
     window.addWindow(QStringLiteral("frmplaylist"), [&console](QWidget *parent) {
@@ -115,9 +121,9 @@ int main(int argc, char *argv[])
         playback->setParent(w);
         return w;
     });
-    window.addWindow(QStringLiteral("frmvcd"), [&console](QWidget *parent) {
+    window.addWindow(QStringLiteral("frmvcd"), [&dialogs, &folder](QWidget *parent) {
         auto *ownPlayer = new EngineMediaPlayer;
-        auto *w = new frmvcd(console, *ownPlayer, parent);
+        auto *w = new frmvcd(dialogs, folder, *ownPlayer, parent);
         ownPlayer->setParent(w);
         return w;
     });

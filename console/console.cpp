@@ -7,7 +7,7 @@
 #include "console/remotekeys.h"
 #include "console/remotelist.h"
 #include "console/scheduler.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "console/todayschedule.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"

@@ -65,8 +65,9 @@ public:
     const AppFolder &folder() const { return m_s.folder; }
     ProgramLauncher &launcher() { return m_s.launcher; }
     UserStore &store() { return m_s.store; }
-    // The one media player, shared by the main window, the editor's audition
-    // and the players; PlaybackEngine is the main window's use of it.
+    // The main window's player: the schedule, the operator, the folder
+    // entries, the remote keys and the editor's audition take turns on it
+    // through PlaybackEngine. The player windows play through their own.
     MediaPlayer &player() { return m_s.player; }
     MediaProbe &probe() { return m_s.probe; }
     Power &power() { return m_s.power; }

@@ -1,7 +1,7 @@
 #include "players/frmvcd.h"
 
 #include "audio/videoview.h"
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "platform/mediaplayer.h"
 
@@ -31,9 +31,10 @@ QPushButton *transportButton(QWidget *parent, const QString &name, const QString
 }
 } // namespace
 
-frmvcd::frmvcd(Console &console, MediaPlayer &player, QWidget *parent)
+frmvcd::frmvcd(Dialogs &dialogs, const AppFolder &folder, MediaPlayer &player, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_dialogs(dialogs)
+    , m_folder(folder)
     , m_player(&player)
 {
     setObjectName(u"frmvcd"_s);
@@ -124,9 +125,8 @@ void frmvcd::showState()
 
 void frmvcd::cmdopen_Click()
 {
-    const QString path = m_console.dialogs().openFileName(u"请选择一个VCD文件"_s,
-                                                          m_console.folder().file(u"\\song"_s),
-                                                          u"VCD格式文件(*.dat)|*.dat"_s, QString());
+    const QString path = m_dialogs.openFileName(u"请选择一个VCD文件"_s, m_folder.file(u"\\song"_s),
+                                                u"VCD格式文件(*.dat)|*.dat"_s, QString());
     if (path.isEmpty())
         return;
     m_error.clear();

@@ -2,7 +2,8 @@
 
 #include <QWidget>
 
-class Console;
+class AppFolder;
+class Dialogs;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -16,7 +17,8 @@ class frmvcd final : public QWidget
 {
     Q_OBJECT
 public:
-    frmvcd(Console &console, MediaPlayer &player, QWidget *parent = nullptr);
+    frmvcd(Dialogs &dialogs, const AppFolder &folder, MediaPlayer &player,
+           QWidget *parent = nullptr);
     ~frmvcd() override;
 
     void cmdopen_Click();
@@ -34,7 +36,8 @@ private:
     void pauseClicked();
     void stopClicked();
 
-    Console &m_console;
+    Dialogs &m_dialogs;
+    const AppFolder &m_folder;
     MediaPlayer *m_player;
     QString m_file; // opened and ready to play
     bool m_paused = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,6 +1,5 @@
 #include "zonelink/frmMatrix.h"
 
-#include "console/console.h"
 #include "platform/dialogs.h"
 
 #include <QButtonGroup>
@@ -19,10 +18,10 @@ constexpr char16_t kOutputNames[Matrix::kOutputs][2]
     = {u"一", u"二", u"三", u"四", u"五", u"六", u"七", u"八"};
 } // namespace
 
-frmMatrix::frmMatrix(Console &console, QWidget *parent)
+frmMatrix::frmMatrix(ZoneLink &link, MatrixRouteTable &routes, Dialogs &dialogs, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
-    , m_control(console.link(), console.state().MatrixRoutes)
+    , m_dialogs(dialogs)
+    , m_control(link, routes)
 {
     setObjectName(u"frmMatrix"_s);
     setWindowTitle(kTitle);
@@ -117,7 +116,7 @@ void frmMatrix::cmdEnterAll_Click()
 
 void frmMatrix::showPortClosed()
 {
-    m_console.dialogs().message(portClosedText(), kTitle, MsgIcon::Exclamation);
+    m_dialogs.message(portClosedText(), kTitle, MsgIcon::Exclamation);
 }
 
 void frmMatrix::keyPressEvent(QKeyEvent *event)

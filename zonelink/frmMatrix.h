@@ -6,7 +6,8 @@
 
 #include <array>
 
-class Console;
+class Dialogs;
+class ZoneLink;
 class QButtonGroup;
 class QPushButton;
 
@@ -16,7 +17,9 @@ class frmMatrix final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmMatrix(Console &console, QWidget *parent = nullptr);
+    // routes: what the console last stored for the whole run.
+    frmMatrix(ZoneLink &link, MatrixRouteTable &routes, Dialogs &dialogs,
+              QWidget *parent = nullptr);
 
     // "确 定" of frame k (0..7): output k + 1.
     void cmdEnter_Click(int k);
@@ -32,7 +35,7 @@ private:
     int chosenInput(int k) const;
     void showPortClosed();
 
-    Console &m_console;
+    Dialogs &m_dialogs;
     MatrixControl m_control;
     // The options "1" … "8" of each output, by their 0-based input.
     std::array<QButtonGroup *, Matrix::kOutputs> m_groups {};

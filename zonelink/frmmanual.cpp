@@ -1,6 +1,6 @@
 #include "zonelink/frmmanual.h"
 
-#include "console/console.h"
+#include "console/consolesettings.h"
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "platform/dialogs.h"
@@ -62,10 +62,10 @@ const std::array<QString, ManualControl::TabCount> kTabCaptions {
 
 } // namespace
 
-frmmanual::frmmanual(Console &console, QWidget *parent)
+frmmanual::frmmanual(const Services &services, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
-    , m_control(new ManualControl(console.link(), this))
+    , m_s(services)
+    , m_control(new ManualControl(services.link, this))
 {
     setObjectName(u"frmmanual"_s);
     setWindowTitle(title());
@@ -103,24 +103,24 @@ QString frmmanual::unsentText(const QStringList &commands, bool portOpen, bool c
 
 void frmmanual::showUnsent(const QStringList &commands)
 {
-    notifyUnsent(m_console, commands, m_closing);
+    notifyUnsent(m_s, commands, m_closing);
 }
 
-void frmmanual::notifyUnsent(Console &console, const QStringList &commands, bool closing)
+void frmmanual::notifyUnsent(const Services &services, const QStringList &commands, bool closing)
 {
     // The program is ending: its port closes with the frames still queued,
     // and nobody is left to read the notice.
-    if (console.ending())
+    if (services.programEnding && services.programEnding())
         return;
     // A notice: the frames are done long after the click, from the link.
-    console.dialogs().notify(unsentText(commands, console.link().isOpen(), closing), title(),
-                             MsgIcon::Exclamation);
+    services.dialogs.notify(unsentText(commands, services.link.isOpen(), closing), title(),
+                            MsgIcon::Exclamation);
 }
 
 void frmmanual::fillLists()
 {
-    const AmpNamesRead amps = readAmpNameFile(m_console.folder().file(u"\\amp_name.dat"_s));
-    const NodeFileRead nodes = readNodeFile(m_console.folder().file(u"\\node.txt"_s));
+    const AmpNamesRead amps = readAmpNameFile(m_s.folder.file(u"\\amp_name.dat"_s));
+    const NodeFileRead nodes = readNodeFile(m_s.folder.file(u"\\node.txt"_s));
     // The eight amplifiers and devices are there whatever their names; a
     // file that cannot be read leaves them nameless, and the operator is told.
     QStringList problems;
@@ -207,7 +207,7 @@ void frmmanual::buildControls()
     cmdexit = button(u"退  出"_s, u"cmdexit"_s, this);
 
     auto *groups = new QHBoxLayout;
-    const AppSettings &settings = m_console.settings().values();
+    const AppSettings &settings = m_s.settings.values();
     for (int i = 0; i < ManualControl::GroupCount; ++i) {
         const QString number = QString::number(i + 1);
         chkgrp[i] = new QCheckBox(u"组"_s + number, this);
@@ -357,15 +357,15 @@ void frmmanual::chkgrp_Click(int index)
 
 bool frmmanual::portReady()
 {
-    if (m_console.link().isOpen())
+    if (m_s.link.isOpen())
         return true;
-    m_console.dialogs().message(portClosedText(), title(), MsgIcon::Exclamation);
+    m_s.dialogs.message(portClosedText(), title(), MsgIcon::Exclamation);
     return false;
 }
 
 void frmmanual::confirmTab(int tab)
 {
-    m_control->confirm(tab, m_console.settings().values().SourceFrequency.at(std::size_t(tab + 1)));
+    m_control->confirm(tab, m_s.settings.values().SourceFrequency.at(std::size_t(tab + 1)));
 }
 
 void frmmanual::cmdok_Click()
@@ -415,7 +415,7 @@ void frmmanual::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this, text = std::exchange(m_loadProblems, QString())] {
-            m_console.dialogs().notify(text, title(), MsgIcon::Exclamation);
+            m_s.dialogs.notify(text, title(), MsgIcon::Exclamation);
         },
         Qt::QueuedConnection);
 }
@@ -436,10 +436,10 @@ void frmmanual::handOverClosing()
     ManualControl *control = m_control;
     disconnect(control, nullptr, this, nullptr);
     // A child of the link, so it goes with the link at the latest.
-    control->setParent(&m_console.link());
-    Console &console = m_console;
+    control->setParent(&m_s.link);
+    const Services services = m_s;
     connect(control, &ManualControl::notSent, control,
-            [&console](const QStringList &commands) { notifyUnsent(console, commands, true); });
+            [services](const QStringList &commands) { notifyUnsent(services, commands, true); });
     connect(control, &ManualControl::framesSent, control, &QObject::deleteLater);
 }
 

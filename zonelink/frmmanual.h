@@ -7,8 +7,12 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
-class Console;
+class AppFolder;
+class ConsoleSettings;
+class Dialogs;
+class ZoneLink;
 class QCheckBox;
 class QLabel;
 class QListView;
@@ -21,7 +25,18 @@ class frmmanual final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmmanual(Console &console, QWidget *parent = nullptr);
+    // What the window works with.
+    struct Services
+    {
+        ZoneLink &link;
+        Dialogs &dialogs;
+        const AppFolder &folder; // node.txt and amp_name.dat
+        const ConsoleSettings &settings; // the channels' frequencies
+        // The program is ending: frames dropped then are nobody's news.
+        std::function<bool()> programEnding;
+    };
+
+    explicit frmmanual(const Services &services, QWidget *parent = nullptr);
     ~frmmanual() override;
 
     const ManualControl &control() const { return *m_control; }
@@ -65,12 +80,12 @@ private:
     int currentTab() const;
     void confirmTab(int tab);
     void showUnsent(const QStringList &commands);
-    static void notifyUnsent(Console &console, const QStringList &commands, bool closing);
+    static void notifyUnsent(const Services &services, const QStringList &commands, bool closing);
     // The window is deleted on closing while its closing frames still go
     // out: the control stays with the link until they are out.
     void handOverClosing();
 
-    Console &m_console;
+    Services m_s;
     QPointer<ManualControl> m_control; // a child, until handed over on closing
     QHash<const QObject *, ListRole> m_listRoles;
     QString m_loadProblems; // told once, over the window

@@ -1,7 +1,7 @@
 #include "zonelink/frmnodestatus.h"
 
-#include "console/console.h"
 #include "directory/nodefile.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "zonelink/statuspoll.h"
 
@@ -124,10 +124,12 @@ QLabel *label(const QString &text, const QString &name, QWidget *parent)
 
 } // namespace
 
-frmnodestatus::frmnodestatus(Console &console, QWidget *parent)
+frmnodestatus::frmnodestatus(ZoneLink &link, Dialogs &dialogs, const AppFolder &folder,
+                             QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
-    , m_poll(new StatusPoll(console.link(), this))
+    , m_link(link)
+    , m_dialogs(dialogs)
+    , m_poll(new StatusPoll(link, this))
     , m_openIcon(openIcon())
     , m_closeIcon(closeIcon())
 {
@@ -137,7 +139,7 @@ frmnodestatus::frmnodestatus(Console &console, QWidget *parent)
     buildControls();
 
     // The rows come from node.txt afresh at every opening, all "关".
-    const QList<NodeRecord> nodes = readNodeFile(console.folder().file(u"\\node.txt"_s)).records;
+    const QList<NodeRecord> nodes = readNodeFile(folder.file(u"\\node.txt"_s)).records;
     connect(m_poll, &StatusPoll::orderChanged, this, &frmnodestatus::fillRows);
     connect(m_poll, &StatusPoll::rowChanged, this, &frmnodestatus::showRow);
     connect(m_poll, &StatusPoll::progressChanged, pgbnode, &QProgressBar::setValue);
@@ -370,14 +372,14 @@ void frmnodestatus::onBusyChanged(bool busy, bool portLost)
 
 void frmnodestatus::showPortClosed()
 {
-    m_console.dialogs().message(portClosedText(), windowTitle(), MsgIcon::Exclamation);
+    m_dialogs.message(portClosedText(), windowTitle(), MsgIcon::Exclamation);
 }
 
 void frmnodestatus::notifyPortLost()
 {
     // The link lost the port under a running command: a notice, so the link
     // and the scheduler go on while it is on screen.
-    m_console.dialogs().notify(portClosedText(), windowTitle(), MsgIcon::Exclamation);
+    m_dialogs.notify(portClosedText(), windowTitle(), MsgIcon::Exclamation);
 }
 
 QString frmnodestatus::closeNotSentText(const QString &terminal)
@@ -390,12 +392,12 @@ void frmnodestatus::notifyCloseNotSent(int position)
 {
     // Without the port the operator learns why; with it (a write the port
     // did not take whole), that this one terminal may still be on.
-    if (!m_console.link().isOpen()) {
+    if (!m_link.isOpen()) {
         notifyPortLost();
         return;
     }
     const QString name = position >= 0 ? m_poll->row(position).name : QString();
-    m_console.dialogs().notify(closeNotSentText(name), windowTitle(), MsgIcon::Exclamation);
+    m_dialogs.notify(closeNotSentText(name), windowTitle(), MsgIcon::Exclamation);
 }
 
 void frmnodestatus::fitColumns()

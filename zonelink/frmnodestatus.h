@@ -3,7 +3,9 @@
 #include <QIcon>
 #include <QWidget>
 
-class Console;
+class AppFolder;
+class Dialogs;
+class ZoneLink;
 class QAction;
 class QLabel;
 class QMenu;
@@ -20,7 +22,8 @@ class frmnodestatus final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmnodestatus(Console &console, QWidget *parent = nullptr);
+    frmnodestatus(ZoneLink &link, Dialogs &dialogs, const AppFolder &folder,
+                  QWidget *parent = nullptr);
     ~frmnodestatus() override;
 
     StatusPoll &poll() { return *m_poll; }
@@ -54,7 +57,8 @@ private:
     void notifyPortLost();
     void notifyCloseNotSent(int position);
 
-    Console &m_console;
+    ZoneLink &m_link;
+    Dialogs &m_dialogs;
     StatusPoll *m_poll;
     QIcon m_openIcon;
     QIcon m_closeIcon;

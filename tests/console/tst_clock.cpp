@@ -1,5 +1,5 @@
 #include "console/clocktext.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "support/fakeclock.h"
 
 #include <QSignalSpy>

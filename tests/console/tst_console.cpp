@@ -8,7 +8,7 @@
 #include "console/remotekeys.h"
 #include "console/remotelist.h"
 #include "console/scheduler.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "console/todayschedule.h"
 #include "consolerig.h"
 #include "support/gbkfiles.h"

@@ -3,7 +3,7 @@
 // ends it whatever is open.
 
 #include "console/endofday.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "consolerig.h"
 #include "platform/widgetdialogs.h"
 

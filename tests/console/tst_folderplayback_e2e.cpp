@@ -9,7 +9,7 @@
 #include "console/playbackengine.h"
 #include "console/playerframe.h"
 #include "console/scheduler.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "consolerig.h"
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"

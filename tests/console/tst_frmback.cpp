@@ -6,7 +6,7 @@
 #include "console/frmback.h"
 #include "console/mastervolume.h"
 #include "console/programmemodel.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "console/toolbaricons.h"
 #include "console/windowhost.h"
 #include "consolerig.h"

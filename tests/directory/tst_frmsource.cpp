@@ -2,7 +2,7 @@
 
 #include "console/appsettings.h"
 #include "console/consolerig.h"
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 #include "console/settingsloader.h"
 #include "directory/ampnamefile.h"
 #include "directory/frmsource.h"

@@ -81,7 +81,7 @@ frmvcd &tst_frmvcd_e2e::open()
     Console &c = m_rig->start();
     m_rig->dialogs.shown.clear();
     m_player = std::make_unique<EngineMediaPlayer>();
-    m_window = new frmvcd(c, *m_player);
+    m_window = new frmvcd(c.dialogs(), c.folder(), *m_player);
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     m_window->show();
     QApplication::setActiveWindow(m_window);

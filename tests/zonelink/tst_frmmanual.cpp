@@ -6,6 +6,7 @@
 #include "console/consolerig.h"
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
+#include "support/consolewindows.h"
 #include "support/gbkfiles.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
@@ -90,7 +91,7 @@ frmmanual &tst_frmmanual::open()
 {
     Console &c = m_rig->start();
     m_queued = std::make_unique<QSignalSpy>(&c.link(), &ZoneLink::frameQueued);
-    m_window = std::make_unique<frmmanual>(c);
+    m_window = std::make_unique<frmmanual>(manualServices(c));
     m_window->show();
     QApplication::setActiveWindow(m_window.get());
     if (!QTest::qWaitForWindowActive(m_window.get()))
@@ -446,7 +447,7 @@ void tst_frmmanual::closing()
 
     // The record went with the window: a new one starts empty and closes
     // nothing of the old one's, on any tab.
-    m_window = std::make_unique<frmmanual>(m_rig->console());
+    m_window = std::make_unique<frmmanual>(manualServices(m_rig->console()));
     m_window->show();
     QCOMPARE(texts(u"lstsamp"_s).count(u"功放"_s), 8);
     click(u"cmdallok"_s);

@@ -7,6 +7,7 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "platform/qtserialport.h"
+#include "support/consolewindows.h"
 #include "support/zonesimprocess.h"
 #include "zonelink/frmmanual.h"
 #include "zonelink/zonelink.h"
@@ -98,7 +99,7 @@ void tst_frmmanualE2e::simulatorFollowsTheTab()
     QVERIFY(c.link().isOpen());
     QCOMPARE(switchedOn(), u"state nodes - amps - devices -"_s);
 
-    m_window = std::make_unique<frmmanual>(c);
+    m_window = std::make_unique<frmmanual>(manualServices(c));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_window->findChild<QTabWidget *>(u"SSTabprog"_s)->setCurrentIndex(1); // 节目二, 87.5 MHz

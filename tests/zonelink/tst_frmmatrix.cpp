@@ -75,7 +75,7 @@ frmMatrix &tst_frmMatrix::open()
     Console &c = m_rig->console();
     if (!m_queued)
         m_queued = std::make_unique<QSignalSpy>(&c.link(), &ZoneLink::frameQueued);
-    m_window = new frmMatrix(c);
+    m_window = new frmMatrix(c.link(), c.state().MatrixRoutes, c.dialogs());
     m_window->setAttribute(Qt::WA_DeleteOnClose); // as the main window opens it
     m_window->show();
     return *m_window;

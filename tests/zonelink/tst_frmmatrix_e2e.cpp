@@ -60,7 +60,7 @@ void tst_frmMatrixE2e::simulatorShowsTheRoutes()
     QVERIFY2(m_sim.lineWith(u"matrix "_s).startsWith(u"state nodes "_s),
              qPrintable(m_sim.output()));
 
-    m_window = std::make_unique<frmMatrix>(c);
+    m_window = std::make_unique<frmMatrix>(c.link(), c.state().MatrixRoutes, c.dialogs());
     m_window->show();
     click(u"optIn2_5"_s);
     click(u"cmdEnter_2"_s);

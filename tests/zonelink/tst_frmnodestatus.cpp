@@ -127,7 +127,7 @@ void tst_frmnodestatus::open(bool portPresent)
     m_rig->dialogs.shown.clear(); // the start-up's own notices
     m_rig->port.events.clear();
     m_queued = std::make_unique<QSignalSpy>(&c.link(), &ZoneLink::frameQueued);
-    m_window = new frmnodestatus(c);
+    m_window = new frmnodestatus(c.link(), c.dialogs(), c.folder());
     m_window->setAttribute(Qt::WA_DeleteOnClose); // as the main window opens it
     m_window->show();
     QApplication::setActiveWindow(m_window);

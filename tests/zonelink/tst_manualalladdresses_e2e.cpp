@@ -8,6 +8,7 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "platform/qtserialport.h"
+#include "support/consolewindows.h"
 #include "support/zonesimprocess.h"
 #include "zonelink/frmmanual.h"
 #include "zonelink/zonelink.h"
@@ -105,7 +106,7 @@ void tst_manualAllAddressesE2e::allAddressesOnTwoTabs()
     QVERIFY(c.link().isOpen());
     QCOMPARE(nodesOn(), u"-"_s);
 
-    m_window = new frmmanual(c);
+    m_window = new frmmanual(manualServices(c));
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     m_window->show();
     QApplication::setActiveWindow(m_window);

@@ -111,7 +111,7 @@ void tst_nodestatusE2e::statusOfTheTerminals()
     m_sim.command("state");
     QVERIFY2(m_sim.waitFor(u"state nodes 1.2.3.4.9. "_s), qPrintable(m_sim.output()));
 
-    m_window = std::make_unique<frmnodestatus>(c);
+    m_window = std::make_unique<frmnodestatus>(c.link(), c.dialogs(), c.folder());
     m_window->show();
     StatusPoll &poll = m_window->poll();
     connect(&poll, &StatusPoll::replyWindowOpened, this, [this, &poll](int position) {

@@ -1,4 +1,4 @@
-#include "console/secondticker.h"
+#include "platform/secondticker.h"
 
 #include "platform/clock.h"
 
