@@ -281,8 +281,6 @@ int statusReplies(const std::uint8_t *data, std::size_t size)
     for (int i = 0; i < poll.count(); ++i)
         askable += poll.row(i).addressValue >= 0 ? 1 : 0;
 
-    // What a reply said, by address: the frequencies a row may show.
-    QMap<int, QSet<QString>> said;
     bool stopped = false;
     check(poll.refreshAll() == StatusPoll::Outcome::Started, "a poll starts on an open port");
     for (int step = 0; step < 400 && poll.busy(); ++step) {
@@ -299,26 +297,13 @@ int statusReplies(const std::uint8_t *data, std::size_t size)
                                int(in.byte())};
             if (in.byte() % 3 == 0)
                 reply.frequency = 8888;
-            const QByteArray bytes = statusReplyBytes(reply);
-            said[reply.address].insert(reply.constantVoltage()
-                                           ? u"定压"_s
-                                           : QString::number(reply.frequency / 10) + u'.'
-                                               + QString::number(reply.frequency % 10));
-            port.receive(bytes);
+            port.receive(statusReplyBytes(reply));
             break;
         }
         case 3: {
             QByteArray noise;
             for (int n = int(in.byte() % 24); n > 0; --n)
                 noise.append(char(in.byte()));
-            // Noise that happens to read as a reply counts as one.
-            for (int a = 0; a < 256 && noise.size() >= 12; ++a) {
-                if (const std::optional<StatusReply> r = parseStatusReply(noise, a)) {
-                    StatusRow row;
-                    StatusPoll::applyReply(row, a, noise);
-                    said[a].insert(row.frequency);
-                }
-            }
             port.receive(noise);
             break;
         }
@@ -335,6 +320,23 @@ int statusReplies(const std::uint8_t *data, std::size_t size)
     }
     clock.runUntil([&poll] { return !poll.busy(); });
     check(!poll.busy(), "the poll ends");
+
+    // What the chunks the link read said, by address: the link reads what
+    // has come by each look, so pieces that came apart are read together.
+    QMap<int, QSet<QString>> said;
+    for (const QByteArray &chunk : std::as_const(port.reads)) {
+        for (int a = 0; a < 256; ++a) {
+            StatusRow row;
+            if (StatusPoll::applyReply(row, a, chunk)) {
+                const StatusReply reply = *parseStatusReply(chunk, a);
+                if (!reply.constantVoltage())
+                    check(row.frequency.count(u'.') == 1
+                              && qRound(row.frequency.toDouble() * 10) == reply.frequency,
+                          "a tuned frequency shows in MHz as it came in tenths");
+                said[a].insert(row.frequency);
+            }
+        }
+    }
 
     QList<int> serials;
     for (int i = 0; i < poll.count(); ++i) {

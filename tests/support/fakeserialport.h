@@ -72,6 +72,8 @@ public:
     {
         const QByteArray all = m_input;
         m_input.clear();
+        if (!all.isEmpty())
+            reads.append(all);
         return all;
     }
     void clearInput() override
@@ -128,6 +130,7 @@ public:
     // write, n takes the first n bytes. Empty: every write is taken whole.
     QList<qint64> writeLimits;
     QList<Event> events;
+    QList<QByteArray> reads; // what readAll() handed over, a chunk each
     // The time in milliseconds, when the test keeps its own; by default the
     // time since the port was made.
     std::function<qint64()> clock;
