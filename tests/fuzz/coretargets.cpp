@@ -92,20 +92,32 @@ QSet<int> valuesOf(const QString &dotList)
     return values;
 }
 
+// A zone link on a fake port at com1, opened, on a clock of its own.
+struct OpenLink
+{
+    OpenLink()
+    {
+        clock.useBy(port);
+        port.devices.insert(u"/dev/ttyS0"_s);
+        link.OpenZonePort(u"com1"_s);
+    }
+    FakeSerialPort port;
+    VirtualLinkClock clock;
+    MemoryUserStore store;
+    FakeDialogs dialogs;
+    ZoneLink link {port, store, dialogs, clock};
+};
+
 } // namespace
 
 int manualControl(const std::uint8_t *data, std::size_t size)
 {
     needApplication();
     Input in(data, std::min<std::size_t>(size, 2048));
-    FakeSerialPort port;
-    VirtualLinkClock clock;
-    clock.useBy(port);
-    port.devices.insert(u"/dev/ttyS0"_s);
-    MemoryUserStore store;
-    FakeDialogs dialogs;
-    ZoneLink link(port, store, dialogs, clock);
-    link.OpenZonePort(u"com1"_s);
+    OpenLink rig;
+    FakeSerialPort &port = rig.port;
+    VirtualLinkClock &clock = rig.clock;
+    ZoneLink &link = rig.link;
     ManualControl control(link);
 
     // Up to 510 terminals: every address may come twice, and 256 do not fit
@@ -257,14 +269,10 @@ int statusReplies(const std::uint8_t *data, std::size_t size)
     // the reply carried; a whole poll asks each terminal with an address once.
     needApplication();
     Input in(data, std::min<std::size_t>(size, 1024));
-    FakeSerialPort port;
-    VirtualLinkClock clock;
-    clock.useBy(port);
-    port.devices.insert(u"/dev/ttyS0"_s);
-    MemoryUserStore store;
-    FakeDialogs dialogs;
-    ZoneLink link(port, store, dialogs, clock);
-    link.OpenZonePort(u"com1"_s);
+    OpenLink rig;
+    FakeSerialPort &port = rig.port;
+    VirtualLinkClock &clock = rig.clock;
+    ZoneLink &link = rig.link;
     StatusPoll poll(link);
 
     QList<StatusPoll::Node> nodes;
