@@ -147,7 +147,7 @@ int main(int argc, char *argv[])
     std::sort(us.begin(), us.end());
     out << "rows: " << rows << ", ticks: " << ticks
         << " (09:00:01-10:00:00), items started: " << plays << "\n";
-    out << "first tick (passes over " << state.CurrentIndex
+    out << "first tick (passes over " << schedule.currentIndex()
         << " rows): " << QString::number(first, 'f', 1) << " us\n";
     out << "tick median: " << QString::number(us.at(us.size() / 2), 'f', 1)
         << " us, 95th percentile: " << QString::number(us.at(us.size() * 95 / 100), 'f', 1)

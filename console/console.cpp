@@ -7,13 +7,13 @@
 #include "console/remotekeys.h"
 #include "console/remotelist.h"
 #include "console/scheduler.h"
-#include "platform/secondticker.h"
 #include "console/todayschedule.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/logwriter.h"
 #include "platform/mediaplayer.h"
 #include "platform/programlauncher.h"
+#include "platform/secondticker.h"
 #include "zonelink/zonelink.h"
 
 #include <QLoggingCategory>
@@ -89,7 +89,7 @@ void Console::startUp()
     m_today->LoadTodaySchedule(m_s.clock.now().date());
     m_link->OpenZonePort(m_settings.values().ComPort);
     m_settings.loadTables();
-    m_today->ShowNextItem(0);
+    m_today->startOver();
     m_state.setReloadSchedule(false);
     m_state.clearEditorRequests();
     m_state.setManualMode(false);
@@ -136,16 +136,14 @@ void Console::playRowByHand(int row)
     const int r = row >= 0 && row < m_model->count() ? row : 0;
     const ScheduleEntry &entry = m_model->entry(r);
     m_volume->setValue(entry.volume);
-    m_playback->playsong(entry.filename, entry.plen, PlayerHolder::Hand);
-    m_playback->ManualPlayback = true;
+    m_playback->playByHand(entry.filename, entry.plen, PlayerHolder::Hand);
 }
 
 void Console::playFileByHand(const QString &path)
 {
     if (path.isEmpty())
         return;
-    m_playback->playsong(path, QStringLiteral("0"), PlayerHolder::Hand);
-    m_playback->ManualPlayback = true;
+    m_playback->playByHand(path, QStringLiteral("0"), PlayerHolder::Hand);
 }
 
 bool Console::requestEditCurrentWeekFile()

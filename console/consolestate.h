@@ -5,9 +5,11 @@
 #include <QObject>
 #include <QStringList>
 
-// State of the running console that several parts read and change. The flags
-// that windows show or react to are changed through setters that announce the
-// change; the scheduler's own bookkeeping is plain data.
+// Flags of the running console that several parts read and change, each
+// through a setter that announces the change, and the audio matrix the
+// matrix window keeps here for the whole run. How far the day has gone lives
+// in TodaySchedule, the remote list and its cursor in RemoteList, the
+// channels in Scheduler and the manual playback in PlaybackEngine.
 class ConsoleState final : public QObject
 {
     Q_OBJECT
@@ -40,12 +42,6 @@ public:
     // replaced, then when and how often.
     QString soundStatus() const { return m_soundStatus; }
     void setSoundStatus(const QString &text);
-
-    qint16 CurrentIndex = 0; // last row started or passed over, 1-based; 0 = none
-
-    // The frequency parameters of the last zone-open command.
-    QString FreqHigh;
-    QString FreqLow;
 
     // The audio matrix as last chosen, for the whole run.
     MatrixRouteTable MatrixRoutes {};

@@ -55,7 +55,7 @@ void EndOfDay::timercomm_Timer()
         return;
     if (!m_s.settings.AutoShutdown)
         return;
-    if (m_s.scheduler.OutputsActive || m_s.state.ManualMode() || m_s.scheduler.AmpLeadSent())
+    if (m_s.scheduler.outputsActive() || m_s.state.ManualMode() || m_s.scheduler.AmpLeadSent())
         return;
     const QString now = m_s.clock.now().toString(QStringLiteral("HH:mm:ss"));
     if (!(m_s.today.LastItemTime() < now))

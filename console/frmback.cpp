@@ -190,13 +190,14 @@ void frmback::followConsole()
     connect(&state, &ConsoleState::soundStatusChanged, this, &frmback::showSoundStatus);
     connect(&m_console.settings(), &ConsoleSettings::loaded, this, &frmback::showLoadedSettings);
     connect(&m_console.settings(), &ConsoleSettings::applied, this, &frmback::showAppliedSettings);
-    connect(&m_console.today(), &TodaySchedule::nextItemChanged, this, [this](const QString &text) {
+    const auto showNextItem = [this](const QString &text) {
         // The panel's text separates its lines with CR; a label breaks at LF.
         QString shown = text;
         shown.replace(u'\r', u'\n');
         lblnextprog->setText(shown);
         lblnextprog->setProperty("panelText", text);
-    });
+    };
+    connect(&m_console.today(), &TodaySchedule::nextItemChanged, this, showNextItem);
     // The end of the program closes the window too, whatever else is open.
     connect(&m_console, &Console::programEnds, this, &QWidget::close);
     showWorkStatus(state.ManualMode());
@@ -205,7 +206,7 @@ void frmback::followConsole()
     // A window made after the start-up shows what it already did.
     if (m_console.settings().isLoaded()) {
         showLoadedSettings(m_console.settings().firstRun());
-        m_console.today().ShowNextItem(state.CurrentIndex);
+        showNextItem(m_console.today().nextItem());
     }
 }
 

@@ -91,9 +91,35 @@ void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen,
     setButtons(false, true);
 }
 
+void PlaybackEngine::setManualPlayback(bool manual)
+{
+    if (manual == m_manualPlayback)
+        return;
+    m_manualPlayback = manual;
+    Q_EMIT manualPlaybackChanged(manual);
+}
+
+void PlaybackEngine::playByHand(const QString &sfilename, const QString &splaylen,
+                                PlayerHolder holder)
+{
+    playsong(sfilename, splaylen, holder);
+    setManualPlayback(true);
+}
+
+void PlaybackEngine::stopByHand()
+{
+    stopAction();
+    setManualPlayback(false);
+}
+
+void PlaybackEngine::scheduledItemStarted()
+{
+    setManualPlayback(false);
+}
+
 void PlaybackEngine::playClicked()
 {
-    ManualPlayback = true;
+    setManualPlayback(true);
     ++m_turn;
     if (m_settings.ShowVideo)
         m_player.setFullScreen(true);
@@ -122,8 +148,8 @@ void PlaybackEngine::stopAction()
 
 void PlaybackEngine::onEndOfStream()
 {
-    if (ManualPlayback) {
-        ManualPlayback = false;
+    if (m_manualPlayback) {
+        setManualPlayback(false);
         stopAction();
     }
     m_player.setFullScreen(false);

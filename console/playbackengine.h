@@ -23,11 +23,24 @@ public:
     // scheduler. A file that does not exist leaves the player to whoever
     // held it.
     void playsong(const QString &sfilename, const QString &splaylen, PlayerHolder holder);
-    // Play makes the operator the holder of a loaded file; Pause leaves the
-    // holder as it is; Stop leaves the player to nobody.
+    // A file played on someone's command (the operator's, a remote key's):
+    // playsong, and the playback counts as manual even when the file is not
+    // there, so that the next end of a stream stops the player.
+    void playByHand(const QString &sfilename, const QString &splaylen, PlayerHolder holder);
+    // Play makes the operator the holder of a loaded file and the playback
+    // manual; Pause leaves the holder as it is; Stop leaves the player to
+    // nobody and the manual state as it is.
     void playClicked();
     void pauseClicked();
     void stopAction();
+    // The remote's stop key: Stop, and the playback is no longer manual.
+    void stopByHand();
+    // The scheduler started a row: what plays from now on is the schedule's.
+    void scheduledItemStarted();
+
+    // ManualPlayback: the current playback was started by hand. An end of
+    // stream of a manual playback stops the player and clears it.
+    bool manualPlayback() const { return m_manualPlayback; }
 
     // Whoever started what the player holds. Pausing keeps it; the player
     // has only one file, so the later start takes it over.
@@ -36,8 +49,6 @@ public:
     // Refreshes position, length and progress while the player plays.
     void refreshProgress();
     void setTitle(const QString &title);
-
-    bool ManualPlayback = false; // the current playback was started by hand
 
     // Counts the times the player was given a new job: a file handed to it,
     // Play pressed, Stop. Whoever plays several files in a row checks that
@@ -69,11 +80,13 @@ Q_SIGNALS:
     // The player was taken over, stopped, ran out or failed. Whoever held it
     // learns here that it is no longer theirs.
     void holderChanged(PlayerHolder now, PlayerHolder before);
+    void manualPlaybackChanged(bool manual);
 
 private:
     void setButtons(bool play, bool pauseAndStop);
     void onEndOfStream();
     void setHolder(PlayerHolder holder);
+    void setManualPlayback(bool manual);
 
     MediaPlayer &m_player;
     const AppSettings &m_settings;
@@ -86,4 +99,5 @@ private:
     bool m_stopEnabled = false;
     quint64 m_turn = 0;
     PlayerHolder m_holder = PlayerHolder::Nobody;
+    bool m_manualPlayback = false;
 };

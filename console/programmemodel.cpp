@@ -148,3 +148,18 @@ void ProgrammeModel::setState(int row, RowState state)
     m_rows[row].state = state;
     Q_EMIT dataChanged(index(row, 0), index(row, ColumnCount - 1));
 }
+
+void ProgrammeModel::markWaitingDone(int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, count() - 1);
+    bool changed = false;
+    for (int row = first; row <= last; ++row) {
+        if (m_rows.at(row).state == RowState::Waiting) {
+            m_rows[row].state = RowState::Done;
+            changed = true;
+        }
+    }
+    if (changed)
+        Q_EMIT dataChanged(index(first, 0), index(last, ColumnCount - 1));
+}

@@ -60,6 +60,9 @@ public:
     const ScheduleEntry &entry(int row) const { return m_rows.at(row).entry; }
     RowState state(int row) const { return m_rows.at(row).state; }
     void setState(int row, RowState state);
+    // Marks the waiting rows among first..last (0-based) done in one change:
+    // one dataChanged() for the whole range, however many rows it holds.
+    void markWaitingDone(int first, int last);
 
     static QString playedText(RowState state); // "否" or "是"
     static QString iconKey(RowState state); // "clock3", "checkmark" or "remove"

@@ -8,7 +8,6 @@
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
-#include <QFileInfo>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcRemote, "quellon.remote")
@@ -32,8 +31,6 @@ void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
     QString p2 = zero;
     if (open) {
         const FrequencyParameters f = splitFrequency(m_s.settings.SourceFrequency[1]);
-        m_s.state.FreqHigh = f.FreqHigh;
-        m_s.state.FreqLow = f.FreqLow;
         p1 = f.FreqHigh;
         p2 = f.FreqLow;
     }
@@ -67,10 +64,9 @@ void RemoteKeys::handle(int code)
         if (cursor == 0)
             return;
         const QString file = m_s.list.fileAtCursor();
-        if (!file.isEmpty() && QFileInfo(file).isFile())
-            m_s.playback.playsong(file, QStringLiteral("0"), PlayerHolder::Remote);
+        // Manual whether or not the file is there to play.
+        m_s.playback.playByHand(file, QStringLiteral("0"), PlayerHolder::Remote);
         m_s.state.setManualMode(true);
-        m_s.playback.ManualPlayback = true;
         qCInfo(lcRemote) << "key 1: entry" << cursor << file << "- work status manual";
         return;
     }
@@ -79,8 +75,7 @@ void RemoteKeys::handle(int code)
         qCInfo(lcRemote) << "key 2: everything on";
         return;
     case RemoteKey::KeyStop:
-        m_s.playback.stopAction();
-        m_s.playback.ManualPlayback = false;
+        m_s.playback.stopByHand();
         m_s.state.setManualMode(false);
         qCInfo(lcRemote) << "key 3: stopped - work status automatic";
         return;

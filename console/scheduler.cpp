@@ -39,6 +39,14 @@ void addItems(QStringList &to, const QString &list)
     }
 }
 
+bool sameRecord(const ChannelStateRecord &a, const ChannelStateRecord &b)
+{
+    return a.ZonesOn == b.ZonesOn && a.AmpsOn == b.AmpsOn && a.DevicesOn == b.DevicesOn
+        && a.RepeatOpen == b.RepeatOpen && a.RepeatCount == b.RepeatCount && a.Detail == b.Detail
+        && a.StartTime == b.StartTime && a.PlayLength == b.PlayLength && a.Zones == b.Zones
+        && a.Amps == b.Amps && a.Devices == b.Devices && a.StartMoment == b.StartMoment;
+}
+
 QString joined(const QStringList &items)
 {
     QString text;
@@ -103,10 +111,32 @@ void Scheduler::fail(const QString &reason)
     m_s.dialogs.notify(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
 }
 
+const ChannelStateRecord &Scheduler::channelState(int channel) const
+{
+    static const ChannelStateRecord none;
+    return channel >= 1 && channel <= 8 ? m_channels[std::size_t(channel)] : none;
+}
+
 void Scheduler::tick()
 {
     if (m_stopped)
         return;
+    // Readers hear of the channels once the tick is done, not of the steps
+    // in between (the supervisor may switch a channel off that a start
+    // switches on again in the same second).
+    const auto channelsBefore = m_channels;
+    const bool outputsBefore = m_outputsActive;
+    work();
+    for (int c = 1; c <= 8; ++c) {
+        if (!sameRecord(m_channels[std::size_t(c)], channelsBefore[std::size_t(c)]))
+            Q_EMIT channelStateChanged(c);
+    }
+    if (m_outputsActive != outputsBefore)
+        Q_EMIT outputsActiveChanged(m_outputsActive);
+}
+
+void Scheduler::work()
+{
     ChannelSupervisor();
     const QDateTime nowMoment = m_s.clock.now();
     // A change of date reloads the day even when the second 00:00:00 was missed.
@@ -125,15 +155,29 @@ bool Scheduler::scan(const QDateTime &nowMoment)
 {
     const QString now = hhmmss(nowMoment);
     const int lead = std::max(TimeValue(m_s.settings.values().AmpOpenLead), 0);
-    for (int r = m_s.state.CurrentIndex + 1; r <= m_s.model.count(); ++r) {
+    PassedOver passed;
+    for (int r = m_s.today.currentIndex() + 1; r <= m_s.model.count(); ++r) {
         const ScheduleEntry &row = m_s.model.entry(r - 1);
         const QString t = row.time;
         if (!TimeText::isClockText(t)) {
+            passOver(passed);
             fail(QStringLiteral("row %1: \"%2\" is no time hh:mm:ss").arg(r).arg(t));
             return false;
         }
         const int tv = TimeValue(t);
         const RowState state = m_s.model.state(r - 1);
+        const QString q = ClockText(tv + 5);
+        // A row whose start window has gone by (one that passes midnight
+        // never has) is not due and gets nothing switched on ahead of it; a
+        // waiting one is passed over. Rows passed over one after another are
+        // handled together, so that a start or a reload late in the day
+        // updates the list, the next-item panel and the log once.
+        if (q > t && q < now) {
+            if (state == RowState::Waiting)
+                passed.add(r, t);
+            continue;
+        }
+        passOver(passed);
         // A row the operator cancelled gets nothing switched on ahead of it.
         if (state != RowState::Cancelled) {
             OpenDevicesAhead(r);
@@ -144,7 +188,6 @@ bool Scheduler::scan(const QDateTime &nowMoment)
             if (inWindow && send(CommandCode::AmpOpen, kZero, kZero, row.amp))
                 m_leads[r].amps = row.amp;
         }
-        const QString q = ClockText(tv + 5);
         const bool waiting = state == RowState::Waiting;
         const bool due
             = waiting && (q > t ? (t <= now && now <= q) : (t <= now && now <= u"23:59:59"));
@@ -153,17 +196,42 @@ bool Scheduler::scan(const QDateTime &nowMoment)
                 return false;
             continue;
         }
-        if (q > t && q < now && waiting) {
-            m_s.model.setState(r - 1, RowState::Done);
-            m_s.state.CurrentIndex = qint16(r);
-            m_s.today.ShowNextItem(r);
-            releaseLead(r);
-            qCInfo(lcScheduler) << "passed over" << t << row.detail;
-        }
         if (t > ClockText(TimeValue(now) + lead) && t > now)
             return true;
     }
+    passOver(passed);
     return true;
+}
+
+void Scheduler::PassedOver::add(int row, const QString &time)
+{
+    if (count == 0) {
+        first = row;
+        firstTime = time;
+    }
+    last = row;
+    lastTime = time;
+    ++count;
+}
+
+void Scheduler::passOver(PassedOver &passed)
+{
+    if (passed.count == 0)
+        return;
+    // What was switched on ahead of the rows passed over is closed, row by
+    // row as before; the rows are read while they still wait.
+    QList<int> withLead;
+    for (auto it = m_leads.lowerBound(passed.first); it != m_leads.end() && it.key() <= passed.last;
+         ++it) {
+        if (m_s.model.state(it.key() - 1) == RowState::Waiting)
+            withLead.append(it.key());
+    }
+    m_s.today.rowsPassedOver(passed.first, passed.last);
+    for (int r : std::as_const(withLead))
+        releaseLead(r);
+    qCInfo(lcScheduler) << "passed over" << passed.count << (passed.count == 1 ? "row" : "rows")
+                        << "from" << passed.firstTime << "to" << passed.lastTime;
+    passed = {};
 }
 
 void Scheduler::OpenDevicesAhead(int r)
@@ -197,7 +265,7 @@ bool Scheduler::StartItem(int r)
         fail(QStringLiteral("row %1: channel %2 is not 1..8").arg(r).arg(c));
         return false;
     }
-    ChannelStateRecord &ch = ChannelState[std::size_t(c)];
+    ChannelStateRecord &ch = m_channels[std::size_t(c)];
     const FrequencyParameters f
         = splitFrequency(m_s.settings.values().SourceFrequency[std::size_t(c)]);
     // The six commands are built before anything is marked or sent, so a row
@@ -228,21 +296,17 @@ bool Scheduler::StartItem(int r)
     }
 
     // Marked before the first frame leaves, so no later tick starts it again.
-    m_s.model.setState(r - 1, RowState::Done);
-    m_s.state.CurrentIndex = qint16(r);
-    m_s.today.ShowNextItem(r);
+    m_s.today.rowStarted(r);
     m_s.playback.setTitle(m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn));
     m_s.volume.setValue(row.volume);
-    OutputsActive = true;
-    m_s.playback.ManualPlayback = false;
+    m_outputsActive = true;
+    m_s.playback.scheduledItemStarted();
     m_leads.remove(r); // its channel holds what was switched on ahead of it
     m_s.link.discardInput();
     // A folder still playing for an earlier entry starts no further file.
     m_folder->stop();
     const quint64 item = ++m_itemsStarted;
 
-    m_s.state.FreqHigh = f.FreqHigh;
-    m_s.state.FreqLow = f.FreqLow;
     const bool playsFile = row.filename != kPeripheral;
     const QString file = row.filename;
     const QString plen = row.plen;
@@ -284,7 +348,7 @@ bool Scheduler::StartItem(int r)
     for (int j = 1; j <= 8; ++j) {
         if (j == c)
             continue;
-        ChannelStateRecord &other = ChannelState[std::size_t(j)];
+        ChannelStateRecord &other = m_channels[std::size_t(j)];
         other.Amps = ListMinus(other.Amps, row.amp);
         other.Devices = ListMinus(other.Devices, row.device);
         other.Zones = ListMinus(other.Zones, row.zone);
@@ -319,15 +383,13 @@ void Scheduler::ChannelSupervisor()
         m_s.log.writeLog(QStringLiteral(",自动调整音量") + volume);
     }
     for (int b = 1; b <= 8; ++b) {
-        ChannelStateRecord &ch = ChannelState[std::size_t(b)];
+        ChannelStateRecord &ch = m_channels[std::size_t(b)];
         const QDateTime now = m_s.clock.now();
         if (ch.RepeatOpen) {
             ++ch.RepeatCount;
             if (ch.RepeatCount % 2 == 0) {
                 const FrequencyParameters f
                     = splitFrequency(settings.SourceFrequency[std::size_t(b)]);
-                m_s.state.FreqHigh = f.FreqHigh;
-                m_s.state.FreqLow = f.FreqLow;
                 send(CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, ch.Zones);
                 send(CommandCode::DeviceOpen, kZero, kZero, ch.Devices);
                 send(CommandCode::AmpOpen, kZero, kZero, ch.Amps);
@@ -359,10 +421,10 @@ void Scheduler::ChannelSupervisor()
             ch.Amps.clear();
         }
     }
-    OutputsActive = false;
+    m_outputsActive = false;
     for (int b = 1; b <= 8; ++b) {
-        const ChannelStateRecord &ch = ChannelState[std::size_t(b)];
-        OutputsActive = OutputsActive || ch.ZonesOn || ch.AmpsOn || ch.DevicesOn;
+        const ChannelStateRecord &ch = m_channels[std::size_t(b)];
+        m_outputsActive = m_outputsActive || ch.ZonesOn || ch.AmpsOn || ch.DevicesOn;
     }
 }
 
@@ -370,7 +432,7 @@ QString Scheduler::heldAmps(int exceptRow) const
 {
     QStringList held;
     for (int b = 1; b <= 8; ++b)
-        addItems(held, ChannelState[std::size_t(b)].Amps);
+        addItems(held, m_channels[std::size_t(b)].Amps);
     for (auto it = m_leads.cbegin(); it != m_leads.cend(); ++it) {
         if (it.key() != exceptRow)
             addItems(held, it->amps);
@@ -382,7 +444,7 @@ QString Scheduler::heldDevices(int exceptRow) const
 {
     QStringList held;
     for (int b = 1; b <= 8; ++b)
-        addItems(held, ChannelState[std::size_t(b)].Devices);
+        addItems(held, m_channels[std::size_t(b)].Devices);
     for (auto it = m_leads.cbegin(); it != m_leads.cend(); ++it) {
         if (it.key() != exceptRow)
             addItems(held, it->devices);

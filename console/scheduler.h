@@ -54,12 +54,10 @@ public:
     // Plays the entries whose file is a folder.
     FolderPlayback &folderPlayback() { return *m_folder; }
 
-    void ChannelSupervisor();
-    void OpenDevicesAhead(int row);
-    bool StartItem(int row);
-
-    std::array<ChannelStateRecord, 9> ChannelState; // [1..8] used
-    bool OutputsActive = false;
+    // ChannelState: what programme channel 1..8 has switched on for its item.
+    const ChannelStateRecord &channelState(int channel) const;
+    // OutputsActive: some channel still has zones, devices or amplifiers on.
+    bool outputsActive() const { return m_outputsActive; }
     // Amplifiers were switched on ahead of a coming row that has not started yet.
     bool AmpLeadSent() const;
 
@@ -69,6 +67,9 @@ Q_SIGNALS:
     // A started item's file (or folder) was handed to the player, once its
     // frames were out.
     void filePlayed(const QString &file, const QString &playLength);
+    // Announced once per tick that changed them, after the tick's work.
+    void channelStateChanged(int channel);
+    void outputsActiveChanged(bool active);
 
 private:
     struct Lead
@@ -77,7 +78,26 @@ private:
         QString devices;
     };
 
+    // One tick's work, without the announcements.
+    void work();
+    void ChannelSupervisor();
+    void OpenDevicesAhead(int row);
+    bool StartItem(int row);
+    // Rows whose start was missed, gathered while the scan goes over them.
+    struct PassedOver
+    {
+        int first = 0;
+        int last = 0;
+        int count = 0; // waiting rows among first..last, all passed over
+        QString firstTime;
+        QString lastTime;
+        void add(int row, const QString &time);
+    };
+
     bool scan(const QDateTime &nowMoment);
+    // Marks the gathered rows done in one step, closes what was switched on
+    // ahead of them, logs one line and empties passed.
+    void passOver(PassedOver &passed);
     // Hands a started item's file, or its folder, to the player; item is the
     // count of started items when it started.
     void play(const QString &file, const QString &plen, const QString &detail, const QDateTime &end,
@@ -96,6 +116,8 @@ private:
 
     Services m_s; // what it works with, as given
     FolderPlayback *m_folder; // a child
+    std::array<ChannelStateRecord, 9> m_channels; // ChannelState, [1..8] used
+    bool m_outputsActive = false;
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;

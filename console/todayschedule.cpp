@@ -75,8 +75,7 @@ bool TodaySchedule::ReloadToday(const QDate &day)
     const bool ok = LoadTodaySchedule(day);
     // The remote list is read afresh and its cursor reset with every reload.
     Q_EMIT listReloaded();
-    m_state.CurrentIndex = 0;
-    ShowNextItem(0);
+    startOver();
     m_state.setReloadSchedule(false);
     return ok;
 }
@@ -93,9 +92,43 @@ QString TodaySchedule::nextItemText(int index) const
         + QStringLiteral("  ") + cr + indent + QStringLiteral("播放分区：") + e.zone + cr;
 }
 
-void TodaySchedule::ShowNextItem(int index)
+void TodaySchedule::ShowNextItem()
 {
-    Q_EMIT nextItemChanged(nextItemText(index));
+    QString text = nextItemText(m_currentIndex);
+    if (text == m_nextItem)
+        return;
+    m_nextItem = std::move(text);
+    Q_EMIT nextItemChanged(m_nextItem);
+}
+
+void TodaySchedule::setCurrentIndex(int index)
+{
+    if (index == m_currentIndex)
+        return;
+    m_currentIndex = index;
+    Q_EMIT currentIndexChanged(index);
+}
+
+void TodaySchedule::startOver()
+{
+    setCurrentIndex(0);
+    ShowNextItem();
+}
+
+void TodaySchedule::rowStarted(int row)
+{
+    m_model.setState(row - 1, RowState::Done);
+    setCurrentIndex(row);
+    ShowNextItem();
+}
+
+void TodaySchedule::rowsPassedOver(int first, int last)
+{
+    if (first < 1 || last < first)
+        return;
+    m_model.markWaitingDone(first - 1, last - 1);
+    setCurrentIndex(last);
+    ShowNextItem();
 }
 
 QString TodaySchedule::FirstItemTime() const

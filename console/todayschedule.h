@@ -11,8 +11,10 @@ class ProgrammeModel;
 struct AppSettings;
 class ConsoleState;
 
-// Chooses today's schedule file, fills today's list from it and keeps the
-// next-item panel.
+// Chooses today's schedule file, fills today's list from it and keeps how far
+// the day has gone: the last row started or passed over (CurrentIndex) and
+// the next-item panel that shows the row after it. Only the intents below
+// move them, and each change is announced once.
 class TodaySchedule final : public QObject
 {
     Q_OBJECT
@@ -29,13 +31,28 @@ public:
     // not empty it). On a read error shows the message as a notice (it is
     // raised by the start-up and by ticks), empties the list and returns false.
     bool LoadTodaySchedule(const QDate &day);
-    // Empties and reloads the list, announces listReloaded(), starts the scan
-    // afresh and shows the next item.
+    // Empties and reloads the list, announces listReloaded(), then starts
+    // over.
     bool ReloadToday(const QDate &day);
 
-    // Fills the next-item panel for the row after row index (0 = before the first).
-    void ShowNextItem(int index);
+    // CurrentIndex: the last row started or passed over, 1-based; 0 = none.
+    // The scan of a tick begins at the row after it.
+    int currentIndex() const { return m_currentIndex; }
+    // What the next-item panel shows: the row after currentIndex().
+    QString nextItem() const { return m_nextItem; }
+    // The panel's text for the row after row index (0 = before the first).
     QString nextItemText(int index) const;
+
+    // The list as loaded is new to the day: nothing of it has started or
+    // been passed over, and the panel shows its first row.
+    void startOver();
+    // The scheduler started row (1-based): it is marked done before its first
+    // frame leaves, so that no later tick starts it again.
+    void rowStarted(int row);
+    // The scheduler passed over rows first..last (1-based) whose start was
+    // missed: their waiting rows are marked done in one change of the list,
+    // and the panel moves once, past last.
+    void rowsPassedOver(int first, int last);
 
     // Smallest and largest start time of the list; empty when it is empty.
     QString FirstItemTime() const;
@@ -51,16 +68,23 @@ public:
     static QString readErrorText(); // "读取文件失败，可能文件设置有误或文件格式不对"
 
 Q_SIGNALS:
+    void currentIndexChanged(int index);
     void nextItemChanged(const QString &text);
     // ReloadToday emptied the list and loaded it again (the remote list is
     // read afresh and its cursor reset on this).
     void listReloaded();
 
 private:
+    void setCurrentIndex(int index);
+    // ShowNextItem: fills the panel for the row after currentIndex().
+    void ShowNextItem();
+
     QString m_dateFolder;
     QStringList m_dateFiles;
     const AppSettings &m_settings;
     ConsoleState &m_state;
     ProgrammeModel &m_model;
     Dialogs &m_dialogs;
+    int m_currentIndex = 0;
+    QString m_nextItem;
 };

@@ -114,7 +114,7 @@ void SchedulerRig::load()
 {
     model.clear();
     today->LoadTodaySchedule(clock.now().date());
-    state.CurrentIndex = 0;
+    today->startOver();
 }
 
 void SchedulerRig::tickAt(const QTime &time)

@@ -8,9 +8,9 @@
 #include "console/remotekeys.h"
 #include "console/remotelist.h"
 #include "console/scheduler.h"
-#include "platform/secondticker.h"
 #include "console/todayschedule.h"
 #include "consolerig.h"
+#include "platform/secondticker.h"
 #include "support/gbkfiles.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
@@ -261,7 +261,7 @@ void tst_Console::playRowByHand()
     QCOMPARE(c.state().equipmentStatus(), status);
     QCOMPARE(c.volume().value(), plays == 1 ? 12345 : 11000);
     QCOMPARE(m_rig->player.source, plays == 1 ? second : first);
-    QVERIFY(c.playback().ManualPlayback);
+    QVERIFY(c.playback().manualPlayback());
     QCOMPARE(c.playback().title(), plays == 1 ? u"上课.wav"_s : u"起床.wav"_s);
     QCOMPARE(queued.size(), 0); // playing by hand sends nothing
 }

@@ -333,7 +333,7 @@ void tst_FolderPlayback::emptyOrMissingFolder()
     QCOMPARE(rig.played, QStringList {dir});
     QCOMPARE(rig.player.calls, gone.player.calls);
     QCOMPARE(timedFrames(rig), timedFrames(gone));
-    QVERIFY(!rig.scheduler->OutputsActive);
+    QVERIFY(!rig.scheduler->outputsActive());
 }
 
 void tst_FolderPlayback::filesThatDoNotPlayArePassedOver()

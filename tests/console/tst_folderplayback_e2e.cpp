@@ -9,8 +9,8 @@
 #include "console/playbackengine.h"
 #include "console/playerframe.h"
 #include "console/scheduler.h"
-#include "platform/secondticker.h"
 #include "consolerig.h"
+#include "platform/secondticker.h"
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"
 #include "zonelink/framedecoder.h"
@@ -121,7 +121,7 @@ void tst_FolderPlaybackE2e::entryPlaysOnTheSoundServer()
         tickAt(t);
     QVERIFY(console.link().queuedFrames() > 0);
     QVERIFY(QTest::qWaitFor([&] { return console.link().queuedFrames() == 0; }, 60000));
-    QVERIFY(!console.scheduler().OutputsActive);
+    QVERIFY(!console.scheduler().outputsActive());
 
     FrameDecoder decoder;
     QList<FrameDecoder::Frame> frames;

@@ -30,6 +30,8 @@ private Q_SLOTS:
     void holderFollowsEveryStart();
     void volumeCommands_data();
     void volumeCommands();
+    void manualPlaybackIsAnnouncedOnce_data();
+    void manualPlaybackIsAnnouncedOnce();
 
 private:
     QString existingFile() const { return m_dir.filePath(QStringLiteral("上课铃.mp3")); }
@@ -100,14 +102,16 @@ void tst_PlaybackEngine::endOfStream()
     QFETCH(bool, manual);
     QFETCH(bool, playEnabled);
     m_settings.ShowVideo = true;
-    m_engine->playsong(existingFile(), QStringLiteral("0"),
-                       manual ? PlayerHolder::Hand : PlayerHolder::Schedule);
-    m_engine->ManualPlayback = manual;
+    if (manual)
+        m_engine->playByHand(existingFile(), QStringLiteral("0"), PlayerHolder::Hand);
+    else
+        m_engine->playsong(existingFile(), QStringLiteral("0"), PlayerHolder::Schedule);
+    QCOMPARE(m_engine->manualPlayback(), manual);
     m_player->finish();
     QCOMPARE(m_engine->playEnabled(), playEnabled);
     QCOMPARE(m_engine->pauseEnabled(), !playEnabled);
     QCOMPARE(m_engine->stopEnabled(), !playEnabled);
-    QVERIFY(!m_engine->ManualPlayback);
+    QVERIFY(!m_engine->manualPlayback());
     QVERIFY(!m_player->fullScreen); // back to the normal size in every case
 }
 
@@ -142,7 +146,7 @@ void tst_PlaybackEngine::transportButtons()
     QCOMPARE(m_engine->playEnabled(), playEnabled);
     QCOMPARE(m_engine->stopEnabled(), !playEnabled);
     if (button == u"play")
-        QVERIFY(m_engine->ManualPlayback);
+        QVERIFY(m_engine->manualPlayback());
     if (button == u"stop")
         QCOMPARE(m_player->calls.value(1), QStringLiteral("normal size"));
 }
@@ -261,10 +265,14 @@ void tst_PlaybackEngine::holderFollowsEveryStart()
                     announced << u"holder() lags"_s;
             });
     for (const QString &step : steps.split(u' ')) {
-        if (kHolders.contains(step)) {
+        if (step == u"Hand" || step == u"Remote") {
+            // What the console's own commands and the remote's key 1 do.
+            m_engine->playByHand(existingFile(), u"0"_s, kHolders.value(step));
+        } else if (step == u"Schedule") {
+            m_engine->scheduledItemStarted();
+            m_engine->playsong(existingFile(), u"0"_s, PlayerHolder::Schedule);
+        } else if (kHolders.contains(step)) {
             m_engine->playsong(existingFile(), u"0"_s, kHolders.value(step));
-            // What the console's own commands do after playsong.
-            m_engine->ManualPlayback = step == u"Hand";
         } else if (step == u"missing") {
             m_engine->playsong(m_dir.filePath(u"gone.mp3"_s), u"0"_s, PlayerHolder::Hand);
         } else if (step == u"play") {
@@ -306,6 +314,66 @@ void tst_PlaybackEngine::volumeCommands()
     QFETCH(int, down);
     QCOMPARE(MasterVolume::upFrom(value), up);
     QCOMPARE(MasterVolume::downFrom(value), down);
+}
+
+void tst_PlaybackEngine::manualPlaybackIsAnnouncedOnce_data()
+{
+    // Steps: "hand" (a file played by hand), "handMissing" (by hand, the file
+    // is not there), "remote" (the remote's key 1), "play", "stop", "keyStop"
+    // (the remote's stop key), "schedule" (the scheduler starts a row),
+    // "end" (the file ends).
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("announced"); // "on"/"off" in order
+    QTest::addColumn<bool>("manual");
+    const auto row = [](const char *name, const QString &steps, const QString &announced,
+                        bool manual) { QTest::newRow(name) << steps << announced << manual; };
+    row("played by hand", u"hand"_s, u"on"_s, true);
+    row("by hand, the file missing", u"handMissing"_s, u"on"_s, true);
+    row("the remote's key 1", u"remote"_s, u"on"_s, true);
+    row("Play", u"play"_s, u"on"_s, true);
+    row("by hand twice is one change", u"hand hand play"_s, u"on"_s, true);
+    row("the scheduler takes over", u"hand schedule"_s, u"on off"_s, false);
+    row("the scheduler with nothing manual", u"schedule"_s, QString(), false);
+    row("the end of a manual file", u"hand end"_s, u"on off"_s, false);
+    row("the end of a scheduled file", u"schedule end"_s, QString(), false);
+    row("Stop keeps it", u"hand stop"_s, u"on"_s, true);
+    row("the remote's stop key", u"remote keyStop"_s, u"on off"_s, false);
+    row("the stop key with nothing manual", u"keyStop"_s, QString(), false);
+}
+
+void tst_PlaybackEngine::manualPlaybackIsAnnouncedOnce()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, announced);
+    QFETCH(bool, manual);
+    QStringList changes;
+    connect(m_engine.get(), &PlaybackEngine::manualPlaybackChanged, this,
+            [this, &changes](bool now) {
+                QCOMPARE(now, m_engine->manualPlayback());
+                changes << (now ? u"on"_s : u"off"_s);
+            });
+    for (const QString &step : steps.split(u' ')) {
+        if (step == u"hand")
+            m_engine->playByHand(existingFile(), u"0"_s, PlayerHolder::Hand);
+        else if (step == u"handMissing")
+            m_engine->playByHand(m_dir.filePath(u"gone.mp3"_s), u"0"_s, PlayerHolder::Hand);
+        else if (step == u"remote")
+            m_engine->playByHand(existingFile(), u"0"_s, PlayerHolder::Remote);
+        else if (step == u"play")
+            m_engine->playClicked();
+        else if (step == u"stop")
+            m_engine->stopAction();
+        else if (step == u"keyStop")
+            m_engine->stopByHand();
+        else if (step == u"schedule")
+            m_engine->scheduledItemStarted();
+        else if (step == u"end")
+            m_player->finish();
+        else
+            QFAIL("not a step of this test");
+    }
+    QCOMPARE(changes.join(u' '), announced);
+    QCOMPARE(m_engine->manualPlayback(), manual);
 }
 
 QTEST_GUILESS_MAIN(tst_PlaybackEngine)

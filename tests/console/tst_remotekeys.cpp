@@ -99,8 +99,6 @@ void tst_RemoteKeys::allOnAndAllOff()
     QCOMPARE(frames.at(1).values, (QList<int> {1, 2, 3, 4, 5, 6, 7, 8}));
     QCOMPARE(frames.at(2).code, 5);
     QCOMPARE(frames.at(2).values, (QList<int> {1, 2, 3, 4, 5, 6, 7, 8}));
-    QCOMPARE(console().state().FreqHigh, QStringLiteral("10"));
-    QCOMPARE(console().state().FreqLow, QStringLiteral("35"));
     // Every frame went out with its own RTS period.
     QCOMPARE(m_rig->port.events.count(), 12);
     m_rig->port.events.clear();
@@ -214,11 +212,11 @@ void tst_RemoteKeys::playAndStop()
     key(1);
     QCOMPARE(m_rig->player.source, plays ? m_song : QString());
     QVERIFY(console().state().ManualMode());
-    QVERIFY(console().playback().ManualPlayback);
+    QVERIFY(console().playback().manualPlayback());
     QCOMPARE(console().playback().holder(), plays ? PlayerHolder::Remote : PlayerHolder::Nobody);
     key(3);
     QVERIFY(!console().state().ManualMode());
-    QVERIFY(!console().playback().ManualPlayback);
+    QVERIFY(!console().playback().manualPlayback());
     QCOMPARE(console().playback().holder(), PlayerHolder::Nobody);
     QVERIFY(m_rig->player.calls.contains(QStringLiteral("stop")));
 }

@@ -3,7 +3,11 @@
 #include "schedulerrig.h"
 #include "support/gbkfiles.h"
 
+#include <QLoggingCategory>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -79,6 +83,10 @@ private Q_SLOTS:
     void cancelledRowIsLeftAlone();
     void badRowShowsOneMessage_data();
     void badRowShowsOneMessage();
+    void everyChannelChangeIsAnnouncedOnce_data();
+    void everyChannelChangeIsAnnouncedOnce();
+    void manyPastRowsArePassedOverAtOnce_data();
+    void manyPastRowsArePassedOverAtOnce();
 };
 
 void tst_Scheduler::ampLeadWindow_data()
@@ -140,20 +148,18 @@ void tst_Scheduler::startSendsSixFramesThenPlays()
                            u"DeviceOpen 0 0 2."_s, u"AmpClose 0 0 "_s, u"AmpOpen 0 0 1.3."_s}));
     QCOMPARE(rig.model.cellText(0, ProgrammeModel::PlayedColumn), QStringLiteral("是"));
     QCOMPARE(ProgrammeModel::iconKey(rig.model.state(0)), QStringLiteral("checkmark"));
-    QCOMPARE(int(rig.state.CurrentIndex), 1);
+    QCOMPARE(rig.today->currentIndex(), 1);
     QCOMPARE(rig.slider(), 12345);
-    QVERIFY(!rig.playback->ManualPlayback);
+    QVERIFY(!rig.playback->manualPlayback());
     QCOMPARE(rig.actions, (QStringList {u"title a.mp3"_s, u"play "_s + kSong}));
     // The rig's link is down: the file plays all the same and the status says
     // the controller was not told.
     QCOMPARE(rig.status(), QStringLiteral("外设状态：与分区控制器的连接中断，命令未能发送"));
-    QCOMPARE(rig.state.FreqHigh, QStringLiteral("9"));
-    QCOMPARE(rig.state.FreqLow, QStringLiteral("0"));
-    const ChannelStateRecord &ch = rig.scheduler->ChannelState[3];
+    const ChannelStateRecord &ch = rig.scheduler->channelState(3);
     QVERIFY(ch.ZonesOn && ch.AmpsOn && ch.DevicesOn && ch.RepeatOpen);
     QCOMPARE(ch.Zones, QStringLiteral("3.17.200."));
     QCOMPARE(ch.StartTime, QStringLiteral("08:00:00"));
-    QVERIFY(rig.scheduler->OutputsActive);
+    QVERIFY(rig.scheduler->outputsActive());
     // The next tick does not start it again.
     rig.tickAt(QTime(8, 0, 3));
     QCOMPARE(rig.played.size(), 1);
@@ -193,7 +199,7 @@ void tst_Scheduler::unsentFramesAreLoggedAndShown()
     const qsizetype before = rig.frames.size();
     rig.tickThrough(at("08:01:10"));
     QVERIFY(rig.framesText(before).contains(u"ZoneClose 0 0 3.17."_s));
-    QVERIFY(!rig.scheduler->OutputsActive);
+    QVERIFY(!rig.scheduler->outputsActive());
 }
 
 void tst_Scheduler::shortWriteOnAnOpenLink()
@@ -254,7 +260,7 @@ void tst_Scheduler::allTerminalsStartInSplitFrames()
     QCOMPARE(writesWhenPlayed, writes);
     QCOMPARE(rig.played, QStringList {kSong});
     QCOMPARE(rig.status(), status);
-    QCOMPARE(rig.scheduler->ChannelState[3].Zones, QString::fromLatin1(all));
+    QCOMPARE(rig.scheduler->channelState(3).Zones, QString::fromLatin1(all));
 }
 
 void tst_Scheduler::allTerminalsRepeatAndCloseInSplitFrames()
@@ -278,7 +284,7 @@ void tst_Scheduler::allTerminalsRepeatAndCloseInSplitFrames()
     // Ten seconds after its end the item closes every terminal it opened.
     QCOMPARE(compact(rig.framesAt(u"08:00:15"_s)),
              (QStringList {u"ZoneClose 0 0 0-254."_s, u"ZoneClose 0 0 255."_s}));
-    QVERIFY(!rig.scheduler->ChannelState[2].ZonesOn);
+    QVERIFY(!rig.scheduler->channelState(2).ZonesOn);
 }
 
 void tst_Scheduler::passedOverAt080006()
@@ -292,7 +298,7 @@ void tst_Scheduler::passedOverAt080006()
     QVERIFY(rig.played.isEmpty());
     QCOMPARE(rig.model.state(0), RowState::Done);
     QCOMPARE(rig.model.state(1), RowState::Waiting);
-    QCOMPARE(int(rig.state.CurrentIndex), 1);
+    QCOMPARE(rig.today->currentIndex(), 1);
     // At 08:00:05 it would still have started.
     SchedulerRig late(at("08:00:05"));
     late.setEveryDay({entry("08:00:00", 1, kSong)});
@@ -311,8 +317,8 @@ void tst_Scheduler::twoChannelsInOneTick()
     rig.load();
     rig.tickAt(QTime(8, 0, 0));
     QCOMPARE(rig.played, (QStringList {kSong, kOther})); // the second one's file plays last
-    QCOMPARE(rig.scheduler->ChannelState[1].Detail, QStringLiteral("外设控制"));
-    QCOMPARE(rig.scheduler->ChannelState[2].Detail, QStringLiteral("节目"));
+    QCOMPARE(rig.scheduler->channelState(1).Detail, QStringLiteral("外设控制"));
+    QCOMPARE(rig.scheduler->channelState(2).Detail, QStringLiteral("节目"));
     QCOMPARE(rig.framesText().filter(QStringLiteral("ZoneOpen")),
              (QStringList {u"ZoneOpen 8 80 1."_s, u"ZoneOpen 8 90 2."_s}));
     // Channel 1's end does not stop the player that channel 2 owns.
@@ -373,7 +379,7 @@ void tst_Scheduler::zeroPlayLength()
     QCOMPARE(when(QStringLiteral("DeviceClose 0 0 4.")), QStringLiteral("08:00:05"));
     QCOMPARE(when(QStringLiteral("ZoneClose 0 0 1.2.")), QStringLiteral("08:00:10"));
     QCOMPARE(when(QStringLiteral("AmpClose 0 0 1.")), QStringLiteral("08:01:00"));
-    QVERIFY(!rig.scheduler->OutputsActive);
+    QVERIFY(!rig.scheduler->outputsActive());
 }
 
 void tst_Scheduler::repeatsAtTwoFourSixTicks()
@@ -389,7 +395,7 @@ void tst_Scheduler::repeatsAtTwoFourSixTicks()
         QCOMPARE(rig.framesAt(QString::fromLatin1(t)), repeat);
     for (const char *t : {"08:00:01", "08:00:03", "08:00:05", "08:00:07", "08:00:08"})
         QVERIFY(rig.framesAt(QString::fromLatin1(t)).isEmpty());
-    QVERIFY(!rig.scheduler->ChannelState[4].RepeatOpen);
+    QVERIFY(!rig.scheduler->channelState(4).RepeatOpen);
 }
 
 void tst_Scheduler::deviceLeadWindow()
@@ -453,7 +459,7 @@ void tst_Scheduler::itemRunningPastMidnight()
     QCOMPARE(when(QStringLiteral("DeviceClose")), QStringLiteral("00:01:55"));
     QCOMPARE(when(QStringLiteral("ZoneClose")), QStringLiteral("00:02:00"));
     QCOMPARE(when(QStringLiteral("AmpClose")), QStringLiteral("00:02:50"));
-    QVERIFY(!rig.scheduler->OutputsActive);
+    QVERIFY(!rig.scheduler->outputsActive());
 }
 
 void tst_Scheduler::dateChangeReloadsWhenMidnightIsMissed()
@@ -503,7 +509,7 @@ void tst_Scheduler::cancelledRowIsLeftAlone()
     rig.tickThrough(at("08:00:10"));
     QVERIFY(rig.played.isEmpty());
     QCOMPARE(rig.model.state(0), RowState::Cancelled);
-    QCOMPARE(int(rig.state.CurrentIndex), 0);
+    QCOMPARE(rig.today->currentIndex(), 0);
     // Restored before its window ends, it still starts.
     SchedulerRig again(at("07:59:59"));
     again.setEveryDay({entry("08:00:00", 1, kSong)});
@@ -539,6 +545,176 @@ void tst_Scheduler::badRowShowsOneMessage()
     QCOMPARE(rig.model.count(), 0);
     QVERIFY(rig.played.isEmpty());
     QVERIFY(rig.framesText().filter(QStringLiteral("ZoneOpen")).isEmpty());
+}
+
+Q_DECLARE_METATYPE(ScheduleEntry)
+
+namespace {
+bool sameChannel(const ChannelStateRecord &a, const ChannelStateRecord &b)
+{
+    return a.ZonesOn == b.ZonesOn && a.AmpsOn == b.AmpsOn && a.DevicesOn == b.DevicesOn
+        && a.RepeatOpen == b.RepeatOpen && a.RepeatCount == b.RepeatCount && a.Detail == b.Detail
+        && a.StartTime == b.StartTime && a.PlayLength == b.PlayLength && a.Zones == b.Zones
+        && a.Amps == b.Amps && a.Devices == b.Devices && a.StartMoment == b.StartMoment;
+}
+} // namespace
+
+void tst_Scheduler::everyChannelChangeIsAnnouncedOnce_data()
+{
+    QTest::addColumn<DayTable>("entries");
+    QTest::addColumn<QString>("from"); // ticks every second from … to
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QStringList>("outputs"); // "hh:mm:ss on|off" as announced
+    QTest::addColumn<QList<int>>("channels"); // announced at least once
+    // A programme that starts marks every other channel's item as peripheral
+    // control (none of them holds the player any more): all eight change.
+    const QList<int> all {1, 2, 3, 4, 5, 6, 7, 8};
+    QTest::newRow("a start and its end")
+        << DayTable {entry("08:00:00", 3, kSong, "00:00:05", "3.", "1.", "2.")} << "07:59:58"
+        << "08:01:10" << QStringList {u"08:00:00 on"_s, u"08:01:05 off"_s} << all;
+    QTest::newRow("peripheral control changes its own channel only")
+        << DayTable {entry("08:00:00", 3, kPeripheral, "00:00:05", "3.", "1.", "2.", kPeripheral)}
+        << "07:59:58"
+        << "08:01:10" << QStringList {u"08:00:00 on"_s, u"08:01:05 off"_s} << QList<int> {3};
+    QTest::newRow("two channels in one tick")
+        << DayTable {entry("08:00:00", 1, kSong, "00:00:05", "1.", "1."),
+                     entry("08:00:00", 2, kOther, "00:00:05", "2.", "2.")}
+        << "07:59:59"
+        << "08:00:03" << QStringList {u"08:00:00 on"_s} << all;
+    QTest::newRow("a start takes a zone from another channel")
+        << DayTable {entry("08:00:00", 1, kPeripheral, "00:10:00", "1.2.", "1.", "", kPeripheral),
+                     entry("08:00:10", 2, kPeripheral, "00:10:00", "2.", "2.", "", kPeripheral)}
+        << "07:59:59"
+        << "08:00:12" << QStringList {u"08:00:00 on"_s} << QList<int> {1, 2};
+    QTest::newRow("nothing due") << DayTable {entry("12:00:00", 1, kSong)} << "08:00:00"
+                                 << "08:00:10" << QStringList {} << QList<int> {};
+}
+
+void tst_Scheduler::everyChannelChangeIsAnnouncedOnce()
+{
+    QFETCH(DayTable, entries);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QStringList, outputs);
+    QFETCH(QList<int>, channels);
+    SchedulerRig rig(at(from.toLatin1().constData()).addSecs(-1));
+    rig.setEveryDay(entries);
+    rig.load();
+    QStringList outputsAnnounced;
+    QObject::connect(rig.scheduler.get(), &Scheduler::outputsActiveChanged, rig.scheduler.get(),
+                     [&](bool active) {
+                         QCOMPARE(active, rig.scheduler->outputsActive());
+                         outputsAnnounced << rig.clock.now().toString(u"HH:mm:ss"_s)
+                                 + (active ? u" on"_s : u" off"_s);
+                     });
+    QSignalSpy announced(rig.scheduler.get(), &Scheduler::channelStateChanged);
+    QList<int> seen;
+    const QDateTime end = at(to.toLatin1().constData());
+    while (rig.clock.now() < end) {
+        std::array<ChannelStateRecord, 9> before;
+        for (int c = 1; c <= 8; ++c)
+            before[std::size_t(c)] = rig.scheduler->channelState(c);
+        announced.clear();
+        rig.tickAt(rig.clock.now().addSecs(1));
+        // Each channel that changed in the tick is announced once; one that
+        // did not is not announced at all.
+        for (int c = 1; c <= 8; ++c) {
+            const bool changed
+                = !sameChannel(before[std::size_t(c)], rig.scheduler->channelState(c));
+            const auto times
+                = std::count_if(announced.cbegin(), announced.cend(),
+                                [c](const QList<QVariant> &a) { return a.at(0).toInt() == c; });
+            QVERIFY2(times == (changed ? 1 : 0),
+                     qPrintable(u"channel %1 at %2: %3 announcements"_s.arg(c)
+                                    .arg(rig.clock.now().toString(u"HH:mm:ss"_s))
+                                    .arg(times)));
+            if (changed && !seen.contains(c))
+                seen << c;
+        }
+    }
+    std::sort(seen.begin(), seen.end());
+    QCOMPARE(seen, channels);
+    QCOMPARE(outputsAnnounced, outputs);
+}
+
+namespace {
+// The scheduler's log lines, counted while a test wants them.
+QStringList g_schedulerLines;
+QtMessageHandler g_previousHandler = nullptr;
+void countSchedulerLines(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (qstrcmp(context.category, "quellon.scheduler") == 0)
+        g_schedulerLines << text;
+    else
+        g_previousHandler(type, context, text);
+}
+} // namespace
+
+void tst_Scheduler::manyPastRowsArePassedOverAtOnce_data()
+{
+    QTest::addColumn<QList<int>>("cancelled"); // 1-based rows among the 5,000 past ones
+    QTest::addColumn<bool>("due"); // a row is due at the first tick, after the past ones
+    QTest::addColumn<int>("listChanges");
+    QTest::addColumn<int>("panelChanges");
+    QTest::addColumn<int>("currentIndex");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<QString>("panelTime"); // of the row the next-item panel shows
+    QTest::newRow("5,000 past rows")
+        << QList<int> {} << false << 1 << 1 << 5000
+        << u"passed over 5000 rows from \"00:00:00\" to \"11:06:32\""_s << u"13:00:00"_s;
+    // A cancelled row does not move the current row: the panel shows the
+    // row after the last one passed over, the cancelled one, as it did when
+    // rows were passed over one by one.
+    QTest::newRow("some of them cancelled")
+        << QList<int> {1, 2500, 5000} << false << 1 << 1 << 4999
+        << u"passed over 4997 rows from \"00:00:08\" to \"11:06:24\""_s << u"11:06:32"_s;
+    QTest::newRow("then one due") << QList<int> {} << true << 2 << 2 << 5001
+                                  << u"passed over 5000 rows from \"00:00:00\" to \"11:06:32\""_s
+                                  << u"13:00:00"_s;
+}
+
+void tst_Scheduler::manyPastRowsArePassedOverAtOnce()
+{
+    QFETCH(QList<int>, cancelled);
+    QFETCH(bool, due);
+    QFETCH(int, listChanges);
+    QFETCH(int, panelChanges);
+    QFETCH(int, currentIndex);
+    QFETCH(QString, logLine);
+    QFETCH(QString, panelTime);
+    SchedulerRig rig(at("12:00:00"));
+    DayTable rows;
+    for (int i = 0; i < 5000; ++i) {
+        const QByteArray time = QTime(0, 0).addSecs(8 * i).toString(u"HH:mm:ss"_s).toLatin1();
+        rows.append(entry(time.constData(), 1 + i % 8, kSong, "00:00:05"));
+    }
+    if (due)
+        rows.append(entry("12:00:00", 1, kSong, "00:00:05"));
+    rows.append(entry("13:00:00", 1, kOther)); // still to come
+    rig.setEveryDay(rows);
+    rig.load();
+    for (int r : cancelled)
+        rig.today->cancelRow(r - 1);
+    QSignalSpy list(&rig.model, &ProgrammeModel::dataChanged);
+    QSignalSpy panel(rig.today.get(), &TodaySchedule::nextItemChanged);
+    QLoggingCategory::setFilterRules(u"quellon.*=false\nquellon.scheduler.info=true"_s);
+    g_schedulerLines.clear();
+    g_previousHandler = qInstallMessageHandler(countSchedulerLines);
+    rig.tickAt(QTime(12, 0, 0));
+    qInstallMessageHandler(g_previousHandler);
+    QLoggingCategory::setFilterRules(u"quellon.*=false"_s);
+    QCOMPARE(list.size(), listChanges);
+    QCOMPARE(panel.size(), panelChanges);
+    QCOMPARE(rig.today->currentIndex(), currentIndex);
+    QCOMPARE(g_schedulerLines.filter(u"passed over"_s), QStringList {logLine});
+    for (int r = 1; r <= 5000; ++r) {
+        const RowState expected = cancelled.contains(r) ? RowState::Cancelled : RowState::Done;
+        if (rig.model.state(r - 1) != expected)
+            QFAIL(qPrintable(u"row %1 is not marked as expected"_s.arg(r)));
+    }
+    QCOMPARE(rig.model.state(rig.model.count() - 1), RowState::Waiting);
+    QCOMPARE(rig.played, due ? QStringList {kSong} : QStringList {});
+    QVERIFY(rig.today->nextItem().contains(u"播放时间："_s + panelTime));
 }
 
 QTEST_GUILESS_MAIN(tst_Scheduler)

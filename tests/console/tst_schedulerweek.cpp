@@ -80,11 +80,11 @@ void tst_SchedulerWeek::denseWeek()
     QCOMPARE(rig.framesText().filter(QStringLiteral("VolumeSet")).size(), 1);
 
     for (int b = 1; b <= 8; ++b) {
-        const ChannelStateRecord &ch = rig.scheduler->ChannelState[std::size_t(b)];
+        const ChannelStateRecord &ch = rig.scheduler->channelState(b);
         QVERIFY(!ch.ZonesOn && !ch.AmpsOn && !ch.DevicesOn && !ch.RepeatOpen);
         QVERIFY(ch.Zones.isEmpty() && ch.Amps.isEmpty() && ch.Devices.isEmpty());
     }
-    QVERIFY(!rig.scheduler->OutputsActive);
+    QVERIFY(!rig.scheduler->outputsActive());
     QVERIFY(!rig.scheduler->AmpLeadSent());
     QVERIFY(controller.summary().startsWith(u"state nodes - amps - devices -"));
 }

@@ -48,6 +48,9 @@ private Q_SLOTS:
     void cancelAndRestore_data();
     void cancelAndRestore();
     void reloadStartsAfresh();
+    void progressIsAnnouncedOnce_data();
+    void progressIsAnnouncedOnce();
+    void passingOverKeepsCancelledRows();
 
 private:
     QString file(const QString &name) const { return m_dir->filePath(name); }
@@ -221,7 +224,7 @@ void tst_TodaySchedule::nextItemText()
                             + line(u"07:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
     QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
-    m_today->ShowNextItem(1);
+    m_today->rowsPassedOver(1, 1);
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown.at(0).at(0).toString(),
              QStringLiteral(
@@ -278,8 +281,8 @@ void tst_TodaySchedule::reloadStartsAfresh()
                         header(u"星期一"_s) + line(u"08:00:00"_s) + line(u"09:00:00"_s)
                             + header(u"星期二"_s) + line(u"10:00:00"_s));
     QVERIFY(m_today->LoadTodaySchedule(kMonday));
-    m_model->setState(0, RowState::Done);
-    m_stateHolder->CurrentIndex = 1;
+    m_today->rowStarted(1);
+    QCOMPARE(m_model->state(0), RowState::Done);
     m_stateHolder->setReloadSchedule(true);
     QSignalSpy shown(m_today.get(), &TodaySchedule::nextItemChanged);
     // The remote list hears of every reload once the new rows are in.
@@ -289,7 +292,7 @@ void tst_TodaySchedule::reloadStartsAfresh()
     QVERIFY(m_today->ReloadToday(kMonday));
     QCOMPARE(times(), (QStringList {u"08:00:00"_s, u"09:00:00"_s}));
     QCOMPARE(m_model->state(0), RowState::Waiting);
-    QCOMPARE(int(m_stateHolder->CurrentIndex), 0);
+    QCOMPARE(m_today->currentIndex(), 0);
     QVERIFY(!m_stateHolder->ReloadSchedule());
     QCOMPARE(rowsWhenReloaded, QList<int> {2});
     QCOMPARE(shown.size(), 1);
@@ -298,6 +301,112 @@ void tst_TodaySchedule::reloadStartsAfresh()
     QVERIFY(m_today->ReloadToday(kMonday.addDays(1)));
     QCOMPARE(times(), QStringList {QStringLiteral("10:00:00")});
     QCOMPARE(rowsWhenReloaded, (QList<int> {2, 1}));
+}
+
+void tst_TodaySchedule::progressIsAnnouncedOnce_data()
+{
+    // Steps: "start r", "pass first last", "over" (start over), "reload".
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("indexChanges");
+    QTest::addColumn<int>("panelChanges");
+    QTest::addColumn<int>("listChanges"); // dataChanged of the list model
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("nextTime"); // empty: all played
+    QTest::addColumn<QString>("states"); // of the four rows: Done or Waiting
+    QTest::newRow("a row started") << "start 1" << 1 << 1 << 1 << 1 << "08:00:00"
+                                   << "DWWW";
+    QTest::newRow("rows passed over") << "pass 1 3" << 1 << 1 << 1 << 3 << "10:00:00"
+                                      << "DDDW";
+    QTest::newRow("passed over, then a row started")
+        << "pass 1 2 start 3" << 2 << 2 << 2 << 3 << "10:00:00"
+        << "DDDW";
+    QTest::newRow("the last row started") << "start 4" << 1 << 1 << 1 << 4 << ""
+                                          << "WWWD";
+    QTest::newRow("the same row again") << "start 2 start 2" << 1 << 1 << 1 << 2 << "09:00:00"
+                                        << "WDWW";
+    QTest::newRow("starting over at the start") << "over" << 0 << 0 << 0 << 0 << "07:00:00"
+                                                << "WWWW";
+    QTest::newRow("starting over after a start") << "start 2 over" << 2 << 2 << 1 << 0 << "07:00:00"
+                                                 << "WDWW";
+    QTest::newRow("a reload") << "pass 1 2 reload" << 2 << 2 << 1 << 0 << "07:00:00"
+                              << "WWWW";
+    QTest::newRow("a reload at the start") << "reload" << 0 << 0 << 0 << 0 << "07:00:00"
+                                           << "WWWW";
+    QTest::newRow("passing over nothing") << "pass 3 2" << 0 << 0 << 0 << 0 << "07:00:00"
+                                          << "WWWW";
+}
+
+void tst_TodaySchedule::progressIsAnnouncedOnce()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, indexChanges);
+    QFETCH(int, panelChanges);
+    QFETCH(int, listChanges);
+    QFETCH(int, index);
+    QFETCH(QString, nextTime);
+    QFETCH(QString, states);
+    GbkFiles::writeText(m_settings.WeekFilePath,
+                        header(u"星期一"_s) + line(u"07:00:00"_s) + line(u"08:00:00"_s)
+                            + line(u"09:00:00"_s) + line(u"10:00:00"_s));
+    QVERIFY(m_today->LoadTodaySchedule(kMonday));
+    m_today->startOver();
+    QSignalSpy indexes(m_today.get(), &TodaySchedule::currentIndexChanged);
+    QSignalSpy panels(m_today.get(), &TodaySchedule::nextItemChanged);
+    QSignalSpy rows(m_model.get(), &ProgrammeModel::dataChanged);
+    // What a change announces is what the owner holds by then.
+    connect(m_today.get(), &TodaySchedule::currentIndexChanged, this,
+            [this](int now) { QCOMPARE(now, m_today->currentIndex()); });
+    connect(m_today.get(), &TodaySchedule::nextItemChanged, this,
+            [this](const QString &now) { QCOMPARE(now, m_today->nextItem()); });
+    const QStringList words = steps.split(u' ');
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        if (words.at(i) == u"start") {
+            m_today->rowStarted(words.at(++i).toInt());
+        } else if (words.at(i) == u"pass") {
+            const int first = words.at(++i).toInt();
+            m_today->rowsPassedOver(first, words.at(++i).toInt());
+        } else if (words.at(i) == u"over") {
+            m_today->startOver();
+        } else if (words.at(i) == u"reload") {
+            QVERIFY(m_today->ReloadToday(kMonday));
+        } else {
+            QFAIL("not a step of this test");
+        }
+    }
+    QCOMPARE(indexes.size(), indexChanges);
+    QCOMPARE(panels.size(), panelChanges);
+    QCOMPARE(rows.size(), listChanges);
+    QCOMPARE(m_today->currentIndex(), index);
+    QCOMPARE(m_today->nextItem(), m_today->nextItemText(index));
+    if (nextTime.isEmpty())
+        QCOMPARE(m_today->nextItem(), QStringLiteral("\r    所有内容已播放完毕！\r"));
+    else
+        QVERIFY(m_today->nextItem().contains(u"播放时间："_s + nextTime));
+    QString got;
+    for (int r = 0; r < m_model->count(); ++r)
+        got += m_model->state(r) == RowState::Done ? u'D' : u'W';
+    QCOMPARE(got, states);
+}
+
+void tst_TodaySchedule::passingOverKeepsCancelledRows()
+{
+    for (const char *time : {"07:00:00", "08:00:00", "09:00:00", "10:00:00", "11:00:00"})
+        m_model->appendEntry({QString::fromLatin1(time), 1, {}, {}, 0, {}, {}, {}, {}});
+    m_today->rowStarted(2);
+    m_today->cancelRow(2);
+    QSignalSpy rows(m_model.get(), &ProgrammeModel::dataChanged);
+    m_today->rowsPassedOver(1, 4);
+    QCOMPARE(rows.size(), 1);
+    // One change covering the range; the cancelled row stays cancelled.
+    QCOMPARE(rows.at(0).at(0).toModelIndex().row(), 0);
+    QCOMPARE(rows.at(0).at(1).toModelIndex().row(), 3);
+    QCOMPARE(m_model->state(0), RowState::Done);
+    QCOMPARE(m_model->state(1), RowState::Done);
+    QCOMPARE(m_model->state(2), RowState::Cancelled);
+    QCOMPARE(m_model->state(3), RowState::Done);
+    QCOMPARE(m_model->state(4), RowState::Waiting);
+    QCOMPARE(m_today->currentIndex(), 4);
+    QVERIFY(m_today->nextItem().contains(u"11:00:00"_s));
 }
 
 QTEST_MAIN(tst_TodaySchedule)
