@@ -48,6 +48,7 @@ Console::Console(const Services &services, QObject *parent)
     connect(m_link.get(), &ZoneLink::keyReceived, m_remoteKeys.get(), &RemoteKeys::handle);
     // Every reload of today's list reads rem_list.txt again and resets the cursor.
     connect(m_today.get(), &TodaySchedule::listReloaded, m_remoteList.get(), &RemoteList::reload);
+    connect(&m_savedFiles, &SavedFiles::saved, this, &Console::fileSaved);
     connect(m_link.get(), &ZoneLink::linkLost, this, [this] {
         m_state.setEquipmentStatus(
             QStringLiteral("外设状态：与分区控制器的连接中断，正在重新连接……"));
@@ -107,9 +108,34 @@ void Console::playsong(const QString &sfilename, const QString &splaylen)
     m_playback->playsong(sfilename, splaylen, PlayerHolder::Hand);
 }
 
-void Console::read_remote_song()
+void Console::fileSaved(SavedFiles::Kind kind, const QString &path)
 {
-    m_remoteList->read_remote_song();
+    switch (kind) {
+    case SavedFiles::Kind::NodeDirectory:
+    case SavedFiles::Kind::SourceNames:
+        // The next item is sent with the new frequency, its devices open
+        // with the new lead, the terminals are the new ones.
+        m_settings.loadTables();
+        return;
+    case SavedFiles::Kind::RemoteList:
+        // The remote keys step through the new list from the next key on;
+        // the cursor stays where it was.
+        if (path == m_s.folder.file(QStringLiteral("\\rem_list.txt")))
+            m_remoteList->read_remote_song();
+        return;
+    case SavedFiles::Kind::WeekSchedule:
+    case SavedFiles::Kind::SystemClock:
+        // Today's list is reloaded at the next tick: from the file saved, or
+        // for the date the clock now shows.
+        m_state.setReloadSchedule(true);
+        return;
+    case SavedFiles::Kind::DateSchedule:
+        // A date file saved is read when its day comes; in date mode it may
+        // be the one today's list comes from.
+        if (!m_settings.values().WeekMode)
+            m_state.setReloadSchedule(true);
+        return;
+    }
 }
 
 void Console::setAutomaticMode()

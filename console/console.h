@@ -3,6 +3,7 @@
 #include "console/consolesettings.h"
 #include "console/consolestate.h"
 #include "platform/appfolder.h"
+#include "platform/savedfiles.h"
 
 #include <QObject>
 
@@ -86,14 +87,14 @@ public:
     EndOfDay &endOfDay() { return *m_endOfDay; }
     LogWriter &log() { return *m_log; }
     SecondTicker &secondTicker() { return *m_timerplayer; }
+    // Where the cores announce what they saved; the console reads it again
+    // (the remote list, the frequencies and lead times, today's list).
+    SavedFiles &savedFiles() { return m_savedFiles; }
 
     // Plays a file on the PC for the operator: what other windows call. The
     // scheduler, the folder entries, the remote keys and the editor's
     // audition name themselves to PlaybackEngine::playsong instead.
     void playsong(const QString &sfilename, const QString &splaylen);
-    // Reads rem_list.txt again; the remote keys use the new list at once.
-    void read_remote_song();
-
     // "自动状态(&A)" and "手动状态(&M)".
     void setAutomaticMode();
     void setManualMode();
@@ -134,12 +135,14 @@ Q_SIGNALS:
 
 private:
     void stopParts();
+    void fileSaved(SavedFiles::Kind kind, const QString &path);
 
     // Declared in the order they depend on each other, so that each part is
     // destroyed before what it refers to.
     Services m_s;
     ConsoleSettings m_settings;
     ConsoleState m_state;
+    SavedFiles m_savedFiles;
     std::unique_ptr<ProgrammeModel> m_model;
     std::unique_ptr<LogWriter> m_log;
     std::unique_ptr<TodaySchedule> m_today;

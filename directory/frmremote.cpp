@@ -157,13 +157,13 @@ void frmremote::cmddown_Click()
 
 bool frmremote::saveList()
 {
-    const QString error = m_list.save(listFile(m_console));
+    // A list written is announced: the console reads it again, so the remote
+    // keys step through the new list from the next key on.
+    const QString error = m_list.save(listFile(m_console), m_console.savedFiles());
     if (!error.isEmpty()) {
         m_console.dialogs().message(error, QStringLiteral("错误提示"), MsgIcon::Error);
         return false;
     }
-    // The remote keys step through the new list from the next key on.
-    m_console.read_remote_song();
     return true;
 }
 

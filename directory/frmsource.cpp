@@ -239,8 +239,9 @@ bool frmsource::cmdsave_Click()
 {
     if (m_rangeComplaint != 0)
         return false; // the range message comes first
-    const SourceNames::SaveResult result = m_names.save();
-    takeIntoMemory(result);
+    // What reaches the files is announced; the console reads the
+    // frequencies and lead times from them again.
+    const SourceNames::SaveResult result = m_names.save(m_console.savedFiles());
     switch (result.outcome) {
     case SourceNames::SaveResult::Outcome::Saved:
         m_console.dialogs().message(QStringLiteral("保存成功"), saveTitle(), MsgIcon::Information);
@@ -259,22 +260,6 @@ bool frmsource::cmdsave_Click()
         return false;
     }
     return false;
-}
-
-void frmsource::takeIntoMemory(const SourceNames::SaveResult &result)
-{
-    // The running console takes what reached the files at once, so the next
-    // item is sent with the new frequency and its devices open with the new lead.
-    if (!result.namesWritten && result.leadTimesWritten == 0)
-        return;
-    AppSettings values = m_console.settings().values();
-    for (int n = 1; n <= SourceNames::kCount; ++n) {
-        if (result.namesWritten)
-            values.SourceFrequency[std::size_t(n)] = m_names.frequencyTenthsOf(n);
-        if (n <= result.leadTimesWritten)
-            values.DeviceLeadTime[std::size_t(n)] = m_names.leadTimeText(n);
-    }
-    m_console.settings().update(values);
 }
 
 void frmsource::cmdquit_Click()

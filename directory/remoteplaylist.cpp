@@ -1,6 +1,7 @@
 #include "directory/remoteplaylist.h"
 
 #include "directory/remotelistfile.h"
+#include "platform/savedfiles.h"
 #include "platform/textfile.h"
 
 #include <QFileInfo>
@@ -71,7 +72,7 @@ int RemotePlaylist::unstorableRow() const
     return -1;
 }
 
-QString RemotePlaylist::save(const QString &path)
+QString RemotePlaylist::save(const QString &path, SavedFiles &saved)
 {
     // The file has no way to escape a double quote or a line break, it ends
     // at a 0x1A and cannot be read with a NUL, and GBK has no byte for some
@@ -92,5 +93,6 @@ QString RemotePlaylist::save(const QString &path)
     if (!error.isEmpty())
         return QStringLiteral("播放列表保存失败：%1").arg(error);
     m_modified = false;
+    saved.announce(SavedFiles::Kind::RemoteList, path);
     return {};
 }

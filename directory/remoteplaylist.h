@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+class SavedFiles;
+
 // The remote-control play list being edited: its entries in play order, the
 // one selected entry (or none), and whether it differs from rem_list.txt.
 class RemotePlaylist
@@ -42,8 +44,8 @@ public:
     // Writes the list to path. Returns the empty text, and clears the
     // modified flag, on success; otherwise the message for the operator, and
     // the file is as it was. A list with an unstorable path is refused
-    // whole rather than saved altered.
-    QString save(const QString &path);
+    // whole rather than saved altered. A list written is announced to saved.
+    QString save(const QString &path, SavedFiles &saved);
 
 private:
     bool move(int to);

@@ -1,5 +1,6 @@
 #include "directory/sourcenames.h"
 
+#include "platform/savedfiles.h"
 #include "platform/textfile.h"
 
 #include <QDebug>
@@ -176,7 +177,7 @@ QString SourceNames::unstorableReason(Field *field) const
     return {};
 }
 
-SourceNames::SaveResult SourceNames::save()
+SourceNames::SaveResult SourceNames::save(SavedFiles &saved)
 {
     SaveResult result;
     const QString refusal = unstorableReason(&result.field);
@@ -195,12 +196,15 @@ SourceNames::SaveResult SourceNames::save()
             = m_configIni.writeString(leadSection(), leadKey(n), leadTimeText(n));
             !error.isEmpty()) {
             result.message = QStringLiteral("无法保存外设提前打开时间：%1").arg(error);
+            // amp_name.dat and the lead times before this one did change.
+            saved.announce(SavedFiles::Kind::SourceNames, m_ampNamePath);
             return result;
         }
         result.leadTimesWritten = n;
     }
     result.outcome = SaveResult::Outcome::Saved;
     m_modified = false;
+    saved.announce(SavedFiles::Kind::SourceNames, m_ampNamePath);
     return result;
 }
 

@@ -8,6 +8,8 @@
 
 #include <array>
 
+class SavedFiles;
+
 // What the sources window edits: the names of the eight amplifiers and the
 // eight devices and the frequencies of the eight programme sources
 // (amp_name.dat), and the lead time of each device (section "外设提前" of
@@ -69,8 +71,10 @@ public:
     void discardChanges() { m_modified = false; }
 
     // Writes amp_name.dat and then the eight lead times. Clears the modified
-    // flag only when everything was written.
-    SaveResult save();
+    // flag only when everything was written. Whatever reached the files is
+    // announced to saved, once: the console reads the frequencies and lead
+    // times from them again.
+    SaveResult save(SavedFiles &saved);
 
     // The values the running console keeps: tenths of a MHz and "hh:mm:ss".
     qint16 frequencyTenthsOf(int n) const;

@@ -1,6 +1,7 @@
 #include "schedule/weekeditor.h"
 
 #include "platform/dialogs.h"
+#include "platform/savedfiles.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/schedulefile.h"
 #include "schedule/timetext.h"
@@ -236,9 +237,20 @@ QString WeekEditor::saveWeek(const QString &path) const
     return ScheduleFile::writeWeekFile(path, tables());
 }
 
-QString WeekEditor::saveDay(int d, const QString &path) const
+QString WeekEditor::saveWeek(const QString &path, SavedFiles &saved) const
 {
-    return ScheduleFile::writeDateFile(path, day(d)->entries());
+    const QString error = saveWeek(path);
+    if (error.isEmpty())
+        saved.announce(SavedFiles::Kind::WeekSchedule, path);
+    return error;
+}
+
+QString WeekEditor::saveDay(int d, const QString &path, SavedFiles &saved) const
+{
+    const QString error = ScheduleFile::writeDateFile(path, day(d)->entries());
+    if (error.isEmpty())
+        saved.announce(SavedFiles::Kind::DateSchedule, path);
+    return error;
 }
 
 QString WeekEditor::withDefaultExtension(const QString &path)

@@ -8,6 +8,7 @@
 #include <array>
 
 class DayTableModel;
+class SavedFiles;
 
 // The week the schedule editor works on: seven day lists, Monday (0) to
 // Sunday (6), the commands that change them and whether they changed since
@@ -88,8 +89,13 @@ public:
     // "调日期": appends the entries of a date file to a day; a file that
     // cannot be read (or holds no entry) adds nothing and changes nothing.
     QString importDay(int day, const QString &path);
+    // Write the week, or one day as a date file; a file written is announced
+    // to saved (the console reloads today's list from it).
+    QString saveWeek(const QString &path, SavedFiles &saved) const;
+    QString saveDay(int day, const QString &path, SavedFiles &saved) const;
+    // The week written without telling anyone: for tools that run without
+    // a console.
     QString saveWeek(const QString &path) const;
-    QString saveDay(int day, const QString &path) const;
     // The path with ".txt" added when its name has no extension, as the
     // file dialogs of the editor add their default extension.
     static QString withDefaultExtension(const QString &path);

@@ -69,7 +69,6 @@ weekprog::SaveOutcome weekprog::save()
                                     EntryFields::problemTitle(), MsgIcon::Exclamation);
         return SaveOutcome::Refused;
     }
-    ConsoleState &state = m_console.state();
     const QString before = m_currentFile;
     if (m_currentFile.isEmpty()) {
         const QString path = m_console.dialogs().saveFileName(u"文件另存为"_s, weekFolder(),
@@ -80,7 +79,9 @@ weekprog::SaveOutcome weekprog::save()
             return SaveOutcome::Declined;
         m_currentFile = WeekEditor::withDefaultExtension(path);
     }
-    const QString error = m_editor->saveWeek(m_currentFile);
+    // A week written is announced: the console reloads today's list at its
+    // next tick.
+    const QString error = m_editor->saveWeek(m_currentFile, m_console.savedFiles());
     if (!error.isEmpty()) {
         m_console.dialogs().message(ScheduleFile::writeErrorText(m_currentFile, error),
                                     ScheduleFile::writeErrorTitle(), MsgIcon::Error);
@@ -89,7 +90,6 @@ weekprog::SaveOutcome weekprog::save()
         return SaveOutcome::Refused;
     }
     showCaption();
-    state.setReloadSchedule(true);
     m_editor->setModified(false);
     return SaveOutcome::Written;
 }
@@ -123,7 +123,7 @@ void weekprog::cmdSaveAsDate_Click()
     if (path.isEmpty())
         return;
     path = WeekEditor::withDefaultExtension(path);
-    const QString error = m_editor->saveDay(day, path);
+    const QString error = m_editor->saveDay(day, path, m_console.savedFiles());
     if (!error.isEmpty()) {
         m_console.dialogs().message(ScheduleFile::writeErrorText(path, error),
                                     ScheduleFile::writeErrorTitle(), MsgIcon::Error);

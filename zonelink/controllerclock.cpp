@@ -1,5 +1,6 @@
 #include "zonelink/controllerclock.h"
 
+#include "platform/savedfiles.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
@@ -13,6 +14,12 @@ bool ControllerClock::setClock(const QTime &time)
 {
     return m_link.writeCommand(CommandCode::ClockSet, QStringLiteral("0"), QStringLiteral("0"),
                                timeDotList(time.toString(QStringLiteral("HH:mm:ss"))));
+}
+
+void ControllerClock::followSystemClock(const QDateTime &moment, SavedFiles &saved)
+{
+    setClock(moment.time());
+    saved.announce(SavedFiles::Kind::SystemClock, QString());
 }
 
 bool ControllerClock::setPowerOnTime(const QTime &time)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QTime>
 
 #include <functional>
 #include <optional>
 
+class SavedFiles;
 class ZoneLink;
 
 // The zone controller's clock and its automatic PC power-on time, set and
@@ -36,6 +38,11 @@ public:
     // whether the frame was queued.
     bool setClock(const QTime &time);
     bool setPowerOnTime(const QTime &time);
+    // The system took moment as the PC's date and time: the controller's
+    // clock follows (it keeps only the time of day), and the change is
+    // announced to saved, so that the console reloads today's list, as the
+    // date may have changed.
+    void followSystemClock(const QDateTime &moment, SavedFiles &saved);
 
     // ClockQuery or PowerOnTimeQuery, awaited until eight bytes came or
     // 200 ms passed; done runs then, unless context is gone by then.

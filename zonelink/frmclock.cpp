@@ -96,9 +96,8 @@ void frmclock::cmdok_Click()
         m_console.dialogs().message(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
         return;
     }
-    // The controller keeps only the time of day.
-    m_clock->setClock(moment.time());
-    m_console.state().setReloadSchedule(true);
+    // The controller follows; the console hears of it and reloads today's list.
+    m_clock->followSystemClock(moment, m_console.savedFiles());
     close();
 }
 

@@ -12,6 +12,7 @@
 #include "consolerig.h"
 #include "platform/secondticker.h"
 #include "support/gbkfiles.h"
+#include "zonelink/controllerclock.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
@@ -53,6 +54,10 @@ private Q_SLOTS:
     void linkStatusIsAnnounced();
     void remoteListIsReadAgain();
     void reloadReadsTheRemoteListAgain();
+    void sourceNamesAreReadAgainWhenSaved();
+    void savedSchedulesReloadToday_data();
+    void savedSchedulesReloadToday();
+    void theControllerFollowsTheSystemClock();
 
 private:
     std::unique_ptr<ConsoleRig> m_rig;
@@ -504,7 +509,7 @@ void tst_Console::remoteListIsReadAgain()
     QCOMPARE(c.remoteList().RemoteSongCount(), 0);
     c.remoteKeys().handle(7);
     GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u"\"/srv/a.mp3\"\n\"/srv/b.mp3\"\n"_s);
-    c.read_remote_song();
+    c.savedFiles().announce(SavedFiles::Kind::RemoteList, m_rig->file(u"rem_list.txt"_s));
     QCOMPARE(c.remoteList().songs(), (QStringList {u"/srv/a.mp3"_s, u"/srv/b.mp3"_s}));
     QCOMPARE(c.remoteList().cursor(), 2); // a save leaves the cursor where it was
 }
@@ -525,6 +530,77 @@ void tst_Console::reloadReadsTheRemoteListAgain()
     c.state().setReloadSchedule(true);
     c.timerplayer_Timer();
     QCOMPARE(c.remoteList().songs(), (QStringList {u"/srv/b.mp3"_s, u"/srv/c.mp3"_s}));
+}
+
+void tst_Console::sourceNamesAreReadAgainWhenSaved()
+{
+    Console &c = m_rig->start();
+    // Amplifier names, then the eight frequencies, then the device names.
+    QString names;
+    for (int part = 0; part < 3; ++part) {
+        for (int n = 1; n <= 8; ++n)
+            names += part == 1 ? u"\"%1\"\n"_s.arg(80 + n) : u"\"名%1\"\n"_s.arg(n);
+    }
+    GbkFiles::writeText(m_rig->file(u"amp_name.dat"_s), names);
+    GbkFiles::writeText(m_rig->file(u"config.ini"_s), u"[外设提前]\n外设3=00:02:00\n"_s);
+    // Written behind the console's back: it keeps what it read at start-up.
+    QCOMPARE(c.settings().values().SourceFrequency[1], qint16(0));
+    QSignalSpy changed(&c.settings(), &ConsoleSettings::changed);
+    c.savedFiles().announce(SavedFiles::Kind::SourceNames, m_rig->file(u"amp_name.dat"_s));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(c.settings().values().SourceFrequency[1], qint16(810));
+    QCOMPARE(c.settings().values().SourceFrequency[8], qint16(880));
+    QCOMPARE(c.settings().values().DeviceLeadTime[3], u"00:02:00"_s);
+    // Another kind of file leaves them alone.
+    c.savedFiles().announce(SavedFiles::Kind::RemoteList, m_rig->file(u"rem_list.txt"_s));
+    QCOMPARE(changed.size(), 1);
+}
+
+void tst_Console::savedSchedulesReloadToday_data()
+{
+    QTest::addColumn<SavedFiles::Kind>("kind");
+    QTest::addColumn<bool>("weekMode");
+    QTest::addColumn<bool>("reload");
+    QTest::newRow("week file") << SavedFiles::Kind::WeekSchedule << true << true;
+    QTest::newRow("date file, week mode") << SavedFiles::Kind::DateSchedule << true << false;
+    QTest::newRow("date file, date mode") << SavedFiles::Kind::DateSchedule << false << true;
+    QTest::newRow("the system clock") << SavedFiles::Kind::SystemClock << true << true;
+    QTest::newRow("amplifier names") << SavedFiles::Kind::SourceNames << true << false;
+    QTest::newRow("remote list") << SavedFiles::Kind::RemoteList << true << false;
+}
+
+void tst_Console::savedSchedulesReloadToday()
+{
+    QFETCH(SavedFiles::Kind, kind);
+    QFETCH(bool, weekMode);
+    QFETCH(bool, reload);
+    m_rig->setting(u"weekmode"_s, weekMode ? u"True"_s : u"False"_s);
+    Console &c = m_rig->start();
+    QVERIFY(!c.state().ReloadSchedule());
+    c.savedFiles().announce(kind, m_rig->file(u"saved.txt"_s));
+    QCOMPARE(c.state().ReloadSchedule(), reload);
+    if (reload) {
+        // The next tick reloads the list and clears the flag.
+        c.timerplayer_Timer();
+        QVERIFY(!c.state().ReloadSchedule());
+    }
+}
+
+void tst_Console::theControllerFollowsTheSystemClock()
+{
+    Console &c = m_rig->start();
+    QSignalSpy announced(&c.savedFiles(), &SavedFiles::saved);
+    const qsizetype before = m_rig->port.writes().size();
+    ControllerClock(c.link()).followSystemClock(QDateTime(QDate(2026, 12, 8), QTime(7, 5, 9)),
+                                                c.savedFiles());
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.at(0).at(0).value<SavedFiles::Kind>(), SavedFiles::Kind::SystemClock);
+    // The controller gets the time of day at once; the console reloads at
+    // its next tick, for the date the clock now shows.
+    const QList<QByteArray> writes = m_rig->port.writes().mid(before);
+    QCOMPARE(writes.size(), 1);
+    QCOMPARE(int(static_cast<unsigned char>(writes.at(0).at(2))), CommandCode::ClockSet);
+    QVERIFY(c.state().ReloadSchedule());
 }
 
 QTEST_MAIN(tst_Console)

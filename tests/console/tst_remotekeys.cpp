@@ -227,7 +227,7 @@ void tst_RemoteKeys::playWithCursorPastTheList()
     key(7); // cursor 2 of 2
     // The remote list is saved shorter while the cursor stays.
     GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s), u'"' + m_song + u"\"\n"_s);
-    console().read_remote_song();
+    console().savedFiles().announce(SavedFiles::Kind::RemoteList, m_rig->file(u"rem_list.txt"_s));
     QCOMPARE(console().remoteList().cursor(), 2);
     key(1);
     QVERIFY(m_rig->player.source.isEmpty());
@@ -248,7 +248,8 @@ void tst_RemoteKeys::playsTheLastEntry()
     if (scope) {
         GbkFiles::writeText(m_rig->file(u"rem_list.txt"_s),
                             u"\"/gone.wav\"\n\""_s + m_song + u"\"\n"_s);
-        console().read_remote_song();
+        console().savedFiles().announce(SavedFiles::Kind::RemoteList,
+                                        m_rig->file(u"rem_list.txt"_s));
     }
     // Today's rows: a (the song), b (a missing file), c (the song).
     for (int i = 0; i < (scope ? 1 : 2); ++i)

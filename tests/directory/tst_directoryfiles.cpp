@@ -4,8 +4,10 @@
 #include "directory/remoteplaylist.h"
 #include "directory/sourcenames.h"
 #include "platform/gbk.h"
+#include "platform/savedfiles.h"
 #include "support/gbkfiles.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -332,6 +334,8 @@ void tst_DirectoryFiles::windowsSaveWhatTheyShow()
 
     QString error;
     QString back;
+    SavedFiles announcer;
+    QSignalSpy announced(&announcer, &SavedFiles::saved);
     switch (edited) {
     case Edited::AmpName:
     case Edited::DeviceName: {
@@ -341,7 +345,7 @@ void tst_DirectoryFiles::windowsSaveWhatTheyShow()
             names.setAmpName(6, text);
         else
             names.setDeviceName(6, text);
-        error = names.save().message;
+        error = names.save(announcer).message;
         const AmpNames read = readAmpNameFile(ampFile).names;
         back = edited == Edited::AmpName ? read.amps.value(5) : read.devices.value(5);
         break;
@@ -350,11 +354,13 @@ void tst_DirectoryFiles::windowsSaveWhatTheyShow()
         RemotePlaylist list;
         list.load(remoteFile);
         list.add(text);
-        error = list.save(remoteFile);
+        error = list.save(remoteFile, announcer);
         back = readRemoteListFile(remoteFile).paths.value(1);
         break;
     }
     }
+    // A file written is announced once; a refused one not at all.
+    QCOMPARE(announced.size(), message.isEmpty() ? 1 : 0);
     if (message.isEmpty()) {
         QCOMPARE(error, QString());
         QCOMPARE(back, saved);

@@ -2,8 +2,10 @@
 // the modified flag, and saving to rem_list.txt. No window takes part.
 
 #include "directory/remoteplaylist.h"
+#include "platform/savedfiles.h"
 #include "support/gbkfiles.h"
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -133,7 +135,12 @@ void tst_RemotePlaylist::emptyListSavesAnEmptyFile()
     loadEntries(1);
     m_list.select(0);
     m_list.removeSelected();
-    QCOMPARE(m_list.save(file()), QString());
+    SavedFiles saved;
+    QSignalSpy announced(&saved, &SavedFiles::saved);
+    QCOMPARE(m_list.save(file(), saved), QString());
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.at(0).at(0).value<SavedFiles::Kind>(), SavedFiles::Kind::RemoteList);
+    QCOMPARE(announced.at(0).at(1).toString(), file());
     QVERIFY(!m_list.isModified());
     QCOMPARE(GbkFiles::readBytes(file()), QByteArray());
 }
@@ -157,7 +164,10 @@ void tst_RemotePlaylist::unstorablePathIsRefused()
     m_list.add(u"/srv/ok.mp3"_s);
     m_list.add(path);
     QCOMPARE(m_list.unstorableRow(), 2);
-    const QString message = m_list.save(file());
+    SavedFiles saved;
+    QSignalSpy announced(&saved, &SavedFiles::saved);
+    const QString message = m_list.save(file(), saved);
+    QCOMPARE(announced.size(), 0);
     QVERIFY2(message.contains(reason) && message.contains(path) && message.contains(u"第3项"_s),
              qPrintable(message));
     QCOMPARE(GbkFiles::readBytes(file()), before);

@@ -2,9 +2,11 @@
 // the modified flag, the frequency rules and saving both files.
 
 #include "directory/sourcenames.h"
+#include "platform/savedfiles.h"
 #include "support/gbkfiles.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -162,8 +164,11 @@ void tst_SourceNames::unstorableFieldsAreRefused()
     SourceNames names = loaded();
     names.setLeadTime(1, QTime(0, 2));
     set(names, Part(part), 6, text);
-    const SourceNames::SaveResult r = names.save();
+    SavedFiles saved;
+    QSignalSpy announced(&saved, &SavedFiles::saved);
+    const SourceNames::SaveResult r = names.save(saved);
     QCOMPARE(r.outcome, Outcome::Refused);
+    QCOMPARE(announced.size(), 0); // nothing written, nothing to read again
     QVERIFY2(r.message.startsWith(start), qPrintable(r.message));
     QCOMPARE(int(r.field.part), part);
     QCOMPARE(r.field.number, 6);
@@ -179,8 +184,14 @@ void tst_SourceNames::readOnlyConfigKeepsTheFlag()
     SourceNames names = loaded();
     names.setFrequency(1, u"101"_s);
     QFile::setPermissions(ini(), QFile::ReadOwner);
-    const SourceNames::SaveResult r = names.save();
+    SavedFiles saved;
+    QSignalSpy announced(&saved, &SavedFiles::saved);
+    const SourceNames::SaveResult r = names.save(saved);
     QFile::setPermissions(ini(), QFile::ReadOwner | QFile::WriteOwner);
+    // amp_name.dat changed, so the console reads the frequencies again.
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.at(0).at(0).value<SavedFiles::Kind>(), SavedFiles::Kind::SourceNames);
+    QCOMPARE(announced.at(0).at(1).toString(), amp());
     QCOMPARE(r.outcome, Outcome::Failed);
     QVERIFY(r.message.startsWith(u"无法保存外设提前打开时间"_s));
     QVERIFY(r.namesWritten); // amp_name.dat holds the new frequency
@@ -223,7 +234,12 @@ void tst_SourceNames::valuesForMemory()
     QCOMPARE(names.frequencyTenthsOf(4), qint16(0)); // empty: unset
     QCOMPARE(names.leadTimeText(3), u"00:10:30"_s);
     QCOMPARE(names.leadTimeText(4), u"00:00:00"_s);
-    QCOMPARE(names.save().outcome, Outcome::Saved);
+    SavedFiles saved;
+    QSignalSpy announced(&saved, &SavedFiles::saved);
+    QCOMPARE(names.save(saved).outcome, Outcome::Saved);
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.at(0).at(0).value<SavedFiles::Kind>(), SavedFiles::Kind::SourceNames);
+    QCOMPARE(announced.at(0).at(1).toString(), amp());
     QVERIFY(!names.isModified());
     QVERIFY(GbkFiles::readBytes(amp()).contains("\r\n\"87.5\"\r\n\"87.55\"\r\n"));
     QVERIFY(GbkFiles::readBytes(ini()).contains(QByteArray("\xcd\xe2\xc9\xe8"

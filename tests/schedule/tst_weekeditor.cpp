@@ -3,12 +3,14 @@
 // every written file readable by the console, and the files.
 
 #include "platform/gbk.h"
+#include "platform/savedfiles.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/entryfields.h"
 #include "schedule/schedulefile.h"
 #include "schedule/weekeditor.h"
 #include "support/gbkfiles.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +47,8 @@ class tst_weekeditor : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void savesAreAnnounced_data();
+    void savesAreAnnounced();
     void startAfter_data();
     void startAfter();
     void arrange_data();
@@ -425,6 +429,37 @@ void tst_weekeditor::importAppendsAndFailedImportAddsNothing()
     QVERIFY(!week.importDay(4, bad).isEmpty());
     QCOMPARE(week.day(4)->count(), 3);
     QCOMPARE(week.entryCount(), 3); // the other days got nothing
+}
+
+void tst_weekeditor::savesAreAnnounced_data()
+{
+    QTest::addColumn<bool>("week"); // the week, or Monday as a date file
+    QTest::addColumn<bool>("writable"); // the folder exists
+    QTest::newRow("week file") << true << true;
+    QTest::newRow("week file, no folder") << true << false;
+    QTest::newRow("date file") << false << true;
+    QTest::newRow("date file, no folder") << false << false;
+}
+
+void tst_weekeditor::savesAreAnnounced()
+{
+    QFETCH(bool, week);
+    QFETCH(bool, writable);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(writable ? u"saved.txt"_s : u"gone/saved.txt"_s);
+    WeekEditor editor;
+    SavedFiles saved;
+    QSignalSpy announced(&saved, &SavedFiles::saved);
+    const QString error = week ? editor.saveWeek(path, saved) : editor.saveDay(0, path, saved);
+    QCOMPARE(error.isEmpty(), writable);
+    QCOMPARE(QFileInfo::exists(path), writable);
+    // Once for a file written, never for one that was not.
+    QCOMPARE(announced.size(), writable ? 1 : 0);
+    if (writable) {
+        QCOMPARE(announced.at(0).at(0).value<SavedFiles::Kind>(),
+                 week ? SavedFiles::Kind::WeekSchedule : SavedFiles::Kind::DateSchedule);
+        QCOMPARE(announced.at(0).at(1).toString(), path);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_weekeditor)
