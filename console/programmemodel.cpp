@@ -129,7 +129,16 @@ void ProgrammeModel::appendEntries(const QList<ScheduleEntry> &entries)
     for (const ScheduleEntry &e : entries)
         added.append(Row {e, RowState::Waiting});
     const auto byTime = [](const Row &a, const Row &b) { return a.entry.time < b.entry.time; };
-    std::stable_sort(added.begin(), added.end(), byTime);
+    // A schedule file is mostly written in time order already: the list a
+    // reload fills is then taken as it is.
+    if (!std::is_sorted(added.cbegin(), added.cend(), byTime))
+        std::stable_sort(added.begin(), added.end(), byTime);
+    if (m_rows.isEmpty()) {
+        beginResetModel();
+        m_rows = std::move(added);
+        endResetModel();
+        return;
+    }
     QList<Row> merged;
     merged.reserve(m_rows.size() + added.size());
     // Rows already in the list come first among rows of the same time, as

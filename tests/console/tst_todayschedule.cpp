@@ -37,6 +37,8 @@ private Q_SLOTS:
     void weekMode_data();
     void weekMode();
     void modelKeepsTimeOrder();
+    void emptyListIsFilledAtOnce_data();
+    void emptyListIsFilledAtOnce();
     void emptyWeekFileNameIsNoError();
     void readErrorEmptiesTheList_data();
     void readErrorEmptiesTheList();
@@ -134,6 +136,45 @@ void tst_TodaySchedule::modelKeepsTimeOrder()
     QCOMPARE(order,
              (QStringList {u"07:00:00 a"_s, u"08:00:00 old"_s, u"08:00:00 new1"_s,
                            u"08:00:00 new2"_s, u"08:00:00 last"_s, u"23:59:59 z"_s}));
+}
+
+void tst_TodaySchedule::emptyListIsFilledAtOnce_data()
+{
+    // "time detail" as the file gives them, then as the list shows them.
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("in time order")
+        << QStringList {u"07:00:00 a"_s, u"08:00:00 b"_s, u"09:00:00 c"_s}
+        << QStringList {u"07:00:00 a"_s, u"08:00:00 b"_s, u"09:00:00 c"_s};
+    QTest::newRow("out of order") << QStringList {u"09:00:00 c"_s, u"07:00:00 a"_s, u"08:00:00 b"_s}
+                                  << QStringList {u"07:00:00 a"_s, u"08:00:00 b"_s,
+                                                  u"09:00:00 c"_s};
+    // Rows of the same time keep the file's order, sorted or not.
+    QTest::newRow("same times") << QStringList {u"08:00:00 b"_s, u"08:00:00 a"_s, u"08:00:00 c"_s}
+                                << QStringList {u"08:00:00 b"_s, u"08:00:00 a"_s, u"08:00:00 c"_s};
+    QTest::newRow("same times out of order")
+        << QStringList {u"09:00:00 z"_s, u"08:00:00 b"_s, u"08:00:00 a"_s}
+        << QStringList {u"08:00:00 b"_s, u"08:00:00 a"_s, u"09:00:00 z"_s};
+}
+
+void tst_TodaySchedule::emptyListIsFilledAtOnce()
+{
+    QFETCH(QStringList, given);
+    QFETCH(QStringList, shown);
+    QList<ScheduleEntry> entries;
+    for (const QString &g : std::as_const(given))
+        entries.append({g.section(u' ', 0, 0), 1, g.section(u' ', 1), {}, 0, {}, {}, {}, {}});
+    QSignalSpy resets(m_model.get(), &ProgrammeModel::modelReset);
+    QSignalSpy inserts(m_model.get(), &ProgrammeModel::rowsInserted);
+    m_model->appendEntries(entries);
+    // One change of the whole list, however many rows it gets.
+    QCOMPARE(resets.size(), 1);
+    QCOMPARE(inserts.size(), 0);
+    QStringList order;
+    for (int r = 0; r < m_model->count(); ++r)
+        order << m_model->entry(r).time + u' ' + m_model->entry(r).detail;
+    QCOMPARE(order, shown);
+    QCOMPARE(m_model->state(0), RowState::Waiting);
 }
 
 void tst_TodaySchedule::emptyWeekFileNameIsNoError()
