@@ -111,8 +111,10 @@ Outcome LoadSettings(UserStore &store, const ProfileIni &configIni, const AppFol
         return outcome;
     }
 
-    // First run: the designed values, written to the store and config.ini.
+    // First run: the designed values, written to the store (in one write of
+    // its file) and config.ini.
     outcome.firstRun = true;
+    const UserStore::Batch batch(store);
     AppSettings fresh;
     fresh.BackImagePath = folder.file(QStringLiteral("\\backimage\\clouds.bmp"));
     fresh.VolumeAdjustTime = QStringLiteral("33:33:33");
@@ -146,6 +148,7 @@ Outcome LoadSettings(UserStore &store, const ProfileIni &configIni, const AppFol
 
 void SaveSettings(UserStore &store, const AppSettings &settings)
 {
+    const UserStore::Batch batch(store);
     for (const KeySpec &spec : keySpecs()) {
         std::visit(Overloaded {
                        [&](const TextKey &k) {
@@ -162,8 +165,12 @@ void SaveSettings(UserStore &store, const AppSettings &settings)
 
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)
 {
-    return configIni.writeString(kDisplayMode, QStringLiteral("VCD"),
-                                 showVideo ? QStringLiteral("1") : QStringLiteral("0"));
+    const QString text = showVideo ? QStringLiteral("1") : QStringLiteral("0");
+    // Each write of config.ini waits for the disk: the value it holds
+    // already is not written again.
+    if (configIni.getString(kDisplayMode, QStringLiteral("VCD"), QString(), 16) == text)
+        return {};
+    return configIni.writeString(kDisplayMode, QStringLiteral("VCD"), text);
 }
 
 void LoadDisplayOptions(const ProfileIni &configIni, AppSettings &settings)

@@ -26,10 +26,12 @@ struct Outcome
 
 Outcome LoadSettings(UserStore &store, const ProfileIni &configIni, const AppFolder &folder,
                      AppSettings &settings);
-// Writes the fifteen keys of section "setting" in their fixed order.
+// Writes the fifteen keys of section "setting" in their fixed order, in
+// one write of the store's file (each write waits for the disk).
 void SaveSettings(UserStore &store, const AppSettings &settings);
-// Key "VCD" of section "DisplayMode": "1" or "0". Returns the empty text on
-// success, else the system's description of the failure.
+// Key "VCD" of section "DisplayMode": "1" or "0", written only when the
+// file holds another value. Returns the empty text on success, else the
+// system's description of the failure.
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo);
 void LoadDisplayOptions(const ProfileIni &configIni, AppSettings &settings);
 void LoadSourceFrequencies(const AppFolder &folder, AppSettings &settings);

@@ -11,6 +11,7 @@ SettingsUserStore::SettingsUserStore()
 
 SettingsUserStore::~SettingsUserStore()
 {
+    // QSettings writes what is still held when it goes.
     delete m_settings;
 }
 
@@ -30,7 +31,27 @@ void SettingsUserStore::setValue(const QString &section, const QString &key, con
 {
     m_settings->setValue(section + u'/' + key, value);
     // Written at once: the console may be switched off rather than closed.
-    m_settings->sync();
+    // Each write replaces the whole file and waits for the disk, so a batch
+    // of values waits once, at its end.
+    if (m_batchDepth > 0)
+        m_held = true;
+    else
+        m_settings->sync();
+}
+
+void SettingsUserStore::beginBatch()
+{
+    ++m_batchDepth;
+}
+
+void SettingsUserStore::endBatch()
+{
+    if (m_batchDepth == 0 || --m_batchDepth > 0)
+        return;
+    if (m_held) {
+        m_held = false;
+        m_settings->sync();
+    }
 }
 
 QString SettingsUserStore::writeError() const

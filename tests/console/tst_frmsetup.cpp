@@ -6,6 +6,8 @@
 #include "console/frmsetup.h"
 #include "console/programmemodel.h"
 #include "consolerig.h"
+#include "platform/userstore.h"
+#include "support/filewrites.h"
 #include "support/gbkfiles.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/framedecoder.h"
@@ -13,9 +15,11 @@
 #include "zonelink/serialdevices.h"
 #include "zonelink/zonelink.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +41,8 @@ private Q_SLOTS:
     void opensWithTheValuesInMemory();
     void explanatoryLabels();
     void applyStoresTheFifteenKeys();
+    void applyWritesTheStoreOnce_data();
+    void applyWritesTheStoreOnce();
     void cancelLeavesEverything();
     void unknownPortIsKept_data();
     void unknownPortIsKept();
@@ -225,6 +231,55 @@ void tst_frmsetup::applyStoresTheFifteenKeys()
     child<QPushButton>(u"cmdok"_s)->click();
     QCOMPARE(stored("userinfor"), u"二中"_s);
     QVERIFY(!m_dialog->isVisible());
+}
+
+void tst_frmsetup::applyWritesTheStoreOnce_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("videoChanged");
+    QTest::newRow("应 用") << u"cmdapp"_s << false;
+    QTest::newRow("应 用, video box changed") << u"cmdapp"_s << true;
+    QTest::newRow("确 定") << u"cmdok"_s << false;
+    QTest::newRow("确 定, video box changed") << u"cmdok"_s << true;
+}
+
+void tst_frmsetup::applyWritesTheStoreOnce()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, videoChanged);
+    // The console on the real store, in this test's configuration folder.
+    SettingsUserStore store;
+    Console console(Console::Services {m_rig->clock, m_rig->dialogs, store, m_rig->player,
+                                       m_rig->mixer, m_rig->port, m_rig->power, m_rig->launcher,
+                                       m_rig->probe, AppFolder(m_rig->dir.path())});
+    console.startUp();
+    frmsetup dialog(console);
+    dialog.show();
+    // An Apply before, so that config.ini holds the video box.
+    dialog.findChild<QPushButton *>(u"cmdapp"_s)->click();
+    const QString name = u"用户 "_s + QString::fromUtf8(QTest::currentDataTag());
+    dialog.findChild<QLineEdit *>(u"txtuser"_s)->setText(name);
+    dialog.findChild<QCheckBox *>(u"chkopen"_s)->setChecked(true);
+    dialog.findChild<QRadioButton *>(u"optcom2"_s)->click();
+    auto *video = dialog.findChild<QCheckBox *>(u"chkdisppic"_s);
+    const bool showVideo = video->isChecked() != videoChanged;
+    video->setChecked(showVideo);
+    FileWrites writes(store.fileName());
+    FileWrites configIni(m_rig->file(u"config.ini"_s));
+    QSignalSpy applied(&console.settings(), &ConsoleSettings::applied);
+    dialog.findChild<QPushButton *>(button)->click();
+    QCOMPARE(applied.size(), 1);
+    // Fifteen keys, one write of the file.
+    QCOMPARE(writes.take(), 1);
+    QVERIFY(store.writeError().isEmpty());
+    const QString onDisk = QString::fromUtf8(GbkFiles::readBytes(store.fileName()));
+    QVERIFY2(onDisk.contains(u"com=com2"_s), qPrintable(onDisk));
+    QVERIFY2(onDisk.contains(u"shutdown=true"_s, Qt::CaseInsensitive), qPrintable(onDisk));
+    QCOMPARE(SettingsUserStore().setting(u"userinfor"_s, QString()), name);
+    // config.ini is written only for a changed video box, and holds it.
+    QCOMPARE(configIni.take(), videoChanged ? 1 : 0);
+    QVERIFY(GbkFiles::readText(m_rig->file(u"config.ini"_s))
+                .contains(showVideo ? u"VCD=1\r\n"_s : u"VCD=0\r\n"_s));
 }
 
 void tst_frmsetup::cancelLeavesEverything()
@@ -440,9 +495,13 @@ void tst_frmsetup::setTimeAsksTwice()
     QCOMPARE(m_rig->dialogs.shown.at(0).title, u"请确认改变"_s);
     QCOMPARE(m_rig->dialogs.shown.at(0).buttons, MsgButtons::YesNo);
     QCOMPARE(m_rig->dialogs.shown.at(0).icon, MsgIcon::Question);
-    // The second question comes after the pause.
+    QVERIFY(m_rig->dialogs.shown.at(0).waited); // the operator's command
+    // The second question comes after the pause, raised by its timer: it
+    // does not wait, its answer comes later.
     QTRY_COMPARE(m_rig->dialogs.shown.size(), 2);
     QCOMPARE(m_rig->dialogs.shown.at(1).text, u"确定要改变自动开机时间为  06:45:00  吗?"_s);
+    QVERIFY(!m_rig->dialogs.shown.at(1).waited);
+    QTRY_COMPARE(m_rig->dialogs.answersUnderway(), 0);
     QCOMPARE(queuedFrames(), frames);
 }
 
@@ -488,5 +547,17 @@ void tst_frmsetup::serialDevices()
                            dev.filePath(u"ttyUSB0"_s)}));
 }
 
-QTEST_MAIN(tst_frmsetup)
+int main(int argc, char *argv[])
+{
+    // The real store lives in a configuration folder of this test's own; its
+    // place is fixed when it is first used.
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    tst_frmsetup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_frmsetup.moc"

@@ -4,11 +4,51 @@
 #include "support/gbkfiles.h"
 #include "support/memoryuserstore.h"
 
+#include <QHash>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 using namespace SettingsLoader;
+
+namespace {
+// A store in memory that counts the writes of its file as a store on disk
+// makes them: one per value, or one per batch that held values back.
+class CountingUserStore final : public UserStore
+{
+public:
+    QString value(const QString &section, const QString &key,
+                  const QString &defaultValue) const override
+    {
+        return values.value(section + u'/' + key, defaultValue);
+    }
+    void setValue(const QString &section, const QString &key, const QString &value) override
+    {
+        values.insert(section + u'/' + key, value);
+        if (m_depth > 0)
+            m_held = true;
+        else
+            ++fileWrites;
+    }
+
+    QHash<QString, QString> values;
+    int fileWrites = 0;
+
+protected:
+    void beginBatch() override { ++m_depth; }
+    void endBatch() override
+    {
+        if (--m_depth == 0 && m_held) {
+            m_held = false;
+            ++fileWrites;
+        }
+    }
+
+private:
+    int m_depth = 0;
+    bool m_held = false;
+};
+} // namespace
 
 class tst_SettingsLoader : public QObject
 {
@@ -17,6 +57,8 @@ private Q_SLOTS:
     void init();
     void firstRunWritesTheStoreAndConfig();
     void secondRunReadsBack();
+    void storeIsWrittenOnce_data();
+    void storeIsWrittenOnce();
     void storedValues_data();
     void storedValues();
     void unreadableBooleanTakesDefaultAndKeepsStore();
@@ -91,6 +133,29 @@ void tst_SettingsLoader::secondRunReadsBack()
     LoadDisplayOptions(ini(), second);
     QCOMPARE(second.VolumeAdjustTime, QStringLiteral("33:33"));
     QCOMPARE(second.TerminalVolume, QStringLiteral("22"));
+}
+
+void tst_SettingsLoader::storeIsWrittenOnce_data()
+{
+    QTest::addColumn<bool>("firstRun");
+    QTest::newRow("first run: sixteen keys") << true;
+    QTest::newRow("saved settings: fifteen keys") << false;
+}
+
+void tst_SettingsLoader::storeIsWrittenOnce()
+{
+    QFETCH(bool, firstRun);
+    CountingUserStore store;
+    AppSettings s;
+    if (firstRun) {
+        QVERIFY(LoadSettings(store, ini(), folder(), s).firstRun);
+        QCOMPARE(store.values.size(), 16);
+    } else {
+        s.UserName = u"二中"_s;
+        SaveSettings(store, s);
+        QCOMPARE(store.values.size(), 15);
+    }
+    QCOMPARE(store.fileWrites, 1);
 }
 
 void tst_SettingsLoader::storedValues_data()
