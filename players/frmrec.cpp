@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -18,6 +19,7 @@
 #include <QTimer>
 
 #include <iterator>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -62,12 +64,8 @@ frmrec::frmrec(Console &console, Recorder &recorder, MediaPlayer &player, Mixer 
     buildControls();
     buildMicVolume();
     connect(&m_session, &RecordingSession::changed, this, &frmrec::showSession);
-    connect(&m_session, &RecordingSession::takeEnded, this, [this] {
-        // Closing waited for the take to be complete; it goes on now, with
-        // the question about the recording it has become.
-        if (m_closeWhenTakeEnds)
-            QTimer::singleShot(0, this, &QWidget::close);
-    });
+    connect(&m_session, &RecordingSession::takeEnded, this, &frmrec::takeEnded);
+    connect(&m_session, &RecordingSession::saveEnded, this, &frmrec::saveEnded);
     showSession();
 }
 
@@ -105,6 +103,14 @@ void frmrec::buildControls()
     m_error->setObjectName(u"mmcrec_error"_s);
     m_error->setStyleSheet(u"color: #b00000;"_s);
     m_error->setWordWrap(true);
+    // A take being added and a save show their progress here and can be stopped.
+    prgcopy = new QProgressBar(mmcrec);
+    prgcopy->setObjectName(u"prgcopy"_s);
+    prgcopy->setAccessibleName(u"prgcopy"_s);
+    prgcopy->setRange(0, 100);
+    cmdstopcopy = new QPushButton(u"取消"_s, mmcrec);
+    cmdstopcopy->setObjectName(u"cmdstopcopy"_s);
+    cmdstopcopy->setAutoDefault(true);
     auto *transport = new QGridLayout(mmcrec);
     transport->setContentsMargins(0, 0, 0, 0);
     transport->addWidget(m_record, 0, 0);
@@ -113,6 +119,9 @@ void frmrec::buildControls()
     transport->addWidget(m_stop, 0, 3);
     transport->setColumnStretch(4, 1);
     transport->addWidget(m_error, 1, 0, 1, 5);
+    transport->addWidget(prgcopy, 2, 0, 1, 4);
+    transport->addWidget(cmdstopcopy, 2, 4, Qt::AlignLeft);
+    connect(cmdstopcopy, &QPushButton::clicked, &m_session, &RecordingSession::stopCopying);
     connect(m_record, &QPushButton::clicked, &m_session, &RecordingSession::record);
     connect(m_play, &QPushButton::clicked, &m_session, &RecordingSession::play);
     connect(m_pause, &QPushButton::clicked, &m_session, &RecordingSession::pause);
@@ -164,7 +173,7 @@ void frmrec::buildControls()
     grid->setColumnStretch(1, 1);
     grid->setVerticalSpacing(12);
 
-    QWidget *order[] = {m_record, m_play,  m_pause, m_stop,    Slidermic,
+    QWidget *order[] = {m_record, m_play,  m_pause, m_stop,    cmdstopcopy, Slidermic,
                         cmdnew,   cmdopen, cmdsave, cmdsaveas, cmdexit};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -206,54 +215,46 @@ void frmrec::showSession()
     const bool files = m_session.fileCommandsEnabled();
     for (QPushButton *b : {cmdnew, cmdopen, cmdsave, cmdsaveas})
         b->setEnabled(files);
-}
-
-bool frmrec::mayDiscard()
-{
-    if (!m_session.isUnsaved())
-        return true;
-    switch (m_console.dialogs().message(u"录音尚未保存，保存吗？"_s, u"录音机"_s, MsgIcon::Question,
-                                        MsgButtons::YesNoCancel)) {
-    case MsgAnswer::Yes:
-        return cmdsave_Click();
-    case MsgAnswer::No:
-        return true;
-    default:
-        return false;
+    const bool copying = m_session.isCopying();
+    prgcopy->setVisible(copying);
+    cmdstopcopy->setVisible(copying);
+    if (copying) {
+        prgcopy->setFormat(m_session.isSaving() ? u"正在保存录音 %p%"_s : u"正在接上录音 %p%"_s);
+        prgcopy->setValue(m_session.copyPercent());
+    } else {
+        // The next copy starts from an empty bar, not from where the last one ended.
+        prgcopy->reset();
     }
 }
 
-void frmrec::cmdnew_Click()
+frmrec::Choice frmrec::askBeforeDiscarding()
 {
-    if (!m_session.fileCommandsEnabled() || !mayDiscard())
-        return;
-    m_session.newRecording();
+    if (!m_session.hasUnsavedSound())
+        return {Choice::Discard, {}};
+    switch (m_console.dialogs().message(u"录音尚未保存，保存吗？"_s, u"录音机"_s, MsgIcon::Question,
+                                        MsgButtons::YesNoCancel)) {
+    case MsgAnswer::Yes:
+        if (QString path = askSavePath(); !path.isEmpty())
+            return {Choice::Save, path};
+        return {Choice::Keep, {}};
+    case MsgAnswer::No:
+        return {Choice::Discard, {}};
+    default:
+        return {Choice::Keep, {}};
+    }
 }
 
-void frmrec::cmdopen_Click()
+QString frmrec::askSavePath()
 {
-    if (!m_session.fileCommandsEnabled() || !mayDiscard())
-        return;
-    const QString path = m_console.dialogs().openFileName(u"打开WAV格式录音文件"_s, QString(),
-                                                          kWavFilter, QString());
-    if (path.isEmpty())
-        return;
-    m_session.open(path);
-}
-
-bool frmrec::cmdsave_Click()
-{
-    if (!m_session.fileCommandsEnabled())
-        return false;
     Dialogs &dialogs = m_console.dialogs();
     if (m_session.lengthMs() == 0) {
         dialogs.message(u"文件长度为零，无需保存！"_s, u"保存文件提示"_s, MsgIcon::Information);
-        return false;
+        return {};
     }
     QString path = dialogs.saveFileName(u"保存录音文件"_s, m_console.folder().file(u"\\other"_s),
                                         kWavFilter, QString());
     if (path.isEmpty())
-        return false;
+        return {};
     if (const QString named = withDefaultSuffix(path, u"wav"_s); named != path) {
         // The default extension. The dialog asked about the name as typed,
         // so the name that is really written is asked about here.
@@ -262,25 +263,140 @@ bool frmrec::cmdsave_Click()
             && dialogs.message(QFileInfo(path).fileName() + u" 已存在。\n要替换它吗？"_s,
                                u"保存录音文件"_s, MsgIcon::Exclamation, MsgButtons::YesNo)
                 != MsgAnswer::Yes)
-            return false;
+            return {};
     }
-    return m_session.save(path).isEmpty();
+    return path;
+}
+
+void frmrec::cmdnew_Click()
+{
+    if (!m_session.fileCommandsEnabled())
+        return;
+    const Choice choice = askBeforeDiscarding();
+    if (choice.kind == Choice::Discard) {
+        m_session.newRecording();
+    } else if (choice.kind == Choice::Save) {
+        m_then = Then::NewRecording;
+        m_session.save(choice.savePath);
+    }
+}
+
+void frmrec::cmdopen_Click()
+{
+    if (!m_session.fileCommandsEnabled())
+        return;
+    const Choice choice = askBeforeDiscarding();
+    if (choice.kind == Choice::Keep)
+        return;
+    // Both dialogs come now, while the operator is at it; the file opens
+    // once the recording is saved.
+    const QString path = m_console.dialogs().openFileName(u"打开WAV格式录音文件"_s, QString(),
+                                                          kWavFilter, QString());
+    if (choice.kind == Choice::Discard) {
+        if (!path.isEmpty())
+            m_session.open(path);
+        return;
+    }
+    m_then = path.isEmpty() ? Then::Nothing : Then::Open;
+    m_openPath = path;
+    m_session.save(choice.savePath);
+}
+
+bool frmrec::cmdsave_Click()
+{
+    if (!m_session.fileCommandsEnabled())
+        return false;
+    const QString path = askSavePath();
+    if (path.isEmpty())
+        return false;
+    m_then = Then::Nothing;
+    return m_session.save(path);
+}
+
+void frmrec::takeEnded()
+{
+    // The close the operator asked for while recording goes on; what to do
+    // with the recording was asked then.
+    if (m_then != Then::Close)
+        return;
+    const QString path = std::exchange(m_saveWhenTakeEnds, QString());
+    if (!path.isEmpty() && m_session.isUnsaved() && m_session.save(path))
+        return; // closes once saved
+    closeNow();
+}
+
+void frmrec::saveEnded(bool saved)
+{
+    const Then then = std::exchange(m_then, Then::Nothing);
+    // A failed or stopped save keeps the window and the recording as they
+    // are; the control shows the failure.
+    if (!saved)
+        return;
+    switch (then) {
+    case Then::Nothing:
+        break;
+    case Then::NewRecording:
+        m_session.newRecording();
+        break;
+    case Then::Open:
+        m_session.open(m_openPath);
+        break;
+    case Then::Close:
+        closeNow();
+        break;
+    }
+}
+
+void frmrec::closeNow()
+{
+    m_closeAnyway = true;
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void frmrec::closeEvent(QCloseEvent *event)
 {
-    // "退出", Escape and the close box all come here.
-    if (m_session.isBusyRecording()) {
-        // The take is closed first and becomes part of the recording; the
-        // window then closes with the question about it.
-        m_closeWhenTakeEnds = true;
+    // "退出", Escape and the close box all come here, and so does the close
+    // the window makes itself once what the operator chose is done: that one
+    // never asks, as no operator's command brought it.
+    if (std::exchange(m_closeAnyway, false)) {
+        if (m_session.isBusyRecording() || m_session.isCopying()) {
+            event->ignore(); // something began meanwhile: the window stays
+            return;
+        }
         m_session.stop();
-        event->ignore();
+        event->accept();
         return;
     }
-    m_closeWhenTakeEnds = false;
-    if (!mayDiscard()) {
-        event->ignore();
+    event->ignore();
+    if (m_session.isSaving()) {
+        // The window goes once the recording is saved.
+        m_then = Then::Close;
+        return;
+    }
+    if (m_session.isBusyRecording()) {
+        // The take is closed and added to the recording, and the window
+        // then goes; whether the recording is to be saved is asked now.
+        if (m_then == Then::Close)
+            return; // asked already
+        m_session.stop();
+        const Choice choice = askBeforeDiscarding();
+        if (choice.kind == Choice::Keep) {
+            m_then = Then::Nothing;
+            return;
+        }
+        m_then = Then::Close;
+        m_saveWhenTakeEnds = choice.savePath;
+        // The take may have ended while the question was on screen.
+        if (!m_session.isBusyRecording())
+            takeEnded();
+        return;
+    }
+    const Choice choice = askBeforeDiscarding();
+    if (choice.kind == Choice::Keep)
+        return;
+    if (choice.kind == Choice::Save) {
+        m_then = Then::Close;
+        m_session.save(choice.savePath);
         return;
     }
     m_session.stop();

@@ -8,6 +8,7 @@ class Console;
 class MediaPlayer;
 class Mixer;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 class Recorder;
@@ -27,7 +28,8 @@ public:
 
     void cmdnew_Click();
     void cmdopen_Click();
-    // Save and Save as do the same; returns whether the recording was written.
+    // Save and Save as do the same; returns whether a save began (it goes on
+    // in the background, shown by the progress bar).
     bool cmdsave_Click();
 
 protected:
@@ -38,14 +40,35 @@ private:
     void buildControls();
     void buildMicVolume();
     void showSession();
-    // An unsaved recording is offered for saving first; false when the
-    // operator keeps it (cancelled the question or the save dialog).
-    bool mayDiscard();
+
+    // What the operator chose for an unsaved recording before a command
+    // lets it go: keep it (the command does not go on), let it go, or save
+    // it first under savePath.
+    struct Choice
+    {
+        enum { Keep, Discard, Save } kind = Keep;
+        QString savePath;
+    };
+    // Asks only when there is something unsaved (or being recorded).
+    Choice askBeforeDiscarding();
+    // The save dialog with its checks; empty when the operator cancelled.
+    QString askSavePath();
+    void takeEnded();
+    void saveEnded(bool saved);
+    void closeNow();
+
+    // What a command goes on with once the take under way has ended or the
+    // save it began is done. The questions were asked when the operator gave
+    // the command, never when the recorder or the save reports.
+    enum class Then { Nothing, NewRecording, Open, Close };
 
     Console &m_console;
     Mixer &m_mixer;
     RecordingSession m_session;
-    bool m_closeWhenTakeEnds = false;
+    Then m_then = Then::Nothing;
+    QString m_openPath; // for Then::Open
+    QString m_saveWhenTakeEnds; // the name chosen while the take was under way
+    bool m_closeAnyway = false; // the operator let the recording go
 
     QSlider *Sliderrec = nullptr;
     QLabel *lblposition = nullptr;
@@ -55,6 +78,8 @@ private:
     QPushButton *m_pause = nullptr;
     QPushButton *m_stop = nullptr;
     QLabel *m_error = nullptr;
+    QProgressBar *prgcopy = nullptr;
+    QPushButton *cmdstopcopy = nullptr;
     QSlider *Slidermic = nullptr;
     QPushButton *cmdnew = nullptr;
     QPushButton *cmdopen = nullptr;

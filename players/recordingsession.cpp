@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -38,6 +39,13 @@ RecordingSession::~RecordingSession()
     if (m_mode == Mode::Recording)
         m_recorder.stop();
     stopPlayback();
+    if (m_thread) {
+        // The copy stops at its next block; what it wrote goes.
+        m_progress->stop();
+        m_thread->wait();
+        delete m_thread;
+        m_outcome->prepared.discard();
+    }
 }
 
 QString RecordingSession::scratchFile() const
@@ -82,7 +90,8 @@ QString RecordingSession::lengthText() const
 
 bool RecordingSession::recordEnabled() const
 {
-    return m_mode == Mode::Stopped;
+    // A take added during a save would change the file being copied.
+    return m_mode == Mode::Stopped && !isSaving();
 }
 
 bool RecordingSession::playEnabled() const
@@ -199,7 +208,7 @@ void RecordingSession::stopPlayback()
 
 void RecordingSession::takeFinished(const QString &path)
 {
-    if (!isBusyRecording())
+    if (!isBusyRecording() || isCopying())
         return;
     const RecordingWave::Info take = RecordingWave::read(path);
     if (!take.valid || take.dataSize == 0) {
@@ -208,10 +217,19 @@ void RecordingSession::takeFinished(const QString &path)
     }
     const RecordingWave::Info current
         = m_file.isEmpty() ? RecordingWave::Info() : RecordingWave::read(m_file);
-    QString error;
     if (current.valid && current.dataSize > 0 && RecordingWave::joinable(current, take)) {
-        error = RecordingWave::join(m_file, path, scratchFile());
-    } else if (m_unsaved) {
+        // The recording may be long: the take is added in the background,
+        // and the take has ended once it is added.
+        startCopy(
+            Work::Joining,
+            [first = m_file, path, target = scratchFile()](RecordingWave::Progress &progress) {
+                return RecordingWave::prepareJoin(first, path, target, progress);
+            },
+            &RecordingSession::joinFinished);
+        return;
+    }
+    QString error;
+    if (m_unsaved) {
         // The input changed its format between takes: the unsaved recording
         // is kept rather than replaced; the operator saves it and starts anew.
         error = u"录音格式不同，无法接在后面"_s;
@@ -221,7 +239,20 @@ void RecordingSession::takeFinished(const QString &path)
         if (!QFile::rename(path, scratchFile()))
             error = u"无法写入文件 "_s + scratchFile();
     }
-    QFile::remove(path);
+    endTake(error);
+}
+
+void RecordingSession::joinFinished(const RecordingWave::Outcome &outcome)
+{
+    QString error = outcome.stopped ? u"已停止，这段录音没有接上"_s : outcome.error;
+    if (error.isEmpty())
+        error = outcome.prepared.finish();
+    endTake(error);
+}
+
+void RecordingSession::endTake(const QString &error)
+{
+    QFile::remove(takeFile());
     if (error.isEmpty()) {
         m_file = scratchFile();
         m_unsaved = true;
@@ -237,7 +268,7 @@ void RecordingSession::takeFinished(const QString &path)
 
 void RecordingSession::takeFailed(const QString &reason)
 {
-    if (!isBusyRecording())
+    if (!isBusyRecording() || isCopying())
         return;
     QFile::remove(takeFile());
     m_error = u"录音失败："_s + reason;
@@ -280,14 +311,14 @@ void RecordingSession::closeRecording()
 
 void RecordingSession::newRecording()
 {
-    if (isBusyRecording())
+    if (!fileCommandsEnabled())
         return;
     closeRecording();
 }
 
 bool RecordingSession::open(const QString &path)
 {
-    if (isBusyRecording())
+    if (!fileCommandsEnabled())
         return false;
     closeRecording();
     const RecordingWave::Info info = RecordingWave::read(path);
@@ -302,17 +333,91 @@ bool RecordingSession::open(const QString &path)
     return true;
 }
 
-QString RecordingSession::save(const QString &path)
+bool RecordingSession::save(const QString &path)
 {
-    if (isBusyRecording() || m_file.isEmpty())
-        return u"没有可以保存的录音"_s;
-    const QString error = RecordingWave::save(m_file, path);
-    if (error.isEmpty()) {
+    if (isBusyRecording() || isCopying() || m_file.isEmpty())
+        return false;
+    startCopy(
+        Work::Saving,
+        [source = m_file, path](RecordingWave::Progress &progress) {
+            return RecordingWave::prepareSave(source, path, progress);
+        },
+        &RecordingSession::saveFinished);
+    return true;
+}
+
+void RecordingSession::saveFinished(const RecordingWave::Outcome &outcome)
+{
+    QString error = outcome.error;
+    if (!outcome.stopped && error.isEmpty())
+        error = outcome.prepared.finish();
+    const bool saved = !outcome.stopped && error.isEmpty();
+    if (saved) {
         m_unsaved = false;
         m_error.clear();
-    } else {
+    } else if (!outcome.stopped) {
         m_error = u"保存失败："_s + error;
     }
     Q_EMIT changed();
-    return error;
+    Q_EMIT saveEnded(saved);
+}
+
+int RecordingSession::copyPercent() const
+{
+    return m_progress ? m_progress->percent() : 0;
+}
+
+void RecordingSession::stopCopying()
+{
+    // Honoured whenever it comes before the copy's end is taken here: the
+    // copy stops at its next block, or its finished result is dropped.
+    if (m_progress)
+        m_progress->stop();
+}
+
+void RecordingSession::startCopy(Work work, Copy copy, CopyDone done)
+{
+    m_work = work;
+    m_copyDone = done;
+    m_shownPercent = -1;
+    m_progress = std::make_shared<RecordingWave::Progress>();
+    m_outcome = std::make_shared<RecordingWave::Outcome>();
+    // Each block copied is told here, from the worker, as an event; the
+    // display follows whole percents.
+    m_progress->onAdvance = [this] {
+        QMetaObject::invokeMethod(this, &RecordingSession::copyProgressed, Qt::QueuedConnection);
+    };
+    m_thread = QThread::create([copy = std::move(copy), progress = m_progress,
+                                outcome = m_outcome] { *outcome = copy(*progress); });
+    connect(m_thread, &QThread::finished, this, &RecordingSession::copyFinished);
+    m_thread->start();
+    Q_EMIT changed();
+}
+
+void RecordingSession::copyProgressed()
+{
+    if (!m_progress || m_progress->percent() == m_shownPercent)
+        return;
+    m_shownPercent = m_progress->percent();
+    Q_EMIT changed();
+}
+
+void RecordingSession::copyFinished()
+{
+    m_thread->wait(); // it has finished: returns at once
+    delete m_thread;
+    m_thread = nullptr;
+    RecordingWave::Outcome outcome = std::move(*m_outcome);
+    if (m_progress->stopped() && !outcome.stopped) {
+        // Stopped after the copy's last look: the copy is dropped all the same.
+        outcome.prepared.discard();
+        outcome = RecordingWave::Outcome();
+        outcome.stopped = true;
+    }
+    const CopyDone done = m_copyDone;
+    m_work = Work::None;
+    m_copyDone = nullptr;
+    m_progress.reset();
+    m_outcome.reset();
+    (this->*done)(outcome);
 }

@@ -1,9 +1,13 @@
 // The recorder window on a running console with a fake recorder, player and
 // mixer, driven through its controls: the zero-length message, the file
-// dialogs, the question before an unsaved recording goes, the slider shown.
+// dialogs, the question before an unsaved recording goes (asked when the
+// operator gives the command, never when the recorder reports), the slider
+// shown, and saves and added takes that run in the background, show their
+// progress and can be stopped.
 
 #include "console/consolerig.h"
 #include "players/frmrec.h"
+#include "players/recordingwave.h"
 #include "support/fakerecorder.h"
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"
@@ -12,6 +16,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -40,7 +45,11 @@ private Q_SLOTS:
     void openThroughTheDialog();
     void unsavedRecordingIsAskedAbout_data();
     void unsavedRecordingIsAskedAbout();
-    void closingWhileRecordingWaitsForTheTake();
+    void closingWhileRecordingAsksAtOnceAndWaitsForTheTake_data();
+    void closingWhileRecordingAsksAtOnceAndWaitsForTheTake();
+    void stoppedSaveLeavesTheOldFile();
+    void closingWhileSavingClosesOnceSaved();
+    void stoppedAdditionDropsTheTake();
     void sliderAndLabelsShowTheRecording();
     void transportButtonsFollowTheMode();
     void micVolume();
@@ -59,6 +68,8 @@ private:
     }
     // Records a take of ms milliseconds through the buttons.
     void recordTake(qint64 ms);
+    // Until the save under way ended (or the window went).
+    void waitForTheSave();
     QString text(const QString &label) { return child<QLabel>(label)->text(); }
     QStringList questions() const;
 
@@ -103,6 +114,13 @@ void tst_frmrec::recordTake(qint64 ms)
     m_recorder->advance(ms);
     click(u"mmcrec_stop"_s);
     m_recorder->complete();
+    // A take after the first is added in the background.
+    QTRY_COMPARE(m_window->session().mode(), RecordingSession::Mode::Stopped);
+}
+
+void tst_frmrec::waitForTheSave()
+{
+    QTRY_VERIFY(m_window.isNull() || !m_window->session().isSaving());
 }
 
 QStringList tst_frmrec::questions() const
@@ -206,6 +224,7 @@ void tst_frmrec::saveThroughTheDialog()
     recordTake(2000);
     m_rig->dialogs.files.enqueue(m_rig->file(u"other/"_s + answer));
     click(button);
+    waitForTheSave();
     QCOMPARE(m_rig->dialogs.fileDialogTitles, QStringList {u"保存录音文件"_s});
     QCOMPARE(m_rig->dialogs.fileDialogFolders, QStringList {m_rig->file(u"other"_s)});
     QCOMPARE(m_rig->dialogs.fileDialogFilters, QStringList {kWavFilter});
@@ -238,6 +257,7 @@ void tst_frmrec::defaultExtensionAsksBeforeReplacing()
     m_rig->dialogs.files.enqueue(m_rig->file(u"other/早操"_s));
     m_rig->dialogs.answers.enqueue(answer);
     click(u"cmdsave"_s);
+    waitForTheSave();
     QCOMPARE(m_rig->dialogs.shown.size(), 1);
     QCOMPARE(m_rig->dialogs.shown.constFirst().text, u"早操.wav 已存在。\n要替换它吗？"_s);
     QCOMPARE(m_rig->dialogs.shown.constFirst().buttons, MsgButtons::YesNo);
@@ -319,6 +339,8 @@ void tst_frmrec::unsavedRecordingIsAskedAbout()
     QCOMPARE(shown.title, u"录音机"_s);
     QCOMPARE(shown.icon, MsgIcon::Question);
     QCOMPARE(shown.buttons, MsgButtons::YesNoCancel);
+    // A save goes on in the background; the command goes on once it is done.
+    waitForTheSave();
     QCOMPARE(QFile::exists(savedPath), saved);
 
     if (command == u"cmdexit"_s) {
@@ -346,26 +368,135 @@ void tst_frmrec::unsavedRecordingIsAskedAbout()
     QCOMPARE(m_rig->dialogs.shown.size(), 1);
 }
 
-void tst_frmrec::closingWhileRecordingWaitsForTheTake()
+void tst_frmrec::closingWhileRecordingAsksAtOnceAndWaitsForTheTake_data()
 {
+    QTest::addColumn<qint64>("recorded");
+    QTest::addColumn<MsgAnswer>("answer"); // Ok: no question
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("取消: kept") << qint64(4000) << MsgAnswer::Cancel << false << false;
+    QTest::newRow("否: goes") << qint64(4000) << MsgAnswer::No << true << false;
+    QTest::newRow("是: saved, then goes") << qint64(4000) << MsgAnswer::Yes << true << true;
+    QTest::newRow("nothing recorded: no question") << qint64(0) << MsgAnswer::Ok << true << false;
+}
+
+void tst_frmrec::closingWhileRecordingAsksAtOnceAndWaitsForTheTake()
+{
+    QFETCH(qint64, recorded);
+    QFETCH(MsgAnswer, answer);
+    QFETCH(bool, closes);
+    QFETCH(bool, saved);
     frmrec &w = open();
     click(u"mmcrec_record"_s);
-    m_recorder->advance(4000);
+    m_recorder->advance(recorded);
+    const QString savedPath = m_rig->file(u"other/closing.wav"_s);
+    if (answer != MsgAnswer::Ok)
+        m_rig->dialogs.answers.enqueue(answer);
+    if (answer == MsgAnswer::Yes)
+        m_rig->dialogs.files.enqueue(savedPath);
     click(u"cmdexit"_s);
-    // The take is closed first; the window waits for it.
+    // The take is closed first; the question comes now, while the operator
+    // is at the window, and the window waits for the take.
     QCOMPARE(m_recorder->calls.constLast(), u"stop"_s);
+    QCOMPARE(questions(), answer == MsgAnswer::Ok ? QStringList() : QStringList {kQuestion});
     QVERIFY(w.isVisible());
-    QVERIFY(m_rig->dialogs.shown.isEmpty());
-    m_rig->dialogs.answers.enqueue(MsgAnswer::Cancel);
     m_recorder->complete();
-    // Then the question about the recording it has become; Cancel keeps it.
-    QTRY_COMPARE(questions(), QStringList {kQuestion});
-    QVERIFY(w.isVisible());
-    QCOMPARE(w.session().lengthMs(), 4000);
+    // Nothing more is asked when the recorder reports.
+    if (closes)
+        QTRY_VERIFY(m_window.isNull());
+    else
+        QTRY_VERIFY(!w.session().isCopying());
+    QCOMPARE(m_rig->dialogs.shown.size(), answer == MsgAnswer::Ok ? 0 : 1);
+    QCOMPARE(QFile::exists(savedPath), saved);
+    if (saved)
+        QCOMPARE(RecordingWave::read(savedPath).durationMs(), recorded);
+    if (closes)
+        return;
+    QCOMPARE(w.session().lengthMs(), recorded);
+    QVERIFY(w.session().isUnsaved());
     // Closing again asks again and goes.
     m_rig->dialogs.answers.enqueue(MsgAnswer::No);
     w.close();
     QTRY_VERIFY(m_window.isNull());
+    QCOMPARE(m_rig->dialogs.shown.size(), 2);
+}
+
+void tst_frmrec::stoppedSaveLeavesTheOldFile()
+{
+    frmrec &w = open();
+    recordTake(2000);
+    const QString existing = m_rig->file(u"other/早操.wav"_s);
+    GbkFiles::writeBytes(existing, "older recording");
+    m_rig->dialogs.files.enqueue(existing);
+    auto *progress = child<QWidget>(u"prgcopy"_s);
+    auto *stop = child<QPushButton>(u"cmdstopcopy"_s);
+    QVERIFY(!progress->isVisible());
+    QVERIFY(!stop->isVisible());
+    click(u"cmdsave"_s);
+    // Under way: shown, and nothing else that would touch the recording starts.
+    QVERIFY(w.session().isSaving());
+    QVERIFY(progress->isVisible());
+    QCOMPARE(stop->text(), u"取消"_s);
+    for (const char16_t *name : {u"mmcrec_record", u"cmdnew", u"cmdopen", u"cmdsave", u"cmdsaveas"})
+        QVERIFY(!child<QWidget>(QString::fromUtf16(name))->isEnabled());
+    click(u"cmdstopcopy"_s);
+    waitForTheSave();
+    QCOMPARE(GbkFiles::readBytes(existing), "older recording");
+    QCOMPARE(QDir(m_rig->file(u"other"_s)).entryList(QDir::Files), QStringList {u"早操.wav"_s});
+    QVERIFY(w.session().isUnsaved());
+    QVERIFY(!progress->isVisible());
+    QVERIFY(!child<QLabel>(u"mmcrec_error"_s)->isVisible()); // the operator's own choice
+    QVERIFY(child<QWidget>(u"mmcrec_record"_s)->isEnabled());
+    QVERIFY(m_rig->dialogs.shown.isEmpty());
+
+    // Saved again, it is there whole, and the bar has shown it to the end.
+    QList<int> shown;
+    connect(child<QProgressBar>(u"prgcopy"_s), &QProgressBar::valueChanged, this,
+            [&shown](int value) { shown.append(value); });
+    m_rig->dialogs.files.enqueue(existing);
+    click(u"cmdsave"_s);
+    waitForTheSave();
+    QCOMPARE(GbkFiles::readBytes(existing), GbkFiles::readBytes(w.session().fileName()));
+    QVERIFY(!w.session().isUnsaved());
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.constLast(), 100);
+}
+
+void tst_frmrec::closingWhileSavingClosesOnceSaved()
+{
+    frmrec &w = open();
+    recordTake(2000);
+    const QString path = m_rig->file(u"other/a.wav"_s);
+    m_rig->dialogs.files.enqueue(path);
+    click(u"cmdsave"_s);
+    QVERIFY(w.session().isSaving());
+    w.close();
+    QVERIFY(w.isVisible()); // waits for the save
+    QTRY_VERIFY(m_window.isNull());
+    QCOMPARE(RecordingWave::read(path).durationMs(), 2000);
+    QVERIFY(m_rig->dialogs.shown.isEmpty()); // saved: nothing to ask
+}
+
+void tst_frmrec::stoppedAdditionDropsTheTake()
+{
+    frmrec &w = open();
+    recordTake(2000);
+    const QByteArray recording = GbkFiles::readBytes(w.session().fileName());
+    click(u"mmcrec_record"_s);
+    m_recorder->advance(3000);
+    click(u"mmcrec_stop"_s);
+    m_recorder->complete();
+    // The take is being added after the recording.
+    QVERIFY(w.session().isCopying());
+    QVERIFY(child<QWidget>(u"prgcopy"_s)->isVisible());
+    QCOMPARE(child<QProgressBar>(u"prgcopy"_s)->format(), u"正在接上录音 %p%"_s);
+    click(u"cmdstopcopy"_s);
+    QTRY_COMPARE(w.session().mode(), RecordingSession::Mode::Stopped);
+    QCOMPARE(w.session().lengthMs(), 2000);
+    QCOMPARE(GbkFiles::readBytes(w.session().fileName()), recording);
+    QCOMPARE(text(u"mmcrec_error"_s), u"录音失败：已停止，这段录音没有接上"_s);
+    QVERIFY(!child<QWidget>(u"prgcopy"_s)->isVisible());
+    QVERIFY(m_rig->dialogs.shown.isEmpty());
 }
 
 void tst_frmrec::sliderAndLabelsShowTheRecording()

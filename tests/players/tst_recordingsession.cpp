@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -49,10 +50,17 @@ private Q_SLOTS:
     void failedSaveKeepsItUnsaved();
     void scratchFolderGoesWithTheSession();
     void nothingElseStartsWhileBusy();
+    void takeIsAddedInTheBackground_data();
+    void takeIsAddedInTheBackground();
+    void saveRunsInTheBackground_data();
+    void saveRunsInTheBackground();
+    void sessionGoneWhileSavingLeavesNothing();
 
 private:
     // Records a take of ms milliseconds and closes it.
     void take(qint64 ms);
+    // Saves and waits for the end of the save; returns whether it saved.
+    bool saveAndWait(const QString &path);
     QString file(const QString &name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
@@ -84,7 +92,18 @@ void tst_RecordingSession::take(qint64 ms)
     m_session->stop();
     QCOMPARE(m_session->mode(), Mode::Finishing);
     m_recorder->complete();
-    QCOMPARE(m_session->mode(), Mode::Stopped);
+    // Added to the recording in the background when there is one.
+    QTRY_COMPARE(m_session->mode(), Mode::Stopped);
+}
+
+bool tst_RecordingSession::saveAndWait(const QString &path)
+{
+    QSignalSpy ended(m_session.get(), &RecordingSession::saveEnded);
+    if (!m_session->save(path))
+        return false;
+    if (!ended.wait() || ended.size() != 1)
+        return false;
+    return ended.at(0).at(0).toBool();
 }
 
 void tst_RecordingSession::timeText_data()
@@ -255,6 +274,7 @@ void tst_RecordingSession::takesAddUp()
     m_recorder->advance(1500);
     m_session->stop();
     m_recorder->complete();
+    QTRY_COMPARE(m_session->mode(), Mode::Stopped);
     QCOMPARE(m_session->fileName(), recording);
     QCOMPARE(m_session->lengthMs(), 3000);
     const RecordingWave::Info info = RecordingWave::read(recording);
@@ -277,6 +297,7 @@ void tst_RecordingSession::pauseWhileRecordingEndsTheTake()
     m_recorder->advance(1000);
     m_session->stop();
     m_recorder->complete();
+    QTRY_COMPARE(m_session->mode(), Mode::Stopped);
     QCOMPARE(m_session->lengthMs(), 3000);
 }
 
@@ -380,7 +401,7 @@ void tst_RecordingSession::newRecordingStartsAfresh()
 void tst_RecordingSession::saveWritesTheRecording()
 {
     take(1000);
-    QCOMPARE(m_session->save(file(u"saved.wav"_s)), QString());
+    QVERIFY(saveAndWait(file(u"saved.wav"_s)));
     QVERIFY(!m_session->isUnsaved());
     QCOMPARE(GbkFiles::readBytes(file(u"saved.wav"_s)), GbkFiles::readBytes(m_session->fileName()));
     take(1000);
@@ -391,7 +412,7 @@ void tst_RecordingSession::failedSaveKeepsItUnsaved()
 {
     take(1000);
     const QString target = file(u"missing/saved.wav"_s);
-    QVERIFY(!m_session->save(target).isEmpty());
+    QVERIFY(!saveAndWait(target));
     QVERIFY(m_session->isUnsaved());
     QVERIFY(m_session->error().startsWith(u"保存失败："_s));
     QVERIFY(!QFile::exists(target));
@@ -426,8 +447,113 @@ void tst_RecordingSession::nothingElseStartsWhileBusy()
     QCOMPARE(m_session->mode(), Mode::Recording);
     QCOMPARE(m_recorder->calls.size(), 1);
     QVERIFY(m_player->calls.isEmpty());
-    QVERIFY(!m_session->save(file(u"x.wav"_s)).isEmpty());
+    QVERIFY(!m_session->save(file(u"x.wav"_s)));
     QVERIFY(!QFile::exists(file(u"x.wav"_s)));
+}
+
+void tst_RecordingSession::takeIsAddedInTheBackground_data()
+{
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<bool>("late"); // after the last block was copied
+    QTest::newRow("added") << false << false;
+    QTest::newRow("stopped: the take goes") << true << false;
+    QTest::newRow("stopped after the copy: the take goes") << true << true;
+}
+
+void tst_RecordingSession::takeIsAddedInTheBackground()
+{
+    QFETCH(bool, stopped);
+    QFETCH(bool, late);
+    take(2000);
+    const QByteArray recording = GbkFiles::readBytes(m_session->fileName());
+    QSignalSpy ended(m_session.get(), &RecordingSession::takeEnded);
+    m_session->record();
+    m_recorder->advance(1000);
+    m_session->stop();
+    m_recorder->complete();
+    // Not in the recorder's report: the take ends once it is added.
+    QCOMPARE(m_session->mode(), Mode::Finishing);
+    QVERIFY(m_session->isCopying());
+    QVERIFY(!m_session->isSaving());
+    QCOMPARE(ended.size(), 0);
+    QVERIFY(!m_session->fileCommandsEnabled());
+    QVERIFY(!m_session->recordEnabled());
+    if (late) {
+        // The worker has looked for a stop for the last time; the copy is
+        // dropped all the same, as its end was not taken yet.
+        while (m_session->copyPercent() < 100)
+            QThread::yieldCurrentThread();
+    }
+    if (stopped)
+        m_session->stopCopying();
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(m_session->mode(), Mode::Stopped);
+    QVERIFY(!m_session->isCopying());
+    QCOMPARE(m_session->lengthMs(), stopped ? 2000 : 3000);
+    QCOMPARE(m_session->error().isEmpty(), !stopped);
+    if (stopped)
+        QCOMPARE(GbkFiles::readBytes(m_session->fileName()), recording);
+    QVERIFY(!QFile::exists(m_session->scratchFolder() + u"/take.wav"_s));
+    QCOMPARE(QDir(m_session->scratchFolder()).entryList(QDir::Files), QStringList {u"temp.wav"_s});
+}
+
+void tst_RecordingSession::saveRunsInTheBackground_data()
+{
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<bool>("late"); // after the last block was copied
+    QTest::newRow("saved") << false << false;
+    QTest::newRow("stopped: the old file stays") << true << false;
+    QTest::newRow("stopped after the copy: the old file stays") << true << true;
+}
+
+void tst_RecordingSession::saveRunsInTheBackground()
+{
+    QFETCH(bool, stopped);
+    QFETCH(bool, late);
+    take(1000);
+    const QTemporaryDir folder; // holds nothing else
+    const QString target = folder.filePath(u"saved.wav"_s);
+    GbkFiles::writeBytes(target, "an older file");
+    QSignalSpy ended(m_session.get(), &RecordingSession::saveEnded);
+    QVERIFY(m_session->save(target));
+    // Under way until its end is taken here.
+    QVERIFY(m_session->isSaving());
+    QVERIFY(m_session->isCopying());
+    QVERIFY(!m_session->recordEnabled());
+    QVERIFY(!m_session->fileCommandsEnabled());
+    QVERIFY(!m_session->save(folder.filePath(u"second.wav"_s)));
+    m_session->newRecording();
+    QVERIFY(!m_session->open(target));
+    QCOMPARE(m_session->lengthMs(), 1000);
+    if (late) {
+        // The worker has looked for a stop for the last time; the copy is
+        // dropped all the same, as its end was not taken yet.
+        while (m_session->copyPercent() < 100)
+            QThread::yieldCurrentThread();
+    }
+    if (stopped)
+        m_session->stopCopying();
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).toBool(), !stopped);
+    QVERIFY(!m_session->isSaving());
+    QVERIFY(m_session->recordEnabled());
+    QCOMPARE(m_session->isUnsaved(), stopped);
+    QVERIFY(m_session->error().isEmpty()); // a stop is no failure
+    QCOMPARE(GbkFiles::readBytes(target),
+             stopped ? QByteArray("an older file") : GbkFiles::readBytes(m_session->fileName()));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList {u"saved.wav"_s});
+}
+
+void tst_RecordingSession::sessionGoneWhileSavingLeavesNothing()
+{
+    take(1000);
+    const QTemporaryDir folder; // holds nothing else
+    const QString target = folder.filePath(u"saved.wav"_s);
+    GbkFiles::writeBytes(target, "an older file");
+    QVERIFY(m_session->save(target));
+    m_session.reset();
+    QCOMPARE(GbkFiles::readBytes(target), "an older file");
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList {u"saved.wav"_s});
 }
 
 QTEST_GUILESS_MAIN(tst_RecordingSession)

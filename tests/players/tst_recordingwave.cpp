@@ -5,6 +5,7 @@
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -61,6 +62,8 @@ private Q_SLOTS:
     void joinRefusesOtherFormats();
     void saveCopies();
     void saveIntoAMissingFolderFails();
+    void preparedCopies_data();
+    void preparedCopies();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -248,6 +251,91 @@ void tst_RecordingWave::saveIntoAMissingFolderFails()
     const QString error = RecordingWave::save(a, target);
     QVERIFY(error.contains(target));
     QVERIFY(!QFile::exists(target));
+}
+
+void tst_RecordingWave::preparedCopies_data()
+{
+    // Which copy, and what happens to it: told to stop after so many blocks
+    // (-1: never), then finished or discarded.
+    QTest::addColumn<QString>("copy");
+    QTest::addColumn<int>("stopAfter");
+    QTest::addColumn<bool>("finished");
+    for (const char *copy : {"save over an older file", "save under a new name", "join in place",
+                             "join, something follows the samples", "join into another file"}) {
+        const QString name = QString::fromLatin1(copy);
+        QTest::addRow("%s, finished", copy) << name << -1 << true;
+        QTest::addRow("%s, discarded", copy) << name << -1 << false;
+        QTest::addRow("%s, stopped before the first block", copy) << name << 0 << false;
+        QTest::addRow("%s, stopped after a block", copy) << name << 1 << false;
+    }
+}
+
+void tst_RecordingWave::preparedCopies()
+{
+    QFETCH(QString, copy);
+    QFETCH(int, stopAfter);
+    QFETCH(bool, finished);
+    // Samples over two blocks of the copy, each.
+    constexpr qsizetype kSamples = (5 << 20) / 2;
+    const QByteArray first(kSamples, '\x01');
+    const QByteArray second(kSamples - 1, '\x02'); // an odd size: a pad byte, and a part frame
+    const bool join = copy.startsWith(u"join"_s);
+    QFile::remove(path(u"old.wav"_s));
+    QFile::remove(path(u"new.wav"_s));
+    const QString a = write(u"a.wav"_s,
+                            riff(chunk("fmt ", kPcm16Mono8k) + chunk("data", first)
+                                 + (copy.contains(u"follows"_s) ? chunk("LIST", "INFOa") : "")));
+    const QString b = write(u"b.wav"_s, riff(chunk("fmt ", kPcm16Mono8k) + chunk("data", second)));
+    QString target = a;
+    if (copy == u"save over an older file"_s)
+        target = write(u"old.wav"_s, "an older file");
+    else if (!copy.startsWith(u"join in place"_s) && !copy.contains(u"follows"_s))
+        target = path(u"new.wav"_s);
+    const QByteArray before = QFile::exists(target) ? GbkFiles::readBytes(target) : QByteArray();
+    const QStringList filesBefore = QDir(m_dir.path()).entryList(QDir::Files);
+    // A copy goes a block (1 MiB) at a time, of each file it copies from.
+    const auto blocksOf = [](qint64 bytes) { return int((bytes + (1 << 20) - 1) >> 20); };
+    const qint64 wholeSecond = second.size() - 1;
+    int blocksInAll = blocksOf(GbkFiles::readBytes(a).size());
+    if (copy == u"join in place"_s)
+        blocksInAll = blocksOf(wholeSecond);
+    else if (join)
+        blocksInAll = blocksOf(first.size()) + blocksOf(wholeSecond);
+
+    RecordingWave::Progress progress;
+    int blocks = 0;
+    progress.onAdvance = [&] {
+        if (++blocks == stopAfter)
+            progress.stop();
+    };
+    if (stopAfter == 0)
+        progress.stop();
+    const RecordingWave::Outcome outcome = join ? RecordingWave::prepareJoin(a, b, target, progress)
+                                                : RecordingWave::prepareSave(a, target, progress);
+    QVERIFY2(outcome.error.isEmpty(), qPrintable(outcome.error));
+    QCOMPARE(outcome.stopped, stopAfter >= 0);
+    QCOMPARE(blocks, stopAfter >= 0 ? stopAfter : blocksInAll);
+    QCOMPARE(progress.done() == progress.total(), stopAfter < 0);
+    QCOMPARE(progress.percent() == 100, stopAfter < 0);
+    // Until it is finished, the target reads as it was.
+    if (QFile::exists(target) && join)
+        QCOMPARE(RecordingWave::read(target).dataSize, qint64(first.size()));
+    if (finished) {
+        QCOMPARE(outcome.prepared.finish(), QString());
+        const QByteArray expected = join
+            ? riff(chunk("fmt ", kPcm16Mono8k) + chunk("data", first + second.left(kSamples - 2)))
+            : GbkFiles::readBytes(a);
+        QCOMPARE(GbkFiles::readBytes(target), expected);
+    } else {
+        outcome.prepared.discard();
+        QCOMPARE(QFile::exists(target), !before.isEmpty());
+        QCOMPARE(GbkFiles::readBytes(target), before);
+    }
+    // Nothing else is left behind in the folder.
+    QStringList files = QDir(m_dir.path()).entryList(QDir::Files);
+    if (finished && target == path(u"new.wav"_s))
+        QVERIFY(files.removeOne(u"new.wav"_s));
+    QCOMPARE(files, filesBefore);
 }
 
 QTEST_GUILESS_MAIN(tst_RecordingWave)
