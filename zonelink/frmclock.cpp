@@ -10,6 +10,7 @@
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -17,7 +18,6 @@
 frmclock::frmclock(Console &console, QWidget *parent)
     : QWidget(parent)
     , m_console(console)
-    , m_clock(new ControllerClock(console.link(), this))
 {
     setObjectName(QStringLiteral("frmclock"));
     setWindowTitle(QStringLiteral("调整系统时间"));
@@ -83,22 +83,40 @@ void frmclock::chkadjtime_Click()
         tmrclock->stop();
     else
         tmrclock->start();
-    cmdok->setEnabled(adjusting);
+    cmdok->setEnabled(adjusting && !m_waiting);
 }
 
 void frmclock::cmdok_Click()
 {
+    if (m_waiting)
+        return;
     const QDateTime moment = DTPicker1->dateTime();
     // Date and time go to the system in one step, so a change at midnight
     // cannot land between them. When the system refuses, the controller is
-    // not told either: the two clocks never disagree silently.
-    if (!m_console.power().setSystemDateTime(moment)) {
-        m_console.dialogs().message(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
-        return;
-    }
-    // The controller follows; the console hears of it and reloads today's list.
-    m_clock->followSystemClock(moment, m_console.savedFiles());
-    close();
+    // not told either: the two clocks never disagree silently. The system
+    // answers later; until then "确 定" waits and everything else goes on.
+    m_waiting = true;
+    cmdok->setEnabled(false);
+    Console &console = m_console;
+    const QPointer<frmclock> window(this);
+    // The answer is the console's to act on, so the controller follows the
+    // PC even when the window was closed meanwhile.
+    console.power().setSystemDateTime(moment, &console, [&console, window, moment](bool accepted) {
+        if (window) {
+            window->m_waiting = false;
+            window->cmdok->setEnabled(window->chkadjtime->isChecked());
+        }
+        if (!accepted) {
+            // The answer is no command of the operator's: a notice, which
+            // does not hold up the event loop.
+            console.dialogs().notify(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
+            return;
+        }
+        // The controller follows; the console hears of it and reloads today's list.
+        ControllerClock(console.link()).followSystemClock(moment, console.savedFiles());
+        if (window)
+            window->close();
+    });
 }
 
 void frmclock::keyPressEvent(QKeyEvent *event)

@@ -3,13 +3,13 @@
 #include <QWidget>
 
 class Console;
-class ControllerClock;
 class QCheckBox;
 class QDateTimeEdit;
 class QPushButton;
 class QTimer;
 
-// "调整系统时间": sets the PC's date and time and the controller's clock together.
+// "调整系统时间": sets the PC's date and time and, once the system took them,
+// the controller's clock.
 class frmclock final : public QWidget
 {
     Q_OBJECT
@@ -27,7 +27,7 @@ protected:
 
 private:
     Console &m_console;
-    ControllerClock *m_clock;
+    bool m_waiting = false; // for the system's answer to "确 定"
     QDateTimeEdit *DTPicker1;
     QCheckBox *chkadjtime;
     QPushButton *cmdok;
