@@ -89,12 +89,16 @@ void frmsetup::cmd_set_time_Click()
 
 void frmsetup::askPowerOnTime()
 {
-    if (m_console.dialogs().message(QStringLiteral("确定要改变自动开机时间为  ")
-                                        + hhmmss(DTP_AUTO_OPEN) + QStringLiteral("  吗?"),
-                                    QStringLiteral("请确认改变"), MsgIcon::Question,
-                                    MsgButtons::YesNo)
-        == MsgAnswer::Yes)
-        m_controller->setPowerOnTime(DTP_AUTO_OPEN->time());
+    // Raised by the pause's timer, so asked without waiting: the ticks and
+    // the link go on while it is on screen. The time set is the one asked about.
+    const QTime time = DTP_AUTO_OPEN->time();
+    m_console.dialogs().ask(QStringLiteral("确定要改变自动开机时间为  ") + hhmmss(DTP_AUTO_OPEN)
+                                + QStringLiteral("  吗?"),
+                            QStringLiteral("请确认改变"), MsgIcon::Question, MsgButtons::YesNo,
+                            this, [this, time](MsgAnswer answer) {
+                                if (answer == MsgAnswer::Yes)
+                                    m_controller->setPowerOnTime(time);
+                            });
 }
 
 void frmsetup::cmdreadtime_Click()

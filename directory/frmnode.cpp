@@ -26,6 +26,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+const QString kAddressText = u"请输入0-255的整数"_s;
+const QString kAddressTitle = u"地址输入不对"_s;
+
 // Refuses a group name that config.ini would give back cut short.
 class GroupNameValidator final : public QValidator
 {
@@ -342,24 +345,37 @@ bool frmnode::checkAddress()
 {
     if (NodeDirectory::addressInRange(txtnodeaddr->text()))
         return true;
-    // One message at a time: a check queued by the focus leaving the field
-    // may run while a button's check shows its message.
+    // One message at a time: a button's check may come while the message of
+    // leaving the field is on screen, or run the check that leaving queued.
     if (m_complaining)
         return false;
     const QScopedValueRollback complaining(m_complaining, true);
-    m_console.dialogs().message(u"请输入0-255的整数"_s, u"地址输入不对"_s, MsgIcon::Information);
+    m_console.dialogs().message(kAddressText, kAddressTitle, MsgIcon::Information);
+    takeBackAddress();
+    return false;
+}
+
+void frmnode::takeBackAddress()
+{
     txtnodeaddr->setFocus();
     txtnodeaddr->selectAll();
-    return false;
 }
 
 void frmnode::txtnodeaddr_LostFocus()
 {
     // The check runs after the focus change is complete; it has nothing to
     // say when the operator is back in the field or the window is closed.
-    if (!isVisible() || txtnodeaddr->hasFocus())
+    if (!isVisible() || txtnodeaddr->hasFocus() || m_complaining
+        || NodeDirectory::addressInRange(txtnodeaddr->text()))
         return;
-    checkAddress();
+    // Raised by a focus change, so shown without waiting; the field takes the
+    // focus back once the operator has read it.
+    m_complaining = true;
+    m_console.dialogs().ask(kAddressText, kAddressTitle, MsgIcon::Information, MsgButtons::Ok, this,
+                            [this](MsgAnswer) {
+                                m_complaining = false;
+                                takeBackAddress();
+                            });
 }
 
 bool frmnode::eventFilter(QObject *watched, QEvent *event)

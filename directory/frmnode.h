@@ -43,10 +43,12 @@ private:
     void buildControls();
     void fillGroupChoice();
     int chosenGroup() const;
-    // The range check of the address field; on failure the operator is told
-    // and the field gets the focus back with its text selected.
+    // The range check of the address field for a command; on failure the
+    // operator is told and the field gets the focus back with its text selected.
     bool checkAddress();
+    // The same check when the focus leaves the field, told without waiting.
     void txtnodeaddr_LostFocus();
+    void takeBackAddress();
     void showError(const QString &text);
     // Puts the name the directory keeps for row into the name field.
     void showStoredName(int row);

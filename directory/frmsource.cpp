@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScopeGuard>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -396,12 +395,16 @@ bool frmsource::eventFilter(QObject *watched, QEvent *event)
 
 void frmsource::checkFrequencyRange(int n)
 {
-    const auto done = qScopeGuard([this] { m_rangeComplaint = 0; });
     QLineEdit *field = txtfreq[std::size_t(n - 1)];
-    if (!isVisible() || SourceNames::frequencyInRange(field->text()))
+    if (!isVisible() || SourceNames::frequencyInRange(field->text())) {
+        m_rangeComplaint = 0;
         return;
+    }
     field->setFocus(Qt::OtherFocusReason);
     field->selectAll();
-    m_console.dialogs().message(QStringLiteral("频率不对，请输入70MHz-110MHz之间的频率"),
-                                QStringLiteral("系统提示"), MsgIcon::Error);
+    // Raised by a focus change, so shown without waiting; the complaint
+    // holds the other fields and the buttons until the operator has read it.
+    m_console.dialogs().ask(QStringLiteral("频率不对，请输入70MHz-110MHz之间的频率"),
+                            QStringLiteral("系统提示"), MsgIcon::Error, MsgButtons::Ok, this,
+                            [this](MsgAnswer) { m_rangeComplaint = 0; });
 }

@@ -44,8 +44,9 @@ private:
 
     Console &m_console;
     SourceNames m_names;
-    // The source whose frequency is out of range, between leaving its field
-    // and the message; no other field is checked and no button acts meanwhile.
+    // The source whose frequency is out of range, from leaving its field
+    // until the operator closed its message; no other field is checked and
+    // no button acts meanwhile.
     int m_rangeComplaint = 0;
 
     QGroupBox *fraamp = nullptr;

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QObject;
+
 enum class MsgIcon { None, Information, Exclamation, Error, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
@@ -23,10 +27,26 @@ public:
     // button and returns at once, so the ticks go on while it is on screen.
     // The same message already on screen is not shown a second time.
     virtual void notify(const QString &text, const QString &title, MsgIcon icon) = 0;
+    // A question raised by a timer, the link, a window's activation or a
+    // focus change: shown at once over the window of context (the window the
+    // operator works in when context is no widget) and returns without
+    // waiting, so the ticks and the link go on while it is on screen. The
+    // answer arrives later through answered, from the event loop and never
+    // from inside this call; once context is gone the question goes with it
+    // and nothing is called.
+    virtual void ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                     QObject *context, std::function<void(MsgAnswer)> answered)
+        = 0;
     // Filters use the classic "description|patterns|description|patterns" form.
     // An empty result means the operator cancelled.
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter,
                                  const QString &fileName)
+        = 0;
+    // openFileName without waiting, as ask(): chosen gets the path, empty
+    // when the operator cancelled.
+    virtual void askOpenFileName(const QString &title, const QString &folder, const QString &filter,
+                                 const QString &fileName, QObject *context,
+                                 std::function<void(const QString &)> chosen)
         = 0;
     // Several files chosen at once, in the order the dialog gives them;
     // empty when the operator cancelled.

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPointer>
 
 Q_LOGGING_CATEGORY(lcDialogs, "quellon.dialogs")
 
@@ -30,6 +31,35 @@ QMessageBox::Icon boxIcon(MsgIcon icon)
     }
     return QMessageBox::NoIcon;
 }
+
+QMessageBox::StandardButtons standardButtons(MsgButtons buttons)
+{
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return QMessageBox::Ok;
+    case MsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case MsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case MsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+MsgAnswer answerOf(QMessageBox::StandardButton button, MsgButtons buttons)
+{
+    switch (button) {
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    default:
+        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
+    }
+}
 } // namespace
 
 QWidget *WidgetDialogs::commandWindow() const
@@ -41,37 +71,43 @@ QWidget *WidgetDialogs::commandWindow() const
     return m_parent;
 }
 
+QWidget *WidgetDialogs::windowOf(QObject *context) const
+{
+    // A question stands over the window it concerns.
+    if (auto *widget = qobject_cast<QWidget *>(context))
+        return widget->window();
+    return commandWindow();
+}
+
 MsgAnswer WidgetDialogs::message(const QString &text, const QString &title, MsgIcon icon,
                                  MsgButtons buttons)
 {
-    QMessageBox box(commandWindow());
-    box.setWindowTitle(title);
-    box.setText(text);
-    box.setIcon(boxIcon(icon));
-    switch (buttons) {
-    case MsgButtons::Ok:
-        box.setStandardButtons(QMessageBox::Ok);
-        break;
-    case MsgButtons::OkCancel:
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        break;
-    case MsgButtons::YesNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        break;
-    case MsgButtons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    }
-    switch (box.exec()) {
-    case QMessageBox::Yes:
-        return MsgAnswer::Yes;
-    case QMessageBox::No:
-        return MsgAnswer::No;
-    case QMessageBox::Cancel:
-        return MsgAnswer::Cancel;
-    default:
-        return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
-    }
+    QMessageBox box(boxIcon(icon), title, text, standardButtons(buttons), commandWindow());
+    return answerOf(QMessageBox::StandardButton(box.exec()), buttons);
+}
+
+void WidgetDialogs::ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                        QObject *context, std::function<void(MsgAnswer)> answered)
+{
+    qCInfo(lcDialogs) << "question:" << title << "-" << text;
+    auto *box
+        = new QMessageBox(boxIcon(icon), title, text, standardButtons(buttons), windowOf(context));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    const QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    if (guarded)
+        QObject::connect(context, &QObject::destroyed, box, &QObject::deleteLater);
+    // The button the operator pressed, not the dialog's result code: closing
+    // the box by its frame counts as its escape button, as exec() has it.
+    QObject::connect(box, &QDialog::finished, box,
+                     [box, buttons, guard, guarded, answered = std::move(answered)] {
+                         const MsgAnswer answer
+                             = answerOf(box->standardButton(box->clickedButton()), buttons);
+                         if ((!guarded || guard) && answered)
+                             answered(answer);
+                     });
+    // open(), not exec(): no nested event loop; modal to its window only.
+    box->open();
 }
 
 void WidgetDialogs::notify(const QString &text, const QString &title, MsgIcon icon)
@@ -98,6 +134,30 @@ QString WidgetDialogs::openFileName(const QString &title, const QString &folder,
 {
     const QString start = fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
     return QFileDialog::getOpenFileName(commandWindow(), title, start, qtFileFilter(filter));
+}
+
+void WidgetDialogs::askOpenFileName(const QString &title, const QString &folder,
+                                    const QString &filter, const QString &fileName,
+                                    QObject *context, std::function<void(const QString &)> chosen)
+{
+    const QString start = fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
+    auto *dialog = new QFileDialog(windowOf(context), title, start, qtFileFilter(filter));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    const QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    if (guarded)
+        QObject::connect(context, &QObject::destroyed, dialog, &QObject::deleteLater);
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, guard, guarded, chosen = std::move(chosen)](int result) {
+                         const QString path = result == QDialog::Accepted
+                             ? dialog->selectedFiles().value(0)
+                             : QString();
+                         if ((!guarded || guard) && chosen)
+                             chosen(path);
+                     });
+    dialog->open();
 }
 
 QStringList WidgetDialogs::openFileNames(const QString &title, const QString &folder,

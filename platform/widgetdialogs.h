@@ -18,8 +18,13 @@ public:
 
     MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
                       MsgButtons buttons) override;
+    void ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+             QObject *context, std::function<void(MsgAnswer)> answered) override;
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override;
+    void askOpenFileName(const QString &title, const QString &folder, const QString &filter,
+                         const QString &fileName, QObject *context,
+                         std::function<void(const QString &)> chosen) override;
     QStringList openFileNames(const QString &title, const QString &folder,
                               const QString &filter) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter,
@@ -30,6 +35,7 @@ public:
 
 private:
     QWidget *commandWindow() const;
+    QWidget *windowOf(QObject *context) const;
 
     QPointer<QWidget> m_parent;
     QList<QPointer<QMessageBox>> m_notices; // open notices, to show each once

@@ -33,6 +33,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The question about unsaved changes, asked before the week is replaced.
+const QString kUnsavedText = u"文件已修改，是否存盘？"_s;
+const QString kUnsavedTitle = u"请确认是否存盘"_s;
+
 template<class T> T *named(T *widget, const QString &name, bool accessible = false)
 {
     widget->setObjectName(name);
@@ -470,51 +474,90 @@ void weekprog::queueActivation()
 
 void weekprog::activateRequests()
 {
+    // One request at a time: while its question or file dialog is open the
+    // window is activated again (the dialog closing, the main window raising
+    // it), and what was asked meanwhile is looked at once it is answered.
+    if (m_activationAsking)
+        return;
     ConsoleState &state = m_console.state();
     // Each request is cleared before anything is asked: a dialog that closes
     // activates the window again and must find nothing left to do.
     if (state.EditCurrentWeekFileRequest()) {
         state.setEditCurrentWeekFileRequest(false);
-        if (!releaseWeek())
-            return;
-        openWeek(m_console.settings().values().WeekFilePath);
-        SSTabweek->setCurrentIndex(m_console.clock().now().date().dayOfWeek() - 1);
+        releaseWeekThen([this] {
+            openWeek(m_console.settings().values().WeekFilePath);
+            SSTabweek->setCurrentIndex(m_console.clock().now().date().dayOfWeek() - 1);
+        });
         return;
     }
     if (state.OpenWeekFileRequest()) {
         state.setOpenWeekFileRequest(false);
         state.setNewWeekFileRequest(false);
-        const QString path = m_console.dialogs().openFileName(
-            u"打开星期播放列表文件"_s, weekFolder(), u"播放列表文件(*.txt)|*.txt"_s, QString());
-        if (path.isEmpty()) {
-            close();
-            return;
-        }
-        if (releaseWeek())
-            openWeek(path);
+        // Neither the file dialog nor the question about unsaved changes
+        // waits inside the activation: both answer later.
+        m_activationAsking = true;
+        m_console.dialogs().askOpenFileName(
+            u"打开星期播放列表文件"_s, weekFolder(), u"播放列表文件(*.txt)|*.txt"_s, QString(),
+            this, [this](const QString &path) {
+                m_activationAsking = false;
+                if (path.isEmpty()) {
+                    // Closing asks about unsaved changes itself; asked here
+                    // first, close() finds nothing left to ask, or the week
+                    // stays with the window.
+                    releaseWeekThen([this] { close(); });
+                } else {
+                    releaseWeekThen([this, path] { openWeek(path); });
+                }
+                requestsAfterAnswer();
+            });
         return;
     }
     if (state.NewWeekFileRequest()) {
         state.setOpenWeekFileRequest(false);
         state.setNewWeekFileRequest(false);
-        if (releaseWeek())
-            startNewWeek();
+        releaseWeekThen([this] { startNewWeek(); });
     }
+}
+
+void weekprog::releaseWeekThen(std::function<void()> then)
+{
+    if (!m_editor->isModified()) {
+        then();
+        return;
+    }
+    m_activationAsking = true;
+    m_console.dialogs().ask(kUnsavedText, kUnsavedTitle, MsgIcon::Question, MsgButtons::YesNo, this,
+                            [this, then = std::move(then)](MsgAnswer answer) {
+                                m_activationAsking = false;
+                                if (weekReleased(answer))
+                                    then();
+                                requestsAfterAnswer();
+                            });
+}
+
+void weekprog::requestsAfterAnswer()
+{
+    // A request the main window raised while a dialog was open is looked at
+    // now; a window that closed takes none.
+    if (isVisible())
+        queueActivation();
+}
+
+bool weekprog::weekReleased(MsgAnswer answer)
+{
+    // The week is replaced only once it is on disk.
+    if (answer == MsgAnswer::Yes)
+        return save() == SaveOutcome::Written;
+    m_editor->setModified(false);
+    return true;
 }
 
 bool weekprog::releaseWeek()
 {
     if (!m_editor->isModified())
         return true;
-    switch (m_console.dialogs().message(u"文件已修改，是否存盘？"_s, u"请确认是否存盘"_s,
-                                        MsgIcon::Question, MsgButtons::YesNo)) {
-    case MsgAnswer::Yes:
-        // The week is replaced only once it is on disk.
-        return save() == SaveOutcome::Written;
-    default:
-        m_editor->setModified(false);
-        return true;
-    }
+    return weekReleased(m_console.dialogs().message(kUnsavedText, kUnsavedTitle, MsgIcon::Question,
+                                                    MsgButtons::YesNo));
 }
 
 void weekprog::closeEvent(QCloseEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/dialogs.h"
 #include "schedule/entryfields.h"
 #include "schedule/scheduleentry.h"
 
@@ -7,6 +8,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class Console;
@@ -89,6 +91,13 @@ private:
     // Asks about unsaved changes before the week is replaced; false when the
     // week must stay (its save failed).
     bool releaseWeek();
+    // The same question for an activation, without waiting: then runs once
+    // the week may be replaced (at once when nothing is unsaved), not at all
+    // when it must stay.
+    void releaseWeekThen(std::function<void()> then);
+    // Acts on the answer to that question; false when the week must stay.
+    bool weekReleased(MsgAnswer answer);
+    void requestsAfterAnswer();
     void openWeek(const QString &path);
     void startNewWeek();
     enum class SaveOutcome {
@@ -122,6 +131,7 @@ private:
     TrackLengths *m_lengths;
     QString m_currentFile;
     bool m_activationQueued = false;
+    bool m_activationAsking = false; // an activation's dialog is open
     bool m_updating = false; // our own changes of a list's selection
 
     LengthJob m_lengthJob = LengthJob::None;

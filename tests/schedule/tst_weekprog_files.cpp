@@ -62,8 +62,13 @@ void tst_weekprog_files::unsavedWeekStaysWhenItsSaveIsCancelled()
     m_rig->dialogs.files.enqueue(m_rig->weekFile);
     m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
     QCOMPARE(openEditor(&ConsoleState::setOpenWeekFileRequest), m_w.data());
+    // Raised by the activation, the file dialog and the question answer
+    // later, one after the other; the name is asked for by the answer Yes.
+    QTRY_COMPARE(m_rig->dialogs.answersUnderway(), 0);
     QCOMPARE(m_rig->dialogs.fileDialogTitles,
              QStringList({u"打开星期播放列表文件"_s, u"文件另存为"_s}));
+    QCOMPARE(m_rig->dialogs.fileDialogsWaited, QList<bool>({false, true}));
+    QVERIFY(!m_rig->dialogs.shown.constFirst().waited);
     // The week that was never written is not thrown away.
     QCOMPARE(m_w->editor().entryCount(), 1);
     QCOMPARE(m_w->windowTitle(), kEditor);

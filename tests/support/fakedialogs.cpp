@@ -3,6 +3,34 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
+namespace {
+// Calls back from the event loop, as a dialog's answer arrives: never from
+// inside the call that asked, and not once the context is gone.
+template<class Callback, class Value>
+void post(const std::shared_ptr<int> &underway, QObject *context, Callback callback, Value value)
+{
+    ++*underway;
+    const QPointer<QObject> guard(context);
+    const bool guarded = context != nullptr;
+    QTimer::singleShot(
+        0, [underway, guard, guarded, callback = std::move(callback), value = std::move(value)] {
+            --*underway;
+            if ((!guarded || guard) && callback)
+                callback(value);
+        });
+}
+} // namespace
+
+MsgAnswer FakeDialogs::scriptedAnswer(MsgButtons buttons)
+{
+    if (!answers.isEmpty())
+        return answers.dequeue();
+    return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgAnswer::Ok
+                                                                        : MsgAnswer::Yes;
+}
+
 MsgAnswer FakeDialogs::message(const QString &text, const QString &title, MsgIcon icon,
                                MsgButtons buttons)
 {
@@ -12,10 +40,72 @@ MsgAnswer FakeDialogs::message(const QString &text, const QString &title, MsgIco
         QTimer::singleShot(0, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    if (!answers.isEmpty())
-        return answers.dequeue();
-    return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgAnswer::Ok
-                                                                        : MsgAnswer::Yes;
+    return scriptedAnswer(buttons);
+}
+
+void FakeDialogs::ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                      QObject *context, std::function<void(MsgAnswer)> answered)
+{
+    shown.append({text, title, icon, buttons, false});
+    if (holdAnswers) {
+        m_held.append({false, context, context != nullptr, std::move(answered), {}});
+        return;
+    }
+    post(m_underway, context, std::move(answered), scriptedAnswer(buttons));
+}
+
+void FakeDialogs::askOpenFileName(const QString &title, const QString &folder,
+                                  const QString &filter, const QString &, QObject *context,
+                                  std::function<void(const QString &)> chosen)
+{
+    fileDialogTitles.append(title);
+    fileDialogFolders.append(folder);
+    fileDialogFilters.append(filter);
+    fileDialogsWaited.append(false);
+    if (holdAnswers) {
+        m_held.append({true, context, context != nullptr, {}, std::move(chosen)});
+        return;
+    }
+    post(m_underway, context, std::move(chosen), files.isEmpty() ? QString() : files.dequeue());
+}
+
+int FakeDialogs::held() const
+{
+    return int(std::count_if(m_held.cbegin(), m_held.cend(),
+                             [](const Held &h) { return !h.guarded || h.context; }));
+}
+
+bool FakeDialogs::takeHeld(bool fileDialog, Held *held)
+{
+    // A question whose context is gone went with it.
+    m_held.removeIf([](const Held &h) { return h.guarded && !h.context; });
+    for (qsizetype i = 0; i < m_held.size(); ++i) {
+        if (m_held.at(i).fileDialog == fileDialog) {
+            *held = m_held.takeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FakeDialogs::answerHeld(MsgAnswer answer)
+{
+    Held held;
+    if (!takeHeld(false, &held))
+        return false;
+    if (held.answered)
+        held.answered(answer);
+    return true;
+}
+
+bool FakeDialogs::chooseHeld(const QString &path)
+{
+    Held held;
+    if (!takeHeld(true, &held))
+        return false;
+    if (held.chosen)
+        held.chosen(path);
+    return true;
 }
 
 QString FakeDialogs::openFileName(const QString &title, const QString &folder,
@@ -24,6 +114,7 @@ QString FakeDialogs::openFileName(const QString &title, const QString &folder,
     fileDialogTitles.append(title);
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
+    fileDialogsWaited.append(true);
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
@@ -33,6 +124,7 @@ QStringList FakeDialogs::openFileNames(const QString &title, const QString &fold
     fileDialogTitles.append(title);
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
+    fileDialogsWaited.append(true);
     return fileLists.isEmpty() ? QStringList() : fileLists.dequeue();
 }
 
@@ -42,11 +134,13 @@ QString FakeDialogs::saveFileName(const QString &title, const QString &folder,
     fileDialogTitles.append(title);
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
+    fileDialogsWaited.append(true);
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
 QString FakeDialogs::chooseFolder(const QString &title, const QString &)
 {
     fileDialogTitles.append(title);
+    fileDialogsWaited.append(true);
     return files.isEmpty() ? QString() : files.dequeue();
 }
