@@ -3,6 +3,7 @@
 // the poll of all with its progress and stop, switching a terminal off and
 // the sorting rules.
 
+#include "linktime.h"
 #include "support/fakedialogs.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
@@ -90,8 +91,10 @@ private:
     void setNodes(const QStringList &addresses);
     // Feeds the chunks 20 ms apart once the reply window of the next query opens.
     void answerInWindow(const QList<QByteArray> &chunks, int firstAfterMs = 20);
-    bool waitIdle(int timeoutMs = 20000);
+    bool waitIdle();
 
+    // The link and the fake wire run on virtual time.
+    std::unique_ptr<LinkTime> m_time;
     std::unique_ptr<FakeSerialPort> m_port;
     MemoryUserStore m_store;
     FakeDialogs m_dialogs;
@@ -107,9 +110,11 @@ void tst_StatusPoll::initTestCase()
 
 void tst_StatusPoll::init()
 {
+    m_time = std::make_unique<LinkTime>();
     m_port = std::make_unique<FakeSerialPort>();
+    m_time->useBy(*m_port);
     m_port->devices.insert(u"/dev/ttyS0"_s);
-    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs);
+    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs, *m_time);
     m_link->OpenZonePort(u"com1"_s);
     QVERIFY(m_link->isOpen());
     m_poll = std::make_unique<StatusPoll>(*m_link);
@@ -123,6 +128,7 @@ void tst_StatusPoll::cleanup()
     m_poll.reset();
     m_link.reset();
     m_port.reset();
+    m_time.reset();
 }
 
 void tst_StatusPoll::setNodes(const QStringList &addresses)
@@ -140,17 +146,15 @@ void tst_StatusPoll::answerInWindow(const QList<QByteArray> &chunks, int firstAf
                     [this, chunks, firstAfterMs, once](int) {
                         disconnect(*once);
                         for (int i = 0; i < chunks.size(); ++i) {
-                            QTimer::singleShot(
-                                firstAfterMs + 20 * i, m_feeds.get(),
-                                [this, chunk = chunks.at(i)] { m_port->receive(chunk); });
+                            m_time->after(firstAfterMs + 20 * i, m_feeds.get(),
+                                          [this, chunk = chunks.at(i)] { m_port->receive(chunk); });
                         }
                     });
 }
 
-bool tst_StatusPoll::waitIdle(int timeoutMs)
+bool tst_StatusPoll::waitIdle()
 {
-    return QTest::qWaitFor([this] { return !m_poll->busy() && m_link->queuedFrames() == 0; },
-                           timeoutMs);
+    return m_time->runUntil([this] { return !m_poll->busy() && m_link->queuedFrames() == 0; });
 }
 
 void tst_StatusPoll::newRowsAreOff()
@@ -248,7 +252,7 @@ void tst_StatusPoll::replyWindowFollowsItsSlider()
     answerInWindow({reply(17, 10, 35, 9)}, 700);
     m_poll->refreshRow(0);
     QVERIFY(waitIdle());
-    QTest::qWait(800); // the late reply has come by now
+    m_time->advance(800); // the late reply has come by now
     QCOMPARE(StatusPoll::cellText(m_poll->row(0), StatusPoll::StateColumn), state);
 }
 
@@ -311,7 +315,7 @@ void tst_StatusPoll::repliesDecideTheRow()
     answerInWindow(chunks);
     m_poll->refreshRow(0);
     if (!early.isEmpty()) // while the query is still on the wire
-        QTimer::singleShot(30, m_feeds.get(), [this, early] { m_port->receive(early); });
+        m_time->after(30, m_feeds.get(), [this, early] { m_port->receive(early); });
     QVERIFY(waitIdle());
     const StatusRow &row = m_poll->row(0);
     QCOMPARE(StatusPoll::cellText(row, StatusPoll::StateColumn), state);
@@ -346,7 +350,7 @@ void tst_StatusPoll::keysDuringAQueryAreNotActedUpon()
     QSignalSpy keys(m_link.get(), &ZoneLink::keyReceived);
     answerInWindow({QByteArray("\x02", 1)});
     m_poll->refreshRow(0);
-    QTimer::singleShot(30, m_feeds.get(), [this] { m_port->receive(QByteArray("\x04", 1)); });
+    m_time->after(30, m_feeds.get(), [this] { m_port->receive(QByteArray("\x04", 1)); });
     QVERIFY(waitIdle());
     QVERIFY(keys.isEmpty());
     m_port->receive(QByteArray("\x07", 1));
@@ -444,10 +448,10 @@ void tst_StatusPoll::lostPortEndsThePoll()
     auto once = std::make_shared<QMetaObject::Connection>();
     *once = connect(m_poll.get(), &StatusPoll::replyWindowOpened, m_feeds.get(), [&, once] {
         disconnect(*once);
-        QTimer::singleShot(20, m_feeds.get(), [this] { m_port->loseDevice(); });
+        m_time->after(20, m_feeds.get(), [this] { m_port->loseDevice(); });
     });
     m_poll->refreshAll();
-    QVERIFY(QTest::qWaitFor([&] { return !m_poll->busy(); }, 10000));
+    QVERIFY(m_time->runUntil([&] { return !m_poll->busy(); }));
     QCOMPARE(m_port->writes(), QList<QByteArray> {statusFrame(1)});
     QCOMPARE(busy.size(), 2);
     QCOMPARE(busy.at(1).at(1).toBool(), true);
@@ -484,7 +488,7 @@ void tst_StatusPoll::closeLostLeavesTheRow()
     // The device goes away while request-to-send leads the frame.
     m_port->loseDeviceAt = u"rts on"_s;
     QCOMPARE(m_poll->closeTerminal(1), StatusPoll::Outcome::Started);
-    QVERIFY(QTest::qWaitFor([&] { return !lost.isEmpty(); }, 5000));
+    QVERIFY(m_time->runUntil([&] { return !lost.isEmpty(); }));
     QCOMPARE(lost.size(), 1);
     QCOMPARE(lost.at(0).at(0).toInt(), 1);
     QVERIFY(m_poll->row(1).on); // nothing reached the terminal
@@ -581,7 +585,7 @@ void tst_StatusPoll::sortingRules()
         connect(m_poll.get(), &StatusPoll::replyWindowOpened, m_feeds.get(), [&](int position) {
             const QByteArray answer = replies.value(m_poll->row(position).serial - 1);
             if (!answer.isEmpty())
-                QTimer::singleShot(20, m_feeds.get(), [this, answer] { m_port->receive(answer); });
+                m_time->after(20, m_feeds.get(), [this, answer] { m_port->receive(answer); });
         });
         m_poll->setSendWait(0);
         m_poll->setWait(0);

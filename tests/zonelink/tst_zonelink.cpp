@@ -1,3 +1,4 @@
+#include "linktime.h"
 #include "support/fakedialogs.h"
 #include "support/fakeserialport.h"
 #include "support/memoryuserstore.h"
@@ -66,10 +67,11 @@ public:
     // that really happen; a calm run lets more frames through to the wire.
     // statusOrder: some queries take the terminal status order, with its
     // send delay and every reply handed over.
-    LinkFuzzer(ZoneLink &link, FakeSerialPort &port, quint32 seed, int roughness,
+    LinkFuzzer(ZoneLink &link, FakeSerialPort &port, LinkTime &time, quint32 seed, int roughness,
                bool statusOrder = false)
         : m_link(link)
         , m_port(port)
+        , m_time(&time)
         , m_rng(seed)
         , m_roughness(roughness)
         , m_statusOrder(statusOrder)
@@ -82,7 +84,7 @@ public:
     {
         for (int i = 0; i < steps; ++i) {
             act(0);
-            QTest::qWait(int(m_rng.bounded(30)));
+            m_time->advance(int(m_rng.bounded(30)));
         }
     }
 
@@ -285,8 +287,8 @@ private:
             // Often an answer comes; whether the query is on the line by then is chance.
             if (m_rng.bounded(3) != 0) {
                 const QByteArray answer(query.replySize, char(0x30 + id % 10));
-                QTimer::singleShot(int(m_rng.bounded(60)), &m_timers,
-                                   [this, answer] { m_port.receive(answer); });
+                m_time->after(int(m_rng.bounded(60)), &m_timers,
+                              [this, answer] { m_port.receive(answer); });
             }
             return;
         }
@@ -314,6 +316,7 @@ private:
 
     ZoneLink &m_link;
     FakeSerialPort &m_port;
+    LinkTime *m_time;
     QRandomGenerator m_rng;
     const int m_roughness;
     const bool m_statusOrder;
@@ -370,7 +373,9 @@ private Q_SLOTS:
     void randomUse();
 
 private:
-    bool runUntilIdle(int timeoutMs = 10000);
+    bool runUntilIdle();
+    // The link and the fake wire run on virtual time.
+    std::unique_ptr<LinkTime> m_time;
     std::unique_ptr<FakeSerialPort> m_port;
     MemoryUserStore m_store;
     FakeDialogs m_dialogs;
@@ -379,11 +384,13 @@ private:
 
 void tst_ZoneLink::init()
 {
+    m_time = std::make_unique<LinkTime>();
     m_port = std::make_unique<FakeSerialPort>();
+    m_time->useBy(*m_port);
     m_port->devices.insert(u"/dev/ttyS0"_s);
     m_store = MemoryUserStore();
     m_dialogs = FakeDialogs();
-    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs);
+    m_link = std::make_unique<ZoneLink>(*m_port, m_store, m_dialogs, *m_time);
     m_link->OpenZonePort(u"com1"_s);
     QVERIFY(m_link->isOpen());
     m_port->events.clear();
@@ -391,14 +398,15 @@ void tst_ZoneLink::init()
 
 void tst_ZoneLink::cleanup()
 {
-    // The link holds the port by reference: it goes first.
+    // The link holds the port and the clock by reference: it goes first.
     m_link.reset();
     m_port.reset();
+    m_time.reset();
 }
 
-bool tst_ZoneLink::runUntilIdle(int timeoutMs)
+bool tst_ZoneLink::runUntilIdle()
 {
-    return QTest::qWaitFor([this] { return m_link->queuedFrames() == 0; }, timeoutMs);
+    return m_time->runUntil([this] { return m_link->queuedFrames() == 0; });
 }
 
 void tst_ZoneLink::sendFrameHandlesTheLine_data()
@@ -442,9 +450,9 @@ void tst_ZoneLink::framesNeverInterleave()
     const QByteArray c = *BuildFrame(CommandCode::ClockQuery, 0, 0, QString());
     // Two senders at once (a tick and a remote key, say) and a plain write.
     m_link->SendFrame(a);
-    QTimer::singleShot(50, this, [&] { m_link->SendFrame(b); });
-    QTimer::singleShot(60, this, [&] { m_link->WriteFrame(c); });
-    QTest::qWait(70);
+    m_time->after(50, this, [&] { m_link->SendFrame(b); });
+    m_time->after(60, this, [&] { m_link->WriteFrame(c); });
+    m_time->advance(70);
     QVERIFY(runUntilIdle());
     QCOMPARE(m_port->writes(), (QList<QByteArray> {a, b, c}));
     // Each RTS period holds exactly one write; nothing is written outside one except c.
@@ -706,9 +714,9 @@ void tst_ZoneLink::clockQueryCollectsItsReply()
                               reply = r;
                               ++answers;
                           });
-    QTimer::singleShot(30, this, [this] { m_port->receive("08:0"); });
-    QTimer::singleShot(60, this, [this] { m_port->receive("0:05"); });
-    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 5000));
+    m_time->after(30, this, [this] { m_port->receive("08:0"); });
+    m_time->after(60, this, [this] { m_port->receive("0:05"); });
+    QVERIFY(m_time->runUntil([&] { return answers > 0; }));
     QCOMPARE(reply, QByteArray("08:00:05"));
     QCOMPARE(keys.size(), 1); // only the byte before the query was taken as a key
     m_port->receive(QByteArray("\x05", 1));
@@ -720,22 +728,21 @@ void tst_ZoneLink::clockQueryCollectsItsReply()
 void tst_ZoneLink::statusQueryKeepsTheLineUntilTheDeadline()
 {
     const QByteArray answer = statusAnswer();
-    QElapsedTimer t;
-    t.start();
+    const qint64 start = m_time->nowMs();
     qint64 answeredAt = -1;
     int answers = 0;
     QByteArray reply;
     m_link->QueryExchange(statusFrame(), statusQuery(), this, [&](const QByteArray &r) {
         reply = r;
-        answeredAt = t.elapsed();
+        answeredAt = m_time->nowMs() - start;
         ++answers;
     });
     const QByteArray next = frameWith(1);
     m_link->WriteFrame(next);
     QSignalSpy keys(m_link.get(), &ZoneLink::keyReceived);
-    QTimer::singleShot(20, this, [&] { m_port->receive(answer); });
+    m_time->after(20, this, [&] { m_port->receive(answer); });
     // A late echo of the reply, before the deadline, is no remote key.
-    QTimer::singleShot(200, this, [&] { m_port->receive(QByteArray("\x01\x41", 2)); });
+    m_time->after(200, this, [&] { m_port->receive(QByteArray("\x01\x41", 2)); });
     QVERIFY(runUntilIdle());
     QVERIFY(keys.isEmpty());
     m_port->receive(QByteArray("\x05", 1)); // the next key is read as itself
@@ -818,13 +825,13 @@ void tst_ZoneLink::statusOrderHandsOverEveryReply()
     query.eachReply = [&](const QByteArray &chunk) { chunks.append(chunk); };
     QObject feeds;
     query.windowOpened = [&] {
-        QTimer::singleShot(20, &feeds, [&] { m_port->receive(answer.left(11)); });
-        QTimer::singleShot(60, &feeds, [&] {
+        m_time->after(20, &feeds, [&] { m_port->receive(answer.left(11)); });
+        m_time->after(60, &feeds, [&] {
             QVERIFY(chunks.isEmpty()); // eleven bytes are no reply yet
             m_port->receive(answer.mid(11));
         });
-        QTimer::singleShot(120, &feeds, [&] { m_port->receive(other + other.left(1)); });
-        QTimer::singleShot(160, &feeds, [&] { m_port->receive(QByteArray("\x01\x02\x03", 3)); });
+        m_time->after(120, &feeds, [&] { m_port->receive(other + other.left(1)); });
+        m_time->after(160, &feeds, [&] { m_port->receive(QByteArray("\x01\x02\x03", 3)); });
     };
     QByteArray last("x");
     int answers = 0;
@@ -834,7 +841,7 @@ void tst_ZoneLink::statusOrderHandsOverEveryReply()
         ++answers;
     });
     // Bytes that come before the window opens are no reply, and no key either.
-    QTimer::singleShot(30, &feeds, [&] { m_port->receive(QByteArray("\x01", 1) + answer); });
+    m_time->after(30, &feeds, [&] { m_port->receive(QByteArray("\x01", 1) + answer); });
     QVERIFY(runUntilIdle());
     QCOMPARE(chunks, (QList<QByteArray> {answer, other + other.left(1)}));
     QCOMPARE(answers, 1);
@@ -855,9 +862,9 @@ void tst_ZoneLink::statusOrderCallsNothingWithoutItsOwner()
                           [&calls](const QByteArray &) { ++calls; });
     owner.reset();
     // Well inside the window: 75 ms on the wire, 50 ms of delay, 300 ms of window.
-    QTimer::singleShot(250, this, [this] { m_port->receive(statusAnswer()); });
+    m_time->after(250, this, [this] { m_port->receive(statusAnswer()); });
     QVERIFY(runUntilIdle());
-    QTest::qWait(100);
+    m_time->advance(100);
     QCOMPARE(calls, 0);
     // The query went its whole way all the same.
     QCOMPARE(eventNames(m_port->events),
@@ -877,7 +884,7 @@ void tst_ZoneLink::refusedStatusOrderEndsAtOnce()
         reply = r;
         ++answers;
     });
-    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 10000));
+    QVERIFY(m_time->runUntil([&] { return answers > 0; }));
     QVERIFY(reply.isEmpty());
     QCOMPARE(openings, 0);
     QCOMPARE(m_link->queuedFrames(), 0);
@@ -886,8 +893,7 @@ void tst_ZoneLink::refusedStatusOrderEndsAtOnce()
 
 void tst_ZoneLink::queryWithoutReplyEndsAtTheDeadline()
 {
-    QElapsedTimer t;
-    t.start();
+    const qint64 start = m_time->nowMs();
     bool answered = false;
     QByteArray reply("x");
     m_link->QueryExchange(*BuildFrame(CommandCode::PowerOnTimeQuery, 0, 0, QString()),
@@ -895,8 +901,8 @@ void tst_ZoneLink::queryWithoutReplyEndsAtTheDeadline()
                               reply = r;
                               answered = true;
                           });
-    QVERIFY(QTest::qWaitFor([&] { return answered; }, 5000));
-    QVERIFY(t.elapsed() >= 200);
+    QVERIFY(m_time->runUntil([&] { return answered; }));
+    QVERIFY(m_time->nowMs() - start >= 200);
     QVERIFY(reply.isEmpty());
 }
 
@@ -908,7 +914,7 @@ void tst_ZoneLink::lostDeviceDropsFramesAndComesBack()
     for (int i = 0; i < 3; ++i)
         m_link->SendFrame(frameWith(i + 1), this,
                           [&dropped](bool sent) { dropped += sent ? 0 : 1; });
-    QTest::qWait(30); // the first is waiting behind its raised RTS
+    m_time->advance(30); // the first is waiting behind its raised RTS
     m_port->loseDevice();
     QCOMPARE(lost.size(), 1);
     QCOMPARE(dropped, 3);
@@ -980,7 +986,7 @@ void tst_ZoneLink::refusedQueryEndsAtOnce()
                               ++answers;
                           });
     m_port->receive("08:00:05"); // whatever arrives is no answer to it
-    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 10000));
+    QVERIFY(m_time->runUntil([&] { return answers > 0; }));
     QVERIFY(reply.isEmpty());
     QCOMPARE(m_link->queuedFrames(), 0);
     QCOMPARE(eventNames(m_port->events).last(), u"dtr on"_s);
@@ -1057,10 +1063,10 @@ void tst_ZoneLink::earlyReplyHandlerMayCloseThePort()
         ++nextCalls;
         nextSent = sent;
     });
-    QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
-    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 5000));
+    m_time->after(20, this, [this] { m_port->receive(statusAnswer()); });
+    QVERIFY(m_time->runUntil([&] { return answers > 0; }));
     QVERIFY(runUntilIdle());
-    QTest::qWait(100);
+    m_time->advance(100);
     // The handler ran once, with the reply; the frame behind it was dropped.
     QCOMPARE(answers, 1);
     QCOMPARE(reply, statusAnswer());
@@ -1078,12 +1084,12 @@ void tst_ZoneLink::lostDeviceAfterEarlyReplyAnswersNothing()
         ++answers;
         reply = r;
     });
-    QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
-    QVERIFY(QTest::qWaitFor([&] { return answers > 0; }, 5000));
+    m_time->after(20, this, [this] { m_port->receive(statusAnswer()); });
+    QVERIFY(m_time->runUntil([&] { return answers > 0; }));
     QCOMPARE(m_link->queuedFrames(), 1); // the line is still the query's
     m_port->loseDevice();
     QCOMPARE(m_link->queuedFrames(), 0);
-    QTest::qWait(statusQuery().deadlineMs + 100);
+    m_time->advance(statusQuery().deadlineMs + 100);
     QCOMPARE(answers, 1);
     QCOMPARE(reply, statusAnswer());
 }
@@ -1116,7 +1122,7 @@ void tst_ZoneLink::framesQueuedWhileClosingAreDropped()
         else
             m_link->WriteFrame(frameWith(2), this, follow);
     });
-    QTest::qWait(30); // the first frame waits behind its raised RTS
+    m_time->advance(30); // the first frame waits behind its raised RTS
     m_link->closePort();
     QCOMPARE(firstCalls, 1);
     QVERIFY(!firstSent);
@@ -1124,7 +1130,7 @@ void tst_ZoneLink::framesQueuedWhileClosingAreDropped()
     QCOMPARE(followCalls, 1);
     QVERIFY(!followSent);
     QCOMPARE(m_link->queuedFrames(), 0);
-    QTest::qWait(400); // long enough for a frame started anyway to finish
+    m_time->advance(400); // long enough for a frame started anyway to finish
     QCOMPARE(followCalls, 1);
     QVERIFY(m_port->writes().isEmpty());
     QVERIFY(!m_port->rtsRaised());
@@ -1167,20 +1173,20 @@ void tst_ZoneLink::completionMayReopenAndSend()
         break;
     case Trigger::DroppedByClosing:
         m_link->SendFrame(frameWith(1), this, done);
-        QTest::qWait(30);
+        m_time->advance(30);
         m_link->closePort();
         break;
     case Trigger::EarlyStatusReply:
         m_link->QueryExchange(statusFrame(), statusQuery(), this, answer);
-        QTimer::singleShot(20, this, [this] { m_port->receive(statusAnswer()); });
+        m_time->after(20, this, [this] { m_port->receive(statusAnswer()); });
         break;
     case Trigger::QueryAnswered:
         m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()),
                               ZoneLink::Query {}, this, answer);
-        QTimer::singleShot(20, this, [this] { m_port->receive("08:00:05"); });
+        m_time->after(20, this, [this] { m_port->receive("08:00:05"); });
         break;
     }
-    QVERIFY(QTest::qWaitFor([&] { return againCalls > 0 && m_link->queuedFrames() == 0; }, 10000));
+    QVERIFY(m_time->runUntil([&] { return againCalls > 0 && m_link->queuedFrames() == 0; }));
     QCOMPARE(triggers, 1);
     QCOMPARE(againCalls, 1);
     QVERIFY(againSent);
@@ -1211,7 +1217,7 @@ void tst_ZoneLink::openingAgainDropsFramesUnderWay()
     };
     m_link->SendFrame(frameWith(1), this, done);
     m_link->WriteFrame(frameWith(2), this, done);
-    QTest::qWait(30);
+    m_time->advance(30);
     m_link->OpenZonePort(u"com2"_s);
     // Both were meant for the old port; they are told once the new one is open.
     QCOMPARE(results, (QList<bool> {false, false}));
@@ -1259,10 +1265,10 @@ void tst_ZoneLink::deviceLostInsideAPortCall()
         query.dropTerminalReady = true;
         m_link->QueryExchange(*BuildFrame(CommandCode::ClockQuery, 0, 0, QString()), query, this,
                               [&told](const QByteArray &reply) { told << !reply.isEmpty(); });
-        QTimer::singleShot(20, this, [this] { m_port->receive("08:00:05"); });
+        m_time->after(20, this, [this] { m_port->receive("08:00:05"); });
     }
     m_link->WriteFrame(frameWith(2), this, done);
-    QVERIFY(QTest::qWaitFor([&] { return told.size() >= 2 && m_link->queuedFrames() == 0; }, 5000));
+    QVERIFY(m_time->runUntil([&] { return told.size() >= 2 && m_link->queuedFrames() == 0; }));
     QVERIFY(m_port->loseDeviceAt.isEmpty()); // the device was lost there
     QCOMPARE(told, (QList<bool> {firstSent, false}));
     QVERIFY(!m_link->isOpen());
@@ -1283,7 +1289,7 @@ void tst_ZoneLink::destroyedLinkCallsNothing()
     m_link->SendFrame(frameWith(1), this, [&calls](bool) { ++calls; });
     m_link->WriteFrame(frameWith(2), this, [&calls](bool) { ++calls; });
     m_link.reset();
-    QTest::qWait(400);
+    m_time->advance(400);
     QCOMPARE(calls, 0);
 }
 
@@ -1308,10 +1314,10 @@ void tst_ZoneLink::randomUse()
     QFETCH(quint32, seed);
     QFETCH(int, roughness);
     QFETCH(bool, statusOrder);
-    LinkFuzzer fuzzer(*m_link, *m_port, seed, roughness, statusOrder);
+    LinkFuzzer fuzzer(*m_link, *m_port, *m_time, seed, roughness, statusOrder);
     fuzzer.play(30);
     // A job that is never told shows among the faults when this runs out.
-    const bool settled = QTest::qWaitFor([&] { return fuzzer.settled(); }, 15000);
+    const bool settled = m_time->runUntil([&] { return fuzzer.settled(); });
     const QStringList faults = fuzzer.faults();
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; ")));
     QVERIFY(settled);
