@@ -91,6 +91,9 @@ void tst_frmrec_e2e::recordPlayAndSave()
     rig.dialogs.shown.clear();
     rig.dialogs.files.enqueue(rig.file(u"other/录音"_s));
     click(w, u"cmdsave"_s);
+    // The copy runs in the background.
+    QTRY_VERIFY_WITH_TIMEOUT(!session.isSaving(), 10000);
+    QVERIFY2(session.error().isEmpty(), qPrintable(session.error()));
     const QString saved = rig.file(u"other/录音.wav"_s);
     QCOMPARE(RecordingWave::read(saved).durationMs(), total);
     QVERIFY(!session.isUnsaved());
