@@ -37,6 +37,18 @@ public:
     {
         m_fake.notify(text, title, icon);
     }
+    void ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+             QObject *context, std::function<void(MsgAnswer)> answered) override
+    {
+        m_fake.ask(text, title, icon, buttons, context, std::move(answered));
+    }
+    void askOpenFileName(const QString &title, const QString &folder, const QString &filter,
+                         const QString &fileName, QObject *context,
+                         std::function<void(const QString &)> chosen) override
+    {
+        opened.append({folder, filter, fileName});
+        m_fake.askOpenFileName(title, folder, filter, fileName, context, std::move(chosen));
+    }
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName) override
     {
