@@ -3,8 +3,8 @@
 // ends it whatever is open.
 
 #include "console/endofday.h"
-#include "platform/secondticker.h"
 #include "consolerig.h"
+#include "platform/secondticker.h"
 #include "platform/widgetdialogs.h"
 
 #include <QApplication>

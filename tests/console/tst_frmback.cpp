@@ -6,10 +6,10 @@
 #include "console/frmback.h"
 #include "console/mastervolume.h"
 #include "console/programmemodel.h"
-#include "platform/secondticker.h"
 #include "console/toolbaricons.h"
 #include "console/windowhost.h"
 #include "consolerig.h"
+#include "platform/secondticker.h"
 #include "support/gbkfiles.h"
 #include "zonelink/zonelink.h"
 
