@@ -232,14 +232,9 @@ QString WeekEditor::importDay(int d, const QString &path)
     return {};
 }
 
-QString WeekEditor::saveWeek(const QString &path) const
-{
-    return ScheduleFile::writeWeekFile(path, tables());
-}
-
 QString WeekEditor::saveWeek(const QString &path, SavedFiles &saved) const
 {
-    const QString error = saveWeek(path);
+    const QString error = ScheduleFile::writeWeekFile(path, tables());
     if (error.isEmpty())
         saved.announce(SavedFiles::Kind::WeekSchedule, path);
     return error;

@@ -93,9 +93,6 @@ public:
     // to saved (the console reloads today's list from it).
     QString saveWeek(const QString &path, SavedFiles &saved) const;
     QString saveDay(int day, const QString &path, SavedFiles &saved) const;
-    // The week written without telling anyone: for tools that run without
-    // a console.
-    QString saveWeek(const QString &path) const;
     // The path with ".txt" added when its name has no extension, as the
     // file dialogs of the editor add their default extension.
     static QString withDefaultExtension(const QString &path);

@@ -9,6 +9,7 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "directory/remotelistfile.h"
+#include "platform/savedfiles.h"
 #include "players/playlistfile.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/schedulefile.h"
@@ -125,6 +126,9 @@ int weekEditor(const std::uint8_t *data, std::size_t size)
 {
     Input in(data, size);
     WeekEditor week;
+    SavedFiles saved;
+    int announced = 0;
+    QObject::connect(&saved, &SavedFiles::saved, [&announced] { ++announced; });
     const auto entry = [&in] {
         ScheduleEntry e;
         // Mostly good times, now and then anything.
@@ -184,8 +188,12 @@ int weekEditor(const std::uint8_t *data, std::size_t size)
             break;
         default: {
             // Saved, the week reads back as it is, or the save said no.
-            if (!week.saveWeek(path).isEmpty())
+            const int announcedBefore = announced;
+            if (!week.saveWeek(path, saved).isEmpty()) {
+                check(announced == announcedBefore, "a refused save announces nothing");
                 break;
+            }
+            check(announced == announcedBefore + 1, "a save announces itself once");
             const ScheduleFile::WeekRead read = ScheduleFile::readWeekForEditor(path);
             check(read.ok && read.days == week.tables(), "a saved week reads back as it is");
             // The console takes every row of every day the editor saved,
