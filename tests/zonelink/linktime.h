@@ -71,7 +71,7 @@ public:
         } else {
             return false;
         }
-        // What the step or event posted (deferred deletions of contexts, say).
+        // What the step or event posted (queued calls, say) runs before the next.
         QCoreApplication::sendPostedEvents();
         return true;
     }
