@@ -148,6 +148,8 @@ inline void WeekprogFixture::settle()
     QMetaObject::invokeMethod(
         qApp, [&done] { done = true; }, Qt::QueuedConnection);
     QVERIFY(QTest::qWaitFor([&done] { return done; }, 5000));
+    // Answers to questions asked without waiting may follow one another.
+    QVERIFY(QTest::qWaitFor([this] { return m_rig->dialogs.answersUnderway() == 0; }, 5000));
     // A window closed with WA_DeleteOnClose goes with the deferred deletions.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
