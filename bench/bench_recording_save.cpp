@@ -15,6 +15,7 @@
 #include "platform/recorder.h"
 #include "players/frmrec.h"
 #include "players/recordingwave.h"
+#include "stallwatch.h"
 #include "support/fakemediaplayer.h"
 
 #include <QApplication>
@@ -117,37 +118,6 @@ private:
     qint64 m_duration = 0;
 };
 
-// A 1 ms timer that keeps the longest time between two of its ticks.
-class Watchdog final : public QObject
-{
-public:
-    Watchdog()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = 0;
-        m_longest = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    double longestMs() const { return m_longest / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
-
 void click(QWidget *window, const char *name)
 {
     auto *button = window->findChild<QPushButton *>(QString::fromLatin1(name));
@@ -185,7 +155,7 @@ int main(int argc, char *argv[])
     double longestOfAll = 0;
     // Runs the event loop, watched, from what start does until until fires.
     const auto measure = [&](const QString &what, auto until, const std::function<void()> &start) {
-        Watchdog watchdog;
+        StallWatch watchdog;
         QEventLoop loop;
         const auto connection = QObject::connect(&session, until, &loop, [&loop] { loop.quit(); });
         QElapsedTimer t;

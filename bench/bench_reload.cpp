@@ -12,6 +12,7 @@
 #include "console/frmback.h"
 #include "console/todayschedule.h"
 #include "schedule/schedulefile.h"
+#include "stallwatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,46 +27,6 @@ constexpr int kRows = 10000;
 constexpr int kPast = 5000;
 constexpr int kReloads = 10;
 const QDate kMonday(2026, 12, 7);
-
-// A 1 ms timer that keeps the longest time between two of its ticks: how
-// long the event loop was held up at worst.
-class Watchdog final : public QObject
-{
-public:
-    Watchdog()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = 0;
-        m_longest = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    double longestMs() const { return m_longest / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
-
-QString figures(QList<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return QStringLiteral("median %1 ms, slowest %2 ms")
-        .arg(ms.at(ms.size() / 2), 0, 'f', 2)
-        .arg(ms.last(), 0, 'f', 2);
-}
 
 QString stall(double ms)
 {
@@ -119,7 +80,7 @@ int main(int argc, char *argv[])
     // The start-up: the load sequence, then the first tick of the second
     // ticker passes over the past rows.
     {
-        Watchdog watchdog;
+        StallWatch watchdog;
         double startUpMs = 0;
         const auto done
             = QObject::connect(&today, &TodaySchedule::currentIndexChanged, &app, [&](int index) {
@@ -151,7 +112,7 @@ int main(int argc, char *argv[])
     // the next tick of the second ticker reloads and passes over again.
     {
         ticks.clear();
-        Watchdog watchdog;
+        StallWatch watchdog;
         int reloads = 0;
         int passedOver = 0;
         const auto counted
@@ -173,8 +134,8 @@ int main(int argc, char *argv[])
         QObject::disconnect(done);
         QObject::disconnect(counted);
         out << kReloads << " reloads (" << reloads << " announced), each passing over "
-            << today.currentIndex() << " rows, the reloading tick: " << figures(ticks) << "; "
-            << stall(watchdog.longestMs()) << "\n";
+            << today.currentIndex() << " rows, the reloading tick: " << medianAndSlowest(ticks)
+            << "; " << stall(watchdog.longestMs()) << "\n";
         out.flush();
     }
 
@@ -193,7 +154,7 @@ int main(int argc, char *argv[])
             QCoreApplication::processEvents();
             ms.append(t.nsecsElapsed() / 1e6);
         }
-        return figures(ms);
+        return medianAndSlowest(ms);
     };
     // What of a reload is reading the week file alone.
     QList<double> reads;
@@ -206,7 +167,8 @@ int main(int argc, char *argv[])
         if (read.entries.size() != kRows)
             return 1;
     }
-    out << "reading the " << kRows << " rows from the week file alone: " << figures(reads) << "\n";
+    out << "reading the " << kRows << " rows from the week file alone: " << medianAndSlowest(reads)
+        << "\n";
     out << "for comparison, " << kPast << " rows passed over in one step: " << passOver(kPast)
         << "; one by one: " << passOver(1) << "\n";
     return 0;

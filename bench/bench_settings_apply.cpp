@@ -11,6 +11,7 @@
 #include "console/consolerig.h"
 #include "console/frmsetup.h"
 #include "platform/userstore.h"
+#include "stallwatch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -28,46 +29,6 @@ namespace {
 
 constexpr int kApplies = 40;
 constexpr int kApplyIntervalMs = 50;
-
-// A 1 ms timer that keeps the longest time between two of its ticks: how
-// long the event loop was held up at worst.
-class Watchdog final : public QObject
-{
-public:
-    Watchdog()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longest = std::max(m_longest, now - m_last);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = 0;
-        m_longest = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    double longestMs() const { return m_longest / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_longest = 0;
-};
-
-QString figures(QList<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return QStringLiteral("median %1 ms, slowest %2 ms")
-        .arg(ms.at(ms.size() / 2), 0, 'f', 2)
-        .arg(ms.last(), 0, 'f', 2);
-}
 
 } // namespace
 
@@ -103,7 +64,7 @@ int main(int argc, char *argv[])
     // Applies kApplies times, changing the video box too when asked (then
     // config.ini is written as well as the store).
     const auto applyRepeatedly = [&](bool changeVideo) {
-        Watchdog watchdog;
+        StallWatch watchdog;
         QList<double> applies;
         QTimer presses;
         presses.setInterval(kApplyIntervalMs);
@@ -126,7 +87,7 @@ int main(int argc, char *argv[])
         app.exec();
         watchdog.stop();
         out << kApplies << " applies through the dialog"
-            << (changeVideo ? ", the video box changed too: " : ": ") << figures(applies)
+            << (changeVideo ? ", the video box changed too: " : ": ") << medianAndSlowest(applies)
             << "; longest stall of the event loop: "
             << QString::number(watchdog.longestMs(), 'f', 2) << " ms (goal: at most 20 ms)\n";
         out.flush();
@@ -147,6 +108,7 @@ int main(int argc, char *argv[])
             store.setSetting(QStringLiteral("bench%1").arg(key), QString::number(run));
         oneByOne.append(t.nsecsElapsed() / 1e6);
     }
-    out << "for comparison, fifteen values written one by one: " << figures(oneByOne) << "\n";
+    out << "for comparison, fifteen values written one by one: " << medianAndSlowest(oneByOne)
+        << "\n";
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "schedule/schedulefile.h"
 #include "schedule/weekeditor.h"
 #include "schedule/weekprog.h"
+#include "stallwatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,14 +32,6 @@ void runQueuedEvents()
     QEventLoop loop;
     QTimer::singleShot(0, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-QString figures(QList<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return QStringLiteral("median %1 ms, slowest %2 ms")
-        .arg(ms.at(ms.size() / 2), 0, 'f', 1)
-        .arg(ms.last(), 0, 'f', 1);
 }
 
 } // namespace
@@ -66,7 +59,7 @@ int main(int argc, char *argv[])
             return 1;
         read.append(t.nsecsElapsed() / 1e6);
     }
-    out << "read into the seven lists: " << figures(read) << "\n";
+    out << "read into the seven lists: " << medianAndSlowest(read, 1) << "\n";
 
     QList<double> opening;
     for (int run = 0; run < kRuns; ++run) {
@@ -82,6 +75,7 @@ int main(int argc, char *argv[])
             return 1;
         delete editor;
     }
-    out << "opened in the editor (built, shown, read, painted): " << figures(opening) << "\n";
+    out << "opened in the editor (built, shown, read, painted): " << medianAndSlowest(opening, 1)
+        << "\n";
     return 0;
 }
