@@ -80,17 +80,35 @@ int main(int argc, char *argv[])
     frmback window(console);
     dialogs.setParent(&window);
     window.addWindow(QStringLiteral("weekprog"),
-                     [&console](QWidget *parent) { return new weekprog(console, parent); });
-    window.addWindow(QStringLiteral("frmsetup"),
-                     [&console](QWidget *parent) { return new frmsetup(console, parent); });
-    window.addWindow(QStringLiteral("frmnode"),
-                     [&console](QWidget *parent) { return new frmnode(console, parent); });
-    window.addWindow(QStringLiteral("frmsource"),
-                     [&console](QWidget *parent) { return new frmsource(console, parent); });
-    window.addWindow(QStringLiteral("frmremote"),
-                     [&console](QWidget *parent) { return new frmremote(console, parent); });
+                     [&console, &dialogs, &folder, &clock, &probe](QWidget *parent) {
+                         return new weekprog({dialogs, folder, clock, probe, console.volume(),
+                                              console.playback(), console.state(),
+                                              console.settings(), console.savedFiles()},
+                                             parent);
+                     });
+    // Apply goes through the console, which has today's list reloaded.
+    window.addWindow(
+        QStringLiteral("frmsetup"), [&console, &dialogs, &folder, &clock](QWidget *parent) {
+            return new frmsetup(
+                {dialogs, folder, clock, console.link(), console.settings(),
+                 [&console](const AppSettings &values) { return console.applySettings(values); }},
+                parent);
+        });
+    window.addWindow(QStringLiteral("frmnode"), [&console, &dialogs, &folder](QWidget *parent) {
+        return new frmnode(dialogs, folder, console.settings().configIni(), console.savedFiles(),
+                           parent);
+    });
+    window.addWindow(QStringLiteral("frmsource"), [&console, &dialogs, &folder](QWidget *parent) {
+        return new frmsource(dialogs, folder, console.savedFiles(), parent);
+    });
+    window.addWindow(QStringLiteral("frmremote"), [&console, &dialogs, &folder](QWidget *parent) {
+        return new frmremote(dialogs, folder, console.savedFiles(), parent);
+    });
     window.addWindow(QStringLiteral("frmclock"),
-                     [&console](QWidget *parent) { return new frmclock(console, parent); });
+                     [&console, &dialogs, &clock, &power](QWidget *parent) {
+                         return new frmclock(
+                             {clock, power, dialogs, console.link(), console.savedFiles()}, parent);
+                     });
     window.addWindow(QStringLiteral("frmmanual"), [&console, &dialogs, &folder](QWidget *parent) {
         return new frmmanual({console.link(), dialogs, folder, console.settings(),
                               [&console] { return console.ending(); }},
@@ -105,18 +123,20 @@ int main(int argc, char *argv[])
                      });
     // The players play through their own player, beside the main window's:
     // a playlist or a recording does not stop a scheduled broadcast.
-    window.addWindow(QStringLiteral("frmplaylist"), [&console](QWidget *parent) {
-        auto *ownPlayer = new EngineMediaPlayer;
-        auto *lengths = new EngineMediaProbe;
-        auto *w = new frmplaylist(console, *ownPlayer, *lengths, parent);
-        ownPlayer->setParent(w);
-        lengths->setParent(w);
-        return w;
-    });
-    window.addWindow(QStringLiteral("frmrec"), [&console, &mixer](QWidget *parent) {
+    window.addWindow(QStringLiteral("frmplaylist"),
+                     [&console, &dialogs, &folder, &clock, &power](QWidget *parent) {
+                         auto *ownPlayer = new EngineMediaPlayer;
+                         auto *lengths = new EngineMediaProbe;
+                         auto *w = new frmplaylist({dialogs, folder, clock, power, console.log()},
+                                                   *ownPlayer, *lengths, parent);
+                         ownPlayer->setParent(w);
+                         lengths->setParent(w);
+                         return w;
+                     });
+    window.addWindow(QStringLiteral("frmrec"), [&dialogs, &folder, &mixer](QWidget *parent) {
         auto *recorder = new EngineRecorder;
         auto *playback = new EngineMediaPlayer;
-        auto *w = new frmrec(console, *recorder, *playback, mixer, parent);
+        auto *w = new frmrec(dialogs, folder, *recorder, *playback, mixer, parent);
         recorder->setParent(w);
         playback->setParent(w);
         return w;

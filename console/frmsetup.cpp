@@ -1,6 +1,7 @@
 #include "console/frmsetup.h"
 
-#include "console/console.h"
+#include "console/consolesettings.h"
+#include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/serialdevices.h"
@@ -48,10 +49,10 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy)
 }
 } // namespace
 
-frmsetup::frmsetup(Console &console, QWidget *parent)
+frmsetup::frmsetup(const Services &services, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
-    , m_controller(new ControllerClock(console.link(), this))
+    , m_s(services)
+    , m_controller(new ControllerClock(services.link, this))
 {
     setObjectName(QStringLiteral("frmsetup"));
     setWindowTitle(QStringLiteral("系统设置"));
@@ -130,7 +131,7 @@ QWidget *frmsetup::buildLookTab()
 
     connect(cmdchoose, &QPushButton::clicked, this, [this] {
         chooseFile(txtpic, QStringLiteral("选择背景图片"),
-                   m_console.folder().file(QStringLiteral("\\backimage")),
+                   m_s.folder.file(QStringLiteral("\\backimage")),
                    QStringLiteral("图片文件(*.bmp;*.jpg;*.png)|*.bmp;*.jpg;*.jpeg;*.png;*.gif"));
     });
     return tab;
@@ -174,12 +175,12 @@ QWidget *frmsetup::buildModeTab()
     connect(optweek, &QRadioButton::toggled, this, &frmsetup::showModeLabels);
     connect(cmdweek, &QPushButton::clicked, this, [this] {
         chooseFile(txtweekfile, QStringLiteral("选择星期播放文件"),
-                   m_console.folder().file(QStringLiteral("\\table\\week")),
+                   m_s.folder.file(QStringLiteral("\\table\\week")),
                    QStringLiteral("星期播放文件(*.txt)|*.txt"));
     });
     connect(cmddate, &QPushButton::clicked, this, [this] {
         chooseFile(txtdatefile, QStringLiteral("选择日期播放文件"),
-                   m_console.folder().file(QStringLiteral("\\table\\date")),
+                   m_s.folder.file(QStringLiteral("\\table\\date")),
                    QStringLiteral("日期播放文件(*.txt)|*.txt"));
     });
     return tab;
@@ -342,7 +343,7 @@ void frmsetup::showModeLabels()
 
 void frmsetup::loadFromMemory()
 {
-    const AppSettings &s = m_console.settings().values();
+    const AppSettings &s = m_s.settings.values();
     txtpic->setText(s.BackImagePath);
     txtuser->setText(s.UserName);
     txtdatefile->setText(s.DateFilePath);
@@ -371,13 +372,12 @@ void frmsetup::loadFromMemory()
     if (port >= 1)
         optcom[port - 1]->setChecked(true);
     for (int n = 1; n <= 5; ++n)
-        cmbdevice[n - 1]->setCurrentText(m_console.link().devicePathFor(n));
+        cmbdevice[n - 1]->setCurrentText(m_s.link.devicePathFor(n));
     chkdisppic->setChecked(
-        m_console.settings()
-            .configIni()
+        m_s.settings.configIni()
             .getString(QStringLiteral("DisplayMode"), QStringLiteral("VCD"), QStringLiteral("0"), 2)
             .startsWith(u'1'));
-    const QTime now = m_console.clock().now().time();
+    const QTime now = m_s.clock.now().time();
     DTPRTC->setTime(QTime(now.hour(), now.minute(), now.second()));
     DTP_AUTO_OPEN->setTime(QTime(5, 0, 0));
 }

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 
-class Console;
+#include <functional>
+
+class AppFolder;
+class Clock;
+class ConsoleSettings;
 class ControllerClock;
+class Dialogs;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -13,6 +19,8 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QTimeEdit;
+class ZoneLink;
+struct AppSettings;
 
 // "系统设置": the operator's settings in four tabs, the controller's clock
 // and power-on time, the serial line test and the device of each port.
@@ -21,7 +29,20 @@ class frmsetup final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmsetup(Console &console, QWidget *parent = nullptr);
+    // What the dialog works with.
+    struct Services
+    {
+        Dialogs &dialogs;
+        const AppFolder &folder; // where the file choices open
+        const Clock &clock; // the controller's time starts from the PC's
+        ZoneLink &link; // the controller's clock, the line test, the ports' devices
+        const ConsoleSettings &settings; // what is in memory, shown at each opening
+        // Apply: saves the values and has them taken up by the running
+        // console; returns what could not be written.
+        std::function<QStringList(const AppSettings &)> applySettings;
+    };
+
+    explicit frmsetup(const Services &services, QWidget *parent = nullptr);
 
     // The texts of the explanatory labels.
     static QString weekText();
@@ -49,7 +70,7 @@ private:
     void askPowerOnTime();
     void readPowerOnTime();
 
-    Console &m_console;
+    Services m_s;
     ControllerClock *m_controller;
 
     QTabWidget *SSTab1;

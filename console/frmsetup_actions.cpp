@@ -1,8 +1,9 @@
 // What the settings dialog does: Apply, the file choices, the controller's
 // clock and power-on time, and the serial line test.
 
-#include "console/console.h"
 #include "console/frmsetup.h"
+
+#include "console/consolesettings.h"
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "zonelink/controllerclock.h"
@@ -27,14 +28,14 @@ QString hhmmss(const QTimeEdit *picker)
 void frmsetup::chooseFile(QLineEdit *field, const QString &title, const QString &folder,
                           const QString &filter)
 {
-    const QString path = m_console.dialogs().openFileName(title, folder, filter, QString());
+    const QString path = m_s.dialogs.openFileName(title, folder, filter, QString());
     if (!path.isEmpty())
         field->setText(path);
 }
 
 void frmsetup::cmdapp_Click()
 {
-    AppSettings s = m_console.settings().values();
+    AppSettings s = m_s.settings.values();
     s.BackImagePath = txtpic->text();
     s.UserName = txtuser->text();
     s.ShowWholeList = optlist->isChecked();
@@ -55,12 +56,12 @@ void frmsetup::cmdapp_Click()
 
     // The device of each port number; the port in use changes at the next start.
     for (int n = 1; n <= 5; ++n)
-        m_console.link().setDevicePathFor(n, cmbdevice[n - 1]->currentText());
+        m_s.link.setDevicePathFor(n, cmbdevice[n - 1]->currentText());
     // Saves, shows at once in the main window and reloads today at the next tick.
-    const QStringList failures = m_console.applySettings(s);
+    const QStringList failures = m_s.applySettings(s);
     if (!failures.isEmpty())
-        m_console.dialogs().message(QStringLiteral("设置未能全部保存：\n") + failures.join(u'\n'),
-                                    QStringLiteral("系统设置"), MsgIcon::Error);
+        m_s.dialogs.message(QStringLiteral("设置未能全部保存：\n") + failures.join(u'\n'),
+                            QStringLiteral("系统设置"), MsgIcon::Error);
 }
 
 void frmsetup::cmdok_Click()
@@ -71,7 +72,7 @@ void frmsetup::cmdok_Click()
 
 void frmsetup::cmd_set_time_Click()
 {
-    Dialogs &dialogs = m_console.dialogs();
+    Dialogs &dialogs = m_s.dialogs;
     const QString title = QStringLiteral("请确认改变");
     if (dialogs.message(QStringLiteral("确定要改变系统时钟为  ") + hhmmss(DTPRTC)
                             + QStringLiteral("  吗?"),
@@ -92,13 +93,13 @@ void frmsetup::askPowerOnTime()
     // Raised by the pause's timer, so asked without waiting: the ticks and
     // the link go on while it is on screen. The time set is the one asked about.
     const QTime time = DTP_AUTO_OPEN->time();
-    m_console.dialogs().ask(QStringLiteral("确定要改变自动开机时间为  ") + hhmmss(DTP_AUTO_OPEN)
-                                + QStringLiteral("  吗?"),
-                            QStringLiteral("请确认改变"), MsgIcon::Question, MsgButtons::YesNo,
-                            this, [this, time](MsgAnswer answer) {
-                                if (answer == MsgAnswer::Yes)
-                                    m_controller->setPowerOnTime(time);
-                            });
+    m_s.dialogs.ask(QStringLiteral("确定要改变自动开机时间为  ") + hhmmss(DTP_AUTO_OPEN)
+                        + QStringLiteral("  吗?"),
+                    QStringLiteral("请确认改变"), MsgIcon::Question, MsgButtons::YesNo, this,
+                    [this, time](MsgAnswer answer) {
+                        if (answer == MsgAnswer::Yes)
+                            m_controller->setPowerOnTime(time);
+                    });
 }
 
 void frmsetup::cmdreadtime_Click()
@@ -110,8 +111,8 @@ void frmsetup::cmdreadtime_Click()
         if (r.kind == ControllerClock::Reading::Kind::Time)
             DTPRTC->setTime(r.time);
         else
-            m_console.dialogs().notify(QStringLiteral("没有读取到主机的时间。"), QString(),
-                                       MsgIcon::Information);
+            m_s.dialogs.notify(QStringLiteral("没有读取到主机的时间。"), QString(),
+                               MsgIcon::Information);
         readPowerOnTime();
     });
 }
@@ -121,13 +122,13 @@ void frmsetup::readPowerOnTime()
     m_controller->readPowerOnTime(this, [this](const ControllerClock::Reading &r) {
         using Kind = ControllerClock::Reading::Kind;
         if (r.kind == Kind::NotSet)
-            m_console.dialogs().notify(QStringLiteral("未设置自动开机时间。"), QString(),
-                                       MsgIcon::Information);
+            m_s.dialogs.notify(QStringLiteral("未设置自动开机时间。"), QString(),
+                               MsgIcon::Information);
         else if (r.kind == Kind::Time)
             DTP_AUTO_OPEN->setTime(r.time);
         else
-            m_console.dialogs().notify(QStringLiteral("没有读取到自动开机时间。"), QString(),
-                                       MsgIcon::Information);
+            m_s.dialogs.notify(QStringLiteral("没有读取到自动开机时间。"), QString(),
+                               MsgIcon::Information);
         cmdreadtime->setEnabled(true);
     });
 }

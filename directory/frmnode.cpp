@@ -1,8 +1,8 @@
 #include "directory/frmnode.h"
 
-#include "console/console.h"
 #include "directory/frmnode_list.h"
 #include "directory/nodedirectory.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 
 #include <QCloseEvent>
@@ -68,11 +68,12 @@ QLineEdit *field(const QString &name, QWidget *parent)
 
 } // namespace
 
-frmnode::frmnode(Console &console, QWidget *parent)
+frmnode::frmnode(Dialogs &dialogs, const AppFolder &folder, const ProfileIni &configIni,
+                 SavedFiles &saved, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
-    , m_directory(new NodeDirectory(console.folder().file(u"\\node.txt"_s),
-                                    console.settings().configIni(), this))
+    , m_dialogs(dialogs)
+    , m_saved(saved)
+    , m_directory(new NodeDirectory(folder.file(u"\\node.txt"_s), configIni, this))
 {
     setObjectName(u"frmnode"_s);
     setWindowTitle(u"节点管理"_s);
@@ -220,15 +221,15 @@ int frmnode::chosenGroup() const
 
 void frmnode::showError(const QString &text)
 {
-    m_console.dialogs().message(text, u"错误提示"_s, MsgIcon::Error);
+    m_dialogs.message(text, u"错误提示"_s, MsgIcon::Error);
 }
 
 void frmnode::cmdnew_Click()
 {
     const QScopedValueRollback guard(m_updating, true);
     if (!m_directory->addPlaceholder()) {
-        m_console.dialogs().message(u"节点数已经最大了，不能再增加"_s, u"增加节点提示"_s,
-                                    MsgIcon::Information);
+        m_dialogs.message(u"节点数已经最大了，不能再增加"_s, u"增加节点提示"_s,
+                          MsgIcon::Information);
         return;
     }
     lvwnode->scrollToRow(m_directory->count() - 1);
@@ -294,9 +295,9 @@ void frmnode::cmddel_Click()
 
 bool frmnode::cmdsave_Click()
 {
-    const NodeDirectory::SaveOutcome outcome = m_directory->save();
+    const NodeDirectory::SaveOutcome outcome = m_directory->save(m_saved);
     const QString title = u"存盘提示"_s;
-    Dialogs &dialogs = m_console.dialogs();
+    Dialogs &dialogs = m_dialogs;
     switch (outcome.result) {
     case NodeDirectory::SaveOutcome::Saved:
         dialogs.message(u"保存成功！"_s, title, MsgIcon::Information);
@@ -350,7 +351,7 @@ bool frmnode::checkAddress()
     if (m_complaining)
         return false;
     const QScopedValueRollback complaining(m_complaining, true);
-    m_console.dialogs().message(kAddressText, kAddressTitle, MsgIcon::Information);
+    m_dialogs.message(kAddressText, kAddressTitle, MsgIcon::Information);
     takeBackAddress();
     return false;
 }
@@ -371,11 +372,11 @@ void frmnode::txtnodeaddr_LostFocus()
     // Raised by a focus change, so shown without waiting; the field takes the
     // focus back once the operator has read it.
     m_complaining = true;
-    m_console.dialogs().ask(kAddressText, kAddressTitle, MsgIcon::Information, MsgButtons::Ok, this,
-                            [this](MsgAnswer) {
-                                m_complaining = false;
-                                takeBackAddress();
-                            });
+    m_dialogs.ask(kAddressText, kAddressTitle, MsgIcon::Information, MsgButtons::Ok, this,
+                  [this](MsgAnswer) {
+                      m_complaining = false;
+                      takeBackAddress();
+                  });
 }
 
 bool frmnode::eventFilter(QObject *watched, QEvent *event)
@@ -401,7 +402,7 @@ bool frmnode::eventFilter(QObject *watched, QEvent *event)
         // characters too: text is replaced by typing over a selection.
         if (text.isEmpty() || (text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9'))
             return false;
-        m_console.dialogs().beep();
+        m_dialogs.beep();
         return true;
     }
     if (event->type() == QEvent::FocusOut) {
@@ -424,7 +425,7 @@ void frmnode::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this, error = std::exchange(m_loadError, QString())] {
-            m_console.dialogs().notify(error, QString(), MsgIcon::None);
+            m_dialogs.notify(error, QString(), MsgIcon::None);
         },
         Qt::QueuedConnection);
 }
@@ -435,8 +436,8 @@ void frmnode::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    switch (m_console.dialogs().message(u"节点内容已被修改，保存吗？"_s, u"存盘提示"_s,
-                                        MsgIcon::Question, MsgButtons::YesNoCancel)) {
+    switch (m_dialogs.message(u"节点内容已被修改，保存吗？"_s, u"存盘提示"_s, MsgIcon::Question,
+                              MsgButtons::YesNoCancel)) {
     case MsgAnswer::Yes:
         // A save that failed keeps the window open: the edits are still there.
         if (cmdsave_Click())

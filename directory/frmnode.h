@@ -4,12 +4,15 @@
 
 #include <array>
 
-class Console;
+class AppFolder;
+class Dialogs;
 class NodeDirectory;
 class NodeListView;
+class ProfileIni;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class SavedFiles;
 
 // "节点管理": the node directory (node.txt) and the eight group names. The
 // directory and its rules live in NodeDirectory; the window maps its
@@ -18,7 +21,10 @@ class frmnode final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmnode(Console &console, QWidget *parent = nullptr);
+    // node.txt is in folder, the group names in configIni; a save is
+    // announced to saved.
+    frmnode(Dialogs &dialogs, const AppFolder &folder, const ProfileIni &configIni,
+            SavedFiles &saved, QWidget *parent = nullptr);
     ~frmnode() override;
 
     const NodeDirectory &directory() const { return *m_directory; }
@@ -53,7 +59,8 @@ private:
     // Puts the name the directory keeps for row into the name field.
     void showStoredName(int row);
 
-    Console &m_console;
+    Dialogs &m_dialogs;
+    SavedFiles &m_saved;
     NodeDirectory *m_directory;
     QString m_loadError; // told once, when the window is first shown
     bool m_complaining = false; // the address message is on screen

@@ -1,6 +1,6 @@
 #include "directory/frmremote.h"
 
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 
 #include <QCloseEvent>
@@ -14,20 +14,22 @@
 #include <QVBoxLayout>
 
 namespace {
-QString listFile(const Console &console)
+QString listFile(const AppFolder &folder)
 {
-    return console.folder().file(QStringLiteral("\\rem_list.txt"));
+    return folder.file(QStringLiteral("\\rem_list.txt"));
 }
 } // namespace
 
-frmremote::frmremote(Console &console, QWidget *parent)
+frmremote::frmremote(Dialogs &dialogs, const AppFolder &folder, SavedFiles &saved, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_dialogs(dialogs)
+    , m_folder(folder)
+    , m_saved(saved)
 {
     setObjectName(QStringLiteral("frmremote"));
     setWindowTitle(QStringLiteral("编辑远程控制播放列表"));
     buildControls();
-    const QString error = m_list.load(listFile(m_console));
+    const QString error = m_list.load(listFile(m_folder));
     showList();
     // The window opens all the same, empty or with what could be read; the
     // message waits until it is on screen, so the operator sees what it is about.
@@ -97,7 +99,7 @@ void frmremote::buildControls()
 void frmremote::showLoadFailure(const QString &error)
 {
     // A notice: it comes from a timer after the window opened, not from a command.
-    m_console.dialogs().notify(error, QStringLiteral("错误提示"), MsgIcon::Error);
+    m_dialogs.notify(error, QStringLiteral("错误提示"), MsgIcon::Error);
 }
 
 void frmremote::showList()
@@ -125,8 +127,8 @@ void frmremote::cmdadd_Click()
 {
     QString folder = m_list.addFolder();
     if (folder.isEmpty())
-        folder = m_console.folder().path();
-    const QString path = m_console.dialogs().openFileName(
+        folder = m_folder.path();
+    const QString path = m_dialogs.openFileName(
         QStringLiteral("选择文件"), folder,
         QStringLiteral("MP3文件;WAV文件;MIDI文件;VCD文件;WMA文件|*.mp3;*.wav;*.mid;*.dat;*.wma"),
         QString());
@@ -159,9 +161,9 @@ bool frmremote::saveList()
 {
     // A list written is announced: the console reads it again, so the remote
     // keys step through the new list from the next key on.
-    const QString error = m_list.save(listFile(m_console), m_console.savedFiles());
+    const QString error = m_list.save(listFile(m_folder), m_saved);
     if (!error.isEmpty()) {
-        m_console.dialogs().message(error, QStringLiteral("错误提示"), MsgIcon::Error);
+        m_dialogs.message(error, QStringLiteral("错误提示"), MsgIcon::Error);
         return false;
     }
     return true;
@@ -170,8 +172,8 @@ bool frmremote::saveList()
 void frmremote::cmdsave_Click()
 {
     if (saveList())
-        m_console.dialogs().message(QStringLiteral("保存成功！"), QStringLiteral("存盘提示"),
-                                    MsgIcon::Information);
+        m_dialogs.message(QStringLiteral("保存成功！"), QStringLiteral("存盘提示"),
+                          MsgIcon::Information);
 }
 
 void frmremote::closeEvent(QCloseEvent *event)
@@ -179,8 +181,8 @@ void frmremote::closeEvent(QCloseEvent *event)
     // "退 出", Escape and the close box all come here, so the list is asked
     // about once whichever way the window goes.
     if (m_list.isModified()) {
-        switch (m_console.dialogs().message(QStringLiteral("播放内容已被修改，保存吗？"), QString(),
-                                            MsgIcon::Question, MsgButtons::YesNoCancel)) {
+        switch (m_dialogs.message(QStringLiteral("播放内容已被修改，保存吗？"), QString(),
+                                  MsgIcon::Question, MsgButtons::YesNoCancel)) {
         case MsgAnswer::Yes:
             // A list that could not be saved stays on screen, not lost.
             if (!saveList()) {

@@ -4,17 +4,21 @@
 
 #include <QWidget>
 
-class Console;
+class AppFolder;
+class Dialogs;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class SavedFiles;
 
 // "编辑远程控制播放列表": the remote-control play list (rem_list.txt).
 class frmremote final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmremote(Console &console, QWidget *parent = nullptr);
+    // rem_list.txt is in folder; a save is announced to saved.
+    frmremote(Dialogs &dialogs, const AppFolder &folder, SavedFiles &saved,
+              QWidget *parent = nullptr);
 
     // The list as edited so far, modified flag included.
     const RemotePlaylist &playlist() const { return m_list; }
@@ -38,7 +42,9 @@ private:
     // when nothing was written.
     bool saveList();
 
-    Console &m_console;
+    Dialogs &m_dialogs;
+    const AppFolder &m_folder;
+    SavedFiles &m_saved;
     RemotePlaylist m_list;
     QLabel *lblnote = nullptr;
     QListWidget *lstplaylist = nullptr;

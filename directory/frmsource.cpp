@@ -1,6 +1,6 @@
 #include "directory/frmsource.h"
 
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 
 #include <QCloseEvent>
@@ -66,11 +66,12 @@ QLineEdit *lineField(const QString &name, int minimumWidth, QWidget *parent)
 
 } // namespace
 
-frmsource::frmsource(Console &console, QWidget *parent)
+frmsource::frmsource(Dialogs &dialogs, const AppFolder &folder, SavedFiles &saved, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
-    , m_names(console.folder().file(QStringLiteral("\\amp_name.dat")),
-              console.folder().file(QStringLiteral("\\config.ini")))
+    , m_dialogs(dialogs)
+    , m_saved(saved)
+    , m_names(folder.file(QStringLiteral("\\amp_name.dat")),
+              folder.file(QStringLiteral("\\config.ini")))
 {
     setObjectName(QStringLiteral("frmsource"));
     setWindowTitle(QStringLiteral("节目源及外设名称设置"));
@@ -240,22 +241,22 @@ bool frmsource::cmdsave_Click()
         return false; // the range message comes first
     // What reaches the files is announced; the console reads the
     // frequencies and lead times from them again.
-    const SourceNames::SaveResult result = m_names.save(m_console.savedFiles());
+    const SourceNames::SaveResult result = m_names.save(m_saved);
     switch (result.outcome) {
     case SourceNames::SaveResult::Outcome::Saved:
-        m_console.dialogs().message(QStringLiteral("保存成功"), saveTitle(), MsgIcon::Information);
+        m_dialogs.message(QStringLiteral("保存成功"), saveTitle(), MsgIcon::Information);
         return true;
     case SourceNames::SaveResult::Outcome::Refused:
         // The message first: moving the focus out of a frequency field
         // before it would raise that field's own message on top of it.
-        m_console.dialogs().message(result.message, saveTitle(), MsgIcon::Exclamation);
+        m_dialogs.message(result.message, saveTitle(), MsgIcon::Exclamation);
         if (QLineEdit *field = lineEdit(result.field)) {
             field->setFocus(Qt::OtherFocusReason);
             field->selectAll();
         }
         return false;
     case SourceNames::SaveResult::Outcome::Failed:
-        m_console.dialogs().message(result.message, saveTitle(), MsgIcon::Error);
+        m_dialogs.message(result.message, saveTitle(), MsgIcon::Error);
         return false;
     }
     return false;
@@ -266,8 +267,8 @@ void frmsource::cmdquit_Click()
     if (m_rangeComplaint != 0)
         return;
     if (m_names.isModified()) {
-        switch (m_console.dialogs().message(QStringLiteral("内容已被修改，保存吗？"), saveTitle(),
-                                            MsgIcon::Question, MsgButtons::YesNoCancel)) {
+        switch (m_dialogs.message(QStringLiteral("内容已被修改，保存吗？"), saveTitle(),
+                                  MsgIcon::Question, MsgButtons::YesNoCancel)) {
         case MsgAnswer::Yes:
             if (!cmdsave_Click())
                 return; // what could not be saved stays on screen
@@ -294,10 +295,10 @@ void frmsource::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this] {
-            m_console.dialogs().notify(QStringLiteral("amp_name.dat 读取不完整：%1\n"
-                                                      "保存将按窗口中的内容重写该文件。")
-                                           .arg(m_names.loadProblem()),
-                                       saveTitle(), MsgIcon::Exclamation);
+            m_dialogs.notify(QStringLiteral("amp_name.dat 读取不完整：%1\n"
+                                            "保存将按窗口中的内容重写该文件。")
+                                 .arg(m_names.loadProblem()),
+                             saveTitle(), MsgIcon::Exclamation);
         },
         Qt::QueuedConnection);
 }
@@ -307,9 +308,8 @@ void frmsource::closeEvent(QCloseEvent *event)
     // After "退 出" the flag is clear, so this asks only when the window is
     // closed some other way.
     if (m_names.isModified()) {
-        switch (m_console.dialogs().message(QStringLiteral("播放内容已被修改，保存吗？"),
-                                            saveTitle(), MsgIcon::Question,
-                                            MsgButtons::YesNoCancel)) {
+        switch (m_dialogs.message(QStringLiteral("播放内容已被修改，保存吗？"), saveTitle(),
+                                  MsgIcon::Question, MsgButtons::YesNoCancel)) {
         case MsgAnswer::Yes:
             if (!cmdsave_Click()) {
                 event->ignore();
@@ -373,7 +373,7 @@ bool frmsource::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     const int n = int(it - txtfreq.cbegin()) + 1;
     if (event->type() == QEvent::KeyPress && frequencyKeyRefused(static_cast<QKeyEvent *>(event))) {
-        m_console.dialogs().beep();
+        m_dialogs.beep();
         return true;
     }
     if (event->type() == QEvent::FocusOut && m_rangeComplaint == 0) {
@@ -404,7 +404,7 @@ void frmsource::checkFrequencyRange(int n)
     field->selectAll();
     // Raised by a focus change, so shown without waiting; the complaint
     // holds the other fields and the buttons until the operator has read it.
-    m_console.dialogs().ask(QStringLiteral("频率不对，请输入70MHz-110MHz之间的频率"),
-                            QStringLiteral("系统提示"), MsgIcon::Error, MsgButtons::Ok, this,
-                            [this](MsgAnswer) { m_rangeComplaint = 0; });
+    m_dialogs.ask(QStringLiteral("频率不对，请输入70MHz-110MHz之间的频率"),
+                  QStringLiteral("系统提示"), MsgIcon::Error, MsgButtons::Ok, this,
+                  [this](MsgAnswer) { m_rangeComplaint = 0; });
 }

@@ -6,11 +6,13 @@
 
 #include <array>
 
-class Console;
+class AppFolder;
+class Dialogs;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QTimeEdit;
+class SavedFiles;
 
 // "节目源及外设名称设置": amplifier and device names, source frequencies
 // (amp_name.dat) and the device lead times.
@@ -18,7 +20,9 @@ class frmsource final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmsource(Console &console, QWidget *parent = nullptr);
+    // amp_name.dat and config.ini are in folder; a save is announced to saved.
+    frmsource(Dialogs &dialogs, const AppFolder &folder, SavedFiles &saved,
+              QWidget *parent = nullptr);
 
     // "保 存". Returns true when both files were written.
     bool cmdsave_Click();
@@ -40,9 +44,9 @@ private:
     QLineEdit *lineEdit(SourceNames::Field field) const;
     bool frequencyKeyRefused(const QKeyEvent *event) const;
     void checkFrequencyRange(int n);
-    void takeIntoMemory(const SourceNames::SaveResult &result);
 
-    Console &m_console;
+    Dialogs &m_dialogs;
+    SavedFiles &m_saved;
     SourceNames m_names;
     // The source whose frequency is out of range, from leaving its field
     // until the operator closed its message; no other field is checked and

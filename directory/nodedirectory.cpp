@@ -2,6 +2,7 @@
 
 #include "platform/gbk.h"
 #include "platform/profileini.h"
+#include "platform/savedfiles.h"
 #include "platform/textfile.h"
 
 #include <QCollator>
@@ -241,7 +242,7 @@ QString NodeDirectory::unsavableText() const
     return {};
 }
 
-NodeDirectory::SaveOutcome NodeDirectory::save()
+NodeDirectory::SaveOutcome NodeDirectory::save(SavedFiles &saved)
 {
     if (QString refused = unsavableText(); !refused.isEmpty())
         return {SaveOutcome::Refused, refused};
@@ -249,13 +250,19 @@ NodeDirectory::SaveOutcome NodeDirectory::save()
         return {SaveOutcome::NodeFileFailed, error};
     m_nodesModified = false;
     // All eight keys, so that config.ini names every group after a save.
+    SaveOutcome outcome;
     for (int n = 1; n <= GroupCount; ++n) {
         if (QString error = m_configIni.writeString(kGroupSection, groupKey(n), m_groupNames[n]);
-            !error.isEmpty())
-            return {SaveOutcome::GroupNamesFailed, error};
+            !error.isEmpty()) {
+            outcome = {SaveOutcome::GroupNamesFailed, error};
+            break;
+        }
         m_storedGroupNames[n] = m_groupNames[n];
     }
-    return {};
+    // Announced once, after config.ini too: whoever reads the directory
+    // again finds the group names that could be written.
+    saved.announce(SavedFiles::Kind::NodeDirectory, m_nodeFile);
+    return outcome;
 }
 
 bool NodeDirectory::addressInRange(const QString &text)

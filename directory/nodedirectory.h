@@ -9,6 +9,7 @@
 #include <array>
 
 class ProfileIni;
+class SavedFiles;
 
 // The node directory as the operator edits it: the terminals of node.txt in
 // the list's order, and the names of the eight groups kept in config.ini.
@@ -86,8 +87,11 @@ public:
 
     // Writes node.txt in the list's order, then the eight group names. Texts
     // the files cannot hold (a double quote, a control character, a character
-    // outside GBK) are refused before anything is written.
-    SaveOutcome save();
+    // outside GBK) are refused before anything is written. Once node.txt
+    // was written it is announced to saved (with GroupNamesFailed too: the
+    // terminals on disk are the new ones); a refused save or a node.txt that
+    // kept its old content announces nothing.
+    SaveOutcome save(SavedFiles &saved);
     // The first text that cannot be saved, as a message; empty when all can.
     QString unsavableText() const;
 

@@ -1,6 +1,6 @@
 #include "players/frmplaylist.h"
 
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "players/playlistbrowser.h"
@@ -74,16 +74,17 @@ template<class W> W *named(W *widget, const QString &name)
 }
 } // namespace
 
-frmplaylist::frmplaylist(Console &console, MediaPlayer &player, MediaProbe &probe, QWidget *parent)
+frmplaylist::frmplaylist(const Services &services, MediaPlayer &player, MediaProbe &probe,
+                         QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_s(services)
     , m_cd(std::make_unique<SystemPlaylistCd>())
 {
     setObjectName(u"frmplaylist"_s);
     setWindowTitle(u"曲目列表播放"_s);
-    m_list = new Playlist(player, *m_cd, console.log(), this);
+    m_list = new Playlist(player, *m_cd, m_s.log, this);
     m_total = new PlaylistTotal(probe, *m_cd, this);
-    m_timed = new PlaylistTimedPlay(*m_list, console.clock(), console.power(), console.log(), this);
+    m_timed = new PlaylistTimedPlay(*m_list, m_s.clock, m_s.power, m_s.log, this);
     buildControls();
 
     // The view follows the list whatever changed it; the commands then
@@ -95,7 +96,7 @@ frmplaylist::frmplaylist(Console &console, MediaPlayer &player, MediaProbe &prob
     connect(m_total, &PlaylistTotal::finished, this, &frmplaylist::showTotal);
 
     // Opening: the drive of the application folder, and that folder.
-    const QString appFolder = console.folder().path().isEmpty() ? u"/"_s : console.folder().path();
+    const QString appFolder = m_s.folder.path().isEmpty() ? u"/"_s : m_s.folder.path();
     m_drive = playlistDriveOf(appFolder);
     fillDrives();
     auto *driveList = static_cast<DriveComboBox *>(drvplaylist);
@@ -353,7 +354,7 @@ QWidget *frmplaylist::buildOptions()
     chkfromto->setObjectName(u"chkfromto"_s);
     connect(chkfromto, &QCheckBox::toggled, this, &frmplaylist::chkfromto_Click);
 
-    const QTime now = m_console.clock().now().time();
+    const QTime now = m_s.clock.now().time();
     const QTime second(now.hour(), now.minute(), now.second());
     for (QTimeEdit **picker : {&DTPfrom, &DTPto}) {
         *picker = new QTimeEdit(second, box);
@@ -434,7 +435,7 @@ void frmplaylist::drvplaylist_Change(int index)
             const QSignalBlocker blocker(drvplaylist);
             drvplaylist->setCurrentIndex(drvplaylist->findData(m_drive));
         }
-        m_console.dialogs().message(problem, u"请检查光盘或软盘"_s, MsgIcon::Error);
+        m_s.dialogs.message(problem, u"请检查光盘或软盘"_s, MsgIcon::Error);
         return;
     }
     m_drive = root;

@@ -6,12 +6,16 @@
 
 #include <memory>
 
-class Console;
+class AppFolder;
+class Clock;
+class Dialogs;
+class LogWriter;
 class MediaPlayer;
 class MediaProbe;
 class PlaylistCd;
 class PlaylistTimedPlay;
 class PlaylistTotal;
+class Power;
 class QCheckBox;
 class QComboBox;
 class QFileSystemModel;
@@ -31,9 +35,19 @@ class frmplaylist final : public QWidget
 {
     Q_OBJECT
 public:
+    // What the window works with besides its own player and probe.
+    struct Services
+    {
+        Dialogs &dialogs;
+        const AppFolder &folder; // where browsing starts; the playlist folder
+        const Clock &clock; // timed play
+        Power &power; // timed play may power the PC off at its end
+        LogWriter &log;
+    };
+
     // The player and the probe are the window's own: nothing else plays
     // through them while it is open.
-    frmplaylist(Console &console, MediaPlayer &player, MediaProbe &probe,
+    frmplaylist(const Services &services, MediaPlayer &player, MediaProbe &probe,
                 QWidget *parent = nullptr);
     ~frmplaylist() override;
 
@@ -97,7 +111,7 @@ private:
     void setListFile(const QString &path);
     QList<int> selectedRows() const;
 
-    Console &m_console;
+    Services m_s;
     std::unique_ptr<PlaylistCd> m_cd;
     Playlist *m_list = nullptr;
     PlaylistTotal *m_total = nullptr;

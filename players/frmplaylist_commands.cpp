@@ -3,7 +3,7 @@
 
 #include "players/frmplaylist.h"
 
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "players/playlistbrowser.h"
 #include "players/playlistfile.h"
@@ -54,7 +54,7 @@ void frmplaylist::addAndRecompute(const QStringList &paths)
 
 void frmplaylist::cmdadd_Click()
 {
-    const QString path = m_console.dialogs().openFileName(
+    const QString path = m_s.dialogs.openFileName(
         u"选择文件"_s, QString(),
         u"MP3文件;CD.VCD文件;WAV文件;MIDI文件|*.mp3;*.wav;*.dat;*.cda;*.mid"_s, QString());
     // A cancelled dialog adds nothing; the total is worked out all the same.
@@ -83,8 +83,8 @@ void frmplaylist::cmdinsert_Click()
 {
     const int row = lstplaylist->currentRow();
     if (row < 0 || row >= m_list->count()) {
-        m_console.dialogs().message(u"没有选择插入位置或当前列表为空。"_s,
-                                    u"请选择插入的位置或添加文件"_s, MsgIcon::Information);
+        m_s.dialogs.message(u"没有选择插入位置或当前列表为空。"_s, u"请选择插入的位置或添加文件"_s,
+                            MsgIcon::Information);
         return;
     }
     const QStringList paths = selectedFiles();
@@ -129,18 +129,17 @@ void frmplaylist::cmddown_Click()
 
 void frmplaylist::cmdload_Click()
 {
-    const QString picked = withListSuffix(
-        m_console.dialogs().openFileName(
-            u"打开播放列表"_s, m_console.folder().file(u"\\playlist"_s), kListFilter, QString()),
-        true);
+    const QString picked = withListSuffix(m_s.dialogs.openFileName(u"打开播放列表"_s,
+                                                                   m_s.folder.file(u"\\playlist"_s),
+                                                                   kListFilter, QString()),
+                                          true);
     if (picked.isEmpty())
         return;
     const PlaylistRead read = readPlaylistFile(picked);
     if (!read.ok) {
         // The unreadable file does not become the list file, so a later Save
         // cannot write over it.
-        m_console.dialogs().message(u"所选播放文件有误，请重新选择"_s, u"文件不对"_s,
-                                    MsgIcon::Error);
+        m_s.dialogs.message(u"所选播放文件有误，请重新选择"_s, u"文件不对"_s, MsgIcon::Error);
         m_list->clear();
         return;
     }
@@ -155,13 +154,13 @@ void frmplaylist::cmdload_Click()
 
 void frmplaylist::cmdsave_Click()
 {
-    Dialogs &dialogs = m_console.dialogs();
+    Dialogs &dialogs = m_s.dialogs;
     if (m_list->count() == 0) {
         dialogs.message(u"当前播放列表是空的，无须保存。"_s, u"保存列表"_s, MsgIcon::Information);
         return;
     }
     if (m_listFile.isEmpty()) {
-        const QString folder = m_console.folder().file(u"\\playlist"_s);
+        const QString folder = m_s.folder.file(u"\\playlist"_s);
         QDir().mkpath(folder); // where playlists are kept, made on first use
         const QString picked = withListSuffix(
             dialogs.saveFileName(u"播放列表另存为 "_s, folder, kListFilter, QString()), false);

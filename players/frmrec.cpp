@@ -1,6 +1,6 @@
 #include "players/frmrec.h"
 
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "platform/mixer.h"
 
@@ -52,10 +52,11 @@ QIcon recordIcon()
 }
 } // namespace
 
-frmrec::frmrec(Console &console, Recorder &recorder, MediaPlayer &player, Mixer &mixer,
-               QWidget *parent)
+frmrec::frmrec(Dialogs &dialogs, const AppFolder &folder, Recorder &recorder, MediaPlayer &player,
+               Mixer &mixer, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_dialogs(dialogs)
+    , m_folder(folder)
     , m_mixer(mixer)
     , m_session(recorder, player)
 {
@@ -231,8 +232,8 @@ frmrec::Choice frmrec::askBeforeDiscarding()
 {
     if (!m_session.hasUnsavedSound())
         return {Choice::Discard, {}};
-    switch (m_console.dialogs().message(u"录音尚未保存，保存吗？"_s, u"录音机"_s, MsgIcon::Question,
-                                        MsgButtons::YesNoCancel)) {
+    switch (m_dialogs.message(u"录音尚未保存，保存吗？"_s, u"录音机"_s, MsgIcon::Question,
+                              MsgButtons::YesNoCancel)) {
     case MsgAnswer::Yes:
         if (QString path = askSavePath(); !path.isEmpty())
             return {Choice::Save, path};
@@ -246,13 +247,13 @@ frmrec::Choice frmrec::askBeforeDiscarding()
 
 QString frmrec::askSavePath()
 {
-    Dialogs &dialogs = m_console.dialogs();
+    Dialogs &dialogs = m_dialogs;
     if (m_session.lengthMs() == 0) {
         dialogs.message(u"文件长度为零，无需保存！"_s, u"保存文件提示"_s, MsgIcon::Information);
         return {};
     }
-    QString path = dialogs.saveFileName(u"保存录音文件"_s, m_console.folder().file(u"\\other"_s),
-                                        kWavFilter, QString());
+    QString path = dialogs.saveFileName(u"保存录音文件"_s, m_folder.file(u"\\other"_s), kWavFilter,
+                                        QString());
     if (path.isEmpty())
         return {};
     if (const QString named = withDefaultSuffix(path, u"wav"_s); named != path) {
@@ -290,8 +291,8 @@ void frmrec::cmdopen_Click()
         return;
     // Both dialogs come now, while the operator is at it; the file opens
     // once the recording is saved.
-    const QString path = m_console.dialogs().openFileName(u"打开WAV格式录音文件"_s, QString(),
-                                                          kWavFilter, QString());
+    const QString path
+        = m_dialogs.openFileName(u"打开WAV格式录音文件"_s, QString(), kWavFilter, QString());
     if (choice.kind == Choice::Discard) {
         if (!path.isEmpty())
             m_session.open(path);

@@ -4,7 +4,8 @@
 
 #include <QWidget>
 
-class Console;
+class AppFolder;
+class Dialogs;
 class MediaPlayer;
 class Mixer;
 class QLabel;
@@ -20,8 +21,8 @@ class frmrec final : public QWidget
 {
     Q_OBJECT
 public:
-    frmrec(Console &console, Recorder &recorder, MediaPlayer &player, Mixer &mixer,
-           QWidget *parent = nullptr);
+    frmrec(Dialogs &dialogs, const AppFolder &folder, Recorder &recorder, MediaPlayer &player,
+           Mixer &mixer, QWidget *parent = nullptr);
     ~frmrec() override;
 
     RecordingSession &session() { return m_session; }
@@ -62,7 +63,8 @@ private:
     // the command, never when the recorder or the save reports.
     enum class Then { Nothing, NewRecording, Open, Close };
 
-    Console &m_console;
+    Dialogs &m_dialogs;
+    const AppFolder &m_folder; // where the save dialog opens
     Mixer &m_mixer;
     RecordingSession m_session;
     Then m_then = Then::Nothing;

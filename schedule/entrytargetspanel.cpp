@@ -1,6 +1,7 @@
 #include "schedule/entrytargetspanel.h"
 
-#include "console/console.h"
+#include "console/consolesettings.h"
+#include "platform/appfolder.h"
 #include "schedule/targetselection.h"
 
 #include <QCheckBox>
@@ -48,9 +49,11 @@ void placeBoxes(QGridLayout *grid, const std::array<QCheckBox *, 9> &boxes)
 
 } // namespace
 
-EntryTargetsPanel::EntryTargetsPanel(Console &console, QWidget *parent)
+EntryTargetsPanel::EntryTargetsPanel(const AppFolder &folder, const ConsoleSettings &settings,
+                                     QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_folder(folder)
+    , m_settings(settings)
     , m_selection(std::make_unique<TargetSelection>())
 {
     setObjectName(u"EntryTargetsPanel"_s);
@@ -191,7 +194,7 @@ void EntryTargetsPanel::buildControls()
 
 void EntryTargetsPanel::fillNodeList()
 {
-    const QString path = m_console.folder().file(u"\\node.txt"_s);
+    const QString path = m_folder.file(u"\\node.txt"_s);
     const QString problem = m_selection->loadNodes(path);
     if (!problem.isEmpty())
         qCWarning(lcTargets) << "node.txt:" << problem;
@@ -202,7 +205,7 @@ void EntryTargetsPanel::fillNodeList()
 
 void EntryTargetsPanel::fillCaptions()
 {
-    const QString path = m_console.folder().file(u"\\amp_name.dat"_s);
+    const QString path = m_folder.file(u"\\amp_name.dat"_s);
     const TargetSelection::BoxCaptions captions = TargetSelection::readBoxCaptions(path);
     if (!captions.problem.isEmpty())
         qCWarning(lcTargets) << "amp_name.dat:" << captions.problem;
@@ -215,7 +218,7 @@ void EntryTargetsPanel::fillCaptions()
     }
     // The names as the console read them at start-up: a group renamed since
     // shows here when the editor is next opened.
-    const AppSettings &settings = m_console.settings().values();
+    const AppSettings &settings = m_settings.values();
     for (int k = 0; k < TargetSelection::kGroupCount; ++k)
         mnugrp.at(std::size_t(k))
             ->setText(

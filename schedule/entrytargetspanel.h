@@ -5,7 +5,8 @@
 #include <array>
 #include <memory>
 
-class Console;
+class AppFolder;
+class ConsoleSettings;
 class QAction;
 class QCheckBox;
 class QListWidget;
@@ -22,7 +23,10 @@ class EntryTargetsPanel final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit EntryTargetsPanel(Console &console, QWidget *parent = nullptr);
+    // node.txt and amp_name.dat are in folder; the groups' names come
+    // from the settings.
+    EntryTargetsPanel(const AppFolder &folder, const ConsoleSettings &settings,
+                      QWidget *parent = nullptr);
     ~EntryTargetsPanel() override;
 
     // The zone, amp and device fields of an entry, as DotLists.
@@ -55,7 +59,8 @@ private:
     void showTargets();
     void showBoxes();
 
-    Console &m_console;
+    const AppFolder &m_folder;
+    const ConsoleSettings &m_settings;
     std::unique_ptr<TargetSelection> m_selection;
 
     QTreeWidget *lvwnode = nullptr;

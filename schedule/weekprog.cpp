@@ -1,6 +1,7 @@
 #include "schedule/weekprog.h"
 
-#include "console/console.h"
+#include "console/consolesettings.h"
+#include "console/consolestate.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "platform/clock.h"
@@ -115,11 +116,11 @@ private:
 
 } // namespace
 
-weekprog::weekprog(Console &console, QWidget *parent)
+weekprog::weekprog(const Services &services, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_s(services)
     , m_editor(new WeekEditor(this))
-    , m_lengths(new TrackLengths(console.probe(), this))
+    , m_lengths(new TrackLengths(services.probe, this))
 {
     setObjectName(u"weekprog"_s);
     buildControls();
@@ -177,7 +178,7 @@ void weekprog::buildControls()
     // entry commands beside them, the targets, then the row at the bottom.
     QWidget *inputs = buildInputs();
     QWidget *entryCommands = buildEntryCommands();
-    m_targets = new EntryTargetsPanel(m_console, this);
+    m_targets = new EntryTargetsPanel(m_s.folder, m_s.settings, this);
     QWidget *fileCommands = buildFileCommands();
 
     auto *lower = new QHBoxLayout;
@@ -197,8 +198,8 @@ QWidget *weekprog::buildInputs()
     box->setObjectName(u"fraentry"_s);
     DTPicker = timePicker(u"DTPicker"_s, box);
     // A new entry starts at the current second unless the operator says otherwise.
-    DTPicker->setTime(QTime::fromMSecsSinceStartOfDay(
-        m_console.clock().now().time().msecsSinceStartOfDay() / 1000 * 1000));
+    DTPicker->setTime(QTime::fromMSecsSinceStartOfDay(m_s.clock.now().time().msecsSinceStartOfDay()
+                                                      / 1000 * 1000));
     cmbchannel = named(new QComboBox(box), u"cmbchannel"_s, true);
     cmbchannel->addItems({u"节目一"_s, u"节目二"_s, u"节目三"_s, u"节目四"_s, u"节目五"_s,
                           u"节目六"_s, u"节目七"_s, u"节目八"_s});
@@ -214,7 +215,7 @@ QWidget *weekprog::buildInputs()
     CmdRand = button(u"随机播"_s, u"CmdRand"_s, box);
     cmdhear = button(u"试  听"_s, u"cmdhear"_s, box);
     Slidervol = named(new QSlider(Qt::Horizontal, box), u"Slidervol"_s, true);
-    MasterVolume &volume = m_console.volume();
+    MasterVolume &volume = m_s.volume;
     Slidervol->setRange(volume.minimum(), volume.maximum());
     Slidervol->setValue(volume.value());
     Slidervol->setSingleStep(1000);
@@ -354,7 +355,7 @@ void weekprog::connectControls()
 
     // The slider is a view of the console's one volume, and moving it sets
     // that volume; a clicked row sets it only as rowSetsVolume() allows.
-    MasterVolume &volume = m_console.volume();
+    MasterVolume &volume = m_s.volume;
     connect(Slidervol, &QSlider::valueChanged, &volume, &MasterVolume::setValue);
     connect(&volume, &MasterVolume::valueChanged, Slidervol, [this](int value) {
         const QSignalBlocker blocker(Slidervol);
@@ -368,7 +369,7 @@ void weekprog::connectControls()
 
     // Whoever takes the player from the audition ends it: the button is
     // ready to audition again. A stop or the file's end is no take-over.
-    connect(&m_console.playback(), &PlaybackEngine::holderChanged, this,
+    connect(&m_s.playback, &PlaybackEngine::holderChanged, this,
             [this](PlayerHolder now, PlayerHolder before) {
                 if (m_auditioning && before == PlayerHolder::Audition
                     && now != PlayerHolder::Nobody)
@@ -429,14 +430,14 @@ void weekprog::lvw_ItemClick(int row)
     // Browsing the week must not turn a running broadcast down: the slider
     // shows the row's volume and the audition takes it when pressed.
     if (rowSetsVolume())
-        m_console.volume().setValue(Slidervol->value());
+        m_s.volume.setValue(Slidervol->value());
     dtpplen->setTime(QTime::fromString(e.plen, format));
     m_targets->loadTargets(e.zone, e.amp, e.device);
 }
 
 bool weekprog::rowSetsVolume() const
 {
-    const PlaybackEngine &playback = m_console.playback();
+    const PlaybackEngine &playback = m_s.playback;
     const PlayerHolder holder = playback.holder();
     return holder == PlayerHolder::Nobody || holder == PlayerHolder::Audition
         || !playback.isPlaying();
@@ -479,14 +480,14 @@ void weekprog::activateRequests()
     // it), and what was asked meanwhile is looked at once it is answered.
     if (m_activationAsking)
         return;
-    ConsoleState &state = m_console.state();
+    ConsoleState &state = m_s.state;
     // Each request is cleared before anything is asked: a dialog that closes
     // activates the window again and must find nothing left to do.
     if (state.EditCurrentWeekFileRequest()) {
         state.setEditCurrentWeekFileRequest(false);
         releaseWeekThen([this] {
-            openWeek(m_console.settings().values().WeekFilePath);
-            SSTabweek->setCurrentIndex(m_console.clock().now().date().dayOfWeek() - 1);
+            openWeek(m_s.settings.values().WeekFilePath);
+            SSTabweek->setCurrentIndex(m_s.clock.now().date().dayOfWeek() - 1);
         });
         return;
     }
@@ -496,20 +497,20 @@ void weekprog::activateRequests()
         // Neither the file dialog nor the question about unsaved changes
         // waits inside the activation: both answer later.
         m_activationAsking = true;
-        m_console.dialogs().askOpenFileName(
-            u"打开星期播放列表文件"_s, weekFolder(), u"播放列表文件(*.txt)|*.txt"_s, QString(),
-            this, [this](const QString &path) {
-                m_activationAsking = false;
-                if (path.isEmpty()) {
-                    // Closing asks about unsaved changes itself; asked here
-                    // first, close() finds nothing left to ask, or the week
-                    // stays with the window.
-                    releaseWeekThen([this] { close(); });
-                } else {
-                    releaseWeekThen([this, path] { openWeek(path); });
-                }
-                requestsAfterAnswer();
-            });
+        m_s.dialogs.askOpenFileName(u"打开星期播放列表文件"_s, weekFolder(),
+                                    u"播放列表文件(*.txt)|*.txt"_s, QString(), this,
+                                    [this](const QString &path) {
+                                        m_activationAsking = false;
+                                        if (path.isEmpty()) {
+                                            // Closing asks about unsaved changes itself; asked here
+                                            // first, close() finds nothing left to ask, or the week
+                                            // stays with the window.
+                                            releaseWeekThen([this] { close(); });
+                                        } else {
+                                            releaseWeekThen([this, path] { openWeek(path); });
+                                        }
+                                        requestsAfterAnswer();
+                                    });
         return;
     }
     if (state.NewWeekFileRequest()) {
@@ -526,13 +527,13 @@ void weekprog::releaseWeekThen(std::function<void()> then)
         return;
     }
     m_activationAsking = true;
-    m_console.dialogs().ask(kUnsavedText, kUnsavedTitle, MsgIcon::Question, MsgButtons::YesNo, this,
-                            [this, then = std::move(then)](MsgAnswer answer) {
-                                m_activationAsking = false;
-                                if (weekReleased(answer))
-                                    then();
-                                requestsAfterAnswer();
-                            });
+    m_s.dialogs.ask(kUnsavedText, kUnsavedTitle, MsgIcon::Question, MsgButtons::YesNo, this,
+                    [this, then = std::move(then)](MsgAnswer answer) {
+                        m_activationAsking = false;
+                        if (weekReleased(answer))
+                            then();
+                        requestsAfterAnswer();
+                    });
 }
 
 void weekprog::requestsAfterAnswer()
@@ -556,8 +557,8 @@ bool weekprog::releaseWeek()
 {
     if (!m_editor->isModified())
         return true;
-    return weekReleased(m_console.dialogs().message(kUnsavedText, kUnsavedTitle, MsgIcon::Question,
-                                                    MsgButtons::YesNo));
+    return weekReleased(
+        m_s.dialogs.message(kUnsavedText, kUnsavedTitle, MsgIcon::Question, MsgButtons::YesNo));
 }
 
 void weekprog::closeEvent(QCloseEvent *event)

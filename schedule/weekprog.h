@@ -11,8 +11,14 @@
 #include <functional>
 #include <optional>
 
-class Console;
+class AppFolder;
+class Clock;
+class ConsoleSettings;
+class ConsoleState;
 class EntryTargetsPanel;
+class MasterVolume;
+class MediaProbe;
+class PlaybackEngine;
 class QAction;
 class QComboBox;
 class QLineEdit;
@@ -23,6 +29,7 @@ class QSlider;
 class QTabWidget;
 class QTimeEdit;
 class QTreeView;
+class SavedFiles;
 class TrackLengths;
 class WeekEditor;
 
@@ -33,7 +40,21 @@ class weekprog final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit weekprog(Console &console, QWidget *parent = nullptr);
+    // What the editor works with.
+    struct Services
+    {
+        Dialogs &dialogs;
+        const AppFolder &folder; // the week and date folders, node.txt, amp_name.dat
+        const Clock &clock;
+        MediaProbe &probe; // how long a file plays
+        MasterVolume &volume; // the console's one volume, which the slider shows
+        PlaybackEngine &playback; // the audition plays on the main player
+        ConsoleState &state; // the main window's requests to open a week file
+        const ConsoleSettings &settings; // the week file in use, the groups' names
+        SavedFiles &saved; // where the files written are announced
+    };
+
+    explicit weekprog(const Services &services, QWidget *parent = nullptr);
     ~weekprog() override;
 
     const WeekEditor &editor() const { return *m_editor; }
@@ -126,7 +147,7 @@ private:
     // the player plays for anyone but the audition.
     bool rowSetsVolume() const;
 
-    Console &m_console;
+    Services m_s;
     WeekEditor *m_editor;
     TrackLengths *m_lengths;
     QString m_currentFile;

@@ -1,7 +1,6 @@
 // The entry commands of the schedule editor, the pop-up menu of its lists,
 // the track lengths and the audition.
 
-#include "console/console.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "platform/dialogs.h"
@@ -51,11 +50,11 @@ std::optional<ScheduleEntry> weekprog::enteredEntry()
 void weekprog::tellProblem(const EntryFields::Problem &problem)
 {
     if (problem.field == EntryFields::Field::Channel) {
-        m_console.dialogs().message(EntryFields::channelHintText(), EntryFields::channelHintTitle(),
-                                    MsgIcon::Information);
+        m_s.dialogs.message(EntryFields::channelHintText(), EntryFields::channelHintTitle(),
+                            MsgIcon::Information);
         return;
     }
-    m_console.dialogs().message(problem.text, EntryFields::problemTitle(), MsgIcon::Exclamation);
+    m_s.dialogs.message(problem.text, EntryFields::problemTitle(), MsgIcon::Exclamation);
 }
 
 void weekprog::resetFileAndLength()
@@ -148,8 +147,8 @@ void weekprog::mnudelall_Click()
     const int day = currentDay();
     if (m_editor->day(day)->isEmpty())
         return;
-    if (m_console.dialogs().message(u"真的要全部删除吗？"_s, u"请确认"_s, MsgIcon::Question,
-                                    MsgButtons::OkCancel)
+    if (m_s.dialogs.message(u"真的要全部删除吗？"_s, u"请确认"_s, MsgIcon::Question,
+                            MsgButtons::OkCancel)
         == MsgAnswer::Ok)
         m_editor->removeAll(day);
 }
@@ -191,7 +190,7 @@ void weekprog::findLength(const QString &path, int times)
 
 void weekprog::cmdchoice_Click()
 {
-    const QString path = m_console.dialogs().openFileName(
+    const QString path = m_s.dialogs.openFileName(
         u"请选择一个播放文件"_s, QString(),
         u"*.mp3;*.wma;*.wav;*.mid;*.dat|*.mp3;*.wma;*.wav;*.dat;*.mid"_s, QString());
     if (path.isEmpty())
@@ -226,7 +225,7 @@ void weekprog::cmdmulfile_Click()
     const std::optional<ScheduleEntry> shared = enteredEntry();
     if (!shared)
         return;
-    const QStringList paths = m_console.dialogs().openFileNames(
+    const QStringList paths = m_s.dialogs.openFileNames(
         u"请选择播放文件"_s, QString(),
         u"*.mp3;*.wav;*.mid;*.dat;*.wma;|*.mp3;*.wav;*.mid;*.dat;*.wma"_s);
     if (paths.isEmpty())
@@ -235,8 +234,8 @@ void weekprog::cmdmulfile_Click()
         ScheduleEntry entry = *shared;
         entry.filename = path;
         if (const EntryFields::Problem problem = EntryFields::check(entry)) {
-            m_console.dialogs().message(path + u"\n"_s + problem.text, EntryFields::problemTitle(),
-                                        MsgIcon::Exclamation);
+            m_s.dialogs.message(path + u"\n"_s + problem.text, EntryFields::problemTitle(),
+                                MsgIcon::Exclamation);
             return;
         }
     }
@@ -305,7 +304,7 @@ void weekprog::lengthsFinished()
 
 void weekprog::cmdsequence_Click()
 {
-    const QString folder = m_console.dialogs().chooseFolder(u"请选择目录"_s, QString());
+    const QString folder = m_s.dialogs.chooseFolder(u"请选择目录"_s, QString());
     if (folder.isEmpty())
         return;
     txtfile->setText(folder);
@@ -314,7 +313,7 @@ void weekprog::cmdsequence_Click()
 
 void weekprog::CmdRand_Click()
 {
-    const QString folder = m_console.dialogs().chooseFolder(u"请选择目录"_s, QString());
+    const QString folder = m_s.dialogs.chooseFolder(u"请选择目录"_s, QString());
     if (folder.isEmpty())
         return;
     txtfile->setText(folder);
@@ -325,7 +324,7 @@ void weekprog::cmdhear_Click()
 {
     // The end of the file does not turn the button back; a press does, and
     // so does a broadcast or the operator taking the player over.
-    PlaybackEngine &playback = m_console.playback();
+    PlaybackEngine &playback = m_s.playback;
     if (m_auditioning) {
         showAuditionIdle();
         // Whatever plays now may be a broadcast that took the player after
@@ -336,7 +335,7 @@ void weekprog::cmdhear_Click()
     }
     m_auditioning = true;
     cmdhear->setText(u"停止"_s);
-    m_console.volume().setValue(Slidervol->value());
+    m_s.volume.setValue(Slidervol->value());
     playback.playsong(txtfile->text(), u"0"_s, PlayerHolder::Audition);
 }
 

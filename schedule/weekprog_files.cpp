@@ -1,7 +1,7 @@
 // The files of the schedule editor: the week file it opens and saves, and a
 // day exported to or imported from a date file.
 
-#include "console/console.h"
+#include "platform/appfolder.h"
 #include "platform/dialogs.h"
 #include "schedule/schedulefile.h"
 #include "schedule/weekeditor.h"
@@ -20,12 +20,12 @@ const QString kListFilter = u"播放列表文件(*.txt)|*.txt"_s;
 
 QString weekprog::weekFolder() const
 {
-    return m_console.folder().file(u"\\table\\week"_s);
+    return m_s.folder.file(u"\\table\\week"_s);
 }
 
 QString weekprog::dateFolder() const
 {
-    return m_console.folder().file(u"\\table\\date"_s);
+    return m_s.folder.file(u"\\table\\date"_s);
 }
 
 void weekprog::openWeek(const QString &path)
@@ -43,8 +43,8 @@ void weekprog::openWeek(const QString &path)
         showCaption();
         // A notice: the window takes its requests from the event queue, and
         // nothing here waits for an answer.
-        m_console.dialogs().notify(ScheduleFile::editorReadErrorText(),
-                                   ScheduleFile::editorReadErrorTitle(), MsgIcon::Error);
+        m_s.dialogs.notify(ScheduleFile::editorReadErrorText(),
+                           ScheduleFile::editorReadErrorTitle(), MsgIcon::Error);
         return;
     }
     showCaption();
@@ -65,14 +65,14 @@ weekprog::SaveOutcome weekprog::save()
     if (const WeekEditor::Problem problem = m_editor->firstProblem()) {
         SSTabweek->setCurrentIndex(problem.day);
         selectRow(problem.row);
-        m_console.dialogs().message(problem.text() + u"\n文件没有保存。"_s,
-                                    EntryFields::problemTitle(), MsgIcon::Exclamation);
+        m_s.dialogs.message(problem.text() + u"\n文件没有保存。"_s, EntryFields::problemTitle(),
+                            MsgIcon::Exclamation);
         return SaveOutcome::Refused;
     }
     const QString before = m_currentFile;
     if (m_currentFile.isEmpty()) {
-        const QString path = m_console.dialogs().saveFileName(u"文件另存为"_s, weekFolder(),
-                                                              kListFilter, QString());
+        const QString path
+            = m_s.dialogs.saveFileName(u"文件另存为"_s, weekFolder(), kListFilter, QString());
         // Cancelling the name writes nothing, so nothing counts as saved:
         // the edits stay marked as changed and the console keeps its file.
         if (path.isEmpty())
@@ -81,10 +81,10 @@ weekprog::SaveOutcome weekprog::save()
     }
     // A week written is announced: the console reloads today's list at its
     // next tick.
-    const QString error = m_editor->saveWeek(m_currentFile, m_console.savedFiles());
+    const QString error = m_editor->saveWeek(m_currentFile, m_s.saved);
     if (!error.isEmpty()) {
-        m_console.dialogs().message(ScheduleFile::writeErrorText(m_currentFile, error),
-                                    ScheduleFile::writeErrorTitle(), MsgIcon::Error);
+        m_s.dialogs.message(ScheduleFile::writeErrorText(m_currentFile, error),
+                            ScheduleFile::writeErrorTitle(), MsgIcon::Error);
         // A name that was never written to is not the week's file.
         m_currentFile = before;
         return SaveOutcome::Refused;
@@ -114,28 +114,28 @@ void weekprog::cmdSaveAsDate_Click()
     const int day = currentDay();
     if (const WeekEditor::Problem problem = m_editor->firstProblem(day)) {
         selectRow(problem.row);
-        m_console.dialogs().message(problem.text() + u"\n文件没有保存。"_s,
-                                    EntryFields::problemTitle(), MsgIcon::Exclamation);
+        m_s.dialogs.message(problem.text() + u"\n文件没有保存。"_s, EntryFields::problemTitle(),
+                            MsgIcon::Exclamation);
         return;
     }
     const QString title = u"保存日期文件"_s;
-    QString path = m_console.dialogs().saveFileName(title, dateFolder(), kListFilter, QString());
+    QString path = m_s.dialogs.saveFileName(title, dateFolder(), kListFilter, QString());
     if (path.isEmpty())
         return;
     path = WeekEditor::withDefaultExtension(path);
-    const QString error = m_editor->saveDay(day, path, m_console.savedFiles());
+    const QString error = m_editor->saveDay(day, path, m_s.saved);
     if (!error.isEmpty()) {
-        m_console.dialogs().message(ScheduleFile::writeErrorText(path, error),
-                                    ScheduleFile::writeErrorTitle(), MsgIcon::Error);
+        m_s.dialogs.message(ScheduleFile::writeErrorText(path, error),
+                            ScheduleFile::writeErrorTitle(), MsgIcon::Error);
         return;
     }
-    m_console.dialogs().message(u"保存成功!"_s, title, MsgIcon::Information);
+    m_s.dialogs.message(u"保存成功!"_s, title, MsgIcon::Information);
 }
 
 void weekprog::cmdLoadDate_Click()
 {
     const int day = currentDay();
-    Dialogs &dialogs = m_console.dialogs();
+    Dialogs &dialogs = m_s.dialogs;
     // The list is emptied at once: cancelling the file dialog afterwards
     // leaves it empty.
     if (dialogs.message(u"删除当前的记录吗?"_s, u"载入日期文件"_s, MsgIcon::Question,

@@ -1,10 +1,10 @@
 #include "zonelink/frmclock.h"
 
-#include "console/console.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/power.h"
 #include "zonelink/controllerclock.h"
+#include "zonelink/zonelink.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -15,9 +15,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-frmclock::frmclock(Console &console, QWidget *parent)
+frmclock::frmclock(const Services &services, QWidget *parent)
     : QWidget(parent)
-    , m_console(console)
+    , m_s(services)
 {
     setObjectName(QStringLiteral("frmclock"));
     setWindowTitle(QStringLiteral("调整系统时间"));
@@ -72,7 +72,7 @@ QString frmclock::refusedText()
 
 void frmclock::tmrclock_Timer()
 {
-    DTPicker1->setDateTime(m_console.clock().now());
+    DTPicker1->setDateTime(m_s.clock.now());
 }
 
 void frmclock::chkadjtime_Click()
@@ -97,11 +97,12 @@ void frmclock::cmdok_Click()
     // answers later; until then "确 定" waits and everything else goes on.
     m_waiting = true;
     cmdok->setEnabled(false);
-    Console &console = m_console;
+    const Services s = m_s;
     const QPointer<frmclock> window(this);
-    // The answer is the console's to act on, so the controller follows the
-    // PC even when the window was closed meanwhile.
-    console.power().setSystemDateTime(moment, &console, [&console, window, moment](bool accepted) {
+    // The answer is acted on even when the window was closed meanwhile, so
+    // that the controller follows the PC: it belongs to the link, which
+    // lives as long as the console.
+    s.power.setSystemDateTime(moment, &s.link, [s, window, moment](bool accepted) {
         if (window) {
             window->m_waiting = false;
             window->cmdok->setEnabled(window->chkadjtime->isChecked());
@@ -109,11 +110,11 @@ void frmclock::cmdok_Click()
         if (!accepted) {
             // The answer is no command of the operator's: a notice, which
             // does not hold up the event loop.
-            console.dialogs().notify(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
+            s.dialogs.notify(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
             return;
         }
         // The controller follows; the console hears of it and reloads today's list.
-        ControllerClock(console.link()).followSystemClock(moment, console.savedFiles());
+        ControllerClock(s.link).followSystemClock(moment, s.saved);
         if (window)
             window->close();
     });

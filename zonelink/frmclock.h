@@ -2,11 +2,15 @@
 
 #include <QWidget>
 
-class Console;
+class Clock;
+class Dialogs;
+class Power;
 class QCheckBox;
 class QDateTimeEdit;
 class QPushButton;
 class QTimer;
+class SavedFiles;
+class ZoneLink;
 
 // "调整系统时间": sets the PC's date and time and, once the system took them,
 // the controller's clock.
@@ -14,7 +18,17 @@ class frmclock final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit frmclock(Console &console, QWidget *parent = nullptr);
+    // What the window works with.
+    struct Services
+    {
+        const Clock &clock; // the time the picker starts from
+        Power &power; // sets the PC's date and time
+        Dialogs &dialogs;
+        ZoneLink &link; // the controller's clock follows the PC's
+        SavedFiles &saved; // where the new system time is announced
+    };
+
+    explicit frmclock(const Services &services, QWidget *parent = nullptr);
 
     void chkadjtime_Click();
     void cmdok_Click();
@@ -26,7 +40,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    Console &m_console;
+    Services m_s;
     bool m_waiting = false; // for the system's answer to "确 定"
     QDateTimeEdit *DTPicker1;
     QCheckBox *chkadjtime;

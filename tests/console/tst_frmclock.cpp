@@ -5,6 +5,7 @@
 
 #include "consolerig.h"
 #include "platform/power.h"
+#include "support/consolewindows.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
 #include "zonelink/frmclock.h"
@@ -56,7 +57,7 @@ frmclock &tst_frmclock::open()
 {
     Console &c = m_rig->start();
     m_queued = std::make_unique<QSignalSpy>(&c.link(), &ZoneLink::frameQueued);
-    m_window = std::make_unique<frmclock>(c);
+    m_window = std::make_unique<frmclock>(clockServices(c));
     m_window->show();
     return *m_window;
 }
@@ -225,7 +226,7 @@ void tst_frmclock::realPowerAnswersLater()
     console.startUp();
     QSignalSpy queued(&console.link(), &ZoneLink::frameQueued);
     m_rig->dialogs.shown.clear();
-    frmclock w(console);
+    frmclock w(clockServices(console));
     w.show();
     w.findChild<QCheckBox *>(u"chkadjtime"_s)->click();
     auto *ok = w.findChild<QPushButton *>(u"cmdok"_s);

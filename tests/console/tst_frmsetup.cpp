@@ -7,6 +7,7 @@
 #include "console/programmemodel.h"
 #include "consolerig.h"
 #include "platform/userstore.h"
+#include "support/consolewindows.h"
 #include "support/filewrites.h"
 #include "support/gbkfiles.h"
 #include "zonelink/controllerclock.h"
@@ -86,7 +87,7 @@ frmsetup &tst_frmsetup::open()
     Console &c = m_rig->console();
     connect(&c.link(), &ZoneLink::frameQueued, this,
             [this](const QByteArray &frame) { m_queued.append(frame); });
-    m_dialog = std::make_unique<frmsetup>(c);
+    m_dialog = std::make_unique<frmsetup>(setupServices(c));
     m_dialog->show();
     return *m_dialog;
 }
@@ -253,7 +254,7 @@ void tst_frmsetup::applyWritesTheStoreOnce()
                                        m_rig->mixer, m_rig->port, m_rig->power, m_rig->launcher,
                                        m_rig->probe, AppFolder(m_rig->dir.path())});
     console.startUp();
-    frmsetup dialog(console);
+    frmsetup dialog(setupServices(console));
     dialog.show();
     // An Apply before, so that config.ini holds the video box.
     dialog.findChild<QPushButton *>(u"cmdapp"_s)->click();

@@ -5,6 +5,7 @@
 #include "console/frmsetup.h"
 #include "consolerig.h"
 #include "platform/qtserialport.h"
+#include "support/consolewindows.h"
 #include "zonelink/zonelink.h"
 
 #include <QElapsedTimer>
@@ -94,7 +95,7 @@ void tst_frmsetupE2e::openDialog(const QString &device)
     m_rig->store.values.insert(u"ports/com1"_s, device);
     Console &c = m_rig->start();
     QVERIFY(c.link().isOpen());
-    m_dialog = std::make_unique<frmsetup>(c);
+    m_dialog = std::make_unique<frmsetup>(setupServices(c));
     m_dialog->show();
 }
 

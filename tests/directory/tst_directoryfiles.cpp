@@ -1,12 +1,16 @@
 #include "directory/ampnamefile.h"
+#include "directory/nodedirectory.h"
 #include "directory/nodefile.h"
 #include "directory/remotelistfile.h"
 #include "directory/remoteplaylist.h"
 #include "directory/sourcenames.h"
 #include "platform/gbk.h"
+#include "platform/profileini.h"
 #include "platform/savedfiles.h"
 #include "support/gbkfiles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -275,9 +279,9 @@ void tst_DirectoryFiles::writersRefuseWhatTheirFileCannotHold()
 
 namespace {
 // What the directory windows edit: an amplifier's and a device's name
-// (frmsource), a remote-list path (frmremote). Node and group names:
-// tst_namefields.
-enum class Edited { AmpName, DeviceName, RemotePath };
+// (frmsource), a remote-list path (frmremote), a node's name (frmnode; what
+// its fields let through: tst_namefields).
+enum class Edited { AmpName, DeviceName, RemotePath, NodeName };
 } // namespace
 Q_DECLARE_METATYPE(Edited)
 
@@ -287,31 +291,42 @@ void tst_DirectoryFiles::windowsSaveWhatTheyShow_data()
     QTest::addColumn<QString>("text"); // as the window hands it over
     QTest::addColumn<QString>("saved"); // as the readers give it back
     QTest::addColumn<QString>("message"); // the refusal; empty when saved
+    // A file that cannot be written: a folder stands in its place.
+    QTest::addColumn<QString>("blocked");
     const std::pair<Edited, const char *> all[] = {{Edited::AmpName, "amplifier name"},
                                                    {Edited::DeviceName, "device name"},
-                                                   {Edited::RemotePath, "remote path"}};
+                                                   {Edited::RemotePath, "remote path"},
+                                                   {Edited::NodeName, "node name"}};
     for (const auto &[edited, name] : all) {
         const bool path = edited == Edited::RemotePath;
         // A path keeps its blanks, names lose them: either way the file
         // holds what the window shows.
         QTest::addRow("%s: blanks and tabs around it", name)
             << edited << u" \t东 门 "_s << (path ? u" \t东 门 "_s : u"东 门"_s)
-            << (path ? u"第2项的路径含有控制字符（0x09）"_s : QString());
+            << (path ? u"第2项的路径含有控制字符（0x09）"_s : QString()) << QString();
         QTest::addRow("%s: a blank at the end", name)
             << edited << u"/srv/a.mp3 "_s << (path ? u"/srv/a.mp3 "_s : u"/srv/a.mp3"_s)
-            << QString();
-        const QString where = edited == Edited::AmpName ? u"功放6的名称"_s
-            : edited == Edited::DeviceName              ? u"外设6的名称"_s
-                                                        : u"第2项的路径"_s;
+            << QString() << QString();
         for (char16_t c = 0; c <= 0x7f; c = c == 0x1f ? 0x7f : c + 1) {
             if (c == u'\r' || c == u'\n')
                 continue; // line breaks keep the words each window had for them
             const QString code = QString::number(c, 16).toUpper().rightJustified(2, u'0');
+            const QString text = u"东"_s + QChar(c) + u"门"_s;
+            const QString where = edited == Edited::AmpName ? u"功放6的名称"_s
+                : edited == Edited::DeviceName              ? u"外设6的名称"_s
+                : edited == Edited::RemotePath              ? u"第2项的路径"_s
+                                               : u"节点名称“"_s + text + u"”中"_s;
             QTest::addRow("%s: control 0x%02X", name, int(c))
-                << edited << u"东"_s + QChar(c) + u"门"_s << QString()
-                << where + u"含有控制字符（0x"_s + code + u"）"_s;
+                << edited << text << QString() << where + u"含有控制字符（0x"_s + code + u"）"_s
+                << QString();
         }
     }
+    // node.txt not written: nothing changed that anyone would read again.
+    // Written but without the group names: the terminals are new all the same.
+    QTest::newRow("node name: node.txt cannot be written")
+        << Edited::NodeName << u"东门"_s << QString() << QString() << u"node.txt"_s;
+    QTest::newRow("node name: config.ini cannot be written")
+        << Edited::NodeName << u"东门"_s << u"东门"_s << QString() << u"config.ini"_s;
 }
 
 void tst_DirectoryFiles::windowsSaveWhatTheyShow()
@@ -320,14 +335,21 @@ void tst_DirectoryFiles::windowsSaveWhatTheyShow()
     QFETCH(QString, text);
     QFETCH(QString, saved);
     QFETCH(QString, message);
+    QFETCH(QString, blocked);
     QTemporaryDir dir;
     const QString ampFile = dir.filePath(u"amp_name.dat"_s);
     const QString remoteFile = dir.filePath(u"rem_list.txt"_s);
     const QString iniFile = dir.filePath(u"config.ini"_s);
+    const QString nodeFile = dir.filePath(u"node.txt"_s);
     GbkFiles::writeText(ampFile, QString(u"\"旧\"\n"_s).repeated(24));
     GbkFiles::writeText(remoteFile, u"\"/srv/old.mp3\"\n"_s);
     GbkFiles::writeText(iniFile, u"[外设提前]\n外设6=00:00:10\n"_s);
-    const QStringList files {ampFile, remoteFile, iniFile};
+    GbkFiles::writeText(nodeFile, u"\"旧\",\"1\",\"1\"\n"_s);
+    const QStringList files {ampFile, remoteFile, iniFile, nodeFile};
+    if (!blocked.isEmpty()) {
+        QVERIFY(QFile::remove(dir.filePath(blocked)));
+        QVERIFY(QDir(dir.path()).mkdir(blocked));
+    }
     QList<QByteArray> before;
     for (const QString &f : files)
         before << GbkFiles::readBytes(f);
@@ -358,9 +380,33 @@ void tst_DirectoryFiles::windowsSaveWhatTheyShow()
         back = readRemoteListFile(remoteFile).paths.value(1);
         break;
     }
+    case Edited::NodeName: {
+        const ProfileIni ini(iniFile);
+        NodeDirectory nodes(nodeFile, ini);
+        nodes.load();
+        QCOMPARE(nodes.addNode(text, u"2"_s, 1), NodeDirectory::EditError::None);
+        error = nodes.save(announcer).error;
+        back = readNodeFile(nodeFile).records.value(1).name;
+        break;
     }
-    // A file written is announced once; a refused one not at all.
-    QCOMPARE(announced.size(), message.isEmpty() ? 1 : 0);
+    }
+    // A file written is announced once, by its kind and path; a refused one
+    // not at all.
+    const bool written = message.isEmpty() && blocked != u"node.txt"_s;
+    QCOMPARE(announced.size(), written ? 1 : 0);
+    if (written) {
+        const auto [kind, file] = edited == Edited::RemotePath
+            ? std::pair {SavedFiles::Kind::RemoteList, remoteFile}
+            : edited == Edited::NodeName ? std::pair {SavedFiles::Kind::NodeDirectory, nodeFile}
+                                         : std::pair {SavedFiles::Kind::SourceNames, ampFile};
+        QCOMPARE(announced.at(0).at(0).value<SavedFiles::Kind>(), kind);
+        QCOMPARE(announced.at(0).at(1).toString(), file);
+    }
+    if (!blocked.isEmpty()) {
+        QVERIFY(!error.isEmpty()); // the operator is told
+        QCOMPARE(back, saved);
+        return;
+    }
     if (message.isEmpty()) {
         QCOMPARE(error, QString());
         QCOMPARE(back, saved);

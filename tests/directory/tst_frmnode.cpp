@@ -87,7 +87,8 @@ frmnode &tst_frmnode::open(const QString &nodeText)
         GbkFiles::writeText(nodeFile(), nodeText);
     Console &console = m_rig->start();
     m_rig->dialogs.shown.clear();
-    m_w = std::make_unique<frmnode>(console);
+    m_w = std::make_unique<frmnode>(console.dialogs(), console.folder(),
+                                    console.settings().configIni(), console.savedFiles());
     m_w->show();
     if (!QTest::qWaitForWindowActive(m_w.get()))
         qWarning("the window did not become active");

@@ -129,7 +129,7 @@ frmremote &tst_frmremote::open()
 {
     Console &c = m_rig->start();
     m_rig->dialogs.shown.clear();
-    m_window = new frmremote(c);
+    m_window = new frmremote(c.dialogs(), c.folder(), c.savedFiles());
     m_window->setAttribute(Qt::WA_DeleteOnClose); // as the main window opens it
     m_window->show();
     QApplication::setActiveWindow(m_window);

@@ -106,7 +106,8 @@ void tst_frmsource::cleanup()
 
 frmsource &tst_frmsource::open()
 {
-    m_window = std::make_unique<frmsource>(m_rig->start());
+    Console &c = m_rig->start();
+    m_window = std::make_unique<frmsource>(c.dialogs(), c.folder(), c.savedFiles());
     m_rig->dialogs.shown.clear();
     m_window->show();
     QApplication::setActiveWindow(m_window.get());

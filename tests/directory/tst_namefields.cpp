@@ -98,7 +98,9 @@ void tst_namefields::namesAreSavedAsShown()
     GbkFiles::writeText(nodeFile, u"\"大厅\",\"7\",\"2\"\n"_s);
     const QByteArray nodes = GbkFiles::readBytes(nodeFile);
     const QByteArray ini = GbkFiles::readBytes(configIni);
-    m_w = std::make_unique<frmnode>(m_rig->start());
+    Console &c = m_rig->start();
+    m_w = std::make_unique<frmnode>(c.dialogs(), c.folder(), c.settings().configIni(),
+                                    c.savedFiles());
     m_w->show();
     m_rig->dialogs.shown.clear();
 
@@ -165,7 +167,8 @@ void tst_namefields::sourceNamesAreSavedAsShown()
     QFETCH(int, part);
     const QString ampFile = m_rig->file(u"amp_name.dat"_s);
     GbkFiles::writeText(ampFile, QString(u"\"旧\"\n"_s).repeated(24));
-    frmsource window(m_rig->start());
+    Console &c = m_rig->start();
+    frmsource window(c.dialogs(), c.folder(), c.savedFiles());
     window.show();
     auto *edit = window.findChild<QLineEdit *>(field);
     QVERIFY(edit);

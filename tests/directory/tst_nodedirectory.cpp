@@ -4,6 +4,7 @@
 #include "directory/nodedirectory.h"
 #include "platform/gbk.h"
 #include "platform/profileini.h"
+#include "platform/savedfiles.h"
 #include "support/gbkfiles.h"
 
 #include <QAbstractItemModelTester>
@@ -119,7 +120,8 @@ void tst_NodeDirectory::unreadableFileKeepsWhatWasRead()
     QVERIFY(!m_nodes->isModified());
     // The directory stays usable, and Save writes the file.
     QCOMPARE(m_nodes->addNode(u"x"_s, u"3"_s, 2), Edit::None);
-    QCOMPARE(m_nodes->save().result, NodeDirectory::SaveOutcome::Saved);
+    SavedFiles saved;
+    QCOMPARE(m_nodes->save(saved).result, NodeDirectory::SaveOutcome::Saved);
     QCOMPARE(readNodeFile(m_dir->filePath(u"node.txt"_s)).records, m_nodes->nodes());
 }
 
@@ -303,7 +305,8 @@ void tst_NodeDirectory::unsavableTextIsRefused()
         d.setGroupName(groupOf, name);
     else
         d.addNode(name, u"2"_s, 1);
-    const NodeDirectory::SaveOutcome outcome = d.save();
+    SavedFiles saved;
+    const NodeDirectory::SaveOutcome outcome = d.save(saved);
     QCOMPARE(outcome.result, NodeDirectory::SaveOutcome::Refused);
     QCOMPARE(outcome.error, message);
     QCOMPARE(GbkFiles::readBytes(m_dir->filePath(u"node.txt"_s)), before);
@@ -317,7 +320,8 @@ void tst_NodeDirectory::failedGroupNamesKeepTheFlag()
     QFile::setPermissions(m_ini->path(), QFile::ReadOwner);
     NodeDirectory &d = load(u"a,1,1\n"_s);
     d.setGroupName(1, u"乙"_s);
-    const NodeDirectory::SaveOutcome outcome = d.save();
+    SavedFiles saved;
+    const NodeDirectory::SaveOutcome outcome = d.save(saved);
     QCOMPARE(outcome.result, NodeDirectory::SaveOutcome::GroupNamesFailed);
     QVERIFY(!outcome.error.isEmpty());
     QVERIFY(d.isModified());

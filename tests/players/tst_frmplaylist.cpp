@@ -10,6 +10,7 @@
 #include "players/playlistfile.h"
 #include "players/playlisttimedplay.h"
 #include "players/playlisttotal.h"
+#include "support/consolewindows.h"
 #include "support/gbkfiles.h"
 
 #include <QApplication>
@@ -135,7 +136,7 @@ frmplaylist &tst_frmplaylist::open()
 {
     Console &c = m_rig->start();
     m_rig->dialogs.shown.clear();
-    m_window = new frmplaylist(c, *m_player, *m_probe);
+    m_window = new frmplaylist(playlistServices(c), *m_player, *m_probe);
     m_window->setAttribute(Qt::WA_DeleteOnClose); // as the main window opens it
     m_totals = std::make_unique<QSignalSpy>(&m_window->total(), &PlaylistTotal::finished);
     m_window->show();
@@ -533,7 +534,7 @@ void tst_frmplaylist::save()
     // Loaded in a new window, the path with a comma comes back whole.
     w.close();
     QTRY_VERIFY(m_window.isNull());
-    m_window = new frmplaylist(m_rig->console(), *m_player, *m_probe);
+    m_window = new frmplaylist(playlistServices(m_rig->console()), *m_player, *m_probe);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
     m_rig->dialogs.files.enqueue(file + u".txt"_s);

@@ -12,6 +12,7 @@
 #include "players/playlistcd.h"
 #include "players/playlisttimedplay.h"
 #include "players/playlisttotal.h"
+#include "support/consolewindows.h"
 #include "support/gbkfiles.h"
 #include "support/testmedia.h"
 
@@ -102,7 +103,7 @@ void tst_frmplaylistE2e::cleanup()
 void tst_frmplaylistE2e::open()
 {
     Console &c = m_rig->start();
-    m_window = new frmplaylist(c, *m_player, *m_probe);
+    m_window = new frmplaylist(playlistServices(c), *m_player, *m_probe);
     m_window->setAttribute(Qt::WA_DeleteOnClose);
     connect(&m_window->playlist(), &Playlist::entryStarted, this,
             [this](int index) { m_started << index; });

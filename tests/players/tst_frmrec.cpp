@@ -99,7 +99,7 @@ frmrec &tst_frmrec::open()
 {
     Console &c = m_rig->start();
     m_rig->dialogs.shown.clear();
-    m_window = new frmrec(c, *m_recorder, *m_player, m_rig->mixer);
+    m_window = new frmrec(c.dialogs(), c.folder(), *m_recorder, *m_player, m_rig->mixer);
     m_window->setAttribute(Qt::WA_DeleteOnClose); // as the main window opens it
     m_window->show();
     QApplication::setActiveWindow(m_window);

@@ -48,7 +48,8 @@ void tst_frmrec_e2e::recordPlayAndSave()
     Console &console = rig.start();
     EngineRecorder recorder;
     EngineMediaPlayer player;
-    QPointer<frmrec> w = new frmrec(console, recorder, player, rig.mixer);
+    QPointer<frmrec> w
+        = new frmrec(console.dialogs(), console.folder(), recorder, player, rig.mixer);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));

@@ -124,7 +124,7 @@ EntryTargetsPanel &tst_EntryTargetsPanel::open(bool withFiles)
     }
     Console &console = m_rig->start();
     m_rig->dialogs.shown.clear();
-    m_w = std::make_unique<EntryTargetsPanel>(console);
+    m_w = std::make_unique<EntryTargetsPanel>(console.folder(), console.settings());
     m_w->resize(m_w->minimumSizeHint().expandedTo(QSize(640, 420)));
     m_w->show();
     if (!QTest::qWaitForWindowExposed(m_w.get()))

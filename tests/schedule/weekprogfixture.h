@@ -13,6 +13,7 @@
 #include "schedule/schedulefile.h"
 #include "schedule/weekeditor.h"
 #include "schedule/weekprog.h"
+#include "support/consolewindows.h"
 #include "support/gbkfiles.h"
 
 #include <QAction>
@@ -126,7 +127,7 @@ inline weekprog *WeekprogFixture::openEditor(Request request)
     }
     (state.*request)(true);
     if (!m_w) {
-        m_w = new weekprog(m_rig->console());
+        m_w = new weekprog(weekprogServices(m_rig->console()));
         m_w->setAttribute(Qt::WA_DeleteOnClose, true);
     }
     m_w->show();
