@@ -148,7 +148,7 @@ int main(int argc, char *argv[])
     Console &console = rig.start();
     BenchRecorder recorder;
     FakeMediaPlayer player;
-    frmrec window(console, recorder, player, rig.mixer);
+    frmrec window(console.dialogs(), console.folder(), recorder, player, rig.mixer);
     window.show();
     RecordingSession &session = window.session();
 

@@ -12,6 +12,7 @@
 #include "console/frmsetup.h"
 #include "platform/userstore.h"
 #include "stallwatch.h"
+#include "support/consolewindows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -51,7 +52,7 @@ int main(int argc, char *argv[])
                                        rig.port, rig.power, rig.launcher, rig.probe,
                                        AppFolder(rig.dir.path())});
     console.startUp();
-    frmsetup dialog(console);
+    frmsetup dialog(setupServices(console));
     dialog.show();
     auto *user = dialog.findChild<QLineEdit *>(QStringLiteral("txtuser"));
     auto *shutdown = dialog.findChild<QCheckBox *>(QStringLiteral("chkopen"));

@@ -10,6 +10,7 @@
 #include "schedule/weekeditor.h"
 #include "schedule/weekprog.h"
 #include "stallwatch.h"
+#include "support/consolewindows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -66,7 +67,7 @@ int main(int argc, char *argv[])
         QElapsedTimer t;
         t.start();
         console.state().setEditCurrentWeekFileRequest(true);
-        auto *editor = new weekprog(console);
+        auto *editor = new weekprog(weekprogServices(console));
         editor->show();
         runQueuedEvents();
         (void)editor->grab(); // the first paint of the filled list
