@@ -15,7 +15,7 @@ void clsVolume::meOpenMixer()
     if (m_error != 0) {
         // Raised by the start-up: shown without holding up the timers.
         m_dialogs.notify(QStringLiteral("Could not open the mixer."),
-                         QStringLiteral("Volume Control"), MsgIcon::Error);
+                         QStringLiteral("Volume Control"), MsgIcon::Error, nullptr);
         return;
     }
     if (const auto r = m_mixer.speakerRange()) {

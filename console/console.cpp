@@ -152,7 +152,7 @@ void Console::playRowByHand(int row)
 {
     if (m_model->count() == 0) {
         m_s.dialogs.message(QStringLiteral("请设置播放文件"), QStringLiteral("没有播放文件"),
-                            MsgIcon::Error);
+                            MsgIcon::Error, MsgButtons::Ok, nullptr);
         return;
     }
     // Manual play sends no command; the status only tells the operator.
@@ -178,13 +178,13 @@ bool Console::requestEditCurrentWeekFile()
     const QString title = QStringLiteral("请设置工作文件");
     if (values.WeekMode && values.WeekFilePath.isEmpty()) {
         m_s.dialogs.message(QStringLiteral("没有设置星期工作文件，请在系统设置中选择相应的文件"),
-                            title, MsgIcon::Information);
+                            title, MsgIcon::Information, MsgButtons::Ok, nullptr);
         return false;
     }
     if (!values.WeekMode && values.DateFilePath.isEmpty()) {
         m_s.dialogs.message(
             QStringLiteral("没有设置日期工作文件，请在系统设置中选择相应的文件或直接打开"), title,
-            MsgIcon::Information);
+            MsgIcon::Information, MsgButtons::Ok, nullptr);
         return false;
     }
     m_state.setEditCurrentWeekFileRequest(true);
@@ -201,7 +201,8 @@ bool Console::startSoundRecorder()
     if (!m_s.launcher.startFirst(soundRecorderPrograms()).isEmpty())
         return true;
     m_s.dialogs.message(QStringLiteral("录音机程序位置不正确或未安装"),
-                        QStringLiteral("录音程序错误"), MsgIcon::Information);
+                        QStringLiteral("录音程序错误"), MsgIcon::Information, MsgButtons::Ok,
+                        nullptr);
     return false;
 }
 

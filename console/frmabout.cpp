@@ -72,7 +72,7 @@ void frmAbout::cmdSysInfo_Click()
     if (m_launcher.startFirst(systemInfoPrograms()).isEmpty())
         m_dialogs.message(
             QStringLiteral("系统信息程序无法使用，请安装 hardinfo 或 gnome-system-monitor"),
-            QStringLiteral("系统信息"), MsgIcon::Information);
+            QStringLiteral("系统信息"), MsgIcon::Information, MsgButtons::Ok, this);
 }
 
 void frmAbout::keyPressEvent(QKeyEvent *event)

@@ -264,7 +264,7 @@ void frmback::showPicture(const QString &path, bool tellFailure)
         // At start-up the area stays empty; a picture chosen later keeps the old one.
         if (tellFailure)
             m_console.dialogs().notify(QStringLiteral("无法打开背景图片：%1").arg(path),
-                                       QStringLiteral("设置背景图片"), MsgIcon::Exclamation);
+                                       QStringLiteral("设置背景图片"), MsgIcon::Exclamation, this);
         else
             imgback->setPicture(QString());
         return;

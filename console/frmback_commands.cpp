@@ -252,7 +252,7 @@ void frmback::exitWithQuestion(bool fromToolbar)
     Dialogs &dialogs = m_console.dialogs();
     dialogs.beep();
     if (dialogs.message(QStringLiteral("真的要关闭本程序"), QStringLiteral("程序提示"),
-                        MsgIcon::Question, MsgButtons::YesNo)
+                        MsgIcon::Question, MsgButtons::YesNo, this)
         != MsgAnswer::Yes)
         return;
     // The menu unloads the window, which ends the program; the toolbar ends
@@ -271,7 +271,7 @@ void frmback::openAndPlay()
     const QString file = m_console.dialogs().openFileName(
         QStringLiteral("选择文件"), QString(),
         QStringLiteral("MP3文件;WAV文件;MIDI文件;VCD文件;WMA文件|*.mp3;*.wav;*.mid;*.dat;*.wma"),
-        QString());
+        QString(), this);
     m_console.playFileByHand(file);
 }
 
@@ -280,13 +280,13 @@ void frmback::chooseBackgroundPicture()
     Dialogs &dialogs = m_console.dialogs();
     const QString path = dialogs.openFileName(
         QStringLiteral("设置背景图片"), m_console.folder().file(QStringLiteral("\\backimage")),
-        QStringLiteral("*.jpg;*.bmp|*.jpg;*.bmp"), {});
+        QStringLiteral("*.jpg;*.bmp|*.jpg;*.bmp"), {}, this);
     if (path.isEmpty())
         return;
     // Shown at once and not stored; a picture that cannot be read keeps the old one.
     if (QImage(path).isNull()) {
         dialogs.message(QStringLiteral("无法打开图片文件：%1").arg(path),
-                        QStringLiteral("设置背景图片"), MsgIcon::Exclamation);
+                        QStringLiteral("设置背景图片"), MsgIcon::Exclamation, MsgButtons::Ok, this);
         return;
     }
     showPicture(path, true);

@@ -28,7 +28,7 @@ QString hhmmss(const QTimeEdit *picker)
 void frmsetup::chooseFile(QLineEdit *field, const QString &title, const QString &folder,
                           const QString &filter)
 {
-    const QString path = m_s.dialogs.openFileName(title, folder, filter, QString());
+    const QString path = m_s.dialogs.openFileName(title, folder, filter, QString(), this);
     if (!path.isEmpty())
         field->setText(path);
 }
@@ -61,7 +61,7 @@ void frmsetup::cmdapp_Click()
     const QStringList failures = m_s.applySettings(s);
     if (!failures.isEmpty())
         m_s.dialogs.message(QStringLiteral("设置未能全部保存：\n") + failures.join(u'\n'),
-                            QStringLiteral("系统设置"), MsgIcon::Error);
+                            QStringLiteral("系统设置"), MsgIcon::Error, MsgButtons::Ok, this);
 }
 
 void frmsetup::cmdok_Click()
@@ -76,7 +76,7 @@ void frmsetup::cmd_set_time_Click()
     const QString title = QStringLiteral("请确认改变");
     if (dialogs.message(QStringLiteral("确定要改变系统时钟为  ") + hhmmss(DTPRTC)
                             + QStringLiteral("  吗?"),
-                        title, MsgIcon::Question, MsgButtons::YesNo)
+                        title, MsgIcon::Question, MsgButtons::YesNo, this)
         == MsgAnswer::Yes)
         m_controller->setClock(DTPRTC->time());
     // The second question follows after a short pause, whatever the answer;
@@ -112,7 +112,7 @@ void frmsetup::cmdreadtime_Click()
             DTPRTC->setTime(r.time);
         else
             m_s.dialogs.notify(QStringLiteral("没有读取到主机的时间。"), QString(),
-                               MsgIcon::Information);
+                               MsgIcon::Information, this);
         readPowerOnTime();
     });
 }
@@ -123,12 +123,12 @@ void frmsetup::readPowerOnTime()
         using Kind = ControllerClock::Reading::Kind;
         if (r.kind == Kind::NotSet)
             m_s.dialogs.notify(QStringLiteral("未设置自动开机时间。"), QString(),
-                               MsgIcon::Information);
+                               MsgIcon::Information, this);
         else if (r.kind == Kind::Time)
             DTP_AUTO_OPEN->setTime(r.time);
         else
             m_s.dialogs.notify(QStringLiteral("没有读取到自动开机时间。"), QString(),
-                               MsgIcon::Information);
+                               MsgIcon::Information, this);
         cmdreadtime->setEnabled(true);
     });
 }

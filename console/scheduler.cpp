@@ -108,7 +108,7 @@ void Scheduler::fail(const QString &reason)
     qCWarning(lcScheduler) << "tick error:" << reason;
     m_s.model.clear();
     // A notice: ticks go on while it is shown, and an open one is not stacked again.
-    m_s.dialogs.notify(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error);
+    m_s.dialogs.notify(tickErrorText(), QStringLiteral("内容有误"), MsgIcon::Error, nullptr);
 }
 
 const ChannelStateRecord &Scheduler::channelState(int channel) const

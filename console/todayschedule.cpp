@@ -62,7 +62,7 @@ bool TodaySchedule::LoadTodaySchedule(const QDate &day)
     if (!read.ok) {
         qWarning() << "today's schedule:" << read.error;
         m_model.clear();
-        m_dialogs.notify(readErrorText(), QStringLiteral("请检查"), MsgIcon::Error);
+        m_dialogs.notify(readErrorText(), QStringLiteral("请检查"), MsgIcon::Error, nullptr);
         return false;
     }
     m_model.appendEntries(read.entries);

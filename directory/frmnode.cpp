@@ -221,7 +221,7 @@ int frmnode::chosenGroup() const
 
 void frmnode::showError(const QString &text)
 {
-    m_dialogs.message(text, u"错误提示"_s, MsgIcon::Error);
+    m_dialogs.message(text, u"错误提示"_s, MsgIcon::Error, MsgButtons::Ok, this);
 }
 
 void frmnode::cmdnew_Click()
@@ -229,7 +229,7 @@ void frmnode::cmdnew_Click()
     const QScopedValueRollback guard(m_updating, true);
     if (!m_directory->addPlaceholder()) {
         m_dialogs.message(u"节点数已经最大了，不能再增加"_s, u"增加节点提示"_s,
-                          MsgIcon::Information);
+                          MsgIcon::Information, MsgButtons::Ok, this);
         return;
     }
     lvwnode->scrollToRow(m_directory->count() - 1);
@@ -300,17 +300,18 @@ bool frmnode::cmdsave_Click()
     Dialogs &dialogs = m_dialogs;
     switch (outcome.result) {
     case NodeDirectory::SaveOutcome::Saved:
-        dialogs.message(u"保存成功！"_s, title, MsgIcon::Information);
+        dialogs.message(u"保存成功！"_s, title, MsgIcon::Information, MsgButtons::Ok, this);
         break;
     case NodeDirectory::SaveOutcome::Refused:
-        dialogs.message(outcome.error, title, MsgIcon::Exclamation);
+        dialogs.message(outcome.error, title, MsgIcon::Exclamation, MsgButtons::Ok, this);
         return false;
     case NodeDirectory::SaveOutcome::NodeFileFailed:
-        dialogs.message(u"节点文件保存失败：\n"_s + outcome.error, title, MsgIcon::Error);
+        dialogs.message(u"节点文件保存失败：\n"_s + outcome.error, title, MsgIcon::Error,
+                        MsgButtons::Ok, this);
         return false;
     case NodeDirectory::SaveOutcome::GroupNamesFailed:
         dialogs.message(u"节点已保存，分组名称保存失败：\n"_s + outcome.error, title,
-                        MsgIcon::Error);
+                        MsgIcon::Error, MsgButtons::Ok, this);
         break;
     }
     fillGroupChoice();
@@ -351,7 +352,7 @@ bool frmnode::checkAddress()
     if (m_complaining)
         return false;
     const QScopedValueRollback complaining(m_complaining, true);
-    m_dialogs.message(kAddressText, kAddressTitle, MsgIcon::Information);
+    m_dialogs.message(kAddressText, kAddressTitle, MsgIcon::Information, MsgButtons::Ok, this);
     takeBackAddress();
     return false;
 }
@@ -425,7 +426,7 @@ void frmnode::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this, error = std::exchange(m_loadError, QString())] {
-            m_dialogs.notify(error, QString(), MsgIcon::None);
+            m_dialogs.notify(error, QString(), MsgIcon::None, this);
         },
         Qt::QueuedConnection);
 }
@@ -437,7 +438,7 @@ void frmnode::closeEvent(QCloseEvent *event)
         return;
     }
     switch (m_dialogs.message(u"节点内容已被修改，保存吗？"_s, u"存盘提示"_s, MsgIcon::Question,
-                              MsgButtons::YesNoCancel)) {
+                              MsgButtons::YesNoCancel, this)) {
     case MsgAnswer::Yes:
         // A save that failed keeps the window open: the edits are still there.
         if (cmdsave_Click())

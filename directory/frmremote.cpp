@@ -99,7 +99,7 @@ void frmremote::buildControls()
 void frmremote::showLoadFailure(const QString &error)
 {
     // A notice: it comes from a timer after the window opened, not from a command.
-    m_dialogs.notify(error, QStringLiteral("错误提示"), MsgIcon::Error);
+    m_dialogs.notify(error, QStringLiteral("错误提示"), MsgIcon::Error, this);
 }
 
 void frmremote::showList()
@@ -131,7 +131,7 @@ void frmremote::cmdadd_Click()
     const QString path = m_dialogs.openFileName(
         QStringLiteral("选择文件"), folder,
         QStringLiteral("MP3文件;WAV文件;MIDI文件;VCD文件;WMA文件|*.mp3;*.wav;*.mid;*.dat;*.wma"),
-        QString());
+        QString(), this);
     if (path.isEmpty())
         return;
     m_list.add(path);
@@ -163,7 +163,7 @@ bool frmremote::saveList()
     // keys step through the new list from the next key on.
     const QString error = m_list.save(listFile(m_folder), m_saved);
     if (!error.isEmpty()) {
-        m_dialogs.message(error, QStringLiteral("错误提示"), MsgIcon::Error);
+        m_dialogs.message(error, QStringLiteral("错误提示"), MsgIcon::Error, MsgButtons::Ok, this);
         return false;
     }
     return true;
@@ -173,7 +173,7 @@ void frmremote::cmdsave_Click()
 {
     if (saveList())
         m_dialogs.message(QStringLiteral("保存成功！"), QStringLiteral("存盘提示"),
-                          MsgIcon::Information);
+                          MsgIcon::Information, MsgButtons::Ok, this);
 }
 
 void frmremote::closeEvent(QCloseEvent *event)
@@ -182,7 +182,7 @@ void frmremote::closeEvent(QCloseEvent *event)
     // about once whichever way the window goes.
     if (m_list.isModified()) {
         switch (m_dialogs.message(QStringLiteral("播放内容已被修改，保存吗？"), QString(),
-                                  MsgIcon::Question, MsgButtons::YesNoCancel)) {
+                                  MsgIcon::Question, MsgButtons::YesNoCancel, this)) {
         case MsgAnswer::Yes:
             // A list that could not be saved stays on screen, not lost.
             if (!saveList()) {

@@ -244,19 +244,20 @@ bool frmsource::cmdsave_Click()
     const SourceNames::SaveResult result = m_names.save(m_saved);
     switch (result.outcome) {
     case SourceNames::SaveResult::Outcome::Saved:
-        m_dialogs.message(QStringLiteral("保存成功"), saveTitle(), MsgIcon::Information);
+        m_dialogs.message(QStringLiteral("保存成功"), saveTitle(), MsgIcon::Information,
+                          MsgButtons::Ok, this);
         return true;
     case SourceNames::SaveResult::Outcome::Refused:
         // The message first: moving the focus out of a frequency field
         // before it would raise that field's own message on top of it.
-        m_dialogs.message(result.message, saveTitle(), MsgIcon::Exclamation);
+        m_dialogs.message(result.message, saveTitle(), MsgIcon::Exclamation, MsgButtons::Ok, this);
         if (QLineEdit *field = lineEdit(result.field)) {
             field->setFocus(Qt::OtherFocusReason);
             field->selectAll();
         }
         return false;
     case SourceNames::SaveResult::Outcome::Failed:
-        m_dialogs.message(result.message, saveTitle(), MsgIcon::Error);
+        m_dialogs.message(result.message, saveTitle(), MsgIcon::Error, MsgButtons::Ok, this);
         return false;
     }
     return false;
@@ -268,7 +269,7 @@ void frmsource::cmdquit_Click()
         return;
     if (m_names.isModified()) {
         switch (m_dialogs.message(QStringLiteral("内容已被修改，保存吗？"), saveTitle(),
-                                  MsgIcon::Question, MsgButtons::YesNoCancel)) {
+                                  MsgIcon::Question, MsgButtons::YesNoCancel, this)) {
         case MsgAnswer::Yes:
             if (!cmdsave_Click())
                 return; // what could not be saved stays on screen
@@ -298,7 +299,7 @@ void frmsource::showEvent(QShowEvent *event)
             m_dialogs.notify(QStringLiteral("amp_name.dat 读取不完整：%1\n"
                                             "保存将按窗口中的内容重写该文件。")
                                  .arg(m_names.loadProblem()),
-                             saveTitle(), MsgIcon::Exclamation);
+                             saveTitle(), MsgIcon::Exclamation, this);
         },
         Qt::QueuedConnection);
 }
@@ -309,7 +310,7 @@ void frmsource::closeEvent(QCloseEvent *event)
     // closed some other way.
     if (m_names.isModified()) {
         switch (m_dialogs.message(QStringLiteral("播放内容已被修改，保存吗？"), saveTitle(),
-                                  MsgIcon::Question, MsgButtons::YesNoCancel)) {
+                                  MsgIcon::Question, MsgButtons::YesNoCancel, this)) {
         case MsgAnswer::Yes:
             if (!cmdsave_Click()) {
                 event->ignore();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -8,11 +9,31 @@
 class QObject;
 
 enum class MsgIcon { None, Information, Exclamation, Error, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class MsgAnswer { Ok, Cancel, Yes, No };
+// The classic sets of buttons a message box offers, and the buttons.
+enum class MsgButtons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    RetryCancel,
+    AbortRetryIgnore,
+    SaveDiscardCancel,
+    Close,
+};
+enum class MsgAnswer { Ok, Cancel, Yes, No, Retry, Abort, Ignore, Save, Discard, Close };
+
+// The buttons of a set, left to right; the one Enter presses (the first);
+// the one Escape or the window's close box presses.
+QList<MsgAnswer> offeredAnswers(MsgButtons buttons);
+MsgAnswer defaultAnswer(MsgButtons buttons);
+MsgAnswer escapeAnswer(MsgButtons buttons);
 
 // Message boxes and file dialogs. Windows and cores ask through this
 // interface so that tests can answer from a script.
+//
+// Every call names its context: the window it concerns (a window passes
+// itself), over which the box stands and to which it is modal. A core that
+// has no window passes nullptr, and its box stands over the main window.
 class Dialogs
 {
 public:
@@ -21,12 +42,14 @@ public:
     // A question or message the operator asked for by a command: it waits
     // for the answer.
     virtual MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
-                              MsgButtons buttons = MsgButtons::Ok)
+                              MsgButtons buttons, QObject *context)
         = 0;
     // A message raised by a timer, the link or the start-up: shown with an OK
     // button and returns at once, so the ticks go on while it is on screen.
-    // The same message already on screen is not shown a second time.
-    virtual void notify(const QString &text, const QString &title, MsgIcon icon) = 0;
+    // The same message already on screen (or waiting) is not shown a second
+    // time. Notices for one window wait their turn, one box at a time.
+    virtual void notify(const QString &text, const QString &title, MsgIcon icon, QObject *context)
+        = 0;
     // A question raised by a timer, the link, a window's activation or a
     // focus change: shown at once over the window of context (the window the
     // operator works in when context is no widget) and returns without
@@ -40,7 +63,7 @@ public:
     // Filters use the classic "description|patterns|description|patterns" form.
     // An empty result means the operator cancelled.
     virtual QString openFileName(const QString &title, const QString &folder, const QString &filter,
-                                 const QString &fileName)
+                                 const QString &fileName, QObject *context)
         = 0;
     // openFileName without waiting, as ask(): chosen gets the path, empty
     // when the operator cancelled.
@@ -51,12 +74,12 @@ public:
     // Several files chosen at once, in the order the dialog gives them;
     // empty when the operator cancelled.
     virtual QStringList openFileNames(const QString &title, const QString &folder,
-                                      const QString &filter)
+                                      const QString &filter, QObject *context)
         = 0;
     virtual QString saveFileName(const QString &title, const QString &folder, const QString &filter,
-                                 const QString &fileName)
+                                 const QString &fileName, QObject *context)
         = 0;
-    virtual QString chooseFolder(const QString &title, const QString &folder) = 0;
+    virtual QString chooseFolder(const QString &title, const QString &folder, QObject *context) = 0;
     virtual void beep() = 0;
 };
 

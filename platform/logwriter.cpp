@@ -25,6 +25,6 @@ void LogWriter::writeLog(const QString &text)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size()
         || !file.flush()) {
         // Entries are written by ticks: the message must not hold them up.
-        m_dialogs.notify(file.errorString(), QStringLiteral("错误提示"), MsgIcon::Error);
+        m_dialogs.notify(file.errorString(), QStringLiteral("错误提示"), MsgIcon::Error, nullptr);
     }
 }

@@ -435,7 +435,7 @@ void frmplaylist::drvplaylist_Change(int index)
             const QSignalBlocker blocker(drvplaylist);
             drvplaylist->setCurrentIndex(drvplaylist->findData(m_drive));
         }
-        m_s.dialogs.message(problem, u"请检查光盘或软盘"_s, MsgIcon::Error);
+        m_s.dialogs.message(problem, u"请检查光盘或软盘"_s, MsgIcon::Error, MsgButtons::Ok, this);
         return;
     }
     m_drive = root;

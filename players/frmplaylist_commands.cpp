@@ -56,7 +56,7 @@ void frmplaylist::cmdadd_Click()
 {
     const QString path = m_s.dialogs.openFileName(
         u"选择文件"_s, QString(),
-        u"MP3文件;CD.VCD文件;WAV文件;MIDI文件|*.mp3;*.wav;*.dat;*.cda;*.mid"_s, QString());
+        u"MP3文件;CD.VCD文件;WAV文件;MIDI文件|*.mp3;*.wav;*.dat;*.cda;*.mid"_s, QString(), this);
     // A cancelled dialog adds nothing; the total is worked out all the same.
     addAndRecompute(path.isEmpty() ? QStringList() : QStringList {path});
 }
@@ -84,7 +84,7 @@ void frmplaylist::cmdinsert_Click()
     const int row = lstplaylist->currentRow();
     if (row < 0 || row >= m_list->count()) {
         m_s.dialogs.message(u"没有选择插入位置或当前列表为空。"_s, u"请选择插入的位置或添加文件"_s,
-                            MsgIcon::Information);
+                            MsgIcon::Information, MsgButtons::Ok, this);
         return;
     }
     const QStringList paths = selectedFiles();
@@ -131,7 +131,7 @@ void frmplaylist::cmdload_Click()
 {
     const QString picked = withListSuffix(m_s.dialogs.openFileName(u"打开播放列表"_s,
                                                                    m_s.folder.file(u"\\playlist"_s),
-                                                                   kListFilter, QString()),
+                                                                   kListFilter, QString(), this),
                                           true);
     if (picked.isEmpty())
         return;
@@ -139,7 +139,8 @@ void frmplaylist::cmdload_Click()
     if (!read.ok) {
         // The unreadable file does not become the list file, so a later Save
         // cannot write over it.
-        m_s.dialogs.message(u"所选播放文件有误，请重新选择"_s, u"文件不对"_s, MsgIcon::Error);
+        m_s.dialogs.message(u"所选播放文件有误，请重新选择"_s, u"文件不对"_s, MsgIcon::Error,
+                            MsgButtons::Ok, this);
         m_list->clear();
         return;
     }
@@ -156,14 +157,16 @@ void frmplaylist::cmdsave_Click()
 {
     Dialogs &dialogs = m_s.dialogs;
     if (m_list->count() == 0) {
-        dialogs.message(u"当前播放列表是空的，无须保存。"_s, u"保存列表"_s, MsgIcon::Information);
+        dialogs.message(u"当前播放列表是空的，无须保存。"_s, u"保存列表"_s, MsgIcon::Information,
+                        MsgButtons::Ok, this);
         return;
     }
     if (m_listFile.isEmpty()) {
         const QString folder = m_s.folder.file(u"\\playlist"_s);
         QDir().mkpath(folder); // where playlists are kept, made on first use
         const QString picked = withListSuffix(
-            dialogs.saveFileName(u"播放列表另存为 "_s, folder, kListFilter, QString()), false);
+            dialogs.saveFileName(u"播放列表另存为 "_s, folder, kListFilter, QString(), this),
+            false);
         if (picked.isEmpty())
             return;
         setListFile(picked);
@@ -173,7 +176,8 @@ void frmplaylist::cmdsave_Click()
     // shows as a blank in the list).
     const QString error = writePlaylistFile(m_listFile, m_list->entries());
     if (!error.isEmpty())
-        dialogs.message(u"播放列表保存失败：%1"_s.arg(error), u"保存列表"_s, MsgIcon::Error);
+        dialogs.message(u"播放列表保存失败：%1"_s.arg(error), u"保存列表"_s, MsgIcon::Error,
+                        MsgButtons::Ok, this);
 }
 
 void frmplaylist::setListFile(const QString &path)

@@ -233,7 +233,7 @@ frmrec::Choice frmrec::askBeforeDiscarding()
     if (!m_session.hasUnsavedSound())
         return {Choice::Discard, {}};
     switch (m_dialogs.message(u"录音尚未保存，保存吗？"_s, u"录音机"_s, MsgIcon::Question,
-                              MsgButtons::YesNoCancel)) {
+                              MsgButtons::YesNoCancel, this)) {
     case MsgAnswer::Yes:
         if (QString path = askSavePath(); !path.isEmpty())
             return {Choice::Save, path};
@@ -249,11 +249,12 @@ QString frmrec::askSavePath()
 {
     Dialogs &dialogs = m_dialogs;
     if (m_session.lengthMs() == 0) {
-        dialogs.message(u"文件长度为零，无需保存！"_s, u"保存文件提示"_s, MsgIcon::Information);
+        dialogs.message(u"文件长度为零，无需保存！"_s, u"保存文件提示"_s, MsgIcon::Information,
+                        MsgButtons::Ok, this);
         return {};
     }
     QString path = dialogs.saveFileName(u"保存录音文件"_s, m_folder.file(u"\\other"_s), kWavFilter,
-                                        QString());
+                                        QString(), this);
     if (path.isEmpty())
         return {};
     if (const QString named = withDefaultSuffix(path, u"wav"_s); named != path) {
@@ -262,7 +263,7 @@ QString frmrec::askSavePath()
         path = named;
         if (QFileInfo::exists(path)
             && dialogs.message(QFileInfo(path).fileName() + u" 已存在。\n要替换它吗？"_s,
-                               u"保存录音文件"_s, MsgIcon::Exclamation, MsgButtons::YesNo)
+                               u"保存录音文件"_s, MsgIcon::Exclamation, MsgButtons::YesNo, this)
                 != MsgAnswer::Yes)
             return {};
     }
@@ -292,7 +293,7 @@ void frmrec::cmdopen_Click()
     // Both dialogs come now, while the operator is at it; the file opens
     // once the recording is saved.
     const QString path
-        = m_dialogs.openFileName(u"打开WAV格式录音文件"_s, QString(), kWavFilter, QString());
+        = m_dialogs.openFileName(u"打开WAV格式录音文件"_s, QString(), kWavFilter, QString(), this);
     if (choice.kind == Choice::Discard) {
         if (!path.isEmpty())
             m_session.open(path);

@@ -126,7 +126,7 @@ void frmvcd::showState()
 void frmvcd::cmdopen_Click()
 {
     const QString path = m_dialogs.openFileName(u"请选择一个VCD文件"_s, m_folder.file(u"\\song"_s),
-                                                u"VCD格式文件(*.dat)|*.dat"_s, QString());
+                                                u"VCD格式文件(*.dat)|*.dat"_s, QString(), this);
     if (path.isEmpty())
         return;
     m_error.clear();

@@ -557,8 +557,8 @@ bool weekprog::releaseWeek()
 {
     if (!m_editor->isModified())
         return true;
-    return weekReleased(
-        m_s.dialogs.message(kUnsavedText, kUnsavedTitle, MsgIcon::Question, MsgButtons::YesNo));
+    return weekReleased(m_s.dialogs.message(kUnsavedText, kUnsavedTitle, MsgIcon::Question,
+                                            MsgButtons::YesNo, this));
 }
 
 void weekprog::closeEvent(QCloseEvent *event)

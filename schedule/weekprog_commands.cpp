@@ -51,10 +51,11 @@ void weekprog::tellProblem(const EntryFields::Problem &problem)
 {
     if (problem.field == EntryFields::Field::Channel) {
         m_s.dialogs.message(EntryFields::channelHintText(), EntryFields::channelHintTitle(),
-                            MsgIcon::Information);
+                            MsgIcon::Information, MsgButtons::Ok, this);
         return;
     }
-    m_s.dialogs.message(problem.text, EntryFields::problemTitle(), MsgIcon::Exclamation);
+    m_s.dialogs.message(problem.text, EntryFields::problemTitle(), MsgIcon::Exclamation,
+                        MsgButtons::Ok, this);
 }
 
 void weekprog::resetFileAndLength()
@@ -148,7 +149,7 @@ void weekprog::mnudelall_Click()
     if (m_editor->day(day)->isEmpty())
         return;
     if (m_s.dialogs.message(u"真的要全部删除吗？"_s, u"请确认"_s, MsgIcon::Question,
-                            MsgButtons::OkCancel)
+                            MsgButtons::OkCancel, this)
         == MsgAnswer::Ok)
         m_editor->removeAll(day);
 }
@@ -192,7 +193,7 @@ void weekprog::cmdchoice_Click()
 {
     const QString path = m_s.dialogs.openFileName(
         u"请选择一个播放文件"_s, QString(),
-        u"*.mp3;*.wma;*.wav;*.mid;*.dat|*.mp3;*.wma;*.wav;*.dat;*.mid"_s, QString());
+        u"*.mp3;*.wma;*.wav;*.mid;*.dat|*.mp3;*.wma;*.wav;*.dat;*.mid"_s, QString(), this);
     if (path.isEmpty())
         return;
     txtfile->setText(path);
@@ -227,7 +228,7 @@ void weekprog::cmdmulfile_Click()
         return;
     const QStringList paths = m_s.dialogs.openFileNames(
         u"请选择播放文件"_s, QString(),
-        u"*.mp3;*.wav;*.mid;*.dat;*.wma;|*.mp3;*.wav;*.mid;*.dat;*.wma"_s);
+        u"*.mp3;*.wav;*.mid;*.dat;*.wma;|*.mp3;*.wav;*.mid;*.dat;*.wma"_s, this);
     if (paths.isEmpty())
         return;
     for (const QString &path : paths) {
@@ -235,7 +236,7 @@ void weekprog::cmdmulfile_Click()
         entry.filename = path;
         if (const EntryFields::Problem problem = EntryFields::check(entry)) {
             m_s.dialogs.message(path + u"\n"_s + problem.text, EntryFields::problemTitle(),
-                                MsgIcon::Exclamation);
+                                MsgIcon::Exclamation, MsgButtons::Ok, this);
             return;
         }
     }
@@ -304,7 +305,7 @@ void weekprog::lengthsFinished()
 
 void weekprog::cmdsequence_Click()
 {
-    const QString folder = m_s.dialogs.chooseFolder(u"请选择目录"_s, QString());
+    const QString folder = m_s.dialogs.chooseFolder(u"请选择目录"_s, QString(), this);
     if (folder.isEmpty())
         return;
     txtfile->setText(folder);
@@ -313,7 +314,7 @@ void weekprog::cmdsequence_Click()
 
 void weekprog::CmdRand_Click()
 {
-    const QString folder = m_s.dialogs.chooseFolder(u"请选择目录"_s, QString());
+    const QString folder = m_s.dialogs.chooseFolder(u"请选择目录"_s, QString(), this);
     if (folder.isEmpty())
         return;
     txtfile->setText(folder);

@@ -44,7 +44,7 @@ void weekprog::openWeek(const QString &path)
         // A notice: the window takes its requests from the event queue, and
         // nothing here waits for an answer.
         m_s.dialogs.notify(ScheduleFile::editorReadErrorText(),
-                           ScheduleFile::editorReadErrorTitle(), MsgIcon::Error);
+                           ScheduleFile::editorReadErrorTitle(), MsgIcon::Error, this);
         return;
     }
     showCaption();
@@ -66,13 +66,13 @@ weekprog::SaveOutcome weekprog::save()
         SSTabweek->setCurrentIndex(problem.day);
         selectRow(problem.row);
         m_s.dialogs.message(problem.text() + u"\n文件没有保存。"_s, EntryFields::problemTitle(),
-                            MsgIcon::Exclamation);
+                            MsgIcon::Exclamation, MsgButtons::Ok, this);
         return SaveOutcome::Refused;
     }
     const QString before = m_currentFile;
     if (m_currentFile.isEmpty()) {
         const QString path
-            = m_s.dialogs.saveFileName(u"文件另存为"_s, weekFolder(), kListFilter, QString());
+            = m_s.dialogs.saveFileName(u"文件另存为"_s, weekFolder(), kListFilter, QString(), this);
         // Cancelling the name writes nothing, so nothing counts as saved:
         // the edits stay marked as changed and the console keeps its file.
         if (path.isEmpty())
@@ -84,7 +84,7 @@ weekprog::SaveOutcome weekprog::save()
     const QString error = m_editor->saveWeek(m_currentFile, m_s.saved);
     if (!error.isEmpty()) {
         m_s.dialogs.message(ScheduleFile::writeErrorText(m_currentFile, error),
-                            ScheduleFile::writeErrorTitle(), MsgIcon::Error);
+                            ScheduleFile::writeErrorTitle(), MsgIcon::Error, MsgButtons::Ok, this);
         // A name that was never written to is not the week's file.
         m_currentFile = before;
         return SaveOutcome::Refused;
@@ -115,21 +115,21 @@ void weekprog::cmdSaveAsDate_Click()
     if (const WeekEditor::Problem problem = m_editor->firstProblem(day)) {
         selectRow(problem.row);
         m_s.dialogs.message(problem.text() + u"\n文件没有保存。"_s, EntryFields::problemTitle(),
-                            MsgIcon::Exclamation);
+                            MsgIcon::Exclamation, MsgButtons::Ok, this);
         return;
     }
     const QString title = u"保存日期文件"_s;
-    QString path = m_s.dialogs.saveFileName(title, dateFolder(), kListFilter, QString());
+    QString path = m_s.dialogs.saveFileName(title, dateFolder(), kListFilter, QString(), this);
     if (path.isEmpty())
         return;
     path = WeekEditor::withDefaultExtension(path);
     const QString error = m_editor->saveDay(day, path, m_s.saved);
     if (!error.isEmpty()) {
         m_s.dialogs.message(ScheduleFile::writeErrorText(path, error),
-                            ScheduleFile::writeErrorTitle(), MsgIcon::Error);
+                            ScheduleFile::writeErrorTitle(), MsgIcon::Error, MsgButtons::Ok, this);
         return;
     }
-    m_s.dialogs.message(u"保存成功!"_s, title, MsgIcon::Information);
+    m_s.dialogs.message(u"保存成功!"_s, title, MsgIcon::Information, MsgButtons::Ok, this);
 }
 
 void weekprog::cmdLoadDate_Click()
@@ -139,17 +139,17 @@ void weekprog::cmdLoadDate_Click()
     // The list is emptied at once: cancelling the file dialog afterwards
     // leaves it empty.
     if (dialogs.message(u"删除当前的记录吗?"_s, u"载入日期文件"_s, MsgIcon::Question,
-                        MsgButtons::YesNo)
+                        MsgButtons::YesNo, this)
         == MsgAnswer::Yes)
         m_editor->removeAll(day);
     const QString path
-        = dialogs.openFileName(u"加载日期文件"_s, dateFolder(), kListFilter, QString());
+        = dialogs.openFileName(u"加载日期文件"_s, dateFolder(), kListFilter, QString(), this);
     if (path.isEmpty())
         return;
     const QString error = m_editor->importDay(day, path);
     if (!error.isEmpty()) {
         qWarning() << "date file" << path << error;
         dialogs.message(ScheduleFile::editorReadErrorText(), ScheduleFile::editorReadErrorTitle(),
-                        MsgIcon::Error);
+                        MsgIcon::Error, MsgButtons::Ok, this);
     }
 }

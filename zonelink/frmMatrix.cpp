@@ -116,7 +116,7 @@ void frmMatrix::cmdEnterAll_Click()
 
 void frmMatrix::showPortClosed()
 {
-    m_dialogs.message(portClosedText(), kTitle, MsgIcon::Exclamation);
+    m_dialogs.message(portClosedText(), kTitle, MsgIcon::Exclamation, MsgButtons::Ok, this);
 }
 
 void frmMatrix::keyPressEvent(QKeyEvent *event)

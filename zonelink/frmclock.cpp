@@ -110,7 +110,8 @@ void frmclock::cmdok_Click()
         if (!accepted) {
             // The answer is no command of the operator's: a notice, which
             // does not hold up the event loop.
-            s.dialogs.notify(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error);
+            s.dialogs.notify(refusedText(), QStringLiteral("调整系统时间"), MsgIcon::Error,
+                             window.data());
             return;
         }
         // The controller follows; the console hears of it and reloads today's list.

@@ -103,10 +103,11 @@ QString frmmanual::unsentText(const QStringList &commands, bool portOpen, bool c
 
 void frmmanual::showUnsent(const QStringList &commands)
 {
-    notifyUnsent(m_s, commands, m_closing);
+    notifyUnsent(m_s, commands, m_closing, m_closing ? nullptr : this);
 }
 
-void frmmanual::notifyUnsent(const Services &services, const QStringList &commands, bool closing)
+void frmmanual::notifyUnsent(const Services &services, const QStringList &commands, bool closing,
+                             QObject *window)
 {
     // The program is ending: its port closes with the frames still queued,
     // and nobody is left to read the notice.
@@ -114,7 +115,7 @@ void frmmanual::notifyUnsent(const Services &services, const QStringList &comman
         return;
     // A notice: the frames are done long after the click, from the link.
     services.dialogs.notify(unsentText(commands, services.link.isOpen(), closing), title(),
-                            MsgIcon::Exclamation);
+                            MsgIcon::Exclamation, window);
 }
 
 void frmmanual::fillLists()
@@ -359,7 +360,7 @@ bool frmmanual::portReady()
 {
     if (m_s.link.isOpen())
         return true;
-    m_s.dialogs.message(portClosedText(), title(), MsgIcon::Exclamation);
+    m_s.dialogs.message(portClosedText(), title(), MsgIcon::Exclamation, MsgButtons::Ok, this);
     return false;
 }
 
@@ -415,7 +416,7 @@ void frmmanual::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this, text = std::exchange(m_loadProblems, QString())] {
-            m_s.dialogs.notify(text, title(), MsgIcon::Exclamation);
+            m_s.dialogs.notify(text, title(), MsgIcon::Exclamation, this);
         },
         Qt::QueuedConnection);
 }
@@ -438,8 +439,9 @@ void frmmanual::handOverClosing()
     // A child of the link, so it goes with the link at the latest.
     control->setParent(&m_s.link);
     const Services services = m_s;
-    connect(control, &ManualControl::notSent, control,
-            [services](const QStringList &commands) { notifyUnsent(services, commands, true); });
+    connect(control, &ManualControl::notSent, control, [services](const QStringList &commands) {
+        notifyUnsent(services, commands, true, nullptr);
+    });
     connect(control, &ManualControl::framesSent, control, &QObject::deleteLater);
 }
 

@@ -80,7 +80,10 @@ private:
     int currentTab() const;
     void confirmTab(int tab);
     void showUnsent(const QStringList &commands);
-    static void notifyUnsent(const Services &services, const QStringList &commands, bool closing);
+    // The notice stands over window, or over the main window once this one
+    // is closing.
+    static void notifyUnsent(const Services &services, const QStringList &commands, bool closing,
+                             QObject *window);
     // The window is deleted on closing while its closing frames still go
     // out: the control stays with the link until they are out.
     void handOverClosing();

@@ -372,14 +372,14 @@ void frmnodestatus::onBusyChanged(bool busy, bool portLost)
 
 void frmnodestatus::showPortClosed()
 {
-    m_dialogs.message(portClosedText(), windowTitle(), MsgIcon::Exclamation);
+    m_dialogs.message(portClosedText(), windowTitle(), MsgIcon::Exclamation, MsgButtons::Ok, this);
 }
 
 void frmnodestatus::notifyPortLost()
 {
     // The link lost the port under a running command: a notice, so the link
     // and the scheduler go on while it is on screen.
-    m_dialogs.notify(portClosedText(), windowTitle(), MsgIcon::Exclamation);
+    m_dialogs.notify(portClosedText(), windowTitle(), MsgIcon::Exclamation, this);
 }
 
 QString frmnodestatus::closeNotSentText(const QString &terminal)
@@ -397,7 +397,7 @@ void frmnodestatus::notifyCloseNotSent(int position)
         return;
     }
     const QString name = position >= 0 ? m_poll->row(position).name : QString();
-    m_dialogs.notify(closeNotSentText(name), windowTitle(), MsgIcon::Exclamation);
+    m_dialogs.notify(closeNotSentText(name), windowTitle(), MsgIcon::Exclamation, this);
 }
 
 void frmnodestatus::fitColumns()

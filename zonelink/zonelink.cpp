@@ -118,7 +118,7 @@ void ZoneLink::OpenZonePort(const QString &comPort)
         // A notice, not a question: the ticks and the link go on while it is shown.
         if (result == SerialPort::OpenResult::NoSuchDevice)
             m_dialogs.notify(QStringLiteral("打开串行口错误，请重新选择串行口"),
-                             QStringLiteral("串行口设置不对"), MsgIcon::Exclamation);
+                             QStringLiteral("串行口设置不对"), MsgIcon::Exclamation, nullptr);
         // Keep trying: a USB adapter may be plugged in later.
         m_reconnectTimer.start();
     }

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -25,6 +27,13 @@ QList<QMessageBox *> visibleBoxes()
             boxes << box;
     }
     return boxes;
+}
+
+bool showing(const QString &text)
+{
+    const QList<QMessageBox *> boxes = visibleBoxes();
+    return std::any_of(boxes.cbegin(), boxes.cend(),
+                       [&](const QMessageBox *b) { return b->text() == text; });
 }
 } // namespace
 
@@ -47,24 +56,51 @@ void tst_ConsoleNotices::cleanup()
 
 void tst_ConsoleNotices::aNoticeIsShownOnce()
 {
-    WidgetDialogs dialogs;
-    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s,
-                   MsgIcon::Exclamation);
-    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s,
-                   MsgIcon::Exclamation);
+    const QString portText = u"打开串行口错误，请重新选择串行口"_s;
+    const QString portTitle = u"串行口设置不对"_s;
+    const QString fileText = u"读取文件失败，可能文件设置有误或文件格式不对"_s;
+    QWidget main;
+    main.resize(600, 400);
+    main.show();
+    QWidget tool;
+    tool.setWindowTitle(u"设置"_s);
+    tool.setGeometry(700, 300, 300, 200);
+    tool.show();
+    WidgetDialogs dialogs(&main);
+    dialogs.notify(portText, portTitle, MsgIcon::Exclamation, nullptr);
+    dialogs.notify(portText, portTitle, MsgIcon::Exclamation, nullptr);
     QCOMPARE(visibleBoxes().size(), 1);
     QMessageBox *box = visibleBoxes().at(0);
-    QCOMPARE(box->windowTitle(), u"串行口设置不对"_s);
+    QCOMPARE(box->windowTitle(), portTitle);
     QCOMPARE(box->icon(), QMessageBox::Warning);
+    QCOMPARE(box->parentWidget(), &main);
     QVERIFY(box->windowModality() != Qt::ApplicationModal);
-    dialogs.notify(u"读取文件失败，可能文件设置有误或文件格式不对"_s, u"请检查"_s, MsgIcon::Error);
+    // A second notice for the same window waits for the first to be
+    // answered, rather than opening on top of it; waiting, it is not
+    // queued twice.
+    dialogs.notify(fileText, u"请检查"_s, MsgIcon::Error, nullptr);
+    dialogs.notify(fileText, u"请检查"_s, MsgIcon::Error, nullptr);
+    QCOMPARE(visibleBoxes().size(), 1);
+    // A notice for another window stands over that window at once.
+    dialogs.notify(u"没有读取到主机的时间。"_s, QString(), MsgIcon::Information, &tool);
     QCOMPARE(visibleBoxes().size(), 2);
-    // Once the operator closed it, the same message shows again when raised again.
-    box->button(QMessageBox::Ok)->click();
-    QTRY_COMPARE(visibleBoxes().size(), 1);
-    dialogs.notify(u"打开串行口错误，请重新选择串行口"_s, u"串行口设置不对"_s,
-                   MsgIcon::Exclamation);
+    QMessageBox *toolBox
+        = visibleBoxes().at(0) == box ? visibleBoxes().at(1) : visibleBoxes().at(0);
+    QCOMPARE(toolBox->parentWidget(), &tool);
+    QVERIFY(toolBox->pos() != box->pos());
+    // Enter answers a notice: the waiting one for the main window comes up.
+    QTest::keyClick(box, Qt::Key_Return);
+    QTRY_COMPARE(visibleBoxes().size(), 2);
+    QTRY_VERIFY(showing(fileText));
+    // Once the operator closed it, the same message shows again when raised
+    // again, after the one on screen for that window.
+    dialogs.notify(portText, portTitle, MsgIcon::Exclamation, nullptr);
     QCOMPARE(visibleBoxes().size(), 2);
+    for (QMessageBox *open : visibleBoxes()) {
+        if (open->text() == fileText)
+            QTest::keyClick(open, Qt::Key_Escape);
+    }
+    QTRY_VERIFY(showing(portText));
 }
 
 void tst_ConsoleNotices::ticksGoOnWhileANoticeIsOpen()
@@ -76,10 +112,15 @@ void tst_ConsoleNotices::ticksGoOnWhileANoticeIsOpen()
     rig.mixer.openResult = -2;
     Console &c = rig.start();
     QSignalSpy ticked(&c, &Console::ticked);
-    QCOMPARE(visibleBoxes().size(), 2);
+    // The port's notice first; the mixer's waits its turn over the same window.
+    QCOMPARE(visibleBoxes().size(), 1);
     QVERIFY(c.secondTicker().isActive());
     QTRY_VERIFY_WITH_TIMEOUT(ticked.size() >= 2, 5000);
-    QCOMPARE(visibleBoxes().size(), 2);
+    QCOMPARE(visibleBoxes().size(), 1);
+    visibleBoxes().at(0)->button(QMessageBox::Ok)->click();
+    QTRY_COMPARE(visibleBoxes().size(), 1);
+    const int before = int(ticked.size());
+    QTRY_VERIFY_WITH_TIMEOUT(ticked.size() >= before + 1, 5000);
 }
 
 void tst_ConsoleNotices::countdownEndsTheProgramWhateverIsOpen()

@@ -28,14 +28,14 @@ public:
         : m_fake(fake)
     {
     }
-    MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
-                      MsgButtons buttons) override
+    MsgAnswer message(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                      QObject *context) override
     {
-        return m_fake.message(text, title, icon, buttons);
+        return m_fake.message(text, title, icon, buttons, context);
     }
-    void notify(const QString &text, const QString &title, MsgIcon icon) override
+    void notify(const QString &text, const QString &title, MsgIcon icon, QObject *context) override
     {
-        m_fake.notify(text, title, icon);
+        m_fake.notify(text, title, icon, context);
     }
     void ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
              QObject *context, std::function<void(MsgAnswer)> answered) override
@@ -50,21 +50,21 @@ public:
         m_fake.askOpenFileName(title, folder, filter, fileName, context, std::move(chosen));
     }
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
-                         const QString &fileName) override
+                         const QString &fileName, QObject *context) override
     {
         opened.append({folder, filter, fileName});
-        return m_fake.openFileName(title, folder, filter, fileName);
+        return m_fake.openFileName(title, folder, filter, fileName, context);
     }
-    QStringList openFileNames(const QString &, const QString &, const QString &) override
+    QStringList openFileNames(const QString &, const QString &, const QString &, QObject *) override
     {
         return {};
     }
-    QString saveFileName(const QString &, const QString &, const QString &,
-                         const QString &) override
+    QString saveFileName(const QString &, const QString &, const QString &, const QString &,
+                         QObject *) override
     {
         return {};
     }
-    QString chooseFolder(const QString &, const QString &) override { return {}; }
+    QString chooseFolder(const QString &, const QString &, QObject *) override { return {}; }
     void beep() override { m_fake.beep(); }
 
     QList<QStringList> opened; // folder, filter, file name

@@ -17,7 +17,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QMetaEnum>
+
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -88,30 +92,49 @@ MsgIcon iconOf(QMessageBox::Icon icon)
     }
 }
 
-MsgButtons buttonsOf(QMessageBox::StandardButtons buttons)
+const QList<MsgButtons> kAllButtons {MsgButtons::Ok,
+                                     MsgButtons::OkCancel,
+                                     MsgButtons::YesNo,
+                                     MsgButtons::YesNoCancel,
+                                     MsgButtons::RetryCancel,
+                                     MsgButtons::AbortRetryIgnore,
+                                     MsgButtons::SaveDiscardCancel,
+                                     MsgButtons::Close};
+
+// What the box on screen offers, read back from its buttons.
+std::optional<MsgButtons> buttonsOf(const QMessageBox *box)
 {
-    if (buttons == (QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel))
-        return MsgButtons::YesNoCancel;
-    if (buttons == (QMessageBox::Yes | QMessageBox::No))
-        return MsgButtons::YesNo;
-    if (buttons == (QMessageBox::Ok | QMessageBox::Cancel))
-        return MsgButtons::OkCancel;
-    return MsgButtons::Ok;
+    QList<MsgAnswer> shown;
+    for (QAbstractButton *button : box->buttons()) {
+        const std::optional<MsgAnswer> answer
+            = WidgetDialogs::answerOf(box->standardButton(button));
+        if (!answer)
+            return std::nullopt;
+        shown << *answer;
+    }
+    for (MsgButtons buttons : kAllButtons) {
+        QList<MsgAnswer> offered = offeredAnswers(buttons);
+        if (offered.size() == shown.size()
+            && std::all_of(shown.cbegin(), shown.cend(),
+                           [&](MsgAnswer a) { return offered.contains(a); }))
+            return buttons;
+    }
+    return std::nullopt;
 }
 
-QMessageBox::StandardButton buttonOf(MsgAnswer answer)
+QString answerName(MsgAnswer answer)
 {
-    switch (answer) {
-    case MsgAnswer::Ok:
-        return QMessageBox::Ok;
-    case MsgAnswer::Cancel:
-        return QMessageBox::Cancel;
-    case MsgAnswer::Yes:
-        return QMessageBox::Yes;
-    case MsgAnswer::No:
-        return QMessageBox::No;
-    }
-    return QMessageBox::Ok;
+    const QMetaObject &meta = QMessageBox::staticMetaObject;
+    const QMetaEnum buttons = meta.enumerator(meta.indexOfEnumerator("StandardButtons"));
+    return QString::fromLatin1(buttons.valueToKey(WidgetDialogs::standardButton(answer)));
+}
+
+QString buttonsName(MsgButtons buttons)
+{
+    QStringList names;
+    for (MsgAnswer answer : offeredAnswers(buttons))
+        names << answerName(answer);
+    return names.join(u", ");
 }
 
 class WidgetDriver final : public Driver
@@ -124,8 +147,10 @@ public:
         QMessageBox *box = lastVisible<QMessageBox>();
         if (!box)
             return {};
-        return {box->text(), box->windowTitle(), iconOf(box->icon()),
-                buttonsOf(box->standardButtons())};
+        const std::optional<MsgButtons> buttons = buttonsOf(box);
+        if (!buttons)
+            return {};
+        return {box->text(), box->windowTitle(), iconOf(box->icon()), *buttons};
     }
     QStringList fileDialog() override
     {
@@ -144,8 +169,12 @@ public:
     }
     void press(MsgAnswer answer) override
     {
-        if (QMessageBox *box = lastVisible<QMessageBox>())
-            box->button(buttonOf(answer))->click();
+        QMessageBox *box = lastVisible<QMessageBox>();
+        if (!box)
+            return;
+        if (QAbstractButton *button
+            = box->button(QMessageBox::StandardButton(WidgetDialogs::standardButton(answer))))
+            button->click();
     }
     void choose(const QString &path) override
     {
@@ -241,6 +270,8 @@ private Q_SLOTS:
     void fileDialogAnswersLater_data();
     void fileDialogAnswersLater();
     void questionStandsOverItsWindow();
+    void messageAnswersWithTheButtonPressed_data();
+    void messageAnswersWithTheButtonPressed();
 };
 
 void tst_DialogsContract::cleanup()
@@ -262,7 +293,7 @@ void tst_DialogsContract::noticeReturnsAtOnce()
 {
     QFETCH(QString, implementation);
     const auto driver = driverFor(implementation);
-    driver->dialogs().notify(u"没有读取到主机的时间。"_s, QString(), MsgIcon::Information);
+    driver->dialogs().notify(u"没有读取到主机的时间。"_s, QString(), MsgIcon::Information, nullptr);
     QVERIFY(driver->noticeShown(u"没有读取到主机的时间。"_s));
 }
 
@@ -276,12 +307,13 @@ void tst_DialogsContract::questionAnswersLater_data()
             QTest::addRow("%s: %s", qPrintable(implementation), name)
                 << implementation << buttons << pressed;
         };
-        row("ok", MsgButtons::Ok, MsgAnswer::Ok);
-        row("ok, cancel: cancel", MsgButtons::OkCancel, MsgAnswer::Cancel);
-        row("yes, no: yes", MsgButtons::YesNo, MsgAnswer::Yes);
-        row("yes, no: no", MsgButtons::YesNo, MsgAnswer::No);
-        row("yes, no, cancel: no", MsgButtons::YesNoCancel, MsgAnswer::No);
-        row("yes, no, cancel: cancel", MsgButtons::YesNoCancel, MsgAnswer::Cancel);
+        // Every button of every set, pressed.
+        for (MsgButtons buttons : kAllButtons) {
+            for (MsgAnswer answer : offeredAnswers(buttons)) {
+                const QString name = buttonsName(buttons) + u": " + answerName(answer);
+                row(qPrintable(name), buttons, answer);
+            }
+        }
     }
 }
 
@@ -415,6 +447,82 @@ void tst_DialogsContract::questionStandsOverItsWindow()
     QPointer<QMessageBox> gone(box);
     box->button(QMessageBox::Ok)->click();
     QTRY_VERIFY(gone.isNull());
+}
+
+void tst_DialogsContract::messageAnswersWithTheButtonPressed_data()
+{
+    QTest::addColumn<QString>("implementation");
+    QTest::addColumn<MsgButtons>("buttons");
+    QTest::addColumn<QString>("press"); // a button, Return, Escape
+    QTest::addColumn<MsgAnswer>("pressed"); // the button clicked, or scripted
+    QTest::addColumn<MsgAnswer>("expected");
+    for (MsgButtons buttons : kAllButtons) {
+        const QString set = buttonsName(buttons);
+        for (MsgAnswer answer : offeredAnswers(buttons)) {
+            for (const QString &implementation : {u"widgets"_s, u"fake, scripted"_s}) {
+                QTest::addRow("%s: %s: %s", qPrintable(implementation), qPrintable(set),
+                              qPrintable(answerName(answer)))
+                    << implementation << buttons << u"button"_s << answer << answer;
+            }
+        }
+        // The keyboard: Enter takes the first button, Escape backs out.
+        QTest::addRow("widgets: %s: Return", qPrintable(set))
+            << u"widgets"_s << buttons << u"Return"_s << MsgAnswer::Ok << defaultAnswer(buttons);
+        QTest::addRow("widgets: %s: Escape", qPrintable(set))
+            << u"widgets"_s << buttons << u"Escape"_s << MsgAnswer::Ok << escapeAnswer(buttons);
+    }
+    // "全部删除" asks OK/Cancel: its OK must come back as OK.
+    QTest::addRow("widgets: delete all, ok")
+        << u"widgets"_s << MsgButtons::OkCancel << u"button"_s << MsgAnswer::Ok << MsgAnswer::Ok;
+    // A script that answers a button the box lacks is a fault of the test:
+    // the real box could never answer it.
+    QTest::addRow("fake, scripted: yes, no answered ok")
+        << u"fake, scripted"_s << MsgButtons::YesNo << u"unoffered"_s << MsgAnswer::Ok
+        << MsgAnswer::No;
+}
+
+void tst_DialogsContract::messageAnswersWithTheButtonPressed()
+{
+    QFETCH(QString, implementation);
+    QFETCH(MsgButtons, buttons);
+    QFETCH(QString, press);
+    QFETCH(MsgAnswer, pressed);
+    QFETCH(MsgAnswer, expected);
+    const auto driver = driverFor(implementation);
+    QWidget window;
+    window.show();
+    driver->expect(pressed);
+    // The real box waits for the operator: his press comes from the event
+    // loop the box runs.
+    QTimer operatorHand;
+    QString seenTitle;
+    connect(&operatorHand, &QTimer::timeout, this, [&] {
+        QMessageBox *box = lastVisible<QMessageBox>();
+        if (!box)
+            return;
+        operatorHand.stop();
+        seenTitle = box->windowTitle();
+        if (press == u"Return")
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (press == u"Escape")
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            driver->press(pressed);
+    });
+    if (implementation == u"widgets")
+        operatorHand.start(5);
+    if (press == u"unoffered")
+        QEXPECT_FAIL("", "the fake refuses a scripted answer its box does not offer", Continue);
+    const MsgAnswer answer = driver->dialogs().message(u"确定要删除所有项目吗?"_s, u"删除确认"_s,
+                                                       MsgIcon::Question, buttons, &window);
+    QCOMPARE(answer, expected);
+    const Question shown = driver->question();
+    if (implementation == u"widgets") {
+        QCOMPARE(seenTitle, u"删除确认"_s);
+        QCOMPARE(driver->open(), 0);
+    } else {
+        QCOMPARE(shown.buttons, buttons);
+    }
 }
 
 QTEST_MAIN(tst_DialogsContract)

@@ -1,6 +1,7 @@
 #include "fakedialogs.h"
 
 #include <QEventLoop>
+#include <QTest>
 #include <QTimer>
 
 #include <algorithm>
@@ -25,16 +26,20 @@ void post(const std::shared_ptr<int> &underway, QObject *context, Callback callb
 
 MsgAnswer FakeDialogs::scriptedAnswer(MsgButtons buttons)
 {
-    if (!answers.isEmpty())
-        return answers.dequeue();
-    return buttons == MsgButtons::Ok || buttons == MsgButtons::OkCancel ? MsgAnswer::Ok
-                                                                        : MsgAnswer::Yes;
+    if (answers.isEmpty())
+        return defaultAnswer(buttons);
+    const MsgAnswer answer = answers.dequeue();
+    if (!offeredAnswers(buttons).contains(answer)) {
+        QTest::qFail("the script answers with a button this box does not have", __FILE__, __LINE__);
+        return escapeAnswer(buttons);
+    }
+    return answer;
 }
 
 MsgAnswer FakeDialogs::message(const QString &text, const QString &title, MsgIcon icon,
-                               MsgButtons buttons)
+                               MsgButtons buttons, QObject *context)
 {
-    shown.append({text, title, icon, buttons, true});
+    shown.append({text, title, icon, buttons, true, context});
     if (nestEventLoop) {
         QEventLoop loop;
         QTimer::singleShot(0, &loop, &QEventLoop::quit);
@@ -46,7 +51,7 @@ MsgAnswer FakeDialogs::message(const QString &text, const QString &title, MsgIco
 void FakeDialogs::ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
                       QObject *context, std::function<void(MsgAnswer)> answered)
 {
-    shown.append({text, title, icon, buttons, false});
+    shown.append({text, title, icon, buttons, false, context});
     if (holdAnswers) {
         m_held.append({false, context, context != nullptr, std::move(answered), {}});
         return;
@@ -62,6 +67,7 @@ void FakeDialogs::askOpenFileName(const QString &title, const QString &folder,
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
     fileDialogsWaited.append(false);
+    fileDialogContexts.append(context);
     if (holdAnswers) {
         m_held.append({true, context, context != nullptr, {}, std::move(chosen)});
         return;
@@ -109,38 +115,42 @@ bool FakeDialogs::chooseHeld(const QString &path)
 }
 
 QString FakeDialogs::openFileName(const QString &title, const QString &folder,
-                                  const QString &filter, const QString &)
+                                  const QString &filter, const QString &, QObject *context)
 {
     fileDialogTitles.append(title);
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
     fileDialogsWaited.append(true);
+    fileDialogContexts.append(context);
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
 QStringList FakeDialogs::openFileNames(const QString &title, const QString &folder,
-                                       const QString &filter)
+                                       const QString &filter, QObject *context)
 {
     fileDialogTitles.append(title);
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
     fileDialogsWaited.append(true);
+    fileDialogContexts.append(context);
     return fileLists.isEmpty() ? QStringList() : fileLists.dequeue();
 }
 
 QString FakeDialogs::saveFileName(const QString &title, const QString &folder,
-                                  const QString &filter, const QString &)
+                                  const QString &filter, const QString &, QObject *context)
 {
     fileDialogTitles.append(title);
     fileDialogFolders.append(folder);
     fileDialogFilters.append(filter);
     fileDialogsWaited.append(true);
+    fileDialogContexts.append(context);
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
-QString FakeDialogs::chooseFolder(const QString &title, const QString &)
+QString FakeDialogs::chooseFolder(const QString &title, const QString &, QObject *context)
 {
     fileDialogTitles.append(title);
     fileDialogsWaited.append(true);
+    fileDialogContexts.append(context);
     return files.isEmpty() ? QString() : files.dequeue();
 }

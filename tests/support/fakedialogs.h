@@ -11,6 +11,8 @@
 
 // Records every message box and answers from a script; unscripted questions
 // get the first button (Ok or Yes), unscripted file dialogs are cancelled.
+// A scripted answer the box does not offer fails the test: the real box
+// could never give it.
 // A question asked without waiting (ask, askOpenFileName) takes its answer
 // from the script when it is asked and gets it once the event loop runs, as
 // from the quickest operator; with holdAnswers it waits until the test
@@ -25,26 +27,27 @@ public:
         MsgIcon icon;
         MsgButtons buttons;
         bool waited = true; // false for a notice or a question asked without waiting
+        QPointer<QObject> context; // the window it stands over; null for the main window
     };
 
-    MsgAnswer message(const QString &text, const QString &title, MsgIcon icon,
-                      MsgButtons buttons) override;
-    void notify(const QString &text, const QString &title, MsgIcon icon) override
+    MsgAnswer message(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
+                      QObject *context) override;
+    void notify(const QString &text, const QString &title, MsgIcon icon, QObject *context) override
     {
-        shown.append({text, title, icon, MsgButtons::Ok, false});
+        shown.append({text, title, icon, MsgButtons::Ok, false, context});
     }
     void ask(const QString &text, const QString &title, MsgIcon icon, MsgButtons buttons,
              QObject *context, std::function<void(MsgAnswer)> answered) override;
     QString openFileName(const QString &title, const QString &folder, const QString &filter,
-                         const QString &fileName) override;
+                         const QString &fileName, QObject *context) override;
     void askOpenFileName(const QString &title, const QString &folder, const QString &filter,
                          const QString &fileName, QObject *context,
                          std::function<void(const QString &)> chosen) override;
-    QStringList openFileNames(const QString &title, const QString &folder,
-                              const QString &filter) override;
+    QStringList openFileNames(const QString &title, const QString &folder, const QString &filter,
+                              QObject *context) override;
     QString saveFileName(const QString &title, const QString &folder, const QString &filter,
-                         const QString &fileName) override;
-    QString chooseFolder(const QString &title, const QString &folder) override;
+                         const QString &fileName, QObject *context) override;
+    QString chooseFolder(const QString &title, const QString &folder, QObject *context) override;
     void beep() override { ++beeps; }
 
     // Scripted answers to questions and file dialogs asked without waiting
@@ -68,6 +71,7 @@ public:
     QQueue<QString> files; // answers of the file and folder dialogs
     QQueue<QStringList> fileLists; // answers of the dialogs that choose several files
     QStringList fileDialogTitles;
+    QList<QPointer<QObject>> fileDialogContexts; // one a file dialog: the window it stands over
     QList<bool> fileDialogsWaited; // one a file dialog: false when it did not wait
     int beeps = 0;
     // Questions and file dialogs asked without waiting wait for answerHeld()
