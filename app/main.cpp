@@ -87,13 +87,12 @@ int main(int argc, char *argv[])
                                              parent);
                      });
     // Apply goes through the console, which has today's list reloaded.
-    window.addWindow(
-        QStringLiteral("frmsetup"), [&console, &dialogs, &folder, &clock](QWidget *parent) {
-            return new frmsetup(
-                {dialogs, folder, clock, console.link(), console.settings(),
-                 [&console](const AppSettings &values) { return console.applySettings(values); }},
-                parent);
-        });
+    window.addWindow(QStringLiteral("frmsetup"), [&console, &dialogs, &folder](QWidget *parent) {
+        return new frmsetup(
+            {dialogs, folder, console.link(), console.settings(),
+             [&console](const AppSettings &values) { return console.applySettings(values); }},
+            parent);
+    });
     window.addWindow(QStringLiteral("frmnode"), [&console, &dialogs, &folder](QWidget *parent) {
         return new frmnode(dialogs, folder, console.settings().configIni(), console.savedFiles(),
                            parent);

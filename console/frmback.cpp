@@ -222,17 +222,7 @@ void frmback::showLoadedSettings(bool firstRun)
     if (!firstRun) {
         const AppSettings &s = m_console.settings().values();
         showPicture(s.BackImagePath, false);
-        if (s.ShowWholeList) {
-            setListShown(true);
-            setPanelShown(false);
-            mnushowlist->setChecked(true);
-            mnushownext->setChecked(false);
-        } else {
-            setPanelShown(true);
-            setListShown(false);
-            mnushownext->setChecked(true);
-            mnushowlist->setChecked(false);
-        }
+        setView(s.ShowWholeList ? View::List : View::NextItem);
     }
     showUserName();
 }
@@ -241,9 +231,9 @@ void frmback::showAppliedSettings()
 {
     const AppSettings &s = m_console.settings().values();
     showPicture(s.BackImagePath, true);
-    // The next-item panel and its tick are left as they are.
-    setListShown(s.ShowWholeList);
-    mnushowlist->setChecked(s.ShowWholeList);
+    // "显示待播曲目" shows the next-item panel in the list's place, as at
+    // the next start; hiding the list alone would leave the area empty.
+    setView(s.ShowWholeList ? View::List : View::NextItem);
     showUserName();
 }
 
@@ -285,20 +275,17 @@ void frmback::showWorkStatus(bool manual)
                                 : QStringLiteral("工作状态：自动"));
 }
 
-// The list and the next-item panel share their place; the list lies on top,
-// so the panel is seen only while the list is hidden. Each keeps its own
-// shown state, which the ticks of the menu follow as the commands say.
-void frmback::setListShown(bool shown)
+// The list and the next-item panel share their place: one of them is shown,
+// and its menu item alone is ticked, whichever command, setting or start-up
+// chose it. An area showing neither would look like a console with nothing
+// to play.
+void frmback::setView(View view)
 {
-    m_listShown = shown;
-    lvwprog->setVisible(shown);
-    lblnextprog->setVisible(m_panelShown && !m_listShown);
-}
-
-void frmback::setPanelShown(bool shown)
-{
-    m_panelShown = shown;
-    lblnextprog->setVisible(m_panelShown && !m_listShown);
+    m_view = view;
+    lvwprog->setVisible(view == View::List);
+    lblnextprog->setVisible(view == View::NextItem);
+    mnushowlist->setChecked(view == View::List);
+    mnushownext->setChecked(view == View::NextItem);
 }
 
 void frmback::setPlayerShown(bool shown)
@@ -313,24 +300,20 @@ void frmback::setUserShown(bool shown)
     mnushowuser->setChecked(shown);
 }
 
+// Each toggle shows its view, or the other one when its view is shown.
 void frmback::mnushownext_Click()
 {
-    setPanelShown(!m_panelShown);
-    mnushownext->setChecked(m_panelShown);
+    setView(m_view == View::NextItem ? View::List : View::NextItem);
 }
 
 void frmback::mnushowlist_Click()
 {
-    setListShown(!m_listShown);
-    mnushowlist->setChecked(m_listShown);
-    if (m_listShown)
-        mnushownext->setChecked(false);
+    setView(m_view == View::List ? View::NextItem : View::List);
 }
 
 void frmback::tbr1_detail_Click()
 {
-    setListShown(!m_listShown);
-    mnushowlist->setChecked(m_listShown);
+    mnushowlist_Click();
 }
 
 void frmback::mnushowplayer_Click()

@@ -44,8 +44,12 @@ public:
     void mnushowplayer_Click();
     void mnushowuser_Click();
     void tbr1_detail_Click();
-    bool listShown() const { return m_listShown; }
-    bool nextPanelShown() const { return m_panelShown; }
+    // The main area shows today's list or the next-item panel, always one
+    // of the two, and the menu ticks the one shown.
+    enum class View { List, NextItem };
+    View view() const { return m_view; }
+    bool listShown() const { return m_view == View::List; }
+    bool nextPanelShown() const { return m_view == View::NextItem; }
 
     // "修  改", "删  除" and "查  看" of the list's pop-up menu.
     void openCurrentWeekFile();
@@ -87,8 +91,7 @@ private:
     void showAppliedSettings();
     void showUserName();
     void showPicture(const QString &path, bool tellFailure);
-    void setListShown(bool shown);
-    void setPanelShown(bool shown);
+    void setView(View view);
     void setPlayerShown(bool shown);
     void setUserShown(bool shown);
     void placeControls();
@@ -99,8 +102,7 @@ private:
 
     Console &m_console;
     WindowHost *m_windows;
-    bool m_listShown = true;
-    bool m_panelShown = false;
+    View m_view = View::List;
 
     BackgroundWidget *imgback = nullptr;
     QLineEdit *txttime = nullptr;

@@ -2,7 +2,7 @@
 
 #include "console/consolesettings.h"
 #include "platform/appfolder.h"
-#include "platform/clock.h"
+#include "platform/timepicker.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/serialdevices.h"
 #include "zonelink/zonelink.h"
@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimeEdit>
 #include <QVBoxLayout>
 
 namespace {
@@ -32,11 +31,9 @@ template<class T> T *named(T *widget, const QString &name, bool accessible = fal
     return widget;
 }
 
-QTimeEdit *timePicker(QWidget *parent, const QString &name)
+TimePicker *timePicker(QWidget *parent, const QString &name)
 {
-    auto *picker = named(new QTimeEdit(parent), name, true);
-    picker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    return picker;
+    return named(new TimePicker(parent), name, true);
 }
 
 // The caption of a field, named after it ("lbl_txtuser").
@@ -377,7 +374,8 @@ void frmsetup::loadFromMemory()
         m_s.settings.configIni()
             .getString(QStringLiteral("DisplayMode"), QStringLiteral("VCD"), QStringLiteral("0"), 2)
             .startsWith(u'1'));
-    const QTime now = m_s.clock.now().time();
-    DTPRTC->setTime(QTime(now.hour(), now.minute(), now.second()));
-    DTP_AUTO_OPEN->setTime(QTime(5, 0, 0));
+    // The controller's times are known only once read or chosen; until then
+    // "设 置" has nothing to send.
+    DTPRTC->unset();
+    DTP_AUTO_OPEN->unset();
 }

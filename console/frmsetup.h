@@ -6,7 +6,6 @@
 #include <functional>
 
 class AppFolder;
-class Clock;
 class ConsoleSettings;
 class ControllerClock;
 class Dialogs;
@@ -18,7 +17,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTimeEdit;
+class TimePicker;
 class ZoneLink;
 struct AppSettings;
 
@@ -34,7 +33,6 @@ public:
     {
         Dialogs &dialogs;
         const AppFolder &folder; // where the file choices open
-        const Clock &clock; // the controller's time starts from the PC's
         ZoneLink &link; // the controller's clock, the line test, the ports' devices
         const ConsoleSettings &settings; // what is in memory, shown at each opening
         // Apply: saves the values and has them taken up by the running
@@ -67,6 +65,9 @@ private:
     void chooseFile(QLineEdit *field, const QString &title, const QString &folder,
                     const QString &filter);
     void showModeLabels();
+    // "设 置" sends only the times that were read or chosen: tells which are
+    // not; false when neither is.
+    bool tellUnknownTimes();
     void askPowerOnTime();
     void readPowerOnTime();
 
@@ -96,13 +97,13 @@ private:
     QCheckBox *chkopen;
     QLabel *lblonoff;
     QCheckBox *chk_auto_set_otime;
-    QTimeEdit *dtpampopen;
-    QTimeEdit *dtpampclose;
+    TimePicker *dtpampopen;
+    TimePicker *dtpampclose;
     QRadioButton *optopenchoice;
     QRadioButton *optopenall;
     QRadioButton *optnoopen;
-    QTimeEdit *DTPRTC;
-    QTimeEdit *DTP_AUTO_OPEN;
+    TimePicker *DTPRTC;
+    TimePicker *DTP_AUTO_OPEN;
     QPushButton *cmd_set_time;
     QPushButton *cmdreadtime;
     // "串行口选择"

@@ -6,6 +6,7 @@
 #include "console/consolesettings.h"
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
+#include "platform/timepicker.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/zonelink.h"
 
@@ -16,10 +17,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimeEdit>
 
 namespace {
-QString hhmmss(const QTimeEdit *picker)
+QString hhmmss(const TimePicker *picker)
 {
     return picker->time().toString(QStringLiteral("HH:mm:ss"));
 }
@@ -72,13 +72,17 @@ void frmsetup::cmdok_Click()
 
 void frmsetup::cmd_set_time_Click()
 {
-    Dialogs &dialogs = m_s.dialogs;
-    const QString title = QStringLiteral("请确认改变");
-    if (dialogs.message(QStringLiteral("确定要改变系统时钟为  ") + hhmmss(DTPRTC)
-                            + QStringLiteral("  吗?"),
-                        title, MsgIcon::Question, MsgButtons::YesNo, this)
-        == MsgAnswer::Yes)
-        m_controller->setClock(DTPRTC->time());
+    if (!tellUnknownTimes())
+        return;
+    if (DTPRTC->isSet()) {
+        if (m_s.dialogs.message(
+                QStringLiteral("确定要改变系统时钟为  ") + hhmmss(DTPRTC) + QStringLiteral("  吗?"),
+                QStringLiteral("请确认改变"), MsgIcon::Question, MsgButtons::YesNo, this)
+            == MsgAnswer::Yes)
+            m_controller->setClock(DTPRTC->time());
+    }
+    if (!DTP_AUTO_OPEN->isSet())
+        return;
     // The second question follows after a short pause, whatever the answer;
     // the dialog waits for it.
     setEnabled(false);
@@ -86,6 +90,24 @@ void frmsetup::cmd_set_time_Click()
         setEnabled(true);
         askPowerOnTime();
     });
+}
+
+bool frmsetup::tellUnknownTimes()
+{
+    // A picker that was neither read from the controller nor chosen shows no
+    // time: sending one would set the controller to a time nobody saw.
+    QStringList unknown;
+    if (!DTPRTC->isSet())
+        unknown << QStringLiteral("控制主机时间");
+    if (!DTP_AUTO_OPEN->isSet())
+        unknown << QStringLiteral("自动开机时间");
+    if (unknown.isEmpty())
+        return true;
+    m_s.dialogs.message(unknown.join(QStringLiteral("和"))
+                            + QStringLiteral("还没有读取，也没有选择，不能发送。\n"
+                                             "请先单击“读 取”从控制器读取，或在时间框中选择时间。"),
+                        QStringLiteral("设置时间"), MsgIcon::Exclamation, MsgButtons::Ok, this);
+    return unknown.size() < 2;
 }
 
 void frmsetup::askPowerOnTime()
@@ -109,7 +131,7 @@ void frmsetup::cmdreadtime_Click()
     cmdreadtime->setEnabled(false);
     m_controller->readClock(this, [this](const ControllerClock::Reading &r) {
         if (r.kind == ControllerClock::Reading::Kind::Time)
-            DTPRTC->setTime(r.time);
+            DTPRTC->setKnownTime(r.time);
         else
             m_s.dialogs.notify(QStringLiteral("没有读取到主机的时间。"), QString(),
                                MsgIcon::Information, this);
@@ -125,7 +147,7 @@ void frmsetup::readPowerOnTime()
             m_s.dialogs.notify(QStringLiteral("未设置自动开机时间。"), QString(),
                                MsgIcon::Information, this);
         else if (r.kind == Kind::Time)
-            DTP_AUTO_OPEN->setTime(r.time);
+            DTP_AUTO_OPEN->setKnownTime(r.time);
         else
             m_s.dialogs.notify(QStringLiteral("没有读取到自动开机时间。"), QString(),
                                MsgIcon::Information, this);
@@ -148,12 +170,19 @@ void frmsetup::cmdtest_Click()
 void frmsetup::keyPressEvent(QKeyEvent *event)
 {
     // Escape is Cancel: nothing is stored. Enter in a field is OK; a button
-    // with the focus takes Enter itself.
+    // with the focus takes Enter itself. Enter in the line test's field sends
+    // the text, as "测 试" does, and the dialog stays open: the operator
+    // typed it to send it, not to apply the settings.
     if (event->key() == Qt::Key_Escape) {
         close();
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (focusWidget() == txtsend) {
+            if (cmdtest->isEnabled())
+                cmdtest_Click();
+            return;
+        }
         cmdok_Click();
         return;
     }

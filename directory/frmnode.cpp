@@ -3,6 +3,7 @@
 #include "directory/frmnode_list.h"
 #include "directory/nodedirectory.h"
 #include "platform/appfolder.h"
+#include "platform/characterfilter.h"
 #include "platform/dialogs.h"
 
 #include <QCloseEvent>
@@ -15,10 +16,10 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QValidator>
 
 #include <utility>
 
@@ -97,10 +98,10 @@ void frmnode::buildControls()
 
     txtnodename = field(u"txtnodename"_s, this);
     txtnodeaddr = field(u"txtnodeaddr"_s, this);
-    // Typed keys are filtered below; the validator keeps pasted text to digits too.
-    txtnodeaddr->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(u"[0-9]*"_s), txtnodeaddr));
+    // Digits only, typed or pasted; a refused key beeps.
+    CharacterFilter::install(txtnodeaddr, CharacterFilter::digits(), [this] { m_dialogs.beep(); });
     txtnodeaddr->setMaximumWidth(90);
+    // Leaving the field checks its range.
     txtnodeaddr->installEventFilter(this);
     cmbnodegroup = new QComboBox(this);
     cmbnodegroup->setObjectName(u"cmbnodegroup"_s);
@@ -384,28 +385,6 @@ bool frmnode::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != txtnodeaddr)
         return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        switch (key->key()) {
-        case Qt::Key_Delete: // edits the text
-        case Qt::Key_Tab: // the keys of the dialog
-        case Qt::Key_Backtab:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            return false;
-        default:
-            break;
-        }
-        const QString text = key->text();
-        // Keys without a character (arrows, Home, End) move the cursor.
-        // Every character but a digit is refused, Backspace and control
-        // characters too: text is replaced by typing over a selection.
-        if (text.isEmpty() || (text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9'))
-            return false;
-        m_dialogs.beep();
-        return true;
-    }
     if (event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         // Another window coming to the front, or a pop-up, is not leaving the field.

@@ -1,7 +1,9 @@
 #include "directory/frmsource.h"
 
 #include "platform/appfolder.h"
+#include "platform/characterfilter.h"
 #include "platform/dialogs.h"
+#include "platform/timepicker.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -11,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -42,17 +43,6 @@ QLabel *fieldLabel(const QString &caption, const QString &name, QWidget *buddy, 
     label->setBuddy(buddy);
     return label;
 }
-
-// A lead time is one stop in the tab order, as every other field; the
-// arrow keys and ":" move between its hours, minutes and seconds.
-class LeadTimeEdit final : public QTimeEdit
-{
-public:
-    using QTimeEdit::QTimeEdit;
-
-protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-};
 
 // Accessibility tools find a field without a caption by its name.
 QLineEdit *lineField(const QString &name, int minimumWidth, QWidget *parent)
@@ -108,10 +98,9 @@ void frmsource::buildControls()
         ampGrid->addWidget(txtamp[row], row, 1);
 
         txtdevice[row] = lineField(indexed(QStringLiteral("txtdevice"), n), nameWidth, fradevice);
-        DTP_ahead[row] = new LeadTimeEdit(fradevice);
+        DTP_ahead[row] = new TimePicker(fradevice);
         DTP_ahead[row]->setObjectName(indexed(QStringLiteral("DTP_ahead"), n));
         DTP_ahead[row]->setAccessibleName(DTP_ahead[row]->objectName());
-        DTP_ahead[row]->setDisplayFormat(QStringLiteral("HH:mm:ss"));
         DTP_ahead[row]->setToolTip(QStringLiteral("提前打开时间（时:分:秒），00:00:00 为不提前"));
         deviceGrid->addWidget(fieldLabel(QStringLiteral("外设") + number + u'：',
                                          indexed(QStringLiteral("lbldevice"), n), txtdevice[row],
@@ -121,13 +110,11 @@ void frmsource::buildControls()
         deviceGrid->addWidget(DTP_ahead[row], row, 2);
 
         txtfreq[row] = lineField(indexed(QStringLiteral("txtfreq"), n), frequencyWidth, frafreq);
-        // Keystrokes go through the filter; what comes in any other way
-        // (Shift+Insert, a drop) must still be digits and points.
+        // Digits and points only, typed or pasted; a refused key beeps.
         txtfreq[row]->setAttribute(Qt::WA_InputMethodEnabled, false);
-        txtfreq[row]->setContextMenuPolicy(Qt::NoContextMenu);
-        txtfreq[row]->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("[0-9.]*")), txtfreq[row]));
-        txtfreq[row]->setAcceptDrops(false);
+        CharacterFilter::install(txtfreq[row], SourceNames::frequencyCharacters(),
+                                 [this] { m_dialogs.beep(); });
+        // Leaving the field checks its range.
         txtfreq[row]->installEventFilter(this);
         frequencyGrid->addWidget(fieldLabel(QStringLiteral("节目源") + number,
                                             indexed(QStringLiteral("lblfreq"), n), txtfreq[row],
@@ -343,40 +330,12 @@ void frmsource::keyPressEvent(QKeyEvent *event)
     }
 }
 
-bool frmsource::frequencyKeyRefused(const QKeyEvent *event) const
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return false; // moving about and the window's keys, not characters
-    case Qt::Key_Backspace:
-        return true;
-    default:
-        break;
-    }
-    if (event->modifiers() & (Qt::AltModifier | Qt::MetaModifier))
-        return false;
-    const QString typed = event->text();
-    if (typed.isEmpty())
-        return false; // the cursor keys, Home, End and the like
-    // A control character (Ctrl+V, Ctrl+A ...) is a character too.
-    return (event->modifiers() & Qt::ControlModifier) || !SourceNames::isFrequencyKey(typed);
-}
-
 bool frmsource::eventFilter(QObject *watched, QEvent *event)
 {
     const auto it = std::find(txtfreq.cbegin(), txtfreq.cend(), watched);
     if (it == txtfreq.cend())
         return QWidget::eventFilter(watched, event);
     const int n = int(it - txtfreq.cbegin()) + 1;
-    if (event->type() == QEvent::KeyPress && frequencyKeyRefused(static_cast<QKeyEvent *>(event))) {
-        m_dialogs.beep();
-        return true;
-    }
     if (event->type() == QEvent::FocusOut && m_rangeComplaint == 0) {
         // Only a move to another control of this window is leaving the
         // field; a message box or another window taking the focus is not.

@@ -42,7 +42,6 @@ private:
     void followFields();
     void orderTabs();
     QLineEdit *lineEdit(SourceNames::Field field) const;
-    bool frequencyKeyRefused(const QKeyEvent *event) const;
     void checkFrequencyRange(int n);
 
     Dialogs &m_dialogs;

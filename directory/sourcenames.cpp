@@ -218,11 +218,9 @@ QString SourceNames::leadTimeText(int n) const
     return leadTime(n).toString(QStringLiteral("HH:mm:ss"));
 }
 
-bool SourceNames::isFrequencyKey(const QString &typed)
+QString SourceNames::frequencyCharacters()
 {
-    return !typed.isEmpty() && std::all_of(typed.cbegin(), typed.cend(), [](QChar c) {
-        return isAsciiDigit(c) || c == u'.';
-    });
+    return QStringLiteral("0123456789.");
 }
 
 bool SourceNames::frequencyInRange(const QString &text)

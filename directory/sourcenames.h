@@ -80,8 +80,8 @@ public:
     qint16 frequencyTenthsOf(int n) const;
     QString leadTimeText(int n) const;
 
-    // The frequency fields take digits and points only, keystroke by keystroke.
-    static bool isFrequencyKey(const QString &typed);
+    // What a frequency field takes: digits and points (any number of them).
+    static QString frequencyCharacters();
     // 70 to 110 MHz, both included; the value is the leading number of the
     // text, and empty text is 0.
     static bool frequencyInRange(const QString &text);

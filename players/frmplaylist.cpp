@@ -3,6 +3,7 @@
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/timepicker.h"
 #include "players/playlistbrowser.h"
 #include "players/playlistcd.h"
 #include "players/playlistfile.h"
@@ -357,8 +358,7 @@ QWidget *frmplaylist::buildOptions()
     const QTime now = m_s.clock.now().time();
     const QTime second(now.hour(), now.minute(), now.second());
     for (QTimeEdit **picker : {&DTPfrom, &DTPto}) {
-        *picker = new QTimeEdit(second, box);
-        (*picker)->setDisplayFormat(u"HH:mm:ss"_s);
+        *picker = new TimePicker(second, box);
         (*picker)->setEnabled(false);
         (*picker)->installEventFilter(this);
     }

@@ -6,6 +6,7 @@
 #include "console/playbackengine.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/timepicker.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/entrytargetspanel.h"
 #include "schedule/tracklengths.h"
@@ -58,10 +59,8 @@ QPushButton *button(const QString &caption, const QString &name, QWidget *parent
 
 QTimeEdit *timePicker(const QString &name, QWidget *parent)
 {
-    auto *picker = named(new QTimeEdit(parent), name, true);
-    picker->setDisplayFormat(u"HH:mm:ss"_s);
-    picker->setTime(QTime(0, 0));
-    return picker;
+    // One Tab stop, as every other field.
+    return named(new TimePicker(QTime(0, 0), parent), name, true);
 }
 
 QLabel *buddyLabel(const QString &text, QWidget *buddy)

@@ -3,11 +3,11 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/power.h"
+#include "platform/timepicker.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/zonelink.h"
 
 #include <QCheckBox>
-#include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPointer>
@@ -22,7 +22,8 @@ frmclock::frmclock(const Services &services, QWidget *parent)
     setObjectName(QStringLiteral("frmclock"));
     setWindowTitle(QStringLiteral("调整系统时间"));
 
-    DTPicker1 = new QDateTimeEdit(this);
+    // One Tab stop; the arrow keys move between its parts.
+    DTPicker1 = new DateTimePicker(this);
     DTPicker1->setObjectName(QStringLiteral("DTPicker1"));
     DTPicker1->setAccessibleName(QStringLiteral("DTPicker1"));
     DTPicker1->setDisplayFormat(QStringLiteral("yyyy年MM月dd日 HH时mm分ss秒"));

@@ -436,24 +436,26 @@ void tst_frmback::viewToggles_data()
     QTest::addColumn<bool>("panelVisible");
     QTest::addColumn<bool>("listTick");
     QTest::addColumn<bool>("nextTick");
-    QTest::newRow("menu hides the list")
-        << true << QStringList {u"mnushowlist"_s} << false << false << false << false;
-    QTest::newRow("toolbar hides the list")
-        << true << QStringList {u"tbr1_detail"_s} << false << false << false << false;
+    // The list and the panel take turns: hiding one shows the other, and
+    // only the one shown is ticked.
+    QTest::newRow("menu hides the list, the panel shows")
+        << true << QStringList {u"mnushowlist"_s} << false << true << false << true;
+    QTest::newRow("toolbar hides the list, the panel shows")
+        << true << QStringList {u"tbr1_detail"_s} << false << true << false << true;
     QTest::newRow("menu shows the list over the panel")
         << false << QStringList {u"mnushowlist"_s} << true << false << true << false;
-    QTest::newRow("toolbar shows the list, the panel's tick stays")
-        << false << QStringList {u"tbr1_detail"_s} << true << false << true << true;
+    QTest::newRow("toolbar shows the list, the panel's tick goes")
+        << false << QStringList {u"tbr1_detail"_s} << true << false << true << false;
     QTest::newRow("toolbar twice") << false << QStringList {u"tbr1_detail"_s, u"tbr1_detail"_s}
                                    << false << true << false << true;
-    QTest::newRow("panel under the list, then the list hidden")
-        << true << QStringList {u"mnushownext"_s, u"mnushowlist"_s} << false << true << false
-        << true;
-    QTest::newRow("panel hidden") << false << QStringList {u"mnushownext"_s} << false << false
-                                  << false << false;
+    QTest::newRow("panel, then the list again")
+        << true << QStringList {u"mnushownext"_s, u"mnushowlist"_s} << true << false << true
+        << false;
+    QTest::newRow("the panel's item again shows the list")
+        << false << QStringList {u"mnushownext"_s} << true << false << true << false;
     QTest::newRow("menu list twice from the panel")
         << false << QStringList {u"mnushowlist"_s, u"mnushowlist"_s} << false << true << false
-        << false;
+        << true;
 }
 
 void tst_frmback::viewToggles()
@@ -684,7 +686,7 @@ void tst_frmback::clockFollowsTheTicks()
 void tst_frmback::appliedSettingsShowAtOnce()
 {
     start();
-    action(u"mnushownext"_s)->trigger(); // the panel is shown (under the list)
+    QVERIFY(child<QTreeView>(u"lvwprog"_s)->isVisible());
     QImage picture(32, 32, QImage::Format_RGB32);
     picture.fill(Qt::darkGreen);
     const QString green = m_rig->file(u"backimage/green.bmp"_s);
@@ -698,7 +700,7 @@ void tst_frmback::appliedSettingsShowAtOnce()
     QCOMPARE(panel(u"user"_s), u"用户名称："_s);
     QVERIFY(!child<QTreeView>(u"lvwprog"_s)->isVisible());
     QVERIFY(!action(u"mnushowlist"_s)->isChecked());
-    // The next-item panel and its tick are left as they were.
+    // The next-item panel shows in the list's place, ticked.
     QVERIFY(action(u"mnushownext"_s)->isChecked());
     QVERIFY(child<QLabel>(u"lblnextprog"_s)->isVisible());
     auto *back = child<BackgroundWidget>(u"imgback"_s);

@@ -8,11 +8,13 @@
 #include "support/consolewindows.h"
 #include "zonelink/zonelink.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
 
@@ -32,6 +34,8 @@ private Q_SLOTS:
     void readFillsBothPickers();
     void noControllerGivesBothMessages();
     void testEchoesAndKeysStillWork();
+    void enterInTheTestFieldSends();
+    void setBeforeAnyReadSendsNothing();
 
 private:
     bool startSimulator();
@@ -125,6 +129,8 @@ void tst_frmsetupE2e::readFillsBothPickers()
     QCOMPARE(m_rig->dialogs.shown.at(0).text, u"未设置自动开机时间。"_s);
     QCOMPARE(m_rig->dialogs.shown.at(0).icon, MsgIcon::Information);
     QVERIFY(child<QTimeEdit>(u"DTPRTC"_s)->time() != QTime(0, 0, 0));
+    // No power-on time was read: the picker still shows none.
+    QCOMPARE(child<QTimeEdit>(u"DTP_AUTO_OPEN"_s)->text(), u"--:--:--"_s);
     // Both times set, both read back.
     child<QTimeEdit>(u"DTPRTC"_s)->setTime(QTime(9, 8, 7));
     child<QTimeEdit>(u"DTP_AUTO_OPEN"_s)->setTime(QTime(6, 45, 0));
@@ -181,6 +187,47 @@ void tst_frmsetupE2e::testEchoesAndKeysStillWork()
     QVERIFY(m_rig->player.calls.isEmpty());
     m_sim.write("key 2\n");
     QVERIFY(waitSimulator(u"ZoneOpen"_s));
+}
+
+void tst_frmsetupE2e::enterInTheTestFieldSends()
+{
+    QVERIFY(startSimulator());
+    m_rig->store.writes.clear();
+    child<QTabWidget>(u"SSTab1"_s)->setCurrentIndex(3);
+    QApplication::setActiveWindow(m_dialog.get());
+    auto *send = child<QLineEdit>(u"txtsend"_s);
+    send->setFocus();
+    QTest::keyClicks(send, u"Enter 42"_s);
+    QTest::keyClick(send, Qt::Key_Return);
+    // The simulator gets the text and echoes it; the dialog stays open and
+    // nothing was applied.
+    QVERIFY(waitSimulator(u"echo 45"_s)); // "E", the first byte
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLineEdit>(u"txtreceive"_s)->text(), u"Enter 42"_s, 5000);
+    QVERIFY(m_dialog->isVisible());
+    QVERIFY(m_rig->store.writes.isEmpty());
+}
+
+void tst_frmsetupE2e::setBeforeAnyReadSendsNothing()
+{
+    QVERIFY(startSimulator());
+    m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
+    m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
+    child<QPushButton>(u"cmd_set_time"_s)->click();
+    // Time enough for both frames and the pause between them.
+    QTest::qWait(500);
+    m_simOutput += QString::fromUtf8(m_sim.readAllStandardOutput());
+    QVERIFY2(!m_simOutput.contains(u"ClockSet"_s), qPrintable(m_simOutput));
+    QVERIFY2(!m_simOutput.contains(u"PowerOnTimeSet"_s), qPrintable(m_simOutput));
+    QCOMPARE(m_rig->dialogs.shown.size(), 1);
+    QVERIFY(m_rig->dialogs.shown.at(0).text.startsWith(u"控制主机时间和自动开机时间"_s));
+    // A read fills both pickers; then the same button sends both.
+    child<QPushButton>(u"cmdreadtime"_s)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(u"cmdreadtime"_s)->isEnabled(), 5000);
+    QVERIFY(child<QTimeEdit>(u"DTPRTC"_s)->text() != u"--:--:--"_s);
+    child<QTimeEdit>(u"DTP_AUTO_OPEN"_s)->setTime(QTime(6, 45, 0));
+    child<QPushButton>(u"cmd_set_time"_s)->click();
+    QVERIFY(waitSimulator(u"PowerOnTimeSet"_s));
+    QVERIFY2(m_simOutput.contains(u"ClockSet"_s), qPrintable(m_simOutput));
 }
 
 QTEST_MAIN(tst_frmsetupE2e)

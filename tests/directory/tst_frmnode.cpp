@@ -10,6 +10,7 @@
 #include "support/gbkfiles.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
@@ -294,18 +295,28 @@ void tst_frmnode::addressTakesDigitsOnly()
     QTest::keyClicks(addr, u"1a2-"_s);
     QCOMPARE(addr->text(), u"12"_s);
     QCOMPARE(m_rig->dialogs.beeps, 2);
+    // The editing keys are the field's own.
     QTest::keyClick(addr, Qt::Key_Backspace);
-    QCOMPARE(addr->text(), u"12"_s);
-    QCOMPARE(m_rig->dialogs.beeps, 3);
+    QCOMPARE(addr->text(), u"1"_s);
+    QTest::keyClicks(addr, u"23"_s);
     QTest::keyClick(addr, Qt::Key_Left);
     QTest::keyClick(addr, Qt::Key_Delete);
-    QCOMPARE(addr->text(), u"1"_s);
-    addr->selectAll();
+    QCOMPARE(addr->text(), u"12"_s);
+    // Ctrl+A selects all: typing replaces it, and adds nothing else.
+    QTest::keyClick(addr, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(addr, u"35"_s);
     QCOMPARE(addr->text(), u"35"_s);
+    QCOMPARE(m_rig->dialogs.beeps, 2);
+    // A paste of digits goes in; one with anything else is refused whole.
+    QApplication::clipboard()->setText(u"6"_s);
+    QTest::keyClick(addr, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(addr->text(), u"356"_s);
+    QApplication::clipboard()->setText(u"12a3"_s);
+    QTest::keyClick(addr, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(addr->text(), u"356"_s);
     QCOMPARE(m_rig->dialogs.beeps, 3);
-    addr->insert(u"x"_s); // pasted text is held to digits too
-    QCOMPARE(addr->text(), u"35"_s);
+    addr->insert(u"x"_s); // inserted any other way, it is held to digits too
+    QCOMPARE(addr->text(), u"356"_s);
 }
 
 void tst_frmnode::addressRange_data()

@@ -280,31 +280,46 @@ void tst_frmsource::frequencyKeys_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("key"); // pressed after the text, 0 for none
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("then"); // typed after the key
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("beeps");
-    QTest::newRow("digits and point") << u"87.5"_s << 0 << u"87.5"_s << 0;
-    QTest::newRow("points are not counted") << u"1..2"_s << 0 << u"1..2"_s << 0;
-    QTest::newRow("letters, minus, blank") << u"9a-8 "_s << 0 << u"98"_s << 3;
-    QTest::newRow("full-width digit") << u"9１"_s << 0 << u"9"_s << 1;
-    QTest::newRow("backspace") << u"12"_s << int(Qt::Key_Backspace) << u"12"_s << 1;
-    QTest::newRow("paste") << u"12"_s << (Qt::CTRL | Qt::Key_V).toCombined() << u"12"_s << 1;
-    QTest::newRow("delete") << u"12"_s << int(Qt::Key_Delete) << u"12"_s << 0;
-    QTest::newRow("left, then a digit") << u"12"_s << int(Qt::Key_Left) << u"12"_s << 0;
+    const int paste = (Qt::CTRL | Qt::Key_V).toCombined();
+    QTest::newRow("digits and point") << u"87.5"_s << 0 << u"99"_s << QString() << u"87.5"_s << 0;
+    QTest::newRow("points are not counted")
+        << u"1..2"_s << 0 << u"99"_s << QString() << u"1..2"_s << 0;
+    QTest::newRow("letters, minus, blank")
+        << u"9a-8 "_s << 0 << u"99"_s << QString() << u"98"_s << 3;
+    QTest::newRow("full-width digit") << u"9１"_s << 0 << u"99"_s << QString() << u"9"_s << 1;
+    QTest::newRow("backspace") << u"12"_s << int(Qt::Key_Backspace) << u"99"_s << QString()
+                               << u"1"_s << 0;
+    QTest::newRow("paste") << u"12"_s << paste << u"99"_s << QString() << u"1299"_s << 0;
+    QTest::newRow("paste of 87.5a refused")
+        << u"1"_s << paste << u"87.5a"_s << QString() << u"1"_s << 1;
+    QTest::newRow("ctrl+a, then typing replaces")
+        << u"12"_s << (Qt::CTRL | Qt::Key_A).toCombined() << u"99"_s << u"87.5"_s << u"87.5"_s << 0;
+    QTest::newRow("delete") << u"12"_s << int(Qt::Key_Delete) << u"99"_s << QString() << u"12"_s
+                            << 0;
+    QTest::newRow("left, then a digit")
+        << u"12"_s << int(Qt::Key_Left) << u"99"_s << u"3"_s << u"132"_s << 0;
 }
 
 void tst_frmsource::frequencyKeys()
 {
     QFETCH(QString, typed);
     QFETCH(int, key);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, then);
     QFETCH(QString, text);
     QFETCH(int, beeps);
     open();
-    QApplication::clipboard()->setText(u"99"_s);
+    QApplication::clipboard()->setText(clipboard);
     retype(u"txtfreq_1"_s, typed);
     if (key != 0) {
         const QKeyCombination combination = QKeyCombination::fromCombined(key);
         QTest::keyClick(child(u"txtfreq_1"_s), combination.key(), combination.keyboardModifiers());
     }
+    QTest::keyClicks(child(u"txtfreq_1"_s), then);
     QCOMPARE(child(u"txtfreq_1"_s)->text(), text);
     QCOMPARE(m_rig->dialogs.beeps, beeps);
 }

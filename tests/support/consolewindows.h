@@ -27,9 +27,8 @@ inline frmclock::Services clockServices(Console &c)
 
 inline frmsetup::Services setupServices(Console &c)
 {
-    return {c.dialogs(),  c.folder(),
-            c.clock(),    c.link(),
-            c.settings(), [&c](const AppSettings &values) { return c.applySettings(values); }};
+    return {c.dialogs(), c.folder(), c.link(), c.settings(),
+            [&c](const AppSettings &values) { return c.applySettings(values); }};
 }
 
 inline weekprog::Services weekprogServices(Console &c)
