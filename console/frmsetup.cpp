@@ -303,6 +303,9 @@ QWidget *frmsetup::buildPortTab()
     testGrid->addWidget(explanationCaption, 3, 0, Qt::AlignTop);
     testGrid->addWidget(explanation, 3, 1, 1, 2);
     testGrid->setColumnStretch(1, 1);
+    // Row by row: the test button stands beside the data it sends.
+    setTabOrder(txtsend, cmdtest);
+    setTabOrder(cmdtest, txtreceive);
 
     auto *layout = new QVBoxLayout(tab);
     layout->addWidget(ports);
