@@ -67,6 +67,10 @@ frmsetup::frmsetup(const Services &services, QWidget *parent)
     cmdapp = named(new QPushButton(QStringLiteral("应 用"), this), QStringLiteral("cmdapp"));
     cmdCancel = named(new QPushButton(QStringLiteral("取 消"), this), QStringLiteral("cmdCancel"));
     cmdok->setDefault(true);
+    // A button with the focus takes Enter itself, as in a dialog: Enter on
+    // "取 消" or "测 试" must not apply the settings instead.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
     connect(cmdok, &QPushButton::clicked, this, &frmsetup::cmdok_Click);
     connect(cmdapp, &QPushButton::clicked, this, &frmsetup::cmdapp_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);

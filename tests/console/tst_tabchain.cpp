@@ -32,6 +32,7 @@
 #include "support/fakemediaplayer.h"
 #include "support/fakemediaprobe.h"
 #include "support/fakerecorder.h"
+#include "support/gbkfiles.h"
 #include "support/testmedia.h"
 #include "zonelink/frmMatrix.h"
 #include "zonelink/frmclock.h"
@@ -42,11 +43,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFile>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
@@ -230,6 +235,8 @@ Walk walk(QWidget *window, QWidget *start, bool forward, qsizetype limit, bool a
             QTest::keyClick(focus, Qt::Key_Tab);
         else
             QTest::keyClick(focus, Qt::Key_Backtab, Qt::ShiftModifier);
+        // What the press set going happens before the next, as at the keyboard.
+        QCoreApplication::processEvents();
         QWidget *now = controlOf(QApplication::focusWidget());
         if (!now || now->window() != window) {
             result.fault = u"the focus left the window after "_s + nameOf(current);
@@ -265,6 +272,21 @@ Walk walk(QWidget *window, QWidget *start, bool forward, qsizetype limit, bool a
 // The window under test with what it was made from.
 struct Opened
 {
+    Opened()
+    {
+        // Names and frequencies that the windows accept as they are: a
+        // frequency out of range holds the focus until it is corrected.
+        QString amps;
+        for (int n = 1; n <= 8; ++n)
+            amps += u"\"功放%1\"\n"_s.arg(n);
+        for (int n = 1; n <= 8; ++n)
+            amps += u"\"%1\"\n"_s.arg(80 + n * 2.5);
+        for (int n = 1; n <= 8; ++n)
+            amps += u"\"外设%1\"\n"_s.arg(n);
+        GbkFiles::writeText(rig->file(u"amp_name.dat"_s), amps);
+        rig->start();
+    }
+
     std::unique_ptr<ConsoleRig> rig = std::make_unique<ConsoleRig>();
     FakeMediaPlayer player;
     FakeMediaProbe probe;
@@ -420,17 +442,63 @@ void settle()
     QVERIFY(QTest::qWaitFor([&done] { return done; }, 5000));
 }
 
-} // namespace
-
-class tst_tabchain : public QObject
+// Counts the requests to close a window, granted or not.
+class CloseCounter final : public QObject
 {
-    Q_OBJECT
-private Q_SLOTS:
-    void everyControlOnceInReadingOrder_data();
-    void everyControlOnceInReadingOrder();
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            ++count;
+        return false;
+    }
 };
 
-void tst_tabchain::everyControlOnceInReadingOrder_data()
+void showAndSettle(Opened &opened)
+{
+    QWidget *w = opened.window.get();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    settle();
+    // Notices the window gave on opening are answered by the fake at once.
+    QVERIFY(QTest::qWaitFor([&opened] { return opened.rig->dialogs.answersUnderway() == 0; }));
+}
+
+void showPage(QWidget *w, const QString &tabs, int pages, int page)
+{
+    if (tabs.isEmpty())
+        return;
+    auto *tabWidget = w->findChild<QTabWidget *>(tabs);
+    QVERIFY(tabWidget);
+    // A page added later gets its own row.
+    QCOMPARE(tabWidget->count(), pages);
+    tabWidget->setCurrentIndex(page);
+    settle(); // the page just shown is laid out
+}
+
+// Opens the window of a row as the operator finds it: up and active, its
+// opening notices answered, the first steps taken, the page of the row in
+// view (chosen last: the editor turns to today's page on opening).
+void openRow(Opened &opened, const QString &window, const QString &tabs, int pages, int page)
+{
+    const QString base = window.section(u' ', 0, 0);
+    QVERIFY(builders().contains(window) || builders().contains(base));
+    opened.window.reset(builders().value(window, builders().value(base))(opened));
+    showAndSettle(opened);
+    if (QTest::currentTestFailed())
+        return;
+    if (const Step step = firstSteps().value(window))
+        step(opened, opened.window.get());
+    showPage(opened.window.get(), tabs, pages, page);
+}
+
+// The windows, their states and pages, each with the fewest controls it has
+// in view: a window that comes up short was not built as the console builds
+// it. Only the rows of the windows taken are added.
+void addWindowRows(const std::function<bool(const QString &window, int least)> &take)
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("tabs"); // the window's tab widget, whose page is in view
@@ -438,8 +506,6 @@ void tst_tabchain::everyControlOnceInReadingOrder_data()
     QTest::addColumn<int>("page");
     QTest::addColumn<int>("least"); // the fewest controls it has in view
 
-    // The fewest controls each window has in view: a window that comes up
-    // short was not built as the console builds it.
     const std::pair<QString, int> plain[] {
         {u"frmback"_s, 5},
         {u"frmback without player"_s, 1},
@@ -459,8 +525,10 @@ void tst_tabchain::everyControlOnceInReadingOrder_data()
         {u"frmrec with a take"_s, 8},
         {u"weekprog on a later row"_s, 50},
     };
-    for (const auto &[name, least] : plain)
-        QTest::newRow(qPrintable(name)) << name << QString() << 0 << -1 << least;
+    for (const auto &[name, least] : plain) {
+        if (take(name, least))
+            QTest::newRow(qPrintable(name)) << name << QString() << 0 << -1 << least;
+    }
     const struct
     {
         QString window;
@@ -473,10 +541,29 @@ void tst_tabchain::everyControlOnceInReadingOrder_data()
         {u"weekprog"_s, u"SSTabweek"_s, 7, 12},
     };
     for (const auto &w : tabbed) {
-        for (int page = 0; page < w.pages; ++page)
+        for (int page = 0; page < w.pages && take(w.window, w.least); ++page)
             QTest::addRow("%s %d", qPrintable(w.window), page)
                 << w.window << w.tabs << w.pages << page << w.least;
     }
+}
+
+} // namespace
+
+class tst_tabchain : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void everyControlOnceInReadingOrder_data();
+    void everyControlOnceInReadingOrder();
+    void escapeClosesFromEveryControl_data();
+    void escapeClosesFromEveryControl();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
+};
+
+void tst_tabchain::everyControlOnceInReadingOrder_data()
+{
+    addWindowRows([](const QString &, int) { return true; });
 }
 
 void tst_tabchain::everyControlOnceInReadingOrder()
@@ -488,27 +575,10 @@ void tst_tabchain::everyControlOnceInReadingOrder()
     QFETCH(int, least);
 
     Opened opened;
-    opened.rig->start();
-    const QString base = window.section(u' ', 0, 0);
-    QVERIFY(builders().contains(window) || builders().contains(base));
-    opened.window.reset(builders().value(window, builders().value(base))(opened));
+    openRow(opened, window, tabs, pages, page);
+    if (QTest::currentTestFailed())
+        return;
     QWidget *w = opened.window.get();
-    w->show();
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    settle();
-    // Notices the window gave on opening are answered by the fake at once.
-    QVERIFY(QTest::qWaitFor([&opened] { return opened.rig->dialogs.answersUnderway() == 0; }));
-    if (const Step step = firstSteps().value(window))
-        step(opened, w);
-    // The page is chosen once the window is up: the editor turns to today's.
-    if (!tabs.isEmpty()) {
-        auto *tabWidget = w->findChild<QTabWidget *>(tabs);
-        QVERIFY(tabWidget);
-        // A page added later gets its own row.
-        QCOMPARE(tabWidget->count(), pages);
-        tabWidget->setCurrentIndex(page);
-        settle(); // the page just shown is laid out
-    }
     QVERIFY(QApplication::activeWindow() == w);
 
     const QWidgetList expected = controls(w);
@@ -581,6 +651,105 @@ void tst_tabchain::everyControlOnceInReadingOrder()
     for (qsizetype i = forth.visited.size() - 1; i > 0; --i)
         reversed << forth.visited.at(i);
     QCOMPARE(names(back.visited), names(reversed));
+}
+
+void tst_tabchain::escapeClosesFromEveryControl_data()
+{
+    // Every window but the main one has a button that closes it (退出, 关闭,
+    // 取消, or the about box's 确定); Escape does the same, wherever the
+    // focus: the window is closed, or asks first as its button would (the
+    // recorder with a take not saved).
+    addWindowRows([](const QString &window, int) { return !window.startsWith(u"frmback"); });
+}
+
+void tst_tabchain::escapeClosesFromEveryControl()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, tabs);
+    QFETCH(int, pages);
+    QFETCH(int, page);
+
+    Opened opened;
+    openRow(opened, window, tabs, pages, page);
+    if (QTest::currentTestFailed())
+        return;
+    QWidget *w = opened.window.get();
+    CloseCounter closes;
+    w->installEventFilter(&closes);
+    const QWidgetList all = controls(w);
+    QVERIFY(!all.isEmpty());
+    QStringList kept;
+    for (QWidget *c : all) {
+        if (!w->isVisible()) {
+            showAndSettle(opened);
+            showPage(w, tabs, pages, page);
+        }
+        // Closing may have left it out of use (the playlist stopped).
+        QWidget *taker = focusTaker(c);
+        if (!taker->isVisible() || !taker->isEnabled())
+            continue;
+        taker->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget(), taker);
+        const int before = closes.count;
+        QTest::keyClick(taker, Qt::Key_Escape);
+        settle();
+        QVERIFY(QTest::qWaitFor([&opened] { return opened.rig->dialogs.answersUnderway() == 0; }));
+        if (closes.count == before)
+            kept << nameOf(c);
+    }
+    QVERIFY2(kept.isEmpty(),
+             qPrintable(u"Escape does not close the window from: "_s + kept.join(u", "_s)));
+}
+
+void tst_tabchain::enterPressesTheFocusedButton_data()
+{
+    // The windows with a button in view: the main window without its player
+    // and the VCD window without a file have none or one, and are taken in
+    // their fuller states.
+    addWindowRows([](const QString &, int least) { return least >= 2; });
+}
+
+void tst_tabchain::enterPressesTheFocusedButton()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, tabs);
+    QFETCH(int, pages);
+    QFETCH(int, page);
+
+    Opened opened;
+    openRow(opened, window, tabs, pages, page);
+    if (QTest::currentTestFailed())
+        return;
+    QWidget *w = opened.window.get();
+    QList<QPointer<QAbstractButton>> buttons;
+    for (QWidget *c : controls(w)) {
+        auto *button = qobject_cast<QAbstractButton *>(focusTaker(c));
+        if (button && !button->isCheckable())
+            buttons << button;
+    }
+    QVERIFY(!buttons.isEmpty());
+    // Each button is pressed for real: what it does is done on the fakes. A
+    // button that closes the window has it shown again for the next.
+    QStringList ignored;
+    for (const QPointer<QAbstractButton> &button : std::as_const(buttons)) {
+        if (!w->isVisible()) {
+            showAndSettle(opened);
+            showPage(w, tabs, pages, page);
+        }
+        // A press before may have left it out of use (a recording started).
+        if (!button || !button->isVisible() || !button->isEnabled())
+            continue;
+        button->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget(), button.data());
+        QSignalSpy clicked(button.data(), &QAbstractButton::clicked);
+        QTest::keyClick(button.data(), Qt::Key_Return);
+        settle();
+        QVERIFY(QTest::qWaitFor([&opened] { return opened.rig->dialogs.answersUnderway() == 0; }));
+        if (clicked.count() != 1)
+            ignored << nameOf(button);
+    }
+    QVERIFY2(ignored.isEmpty(),
+             qPrintable(u"Enter does not press the focused button: "_s + ignored.join(u", "_s)));
 }
 
 QTEST_MAIN(tst_tabchain)
