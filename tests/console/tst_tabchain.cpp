@@ -305,9 +305,8 @@ using Builder = std::function<QWidget *(Opened &)>;
 
 QWidget *mainWindow(Opened &o, bool player)
 {
-    Console &c = o.rig->console();
-    auto *w = new frmback(c);
-    c.startUp();
+    // Made after the console's start-up, as a window may be.
+    auto *w = new frmback(o.rig->console());
     w->resize(1024, 768);
     if (w->findChild<QWidget *>(u"fraplayer"_s)->isVisibleTo(w) != player)
         w->findChild<QAction *>(u"mnushowplayer"_s)->trigger();
