@@ -42,6 +42,7 @@ frmAbout::frmAbout(ProgramLauncher &launcher, Dialogs &dialogs, QWidget *parent)
     cmdOK->setDefault(true);
     auto *cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    cmdSysInfo->setAutoDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &QWidget::close);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 

@@ -64,6 +64,10 @@ frmsetup::frmsetup(const Services &services, QWidget *parent)
     cmdapp = named(new QPushButton(QStringLiteral("应 用"), this), QStringLiteral("cmdapp"));
     cmdCancel = named(new QPushButton(QStringLiteral("取 消"), this), QStringLiteral("cmdCancel"));
     cmdok->setDefault(true);
+    // A button with the focus takes Enter itself, as in a dialog: Enter on
+    // "取 消" or "测 试" must not apply the settings instead.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
     connect(cmdok, &QPushButton::clicked, this, &frmsetup::cmdok_Click);
     connect(cmdapp, &QPushButton::clicked, this, &frmsetup::cmdapp_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);
@@ -300,6 +304,9 @@ QWidget *frmsetup::buildPortTab()
     testGrid->addWidget(explanationCaption, 3, 0, Qt::AlignTop);
     testGrid->addWidget(explanation, 3, 1, 1, 2);
     testGrid->setColumnStretch(1, 1);
+    // Row by row: the test button stands beside the data it sends.
+    setTabOrder(txtsend, cmdtest);
+    setTabOrder(cmdtest, txtreceive);
 
     auto *layout = new QVBoxLayout(tab);
     layout->addWidget(ports);

@@ -1,6 +1,7 @@
 #include "console/playerframe.h"
 
 #include "console/playbackengine.h"
+#include "platform/enterpress.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -70,6 +71,11 @@ PlayerFrame::PlayerFrame(PlaybackEngine &engine, QWidget *parent)
     cmdopen->setObjectName(QStringLiteral("cmdopen"));
     auto *cmdhide = new QPushButton(QStringLiteral("隐藏"), this);
     cmdhide->setObjectName(QStringLiteral("cmdhide"));
+    // Enter presses the button that has the focus, as in the other windows.
+    cmdopen->setAutoDefault(true);
+    cmdhide->setAutoDefault(true);
+    for (QToolButton *b : {m_play, m_pause, m_stop})
+        pressOnEnter(b);
 
     Slidervol = new QSlider(Qt::Horizontal, this);
     Slidervol->setObjectName(QStringLiteral("Slidervol"));

@@ -3,6 +3,7 @@
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/enterpress.h"
 #include "platform/timepicker.h"
 #include "players/playlistbrowser.h"
 #include "players/playlistcd.h"
@@ -304,6 +305,7 @@ QWidget *frmplaylist::buildPlayer()
         b.button->setToolTip(b.tip);
         b.button->setAutoRaise(false);
         b.button->setFocusPolicy(Qt::StrongFocus);
+        pressOnEnter(b.button);
         transport->addWidget(b.button);
         connect(b.button, &QToolButton::clicked, m_list, b.act);
     }

@@ -38,6 +38,9 @@ frmclock::frmclock(const Services &services, QWidget *parent)
     cmdok->setEnabled(false);
     cmdquit = new QPushButton(QStringLiteral("退 出"), this);
     cmdquit->setObjectName(QStringLiteral("cmdquit"));
+    // Enter presses the button that has the focus, as in a dialog.
+    cmdok->setAutoDefault(true);
+    cmdquit->setAutoDefault(true);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(chkadjtime);

@@ -164,6 +164,11 @@ QListView *frmmanual::makeList(const QString &name, ManualItemList *model,
 void frmmanual::buildControls()
 {
     using Kind = ManualControl::ListKind;
+    // Created in reading order, which the tab order follows: the source
+    // lists, the buttons beside them, the tab bar and the lists of the tab
+    // in view, the groups, then the row below. The tab control takes its
+    // place where it is made: ordered by hand, it would keep a stop of its
+    // own behind, and Tab from the last button would jump back to its bar.
     auto *frasource = new QGroupBox(u"待选功放、外设、终端"_s, this);
     frasource->setObjectName(u"frasource"_s);
     lstsamp = makeList(u"lstsamp"_s, m_control->sourceList(Kind::AmpList),
@@ -175,6 +180,11 @@ void frmmanual::buildControls()
         = makeList(u"lstsnode"_s, m_control->sourceList(Kind::NodeList),
                    m_control->sourceSelection(Kind::NodeList), {true, Kind::NodeList}, frasource);
     frasource->setLayout(listRow(lstsamp, lstsdevice, lstsnode, frasource));
+
+    cmdadd_selected = button(u"增加选中"_s, u"cmdadd_selected"_s, this);
+    cmdaddall = button(u"增加全部"_s, u"cmdaddall"_s, this);
+    cmddel_selected = button(u"删除选中"_s, u"cmddel_selected"_s, this);
+    cmddelall = button(u"删除全部"_s, u"cmddelall"_s, this);
 
     SSTabprog = new QTabWidget(this);
     SSTabprog->setObjectName(u"SSTabprog"_s);
@@ -197,15 +207,6 @@ void frmmanual::buildControls()
         page->setLayout(listRow(lstdamp[t], lstddevice[t], lstdnode[t], page));
         SSTabprog->addTab(page, kTabCaptions.at(std::size_t(t)));
     }
-
-    cmdadd_selected = button(u"增加选中"_s, u"cmdadd_selected"_s, this);
-    cmdaddall = button(u"增加全部"_s, u"cmdaddall"_s, this);
-    cmddel_selected = button(u"删除选中"_s, u"cmddel_selected"_s, this);
-    cmddelall = button(u"删除全部"_s, u"cmddelall"_s, this);
-    cmdok = button(u"当前确定"_s, u"cmdok"_s, this);
-    cmdallok = button(u"全部确定"_s, u"cmdallok"_s, this);
-    cmdvol = button(u"调节音量"_s, u"cmdvol"_s, this);
-    cmdexit = button(u"退  出"_s, u"cmdexit"_s, this);
 
     auto *groups = new QHBoxLayout;
     const AppSettings &settings = m_s.settings.values();
@@ -241,6 +242,11 @@ void frmmanual::buildControls()
     connect(sldvol, &QSlider::valueChanged, lblvolvalue,
             [this](int value) { lblvolvalue->setNum(value); });
 
+    cmdvol = button(u"调节音量"_s, u"cmdvol"_s, this);
+    cmdok = button(u"当前确定"_s, u"cmdok"_s, this);
+    cmdallok = button(u"全部确定"_s, u"cmdallok"_s, this);
+    cmdexit = button(u"退  出"_s, u"cmdexit"_s, this);
+
     auto *moves = new QVBoxLayout;
     moves->addStretch();
     for (QPushButton *b : {cmdadd_selected, cmdaddall, cmddel_selected, cmddelall})
@@ -269,19 +275,6 @@ void frmmanual::buildControls()
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addLayout(bottom);
-
-    // Left to right, then the row below; the lists of the hidden tabs are skipped.
-    // The tab bar itself: the tab control hands its focus to it, and ordering
-    // the control would order the last list of its pages instead.
-    QWidgetList chain {lstsamp,   lstsdevice,      lstsnode,  cmdadd_selected,
-                       cmdaddall, cmddel_selected, cmddelall, SSTabprog->tabBar()};
-    for (int t = 0; t < ManualControl::TabCount; ++t)
-        chain << lstdamp[t] << lstddevice[t] << lstdnode[t];
-    for (QCheckBox *box : chkgrp)
-        chain << box;
-    chain << sldvol << cmdvol << cmdok << cmdallok << cmdexit;
-    for (qsizetype i = 1; i < chain.size(); ++i)
-        setTabOrder(chain.at(i - 1), chain.at(i));
 
     connect(cmdadd_selected, &QPushButton::clicked, this, &frmmanual::cmdadd_selected_Click);
     connect(cmdaddall, &QPushButton::clicked, this, &frmmanual::cmdaddall_Click);

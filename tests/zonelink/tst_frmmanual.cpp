@@ -218,17 +218,22 @@ void tst_frmmanual::tabOrder()
     tabs->setCurrentIndex(3);
     child(u"lstsamp"_s)->setFocus();
     QStringList order;
-    for (int i = 0; i < 24; ++i) {
+    for (int i = 0; i < 25; ++i) {
         QWidget *focus = QApplication::focusWidget();
         QVERIFY(focus);
         order << (focus == tabs->tabBar() ? tabs->objectName() : focus->objectName());
         QTest::keyClick(focus, Qt::Key_Tab);
     }
-    // Left to right, then the row below; only the lists of the tab in view take part.
+    // Left to right, then the row below; only the lists of the tab in view
+    // take part. From the last button Tab comes back to the first list.
     QCOMPARE(order.join(u' '),
              u"lstsamp lstsdevice lstsnode cmdadd_selected cmdaddall cmddel_selected cmddelall "
              u"SSTabprog lstdamp_3 lstddevice_3 lstdnode_3 chkgrp_0 chkgrp_1 chkgrp_2 chkgrp_3 "
-             u"chkgrp_4 chkgrp_5 chkgrp_6 chkgrp_7 sldvol cmdvol cmdok cmdallok cmdexit"_s);
+             u"chkgrp_4 chkgrp_5 chkgrp_6 chkgrp_7 sldvol cmdvol cmdok cmdallok cmdexit lstsamp"_s);
+    // And Shift+Tab from the tab bar goes back to the buttons beside the source lists.
+    tabs->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"cmddelall"_s);
 }
 
 void tst_frmmanual::smallestSizeKeepsEverythingWhole()
