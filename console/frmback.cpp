@@ -61,17 +61,9 @@ frmback::frmback(Console &console, QWidget *parent)
 
 frmback::~frmback() = default;
 
-QStringList frmback::ownedWindows()
-{
-    return {QStringLiteral("frmsource"), QStringLiteral("frmrec"), QStringLiteral("frmmanual"),
-            QStringLiteral("frmnodestatus")};
-}
-
 void frmback::addWindow(const QString &name, std::function<QWidget *(QWidget *)> factory)
 {
-    m_windows->add(name, std::move(factory),
-                   ownedWindows().contains(name) ? WindowHost::Ownership::Owned
-                                                 : WindowHost::Ownership::Free);
+    m_windows->add(name, std::move(factory));
 }
 
 void frmback::buildControls()

@@ -27,10 +27,9 @@ public:
     ~frmback() override;
 
     // The other windows, opened through here; the program adds each by the
-    // name its menu items use. The four the main window owns stay above it.
+    // name its menu items use. Each stays above the main window.
     void addWindow(const QString &name, std::function<QWidget *(QWidget *parent)> factory);
     WindowHost &windows() { return *m_windows; }
-    static QStringList ownedWindows();
     // Where video is shown; the program hands it to the real player.
     QWidget *videoWidget() const { return mp; }
     VideoView &videoView() const { return *m_video; }

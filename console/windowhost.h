@@ -9,25 +9,21 @@
 #include <functional>
 
 // The one place that opens the console's other windows: each is made by its
-// factory the first time it is asked for, shown modeless, and brought to the
-// front when asked for again while it is open. A window closed by the
+// factory the first time it is asked for, shown modeless, transient for the
+// main window and centred over it, and brought to the front when asked for
+// again while it is open. A window closed by the
 // operator is deleted, so the next opening starts afresh from the core.
 class WindowHost final : public QObject
 {
     Q_OBJECT
 public:
-    enum class Ownership {
-        Free, // a top-level window of its own
-        Owned, // stays above the main window
-    };
     using Factory = std::function<QWidget *(QWidget *parent)>;
 
     explicit WindowHost(QWidget *owner);
     ~WindowHost() override;
 
-    void add(const QString &name, Factory factory, Ownership ownership = Ownership::Free);
+    void add(const QString &name, Factory factory);
     bool has(const QString &name) const { return m_entries.contains(name); }
-    Ownership ownership(const QString &name) const;
 
     // Opens the window (or brings the open one to the front); nullptr when no
     // window of that name was added.
@@ -42,10 +38,11 @@ Q_SIGNALS:
     void added(const QString &name);
 
 private:
+    void centreOverOwner(QWidget *w) const;
+
     struct Entry
     {
         Factory factory;
-        Ownership ownership = Ownership::Free;
         QPointer<QWidget> window;
     };
 

@@ -11,6 +11,7 @@ QUELLON_PACKAGES=(
   libasound2-dev libasound2-plugins
   fonts-wqy-microhei
   pulseaudio pulseaudio-utils xvfb xauth imagemagick ffmpeg
+  openbox x11-utils xdotool
 )
 
 as_root() {
