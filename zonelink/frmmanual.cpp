@@ -4,6 +4,7 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 #include "zonelink/zonelink.h"
 
 #include <QCheckBox>
@@ -18,11 +19,15 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A list narrower than this shows too little of a name to choose by.
+constexpr int kNarrowestList = 90;
 
 QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
 {
@@ -153,7 +158,8 @@ QListView *frmmanual::makeList(const QString &name, ManualItemList *model,
     list->setSelectionModel(selection);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setMinimumSize(90, 200);
+    list->setMinimumSize(kNarrowestList, 200);
+    elideItems(list);
     list->installEventFilter(this);
     m_listRoles.insert(list, role);
     connect(list, &QListView::doubleClicked, this, [this, role] { listDoubleClicked(role); });
@@ -251,9 +257,10 @@ void frmmanual::buildControls()
     channel->addLayout(groups);
 
     auto *top = new QHBoxLayout;
-    top->addWidget(frasource, 4);
+    // Both sides hold the same three kinds of list: the same room for each.
+    top->addWidget(frasource, 1);
     top->addLayout(moves);
-    top->addLayout(channel, 5);
+    top->addLayout(channel, 1);
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblvol);
@@ -290,11 +297,32 @@ void frmmanual::buildControls()
     connect(cmdallok, &QPushButton::clicked, this, &frmmanual::cmdallok_Click);
     connect(cmdvol, &QPushButton::clicked, this, &frmmanual::cmdvol_Click);
     connect(cmdexit, &QPushButton::clicked, this, &QWidget::close);
-    // The layout's own minimum keeps all eight tabs, the group boxes and the
-    // buttons whole; a smaller fixed minimum would let them be cut off.
-    resize(960, 500);
+    fitListsToNames();
     // Not on a list: until the operator uses one, the buttons have no list to act on.
     SSTabprog->setFocus();
+}
+
+void frmmanual::fitListsToNames()
+{
+    // The lists of a kind, left and right, as wide as its longest name, as
+    // far as the smallest screen has room for six lists side by side. A
+    // longer name ends in "…" and shows whole when the pointer rests on it.
+    const int rest = minimumSizeHint().width() - 6 * kNarrowestList;
+    const int each = std::max(kNarrowestList, (kSmallestScreenRoom.width() - rest) / 6);
+    int lists = 0;
+    for (QListView *source : {lstsamp, lstsdevice, lstsnode}) {
+        const int width = std::clamp(widestItemWidth(source), kNarrowestList, each);
+        source->setMinimumWidth(width);
+        lists += 2 * width;
+    }
+    for (int t = 0; t < ManualControl::TabCount; ++t) {
+        lstdamp[t]->setMinimumWidth(lstsamp->minimumWidth());
+        lstddevice[t]->setMinimumWidth(lstsdevice->minimumWidth());
+        lstdnode[t]->setMinimumWidth(lstsnode->minimumWidth());
+    }
+    // The layout's own minimum keeps all eight tabs, the group boxes and the
+    // buttons whole; a smaller fixed minimum would let them be cut off.
+    resize(QSize(std::max(960, rest + lists), 500).boundedTo(kSmallestScreenRoom));
 }
 
 int frmmanual::currentTab() const

@@ -71,6 +71,7 @@ private:
 
     void fillLists();
     void buildControls();
+    void fitListsToNames();
     QListView *makeList(const QString &name, ManualItemList *model, QItemSelectionModel *selection,
                         ListRole role, QWidget *parent);
     void listUsed(ListRole role);
