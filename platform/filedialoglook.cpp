@@ -9,6 +9,8 @@
 #include <QLocale>
 #include <QTreeView>
 
+#include <array>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -39,12 +41,14 @@ public:
         // Folders have no size of their own.
         if (files->isDir(source))
             return QString();
-        return QLocale().formattedDataSize(files->size(source));
+        return QLocale().formattedDataSize(files->size(source), 2,
+                                           QLocale::DataSizeTraditionalFormat);
     }
 };
 
-// Room for a long file name: some thirty Chinese characters and the icon.
-constexpr int kNameColumnWidth = 400;
+// Room for a long file name, some thirty Chinese characters and the icon,
+// and for a size, the kind of a file and a date and time.
+constexpr std::array<int, 4> kColumnWidths {400, 90, 120, 150};
 constexpr QSize kDialogSize(880, 540);
 } // namespace
 
@@ -55,6 +59,8 @@ void prepareFileDialog(QFileDialog *dialog)
     dialog->setProxyModel(new LocaleFileModel(dialog));
     dialog->resize(kDialogSize.boundedTo(kSmallestScreenRoom));
     // Qt restores the columns the last dialog had; the names get their room.
-    if (auto *details = dialog->findChild<QTreeView *>(QStringLiteral("treeView")))
-        details->header()->resizeSection(NameColumn, kNameColumnWidth);
+    if (auto *details = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        for (int column = NameColumn; column <= DateColumn; ++column)
+            details->header()->resizeSection(column, kColumnWidths.at(std::size_t(column)));
+    }
 }

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -47,11 +48,24 @@ FolderDialog::FolderDialog(const QString &prompt, const QString &startFolder, QW
         m_tree->expand(startIndex);
         m_tree->scrollTo(startIndex, QAbstractItemView::PositionAtCenter);
     }
+    // The folders load and are sorted in the background, moving the rows;
+    // the start folder is kept in sight until the operator moves on.
+    const auto keepStartInSight = [this] {
+        if (m_followStart && m_tree->currentIndex().isValid())
+            m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
+    };
+    connect(m_folders, &QFileSystemModel::directoryLoaded, this, keepStartInSight);
+    connect(m_folders, &QAbstractItemModel::layoutChanged, this, keepStartInSight);
+    connect(m_tree->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { m_followStart = false; });
 
     QPushButton *ok = m_buttons->button(QDialogButtonBox::Ok);
     ok->setEnabled(m_tree->currentIndex().isValid());
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [ok](const QModelIndex &current) { ok->setEnabled(current.isValid()); });
+            [this, ok](const QModelIndex &current) {
+                ok->setEnabled(current.isValid());
+                m_followStart = false;
+            });
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

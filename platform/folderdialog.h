@@ -24,6 +24,7 @@ private:
     QTreeView *m_tree;
     QFileSystemModel *m_folders;
     QDialogButtonBox *m_buttons;
+    bool m_followStart = true; // until the operator scrolls or chooses
 };
 
 // Shows a FolderDialog over parent and waits for it: the chosen folder's
