@@ -305,24 +305,48 @@ void frmmanual::buildControls()
 void frmmanual::fitListsToNames()
 {
     // The lists of a kind, left and right, as wide as its longest name, as
-    // far as the smallest screen has room for six lists side by side. A
-    // longer name ends in "…" and shows whole when the pointer rests on it.
-    const int rest = minimumSizeHint().width() - 6 * kNarrowestList;
-    const int each = std::max(kNarrowestList, (kSmallestScreenRoom.width() - rest) / 6);
-    int lists = 0;
-    for (QListView *source : {lstsamp, lstsdevice, lstsnode}) {
-        const int width = std::clamp(widestItemWidth(source), kNarrowestList, each);
-        source->setMinimumWidth(width);
-        lists += 2 * width;
-    }
-    for (int t = 0; t < ManualControl::TabCount; ++t) {
-        lstdamp[t]->setMinimumWidth(lstsamp->minimumWidth());
-        lstddevice[t]->setMinimumWidth(lstsdevice->minimumWidth());
-        lstdnode[t]->setMinimumWidth(lstsnode->minimumWidth());
+    // far as the smallest screen has room: while the window would not fit,
+    // the widest kind gives way first. A name longer than its list ends in
+    // "…" and shows whole when the pointer rests on it.
+    const std::array<QListView *, 3> sources {lstsamp, lstsdevice, lstsnode};
+    std::array<int, 3> widths {};
+    for (std::size_t k = 0; k < sources.size(); ++k)
+        widths.at(k) = std::max(kNarrowestList, widestItemWidth(sources.at(k)));
+    for (;;) {
+        setListWidths(widths);
+        if (minimumSizeHint().width() <= kSmallestScreenRoom.width())
+            break;
+        int &widest = *std::max_element(widths.begin(), widths.end());
+        if (widest <= kNarrowestList)
+            break;
+        widest = std::max(kNarrowestList, widest - 8);
     }
     // The layout's own minimum keeps all eight tabs, the group boxes and the
     // buttons whole; a smaller fixed minimum would let them be cut off.
-    resize(QSize(std::max(960, rest + lists), 500).boundedTo(kSmallestScreenRoom));
+    resize(QSize(960, 500).expandedTo(minimumSizeHint()).boundedTo(kSmallestScreenRoom));
+}
+
+void frmmanual::setListWidths(const std::array<int, 3> &widths)
+{
+    lstsamp->setMinimumWidth(widths.at(0));
+    lstsdevice->setMinimumWidth(widths.at(1));
+    lstsnode->setMinimumWidth(widths.at(2));
+    for (int t = 0; t < ManualControl::TabCount; ++t) {
+        lstdamp[t]->setMinimumWidth(widths.at(0));
+        lstddevice[t]->setMinimumWidth(widths.at(1));
+        lstdnode[t]->setMinimumWidth(widths.at(2));
+    }
+    // The pages and the frame take the new widths at once, not when their
+    // layouts next run, so that the window's least size can be read.
+    QList<QWidget *> holders {lstsamp->parentWidget()};
+    for (int t = 0; t < ManualControl::TabCount; ++t)
+        holders << SSTabprog->widget(t);
+    for (QWidget *holder : holders) {
+        holder->layout()->activate();
+        holder->updateGeometry();
+    }
+    SSTabprog->updateGeometry();
+    layout()->activate();
 }
 
 int frmmanual::currentTab() const

@@ -72,6 +72,7 @@ private:
     void fillLists();
     void buildControls();
     void fitListsToNames();
+    void setListWidths(const std::array<int, 3> &widths);
     QListView *makeList(const QString &name, ManualItemList *model, QItemSelectionModel *selection,
                         ListRole role, QWidget *parent);
     void listUsed(ListRole role);

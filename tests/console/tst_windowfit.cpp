@@ -32,6 +32,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -63,6 +64,19 @@ QString shotPath(const QString &name)
         folder = QCoreApplication::applicationDirPath();
     QDir().mkpath(folder);
     return QDir(folder).filePath(name + u".png"_s);
+}
+
+// On a real display (QUELLON_SCREEN_SHOTS names it, e.g. ":73"), the
+// whole screen with the window manager's frame, for people to look at.
+void shootScreen(const QString &name)
+{
+    const QString display = qEnvironmentVariable("QUELLON_SCREEN_SHOTS");
+    if (display.isEmpty())
+        return;
+    QTest::qWait(800); // the window manager places and frames the window
+    QProcess::execute(
+        u"import"_s,
+        {u"-display"_s, display, u"-window"_s, u"root"_s, shotPath(u"screen_"_s + name)});
 }
 
 bool isShownIn(const QWidget *widget, const QWidget *window)
@@ -282,6 +296,7 @@ void tst_WindowFit::fitsTheScreen()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
     m_window->grab().save(shotPath(name));
+    shootScreen(name);
 
     const QSize smallest = m_window->minimumSize().expandedTo(m_window->minimumSizeHint());
     QVERIFY2(smallest.width() <= kRoom.width() && smallest.height() <= kRoom.height(),
