@@ -12,6 +12,7 @@
 #include "directory/frmremote.h"
 #include "directory/frmsource.h"
 #include "platform/appfolder.h"
+#include "platform/chinesetext.h"
 #include "platform/clock.h"
 #include "platform/mixer.h"
 #include "platform/power.h"
@@ -29,38 +30,13 @@
 #include "zonelink/frmnodestatus.h"
 
 #include <QApplication>
-#include <QFont>
-#include <QFontDatabase>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
-
-namespace {
-void useChineseText(QApplication &app, QTranslator &qtTranslator)
-{
-    // Standard buttons and dialogs speak Chinese like the rest of the console.
-    if (qtTranslator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
-    const QStringList cjk
-        = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")};
-    for (const QString &family : cjk) {
-        if (QFontDatabase::hasFamily(family)) {
-            QFont font(family);
-            font.setPointSize(10);
-            app.setFont(font);
-            break;
-        }
-    }
-}
-} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QuellonQL-5300"));
-    QTranslator qtTranslator;
-    useChineseText(app, qtTranslator);
+    if (!useChineseText(app))
+        qWarning("Qt's Chinese translation was not found: standard buttons read English");
 
     SystemClock clock;
     WidgetDialogs dialogs;

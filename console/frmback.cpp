@@ -11,6 +11,7 @@
 #include "console/windowhost.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -100,6 +101,8 @@ void frmback::buildControls()
     lvwprog->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvwprog->setSelectionMode(QAbstractItemView::SingleSelection);
     lvwprog->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A long file name keeps its start and its extension in view.
+    elideItems(lvwprog, Qt::ElideMiddle);
     // The pop-up menu comes with the right mouse button (as it is pressed)
     // and, for the keyboard, with the menu key.
     lvwprog->installEventFilter(this);
@@ -163,7 +166,9 @@ void frmback::buildStatusBar()
         {u"sound", u"", 2},
     };
     for (int i = 0; i < 5; ++i) {
-        m_panels[i] = new QLabel(QString::fromUtf16(panels[i].text), bar);
+        // A status too long for its panel ends in "…" and shows whole as a tooltip.
+        m_panels[i] = new ElidedLabel(Qt::ElideRight, bar);
+        m_panels[i]->setText(QString::fromUtf16(panels[i].text));
         m_panels[i]->setObjectName(u"StatusBar1_" + QString::fromUtf16(panels[i].key));
         m_panels[i]->setFrameShape(QFrame::StyledPanel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);

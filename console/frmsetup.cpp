@@ -2,6 +2,8 @@
 
 #include "console/consolesettings.h"
 #include "platform/appfolder.h"
+#include "platform/clock.h"
+#include "platform/elidedtext.h"
 #include "platform/timepicker.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/serialdevices.h"
@@ -90,7 +92,8 @@ QWidget *frmsetup::buildLookTab()
 {
     auto *tab = new QWidget;
     txtuser = named(new QLineEdit(tab), QStringLiteral("txtuser"), true);
-    txtpic = named(new QLineEdit(tab), QStringLiteral("txtpic"), true);
+    // Paths: a long one shows its start and its file name, and whole as a tooltip.
+    txtpic = named(new ElidedLineEdit(Qt::ElideMiddle, tab), QStringLiteral("txtpic"), true);
     cmdchoose = named(new QPushButton(QStringLiteral("修改..."), tab), QStringLiteral("cmdchoose"));
     chkdisppic = named(new QCheckBox(QStringLiteral("播放视频文件时显示视频"), tab),
                        QStringLiteral("chkdisppic"));
@@ -143,9 +146,11 @@ QWidget *frmsetup::buildModeTab()
     auto *tab = new QWidget;
     optweek = named(new QRadioButton(QStringLiteral("按星期"), tab), QStringLiteral("optweek"));
     optdate = named(new QRadioButton(QStringLiteral("按日期工作"), tab), QStringLiteral("optdate"));
-    txtweekfile = named(new QLineEdit(tab), QStringLiteral("txtweekfile"), true);
+    txtweekfile
+        = named(new ElidedLineEdit(Qt::ElideMiddle, tab), QStringLiteral("txtweekfile"), true);
     cmdweek = named(new QPushButton(QStringLiteral("选择..."), tab), QStringLiteral("cmdweek"));
-    txtdatefile = named(new QLineEdit(tab), QStringLiteral("txtdatefile"), true);
+    txtdatefile
+        = named(new ElidedLineEdit(Qt::ElideMiddle, tab), QStringLiteral("txtdatefile"), true);
     cmddate = named(new QPushButton(QStringLiteral("选择..."), tab), QStringLiteral("cmddate"));
     lblweek = named(new QLabel(weekText(), tab), QStringLiteral("lblweek"));
     lbldate = named(new QLabel(dateText(), tab), QStringLiteral("lbldate"));

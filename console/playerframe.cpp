@@ -1,6 +1,7 @@
 #include "console/playerframe.h"
 
 #include "console/playbackengine.h"
+#include "platform/elidedtext.h"
 #include "platform/enterpress.h"
 
 #include <QGridLayout>
@@ -36,7 +37,8 @@ PlayerFrame::PlayerFrame(PlaybackEngine &engine, QWidget *parent)
                        " border-radius: 4px; margin-top: 1.2em; }"
                        "#fraplayer::title { subcontrol-origin: margin; left: 8px; }"));
 
-    lblsong = new QLabel(this);
+    // A long file name keeps its start and its extension in view.
+    lblsong = new ElidedLabel(Qt::ElideMiddle, this);
     lblsong->setObjectName(QStringLiteral("lblsong"));
     QFont songFont = lblsong->font();
     songFont.setBold(true);

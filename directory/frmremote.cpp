@@ -2,6 +2,7 @@
 
 #include "platform/appfolder.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -47,7 +48,8 @@ void frmremote::buildControls()
     lstplaylist->setAccessibleName(QStringLiteral("lstplaylist"));
     lstplaylist->setSelectionMode(QAbstractItemView::SingleSelection);
     lstplaylist->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lstplaylist->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A long path shows its start and its file name, not only its start.
+    elideItems(lstplaylist, Qt::ElideMiddle);
     lstplaylist->setMinimumSize(320, 180);
     lblnote->setBuddy(lstplaylist);
     connect(lstplaylist, &QListWidget::itemSelectionChanged, this,
@@ -108,7 +110,7 @@ void frmremote::showList()
     lstplaylist->clear();
     for (const QString &path : m_list.entries()) {
         auto *item = new QListWidgetItem(path, lstplaylist);
-        // A path wider than the list is read whole on hover, without scrolling.
+        // Read whole on hover, however much of it the list shows.
         item->setToolTip(path);
     }
     if (m_list.selected() >= 0) {

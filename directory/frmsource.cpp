@@ -3,6 +3,7 @@
 #include "platform/appfolder.h"
 #include "platform/characterfilter.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 #include "platform/timepicker.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,9 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The widest a name field grows for a long name.
+constexpr int kWidestName = 300;
 
 const QString &saveTitle()
 {
@@ -44,10 +48,11 @@ QLabel *fieldLabel(const QString &caption, const QString &name, QWidget *buddy, 
     return label;
 }
 
-// Accessibility tools find a field without a caption by its name.
+// Accessibility tools find a field without a caption by its name. A name
+// longer than its field shows its start with "…", and whole as a tooltip.
 QLineEdit *lineField(const QString &name, int minimumWidth, QWidget *parent)
 {
-    auto *edit = new QLineEdit(parent);
+    auto *edit = new ElidedLineEdit(Qt::ElideRight, parent);
     edit->setObjectName(name);
     edit->setAccessibleName(name);
     edit->setMinimumWidth(minimumWidth);
@@ -69,6 +74,7 @@ frmsource::frmsource(Dialogs &dialogs, const AppFolder &folder, SavedFiles &save
     orderTabs();
     m_names.load();
     showFields();
+    fitNames();
     // Connected after the fields are filled, so that opening changes nothing.
     followFields();
     txtamp[0]->setFocus();
@@ -179,6 +185,29 @@ void frmsource::showFields()
         DTP_ahead[row]->setTime(m_names.leadTime(n));
         txtfreq[row]->setText(m_names.frequency(n));
     }
+}
+
+void frmsource::fitNames()
+{
+    // The name fields as wide as the longest name, up to what the smallest
+    // screen leaves them: two frames of names beside the times and the
+    // frequencies.
+    const auto fit = [](const std::array<QLineEdit *, SourceNames::kCount> &fields) {
+        int widest = 0;
+        for (const QLineEdit *field : fields)
+            widest = std::max(widest, field->fontMetrics().horizontalAdvance(field->text()));
+        // The field's frame and its margins either side of the text.
+        widest = std::min(widest + 12, kWidestName);
+        for (QLineEdit *field : fields)
+            field->setMinimumWidth(std::max(field->minimumWidth(), widest));
+    };
+    fit(txtamp);
+    fit(txtdevice);
+    // The frames take the new widths at once, not when their layouts next run.
+    for (QWidget *frame : {fraamp, fradevice})
+        frame->updateGeometry();
+    layout()->activate();
+    resize(sizeHint().expandedTo(size()).boundedTo(kSmallestScreenRoom));
 }
 
 void frmsource::followFields()

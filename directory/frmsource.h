@@ -39,6 +39,7 @@ private:
     bool m_loadToldOnce = false;
     void buildControls();
     void showFields();
+    void fitNames();
     void followFields();
     void orderTabs();
     QLineEdit *lineEdit(SourceNames::Field field) const;

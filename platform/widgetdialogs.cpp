@@ -1,5 +1,8 @@
 #include "platform/widgetdialogs.h"
 
+#include "platform/filedialoglook.h"
+#include "platform/folderdialog.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -228,12 +231,31 @@ void WidgetDialogs::showWaitingNotices()
     }
 }
 
+namespace {
+// A file dialog as the console shows them all, waited for: only from a
+// command of the operator's.
+QStringList runFileDialog(QWidget *parent, const QString &title, const QString &start,
+                          const QString &filter, QFileDialog::AcceptMode mode,
+                          QFileDialog::FileMode files)
+{
+    QFileDialog dialog(parent, title, start, qtFileFilter(filter));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(files);
+    prepareFileDialog(&dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+} // namespace
+
 QString WidgetDialogs::openFileName(const QString &title, const QString &folder,
                                     const QString &filter, const QString &fileName,
                                     QObject *context)
 {
     const QString start = fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
-    return QFileDialog::getOpenFileName(windowOf(context), title, start, qtFileFilter(filter));
+    return runFileDialog(windowOf(context), title, start, filter, QFileDialog::AcceptOpen,
+                         QFileDialog::ExistingFile)
+        .value(0);
 }
 
 void WidgetDialogs::askOpenFileName(const QString &title, const QString &folder,
@@ -245,6 +267,7 @@ void WidgetDialogs::askOpenFileName(const QString &title, const QString &folder,
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    prepareFileDialog(dialog);
     const QPointer<QObject> guard(context);
     const bool guarded = context != nullptr;
     if (guarded)
@@ -263,7 +286,8 @@ void WidgetDialogs::askOpenFileName(const QString &title, const QString &folder,
 QStringList WidgetDialogs::openFileNames(const QString &title, const QString &folder,
                                          const QString &filter, QObject *context)
 {
-    return QFileDialog::getOpenFileNames(windowOf(context), title, folder, qtFileFilter(filter));
+    return runFileDialog(windowOf(context), title, folder, filter, QFileDialog::AcceptOpen,
+                         QFileDialog::ExistingFiles);
 }
 
 QString WidgetDialogs::saveFileName(const QString &title, const QString &folder,
@@ -271,12 +295,15 @@ QString WidgetDialogs::saveFileName(const QString &title, const QString &folder,
                                     QObject *context)
 {
     const QString start = fileName.isEmpty() ? folder : QDir(folder).filePath(fileName);
-    return QFileDialog::getSaveFileName(windowOf(context), title, start, qtFileFilter(filter));
+    return runFileDialog(windowOf(context), title, start, filter, QFileDialog::AcceptSave,
+                         QFileDialog::AnyFile)
+        .value(0);
 }
 
 QString WidgetDialogs::chooseFolder(const QString &title, const QString &folder, QObject *context)
 {
-    return QFileDialog::getExistingDirectory(windowOf(context), title, folder);
+    // The title is the prompt: it stands above the tree of folders.
+    return chooseFolderWithPrompt(windowOf(context), title, folder);
 }
 
 void WidgetDialogs::beep()

@@ -3,6 +3,7 @@
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 #include "platform/enterpress.h"
 #include "platform/timepicker.h"
 #include "players/playlistbrowser.h"
@@ -125,6 +126,8 @@ void frmplaylist::buildControls()
     lstplaylist->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstplaylist->setMinimumSize(300, 160);
     lstplaylist->setIconSize(QSize(16, 16));
+    // A long path shows its start and its file name, and whole on hover.
+    elideItems(lstplaylist, Qt::ElideMiddle);
     // Double-click and Enter both play from the entry.
     connect(lstplaylist, &QListWidget::activated, this,
             [this](const QModelIndex &index) { lstplaylist_DblClick(index.row()); });
@@ -230,6 +233,7 @@ QWidget *frmplaylist::buildBrowser()
     fileplaylist->setSelectionMode(QAbstractItemView::ExtendedSelection);
     fileplaylist->setEditTriggers(QAbstractItemView::NoEditTriggers);
     fileplaylist->setMinimumHeight(120);
+    elideItems(fileplaylist, Qt::ElideMiddle);
     connect(fileplaylist, &QListWidget::activated, this,
             [this](const QModelIndex &index) { fileplaylist_DblClick(index.data().toString()); });
 
@@ -261,9 +265,10 @@ QWidget *frmplaylist::buildPlayer()
     auto *grid = new QGridLayout(box);
     grid->setContentsMargins(0, 0, 0, 0);
 
-    lblsong = label(QString(), u"lblsong"_s, box);
+    // A long file name keeps its start and its extension in view.
+    lblsong = new ElidedLabel(Qt::ElideMiddle, box);
+    lblsong->setObjectName(u"lblsong"_s);
     lblsong->setMinimumWidth(120);
-    lblsong->setTextFormat(Qt::PlainText);
     lblsonglength = label(QString(), u"lblsonglength"_s, box);
     lblctime = label(QString(), u"lblctime"_s, box);
     ProgressBarplay = named(new QProgressBar(box), u"ProgressBarplay"_s);

@@ -2,6 +2,7 @@
 
 #include "console/consolesettings.h"
 #include "platform/appfolder.h"
+#include "platform/elidedtext.h"
 #include "schedule/targetselection.h"
 
 #include <QCheckBox>
@@ -45,6 +46,9 @@ void placeBoxes(QGridLayout *grid, const std::array<QCheckBox *, 9> &boxes)
 {
     for (int n = 1; n <= TargetSelection::kBoxCount; ++n)
         grid->addWidget(boxes.at(std::size_t(n)), (n - 1) / 2, (n - 1) % 2);
+    // One long name does not take the room of the names beside it.
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 }
 
 } // namespace
@@ -87,6 +91,7 @@ void EntryTargetsPanel::buildControls()
         lvwnode->header()->resizeSection(column, narrow);
     }
     lvwnode->setMinimumSize(230, 150);
+    elideItems(lvwnode);
     lvwnode->installEventFilter(this);
 
     lstnode = new QListWidget(franode);
@@ -94,6 +99,7 @@ void EntryTargetsPanel::buildControls()
     lstnode->setAccessibleName(u"lstnode"_s);
     lstnode->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstnode->setMinimumSize(130, 150);
+    elideItems(lstnode);
     lstnode->installEventFilter(this);
 
     cmdaddallnode = button(u">>"_s, u"cmdaddallnode"_s, franode);
@@ -138,11 +144,12 @@ void EntryTargetsPanel::buildControls()
     auto *fradevice = frame(u"外  设"_s, u"fradevice"_s, this);
     for (int n = 1; n <= TargetSelection::kBoxCount; ++n) {
         const QString number = QString::number(n);
-        chkamp.at(std::size_t(n)) = new QCheckBox(u"功放"_s + number, fraamp);
+        // A long name ends in "…" where the editor has no room for it.
+        chkamp.at(std::size_t(n)) = new ElidedCheckBox(u"功放"_s + number, fraamp);
         chkamp.at(std::size_t(n))->setObjectName(u"chkamp_"_s + number);
         connect(chkamp.at(std::size_t(n)), &QCheckBox::toggled, this,
                 [this, n](bool on) { m_selection->setAmp(n, on); });
-        chkdevice.at(std::size_t(n)) = new QCheckBox(u"外设"_s + number, fradevice);
+        chkdevice.at(std::size_t(n)) = new ElidedCheckBox(u"外设"_s + number, fradevice);
         chkdevice.at(std::size_t(n))->setObjectName(u"chkdevice_"_s + number);
         connect(chkdevice.at(std::size_t(n)), &QCheckBox::toggled, this,
                 [this, n](bool on) { m_selection->setDevice(n, on); });

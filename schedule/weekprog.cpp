@@ -6,6 +6,7 @@
 #include "console/playbackengine.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 #include "platform/timepicker.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/entrytargetspanel.h"
@@ -127,8 +128,10 @@ weekprog::weekprog(const Services &services, QWidget *parent)
     // A fresh editor holds no file; what it opens is decided by the request
     // flags when it becomes active.
     showCaption();
+    // Whole on a 1024×768 screen, with room left for the panel and the
+    // window's frame.
     setMinimumSize(980, 660);
-    resize(1120, 780);
+    resize(1000, 700);
 }
 
 weekprog::~weekprog()
@@ -156,6 +159,8 @@ void weekprog::buildControls()
         for (int c = DayTableModel::ZoneColumn; c <= DayTableModel::DeviceColumn; ++c)
             view->setColumnHidden(c, true);
         new ColumnSharer(view);
+        // A long path keeps its start and its file name in view.
+        elideItems(view, Qt::ElideMiddle);
         lvw[std::size_t(d)] = view;
         SSTabweek->addTab(view, WeekEditor::dayCaption(d));
     }
@@ -181,7 +186,9 @@ void weekprog::buildControls()
     QWidget *fileCommands = buildFileCommands();
 
     auto *lower = new QHBoxLayout;
-    lower->addWidget(inputs, 3);
+    // The fields need little more than their least; the names of the
+    // terminals, amplifiers and devices take what the window has to spare.
+    lower->addWidget(inputs, 2);
     lower->addWidget(entryCommands);
     lower->addSpacing(6);
     lower->addWidget(m_targets, 3);

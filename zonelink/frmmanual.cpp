@@ -4,6 +4,7 @@
 #include "directory/ampnamefile.h"
 #include "directory/nodefile.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 #include "zonelink/zonelink.h"
 
 #include <QCheckBox>
@@ -18,11 +19,15 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A list narrower than this shows too little of a name to choose by.
+constexpr int kNarrowestList = 90;
 
 QPushButton *button(const QString &caption, const QString &name, QWidget *parent)
 {
@@ -154,7 +159,8 @@ QListView *frmmanual::makeList(const QString &name, ManualItemList *model,
     list->setSelectionModel(selection);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setMinimumSize(90, 200);
+    list->setMinimumSize(kNarrowestList, 200);
+    elideItems(list);
     list->installEventFilter(this);
     m_listRoles.insert(list, role);
     connect(list, &QListView::doubleClicked, this, [this, role] { listDoubleClicked(role); });
@@ -258,9 +264,10 @@ void frmmanual::buildControls()
     channel->addLayout(groups);
 
     auto *top = new QHBoxLayout;
-    top->addWidget(frasource, 4);
+    // Both sides hold the same three kinds of list: the same room for each.
+    top->addWidget(frasource, 1);
     top->addLayout(moves);
-    top->addLayout(channel, 5);
+    top->addLayout(channel, 1);
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(lblvol);
@@ -284,11 +291,56 @@ void frmmanual::buildControls()
     connect(cmdallok, &QPushButton::clicked, this, &frmmanual::cmdallok_Click);
     connect(cmdvol, &QPushButton::clicked, this, &frmmanual::cmdvol_Click);
     connect(cmdexit, &QPushButton::clicked, this, &QWidget::close);
-    // The layout's own minimum keeps all eight tabs, the group boxes and the
-    // buttons whole; a smaller fixed minimum would let them be cut off.
-    resize(960, 500);
+    fitListsToNames();
     // Not on a list: until the operator uses one, the buttons have no list to act on.
     SSTabprog->setFocus();
+}
+
+void frmmanual::fitListsToNames()
+{
+    // The lists of a kind, left and right, as wide as its longest name, as
+    // far as the smallest screen has room: while the window would not fit,
+    // the widest kind gives way first. A name longer than its list ends in
+    // "…" and shows whole when the pointer rests on it.
+    const std::array<QListView *, 3> sources {lstsamp, lstsdevice, lstsnode};
+    std::array<int, 3> widths {};
+    for (std::size_t k = 0; k < sources.size(); ++k)
+        widths.at(k) = std::max(kNarrowestList, widestItemWidth(sources.at(k)));
+    for (;;) {
+        setListWidths(widths);
+        if (minimumSizeHint().width() <= kSmallestScreenRoom.width())
+            break;
+        int &widest = *std::max_element(widths.begin(), widths.end());
+        if (widest <= kNarrowestList)
+            break;
+        widest = std::max(kNarrowestList, widest - 8);
+    }
+    // The layout's own minimum keeps all eight tabs, the group boxes and the
+    // buttons whole; a smaller fixed minimum would let them be cut off.
+    resize(QSize(960, 500).expandedTo(minimumSizeHint()).boundedTo(kSmallestScreenRoom));
+}
+
+void frmmanual::setListWidths(const std::array<int, 3> &widths)
+{
+    lstsamp->setMinimumWidth(widths.at(0));
+    lstsdevice->setMinimumWidth(widths.at(1));
+    lstsnode->setMinimumWidth(widths.at(2));
+    for (int t = 0; t < ManualControl::TabCount; ++t) {
+        lstdamp[t]->setMinimumWidth(widths.at(0));
+        lstddevice[t]->setMinimumWidth(widths.at(1));
+        lstdnode[t]->setMinimumWidth(widths.at(2));
+    }
+    // The pages and the frame take the new widths at once, not when their
+    // layouts next run, so that the window's least size can be read.
+    QList<QWidget *> holders {lstsamp->parentWidget()};
+    for (int t = 0; t < ManualControl::TabCount; ++t)
+        holders << SSTabprog->widget(t);
+    for (QWidget *holder : holders) {
+        holder->layout()->activate();
+        holder->updateGeometry();
+    }
+    SSTabprog->updateGeometry();
+    layout()->activate();
 }
 
 int frmmanual::currentTab() const

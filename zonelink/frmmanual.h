@@ -71,6 +71,8 @@ private:
 
     void fillLists();
     void buildControls();
+    void fitListsToNames();
+    void setListWidths(const std::array<int, 3> &widths);
     QListView *makeList(const QString &name, ManualItemList *model, QItemSelectionModel *selection,
                         ListRole role, QWidget *parent);
     void listUsed(ListRole role);

@@ -3,6 +3,7 @@
 #include "directory/nodefile.h"
 #include "platform/appfolder.h"
 #include "platform/dialogs.h"
+#include "platform/elidedtext.h"
 #include "zonelink/statuspoll.h"
 
 #include <QAction>
@@ -142,6 +143,12 @@ frmnodestatus::frmnodestatus(ZoneLink &link, Dialogs &dialogs, const AppFolder &
     const QList<NodeRecord> nodes = readNodeFile(folder.file(u"\\node.txt"_s)).records;
     connect(m_poll, &StatusPoll::orderChanged, this, &frmnodestatus::fillRows);
     connect(m_poll, &StatusPoll::rowChanged, this, &frmnodestatus::showRow);
+    // The terminal being asked stays in sight, however long the list; the
+    // operator's selection is left where it is.
+    connect(m_poll, &StatusPoll::replyWindowOpened, this, [this](int position) {
+        if (QTreeWidgetItem *item = lvwstatus->topLevelItem(position))
+            lvwstatus->scrollToItem(item);
+    });
     connect(m_poll, &StatusPoll::progressChanged, pgbnode, &QProgressBar::setValue);
     connect(m_poll, &StatusPoll::busyChanged, this, &frmnodestatus::onBusyChanged);
     connect(m_poll, &StatusPoll::stoppingChanged, this,
@@ -186,6 +193,7 @@ void frmnodestatus::buildControls()
     lvwstatus->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwstatus->setIconSize(QSize(16, 16));
     lvwstatus->setMinimumSize(480, 200);
+    elideItems(lvwstatus);
     QTreeWidgetItem *headings = lvwstatus->headerItem();
     for (int c = 0; c < StatusPoll::ColumnCount; ++c) {
         headings->setText(c, columnSpecs().at(std::size_t(c)).heading);

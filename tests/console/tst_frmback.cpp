@@ -407,10 +407,10 @@ void tst_frmback::editorRequests_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("newRequest");
-    QTest::newRow("新建文件(星期)") << "mnunewweek";
-    QTest::newRow("toolbar 新建") << "tbr1_new";
-    QTest::newRow("打开文件(星期)") << "mnuopenweek";
-    QTest::newRow("toolbar 打开") << "tbr1_open";
+    QTest::newRow("新建文件(星期)") << "mnunewweek" << true;
+    QTest::newRow("toolbar 新建") << "tbr1_new" << true;
+    QTest::newRow("打开文件(星期)") << "mnuopenweek" << false;
+    QTest::newRow("toolbar 打开") << "tbr1_open" << false;
 }
 
 void tst_frmback::editorRequests()
@@ -445,21 +445,23 @@ void tst_frmback::viewToggles_data()
     // The list and the panel take turns: hiding one shows the other, and
     // only the one shown is ticked.
     QTest::newRow("menu hides the list, the panel shows")
-        << true << QStringList {u"mnushowlist"_s} << false << true << false;
+        << true << QStringList {u"mnushowlist"_s} << false << true << false << true;
     QTest::newRow("toolbar hides the list, the panel shows")
-        << true << QStringList {u"tbr1_detail"_s} << false << true << false;
+        << true << QStringList {u"tbr1_detail"_s} << false << true << false << true;
     QTest::newRow("menu shows the list over the panel")
-        << false << QStringList {u"mnushowlist"_s} << true << false << true;
+        << false << QStringList {u"mnushowlist"_s} << true << false << true << false;
     QTest::newRow("toolbar shows the list, the panel's tick goes")
-        << false << QStringList {u"tbr1_detail"_s} << true << false << true;
-    QTest::newRow("toolbar twice")
-        << false << QStringList {u"tbr1_detail"_s, u"tbr1_detail"_s} << false << true << false;
+        << false << QStringList {u"tbr1_detail"_s} << true << false << true << false;
+    QTest::newRow("toolbar twice") << false << QStringList {u"tbr1_detail"_s, u"tbr1_detail"_s}
+                                   << false << true << false << true;
     QTest::newRow("panel, then the list again")
-        << true << QStringList {u"mnushownext"_s, u"mnushowlist"_s} << true << false << true;
+        << true << QStringList {u"mnushownext"_s, u"mnushowlist"_s} << true << false << true
+        << false;
     QTest::newRow("the panel's item again shows the list")
-        << false << QStringList {u"mnushownext"_s} << true << false << true;
+        << false << QStringList {u"mnushownext"_s} << true << false << true << false;
     QTest::newRow("menu list twice from the panel")
-        << false << QStringList {u"mnushowlist"_s, u"mnushowlist"_s} << false << true << false;
+        << false << QStringList {u"mnushowlist"_s, u"mnushowlist"_s} << false << true << false
+        << true;
 }
 
 void tst_frmback::viewToggles()
@@ -507,9 +509,9 @@ void tst_frmback::popupOnTheRightButtonOnly_data()
 {
     QTest::addColumn<int>("button");
     QTest::addColumn<bool>("opens");
-    QTest::newRow("right") << int(Qt::RightButton);
-    QTest::newRow("left") << int(Qt::LeftButton);
-    QTest::newRow("middle") << int(Qt::MiddleButton);
+    QTest::newRow("right") << int(Qt::RightButton) << true;
+    QTest::newRow("left") << int(Qt::LeftButton) << false;
+    QTest::newRow("middle") << int(Qt::MiddleButton) << false;
 }
 
 void tst_frmback::popupOnTheRightButtonOnly()

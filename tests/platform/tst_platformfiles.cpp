@@ -357,12 +357,27 @@ void tst_PlatformFiles::classicFiltersBecomeQtFilters_data()
 {
     QTest::addColumn<QString>("classic");
     QTest::addColumn<QString>("qt");
-    QTest::newRow("one pair") << "*.jpg;*.bmp|*.jpg;*.bmp"
-                              << "*.jpg;*.bmp (*.jpg *.bmp)";
+    // Each filter shows its patterns once, as Qt's dialog reads them: after
+    // the description in brackets, separated by spaces.
+    QTest::newRow("patterns as description") << "*.jpg;*.bmp|*.jpg;*.bmp"
+                                             << "*.jpg *.bmp";
+    QTest::newRow("same patterns in another order") << "*.mp3;*.wav;*.mid;|*.wav;*.mid;*.mp3"
+                                                    << "*.mp3 *.wav *.mid";
     QTest::newRow("two pairs") << "MP3文件|*.mp3|WAV文件|*.wav"
                                << "MP3文件 (*.mp3);;WAV文件 (*.wav)";
+    QTest::newRow("description ending in its pattern") << "播放列表文件(*.txt)|*.txt"
+                                                       << "播放列表文件(*.txt)";
+    QTest::newRow("description ending in its patterns") << "图片(*.bmp;*.jpg)|*.jpg;*.bmp"
+                                                        << "图片(*.bmp *.jpg)";
+    QTest::newRow("description naming fewer patterns")
+        << "图片文件(*.bmp;*.png)|*.bmp;*.jpg;*.png"
+        << "图片文件(*.bmp;*.png) (*.bmp *.jpg *.png)";
+    QTest::newRow("brackets inside the description") << "文件(新)说明|*.txt"
+                                                     << "文件(新)说明 (*.txt)";
     QTest::newRow("lone pattern") << "*.txt"
                                   << "*.txt";
+    QTest::newRow("lone patterns") << "*.mp3;*.wav"
+                                   << "*.mp3 *.wav";
 }
 
 void tst_PlatformFiles::classicFiltersBecomeQtFilters()

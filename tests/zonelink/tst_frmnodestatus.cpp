@@ -69,6 +69,7 @@ private Q_SLOTS:
     void headerClickSorts();
     void refreshAllFollowsProgress();
     void refreshAllCanBeStopped();
+    void refreshAllKeepsTheAskedTerminalInSight();
     void portNotOpen_data();
     void portNotOpen();
     void portLostGivesOneNotice_data();
@@ -491,6 +492,36 @@ void tst_frmnodestatus::refreshAllFollowsProgress()
     QCOMPARE(column(3), (QStringList {QString(), QString(), u"100.0"_s, u"定压"_s}));
     QCOMPARE(column(4), (QStringList {QString(), QString(), u"30"_s, QString()}));
     QVERIFY(m_rig->dialogs.shown.isEmpty());
+}
+
+void tst_frmnodestatus::refreshAllKeepsTheAskedTerminalInSight()
+{
+    QList<NodeRecord> nodes;
+    for (int i = 1; i <= 16; ++i)
+        nodes.append({u"教室%1"_s.arg(i), QString::number(i), u"1"_s});
+    QCOMPARE(writeNodeFile(m_rig->file(u"node.txt"_s), nodes), QString());
+    open();
+    frmnodestatus &w = *m_window;
+    // A few rows in sight, so that the poll has to move the list along.
+    w.resize(w.minimumSize());
+    child<QSlider>(u"sldsendwait"_s)->setValue(0);
+    child<QSlider>(u"sldwait"_s)->setValue(0);
+    QTreeWidget *lvw = list();
+    QVERIFY(lvw->visualItemRect(lvw->topLevelItem(15)).top() > lvw->viewport()->height());
+    QStringList asked;
+    QStringList outOfSight;
+    connect(&w.poll(), &StatusPoll::replyWindowOpened, this, [&](int position) {
+        QTreeWidgetItem *item = lvw->topLevelItem(position);
+        asked << item->text(StatusPoll::NameColumn);
+        if (!lvw->viewport()->rect().contains(lvw->visualItemRect(item)))
+            outOfSight << item->text(StatusPoll::NameColumn);
+    });
+    child<QPushButton>(u"cmdrefreshall"_s)->click();
+    QVERIFY(waitIdle());
+    QCOMPARE(asked.size(), 16);
+    QCOMPARE(outOfSight, QStringList());
+    // The operator's selection is left alone.
+    QVERIFY(lvw->selectedItems().isEmpty());
 }
 
 void tst_frmnodestatus::refreshAllCanBeStopped()
