@@ -2,7 +2,11 @@
 // arrangement, the pop-up menu, batch commands and lengths, audition.
 
 #include "console/playbackengine.h"
+#include "platform/widgetdialogs.h"
 #include "weekprogfixture.h"
+
+#include <QMessageBox>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -36,6 +40,8 @@ private Q_SLOTS:
     void auditionAndRowVolumeBesideOthers_data();
     void auditionAndRowVolumeBesideOthers();
     void screenshotOfAFilledWeek();
+    void deleteAllThroughTheRealBox_data();
+    void deleteAllThroughTheRealBox();
 };
 
 void tst_weekprog::activation_data()
@@ -823,6 +829,64 @@ void tst_weekprog::screenshotOfAFilledWeek()
         m_w->grab().save(QCoreApplication::applicationDirPath()
                          + u"/weekprog_%1.png"_s.arg(size.width()));
     }
+}
+
+void tst_weekprog::deleteAllThroughTheRealBox_data()
+{
+    QTest::addColumn<QString>("press"); // a button of the box, or a key
+    QTest::addColumn<int>("left"); // entries left on the day
+    QTest::newRow("确定") << u"ok"_s << 0;
+    QTest::newRow("取消") << u"cancel"_s << 3;
+    QTest::newRow("Enter: 确定") << u"Return"_s << 0;
+    QTest::newRow("Escape: 取消") << u"Escape"_s << 3;
+}
+
+void tst_weekprog::deleteAllThroughTheRealBox()
+{
+    // Through the message box the operator sees, not the fake: the fake
+    // once answered OK where the real box gave Cancel, and "全部删除" never
+    // deleted.
+    QFETCH(QString, press);
+    QFETCH(int, left);
+    GbkFiles::writeText(m_rig->weekFile,
+                        u"00,00,00,星期一,00,00,00,00,00\n"
+                        "08:00:00, 1 ,a,/srv/a.mp3, 80 ,00:00:30,,,\n"
+                        "09:00:00, 1 ,b,/srv/b.mp3, 80 ,00:00:30,,,\n"
+                        "10:00:00, 1 ,c,/srv/c.mp3, 80 ,00:00:30,,,\n"_s);
+    Console &c = m_rig->console();
+    WidgetDialogs real(m_main.get());
+    c.state().setEditCurrentWeekFileRequest(true);
+    m_w = new weekprog(weekprog::Services {real, c.folder(), c.clock(), c.probe(), c.volume(),
+                                           c.playback(), c.state(), c.settings(), c.savedFiles()});
+    m_w->show();
+    QTRY_VERIFY(!c.state().EditCurrentWeekFileRequest());
+    child<QTabWidget>(u"SSTabweek"_s)->setCurrentIndex(0);
+    QCOMPARE(day(0).count(), 3);
+
+    QString asked;
+    QTimer operatorHand;
+    connect(&operatorHand, &QTimer::timeout, this, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (!box || !box->isVisible())
+                continue;
+            operatorHand.stop();
+            asked = box->text();
+            QCOMPARE(box->parentWidget(), m_w.data()); // over the editor, not the main window
+            if (press == u"ok")
+                box->button(QMessageBox::Ok)->click();
+            else if (press == u"cancel")
+                box->button(QMessageBox::Cancel)->click();
+            else
+                QTest::keyClick(box, press == u"Return" ? Qt::Key_Return : Qt::Key_Escape);
+            return;
+        }
+    });
+    operatorHand.start(5);
+    trigger(u"mnudelall"_s);
+    QCOMPARE(asked, u"真的要全部删除吗？"_s);
+    QCOMPARE(day(0).count(), left);
+    QCOMPARE(modified(), left == 0);
 }
 
 QTEST_MAIN(tst_weekprog)

@@ -145,6 +145,35 @@ virtual_display_ready() {
   [ -S "/tmp/.X11-unix/X$1" ] && [ "$(x_display_holder "$1")" = "$2" ]
 }
 
+# The openbox window manager on the display $DISPLAY, when no window manager
+# runs there yet, so that the demo's windows are stacked, framed and focused
+# as on a school's desktop. Sets WM_PID (empty when none was started). Call
+# stop_window_manager.
+start_window_manager() {
+  local log=$1
+  WM_PID=""
+  command -v openbox >/dev/null || return 0
+  if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+    return 0
+  fi
+  openbox --sm-disable >"$log" 2>&1 &
+  WM_PID=$!
+  local _
+  for _ in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.1
+  done
+  echo "warning: the window manager did not start (see $log)"
+}
+
+stop_window_manager() {
+  if [ -n "${WM_PID:-}" ]; then
+    kill "$WM_PID" 2>/dev/null || true
+    wait "$WM_PID" 2>/dev/null || true
+    WM_PID=""
+  fi
+}
+
 stop_virtual_display() {
   if [ -n "${XVFB_PID:-}" ]; then
     kill "$XVFB_PID" 2>/dev/null || true
