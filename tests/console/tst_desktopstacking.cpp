@@ -233,6 +233,12 @@ void tst_DesktopStacking::toolWindowStaysAboveTheMainWindow()
     }
     QTRY_COMPARE(QApplication::activeWindow(), tool);
     QTRY_VERIFY(level(tool) > level(main));
+    // QUELLON_SHOTS names a folder for a picture of the whole screen with
+    // each window open, to look at.
+    if (const QString shots = qEnvironmentVariable("QUELLON_SHOTS"); !shots.isEmpty()) {
+        QTest::qWait(300);
+        run(u"import"_s, {u"-window"_s, u"root"_s, QDir(shots).filePath(window + u".png"_s)});
+    }
     // Opened over the main window, not at 0,0 over its menu bar.
     QVERIFY2(tool->frameGeometry().top() > main->geometry().top(),
              qPrintable(u"at %1,%2"_s.arg(tool->x()).arg(tool->y())));

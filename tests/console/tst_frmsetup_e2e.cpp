@@ -210,9 +210,7 @@ void tst_frmsetupE2e::enterInTheTestFieldSends()
 void tst_frmsetupE2e::setBeforeAnyReadSendsNothing()
 {
     QVERIFY(startSimulator());
-    m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
-    m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
-    child<QPushButton>(u"cmd_set_time"_s)->click();
+    child<QPushButton>(u"cmd_set_time"_s)->click(); // its refusal is answered OK
     // Time enough for both frames and the pause between them.
     QTest::qWait(500);
     m_simOutput += QString::fromUtf8(m_sim.readAllStandardOutput());
@@ -225,6 +223,8 @@ void tst_frmsetupE2e::setBeforeAnyReadSendsNothing()
     QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(u"cmdreadtime"_s)->isEnabled(), 5000);
     QVERIFY(child<QTimeEdit>(u"DTPRTC"_s)->text() != u"--:--:--"_s);
     child<QTimeEdit>(u"DTP_AUTO_OPEN"_s)->setTime(QTime(6, 45, 0));
+    m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
+    m_rig->dialogs.answers.enqueue(MsgAnswer::Yes);
     child<QPushButton>(u"cmd_set_time"_s)->click();
     QVERIFY(waitSimulator(u"PowerOnTimeSet"_s));
     QVERIFY2(m_simOutput.contains(u"ClockSet"_s), qPrintable(m_simOutput));
