@@ -280,8 +280,10 @@ void tst_DesktopStacking::toolWindowStaysAboveTheMainWindow()
         // answered by Enter; the window is still the operator's after them.
         action->trigger();
         QTRY_COMPARE(QApplication::activeWindow(), tool);
-        desktop.dialogs.notify(u"没有读取到主机的时间。"_s, QString(), MsgIcon::Information, tool);
-        desktop.dialogs.notify(u"未设置自动开机时间。"_s, QString(), MsgIcon::Information, tool);
+        desktop.dialogs.notify(u"没有读取到主机的时间。"_s, u"QuellonQL-5300"_s,
+                               MsgIcon::Information, tool);
+        desktop.dialogs.notify(u"未设置自动开机时间。"_s, u"QuellonQL-5300"_s, MsgIcon::Information,
+                               tool);
         for (const QString &text : {u"没有读取到主机的时间。"_s, u"未设置自动开机时间。"_s}) {
             QTRY_COMPARE(visibleBoxes().size(), 1);
             QPointer<QMessageBox> box = qobject_cast<QMessageBox *>(visibleBoxes().at(0));
@@ -291,6 +293,11 @@ void tst_DesktopStacking::toolWindowStaysAboveTheMainWindow()
             QTRY_COMPARE(QApplication::activeWindow(), box);
             QVERIFY(level(box) > level(tool));
             QVERIFY(level(tool) > level(main));
+            if (const QString shots = qEnvironmentVariable("QUELLON_SHOTS"); !shots.isEmpty()) {
+                QTest::qWait(300);
+                run(u"import"_s,
+                    {u"-window"_s, u"root"_s, QDir(shots).filePath(window + u"-notice.png"_s)});
+            }
             pressKey(u"Return"_s);
             QTRY_VERIFY(!box || !box->isVisible());
         }
