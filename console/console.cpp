@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include "console/asrunevents.h"
 #include "console/endofday.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
@@ -8,6 +9,7 @@
 #include "console/remotelist.h"
 #include "console/scheduler.h"
 #include "console/todayschedule.h"
+#include "platform/asrunlog.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/logwriter.h"
@@ -26,6 +28,7 @@ Console::Console(const Services &services, QObject *parent)
     , m_settings(services.store, services.folder)
     , m_model(std::make_unique<ProgrammeModel>())
     , m_log(std::make_unique<LogWriter>(m_s.folder, m_s.clock, m_s.dialogs))
+    , m_asRun(std::make_unique<AsRunLog>(m_s.folder, m_s.clock))
 {
     const AppSettings &values = m_settings.values();
     m_today = std::make_unique<TodaySchedule>(m_s.folder, values, m_state, *m_model, m_s.dialogs);
@@ -43,6 +46,7 @@ Console::Console(const Services &services, QObject *parent)
         m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power});
     m_timerplayer = std::make_unique<SecondTicker>(m_s.clock);
     m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
+    AsRunEvents::connect(*this, *m_asRun);
 
     connect(m_timerplayer.get(), &SecondTicker::tick, this, &Console::timerplayer_Timer);
     connect(m_link.get(), &ZoneLink::keyReceived, m_remoteKeys.get(), &RemoteKeys::handle);
@@ -85,6 +89,7 @@ void Console::stopParts()
 
 void Console::startUp()
 {
+    m_asRun->record(QStringLiteral("启动"), QStringLiteral("控制台启动"));
     m_today->listDateFolder();
     m_settings.loadStoredSettings();
     m_today->LoadTodaySchedule(m_s.clock.now().date());

@@ -12,6 +12,7 @@
 class Clock;
 class Dialogs;
 class EndOfDay;
+class AsRunLog;
 class LogWriter;
 class MasterVolume;
 class MediaPlayer;
@@ -86,6 +87,8 @@ public:
     Scheduler &scheduler() { return *m_scheduler; }
     EndOfDay &endOfDay() { return *m_endOfDay; }
     LogWriter &log() { return *m_log; }
+    // The as-run log of the day's events (log/yyyymmdd.csv).
+    AsRunLog &asRunLog() { return *m_asRun; }
     SecondTicker &secondTicker() { return *m_timerplayer; }
     // Where the cores announce what they saved; the console reads it again
     // (the remote list, the frequencies and lead times, today's list).
@@ -145,6 +148,7 @@ private:
     SavedFiles m_savedFiles;
     std::unique_ptr<ProgrammeModel> m_model;
     std::unique_ptr<LogWriter> m_log;
+    std::unique_ptr<AsRunLog> m_asRun;
     std::unique_ptr<TodaySchedule> m_today;
     std::unique_ptr<PlaybackEngine> m_playback;
     std::unique_ptr<MasterVolume> m_volume;
