@@ -60,6 +60,15 @@ bool PlaybinPlayer::makeBin(bool drawsPicture)
         return false;
     m_madeForWindow = drawsPicture;
     gst_object_ref_sink(m_bin);
+    // The bin keeps time by the machine's monotonic clock, not by the time
+    // the sound server reports for our stream. That report can jump to a
+    // far-off value when a pause is followed at once by a resume, and then
+    // stands still; every sink waiting on it (for its next picture, or for
+    // the last sound to be heard before the end) then waited for ever and
+    // the end of the file never came. The sound output follows this clock.
+    GstClock *clock = gst_system_clock_obtain();
+    gst_pipeline_use_clock(GST_PIPELINE(m_bin), clock);
+    gst_object_unref(clock);
     GstElement *video = drawsPicture ? overlaySink() : nullptr;
     m_drawsPicture = video != nullptr;
     if (!video)
