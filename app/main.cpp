@@ -1,6 +1,7 @@
-// Builds the real services, the console and its main window, and adds the
-// windows that the menus open.
+// Answers the command line, then builds the real services, the console and
+// its main window, and adds the windows that the menus open.
 
+#include "app/commandline.h"
 #include "audio/enginemediaplayer.h"
 #include "audio/enginemediaprobe.h"
 #include "audio/enginerecorder.h"
@@ -33,8 +34,12 @@
 
 int main(int argc, char *argv[])
 {
+    if (const std::optional<int> exitCode = answerCommandLine(argc, argv))
+        return *exitCode;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QuellonQL-5300"));
+    QApplication::setApplicationVersion(QStringLiteral(QUELLON_VERSION));
     if (!useChineseText(app))
         qWarning("Qt's Chinese translation was not found: standard buttons read English");
 

@@ -12,6 +12,7 @@ QUELLON_PACKAGES=(
   fonts-wqy-microhei
   pulseaudio pulseaudio-utils xvfb xauth imagemagick ffmpeg
   openbox x11-utils xdotool
+  dpkg-dev file lintian
 )
 
 as_root() {
