@@ -59,6 +59,13 @@ void AsRunEvents::connect(Console &console, AsRunLog &log)
                          log.record(QStringLiteral("播放"),
                                     file + QStringLiteral("，播放时长 ") + playLength);
                      });
+    QObject::connect(&console.scheduler(), &Scheduler::rowsPassedOver, &console,
+                     [&log](int count, const QString &firstTime, const QString &lastTime) {
+                         log.record(QStringLiteral("错过"),
+                                    QStringLiteral("%1 项的开始时间已过，未播放：%2 至 %3")
+                                        .arg(count)
+                                        .arg(firstTime, lastTime));
+                     });
     QObject::connect(&console.savedFiles(), &SavedFiles::saved, &console,
                      [&log](SavedFiles::Kind, const QString &path) {
                          log.record(QStringLiteral("保存"), path);

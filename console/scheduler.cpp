@@ -231,7 +231,9 @@ void Scheduler::passOver(PassedOver &passed)
         releaseLead(r);
     qCInfo(lcScheduler) << "passed over" << passed.count << (passed.count == 1 ? "row" : "rows")
                         << "from" << passed.firstTime << "to" << passed.lastTime;
+    const PassedOver done = passed;
     passed = {};
+    Q_EMIT rowsPassedOver(done.count, done.firstTime, done.lastTime);
 }
 
 void Scheduler::OpenDevicesAhead(int r)

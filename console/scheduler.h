@@ -70,6 +70,9 @@ Q_SIGNALS:
     // Announced once per tick that changed them, after the tick's work.
     void channelStateChanged(int channel);
     void outputsActiveChanged(bool active);
+    // Waiting rows first..last (count of them) whose start window went by
+    // unplayed, from firstTime to lastTime.
+    void rowsPassedOver(int count, const QString &firstTime, const QString &lastTime);
 
 private:
     struct Lead

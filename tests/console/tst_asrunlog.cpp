@@ -122,6 +122,14 @@ void tst_AsRunLog::consoleEvents()
              qPrintable(lines.last()));
     Q_EMIT c.link().linkLost();
     QVERIFY(linesOf(today).last().endsWith(u",线路,与分区控制器的连接中断"_s));
+    // Started late: the items whose start went by are logged as missed, as
+    // one line, never played late.
+    rig.clock.set(QDateTime(rig.clock.now().date(), QTime(9, 0, 0)));
+    c.timerplayer_Timer();
+    lines = linesOf(today);
+    QVERIFY2(lines.contains(
+                 u"2026-12-07 09:00:00,错过,2 项的开始时间已过，未播放：07:30:00 至 08:00:00"_s),
+             qPrintable(lines.join(u'\n')));
 }
 
 QTEST_MAIN(tst_AsRunLog)
