@@ -41,17 +41,15 @@ QWidget *WindowHost::open(const QString &name)
         return nullptr;
     QWidget *w = it->window;
     if (!w) {
-        // Every window is the main window's child, so that the window
-        // manager keeps it above the full-screen main window (a free window
-        // told its transient parent later is not kept so by every manager).
+        // Every window is the main window's child and goes with it.
         w = it->factory(m_owner);
         if (!w)
             return nullptr;
         // A top-level window of its own all the same, typed as a dialog
         // window: only those does Qt mark transient for their parent
-        // (WM_TRANSIENT_FOR), which is what keeps a window above its owner
-        // under a window manager. Its frame keeps the buttons of a normal
-        // window unless the window chose its own.
+        // (WM_TRANSIENT_FOR), which is what keeps a window above the
+        // full-screen main window under a window manager. Its frame keeps the
+        // buttons of a normal window unless the window chose its own.
         Qt::WindowFlags flags = (w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog;
         if (!(flags & Qt::CustomizeWindowHint))
             flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
