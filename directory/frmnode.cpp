@@ -5,6 +5,7 @@
 #include "platform/appfolder.h"
 #include "platform/characterfilter.h"
 #include "platform/dialogs.h"
+#include "platform/windowteardown.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -84,7 +85,10 @@ frmnode::frmnode(Dialogs &dialogs, const AppFolder &folder, const ProfileIni &co
     resize(820, 600);
 }
 
-frmnode::~frmnode() = default;
+frmnode::~frmnode()
+{
+    detachChildSignals(this);
+}
 
 void frmnode::buildControls()
 {

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "platform/elidedtext.h"
 #include "platform/timepicker.h"
+#include "platform/windowteardown.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -78,6 +79,11 @@ frmsource::frmsource(Dialogs &dialogs, const AppFolder &folder, SavedFiles &save
     // Connected after the fields are filled, so that opening changes nothing.
     followFields();
     txtamp[0]->setFocus();
+}
+
+frmsource::~frmsource()
+{
+    detachChildSignals(this);
 }
 
 void frmsource::buildControls()

@@ -23,6 +23,7 @@ public:
     // amp_name.dat and config.ini are in folder; a save is announced to saved.
     frmsource(Dialogs &dialogs, const AppFolder &folder, SavedFiles &saved,
               QWidget *parent = nullptr);
+    ~frmsource() override;
 
     // "保 存". Returns true when both files were written.
     bool cmdsave_Click();

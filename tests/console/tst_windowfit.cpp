@@ -26,6 +26,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
@@ -183,6 +184,8 @@ private Q_SLOTS:
     void cleanup();
     void fitsTheScreen_data();
     void fitsTheScreen();
+    void closesWithTheFocusInAnyField_data();
+    void closesWithTheFocusInAnyField();
 
 private:
     QWidget *build(const QString &name);
@@ -323,6 +326,48 @@ void tst_WindowFit::fitsTheScreen()
     }
     cut.removeDuplicates();
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u"; "_s)));
+}
+
+void tst_WindowFit::closesWithTheFocusInAnyField_data()
+{
+    fitsTheScreen_data();
+}
+
+// A window's own members are gone before its child fields are; a field that
+// loses the focus on the way out (its edit finished) must not reach them.
+// The operator closes a window with the cursor in any field it has.
+void tst_WindowFit::closesWithTheFocusInAnyField()
+{
+    QFETCH(QString, name);
+    const auto fieldsOf = [](QWidget *window) {
+        QList<QWidget *> fields;
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if ((qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractSpinBox *>(w))
+                && w->isVisibleTo(window) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+                fields << w;
+        }
+        return fields;
+    };
+    m_window = build(name);
+    QVERIFY(m_window);
+    const qsizetype count = fieldsOf(m_window).size();
+    delete m_window;
+    m_window = nullptr;
+    for (qsizetype i = 0; i < count; ++i) {
+        m_window = build(name);
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        const QList<QWidget *> fields = fieldsOf(m_window);
+        QCOMPARE(fields.size(), count);
+        QWidget *field = fields.at(i);
+        field->setFocus(Qt::TabFocusReason);
+        QVERIFY2(field->hasFocus(), qPrintable(field->objectName()));
+        QTest::keyClick(field, Qt::Key_End);
+        QTest::keyClick(field, Qt::Key_1);
+        delete m_window;
+        m_window = nullptr;
+    }
 }
 
 QTEST_MAIN(tst_WindowFit)
