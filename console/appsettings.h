@@ -31,6 +31,12 @@ struct AppSettings
     QString TerminalVolume = QStringLiteral("22");
     bool ShowVideo = false;
 
+    // The console's own running options, kept in the store's section
+    // "operation" beside the keys above, which stay as they are.
+    int AsRunKeepDays = 90; // days of as-run log kept, today included
+    bool SuperviseTerminals = false; // query the terminals that should be on
+    bool StartAtLogin = false; // the desktop starts the console at log-in
+
     // Start-up tables.
     QString AllNodeList; // DotList of every node address of node.txt
     std::array<qint16, 9> SourceFrequency {}; // tenths of a MHz, [1..8]

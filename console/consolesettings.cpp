@@ -22,6 +22,7 @@ bool ConsoleSettings::loadStoredSettings()
     if (!outcome.unreadableKeys.isEmpty())
         qWarning() << "settings that could not be read, defaults used:" << outcome.unreadableKeys;
     SettingsLoader::LoadDisplayOptions(m_configIni, m_values);
+    SettingsLoader::LoadOperationOptions(m_store, m_values);
     m_loaded = true;
     m_firstRun = outcome.firstRun;
     Q_EMIT loaded(outcome.firstRun);
@@ -42,7 +43,11 @@ QStringList ConsoleSettings::apply(const AppSettings &values)
 {
     m_values = values;
     QStringList failures;
-    SettingsLoader::SaveSettings(m_store, m_values);
+    {
+        const UserStore::Batch batch(m_store);
+        SettingsLoader::SaveSettings(m_store, m_values);
+        SettingsLoader::SaveOperationOptions(m_store, m_values);
+    }
     if (const QString error = m_store.writeError(); !error.isEmpty())
         failures << error;
     if (const QString error = SettingsLoader::SaveShowVideo(m_configIni, m_values.ShowVideo);

@@ -163,6 +163,41 @@ void SaveSettings(UserStore &store, const AppSettings &settings)
     }
 }
 
+namespace {
+const QString kOperation = QStringLiteral("operation");
+constexpr int kLongestKeep = 3650;
+} // namespace
+
+void LoadOperationOptions(const UserStore &store, AppSettings &settings)
+{
+    const AppSettings defaults;
+    bool ok = false;
+    const int days = store.value(kOperation, QStringLiteral("asrun_keep_days"), QString())
+                         .trimmed()
+                         .toInt(&ok);
+    settings.AsRunKeepDays
+        = ok && days >= 1 && days <= kLongestKeep ? days : defaults.AsRunKeepDays;
+    const auto flag = [&](const QString &key, bool fallback) {
+        bool read = false;
+        const bool value = parseBoolean(store.value(kOperation, key, booleanText(fallback)), &read);
+        return read ? value : fallback;
+    };
+    settings.SuperviseTerminals
+        = flag(QStringLiteral("supervise_terminals"), defaults.SuperviseTerminals);
+    settings.StartAtLogin = flag(QStringLiteral("start_at_login"), defaults.StartAtLogin);
+}
+
+void SaveOperationOptions(UserStore &store, const AppSettings &settings)
+{
+    const UserStore::Batch batch(store);
+    store.setValue(kOperation, QStringLiteral("asrun_keep_days"),
+                   QString::number(settings.AsRunKeepDays));
+    store.setValue(kOperation, QStringLiteral("supervise_terminals"),
+                   booleanText(settings.SuperviseTerminals));
+    store.setValue(kOperation, QStringLiteral("start_at_login"),
+                   booleanText(settings.StartAtLogin));
+}
+
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)
 {
     const QString text = showVideo ? QStringLiteral("1") : QStringLiteral("0");

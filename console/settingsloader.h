@@ -32,6 +32,10 @@ void SaveSettings(UserStore &store, const AppSettings &settings);
 // Key "VCD" of section "DisplayMode": "1" or "0", written only when the
 // file holds another value. Returns the empty text on success, else the
 // system's description of the failure.
+// The running options of section "operation" (as-run days kept,
+// supervision, start at log-in). Unreadable values fall back to the defaults.
+void LoadOperationOptions(const UserStore &store, AppSettings &settings);
+void SaveOperationOptions(UserStore &store, const AppSettings &settings);
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo);
 void LoadDisplayOptions(const ProfileIni &configIni, AppSettings &settings);
 void LoadSourceFrequencies(const AppFolder &folder, AppSettings &settings);

@@ -67,6 +67,8 @@ private Q_SLOTS:
     void displayOptions_data();
     void displayOptions();
     void noConfigIniGivesDefaults();
+    void operationOptions_data();
+    void operationOptions();
     void groupNamesAreCut();
     void nodeAddresses_data();
     void nodeAddresses();
@@ -430,6 +432,57 @@ void tst_SettingsLoader::sourceFrequencies()
     LoadSourceFrequencies(folder(), s);
     for (int n = 1; n <= 8; ++n)
         QCOMPARE(int(s.SourceFrequency[n]), tenths.at(n - 1));
+}
+
+void tst_SettingsLoader::operationOptions_data()
+{
+    QTest::addColumn<QString>("days");
+    QTest::addColumn<QString>("supervise");
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<int>("wantDays");
+    QTest::addColumn<bool>("wantSupervise");
+    QTest::addColumn<bool>("wantLogin");
+    // An empty text is a key never written.
+    QTest::newRow("none written") << u""_s << u""_s << u""_s << 90 << false << false;
+    QTest::newRow("as written") << u"30"_s << u"True"_s << u"1"_s << 30 << true << true;
+    QTest::newRow("one day") << u" 1 "_s << u"False"_s << u"0"_s << 1 << false << false;
+    QTest::newRow("ten years") << u"3650"_s << u"true"_s << u"False"_s << 3650 << true << false;
+    QTest::newRow("too many") << u"3651"_s << u"x"_s << u""_s << 90 << false << false;
+    QTest::newRow("none kept") << u"0"_s << u"yes"_s << u"no"_s << 90 << false << false;
+    QTest::newRow("not a number") << u"九十"_s << u""_s << u"True"_s << 90 << false << true;
+}
+
+void tst_SettingsLoader::operationOptions()
+{
+    QFETCH(QString, days);
+    QFETCH(QString, supervise);
+    QFETCH(QString, login);
+    CountingUserStore store;
+    const auto put = [&](const QString &key, const QString &text) {
+        if (!text.isEmpty())
+            store.values.insert(u"operation/"_s + key, text);
+    };
+    put(u"asrun_keep_days"_s, days);
+    put(u"supervise_terminals"_s, supervise);
+    put(u"start_at_login"_s, login);
+    AppSettings s;
+    LoadOperationOptions(store, s);
+    QTEST(s.AsRunKeepDays, "wantDays");
+    QTEST(s.SuperviseTerminals, "wantSupervise");
+    QTEST(s.StartAtLogin, "wantLogin");
+
+    // What is saved reads back the same, in one write of the store's file.
+    CountingUserStore saved;
+    SaveOperationOptions(saved, s);
+    QCOMPARE(saved.fileWrites, 1);
+    AppSettings back;
+    back.AsRunKeepDays = 7;
+    back.SuperviseTerminals = !s.SuperviseTerminals;
+    back.StartAtLogin = !s.StartAtLogin;
+    LoadOperationOptions(saved, back);
+    QCOMPARE(back.AsRunKeepDays, s.AsRunKeepDays);
+    QCOMPARE(back.SuperviseTerminals, s.SuperviseTerminals);
+    QCOMPARE(back.StartAtLogin, s.StartAtLogin);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsLoader)
