@@ -181,7 +181,9 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         const int tv = TimeValue(t);
         const RowState state = m_s.model.state(r - 1);
         const QString q = ClockText(tv + 5);
-        if (m_resuming && state == RowState::Waiting) {
+        // Only a row whose start window has gone by is taken up again; within
+        // it the row is simply due and starts from its beginning.
+        if (m_resuming && state == RowState::Waiting && q > t && q < now) {
             if (const std::optional<int> elapsed = runningFor(t, row.plen, now)) {
                 passOver(passed);
                 if (!ResumeItem(r, *elapsed))

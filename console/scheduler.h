@@ -52,8 +52,8 @@ public:
     // anything (no file is played, no status is set).
     void stop();
     // The console has just started, perhaps after a crash: the next scan
-    // takes up the waiting rows whose play length still runs, instead of
-    // passing them over once their start window has gone by. Their
+    // takes up the waiting rows whose start window has gone by but whose
+    // play length still runs, instead of passing them over. Their
     // equipment is switched on as at their start and their file plays from
     // where it would stand by now. Only that one scan does so; a row whose
     // play length ran out while the console was down is passed over as

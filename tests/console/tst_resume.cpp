@@ -73,8 +73,12 @@ void tst_Resume::firstScan_data()
     QTest::newRow("not started yet: waits") << u"song"_s << u"07:59:59"_s << u"waits"_s << -1;
     QTest::newRow("at its start second: an ordinary start")
         << u"song"_s << u"08:00:00"_s << u"started"_s << 0;
-    QTest::newRow("within its start window: resumed")
-        << u"song"_s << u"08:00:03"_s << u"resumed"_s << 3000;
+    QTest::newRow("within its start window: an ordinary start")
+        << u"song"_s << u"08:00:03"_s << u"started"_s << 0;
+    QTest::newRow("the last second of its start window: an ordinary start")
+        << u"song"_s << u"08:00:05"_s << u"started"_s << 0;
+    QTest::newRow("the first second after its start window: resumed")
+        << u"song"_s << u"08:00:06"_s << u"resumed"_s << 6000;
     QTest::newRow("its file is missing: missed")
         << u"missing"_s << u"08:04:30"_s << u"missed"_s << -1;
     QTest::newRow("equipment only: switched on again, nothing plays")
