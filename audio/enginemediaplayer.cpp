@@ -61,15 +61,23 @@ void EngineMediaPlayer::sendPlay(qint64 startMs)
 
 void EngineMediaPlayer::loadAndPlay(const QString &path)
 {
+    loadAndPlayFrom(path, 0);
+}
+
+void EngineMediaPlayer::loadAndPlayFrom(const QString &path, qint64 startMs)
+{
     m_path = path;
     m_uri = EngineProcess::sourceOf(path);
     m_job = ++m_jobs;
-    m_positionMs = 0;
+    // The position runs on from the start asked for until the engine
+    // reports one; a start past the file's end is the engine's to report
+    // as the end of the stream.
+    m_positionMs = std::max<qint64>(startMs, 0);
     m_anchor = m_clock.elapsed();
     m_durationMs = -1;
     m_frames = -1;
     const bool hadVideo = std::exchange(m_hasVideo, false);
-    sendPlay(0);
+    sendPlay(m_positionMs);
     if (hadVideo && m_run != Run::Idle)
         Q_EMIT videoChanged();
     setRun(Run::Playing);

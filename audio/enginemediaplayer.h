@@ -26,6 +26,7 @@ public:
     ~EngineMediaPlayer() override;
 
     void loadAndPlay(const QString &path) override;
+    void loadAndPlayFrom(const QString &path, qint64 startMs) override;
     bool hasSource() const override { return !m_path.isEmpty(); }
     void play() override;
     void pause() override;

@@ -61,6 +61,22 @@ Console::Console(const Services &services, QObject *parent)
         m_state.setEquipmentStatus(QStringLiteral("外设状态：与分区控制器的连接已恢复"));
     });
     connect(m_endOfDay.get(), &EndOfDay::programEnds, this, &Console::endProgram);
+    // An item taken up again after a restart: the log says where it went on,
+    // and whoever comes to the console sees that it stopped and went on.
+    connect(m_scheduler.get(), &Scheduler::itemResumed, this,
+            [this](const QString &time, const QString &file, int elapsed) {
+                m_asRun->record(QStringLiteral("恢复播放"),
+                                QStringLiteral("%1（%2 开始），从第 %3 秒处继续")
+                                    .arg(file, time, QString::number(elapsed)));
+                m_s.dialogs.notify(QStringLiteral("已恢复播放：") + fileTitle(file),
+                                   QStringLiteral("恢复播放"), MsgIcon::Information, nullptr);
+            });
+    connect(m_scheduler.get(), &Scheduler::itemNotResumed, this,
+            [this](const QString &time, const QString &file, const QString &reason) {
+                m_asRun->record(
+                    QStringLiteral("错过"),
+                    QStringLiteral("%1（%2 开始）未恢复播放：%3").arg(file, time, reason));
+            });
     // The player's sound engine was replaced: what played goes on, and the
     // operator sees that it happened and when.
     connect(&m_s.player, &MediaPlayer::restarted, this, [this](const QString &why) {
@@ -103,6 +119,7 @@ void Console::startUp()
     // The mixer's failure is a notice, so the timers may start before or
     // after it; they start last, as the window's load sequence ends.
     m_volume->open();
+    m_scheduler->resumeRunningItems();
     m_timerplayer->start();
     m_endOfDay->start();
     qCInfo(lcConsole) << "started";

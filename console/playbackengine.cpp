@@ -76,6 +76,12 @@ bool PlaybackEngine::isPlaying() const
 void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen,
                               PlayerHolder holder)
 {
+    playsongFrom(sfilename, splaylen, holder, 0);
+}
+
+void PlaybackEngine::playsongFrom(const QString &sfilename, const QString &splaylen,
+                                  PlayerHolder holder, qint64 startMs)
+{
     Q_UNUSED(splaylen)
     if (sfilename.isEmpty() || !QFileInfo(sfilename).isFile())
         return;
@@ -83,8 +89,13 @@ void PlaybackEngine::playsong(const QString &sfilename, const QString &splaylen,
     m_title = fileTitle(sfilename);
     if (m_settings.ShowVideo)
         m_player.setFullScreen(true);
-    m_player.loadAndPlay(sfilename);
-    qCInfo(lcPlayer) << "playing" << sfilename;
+    if (startMs > 0) {
+        m_player.loadAndPlayFrom(sfilename, startMs);
+        qCInfo(lcPlayer) << "playing" << sfilename << "from" << startMs << "ms";
+    } else {
+        m_player.loadAndPlay(sfilename);
+        qCInfo(lcPlayer) << "playing" << sfilename;
+    }
     // The new holder is known before the buttons change, so whoever looks at
     // the player on changed() sees who it plays for.
     setHolder(holder);

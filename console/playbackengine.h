@@ -23,6 +23,10 @@ public:
     // scheduler. A file that does not exist leaves the player to whoever
     // held it.
     void playsong(const QString &sfilename, const QString &splaylen, PlayerHolder holder);
+    // playsong, the file starting startMs milliseconds in: an item taken up
+    // again where it would stand by now.
+    void playsongFrom(const QString &sfilename, const QString &splaylen, PlayerHolder holder,
+                      qint64 startMs);
     // A file played on someone's command (the operator's, a remote key's):
     // playsong, and the playback counts as manual even when the file is not
     // there, so that the next end of a stream stops the player.

@@ -149,6 +149,20 @@ void Scheduler::work()
     }
     releaseCancelledLeads();
     scan(nowMoment);
+    m_resuming = false;
+}
+
+std::optional<int> Scheduler::runningFor(const QString &time, const QString &plen,
+                                         const QString &now)
+{
+    const int tv = TimeValue(time);
+    const int nv = TimeValue(now);
+    // A play length that is no time counts as none, as in ChannelSupervisor;
+    // one that runs past midnight runs to the end of the day.
+    const int length = std::max(TimeValue(plen), 0);
+    if (tv < 0 || nv < 0 || nv <= tv || nv >= tv + length)
+        return std::nullopt;
+    return nv - tv;
 }
 
 bool Scheduler::scan(const QDateTime &nowMoment)
@@ -167,6 +181,16 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         const int tv = TimeValue(t);
         const RowState state = m_s.model.state(r - 1);
         const QString q = ClockText(tv + 5);
+        // Only a row whose start window has gone by is taken up again; within
+        // it the row is simply due and starts from its beginning.
+        if (m_resuming && state == RowState::Waiting && q > t && q < now) {
+            if (const std::optional<int> elapsed = runningFor(t, row.plen, now)) {
+                passOver(passed);
+                if (!ResumeItem(r, *elapsed))
+                    return false;
+                continue;
+            }
+        }
         // A row whose start window has gone by (one that passes midnight
         // never has) is not due and gets nothing switched on ahead of it; a
         // waiting one is passed over. Rows passed over one after another are
@@ -259,7 +283,26 @@ void Scheduler::OpenDevicesAhead(int r)
     }
 }
 
-bool Scheduler::StartItem(int r)
+bool Scheduler::ResumeItem(int r, int elapsed)
+{
+    const ScheduleEntry row = m_s.model.entry(r - 1);
+    // Equipment switched on for a file that is not there would leave the
+    // rooms open and silent for the rest of its play length.
+    if (row.filename != kPeripheral && !QFileInfo::exists(row.filename)) {
+        qCWarning(lcScheduler) << "not resumed, its file is missing:" << row.time << row.filename;
+        m_s.today.rowsPassedOver(r, r);
+        releaseLead(r);
+        Q_EMIT itemNotResumed(row.time, row.filename, QStringLiteral("文件不存在"));
+        return true;
+    }
+    if (!StartItem(r, true))
+        return false;
+    qCInfo(lcScheduler) << "resumed" << row.time << elapsed << "s into its play length";
+    Q_EMIT itemResumed(row.time, row.filename, elapsed);
+    return true;
+}
+
+bool Scheduler::StartItem(int r, bool resumed)
 {
     const ScheduleEntry row = m_s.model.entry(r - 1);
     const int c = row.channel;
@@ -317,23 +360,25 @@ bool Scheduler::StartItem(int r)
                                 QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
     // A play length that is no time counts as none, as in ChannelSupervisor.
     const QDateTime end = startMoment.addSecs(std::max(TimeValue(plen), 0));
+    const QDateTime resumeFrom = resumed ? startMoment : QDateTime();
     // The status says what happened on the wire: it is set here and taken
     // back by the first frame that does not go out.
     m_s.state.setEquipmentStatus(QStringLiteral("外设状态：设备已打开"));
     for (qsizetype i = 0; i < frames.size(); ++i) {
         const bool last = i == frames.size() - 1;
         const int code = static_cast<unsigned char>(frames.at(i).at(2));
-        m_s.link.SendFrame(frames.at(i), this,
-                           [this, last, playsFile, file, plen, detail, end, item, code](bool sent) {
-                               if (!sent)
-                                   reportUnsent(CommandCode::name(code));
-                               // The file plays once the last frame of the last command is
-                               // out, as the terminals are open by then. With the link down
-                               // it plays all the same: the operator hears it at the console
-                               // and the status says why the rooms may be silent.
-                               if (last && playsFile && !m_stopped)
-                                   play(file, plen, detail, end, item);
-                           });
+        m_s.link.SendFrame(
+            frames.at(i), this,
+            [this, last, playsFile, file, plen, detail, end, item, code, resumeFrom](bool sent) {
+                if (!sent)
+                    reportUnsent(CommandCode::name(code));
+                // The file plays once the last frame of the last command is
+                // out, as the terminals are open by then. With the link down
+                // it plays all the same: the operator hears it at the console
+                // and the status says why the rooms may be silent.
+                if (last && playsFile && !m_stopped)
+                    play(file, plen, detail, end, item, resumeFrom);
+            });
     }
 
     ch.ZonesOn = ch.AmpsOn = ch.DevicesOn = ch.RepeatOpen = true;
@@ -362,13 +407,19 @@ bool Scheduler::StartItem(int r)
 }
 
 void Scheduler::play(const QString &file, const QString &plen, const QString &detail,
-                     const QDateTime &end, quint64 item)
+                     const QDateTime &end, quint64 item, const QDateTime &resumeFrom)
 {
     if (!QFileInfo(file).isDir()) {
-        m_s.playback.playsong(file, plen, PlayerHolder::Schedule);
+        // Taken up again where the clock says it stands now that the frames
+        // are out, as it would have been had the console not stopped.
+        const qint64 startMs
+            = resumeFrom.isValid() ? std::max<qint64>(resumeFrom.msecsTo(m_s.clock.now()), 0) : 0;
+        m_s.playback.playsongFrom(file, plen, PlayerHolder::Schedule, startMs);
     } else if (item == m_itemsStarted) {
         // A folder plays its files one after another within the play length,
         // unless a later entry has started while this one's frames went out.
+        // Taken up again, it starts over with its first file: where it stood
+        // in which file is not known.
         m_folder->start(file, FolderPlayback::orderFor(detail), end);
     }
     Q_EMIT filePlayed(file, plen);

@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <array>
+#include <optional>
 
 class Clock;
 class ConsoleSettings;
@@ -50,6 +51,19 @@ public:
     // The program ends: frames still on their way finish without starting
     // anything (no file is played, no status is set).
     void stop();
+    // The console has just started, perhaps after a crash: the next scan
+    // takes up the waiting rows whose start window has gone by but whose
+    // play length still runs, instead of passing them over. Their
+    // equipment is switched on as at their start and their file plays from
+    // where it would stand by now. Only that one scan does so; a row whose
+    // play length ran out while the console was down is passed over as
+    // always, never played late.
+    void resumeRunningItems() { m_resuming = true; }
+    // Seconds since the start of a row at time whose play length (plen)
+    // still runs at now, all "hh:mm:ss"; none before its start, at its very
+    // start (it is simply due then), or once its play length is over.
+    static std::optional<int> runningFor(const QString &time, const QString &plen,
+                                         const QString &now);
 
     // Plays the entries whose file is a folder.
     FolderPlayback &folderPlayback() { return *m_folder; }
@@ -73,6 +87,12 @@ Q_SIGNALS:
     // Waiting rows first..last (count of them) whose start window went by
     // unplayed, from firstTime to lastTime.
     void rowsPassedOver(int count, const QString &firstTime, const QString &lastTime);
+    // A row that started at time was taken up again at start-up, elapsed
+    // seconds into its play length; its frames are queued.
+    void itemResumed(const QString &time, const QString &file, int elapsed);
+    // A row whose play length still ran at start-up could not be taken up
+    // again (its file is not there) and was passed over.
+    void itemNotResumed(const QString &time, const QString &file, const QString &reason);
 
 private:
     struct Lead
@@ -85,7 +105,10 @@ private:
     void work();
     void ChannelSupervisor();
     void OpenDevicesAhead(int row);
-    bool StartItem(int row);
+    // resumed: the row is taken up again at start-up, its file played from
+    // where it would stand when its frames are out.
+    bool StartItem(int row, bool resumed = false);
+    bool ResumeItem(int row, int elapsed);
     // Rows whose start was missed, gathered while the scan goes over them.
     struct PassedOver
     {
@@ -103,8 +126,10 @@ private:
     void passOver(PassedOver &passed);
     // Hands a started item's file, or its folder, to the player; item is the
     // count of started items when it started.
+    // A valid resumeFrom (the row's start moment) starts the file where the
+    // clock says it would stand by now.
     void play(const QString &file, const QString &plen, const QString &detail, const QDateTime &end,
-              quint64 item);
+              quint64 item, const QDateTime &resumeFrom);
     // Queues a frame; one that cannot go out is logged and the console goes on.
     bool send(int code, const QString &p1, const QString &p2, const QString &list);
     void reportUnsent(const QString &what);
@@ -124,5 +149,6 @@ private:
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;
+    bool m_resuming = false; // until the end of the first scan after start-up
     quint64 m_itemsStarted = 0;
 };

@@ -14,6 +14,14 @@ public:
 
     // Loads the file and starts playing it; whatever played before stops.
     virtual void loadAndPlay(const QString &path) = 0;
+    // Loads the file and starts it startMs milliseconds in, as an item that
+    // has been running for that long while the console was down. A player
+    // that cannot start within a file starts it from its beginning.
+    virtual void loadAndPlayFrom(const QString &path, qint64 startMs)
+    {
+        Q_UNUSED(startMs)
+        loadAndPlay(path);
+    }
     virtual bool hasSource() const = 0;
     virtual void play() = 0;
     virtual void pause() = 0;

@@ -78,6 +78,8 @@ private Q_SLOTS:
     void playerFollowsItsJob();
     void replacedEngineIsAskedAgain_data();
     void replacedEngineIsAskedAgain();
+    void playerStartsWithinAFile_data();
+    void playerStartsWithinAFile();
 };
 
 void tst_EngineClients::playerFollowsItsJob_data()
@@ -190,6 +192,36 @@ void tst_EngineClients::replacedEngineIsAskedAgain()
     QCOMPARE(again.value(3), u"0.5"_s); // at the player's own volume
     QCOMPARE(asked.contains(u"pause 2"_s), paused);
     QCOMPARE(player.isPlaying(), !paused);
+}
+
+void tst_EngineClients::playerStartsWithinAFile_data()
+{
+    QTest::addColumn<qint64>("startMs");
+    QTest::addColumn<QString>("request"); // what the engine is asked
+    QTest::newRow("from the beginning") << qint64(0) << u"play 1 0 1 0 /tmp/a.wav"_s;
+    QTest::newRow("a minute and a half in") << qint64(90500) << u"play 1 90500 1 0 /tmp/a.wav"_s;
+    QTest::newRow("before the beginning") << qint64(-300) << u"play 1 0 1 0 /tmp/a.wav"_s;
+}
+
+void tst_EngineClients::playerStartsWithinAFile()
+{
+    QFETCH(qint64, startMs);
+    QFETCH(QString, request);
+    ScriptedEngine engine;
+    EngineMediaPlayer player(engine.program(), kPatient);
+    player.loadAndPlayFrom(u"/tmp/a.wav"_s, startMs);
+    // Until the engine reports, the position runs on from the start asked for.
+    QVERIFY(player.isPlaying());
+    const qint64 from = std::max<qint64>(startMs, 0);
+    QVERIFY2(player.positionMs() >= from && player.positionMs() < from + 1000,
+             qPrintable(QString::number(player.positionMs())));
+    QTRY_VERIFY(player.engine().isReady());
+    QTRY_VERIFY(!engine.requests().isEmpty());
+    QCOMPARE(engine.requests(), QStringList {request});
+    // The engine's report of where it stands wins over the running estimate.
+    engine.say("position 1 1200 120000 -1");
+    QTRY_VERIFY2(player.positionMs() >= 1200 && player.positionMs() < 2200,
+                 qPrintable(QString::number(player.positionMs())));
 }
 
 QTEST_GUILESS_MAIN(tst_EngineClients)

@@ -37,6 +37,7 @@ private Q_SLOTS:
     void endsAfterPauseAndResume();
     void replacedEngineGoesOnWhereItWouldBe_data();
     void replacedEngineGoesOnWhereItWouldBe();
+    void startsWithinTheFile();
 
 private:
     QString media(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
@@ -263,6 +264,37 @@ void tst_EngineMediaPlayer::replacedEngineGoesOnWhereItWouldBe()
     // It ended about when the file would have ended without the fault.
     const qint64 end = QDateTime::currentMSecsSinceEpoch() - started;
     QVERIFY2(end >= 6000 && end <= 9500, qPrintable(QString::number(end)));
+}
+
+void tst_EngineMediaPlayer::startsWithinTheFile()
+{
+    PrivateSink sink;
+    QVERIFY(sink.isLoaded());
+    qputenv("PULSE_SINK", sink.name().toUtf8());
+    const auto restore = qScopeGuard([] { qunsetenv("PULSE_SINK"); });
+    SoundMonitor monitor(sink.monitor());
+    QVERIFY(monitor.start());
+    const QString file = media("swept.wav");
+    GbkFiles::writeBytes(file, TestMedia::sweptWav(12));
+    EngineMediaPlayer player;
+    QSignalSpy ended(&player, &MediaPlayer::endOfStream);
+    QTRY_VERIFY_WITH_TIMEOUT(player.engine().isReady(), 20000);
+
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    player.loadAndPlayFrom(file, 8000);
+    const qint64 heard = monitor.waitForSound(started, 5000);
+    QVERIFY(heard > 0);
+    QTest::qWait(300);
+    monitor.poll();
+    // The tone's pitch says where in the file the sound came from: about
+    // 8 s in, not at its beginning.
+    const double second = TestMedia::sweptSeconds(monitor.frequencyAt(heard + 100));
+    QVERIFY2(second >= 7.5 && second <= 9.5, qPrintable(QString::number(second)));
+    QVERIFY(player.positionSeconds() >= 8.0);
+    // Only the rest of the file plays: it ends about 4 s later.
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 15000);
+    const qint64 took = QDateTime::currentMSecsSinceEpoch() - started;
+    QVERIFY2(took >= 3000 && took <= 7000, qPrintable(QString::number(took)));
 }
 
 QTEST_MAIN(tst_EngineMediaPlayer)

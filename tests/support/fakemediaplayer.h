@@ -16,6 +16,13 @@ public:
         source = path;
         setPlaying(true);
     }
+    void loadAndPlayFrom(const QString &path, qint64 startMs) override
+    {
+        record(QStringLiteral("load %1 from %2 ms").arg(path).arg(startMs));
+        source = path;
+        position = double(startMs) / 1000.0;
+        setPlaying(true);
+    }
     bool hasSource() const override { return !source.isEmpty(); }
     void play() override
     {
