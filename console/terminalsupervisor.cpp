@@ -117,6 +117,9 @@ void TerminalSupervisor::check(const Duty &duty)
     if (!m_s.link.isOpen() || m_s.link.queuedFrames() > 0)
         return;
     const QDateTime now = m_s.clock.now();
+    // A tick that came late (a busy moment) leaves too little of its second.
+    if (now.time().msec() + queryHoldMs() + kSpareBeforeTickMs > 1000)
+        return;
     // A clock set back starts the pacing again rather than stopping it.
     if (m_lastQuery.isValid() && now >= m_lastQuery && m_lastQuery.msecsTo(now) < kIntervalMs)
         return;

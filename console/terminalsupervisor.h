@@ -24,8 +24,9 @@ class Clock;
 //
 // The console calls check() right after each automatic tick of the
 // scheduler, so a query goes out only when that tick left the line idle, and
-// it is over (send delay and reply window included) long before the next
-// tick: the scheduler never finds the line held by a query.
+// only early enough in the second to be over (send delay and reply window
+// included) before the next tick: the scheduler never finds the line held
+// by a query.
 class TerminalSupervisor final : public QObject
 {
     Q_OBJECT
@@ -34,6 +35,9 @@ public:
     static constexpr int kIntervalMs = 5000;
     // Unanswered queries in a row that raise the alarm.
     static constexpr int kMissesForAlarm = 2;
+    // A query starts no later than this into a second, so that it is over
+    // with this much to spare before the next tick.
+    static constexpr int kSpareBeforeTickMs = 100;
     static inline const QString kLogKind = QStringLiteral("巡检");
 
     struct Services

@@ -293,6 +293,7 @@ void tst_TerminalSupervisor::noQueryWhileTheLineIsWanted_data()
     QTest::newRow("frames queued behind it") << u"frames"_s;
     QTest::newRow("the status check polling") << u"poll"_s;
     QTest::newRow("port closed") << u"closed"_s;
+    QTest::newRow("tick late in its second") << u"late"_s;
 }
 
 void tst_TerminalSupervisor::noQueryWhileTheLineIsWanted()
@@ -317,6 +318,18 @@ void tst_TerminalSupervisor::noQueryWhileTheLineIsWanted()
     }
     m_queries.clear();
     const qsizetype writesBefore = m_port->writes().size();
+    if (busy == u"late") {
+        // The query would still hold the line when the next second turns.
+        tickAt(1000 - TerminalSupervisor::queryHoldMs() - TerminalSupervisor::kSpareBeforeTickMs
+                   + 1,
+               duty);
+        QVERIFY(m_queries.isEmpty());
+        // As early as it may be, it goes.
+        tickAt(2000 - TerminalSupervisor::queryHoldMs() - TerminalSupervisor::kSpareBeforeTickMs,
+               duty);
+        QCOMPARE(m_queries.size(), qsizetype(1));
+        return;
+    }
     m_supervisor->check(busyDuty);
     QVERIFY(m_queries.isEmpty());
     QVERIFY(!m_supervisor->queryUnderway());
