@@ -11,6 +11,7 @@
 #include "support/memoryuserstore.h"
 #include "zonelink/frames.h"
 #include "zonelink/linktime.h"
+#include "zonelink/statuspoll.h"
 #include "zonelink/zonelink.h"
 
 #include <QFile>
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void terminalsTakeTurns();
     void noQueryWhileTheLineIsWanted_data();
     void noQueryWhileTheLineIsWanted();
+    void statusCheckPollingAllIsNotCutIn();
     void alarmAfterTwoSilentQueries_data();
     void alarmAfterTwoSilentQueries();
     void alarmTextNamesEverySilentTerminal();
@@ -348,6 +350,33 @@ void tst_TerminalSupervisor::noQueryWhileTheLineIsWanted()
     QVERIFY(settle());
     QCOMPARE(m_port->writes().size(), othersWritten + 1);
     QCOMPARE(m_port->writes().last(), *BuildFrame(CommandCode::StatusQuery, 0, 0, u"4."_s));
+}
+
+void tst_TerminalSupervisor::statusCheckPollingAllIsNotCutIn()
+{
+    // The status check window asks four terminals one after another, each
+    // query queued as the one before ends; ticks come all the while.
+    StatusPoll poll(*m_link);
+    poll.setNodes({{u"一楼"_s, u"11"_s, u"1"_s},
+                   {u"二楼"_s, u"12"_s, u"1"_s},
+                   {u"三楼"_s, u"13"_s, u"1"_s},
+                   {u"四楼"_s, u"14"_s, u"1"_s}});
+    m_supervisor->setEnabled(true);
+    TerminalSupervisor::Duty duty;
+    duty.terminals = {4};
+    QCOMPARE(poll.refreshAll(), StatusPoll::Outcome::Started);
+    qint64 ms = 0;
+    for (; poll.busy() && ms < 10000; ms += 1000)
+        tickAt(ms, duty);
+    QVERIFY(!poll.busy());
+    QVERIFY(ms >= 2000); // a tick came during the poll
+    QVERIFY(settle());
+    tickAt(ms, duty);
+    QVERIFY(settle());
+    QList<int> asked;
+    for (const auto &q : std::as_const(m_queries))
+        asked.append(q.second);
+    QCOMPARE(asked, (QList<int> {11, 12, 13, 14, 4}));
 }
 
 void tst_TerminalSupervisor::alarmAfterTwoSilentQueries_data()
