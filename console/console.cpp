@@ -8,6 +8,7 @@
 #include "console/remotekeys.h"
 #include "console/remotelist.h"
 #include "console/scheduler.h"
+#include "console/terminalsupervisor.h"
 #include "console/todayschedule.h"
 #include "platform/asrunlog.h"
 #include "platform/clock.h"
@@ -44,6 +45,10 @@ Console::Console(const Services &services, QObject *parent)
                              *m_playback, *m_volume, *m_log, m_s.dialogs});
     m_endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {
         m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power});
+    m_supervisor = std::make_unique<TerminalSupervisor>(
+        TerminalSupervisor::Services {m_s.clock, *m_link, *m_asRun});
+    connect(&m_settings, &ConsoleSettings::changed, m_supervisor.get(),
+            [this] { m_supervisor->setEnabled(m_settings.values().SuperviseTerminals); });
     m_timerplayer = std::make_unique<SecondTicker>(m_s.clock);
     m_timerplayer->setObjectName(QStringLiteral("timerplayer"));
     AsRunEvents::connect(*this, *m_asRun);
@@ -242,8 +247,13 @@ void Console::timerplayer_Timer()
     // The clock first, then the progress and the scheduler.
     Q_EMIT ticked();
     m_playback->refreshProgress();
-    if (!m_state.ManualMode())
-        m_scheduler->tick();
+    if (m_state.ManualMode())
+        return;
+    m_scheduler->tick();
+    // Right after the tick, so that a query finds the line as the tick left it.
+    m_supervisor->check(TerminalSupervisor::dutyOf(
+        [this](int c) -> const ChannelStateRecord & { return m_scheduler->channelState(c); },
+        m_s.clock.now()));
 }
 
 void Console::endProgram()

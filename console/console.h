@@ -27,6 +27,7 @@ class RemoteList;
 class Scheduler;
 class SecondTicker;
 class SerialPort;
+class TerminalSupervisor;
 class TodaySchedule;
 class UserStore;
 class ZoneLink;
@@ -89,6 +90,9 @@ public:
     LogWriter &log() { return *m_log; }
     // The as-run log of the day's events (log/yyyymmdd.csv).
     AsRunLog &asRunLog() { return *m_asRun; }
+    // Asks the terminals of the items playing whether they are on (when the
+    // settings switch it on) and raises an alarm for one that stays silent.
+    TerminalSupervisor &supervisor() { return *m_supervisor; }
     SecondTicker &secondTicker() { return *m_timerplayer; }
     // Where the cores announce what they saved; the console reads it again
     // (the remote list, the frequencies and lead times, today's list).
@@ -157,6 +161,7 @@ private:
     std::unique_ptr<RemoteKeys> m_remoteKeys;
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<EndOfDay> m_endOfDay;
+    std::unique_ptr<TerminalSupervisor> m_supervisor;
     std::unique_ptr<SecondTicker> m_timerplayer;
     bool m_ending = false;
     int m_soundRestarts = 0;

@@ -7,6 +7,7 @@
 #include "console/mastervolume.h"
 #include "console/playerframe.h"
 #include "console/programmemodel.h"
+#include "console/terminalsupervisor.h"
 #include "console/todayschedule.h"
 #include "console/windowhost.h"
 #include "platform/clock.h"
@@ -176,6 +177,13 @@ void frmback::buildStatusBar()
     }
     // Shown only once the sound engine has had to be replaced.
     m_panels[4]->hide();
+    m_alarmPanel = new ElidedLabel(Qt::ElideRight, bar);
+    m_alarmPanel->setObjectName(QStringLiteral("StatusBar1_supervision"));
+    m_alarmPanel->setFrameShape(QFrame::StyledPanel);
+    m_alarmPanel->setFrameShadow(QFrame::Sunken);
+    m_alarmPanel->setStyleSheet(QStringLiteral("color: #c00000;"));
+    bar->addPermanentWidget(m_alarmPanel, 2);
+    m_alarmPanel->hide();
 }
 
 void frmback::followConsole()
@@ -185,6 +193,8 @@ void frmback::followConsole()
     connect(&state, &ConsoleState::manualModeChanged, this, &frmback::showWorkStatus);
     connect(&state, &ConsoleState::equipmentStatusChanged, m_panels[2], &QLabel::setText);
     connect(&state, &ConsoleState::soundStatusChanged, this, &frmback::showSoundStatus);
+    connect(&m_console.supervisor(), &TerminalSupervisor::alarmTextChanged, this,
+            &frmback::showSupervisionAlarm);
     connect(&m_console.settings(), &ConsoleSettings::loaded, this, &frmback::showLoadedSettings);
     connect(&m_console.settings(), &ConsoleSettings::applied, this, &frmback::showAppliedSettings);
     const auto showNextItem = [this](const QString &text) {
@@ -200,6 +210,7 @@ void frmback::followConsole()
     showWorkStatus(state.ManualMode());
     m_panels[2]->setText(state.equipmentStatus());
     showSoundStatus(state.soundStatus());
+    showSupervisionAlarm(m_console.supervisor().alarmText());
     // A window made after the start-up shows what it already did.
     if (m_console.settings().isLoaded()) {
         showLoadedSettings(m_console.settings().firstRun());
@@ -211,6 +222,12 @@ void frmback::showSoundStatus(const QString &text)
 {
     m_panels[4]->setText(text);
     m_panels[4]->setVisible(!text.isEmpty());
+}
+
+void frmback::showSupervisionAlarm(const QString &text)
+{
+    m_alarmPanel->setText(text);
+    m_alarmPanel->setVisible(!text.isEmpty());
 }
 
 void frmback::showLoadedSettings(bool firstRun)

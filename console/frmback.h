@@ -86,6 +86,7 @@ private:
     void showClock();
     void showWorkStatus(bool manual);
     void showSoundStatus(const QString &text);
+    void showSupervisionAlarm(const QString &text);
     void showLoadedSettings(bool firstRun);
     void showAppliedSettings();
     void showUserName();
@@ -109,6 +110,7 @@ private:
     QLabel *lblnextprog = nullptr;
     QLabel *lbluser = nullptr;
     QLabel *m_panels[5] = {};
+    QLabel *m_alarmPanel = nullptr; // terminal supervision; shown only with an alarm
     PlayerFrame *fraplayer = nullptr;
     QWidget *mp = nullptr;
     VideoView *m_video = nullptr;

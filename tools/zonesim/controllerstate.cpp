@@ -60,6 +60,14 @@ QByteArray ControllerState::receive(const QByteArray &bytes)
     return out;
 }
 
+void ControllerState::setSilent(int address, bool silent)
+{
+    if (silent)
+        m_silent.insert(address);
+    else
+        m_silent.remove(address);
+}
+
 QByteArray ControllerState::takeTerminalAnswers()
 {
     return std::exchange(m_terminalAnswers, {});
@@ -125,7 +133,9 @@ QByteArray ControllerState::apply(const FrameDecoder::Frame &f)
         break;
     case CommandCode::StatusQuery: {
         const int a = f.values.value(0, -1);
-        if (a >= 0 && m_configured.contains(a) && m_terminals[std::size_t(a)].on) {
+        if (a >= 0 && m_silent.contains(a)) {
+            what += QStringLiteral(" node %1 -> no answer (silent)").arg(a);
+        } else if (a >= 0 && m_configured.contains(a) && m_terminals[std::size_t(a)].on) {
             const int freq
                 = m_constantVoltage.contains(a) ? 8888 : m_terminals[std::size_t(a)].frequency;
             const QByteArray answer

@@ -31,6 +31,10 @@ public:
     // Terminals that answer status queries; constant-voltage ones answer 8888.
     void setConfiguredTerminals(const QSet<int> &addresses) { m_configured = addresses; }
     void setConstantVoltage(const QSet<int> &addresses) { m_constantVoltage = addresses; }
+    // A terminal that goes silent (a broken receiver, say) no longer answers
+    // status queries, whatever else it is told; it answers again once back.
+    void setSilent(int address, bool silent);
+    bool silent(int address) const { return m_silent.contains(address); }
 
     // Takes bytes from the line; returns the bytes the controller sends back
     // at once (clock texts, echoed bytes).
@@ -69,5 +73,6 @@ private:
     QString m_powerOn; // "hh:mm:ss", empty when none is set
     QSet<int> m_configured;
     QSet<int> m_constantVoltage;
+    QSet<int> m_silent;
     QStringList m_log;
 };

@@ -46,8 +46,10 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Zone controller simulator. Commands on standard input: \"key N\" (or just N) sends remote "
         "key N, "
-        "\"send HEX\" sends raw bytes, \"state\" prints what is on and the audio matrix, \"quit\" "
-        "ends."));
+        "\"send HEX\" sends raw bytes, \"silence N\" makes terminal N stop answering status "
+        "queries "
+        "and \"answer N\" lets it answer again, \"state\" prints what is on and the audio matrix, "
+        "\"quit\" ends."));
     parser.addHelpOption();
     const QCommandLineOption link(
         {QStringLiteral("l"), QStringLiteral("link")},
@@ -141,6 +143,18 @@ int main(int argc, char *argv[])
                 const int k = isNumber ? bare : words.value(1).toInt();
                 line.write(QByteArray(1, char(k)));
                 print(QStringLiteral("key %1 sent").arg(k));
+            } else if ((words.at(0) == u"silence" || words.at(0) == u"answer")
+                       && words.size() == 2) {
+                bool valid = false;
+                const int address = words.at(1).toInt(&valid);
+                if (!valid || address < 0 || address > 255) {
+                    print(QStringLiteral("unknown command: %1").arg(command));
+                    continue;
+                }
+                const bool silent = words.at(0) == u"silence";
+                controller.setSilent(address, silent);
+                print(silent ? QStringLiteral("terminal %1 silent").arg(address)
+                             : QStringLiteral("terminal %1 answers").arg(address));
             } else if (words.at(0) == u"send") {
                 const QByteArray bytes
                     = QByteArray::fromHex(words.mid(1).join(QString()).toLatin1());
