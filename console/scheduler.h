@@ -73,6 +73,10 @@ Q_SIGNALS:
     // Waiting rows first..last (count of them) whose start window went by
     // unplayed, from firstTime to lastTime.
     void rowsPassedOver(int count, const QString &firstTime, const QString &lastTime);
+    // The item of a channel (started at startTime, HH:mm:ss) is over: its
+    // play length went by and the last of its zones, devices and amplifiers
+    // was switched off.
+    void itemEnded(int channel, const QString &startTime, const QString &detail);
 
 private:
     struct Lead
