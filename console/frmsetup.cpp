@@ -343,6 +343,8 @@ QWidget *frmsetup::buildUpkeepTab()
                          QStringLiteral("chkautostart"));
 
     auto *form = new QFormLayout;
+    // A count of days needs no more room than its digits.
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     form->addRow(buddyLabel(QStringLiteral("运行日志保留天数"), spnkeepdays), spnkeepdays);
     auto *layout = new QVBoxLayout(tab);
     layout->addLayout(form);
