@@ -353,9 +353,8 @@ void ZoneLink::writeCurrent()
     qCDebug(lcLink) << "wrote" << hex(frame);
     if (written != frame.size())
         qCWarning(lcLink) << "short write" << written << "of" << frame.size();
-    // Said before the job learns it: a listener may not touch the link, but
-    // the port may have reported the device lost from inside the write, and
-    // the frame is then already told dropped or not.
+    // The port may have reported the device lost from inside the write: the
+    // job is then gone, and was announced dropped with the others.
     if (!stillCurrent(id))
         return;
     current().tried = true;
