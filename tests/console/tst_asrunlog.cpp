@@ -197,6 +197,10 @@ void tst_AsRunLog::frameFates_data()
         << QStringList {u",线路,与分区控制器的连接中断"_s,
                         dropped(u"与分区控制器的连接中断"_s, a, decodedA),
                         dropped(u"与分区控制器的连接中断"_s, b, decodedB)};
+    QTest::newRow("another port opened under them")
+        << u"reopened"_s
+        << QStringList {dropped(u"打开了另一个串行口"_s, a, decodedA),
+                        dropped(u"打开了另一个串行口"_s, b, decodedB)};
     QTest::newRow("queued while the link is down")
         << u"down"_s
         << QStringList {dropped(u"串行口未打开"_s, a, decodedA),
@@ -222,6 +226,8 @@ void tst_AsRunLog::frameFates()
         link.closePort();
     if (fate == u"lost")
         rig.port.loseDevice();
+    if (fate == u"reopened")
+        link.OpenZonePort(u"com1"_s);
     QTRY_COMPARE(link.queuedFrames(), 0);
     QCOMPARE(eventsOf(c, rig.clock, from), events);
 }
