@@ -1,13 +1,18 @@
 #include "console/asrunevents.h"
 
 #include "console/console.h"
+#include "console/consolesettings.h"
+#include "console/playbackengine.h"
+#include "console/programmemodel.h"
 #include "console/scheduler.h"
+#include "console/todayschedule.h"
 #include "platform/asrunlog.h"
 #include "platform/mediaplayer.h"
 #include "platform/savedfiles.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/zonelink.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 QString AsRunEvents::describeFrame(const QByteArray &frame)
@@ -41,10 +46,19 @@ QString AsRunEvents::describeFrame(const QByteArray &frame)
 void AsRunEvents::connect(Console &console, AsRunLog &log)
 {
     ZoneLink &link = console.link();
-    QObject::connect(&link, &ZoneLink::frameQueued, &console,
-                     [&log](const QByteArray &frame, bool) {
-                         log.record(QStringLiteral("发送"), describeFrame(frame));
+    // A frame is logged as it leaves for the wire, not as it is queued: a
+    // queued frame may still be dropped, and the log must match what the
+    // controller saw.
+    QObject::connect(&link, &ZoneLink::frameSent, &console, [&log](const QByteArray &frame) {
+        log.record(QStringLiteral("发送"), describeFrame(frame));
+    });
+    QObject::connect(&link, &ZoneLink::frameDropped, &console,
+                     [&log](const QByteArray &frame, const QString &why) {
+                         log.record(QStringLiteral("丢弃"),
+                                    why + QStringLiteral("：") + describeFrame(frame));
                      });
+    QObject::connect(&link, &ZoneLink::commandAnnounced, &console,
+                     [&log](const QString &kind, const QString &what) { log.record(kind, what); });
     QObject::connect(&link, &ZoneLink::linkLost, &console, [&log] {
         log.record(QStringLiteral("线路"), QStringLiteral("与分区控制器的连接中断"));
     });
@@ -55,10 +69,61 @@ void AsRunEvents::connect(Console &console, AsRunLog &log)
         log.record(QStringLiteral("遥控键"), QStringLiteral("键码 %1").arg(code));
     });
     QObject::connect(&console.scheduler(), &Scheduler::filePlayed, &console,
-                     [&log](const QString &file, const QString &playLength) {
-                         log.record(QStringLiteral("播放"),
-                                    file + QStringLiteral("，播放时长 ") + playLength);
+                     [&log, &link](const QString &file, const QString &playLength) {
+                         // The player takes no file that is not there: the
+                         // rooms were opened, but nothing was heard.
+                         if (!QFileInfo::exists(file)) {
+                             log.record(QStringLiteral("跳过"),
+                                        QStringLiteral("声音文件不存在，未播放：") + file);
+                             return;
+                         }
+                         QString text = file + QStringLiteral("，播放时长 ") + playLength;
+                         if (!link.isOpen())
+                             text += QStringLiteral("（与分区控制器的连接中断，只在本机播放）");
+                         log.record(QStringLiteral("播放"), text);
                      });
+    QObject::connect(&console.scheduler(), &Scheduler::itemEnded, &console,
+                     [&log](int channel, const QString &startTime, const QString &detail) {
+                         log.record(QStringLiteral("结束播放"),
+                                    QStringLiteral("第 %1 路 %2 开始的%3已结束，设备已关闭")
+                                        .arg(channel)
+                                        .arg(startTime, detail));
+                     });
+    PlaybackEngine &playback = console.playback();
+    QObject::connect(
+        &playback, &PlaybackEngine::holderChanged, &console,
+        [&log, &playback](PlayerHolder now, PlayerHolder before) {
+            if (now != PlayerHolder::Nobody
+                || (before != PlayerHolder::Schedule && before != PlayerHolder::Folder))
+                return;
+            log.record(QStringLiteral("结束播放"), QStringLiteral("声音停止：") + playback.title());
+        });
+    TodaySchedule &today = console.today();
+    ProgrammeModel &model = console.programme();
+    const auto rowText = [&model](int row) -> QString {
+        return model.entry(row).time + u' ' + model.cellText(row, ProgrammeModel::FileNameColumn);
+    };
+    QObject::connect(&today, &TodaySchedule::rowCancelled, &console, [&log, rowText](int row) {
+        log.record(QStringLiteral("取消"), QStringLiteral("操作员取消：") + rowText(row));
+    });
+    QObject::connect(&today, &TodaySchedule::rowRestored, &console, [&log, rowText](int row) {
+        log.record(QStringLiteral("恢复"), QStringLiteral("操作员恢复：") + rowText(row));
+    });
+    ConsoleSettings &settings = console.settings();
+    QObject::connect(&settings, &ConsoleSettings::applied, &console, [&log] {
+        log.record(QStringLiteral("设置"), QStringLiteral("系统设置已保存"));
+    });
+    // The days kept follow the settings; a shorter keep removes the days
+    // that fell out of it at once, not at the next midnight.
+    const auto keepDays = [&log, &settings] {
+        const int days = settings.values().AsRunKeepDays;
+        if (days == log.keepDays())
+            return;
+        log.setKeepDays(days);
+        log.prune();
+    };
+    keepDays();
+    QObject::connect(&settings, &ConsoleSettings::changed, &console, keepDays);
     QObject::connect(&console.scheduler(), &Scheduler::rowsPassedOver, &console,
                      [&log](int count, const QString &firstTime, const QString &lastTime) {
                          log.record(QStringLiteral("错过"),

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -61,6 +62,7 @@ frmsetup::frmsetup(const Services &services, QWidget *parent)
     SSTab1->addTab(buildModeTab(), QStringLiteral("作息类型"));
     SSTab1->addTab(buildPowerTab(), QStringLiteral("自动开关机设置"));
     SSTab1->addTab(buildPortTab(), QStringLiteral("串行口选择"));
+    SSTab1->addTab(buildUpkeepTab(), QStringLiteral("运行维护"));
 
     cmdok = named(new QPushButton(QStringLiteral("确 定"), this), QStringLiteral("cmdok"));
     cmdapp = named(new QPushButton(QStringLiteral("应 用"), this), QStringLiteral("cmdapp"));
@@ -322,6 +324,37 @@ QWidget *frmsetup::buildPortTab()
     return tab;
 }
 
+QWidget *frmsetup::buildUpkeepTab()
+{
+    auto *tab = new QWidget;
+    spnkeepdays = named(new QSpinBox(tab), QStringLiteral("spnkeepdays"), true);
+    // Ten years at most: a day file is small, but the disk is not endless.
+    spnkeepdays->setRange(1, 3650);
+    spnkeepdays->setSuffix(QStringLiteral(" 天"));
+    chksupervise = named(new QCheckBox(QStringLiteral("运行时巡检终端状态"), tab),
+                         QStringLiteral("chksupervise"));
+    lblsupervise
+        = named(new QLabel(QStringLiteral("    播放时在线路空闲的间隙逐个查询应当打开的终端，"
+                                          "两次无应答即在状态栏报警。"),
+                           tab),
+                QStringLiteral("lblsupervise"));
+    lblsupervise->setWordWrap(true);
+    chkautostart = named(new QCheckBox(QStringLiteral("登录桌面时自动启动"), tab),
+                         QStringLiteral("chkautostart"));
+
+    auto *form = new QFormLayout;
+    // A count of days needs no more room than its digits.
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    form->addRow(buddyLabel(QStringLiteral("运行日志保留天数"), spnkeepdays), spnkeepdays);
+    auto *layout = new QVBoxLayout(tab);
+    layout->addLayout(form);
+    layout->addWidget(chksupervise);
+    layout->addWidget(lblsupervise);
+    layout->addWidget(chkautostart);
+    layout->addStretch();
+    return tab;
+}
+
 QString frmsetup::weekText()
 {
     return QStringLiteral("  选择了按星期工作后，计算机将根据星期一至星期天的安排表循环广播。\n\n"
@@ -382,6 +415,9 @@ void frmsetup::loadFromMemory()
         optcom[port - 1]->setChecked(true);
     for (int n = 1; n <= 5; ++n)
         cmbdevice[n - 1]->setCurrentText(m_s.link.devicePathFor(n));
+    spnkeepdays->setValue(s.AsRunKeepDays);
+    chksupervise->setChecked(s.SuperviseTerminals);
+    chkautostart->setChecked(s.StartAtLogin);
     chkdisppic->setChecked(
         m_s.settings.configIni()
             .getString(QStringLiteral("DisplayMode"), QStringLiteral("VCD"), QStringLiteral("0"), 2)

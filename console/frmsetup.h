@@ -16,12 +16,13 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class TimePicker;
 class ZoneLink;
 struct AppSettings;
 
-// "系统设置": the operator's settings in four tabs, the controller's clock
+// "系统设置": the operator's settings in five tabs, the controller's clock
 // and power-on time, the serial line test and the device of each port.
 // Nothing is stored until Apply or OK; each opening shows what is in memory.
 class frmsetup final : public QWidget
@@ -61,6 +62,7 @@ private:
     QWidget *buildModeTab();
     QWidget *buildPowerTab();
     QWidget *buildPortTab();
+    QWidget *buildUpkeepTab();
     void loadFromMemory();
     void chooseFile(QLineEdit *field, const QString &title, const QString &folder,
                     const QString &filter);
@@ -113,6 +115,11 @@ private:
     QLineEdit *txtsend;
     QLineEdit *txtreceive;
     QPushButton *cmdtest;
+    // "运行维护"
+    QSpinBox *spnkeepdays;
+    QCheckBox *chksupervise;
+    QLabel *lblsupervise;
+    QCheckBox *chkautostart;
 
     QPushButton *cmdok;
     QPushButton *cmdapp;

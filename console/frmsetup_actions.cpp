@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 namespace {
 QString hhmmss(const TimePicker *picker)
@@ -53,6 +54,9 @@ void frmsetup::cmdapp_Click()
     if (const int port = m_ports->checkedId(); port >= 1)
         s.ComPort = QStringLiteral("com%1").arg(port);
     s.ShowVideo = chkdisppic->isChecked();
+    s.AsRunKeepDays = spnkeepdays->value();
+    s.SuperviseTerminals = chksupervise->isChecked();
+    s.StartAtLogin = chkautostart->isChecked();
 
     // The device of each port number; the port in use changes at the next start.
     for (int n = 1; n <= 5; ++n)

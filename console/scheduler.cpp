@@ -438,6 +438,7 @@ void Scheduler::ChannelSupervisor()
     for (int b = 1; b <= 8; ++b) {
         ChannelStateRecord &ch = m_channels[std::size_t(b)];
         const QDateTime now = m_s.clock.now();
+        const bool wasOn = ch.ZonesOn || ch.DevicesOn || ch.AmpsOn;
         if (ch.RepeatOpen) {
             ++ch.RepeatCount;
             if (ch.RepeatCount % 2 == 0) {
@@ -473,6 +474,8 @@ void Scheduler::ChannelSupervisor()
             ch.AmpsOn = false;
             ch.Amps.clear();
         }
+        if (wasOn && !ch.ZonesOn && !ch.DevicesOn && !ch.AmpsOn)
+            Q_EMIT itemEnded(b, ch.StartTime, ch.Detail);
     }
     m_outputsActive = false;
     for (int b = 1; b <= 8; ++b) {

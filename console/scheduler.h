@@ -93,6 +93,10 @@ Q_SIGNALS:
     // A row whose play length still ran at start-up could not be taken up
     // again (its file is not there) and was passed over.
     void itemNotResumed(const QString &time, const QString &file, const QString &reason);
+    // The item of a channel (started at startTime, HH:mm:ss) is over: its
+    // play length went by and the last of its zones, devices and amplifiers
+    // was switched off.
+    void itemEnded(int channel, const QString &startTime, const QString &detail);
 
 private:
     struct Lead

@@ -143,12 +143,16 @@ QString TodaySchedule::LastItemTime() const
 
 void TodaySchedule::cancelRow(int row)
 {
-    if (row >= 0 && row < m_model.count() && m_model.state(row) == RowState::Waiting)
-        m_model.setState(row, RowState::Cancelled);
+    if (row < 0 || row >= m_model.count() || m_model.state(row) != RowState::Waiting)
+        return;
+    m_model.setState(row, RowState::Cancelled);
+    Q_EMIT rowCancelled(row);
 }
 
 void TodaySchedule::restoreRow(int row)
 {
-    if (row >= 0 && row < m_model.count() && m_model.state(row) == RowState::Cancelled)
-        m_model.setState(row, RowState::Waiting);
+    if (row < 0 || row >= m_model.count() || m_model.state(row) != RowState::Cancelled)
+        return;
+    m_model.setState(row, RowState::Waiting);
+    Q_EMIT rowRestored(row);
 }

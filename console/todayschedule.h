@@ -73,6 +73,10 @@ Q_SIGNALS:
     // ReloadToday emptied the list and loaded it again (the remote list is
     // read afresh and its cursor reset on this).
     void listReloaded();
+    // The operator took a waiting row (0-based) out of today's run, or put a
+    // cancelled one back.
+    void rowCancelled(int row);
+    void rowRestored(int row);
 
 private:
     void setCurrentIndex(int index);

@@ -10,6 +10,14 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// An empty DotList in a log line.
+QString orNone(const QString &list)
+{
+    return list.isEmpty() ? u"无"_s : list;
+}
+} // namespace
+
 int ManualItemList::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_items.size());
@@ -384,6 +392,11 @@ void ManualControl::confirm(int tab, int frequencyTenths)
     const QString amps = targetList(tab, AmpList)->dotList();
     const QString devices = targetList(tab, DeviceList)->dotList();
     const QString zones = targetList(tab, NodeList)->dotList();
+    m_link.announceCommand(u"手动控制"_s,
+                           u"第 %1 路确定，频率 %2.%3 MHz：终端 %4 功放 %5 外设 %6"_s.arg(channel)
+                               .arg(frequencyTenths / 10)
+                               .arg(frequencyTenths % 10)
+                               .arg(orNone(zones), orNone(amps), orNone(devices)));
 
     // Each kind closes what the channel dropped before it opens what it holds;
     // the opens go out on every confirm, so a confirm also repairs hardware
@@ -418,6 +431,8 @@ bool ManualControl::setVolume(int tab, int volume)
     if (zones.isEmpty())
         return false;
     const quint64 before = m_lastId;
+    m_link.announceCommand(u"手动控制"_s,
+                           u"第 %1 路调节音量 %2：终端 %3"_s.arg(tab + 1).arg(volume).arg(zones));
     hold();
     send(-1, Field::Zones, CommandCode::VolumeSet, QString::number(volume), u"0"_s, zones, {},
          false);
@@ -438,6 +453,10 @@ bool ManualControl::switchOffAll()
         zones += record.Zones;
     }
     const QString zero = u"0"_s;
+    if (!amps.isEmpty() || !devices.isEmpty() || !zones.isEmpty())
+        m_link.announceCommand(u"手动控制"_s,
+                               u"窗口关闭，全部关闭：终端 %1 功放 %2 外设 %3"_s.arg(
+                                   orNone(zones), orNone(amps), orNone(devices)));
     // Each item is forgotten once its close is out: a later confirm must not
     // close again what the scheduler may have switched on since. What did
     // not go out stays recorded, to be closed the next time.

@@ -3,6 +3,8 @@
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
+#include <QStringList>
+
 namespace Matrix {
 int routeByte(Route route)
 {
@@ -62,6 +64,8 @@ bool MatrixControl::confirmOne(int output, int input)
     if (!m_link.isOpen())
         return false;
     m_routes.at(std::size_t(output)) = qint16(input);
+    m_link.announceCommand(QStringLiteral("矩阵"),
+                           QStringLiteral("确定 输出 %1 ← 输入 %2").arg(output).arg(input + 1));
     write(oneRouteList(output, input));
     return true;
 }
@@ -75,6 +79,11 @@ bool MatrixControl::confirmAll(const std::array<int, Matrix::kOutputs> &inputs)
         Q_ASSERT(validInput(input));
         m_routes.at(std::size_t(output)) = qint16(input);
     }
+    QStringList routes;
+    for (int output = 1; output <= Matrix::kOutputs; ++output)
+        routes << QStringLiteral("%1←%2").arg(output).arg(m_routes.at(std::size_t(output)) + 1);
+    m_link.announceCommand(QStringLiteral("矩阵"),
+                           QStringLiteral("全部确定 输出←输入 ") + routes.join(u' '));
     write(allRoutesList(m_routes));
     return true;
 }

@@ -48,6 +48,12 @@ int compareRows(const StatusRow &a, const StatusRow &b, int column, const QColla
     return collator.compare(x, y);
 }
 
+// A terminal as the log names it: "教学楼一层（地址 12）".
+QString terminalText(const StatusRow &row)
+{
+    return u"%1（地址 %2）"_s.arg(row.name, row.address);
+}
+
 } // namespace
 
 StatusPoll::StatusPoll(ZoneLink &link, QObject *parent)
@@ -160,6 +166,7 @@ StatusPoll::Outcome StatusPoll::refreshRow(int position)
         return Outcome::PortClosed;
     m_all = false;
     m_stopping = false;
+    m_link.announceCommand(u"状态查询"_s, u"刷新 "_s + terminalText(m_rows.at(position)));
     setBusy(true);
     startQuery(m_rows.at(position).serial);
     return Outcome::Started;
@@ -181,6 +188,7 @@ StatusPoll::Outcome StatusPoll::refreshAll()
     m_pollNext = 0;
     m_all = true;
     m_stopping = false;
+    m_link.announceCommand(u"状态查询"_s, u"全部刷新 %1 个终端"_s.arg(m_pollOrder.size()));
     setBusy(true);
     queryNext();
     return Outcome::Started;
@@ -268,6 +276,7 @@ StatusPoll::Outcome StatusPoll::closeTerminal(int position)
     if (!m_link.isOpen())
         return Outcome::PortClosed;
     const int serial = m_rows.at(position).serial;
+    m_link.announceCommand(u"状态查询"_s, u"关闭 "_s + terminalText(m_rows.at(position)));
     // No reply confirms it: the row shows what was sent. A frame that did
     // not go out leaves the row as it was.
     const bool queued

@@ -122,7 +122,8 @@ void ZoneLink::OpenZonePort(const QString &comPort)
         // Keep trying: a USB adapter may be plugged in later.
         m_reconnectTimer.start();
     }
-    dropJobs(std::move(dropped), QStringLiteral("another port is opened"));
+    dropJobs(std::move(dropped), QStringLiteral("another port is opened"),
+             QStringLiteral("打开了另一个串行口"));
 }
 
 void ZoneLink::closePort()
@@ -133,7 +134,7 @@ void ZoneLink::closePort()
     m_reconnectTimer.stop();
     m_clock.stop();
     m_port.close();
-    dropJobs(takeJobs(), QStringLiteral("the port is closed"));
+    dropJobs(takeJobs(), QStringLiteral("the port is closed"), QStringLiteral("串行口已关闭"));
 }
 
 bool ZoneLink::isOpen() const
@@ -265,7 +266,7 @@ void ZoneLink::WaitMs(int ms, QObject *context, std::function<void()> then)
 
 void ZoneLink::enqueue(Kind kind, const QByteArray &frame, const Query &query, Callback callback)
 {
-    m_jobs.enqueue(Job {++m_lastId, kind, frame, query, std::move(callback), false, false});
+    m_jobs.enqueue(Job {++m_lastId, kind, frame, query, std::move(callback), false, false, false});
     // Announced once in the queue, so a listener that queues a frame of its
     // own queues it after this one.
     Q_EMIT frameQueued(frame, kind == Kind::Send);
@@ -286,6 +287,7 @@ void ZoneLink::pump()
         // A frame that cannot leave now would be stale by the time the
         // link is back: it is dropped, not replayed later.
         qCWarning(lcLink) << "link down, frame dropped:" << hex(job.frame);
+        Q_EMIT frameDropped(job.frame, QStringLiteral("串行口未打开"));
         run(std::exchange(job.callback, {}), false, {});
     }
 }
@@ -351,8 +353,16 @@ void ZoneLink::writeCurrent()
     qCDebug(lcLink) << "wrote" << hex(frame);
     if (written != frame.size())
         qCWarning(lcLink) << "short write" << written << "of" << frame.size();
-    if (stillCurrent(id))
-        current().written = written == frame.size();
+    // The port may have reported the device lost from inside the write: the
+    // job is then gone, and was announced dropped with the others.
+    if (!stillCurrent(id))
+        return;
+    current().tried = true;
+    current().written = written == frame.size();
+    if (current().written)
+        Q_EMIT frameSent(frame);
+    else
+        Q_EMIT frameDropped(frame, QStringLiteral("串行口未能写入整帧"));
 }
 
 void ZoneLink::enterDraining()
@@ -526,15 +536,23 @@ QList<ZoneLink::Job> ZoneLink::takeJobs()
     return jobs;
 }
 
-void ZoneLink::dropJobs(QList<Job> jobs, const QString &why)
+void ZoneLink::dropJobs(QList<Job> jobs, const QString &why, const QString &operatorWhy)
 {
     for (Job &job : jobs) {
         // A frame whose bytes are out already reached the controller; only
         // the line's tail was cut short.
         if (!job.delivered)
             qCWarning(lcLink) << why << "- frame dropped:" << hex(job.frame);
+        // One the port was given was announced then, sent or dropped.
+        if (!job.tried)
+            Q_EMIT frameDropped(job.frame, operatorWhy);
         run(std::exchange(job.callback, {}), job.delivered, {});
     }
+}
+
+void ZoneLink::announceCommand(const QString &kind, const QString &what)
+{
+    Q_EMIT commandAnnounced(kind, what);
 }
 
 void ZoneLink::discardInput()
@@ -561,7 +579,8 @@ void ZoneLink::onDeviceLost(const QString &reason)
     QList<Job> dropped = takeJobs();
     m_reconnectTimer.start();
     Q_EMIT linkLost();
-    dropJobs(std::move(dropped), QStringLiteral("link lost"));
+    dropJobs(std::move(dropped), QStringLiteral("link lost"),
+             QStringLiteral("与分区控制器的连接中断"));
 }
 
 void ZoneLink::tryReconnect()

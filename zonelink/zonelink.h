@@ -126,12 +126,25 @@ public:
 
     int queuedFrames() const { return int(m_jobs.size()) + (m_current ? 1 : 0); }
 
+    // A window's command as the operator gave it ("矩阵", "输出 3 ← 输入 6"),
+    // announced once beside the frames it queues, so that the log can say
+    // who asked for them. Nothing goes on the wire.
+    void announceCommand(const QString &kind, const QString &what);
+
     static constexpr int kGuardMs = 100;
     static constexpr int kReconnectMs = 1000;
 
 Q_SIGNALS:
     // Every frame handed to the link, in queue order (for the log and tests).
     void frameQueued(const QByteArray &frame, bool lineHandling);
+    // The port took every byte of a frame (a query's too), as it was written.
+    void frameSent(const QByteArray &frame);
+    // A frame that never went out whole: dropped from the queue (the port
+    // closed or lost, another port opened, the link down when its turn came)
+    // or not taken whole by the port; why says which, in the operator's words.
+    void frameDropped(const QByteArray &frame, const QString &why);
+    // See announceCommand.
+    void commandAnnounced(const QString &kind, const QString &what);
     // The first byte of a chunk the controller sent on its own.
     void keyReceived(int code);
     void linkLost();
@@ -157,6 +170,7 @@ private:
         Callback callback;
         bool written = false; // the port took every byte of the frame
         bool delivered = false; // written and out on the wire: only the RTS tail is left
+        bool tried = false; // handed to the port, and announced sent or dropped then
     };
 
     static Callback ownedBy(const QObject *context, Completion done);
@@ -189,7 +203,7 @@ private:
     bool queryHasLine() const { return m_current && m_current->kind == Kind::Query; }
     static bool ownerLives(const Callback &callback) { return !callback.owned || callback.context; }
     QList<Job> takeJobs();
-    static void dropJobs(QList<Job> jobs, const QString &why);
+    void dropJobs(QList<Job> jobs, const QString &why, const QString &operatorWhy);
     void onData();
     void onDeviceLost(const QString &reason);
     void tryReconnect();

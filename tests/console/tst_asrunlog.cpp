@@ -1,12 +1,19 @@
 // The as-run log: one UTF-8 CSV a day with a header, a whole line per event
 // even for awkward text, old days removed, and the console's own events
-// written as they happen.
+// written as they happen: frames as they leave or are dropped, the operator's
+// rows and window commands, items played, skipped and ended, settings.
 
 #include "console/asrunevents.h"
+#include "console/programmemodel.h"
+#include "console/todayschedule.h"
 #include "consolerig.h"
 #include "platform/asrunlog.h"
+#include "platform/secondticker.h"
 #include "support/fakeclock.h"
 #include "zonelink/frames.h"
+#include "zonelink/manualcontrol.h"
+#include "zonelink/matrixroutes.h"
+#include "zonelink/statuspoll.h"
 #include "zonelink/zonelink.h"
 
 #include <QDir>
@@ -24,6 +31,26 @@ QStringList linesOf(const QString &path)
         return {};
     return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
 }
+
+// The lines of today's file after the time, from line from on: ",类别,内容".
+QStringList eventsOf(Console &c, const Clock &clock, qsizetype from = 0)
+{
+    QStringList events;
+    const QStringList lines = linesOf(c.asRunLog().fileFor(clock.now().date()));
+    for (qsizetype i = std::max<qsizetype>(from, 1); i < lines.size(); ++i)
+        events << lines.at(i).mid(19);
+    return events;
+}
+
+qsizetype lineCount(Console &c, const Clock &clock)
+{
+    return linesOf(c.asRunLog().fileFor(clock.now().date())).size();
+}
+
+QString bytesOf(const QByteArray &frame)
+{
+    return QString::fromLatin1(frame.toHex(' ').toUpper());
+}
 } // namespace
 
 class tst_AsRunLog : public QObject
@@ -35,6 +62,16 @@ private Q_SLOTS:
     void daysAndKeeping_data();
     void daysAndKeeping();
     void consoleEvents();
+    void frameFates_data();
+    void frameFates();
+    void operatorRows_data();
+    void operatorRows();
+    void itemPlaysAndEnds_data();
+    void itemPlaysAndEnds();
+    void windowCommands_data();
+    void windowCommands();
+    void settingsAndDaysKept_data();
+    void settingsAndDaysKept();
 };
 
 void tst_AsRunLog::fields_data()
@@ -113,13 +150,13 @@ void tst_AsRunLog::consoleEvents()
     QVERIFY2(lines.size() >= 2, qPrintable(lines.join(u'\n')));
     QCOMPARE(lines.at(0), AsRunLog::header());
     QVERIFY(lines.at(1).endsWith(u",启动,控制台启动"_s));
-    // A frame handed to the link is logged decoded, with its bytes.
+    // A frame is logged decoded, with its bytes, once it leaves for the wire.
     const QByteArray frame = *BuildFrame(0x14, 5, 0, u"1.2."_s);
     c.link().SendFrame(frame);
-    lines = linesOf(today);
-    QVERIFY2(lines.last().contains(u",发送,代码 0x14 参数 5 0 值 1 2 | "_s
-                                   + QString::fromLatin1(frame.toHex(' ').toUpper())),
-             qPrintable(lines.last()));
+    const QString sent = u",发送,代码 0x14 参数 5 0 值 1 2 | "_s + bytesOf(frame);
+    QVERIFY(!linesOf(today).last().contains(sent)); // still queued: request-to-send leads
+    QTRY_VERIFY(linesOf(today).last().contains(sent));
+    QVERIFY(rig.port.writes().contains(frame));
     Q_EMIT c.link().linkLost();
     QVERIFY(linesOf(today).last().endsWith(u",线路,与分区控制器的连接中断"_s));
     // Started late: the items whose start went by are logged as missed, as
@@ -130,6 +167,265 @@ void tst_AsRunLog::consoleEvents()
     QVERIFY2(lines.contains(
                  u"2026-12-07 09:00:00,错过,2 项的开始时间已过，未播放：07:30:00 至 08:00:00"_s),
              qPrintable(lines.join(u'\n')));
+}
+
+void tst_AsRunLog::frameFates_data()
+{
+    QTest::addColumn<QString>("fate");
+    QTest::addColumn<QStringList>("events"); // what the log says of the two frames
+    const QByteArray a = *BuildFrame(0x14, 5, 0, u"1.2."_s);
+    const QByteArray b = *BuildFrame(0x18, 0, 0, u"3."_s);
+    const QString sentA = u",发送,代码 0x14 参数 5 0 值 1 2 | "_s + bytesOf(a);
+    const QString sentB = u",发送,代码 0x18 参数 0 0 值 3 | "_s + bytesOf(b);
+    const auto dropped
+        = [](const QString &why, const QByteArray &frame, const QString &decoded) -> QString {
+        return u",丢弃,"_s + why + u"："_s + decoded + u" | "_s + bytesOf(frame);
+    };
+    const QString decodedA = u"代码 0x14 参数 5 0 值 1 2"_s;
+    const QString decodedB = u"代码 0x18 参数 0 0 值 3"_s;
+    QTest::newRow("both go out") << u"sent"_s << QStringList {sentA, sentB};
+    // The first is written short; the second still goes out after it.
+    QTest::newRow("short write") << u"short"_s
+                                 << QStringList {dropped(u"串行口未能写入整帧"_s, a, decodedA),
+                                                 sentB};
+    QTest::newRow("port closed under them")
+        << u"closed"_s
+        << QStringList {dropped(u"串行口已关闭"_s, a, decodedA),
+                        dropped(u"串行口已关闭"_s, b, decodedB)};
+    QTest::newRow("device lost under them")
+        << u"lost"_s
+        << QStringList {u",线路,与分区控制器的连接中断"_s,
+                        dropped(u"与分区控制器的连接中断"_s, a, decodedA),
+                        dropped(u"与分区控制器的连接中断"_s, b, decodedB)};
+    QTest::newRow("another port opened under them")
+        << u"reopened"_s
+        << QStringList {dropped(u"打开了另一个串行口"_s, a, decodedA),
+                        dropped(u"打开了另一个串行口"_s, b, decodedB)};
+    QTest::newRow("queued while the link is down")
+        << u"down"_s
+        << QStringList {dropped(u"串行口未打开"_s, a, decodedA),
+                        dropped(u"串行口未打开"_s, b, decodedB)};
+}
+
+void tst_AsRunLog::frameFates()
+{
+    QFETCH(QString, fate);
+    QFETCH(QStringList, events);
+    ConsoleRig rig;
+    Console &c = rig.start();
+    c.secondTicker().stop();
+    ZoneLink &link = c.link();
+    if (fate == u"down")
+        link.closePort();
+    if (fate == u"short")
+        rig.port.writeLimits = {3};
+    const qsizetype from = lineCount(c, rig.clock);
+    link.SendFrame(*BuildFrame(0x14, 5, 0, u"1.2."_s));
+    link.SendFrame(*BuildFrame(0x18, 0, 0, u"3."_s));
+    if (fate == u"closed")
+        link.closePort();
+    if (fate == u"lost")
+        rig.port.loseDevice();
+    if (fate == u"reopened")
+        link.OpenZonePort(u"com1"_s);
+    QTRY_COMPARE(link.queuedFrames(), 0);
+    QCOMPARE(eventsOf(c, rig.clock, from), events);
+}
+
+void tst_AsRunLog::operatorRows_data()
+{
+    QTest::addColumn<QStringList>("steps"); // "cancel N" or "restore N" on 0-based rows
+    QTest::addColumn<QStringList>("events");
+    // Today's rows: 07:30 起床, 08:00 上课, 12:00 午间 (all 铃声.mp3).
+    const QString cancel8 = u",取消,操作员取消：08:00:00 铃声.mp3"_s;
+    const QString restore8 = u",恢复,操作员恢复：08:00:00 铃声.mp3"_s;
+    QTest::newRow("cancel") << QStringList {u"cancel 1"_s} << QStringList {cancel8};
+    QTest::newRow("cancel, restore")
+        << QStringList {u"cancel 1"_s, u"restore 1"_s} << QStringList {cancel8, restore8};
+    // A row already cancelled or still waiting does not change: nothing is logged.
+    QTest::newRow("cancel twice, restore twice")
+        << QStringList {u"cancel 1"_s, u"cancel 1"_s, u"restore 1"_s, u"restore 1"_s}
+        << QStringList {cancel8, restore8};
+    QTest::newRow("restore a waiting row") << QStringList {u"restore 2"_s} << QStringList {};
+    QTest::newRow("out of range") << QStringList {u"cancel 3"_s, u"cancel -1"_s} << QStringList {};
+    QTest::newRow("the last row") << QStringList {u"cancel 2"_s}
+                                  << QStringList {u",取消,操作员取消：12:00:00 铃声.mp3"_s};
+}
+
+void tst_AsRunLog::operatorRows()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, events);
+    ConsoleRig rig;
+    Console &c = rig.start();
+    c.secondTicker().stop();
+    const qsizetype from = lineCount(c, rig.clock);
+    for (const QString &step : std::as_const(steps)) {
+        const int row = step.section(u' ', 1).toInt();
+        if (step.startsWith(u"cancel"))
+            c.today().cancelRow(row);
+        else
+            c.today().restoreRow(row);
+    }
+    QCOMPARE(eventsOf(c, rig.clock, from), events);
+}
+
+void tst_AsRunLog::itemPlaysAndEnds_data()
+{
+    QTest::addColumn<bool>("fileThere");
+    QTest::addColumn<bool>("linkOpen");
+    QTest::newRow("played") << true << true;
+    QTest::newRow("file missing: skipped") << false << true;
+    QTest::newRow("link down: played here only") << true << false;
+}
+
+void tst_AsRunLog::itemPlaysAndEnds()
+{
+    QFETCH(bool, fileThere);
+    QFETCH(bool, linkOpen);
+    ConsoleRig rig;
+    const QString song = rig.file(u"song/上课.wav"_s);
+    if (fileThere) {
+        QVERIFY(QDir().mkpath(rig.file(u"song"_s)));
+        QFile f(song);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("RIFF");
+    }
+    rig.writeWeek(ConsoleRig::line(u"08:00:00"_s, u"上课"_s, song));
+    rig.setting(u"closeamptime"_s, u"00:00:05"_s);
+    Console &c = rig.start();
+    c.secondTicker().stop();
+    if (!linkOpen)
+        c.link().closePort();
+    const QString today = c.asRunLog().fileFor(rig.clock.now().date());
+    rig.clock.set(QDateTime(rig.clock.now().date(), QTime(8, 0, 0)));
+    c.timerplayer_Timer();
+    QString played = u"2026-12-07 08:00:00,跳过,声音文件不存在，未播放："_s + song;
+    if (fileThere)
+        played = u"2026-12-07 08:00:00,播放,"_s + song + u"，播放时长 00:00:30"_s
+            + (linkOpen ? QString() : u"（与分区控制器的连接中断，只在本机播放）"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(linesOf(today).contains(played), 10000);
+    QCOMPARE(linesOf(today).filter(u",播放,"_s).size() + linesOf(today).filter(u",跳过,"_s).size(),
+             1);
+    // The play length went by: the sound is stopped, and once the last of
+    // its equipment is off the item is over.
+    rig.clock.set(QDateTime(rig.clock.now().date(), QTime(8, 0, 40)));
+    c.timerplayer_Timer();
+    QCOMPARE(linesOf(today).contains(u"2026-12-07 08:00:40,结束播放,声音停止：上课.wav"_s),
+             fileThere);
+    const QString ended
+        = u"2026-12-07 08:00:40,结束播放,第 1 路 08:00:00 开始的上课已结束，设备已关闭"_s;
+    QVERIFY2(linesOf(today).contains(ended), qPrintable(linesOf(today).join(u'\n')));
+    // Later ticks end nothing again.
+    rig.clock.advanceSeconds(5);
+    c.timerplayer_Timer();
+    QCOMPARE(linesOf(today).filter(u",结束播放,第 "_s).size(), 1);
+}
+
+void tst_AsRunLog::windowCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("events"); // the operator's command lines only
+    QTest::newRow("matrix, one output")
+        << u"matrix one"_s << QStringList {u",矩阵,确定 输出 3 ← 输入 6"_s};
+    QTest::newRow("matrix, all outputs")
+        << u"matrix all"_s
+        << QStringList {u",矩阵,全部确定 输出←输入 1←1 2←2 3←3 4←4 5←5 6←6 7←7 8←8"_s};
+    QTest::newRow("manual confirm of an empty channel")
+        << u"manual confirm"_s
+        << QStringList {u",手动控制,第 2 路确定，频率 87.5 MHz：终端 无 功放 无 外设 无"_s};
+    // Nothing was switched on: closing the window says nothing.
+    QTest::newRow("manual window closes, nothing on") << u"manual off"_s << QStringList {};
+    QTest::newRow("status of one terminal")
+        << u"status one"_s << QStringList {u",状态查询,刷新 操场（地址 17）"_s};
+    QTest::newRow("status of all terminals")
+        << u"status all"_s << QStringList {u",状态查询,全部刷新 2 个终端"_s};
+    QTest::newRow("status: switch one off")
+        << u"status close"_s << QStringList {u",状态查询,关闭 一班（地址 1）"_s};
+}
+
+void tst_AsRunLog::windowCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, events);
+    ConsoleRig rig;
+    Console &c = rig.start();
+    c.secondTicker().stop();
+    ZoneLink &link = c.link();
+    const qsizetype from = lineCount(c, rig.clock);
+    MatrixRouteTable routes {};
+    MatrixControl matrix(link, routes);
+    ManualControl manual(link);
+    StatusPoll poll(link);
+    poll.setNodes({{u"一班"_s, u"1"_s, u"1"_s}, {u"操场"_s, u"17"_s, u"2"_s}});
+    if (command == u"matrix one")
+        QVERIFY(matrix.confirmOne(3, 5));
+    else if (command == u"matrix all")
+        QVERIFY(matrix.confirmAll({0, 1, 2, 3, 4, 5, 6, 7}));
+    else if (command == u"manual confirm")
+        manual.confirm(1, 875);
+    else if (command == u"manual off")
+        QVERIFY(!manual.switchOffAll());
+    else if (command == u"status one")
+        QCOMPARE(poll.refreshRow(1), StatusPoll::Outcome::Started);
+    else if (command == u"status all")
+        QCOMPARE(poll.refreshAll(), StatusPoll::Outcome::Started);
+    else if (command == u"status close")
+        QCOMPARE(poll.closeTerminal(0), StatusPoll::Outcome::Started);
+    QTRY_COMPARE_WITH_TIMEOUT(link.queuedFrames(), 0, 10000);
+    // The command comes first, then its frames as they went out, and
+    // nothing else is said of it.
+    const QStringList logged = eventsOf(c, rig.clock, from);
+    QCOMPARE(logged.mid(0, events.size()), events);
+    QCOMPARE(logged.mid(events.size()).filter(u",发送,"_s).size(), logged.size() - events.size());
+    QCOMPARE(logged.size() - events.size(), rig.port.writes().size());
+}
+
+void tst_AsRunLog::settingsAndDaysKept_data()
+{
+    QTest::addColumn<QString>("stored"); // days kept as stored; empty: none
+    QTest::addColumn<int>("applied"); // then applied in the settings
+    QTest::addColumn<QStringList>("leftAtStart");
+    QTest::addColumn<QStringList>("leftAfterApply");
+    // 20260901.csv, more than 90 days before 12-07, is gone in every row.
+    const QString month = u"20261107.csv"_s; // the 31st day back
+    const QString week = u"20261201.csv"_s;
+    const QString today = u"20261207.csv"_s;
+    QTest::newRow("default 90, then 30")
+        << QString() << 30 << QStringList {month, week, today} << QStringList {week, today};
+    QTest::newRow("stored 31, then 1")
+        << u"31"_s << 1 << QStringList {month, week, today} << QStringList {today};
+    QTest::newRow("stored 7, then 365: nothing comes back")
+        << u"7"_s << 365 << QStringList {week, today} << QStringList {week, today};
+    // A stored value the box could not hold counts as the default.
+    QTest::newRow("stored nonsense, then 90")
+        << u"0"_s << 90 << QStringList {month, week, today} << QStringList {month, week, today};
+}
+
+void tst_AsRunLog::settingsAndDaysKept()
+{
+    QFETCH(QString, stored);
+    QFETCH(int, applied);
+    QFETCH(QStringList, leftAtStart);
+    QFETCH(QStringList, leftAfterApply);
+    ConsoleRig rig;
+    QVERIFY(QDir(rig.dir.path()).mkpath(u"log"_s));
+    for (const QString &name : {u"20260901.csv"_s, u"20261107.csv"_s, u"20261201.csv"_s}) {
+        QFile f(rig.file(u"log/"_s + name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    if (!stored.isEmpty())
+        rig.store.setValue(u"operation"_s, u"asrun_keep_days"_s, stored);
+    Console &c = rig.start();
+    c.secondTicker().stop();
+    const QDir logs(rig.file(u"log"_s));
+    QCOMPARE(logs.entryList({u"*.csv"_s}, QDir::Files), leftAtStart);
+    AppSettings values = c.settings().values();
+    values.AsRunKeepDays = applied;
+    QVERIFY(c.applySettings(values).isEmpty());
+    QCOMPARE(c.asRunLog().keepDays(), applied);
+    QCOMPARE(logs.entryList({u"*.csv"_s}, QDir::Files), leftAfterApply);
+    QCOMPARE(eventsOf(c, rig.clock).filter(u",设置,"_s), QStringList {u",设置,系统设置已保存"_s});
 }
 
 QTEST_MAIN(tst_AsRunLog)

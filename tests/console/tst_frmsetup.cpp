@@ -6,6 +6,7 @@
 #include "console/frmsetup.h"
 #include "console/programmemodel.h"
 #include "consolerig.h"
+#include "platform/asrunlog.h"
 #include "platform/userstore.h"
 #include "support/consolewindows.h"
 #include "support/filewrites.h"
@@ -26,10 +27,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeView>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -58,6 +62,8 @@ private Q_SLOTS:
     void setTimeAsksTwice();
     void readings_data();
     void readings();
+    void runningOptions_data();
+    void runningOptions();
     void serialDevices();
 
 private:
@@ -125,12 +131,13 @@ void tst_frmsetup::opensWithTheValuesInMemory()
     m_rig->start();
     frmsetup &d = open();
     auto *tabs = child<QTabWidget>(u"SSTab1"_s);
-    QCOMPARE(tabs->count(), 4);
+    QCOMPARE(tabs->count(), 5);
     QStringList captions;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
     QCOMPARE(captions,
-             (QStringList {u"界面设置"_s, u"作息类型"_s, u"自动开关机设置"_s, u"串行口选择"_s}));
+             (QStringList {u"界面设置"_s, u"作息类型"_s, u"自动开关机设置"_s, u"串行口选择"_s,
+                           u"运行维护"_s}));
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(d.windowTitle(), u"系统设置"_s);
     QCOMPARE(child<QLineEdit>(u"txtuser"_s)->text(), u"第一中学"_s);
@@ -148,7 +155,7 @@ void tst_frmsetup::opensWithTheValuesInMemory()
     QVERIFY(child<QRadioButton>(u"optopenall"_s)->isChecked());
     QVERIFY(child<QRadioButton>(u"optcom3"_s)->isChecked());
     QCOMPARE(child<QComboBox>(u"cmbdevice_3"_s)->currentText(), u"/dev/ttyS2"_s);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         d.grab().save(QCoreApplication::applicationDirPath() + u"/frmsetup_"_s
                       + QString::number(i + 1) + u".png"_s);
@@ -549,6 +556,72 @@ void tst_frmsetup::serialDevices()
              (QStringList {dev.filePath(u"serial/by-id/usb-FTDI_1"_s), dev.filePath(u"ttyACM1"_s),
                            dev.filePath(u"ttyS2"_s), dev.filePath(u"ttyS10"_s),
                            dev.filePath(u"ttyUSB0"_s)}));
+}
+
+void tst_frmsetup::runningOptions_data()
+{
+    // As stored in the section "operation"; then what the operator sets.
+    QTest::addColumn<QString>("storedDays");
+    QTest::addColumn<QString>("storedSupervise");
+    QTest::addColumn<QString>("storedAutostart");
+    QTest::addColumn<int>("shownDays");
+    QTest::addColumn<int>("newDays");
+    QTest::addColumn<bool>("supervise");
+    QTest::addColumn<bool>("autostart");
+    QTest::newRow("nothing stored: 90 days, both off")
+        << QString() << QString() << QString() << 90 << 30 << true << false;
+    QTest::newRow("stored 7 days, both on")
+        << u"7"_s << u"True"_s << u"True"_s << 7 << 365 << false << true;
+    QTest::newRow("one day, the shortest")
+        << u"1"_s << u"False"_s << u"True"_s << 1 << 1 << true << true;
+    // The box goes no further than ten years.
+    QTest::newRow("ten years, the longest")
+        << u"3650"_s << u"True"_s << u"False"_s << 3650 << 99999 << false << false;
+}
+
+void tst_frmsetup::runningOptions()
+{
+    QFETCH(QString, storedDays);
+    QFETCH(QString, storedSupervise);
+    QFETCH(QString, storedAutostart);
+    QFETCH(int, shownDays);
+    QFETCH(int, newDays);
+    QFETCH(bool, supervise);
+    QFETCH(bool, autostart);
+    if (!storedDays.isEmpty()) {
+        m_rig->store.setValue(u"operation"_s, u"asrun_keep_days"_s, storedDays);
+        m_rig->store.setValue(u"operation"_s, u"supervise_terminals"_s, storedSupervise);
+        m_rig->store.setValue(u"operation"_s, u"start_at_login"_s, storedAutostart);
+    }
+    m_rig->start();
+    open();
+    child<QTabWidget>(u"SSTab1"_s)->setCurrentIndex(4);
+    auto *days = child<QSpinBox>(u"spnkeepdays"_s);
+    auto *superviseBox = child<QCheckBox>(u"chksupervise"_s);
+    auto *autostartBox = child<QCheckBox>(u"chkautostart"_s);
+    QCOMPARE(days->value(), shownDays);
+    QCOMPARE(superviseBox->isChecked(), storedSupervise == u"True");
+    QCOMPARE(autostartBox->isChecked(), storedAutostart == u"True");
+    QCOMPARE(m_rig->console().asRunLog().keepDays(), shownDays);
+    QVERIFY(!child<QLabel>(u"lblsupervise"_s)->text().isEmpty());
+
+    days->setValue(newDays);
+    const int expectedDays = std::clamp(newDays, 1, 3650);
+    QCOMPARE(days->value(), expectedDays);
+    superviseBox->setChecked(supervise);
+    autostartBox->setChecked(autostart);
+    child<QPushButton>(u"cmdapp"_s)->click();
+    const auto stored
+        = [this](const QString &key) { return m_rig->store.values.value(u"operation/"_s + key); };
+    QCOMPARE(stored(u"asrun_keep_days"_s), QString::number(expectedDays));
+    QCOMPARE(stored(u"supervise_terminals"_s), supervise ? u"True"_s : u"False"_s);
+    QCOMPARE(stored(u"start_at_login"_s), autostart ? u"True"_s : u"False"_s);
+    // The running log keeps as many days from the Apply on.
+    QCOMPARE(m_rig->console().asRunLog().keepDays(), expectedDays);
+    // Cancel leaves what was applied.
+    days->setValue(expectedDays == 5 ? 6 : 5);
+    child<QPushButton>(u"cmdCancel"_s)->click();
+    QCOMPARE(m_rig->console().settings().values().AsRunKeepDays, expectedDays);
 }
 
 int main(int argc, char *argv[])
