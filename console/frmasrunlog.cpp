@@ -1,6 +1,7 @@
 #include "console/frmasrunlog.h"
 
 #include "console/asrunlogmodel.h"
+#include "platform/asrunlog.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/elidedtext.h"
@@ -53,6 +54,12 @@ frmasrunlog::frmasrunlog(AsRunLog &log, const Clock &clock, Dialogs &dialogs, QW
     connect(m_model, &AsRunLogModel::kindsChanged, this, &frmasrunlog::fillKinds);
     connect(m_model, &QAbstractItemModel::modelReset, this, &frmasrunlog::showCount);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &frmasrunlog::showCount);
+    // Left open over midnight on today, the window goes on with the new day:
+    // the first line of it is already in the new day's file.
+    connect(&log, &AsRunLog::recorded, this, [this](const QDateTime &when) {
+        if (m_followsToday && when.date() > m_model->day())
+            dtpday->setDate(when.date());
+    });
     showDay(m_clock.now().date());
     resize(900, 600);
 }
@@ -175,6 +182,7 @@ void frmasrunlog::showDay(const QDate &day)
         dtpday->setDate(day); // comes back here through the picker
         return;
     }
+    m_followsToday = day == m_clock.now().date();
     if (m_model->day() != day)
         m_model->load(day);
 }

@@ -16,7 +16,7 @@ class QTreeView;
 
 // The as-run log of a day, newest line first: a day picker, a filter by kind
 // and by text, export of the lines shown. Today's lines appear as they are
-// written.
+// written, and today stays shown past midnight.
 class frmasrunlog final : public QWidget
 {
     Q_OBJECT
@@ -41,6 +41,7 @@ private:
     const Clock &m_clock;
     Dialogs &m_dialogs;
     AsRunLogModel *m_model;
+    bool m_followsToday = false; // the day shown was today when it was picked
 
     DateTimePicker *dtpday = nullptr;
     QPushButton *cmdprevday = nullptr;

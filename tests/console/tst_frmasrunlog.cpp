@@ -415,7 +415,8 @@ void tst_frmasrunlog::window()
 
 void tst_frmasrunlog::windowFollowsToday()
 {
-    // Opened after midnight: the new day, which has no lines yet.
+    // Opened after midnight: the new day, which has no lines yet, and a line
+    // for it appears as it is written.
     m_clock->set(QDateTime(kToday.addDays(1), QTime(0, 0, 1)));
     FakeDialogs dialogs;
     frmasrunlog w(*m_log, *m_clock, dialogs);
@@ -424,6 +425,19 @@ void tst_frmasrunlog::windowFollowsToday()
     QVERIFY(m_log->record(u"启动"_s, u"控制台启动"_s));
     QCOMPARE(w.model().rowCount(), 1);
     QCOMPARE(w.findChild<QLabel *>(u"lblcount"_s)->text(), u"共 1 条"_s);
+    // Left open over midnight, it goes on with the new day.
+    auto *day = w.findChild<QDateTimeEdit *>(u"dtpday"_s);
+    record(QDateTime(kToday.addDays(2), QTime(0, 0, 0)), u"发送"_s, u"代码 0x02 参数 0 0"_s);
+    QCOMPARE(day->date(), kToday.addDays(2));
+    QCOMPARE(w.model().rowCount(), 1);
+    QCOMPARE(w.model().index(0, 1).data().toString(), u"发送"_s);
+    record(QDateTime(kToday.addDays(2), QTime(0, 0, 1)), u"播放"_s, u"bell.wav"_s);
+    QCOMPARE(w.model().rowCount(), 2);
+    // A day the operator went back to stays, whatever is written meanwhile.
+    QTest::mouseClick(w.findChild<QPushButton *>(u"cmdprevday"_s), Qt::LeftButton);
+    record(QDateTime(kToday.addDays(3), QTime(0, 0, 0)), u"发送"_s, u"代码 0x02 参数 0 0"_s);
+    QCOMPARE(day->date(), kToday.addDays(1));
+    QCOMPARE(w.model().rowCount(), 1);
 }
 
 QTEST_MAIN(tst_frmasrunlog)
