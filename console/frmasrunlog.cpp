@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -54,6 +55,19 @@ frmasrunlog::frmasrunlog(AsRunLog &log, const Clock &clock, Dialogs &dialogs, QW
     connect(m_model, &AsRunLogModel::kindsChanged, this, &frmasrunlog::fillKinds);
     connect(m_model, &QAbstractItemModel::modelReset, this, &frmasrunlog::showCount);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &frmasrunlog::showCount);
+    // A new line comes on top. At the top the operator sees it; scrolled down
+    // to read older lines, the lines in view stay where they are.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const bool scrolled = lvwlog->verticalScrollBar()->value() > 0;
+        m_topRowBeforeInsert = scrolled ? lvwlog->indexAt(QPoint(1, 1)).row() : -1;
+    });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                if (m_topRowBeforeInsert < 0)
+                    return;
+                lvwlog->scrollTo(m_model->index(m_topRowBeforeInsert + last - first + 1, 0),
+                                 QAbstractItemView::PositionAtTop);
+            });
     // Left open over midnight on today, the window goes on with the new day:
     // the first line of it is already in the new day's file.
     connect(&log, &AsRunLog::recorded, this, [this](const QDateTime &when) {

@@ -42,6 +42,7 @@ private:
     Dialogs &m_dialogs;
     AsRunLogModel *m_model;
     bool m_followsToday = false; // the day shown was today when it was picked
+    int m_topRowBeforeInsert = -1; // the row at the top of a list scrolled down
 
     DateTimePicker *dtpday = nullptr;
     QPushButton *cmdprevday = nullptr;

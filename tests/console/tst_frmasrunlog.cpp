@@ -68,6 +68,8 @@ private Q_SLOTS:
     void exportCancelledOrFailed();
     void window();
     void windowFollowsToday();
+    void newLinesLeaveOlderLinesInView_data();
+    void newLinesLeaveOlderLinesInView();
 
 private:
     void record(const QDateTime &when, const QString &kind, const QString &text);
@@ -438,6 +440,35 @@ void tst_frmasrunlog::windowFollowsToday()
     record(QDateTime(kToday.addDays(3), QTime(0, 0, 0)), u"发送"_s, u"代码 0x02 参数 0 0"_s);
     QCOMPARE(day->date(), kToday.addDays(1));
     QCOMPARE(w.model().rowCount(), 1);
+}
+
+void tst_frmasrunlog::newLinesLeaveOlderLinesInView_data()
+{
+    QTest::addColumn<int>("scrolledTo"); // the row at the top of the list
+    QTest::newRow("at the top") << 0;
+    QTest::newRow("scrolled down") << 40;
+}
+
+void tst_frmasrunlog::newLinesLeaveOlderLinesInView()
+{
+    QFETCH(int, scrolledTo);
+    for (int i = 0; i < 100; ++i)
+        record(QDateTime(kToday, QTime(9, 0, 0).addSecs(i)), u"遥控键"_s, u"键码 %1"_s.arg(i));
+    FakeDialogs dialogs;
+    frmasrunlog w(*m_log, *m_clock, dialogs);
+    w.resize(700, 400);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *view = w.findChild<QTreeView *>(u"lvwlog"_s);
+    view->scrollTo(view->model()->index(scrolledTo, 0), QAbstractItemView::PositionAtTop);
+    QCoreApplication::processEvents();
+    const auto topText = [view] { return view->indexAt(QPoint(1, 1)).siblingAtColumn(2).data(); };
+    const QVariant before = topText();
+    QCOMPARE(before.toString(), u"键码 %1"_s.arg(99 - scrolledTo));
+    record(QDateTime(kToday, QTime(9, 2, 0)), u"遥控键"_s, u"新的一行"_s);
+    record(QDateTime(kToday, QTime(9, 2, 1)), u"遥控键"_s, u"又一行"_s);
+    QCoreApplication::processEvents();
+    QCOMPARE(topText().toString(), scrolledTo == 0 ? u"又一行"_s : before.toString());
 }
 
 QTEST_MAIN(tst_frmasrunlog)
