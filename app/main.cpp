@@ -7,6 +7,7 @@
 #include "audio/enginerecorder.h"
 #include "console/console.h"
 #include "console/frmabout.h"
+#include "console/frmasrunlog.h"
 #include "console/frmback.h"
 #include "console/frmsetup.h"
 #include "directory/frmnode.h"
@@ -129,6 +130,9 @@ int main(int argc, char *argv[])
     });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);
+    });
+    window.addWindow(QStringLiteral("frmasrunlog"), [&console, &dialogs, &clock](QWidget *parent) {
+        return new frmasrunlog(console.asRunLog(), clock, dialogs, parent);
     });
 
     // The end of the program (the automatic shutdown, the exit commands, the

@@ -17,11 +17,11 @@
 QStringList frmback::windowNames()
 {
     return {
-        QStringLiteral("weekprog"),  QStringLiteral("frmsetup"),  QStringLiteral("frmnode"),
-        QStringLiteral("frmsource"), QStringLiteral("frmclock"),  QStringLiteral("frmremote"),
-        QStringLiteral("frmrec"),    QStringLiteral("frmvcd"),    QStringLiteral("frmplaylist"),
-        QStringLiteral("frmmanual"), QStringLiteral("frmMatrix"), QStringLiteral("frmnodestatus"),
-        QStringLiteral("frmAbout")};
+        QStringLiteral("weekprog"),  QStringLiteral("frmsetup"),   QStringLiteral("frmnode"),
+        QStringLiteral("frmsource"), QStringLiteral("frmclock"),   QStringLiteral("frmremote"),
+        QStringLiteral("frmrec"),    QStringLiteral("frmvcd"),     QStringLiteral("frmplaylist"),
+        QStringLiteral("frmmanual"), QStringLiteral("frmMatrix"),  QStringLiteral("frmnodestatus"),
+        QStringLiteral("frmAbout"),  QStringLiteral("frmasrunlog")};
 }
 
 namespace {
@@ -149,6 +149,10 @@ void frmback::buildMenus()
     window->addSeparator();
     connect(menuItem(window, QStringLiteral("设置背景图片(&B)"), QStringLiteral("mnubackimage")),
             &QAction::triggered, this, &frmback::chooseBackgroundPicture);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("查看(&V)"));
+    view->setObjectName(QStringLiteral("mnuview"));
+    addWindowItems(view, {{u"运行日志(&L)", u"mnuasrunlog", u"frmasrunlog"}});
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("mnuhelp"));

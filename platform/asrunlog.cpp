@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 AsRunLog::AsRunLog(const AppFolder &folder, const Clock &clock, int keepDays)
@@ -14,6 +16,8 @@ AsRunLog::AsRunLog(const AppFolder &folder, const Clock &clock, int keepDays)
     , m_keepDays(std::max(1, keepDays))
 {
 }
+
+AsRunLog::~AsRunLog() = default;
 
 void AsRunLog::setKeepDays(int days)
 {
@@ -35,16 +39,58 @@ QString AsRunLog::header()
     return QStringLiteral("时间,类别,内容");
 }
 
-QString AsRunLog::field(const QString &text)
+QString AsRunLog::oneLine(const QString &text)
 {
     QString value = text;
     value.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     value.replace(u'\r', u' ');
     value.replace(u'\n', u' ');
+    return value;
+}
+
+QString AsRunLog::field(const QString &text)
+{
+    QString value = oneLine(text);
     if (!value.contains(u',') && !value.contains(u'"'))
         return value;
     value.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     return u'"' + value + u'"';
+}
+
+QString AsRunLog::timeText(const QDateTime &when)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool AsRunLog::fileStillThere() const
+{
+    // The operator (or a restore of a backup) may have removed or replaced
+    // the day's file while it was open: lines written to the old one would
+    // be lost from sight. The path must still lead to the file held open.
+    struct stat byPath = {};
+    struct stat held = {};
+    if (::stat(QFile::encodeName(m_file->fileName()).constData(), &byPath) != 0
+        || ::fstat(m_file->handle(), &held) != 0)
+        return false;
+    return byPath.st_dev == held.st_dev && byPath.st_ino == held.st_ino;
+}
+
+bool AsRunLog::openDay(const QDate &day)
+{
+    m_file.reset();
+    if (!QDir().mkpath(folder()))
+        return false;
+    auto file = std::make_unique<QFile>(fileFor(day));
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (file->size() == 0) {
+        const QByteArray header = AsRunLog::header().toUtf8() + '\n';
+        if (file->write(header) != header.size() || !file->flush())
+            return false;
+    }
+    m_file = std::move(file);
+    m_fileDay = day;
+    return true;
 }
 
 bool AsRunLog::record(const QString &kind, const QString &text)
@@ -54,24 +100,18 @@ bool AsRunLog::record(const QString &kind, const QString &text)
         m_prunedOn = now.date();
         prune();
     }
-    if (!QDir().mkpath(folder()))
+    if ((!m_file || m_fileDay != now.date() || !fileStillThere()) && !openDay(now.date()))
         return false;
-    QFile file(fileFor(now.date()));
-    const bool fresh = !file.exists() || file.size() == 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    const QByteArray line
+        = (timeText(now) + u',' + field(kind) + u',' + field(text)).toUtf8() + '\n';
+    // One write of a whole line, handed to the system before record returns:
+    // a crash of the console leaves every earlier line whole.
+    if (m_file->write(line) != line.size() || !m_file->flush()) {
+        m_file.reset(); // the next line tries a fresh open
         return false;
-    QByteArray line;
-    if (fresh)
-        line += header().toUtf8() + '\n';
-    line += (now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + u',' + field(kind) + u','
-             + field(text))
-                .toUtf8()
-        + '\n';
-    // One write of whole lines, flushed as the file closes: a crash leaves
-    // every earlier line whole.
-    const bool written = file.write(line) == line.size();
-    file.close();
-    return written && file.error() == QFileDevice::NoError;
+    }
+    Q_EMIT recorded(now, kind, text);
+    return true;
 }
 
 int AsRunLog::prune()

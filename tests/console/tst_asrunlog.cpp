@@ -18,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +62,9 @@ private Q_SLOTS:
     void fields();
     void daysAndKeeping_data();
     void daysAndKeeping();
+    void announcesEachLineWritten();
+    void fileTakenAwayWhileOpen_data();
+    void fileTakenAwayWhileOpen();
     void consoleEvents();
     void frameFates_data();
     void frameFates();
@@ -139,6 +143,67 @@ void tst_AsRunLog::daysAndKeeping()
              (QStringList {AsRunLog::header(), u"2026-12-08 00:00:00,播放,bell.wav"_s}));
     // Yesterday's file stays, unless only today is kept.
     QCOMPARE(linesOf(log.fileFor(QDate(2026, 12, 7))).size(), keep > 1 ? 2 : 0);
+}
+
+void tst_AsRunLog::announcesEachLineWritten()
+{
+    QTemporaryDir dir;
+    FakeClock clock(QDateTime(QDate(2026, 12, 7), QTime(7, 30, 5)));
+    AsRunLog log(AppFolder(dir.path()), clock);
+    QSignalSpy recorded(&log, &AsRunLog::recorded);
+    QVERIFY(log.record(u"播放"_s, u"a,\nb"_s));
+    QCOMPARE(recorded.count(), 1);
+    QCOMPARE(recorded.at(0).at(0).toDateTime(), clock.now());
+    QCOMPARE(recorded.at(0).at(1).toString(), u"播放"_s);
+    QCOMPARE(recorded.at(0).at(2).toString(), u"a,\nb"_s);
+    // The line is in the file by the time listeners hear of it.
+    int linesWhenHeard = 0;
+    connect(&log, &AsRunLog::recorded, this,
+            [&] { linesWhenHeard = int(linesOf(log.fileFor(clock.now().date())).size()); });
+    QVERIFY(log.record(u"结束"_s, u"程序结束"_s));
+    QCOMPARE(linesWhenHeard, 3);
+    // A line that could not be written is not announced: the log folder's
+    // place is taken by a file, the new day's file cannot be made.
+    QVERIFY(QDir(dir.filePath(u"log"_s)).removeRecursively());
+    QFile blocker(dir.filePath(u"log"_s));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    clock.advanceSeconds(24 * 3600);
+    QVERIFY(!log.record(u"播放"_s, u"lost"_s));
+    QCOMPARE(recorded.count(), 2);
+}
+
+void tst_AsRunLog::fileTakenAwayWhileOpen_data()
+{
+    QTest::addColumn<bool>("replaced"); // another file put in its place, or none
+    QTest::newRow("removed") << false;
+    QTest::newRow("replaced") << true;
+}
+
+void tst_AsRunLog::fileTakenAwayWhileOpen()
+{
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    FakeClock clock(QDateTime(QDate(2026, 12, 7), QTime(7, 30, 5)));
+    AsRunLog log(AppFolder(dir.path()), clock);
+    QVERIFY(log.record(u"启动"_s, u"控制台启动"_s));
+    const QString today = log.fileFor(clock.now().date());
+    QVERIFY(QFile::remove(today));
+    QStringList expected {AsRunLog::header()};
+    if (replaced) {
+        // As a restore puts a day back: written beside it, renamed over it.
+        const QString other = dir.filePath(u"log/restored.tmp"_s);
+        QFile f(other);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write((AsRunLog::header() + u"\n2026-12-07 06:00:00,启动,控制台启动\n"_s).toUtf8());
+        f.close();
+        QVERIFY(QFile::rename(other, today));
+        expected << u"2026-12-07 06:00:00,启动,控制台启动"_s;
+    }
+    clock.advanceSeconds(1);
+    QVERIFY(log.record(u"播放"_s, u"bell.wav"_s));
+    expected << u"2026-12-07 07:30:06,播放,bell.wav"_s;
+    QCOMPARE(linesOf(today), expected);
 }
 
 void tst_AsRunLog::consoleEvents()

@@ -10,6 +10,7 @@
 
 #include "console/consolerig.h"
 #include "console/frmabout.h"
+#include "console/frmasrunlog.h"
 #include "console/frmback.h"
 #include "console/frmsetup.h"
 #include "console/windowhost.h"
@@ -141,6 +142,9 @@ struct Desktop
         });
         main->addWindow(u"frmAbout"_s,
                         [&c](QWidget *p) { return new frmAbout(c.launcher(), c.dialogs(), p); });
+        main->addWindow(u"frmasrunlog"_s, [&c](QWidget *p) {
+            return new frmasrunlog(c.asRunLog(), c.clock(), c.dialogs(), p);
+        });
         main->show();
     }
     ~Desktop()
@@ -197,6 +201,7 @@ void tst_DesktopStacking::toolWindowStaysAboveTheMainWindow_data()
         {"mnunodestatus", "frmnodestatus", false},
         {"mnunewweek", "weekprog", true},
         {"mnuabout", "frmAbout", false},
+        {"mnuasrunlog", "frmasrunlog", false},
     };
     for (const auto &row : rows)
         QTest::newRow(row.window) << QString::fromLatin1(row.menu)

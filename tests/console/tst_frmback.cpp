@@ -247,6 +247,8 @@ void tst_frmback::menus_data()
                                                           u"显示用户名称(&U)"_s,
                                                           u"-"_s,
                                                           u"设置背景图片(&B)"_s};
+    QTest::newRow("view") << "mnuview"
+                          << "查看(&V)" << QStringList {u"运行日志(&L)"_s};
     QTest::newRow("help") << "mnuhelp"
                           << "帮助(&H)" << QStringList {u"关于本程序(&A)"_s};
     QTest::newRow("pop-up") << "mnuedit"
@@ -262,13 +264,13 @@ void tst_frmback::menus()
     start();
     QCOMPARE(child<QMenu>(menu)->title(), title);
     QCOMPARE(menuTexts(menu), items);
-    // The pop-up menu is not in the menu bar; the five others are, in order.
+    // The pop-up menu is not in the menu bar; the six others are, in order.
     QStringList bar;
     for (QAction *a : m_window->menuBar()->actions())
         bar << a->text();
     QCOMPARE(bar,
              (QStringList {u"文件(&F)"_s, u"录制(&R)"_s, u"播放控制(&P)"_s, u"窗口(&W)"_s,
-                           u"帮助(&H)"_s}));
+                           u"查看(&V)"_s, u"帮助(&H)"_s}));
 }
 
 void tst_frmback::shortcuts()
@@ -354,6 +356,7 @@ void tst_frmback::windowCommandsWaitForTheirWindows_data()
                                             u"tbr1_open"_s}
                             << "weekprog";
     QTest::newRow("about") << QStringList {u"mnuabout"_s} << "frmAbout";
+    QTest::newRow("as-run log") << QStringList {u"mnuasrunlog"_s} << "frmasrunlog";
 }
 
 void tst_frmback::windowCommandsWaitForTheirWindows()

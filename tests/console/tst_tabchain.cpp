@@ -18,6 +18,7 @@
 
 #include "console/consolerig.h"
 #include "console/frmabout.h"
+#include "console/frmasrunlog.h"
 #include "console/frmback.h"
 #include "console/frmsetup.h"
 #include "directory/frmnode.h"
@@ -381,6 +382,11 @@ QHash<QString, Builder> builders()
              w->findChild<QPushButton *>(u"cmdopen"_s)->click();
              return w;
          }},
+        {u"frmasrunlog"_s,
+         [](Opened &o) {
+             Console &c = o.rig->console();
+             return new frmasrunlog(c.asRunLog(), c.clock(), c.dialogs());
+         }},
     };
 }
 
@@ -519,6 +525,7 @@ void addWindowRows(const std::function<bool(const QString &window, int least)> &
         {u"frmrec"_s, 5},
         {u"frmvcd"_s, 1},
         {u"frmvcd with a file"_s, 3},
+        {u"frmasrunlog"_s, 8},
         {u"frmclock adjusting"_s, 4},
         {u"frmplaylist playing, timed"_s, 25},
         {u"frmrec with a take"_s, 8},

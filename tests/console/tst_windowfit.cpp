@@ -3,6 +3,7 @@
 // name or path is cut off without the whole text at hand as a tooltip.
 
 #include "console/frmabout.h"
+#include "console/frmasrunlog.h"
 #include "console/frmback.h"
 #include "console/frmsetup.h"
 #include "consolerig.h"
@@ -12,6 +13,7 @@
 #include "directory/frmsource.h"
 #include "directory/nodefile.h"
 #include "directory/remotelistfile.h"
+#include "platform/asrunlog.h"
 #include "platform/chinesetext.h"
 #include "players/frmplaylist.h"
 #include "players/frmrec.h"
@@ -279,15 +281,24 @@ QWidget *tst_WindowFit::build(const QString &name)
         return new frmrec(c.dialogs(), c.folder(), *m_recorder, *m_player, m_rig->mixer);
     if (name == u"frmvcd")
         return new frmvcd(c.dialogs(), c.folder(), *m_player);
+    if (name == u"frmasrunlog") {
+        // Lines as long as the console writes them: a frame to many terminals.
+        QString values;
+        for (int t = 1; t <= 60; ++t)
+            values += u' ' + QString::number(t);
+        c.asRunLog().record(u"发送"_s, u"代码 0x14 参数 5 0 值"_s + values);
+        c.asRunLog().record(u"播放"_s, kLongSong + u"，播放时长 00:03:00"_s);
+        return new frmasrunlog(c.asRunLog(), c.clock(), c.dialogs());
+    }
     return nullptr;
 }
 
 void tst_WindowFit::fitsTheScreen_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name :
-         {"frmback", "frmsetup", "frmAbout", "frmnode", "frmsource", "frmremote", "frmmanual",
-          "frmnodestatus", "frmclock", "frmMatrix", "weekprog", "frmplaylist", "frmrec", "frmvcd"})
+    for (const char *name : {"frmback", "frmsetup", "frmAbout", "frmnode", "frmsource", "frmremote",
+                             "frmmanual", "frmnodestatus", "frmclock", "frmMatrix", "weekprog",
+                             "frmplaylist", "frmrec", "frmvcd", "frmasrunlog"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 
