@@ -9,6 +9,7 @@
 #include "console/console.h"
 #include "console/frmabout.h"
 #include "console/frmback.h"
+#include "console/frmbackup.h"
 #include "console/frmsetup.h"
 #include "directory/frmnode.h"
 #include "directory/frmremote.h"
@@ -150,6 +151,14 @@ int main(int argc, char *argv[])
         auto *w = new frmvcd(dialogs, folder, *ownPlayer, parent);
         ownPlayer->setParent(w);
         return w;
+    });
+    // Backup and restore take the data folder and the settings store's file.
+    const DataBackup::Places dataPlaces {folder.path(), store.fileName()};
+    window.addWindow(QStringLiteral("frmbackup"), [&dialogs, &clock, dataPlaces](QWidget *parent) {
+        return new frmbackup({dialogs, clock, dataPlaces}, parent);
+    });
+    window.addWindow(QStringLiteral("frmrestore"), [&dialogs, &clock, dataPlaces](QWidget *parent) {
+        return new frmrestore({dialogs, clock, dataPlaces}, parent);
     });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);
