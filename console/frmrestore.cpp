@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -27,6 +26,16 @@ QPushButton *button(QWidget *parent, const QString &caption, const QString &name
     b->setAutoDefault(true);
     pressOnEnter(b);
     return b;
+}
+
+// Sizes as the operator reads them: 字节 below a kilobyte, else KB or MB.
+QString sizeText(qint64 bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 字节").arg(bytes);
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(double(bytes) / 1024, 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
 }
 
 } // namespace
@@ -150,21 +159,24 @@ void frmrestore::showPlan(const DataBackup::Plan &plan)
 {
     lvwfiles->clear();
     if (!plan.error.isEmpty()) {
+        prgwork->setRange(0, 1);
+        prgwork->setValue(0);
         lblstatus->setText(plan.error);
         m_s.dialogs.notify(plan.error, QStringLiteral("恢复数据"), MsgIcon::Exclamation, this);
         setWorking(false);
         return;
     }
-    const QLocale locale;
     int replaced = 0;
     QList<QTreeWidgetItem *> items;
     for (const DataBackup::PlannedFile &f : plan.files) {
-        items.append(new QTreeWidgetItem(
-            {f.name, locale.formattedDataSize(f.size, 1, QLocale::DataSizeTraditionalFormat),
-             f.replaces ? QStringLiteral("替换") : QStringLiteral("新增")}));
+        items.append(
+            new QTreeWidgetItem({f.name, sizeText(f.size),
+                                 f.replaces ? QStringLiteral("替换") : QStringLiteral("新增")}));
         items.last()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         replaced += f.replaces ? 1 : 0;
     }
+    prgwork->setRange(0, int(items.size()));
+    prgwork->setValue(int(items.size()));
     lvwfiles->addTopLevelItems(items);
     if (!items.isEmpty())
         lvwfiles->setCurrentItem(items.first());
