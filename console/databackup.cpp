@@ -220,6 +220,15 @@ Plan inspect(const Places &places, const QString &archive, Progress &progress)
     plan.holdsLog = std::any_of(plan.files.cbegin(), plan.files.cend(), [](const PlannedFile &f) {
         return f.name.startsWith(QString::fromUtf16(kLogFolder) + u'/');
     });
+    if (plan.error.isEmpty()) {
+        QStringList brought;
+        for (const PlannedFile &f : std::as_const(plan.files))
+            brought.append(f.name);
+        for (const Item &item : currentFiles(places, plan.holdsLog)) {
+            if (!brought.contains(item.name))
+                plan.removed.append(item.name);
+        }
+    }
     return plan;
 }
 

@@ -68,6 +68,9 @@ struct Plan
     QString error; // the archive is refused, and why
     QList<PlannedFile> files;
     bool holdsLog = false;
+    // Data files there now that the archive does not bring: they go into
+    // the backup folder too, so that the data is the archive's alone.
+    QStringList removed;
 };
 // Reads the whole archive and checks every entry: no absolute name, no
 // "..", no link or special file, only our data files.

@@ -56,7 +56,8 @@ frmrestore::frmrestore(const frmbackup::Services &services, QWidget *parent)
     txtfile->setReadOnly(true);
     lblfile->setBuddy(txtfile);
     cmdbrowse = button(this, QStringLiteral("打开(&O)…"), QStringLiteral("cmdbrowse"));
-    auto *lbllist = new QLabel(QStringLiteral("恢复后将替换或新增这些文件(&L)："), this);
+    auto *lbllist
+        = new QLabel(QStringLiteral("恢复时这些文件将被替换、新增或移入备份(&L)："), this);
     lbllist->setObjectName(QStringLiteral("lbllist"));
     lvwfiles = new QTreeWidget(this);
     lvwfiles->setObjectName(QStringLiteral("lvwfiles"));
@@ -175,18 +176,22 @@ void frmrestore::showPlan(const DataBackup::Plan &plan)
         items.last()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         replaced += f.replaces ? 1 : 0;
     }
+    for (const QString &name : plan.removed)
+        items.append(new QTreeWidgetItem({name, QString(), QStringLiteral("移入备份")}));
     prgwork->setRange(0, int(items.size()));
     prgwork->setValue(int(items.size()));
     lvwfiles->addTopLevelItems(items);
     if (!items.isEmpty())
         lvwfiles->setCurrentItem(items.first());
-    lblstatus->setText(
-        QStringLiteral("共 %1 个文件，替换 %2 个、新增 %3 个。恢复前，现有的数据文件%4"
-                       "会移入 backup 文件夹保存。")
-            .arg(plan.files.size())
-            .arg(replaced)
-            .arg(plan.files.size() - replaced)
-            .arg(plan.holdsLog ? QStringLiteral("和运行日志") : QString()));
+    QString text = QStringLiteral("备份中有 %1 个文件：替换 %2 个、新增 %3 个。")
+                       .arg(plan.files.size())
+                       .arg(replaced)
+                       .arg(plan.files.size() - replaced);
+    if (!plan.removed.isEmpty())
+        text += QStringLiteral("另有 %1 个现有文件不在备份中，将移走。").arg(plan.removed.size());
+    text += QStringLiteral("恢复前，现有的数据文件%1都会移入 backup 文件夹保存。")
+                .arg(plan.holdsLog ? QStringLiteral("和运行日志") : QString());
+    lblstatus->setText(text);
     m_planned = true;
     setWorking(false);
     cmdrestore->setFocus();

@@ -153,13 +153,23 @@ void tst_frmbackup::restoreListsThenReplaces()
     w.cmdbrowse_Click();
     QTRY_VERIFY(!w.isWorking());
     auto *list = child<QTreeWidget>(&w, u"lvwfiles"_s);
-    QCOMPARE(list->topLevelItemCount(), 2);
+    // The files there that the archive does not bring are listed as going.
+    QCOMPARE(list->topLevelItemCount(), 5);
     QCOMPARE(list->topLevelItem(0)->text(0), u"node.txt"_s);
     QCOMPARE(list->topLevelItem(0)->text(2), u"替换"_s);
     QCOMPARE(list->topLevelItem(1)->text(0), u"rem_list.txt"_s);
     QCOMPARE(list->topLevelItem(1)->text(2), u"新增"_s);
     QCOMPARE(list->topLevelItem(0)->text(1), u"14 字节"_s);
+    QStringList going;
+    for (int row = 2; row < list->topLevelItemCount(); ++row) {
+        QCOMPARE(list->topLevelItem(row)->text(2), u"移入备份"_s);
+        going.append(list->topLevelItem(row)->text(0));
+    }
+    // Not the log: the archive brings none, so the log stays as it is.
+    QCOMPARE(going,
+             (QStringList {u"config.ini"_s, u"table/week/周.txt"_s, u"settings/broadcast.conf"_s}));
     QVERIFY(child<QLabel>(&w, u"lblstatus"_s)->text().contains(u"替换 1 个、新增 1 个"_s));
+    QVERIFY(child<QLabel>(&w, u"lblstatus"_s)->text().contains(u"另有 3 个现有文件"_s));
     w.grab().save(QCoreApplication::applicationDirPath() + u"/frmrestore.png"_s);
     // Opening changed nothing yet.
     QCOMPARE(read(data(u"node.txt"_s)), "nodes");
