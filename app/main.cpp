@@ -61,14 +61,14 @@ int main(int argc, char *argv[])
     ProcessLauncher launcher;
     EngineMediaProbe probe;
     // The data files: beside the executable in a portable installation,
-    // else in the operator's data folder, which the first start fills with
-    // the files the package ships.
+    // else in the operator's data folder (or the one given), which the
+    // first start fills with the files the package ships.
     const QString programFolder = QCoreApplication::applicationDirPath();
     const DataFolderChoice data
         = chooseDataFolder(dataFolderFacts(programFolder, options.dataFolder));
-    const QString folderProblem = data.kind == DataFolderChoice::Kind::User
-        ? prepareDataFolder(data.path, seedFolderFor(programFolder))
-        : prepareDataFolder(data.path, QString());
+    const QString folderProblem = prepareDataFolder(
+        data.path,
+        data.kind == DataFolderChoice::Kind::Portable ? QString() : seedFolderFor(programFolder));
     const AppFolder folder(data.path);
 
     Console console({clock, dialogs, store, player, mixer, port, power, launcher, probe, folder});
