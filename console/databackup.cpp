@@ -274,8 +274,13 @@ Result restore(const Places &places, const QString &archive, const QDateTime &no
     const auto undo = [&] {
         for (const Target &t : std::as_const(placed))
             QFile::remove(t.path);
+        bool back = true;
         for (const Item &item : std::as_const(movedAway))
-            moveFile(backup + u'/' + item.name, item.path);
+            back = moveFile(backup + u'/' + item.name, item.path) && back;
+        // A backup folder that something could not leave stays, so that
+        // nothing is lost; an emptied one goes.
+        if (back)
+            QDir(backup).removeRecursively();
         QDir(staging).removeRecursively();
     };
     for (const Item &item : currentFiles(places, holdsLog)) {

@@ -29,6 +29,7 @@ private Q_SLOTS:
     void hostileArchiveChangesNothing_data();
     void hostileArchiveChangesNothing();
     void filesThereGoToTheirOwnBackup();
+    void failedPlacingPutsTheFilesBack();
     void archiveOfSystemTarIsRead();
     void ourArchiveReadsWithSystemTar();
     void stoppedBackupLeavesNoArchive();
@@ -285,6 +286,29 @@ void tst_DataBackup::filesThereGoToTheirOwnBackup()
     QCOMPARE(again.error, QString());
     QCOMPARE(again.backupFolder, result.backupFolder + u"-2"_s);
     QCOMPARE(readFile(backup.filePath(u"node.txt"_s)), sample().value(u"node.txt"_s));
+}
+
+void tst_DataBackup::failedPlacingPutsTheFilesBack()
+{
+    put(withoutLog(sample()));
+    // A folder where the archive's rem_list.txt is to go: no file can be
+    // put there, whoever runs the test.
+    QVERIFY(QFile::remove(places().dataFolder + u"/rem_list.txt"_s));
+    QVERIFY(QDir().mkpath(places().dataFolder + u"/rem_list.txt/kept"_s));
+    const Files before = snapshot();
+    const QString archive = path(u"a.tar.gz"_s);
+    QCOMPARE(makeArchive(archive, {u"node.txt"_s, u"table/week/new.txt"_s, u"rem_list.txt"_s}),
+             QString());
+
+    DataBackup::Progress progress;
+    const DataBackup::Result result = DataBackup::restore(places(), archive, m_now, progress);
+    QVERIFY2(result.error.contains(u"无法放置"_s), qPrintable(result.error));
+    QVERIFY2(result.error.contains(u"rem_list.txt"_s), qPrintable(result.error));
+    // Every file as it was, the new one gone, no backup folder, nothing unpacked left.
+    QCOMPARE(snapshot(), before);
+    QVERIFY(!QFileInfo::exists(places().dataFolder + u"/backup"_s + u"/恢复前-20261207-083000"_s));
+    QCOMPARE(QDir(places().dataFolder).entryList({u".restore*"_s}, QDir::AllEntries | QDir::Hidden),
+             QStringList());
 }
 
 void tst_DataBackup::archiveOfSystemTarIsRead()
