@@ -109,7 +109,8 @@ QString checkName(const Places &places, const QString &rawName, bool folder, Tar
         }
         return QStringLiteral("“%1”不是本控制台的数据文件夹").arg(rawName);
     }
-    bool known = name == storeName();
+    // The store only where there is one to replace (a console always has).
+    bool known = name == storeName() && !places.storeFile.isEmpty();
     for (const char16_t *top : kTopFiles)
         known = known || name == QString::fromUtf16(top);
     if (!known && parts.size() >= 2) {
