@@ -18,20 +18,27 @@ void print(std::FILE *to, const QString &text)
 
 QString usage()
 {
-    return QStringLiteral("用法：quellon [选项]\n"
-                          "%1：按周节目表和日期节目表播放，并通过串口控制分区广播终端。\n"
-                          "\n"
-                          "选项：\n"
-                          "  -h, --help       显示本说明后退出\n"
-                          "  -v, --version    显示程序名称和版本后退出\n"
-                          "\n"
-                          "Qt 的窗口选项（如 -platform、-display、-style）照常可用。\n")
+    return QStringLiteral(
+               "用法：quellon [选项]\n"
+               "%1：按周节目表和日期节目表播放，并通过串口控制分区广播终端。\n"
+               "\n"
+               "选项：\n"
+               "  -h, --help       显示本说明后退出\n"
+               "  -v, --version    显示程序名称和版本后退出\n"
+               "  --data-folder 文件夹\n"
+               "                   数据文件（节目表、节点、设置、运行日志）所在的文件夹\n"
+               "\n"
+               "不给 --data-folder 时：程序所在的文件夹可写，且有 portable 或 config.ini\n"
+               "文件，便是便携安装，数据就在那里；否则数据在\n"
+               "$XDG_DATA_HOME/quellon（默认 ~/.local/share/quellon）。\n"
+               "\n"
+               "Qt 的窗口选项（如 -platform、-display、-style）照常可用。\n")
         .arg(QString::fromUtf16(kTitle));
 }
 
 } // namespace
 
-std::optional<int> answerCommandLine(int argc, char *argv[])
+std::optional<int> answerCommandLine(int argc, char *argv[], StartOptions &options)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -45,8 +52,12 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
                                   QStringLiteral("显示本说明后退出"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("显示程序名称和版本后退出"));
+    const QCommandLineOption dataFolder(QStringLiteral("data-folder"),
+                                        QStringLiteral("数据文件所在的文件夹"),
+                                        QStringLiteral("文件夹"));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(dataFolder);
     // QApplication takes these itself later; they are known here so that a
     // desktop session or a tester passing them still gets a console.
     for (const char16_t *name :
@@ -78,6 +89,13 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
     if (parser.isSet(version)) {
         print(stdout, QString::fromUtf16(kTitle) + u' ' + QStringLiteral(QUELLON_VERSION) + u'\n');
         return 0;
+    }
+    if (parser.isSet(dataFolder)) {
+        options.dataFolder = parser.value(dataFolder);
+        if (options.dataFolder.isEmpty()) {
+            print(stderr, QStringLiteral("quellon: --data-folder 需要一个文件夹\n\n") + usage());
+            return 2;
+        }
     }
     return std::nullopt;
 }

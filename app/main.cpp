@@ -5,17 +5,21 @@
 #include "audio/enginemediaplayer.h"
 #include "audio/enginemediaprobe.h"
 #include "audio/enginerecorder.h"
+#include "console/autostartfollower.h"
 #include "console/console.h"
 #include "console/frmabout.h"
 #include "console/frmasrunlog.h"
 #include "console/frmback.h"
+#include "console/frmbackup.h"
 #include "console/frmsetup.h"
 #include "directory/frmnode.h"
 #include "directory/frmremote.h"
 #include "directory/frmsource.h"
 #include "platform/appfolder.h"
+#include "platform/autostart.h"
 #include "platform/chinesetext.h"
 #include "platform/clock.h"
+#include "platform/datafolder.h"
 #include "platform/mixer.h"
 #include "platform/power.h"
 #include "platform/programlauncher.h"
@@ -35,7 +39,8 @@
 
 int main(int argc, char *argv[])
 {
-    if (const std::optional<int> exitCode = answerCommandLine(argc, argv))
+    StartOptions options;
+    if (const std::optional<int> exitCode = answerCommandLine(argc, argv, options))
         return *exitCode;
 
     QApplication app(argc, argv);
@@ -56,11 +61,31 @@ int main(int argc, char *argv[])
     LogindPower power;
     ProcessLauncher launcher;
     EngineMediaProbe probe;
-    const AppFolder folder(QCoreApplication::applicationDirPath());
+    // The data files: beside the executable in a portable installation,
+    // else in the operator's data folder (or the one given), which the
+    // first start fills with the files the package ships.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const DataFolderChoice data
+        = chooseDataFolder(dataFolderFacts(programFolder, options.dataFolder));
+    const QString folderProblem = prepareDataFolder(
+        data.path,
+        data.kind == DataFolderChoice::Kind::Portable ? QString() : seedFolderFor(programFolder));
+    const AppFolder folder(data.path);
 
     Console console({clock, dialogs, store, player, mixer, port, power, launcher, probe, folder});
     frmback window(console);
     dialogs.setParent(&window);
+    if (!folderProblem.isEmpty())
+        dialogs.notify(folderProblem, QStringLiteral("数据文件夹"), MsgIcon::Error, nullptr);
+
+    // The desktop starts the console at log-in when the operator wants it,
+    // the same way it was started now (the data folder given, if it was).
+    QStringList command {consoleCommand(QCoreApplication::applicationFilePath(),
+                                        programFolder + QStringLiteral("/../../bin"))};
+    if (data.kind == DataFolderChoice::Kind::Option)
+        command << QStringLiteral("--data-folder") << data.path;
+    XdgAutostart autostart(XdgAutostart::defaultFolder(), command);
+    AutostartFollower autostartFollower(console.settings(), autostart, dialogs);
     window.addWindow(QStringLiteral("weekprog"),
                      [&console, &dialogs, &folder, &clock, &probe](QWidget *parent) {
                          return new weekprog({dialogs, folder, clock, probe, console.volume(),
@@ -127,6 +152,14 @@ int main(int argc, char *argv[])
         auto *w = new frmvcd(dialogs, folder, *ownPlayer, parent);
         ownPlayer->setParent(w);
         return w;
+    });
+    // Backup and restore take the data folder and the settings store's file.
+    const DataBackup::Places dataPlaces {folder.path(), store.fileName()};
+    window.addWindow(QStringLiteral("frmbackup"), [&dialogs, &clock, dataPlaces](QWidget *parent) {
+        return new frmbackup({dialogs, clock, dataPlaces}, parent);
+    });
+    window.addWindow(QStringLiteral("frmrestore"), [&dialogs, &clock, dataPlaces](QWidget *parent) {
+        return new frmrestore({dialogs, clock, dataPlaces}, parent);
     });
     window.addWindow(QStringLiteral("frmAbout"), [&launcher, &dialogs](QWidget *parent) {
         return new frmAbout(launcher, dialogs, parent);

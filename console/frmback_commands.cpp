@@ -17,11 +17,12 @@
 QStringList frmback::windowNames()
 {
     return {
-        QStringLiteral("weekprog"),  QStringLiteral("frmsetup"),   QStringLiteral("frmnode"),
-        QStringLiteral("frmsource"), QStringLiteral("frmclock"),   QStringLiteral("frmremote"),
-        QStringLiteral("frmrec"),    QStringLiteral("frmvcd"),     QStringLiteral("frmplaylist"),
-        QStringLiteral("frmmanual"), QStringLiteral("frmMatrix"),  QStringLiteral("frmnodestatus"),
-        QStringLiteral("frmAbout"),  QStringLiteral("frmasrunlog")};
+        QStringLiteral("weekprog"),  QStringLiteral("frmsetup"),    QStringLiteral("frmnode"),
+        QStringLiteral("frmsource"), QStringLiteral("frmclock"),    QStringLiteral("frmremote"),
+        QStringLiteral("frmrec"),    QStringLiteral("frmvcd"),      QStringLiteral("frmplaylist"),
+        QStringLiteral("frmmanual"), QStringLiteral("frmMatrix"),   QStringLiteral("frmnodestatus"),
+        QStringLiteral("frmAbout"),  QStringLiteral("frmasrunlog"), QStringLiteral("frmbackup"),
+        QStringLiteral("frmrestore")};
 }
 
 namespace {
@@ -86,6 +87,12 @@ void frmback::buildMenus()
                        {u"设备管理(&D)", u"mnusource", u"frmsource"},
                        {u"时钟调整(&T)", u"mnuclock", u"frmclock"},
                        {u"遥控设置(&R)", u"mnuremote", u"frmremote"},
+                   });
+    file->addSeparator();
+    addWindowItems(file,
+                   {
+                       {u"备份数据(&K)…", u"mnubackupdata", u"frmbackup"},
+                       {u"恢复数据(&E)…", u"mnurestoredata", u"frmrestore"},
                    });
     file->addSeparator();
     connect(menuItem(file, QStringLiteral("退出(&X)"), QStringLiteral("mnuexit")),

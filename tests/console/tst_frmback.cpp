@@ -230,6 +230,7 @@ void tst_frmback::menus_data()
                                  u"新建文件(星期)"_s, u"打开文件(星期)"_s, u"-"_s,
                                  u"系统设置(&S)"_s,   u"节点管理(&M)"_s,   u"设备管理(&D)"_s,
                                  u"时钟调整(&T)"_s,   u"遥控设置(&R)"_s,   u"-"_s,
+                                 u"备份数据(&K)…"_s,  u"恢复数据(&E)…"_s,  u"-"_s,
                                  u"退出(&X)"_s};
     QTest::newRow("record") << "mnurecordmenu"
                             << "录制(&R)" << QStringList {u"录音(&R)"_s};
@@ -357,6 +358,8 @@ void tst_frmback::windowCommandsWaitForTheirWindows_data()
                             << "weekprog";
     QTest::newRow("about") << QStringList {u"mnuabout"_s} << "frmAbout";
     QTest::newRow("as-run log") << QStringList {u"mnuasrunlog"_s} << "frmasrunlog";
+    QTest::newRow("backup") << QStringList {u"mnubackupdata"_s} << "frmbackup";
+    QTest::newRow("restore") << QStringList {u"mnurestoredata"_s} << "frmrestore";
 }
 
 void tst_frmback::windowCommandsWaitForTheirWindows()

@@ -37,12 +37,16 @@ void tst_QuellonStart::initTestCase()
     const QString binary = m_dir.filePath(QStringLiteral("quellon"));
     QVERIFY(QFile::copy(QStringLiteral(QUELLON_BINARY), binary));
     QVERIFY(QFile::setPermissions(binary, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // A portable installation: the data files are kept beside the executable.
+    QFile marker(m_dir.filePath(QStringLiteral("portable")));
+    QVERIFY(marker.open(QIODevice::WriteOnly));
 }
 
 void tst_QuellonStart::launch()
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
     m_process.setProcessEnvironment(env);

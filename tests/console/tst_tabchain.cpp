@@ -346,6 +346,16 @@ QHash<QString, Builder> builders()
              Console &c = o.rig->console();
              return new frmnodestatus(c.link(), c.dialogs(), c.folder());
          }},
+        {u"frmbackup"_s,
+         [](Opened &o) {
+             return new frmbackup(
+                 backupServices(o.rig->console(), o.rig->file(u"config/broadcast.conf"_s)));
+         }},
+        {u"frmrestore"_s,
+         [](Opened &o) {
+             return new frmrestore(
+                 backupServices(o.rig->console(), o.rig->file(u"config/broadcast.conf"_s)));
+         }},
         {u"frmclock"_s, [](Opened &o) { return new frmclock(clockServices(o.rig->console())); }},
         {u"frmMatrix"_s,
          [](Opened &o) {
@@ -519,6 +529,8 @@ void addWindowRows(const std::function<bool(const QString &window, int least)> &
         {u"frmsource"_s, 10},
         {u"frmremote"_s, 4},
         {u"frmnodestatus"_s, 6},
+        {u"frmbackup"_s, 5},
+        {u"frmrestore"_s, 4},
         {u"frmclock"_s, 3},
         {u"frmMatrix"_s, 18},
         {u"frmplaylist"_s, 10},

@@ -5,6 +5,7 @@
 #include "console/frmabout.h"
 #include "console/frmasrunlog.h"
 #include "console/frmback.h"
+#include "console/frmbackup.h"
 #include "console/frmsetup.h"
 #include "consolerig.h"
 #include "directory/ampnamefile.h"
@@ -264,6 +265,10 @@ QWidget *tst_WindowFit::build(const QString &name)
         return new frmmanual(manualServices(c));
     if (name == u"frmnodestatus")
         return new frmnodestatus(c.link(), c.dialogs(), c.folder());
+    if (name == u"frmbackup")
+        return new frmbackup(backupServices(c, m_rig->file(u"config/broadcast.conf"_s)));
+    if (name == u"frmrestore")
+        return new frmrestore(backupServices(c, m_rig->file(u"config/broadcast.conf"_s)));
     if (name == u"frmclock")
         return new frmclock(clockServices(c));
     if (name == u"frmMatrix")
@@ -296,9 +301,10 @@ QWidget *tst_WindowFit::build(const QString &name)
 void tst_WindowFit::fitsTheScreen_data()
 {
     QTest::addColumn<QString>("name");
-    for (const char *name : {"frmback", "frmsetup", "frmAbout", "frmnode", "frmsource", "frmremote",
-                             "frmmanual", "frmnodestatus", "frmclock", "frmMatrix", "weekprog",
-                             "frmplaylist", "frmrec", "frmvcd", "frmasrunlog"})
+    for (const char *name :
+         {"frmback", "frmsetup", "frmAbout", "frmnode", "frmsource", "frmremote", "frmmanual",
+          "frmnodestatus", "frmclock", "frmMatrix", "weekprog", "frmplaylist", "frmrec", "frmvcd",
+          "frmasrunlog", "frmbackup", "frmrestore"})
         QTest::newRow(name) << QString::fromLatin1(name);
 }
 

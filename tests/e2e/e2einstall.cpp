@@ -16,6 +16,10 @@ E2eInstall::E2eInstall()
         QFile::setPermissions(path(QString::fromUtf16(to)),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+    // A portable installation: the data files are kept beside the executable.
+    QFile marker(path(QStringLiteral("portable")));
+    marker.open(QIODevice::WriteOnly);
+    marker.close();
     m_sim.setProcessChannelMode(QProcess::SeparateChannels);
     m_console.setProcessChannelMode(QProcess::SeparateChannels);
 }
@@ -64,6 +68,7 @@ bool E2eInstall::startConsole(const QList<std::pair<QString, QString>> &environm
     for (const auto &[name, value] : environment)
         env.insert(name, value);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
     m_console.setProcessEnvironment(env);

@@ -24,7 +24,8 @@ void tst_CommandLineE2e::answers_data()
 
     const QString version = QStringLiteral("QuellonQL-5300 数字广播控制台 " QUELLON_VERSION "\n");
     const QStringList usage {QStringLiteral("用法：quellon [选项]"), QStringLiteral("--help"),
-                             QStringLiteral("--version")};
+                             QStringLiteral("--version"), QStringLiteral("--data-folder"),
+                             QStringLiteral("~/.local/share/quellon")};
     QTest::newRow("--version") << QStringList {QStringLiteral("--version")} << 0
                                << QStringList {version} << QStringList {};
     QTest::newRow("-v") << QStringList {QStringLiteral("-v")} << 0 << QStringList {version}
@@ -42,6 +43,20 @@ void tst_CommandLineE2e::answers_data()
                         QStringLiteral("-style"), QStringLiteral("fusion"),
                         QStringLiteral("--version")}
         << 0 << QStringList {version} << QStringList {};
+    // The data folder is only read here; asking for the version creates nothing.
+    QTest::newRow("--data-folder with --version")
+        << QStringList {QStringLiteral("--data-folder"), QStringLiteral("data"),
+                        QStringLiteral("--version")}
+        << 0 << QStringList {version} << QStringList {};
+    QTest::newRow("--data-folder=DIR with --help")
+        << QStringList {QStringLiteral("--data-folder=data"), QStringLiteral("--help")} << 0
+        << usage << QStringList {};
+    QTest::newRow("--data-folder without its folder")
+        << QStringList {QStringLiteral("--data-folder")} << 2 << QStringList {}
+        << (QStringList {QStringLiteral("data-folder")} + usage);
+    QTest::newRow("--data-folder with an empty folder")
+        << QStringList {QStringLiteral("--data-folder=")} << 2 << QStringList {}
+        << (QStringList {QStringLiteral("--data-folder 需要一个文件夹")} + usage);
     QTest::newRow("unknown long option")
         << QStringList {QStringLiteral("--portable")} << 2 << QStringList {}
         << (QStringList {QStringLiteral("portable")} + usage);

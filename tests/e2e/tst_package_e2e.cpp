@@ -23,6 +23,7 @@ private Q_SLOTS:
     void consoleFindsItsEngine();
     void unpackedConsoleAnswers();
     void desktopEntry();
+    void startsAtLoginOnlyWhenAsked();
     void lintianFindsNoError();
 
 private:
@@ -187,6 +188,19 @@ void tst_PackageE2e::contents_data()
     QTest::newRow("manual") << u"usr/share/man/man1/quellon.1.gz"_qs << u"-rw-r--r--"_qs;
     QTest::newRow("simulator's manual")
         << u"usr/share/man/man1/zonesim.1.gz"_qs << u"-rw-r--r--"_qs;
+    // What a new data folder under ~/.local/share starts with.
+    QTest::newRow("seed: bell") << u"usr/share/quellon/seed/song/bell.wav"_qs << u"-rw-r--r--"_qs;
+    QTest::newRow("seed: background")
+        << u"usr/share/quellon/seed/backimage/clouds.bmp"_qs << u"-rw-r--r--"_qs;
+}
+
+void tst_PackageE2e::startsAtLoginOnlyWhenAsked()
+{
+    // The console writes its own autostart entry when the operator asks for
+    // it; the package puts none where every user's session would read it.
+    QVERIFY(!m_modes.isEmpty());
+    for (auto it = m_modes.cbegin(); it != m_modes.cend(); ++it)
+        QVERIFY2(!it.key().startsWith(u"etc/"_qs), qPrintable(it.key()));
 }
 
 void tst_PackageE2e::contents()

@@ -43,6 +43,7 @@ int manualControl(const std::uint8_t *data, std::size_t size);
 int clockReplies(const std::uint8_t *data, std::size_t size);
 int statusReplies(const std::uint8_t *data, std::size_t size);
 int playlist(const std::uint8_t *data, std::size_t size);
+int backupArchive(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -50,7 +51,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 18> kTargets {{
+inline constexpr std::array<Entry, 19> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -69,6 +70,7 @@ inline constexpr std::array<Entry, 18> kTargets {{
     {"clockreplies", clockReplies},
     {"statusreplies", statusReplies},
     {"playlist", playlist},
+    {"backuparchive", backupArchive},
 }};
 
 } // namespace Fuzz

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "console/console.h"
+#include "console/frmbackup.h"
 #include "console/frmsetup.h"
 #include "players/frmplaylist.h"
 #include "schedule/weekprog.h"
@@ -35,4 +36,10 @@ inline weekprog::Services weekprogServices(Console &c)
 {
     return {c.dialogs(),  c.folder(), c.clock(),    c.probe(),     c.volume(),
             c.playback(), c.state(),  c.settings(), c.savedFiles()};
+}
+
+// The data folder of the console; the store's file is the test's to name.
+inline frmbackup::Services backupServices(Console &c, const QString &storeFile)
+{
+    return {c.dialogs(), c.clock(), {c.folder().path(), storeFile}};
 }

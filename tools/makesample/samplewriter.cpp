@@ -443,13 +443,12 @@ void SampleWriter::writeIfMissing(const QString &name,
         m_problems.append(path + u": "_s + error);
 }
 
-QStringList SampleWriter::write(const QDate &today)
+QStringList SampleWriter::writeSeed()
 {
-    for (const char *sub : {"table/week", "table/date", "backimage", "playlist", "song", "other"}) {
+    for (const char *sub : {"backimage", "song"}) {
         if (!QDir(m_folder).mkpath(QString::fromLatin1(sub)))
             m_problems.append(u"cannot create %1"_s.arg(QString::fromLatin1(sub)));
     }
-
     writeIfMissing(u"backimage/clouds.bmp"_s, [](const QString &path) {
         return cloudsPicture().save(path, "BMP") ? QString() : u"picture not saved"_s;
     });
@@ -458,6 +457,16 @@ QStringList SampleWriter::write(const QDate &today)
             return saveFileAtomically(path, wavFile(s.notes, s.touch));
         });
     }
+    return m_problems;
+}
+
+QStringList SampleWriter::write(const QDate &today)
+{
+    for (const char *sub : {"table/week", "table/date", "backimage", "playlist", "song", "other"}) {
+        if (!QDir(m_folder).mkpath(QString::fromLatin1(sub)))
+            m_problems.append(u"cannot create %1"_s.arg(QString::fromLatin1(sub)));
+    }
+    writeSeed();
 
     writeIfMissing(u"node.txt"_s,
                    [](const QString &path) { return writeNodeFile(path, schoolTerminals()); });

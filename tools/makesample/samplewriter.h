@@ -23,6 +23,10 @@ public:
     // Returns the problems met; empty when everything is in place. The date
     // schedules are named after days counted from today.
     QStringList write(const QDate &today);
+    // What an installed console's first data folder starts with: the
+    // background picture and the sample tunes, files that name no path of
+    // this folder (the schedules and lists do, so they stay out).
+    QStringList writeSeed();
     // Puts two items into today's table of the sample week that start a
     // minute and a minute and a half after now, on two channels, replacing
     // the ones an earlier call put there (on whichever day).

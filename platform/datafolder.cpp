@@ -1,0 +1,84 @@
+#include "platform/datafolder.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+DataFolderChoice chooseDataFolder(const DataFolderFacts &facts)
+{
+    const auto clean = [](const QString &path) {
+        QString p = QDir::cleanPath(path);
+        while (p.size() > 1 && p.endsWith(u'/'))
+            p.chop(1);
+        return p;
+    };
+    if (!facts.option.isEmpty()) {
+        const QString path = QDir::isAbsolutePath(facts.option)
+            ? facts.option
+            : QDir(facts.workingFolder).filePath(facts.option);
+        return {DataFolderChoice::Kind::Option, clean(path)};
+    }
+    if (facts.executableFolderWritable && facts.executableFolderHoldsData)
+        return {DataFolderChoice::Kind::Portable, clean(facts.executableFolder)};
+    // A relative XDG_DATA_HOME is invalid and is ignored.
+    const QString base = QDir::isAbsolutePath(facts.xdgDataHome)
+        ? facts.xdgDataHome
+        : facts.home + QStringLiteral("/.local/share");
+    return {DataFolderChoice::Kind::User, clean(base + QStringLiteral("/quellon"))};
+}
+
+DataFolderFacts dataFolderFacts(const QString &executableFolder, const QString &option)
+{
+    DataFolderFacts facts;
+    facts.executableFolder = executableFolder;
+    const QFileInfo folder(executableFolder);
+    facts.executableFolderWritable = folder.isDir() && folder.isWritable();
+    const QDir dir(executableFolder);
+    facts.executableFolderHoldsData = QFileInfo::exists(dir.filePath(QStringLiteral("portable")))
+        || QFileInfo::exists(dir.filePath(QStringLiteral("config.ini")));
+    facts.option = option;
+    facts.workingFolder = QDir::currentPath();
+    facts.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    facts.home = QDir::homePath();
+    return facts;
+}
+
+QString seedFolderFor(const QString &executableFolder)
+{
+    return QDir::cleanPath(executableFolder + QStringLiteral("/../../share/quellon/seed"));
+}
+
+QString prepareDataFolder(const QString &folder, const QString &seedFolder)
+{
+    if (QFileInfo(folder).isDir())
+        return {};
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("无法建立数据文件夹 %1").arg(folder);
+    // The folders the windows open their file dialogs in.
+    for (const char16_t *sub : {u"table/week", u"table/date", u"backimage", u"playlist", u"song"})
+        QDir(folder).mkpath(QString::fromUtf16(sub));
+    const QDir seed(seedFolder);
+    if (seedFolder.isEmpty() || !seed.exists())
+        return {};
+    QStringList failed;
+    QDirIterator it(seedFolder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo from = it.nextFileInfo();
+        if (from.isSymLink())
+            continue;
+        const QString to = folder + u'/' + seed.relativeFilePath(from.filePath());
+        const bool ok = from.isDir()
+            ? QDir().mkpath(to)
+            : QDir().mkpath(QFileInfo(to).path()) && QFile::copy(from.filePath(), to);
+        if (!ok)
+            failed.append(seed.relativeFilePath(from.filePath()));
+        else if (!from.isDir())
+            // The package's files are read-only; the operator's copies are his to change.
+            QFile::setPermissions(to, QFile::permissions(to) | QFile::WriteOwner);
+    }
+    if (!failed.isEmpty())
+        return QStringLiteral("无法把初始文件复制到 %1：%2").arg(folder, failed.join(u'、'));
+    return {};
+}
