@@ -199,5 +199,12 @@ void frmbackup::keyPressEvent(QKeyEvent *event)
             close();
         return;
     }
+    // Enter in the file field or on the check box makes the backup, as the
+    // default button does in any dialog; a focused button takes Enter itself.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && cmdbackup->isEnabled()) {
+        cmdbackup->click();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }

@@ -81,13 +81,16 @@ void tst_frmbackup::init()
 void tst_frmbackup::backupWritesTheArchive_data()
 {
     QTest::addColumn<bool>("withLog");
-    QTest::newRow("without the log") << false;
-    QTest::newRow("with the log") << true;
+    QTest::addColumn<bool>("byEnter"); // Enter in the file field, not a click
+    QTest::newRow("without the log") << false << false;
+    QTest::newRow("with the log") << true << false;
+    QTest::newRow("Enter in the file field") << false << true;
 }
 
 void tst_frmbackup::backupWritesTheArchive()
 {
     QFETCH(bool, withLog);
+    QFETCH(bool, byEnter);
     frmbackup w(services());
     w.show();
     const QString archive = m_dir->filePath(u"备份.tar.gz"_s);
@@ -95,7 +98,10 @@ void tst_frmbackup::backupWritesTheArchive()
     QVERIFY(!child<QCheckBox>(&w, u"chklog"_s)->isChecked()); // off unless asked for
     child<QCheckBox>(&w, u"chklog"_s)->setChecked(withLog);
     QVERIFY(!child<QPushButton>(&w, u"cmdstop"_s)->isEnabled());
-    child<QPushButton>(&w, u"cmdbackup"_s)->click();
+    if (byEnter)
+        QTest::keyClick(child<QLineEdit>(&w, u"txtfile"_s), Qt::Key_Return);
+    else
+        child<QPushButton>(&w, u"cmdbackup"_s)->click();
     QVERIFY(w.isWorking());
     QVERIFY(child<QPushButton>(&w, u"cmdstop"_s)->isEnabled());
     QVERIFY(!child<QPushButton>(&w, u"cmdbackup"_s)->isEnabled());
