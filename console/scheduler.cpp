@@ -142,7 +142,10 @@ void Scheduler::work()
     // A change of date reloads the day even when the second 00:00:00 was missed.
     if (hhmmss(nowMoment) == u"00:00:00" || nowMoment.date() != m_loadedDate)
         m_s.state.setReloadSchedule(true);
+    m_settledUpTo.clear();
     if (m_s.state.ReloadSchedule()) {
+        if (m_previousScan.isValid() && m_previousScan.date() == nowMoment.date())
+            m_settledUpTo = hhmmss(m_previousScan);
         releaseAllLeads();
         m_loadedDate = nowMoment.date();
         m_s.today.ReloadToday(nowMoment.date());
@@ -150,6 +153,7 @@ void Scheduler::work()
     releaseCancelledLeads();
     scan(nowMoment);
     m_resuming = false;
+    m_previousScan = nowMoment;
 }
 
 std::optional<int> Scheduler::runningFor(const QString &time, const QString &plen,
@@ -198,7 +202,7 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         // updates the list, the next-item panel and the log once.
         if (q > t && q < now) {
             if (state == RowState::Waiting)
-                passed.add(r, t);
+                passed.add(r, t, m_settledUpTo.isEmpty() || q > m_settledUpTo);
             continue;
         }
         passOver(passed);
@@ -227,7 +231,7 @@ bool Scheduler::scan(const QDateTime &nowMoment)
     return true;
 }
 
-void Scheduler::PassedOver::add(int row, const QString &time)
+void Scheduler::PassedOver::add(int row, const QString &time, bool missedNow)
 {
     if (count == 0) {
         first = row;
@@ -236,6 +240,12 @@ void Scheduler::PassedOver::add(int row, const QString &time)
     last = row;
     lastTime = time;
     ++count;
+    if (!missedNow)
+        return;
+    if (missed == 0)
+        firstMissed = time;
+    lastMissed = time;
+    ++missed;
 }
 
 void Scheduler::passOver(PassedOver &passed)
@@ -257,7 +267,8 @@ void Scheduler::passOver(PassedOver &passed)
                         << "from" << passed.firstTime << "to" << passed.lastTime;
     const PassedOver done = passed;
     passed = {};
-    Q_EMIT rowsPassedOver(done.count, done.firstTime, done.lastTime);
+    if (done.missed > 0)
+        Q_EMIT rowsPassedOver(done.missed, done.firstMissed, done.lastMissed);
 }
 
 void Scheduler::OpenDevicesAhead(int r)

@@ -84,8 +84,10 @@ Q_SIGNALS:
     // Announced once per tick that changed them, after the tick's work.
     void channelStateChanged(int channel);
     void outputsActiveChanged(bool active);
-    // Waiting rows first..last (count of them) whose start window went by
-    // unplayed, from firstTime to lastTime.
+    // Waiting rows (count of them) whose start window went by unplayed, from
+    // firstTime to lastTime. A list reloaded in the day (settings applied, a
+    // schedule saved) announces only the rows whose window was still to
+    // come at the scan before: the others were played or announced then.
     void rowsPassedOver(int count, const QString &firstTime, const QString &lastTime);
     // A row that started at time was taken up again at start-up, elapsed
     // seconds into its play length; its frames are queued.
@@ -121,7 +123,12 @@ private:
         int count = 0; // waiting rows among first..last, all passed over
         QString firstTime;
         QString lastTime;
-        void add(int row, const QString &time);
+        // Of those, the rows the console missed just now: after a reload in
+        // the day, not the ones it played or gave up before the reload.
+        int missed = 0;
+        QString firstMissed;
+        QString lastMissed;
+        void add(int row, const QString &time, bool missedNow);
     };
 
     bool scan(const QDateTime &nowMoment);
@@ -154,5 +161,10 @@ private:
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;
     bool m_resuming = false; // until the end of the first scan after start-up
+    QDateTime m_previousScan; // the moment of the last scan, none before the first
+    // While the scan after a reload in the day runs: the time of the scan
+    // before it. Rows whose start window had gone by then were played or
+    // passed over then, and are not announced again.
+    QString m_settledUpTo;
     quint64 m_itemsStarted = 0;
 };

@@ -70,6 +70,8 @@ private Q_SLOTS:
     void frameFates();
     void operatorRows_data();
     void operatorRows();
+    void missedOnce_data();
+    void missedOnce();
     void itemPlaysAndEnds_data();
     void itemPlaysAndEnds();
     void windowCommands_data();
@@ -333,6 +335,72 @@ void tst_AsRunLog::operatorRows()
             c.today().restoreRow(row);
     }
     QCOMPARE(eventsOf(c, rig.clock, from), events);
+}
+
+void tst_AsRunLog::missedOnce_data()
+{
+    // "tick hh:mm:ss", "reload", "cancel N" or "restore N" (0-based rows).
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("missed"); // the 错过 lines' texts, in order
+    // Rows at 07:30, 08:00 and 09:05.
+    const QString early = u"2 项的开始时间已过，未播放：07:30:00 至 08:00:00"_s;
+    const QString late = u"1 项的开始时间已过，未播放：09:05:00 至 09:05:00"_s;
+    QTest::newRow("started late") << QStringList {u"tick 09:00:00"_s} << QStringList {early};
+    // Settings applied or a schedule saved reload the list: the rows already
+    // passed over are not missed a second time.
+    QTest::newRow("reloaded a second later")
+        << QStringList {u"tick 09:00:00"_s, u"reload"_s, u"tick 09:00:01"_s} << QStringList {early};
+    QTest::newRow("reloaded twice")
+        << QStringList {u"tick 09:00:00"_s, u"reload"_s, u"tick 09:00:01"_s, u"reload"_s,
+                        u"tick 09:00:02"_s}
+        << QStringList {early};
+    // A row whose window went by between the two scans was missed all the same.
+    QTest::newRow("reloaded after a gap")
+        << QStringList {u"tick 09:00:00"_s, u"reload"_s, u"tick 09:06:00"_s}
+        << QStringList {early, late};
+    QTest::newRow("a gap, no reload")
+        << QStringList {u"tick 09:00:00"_s, u"tick 09:06:00"_s} << QStringList {early, late};
+    QTest::newRow("its window ended at the scan before the reload")
+        << QStringList {u"tick 09:00:00"_s, u"cancel 2"_s, u"tick 09:05:05"_s,
+                        u"restore 2"_s,     u"reload"_s,   u"tick 09:05:06"_s}
+        << QStringList {early};
+    // Restored by the operator after its window: it was missed.
+    QTest::newRow("restored after its window")
+        << QStringList {u"tick 09:00:00"_s, u"cancel 2"_s, u"tick 09:06:00"_s, u"restore 2"_s,
+                        u"tick 09:06:01"_s}
+        << QStringList {early, late};
+}
+
+void tst_AsRunLog::missedOnce()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, missed);
+    ConsoleRig rig;
+    rig.writeWeek(ConsoleRig::line(u"07:30:00"_s, u"起床"_s)
+                  + ConsoleRig::line(u"08:00:00"_s, u"上课"_s)
+                  + ConsoleRig::line(u"09:05:00"_s, u"课间"_s));
+    Console &c = rig.start();
+    c.secondTicker().stop();
+    const QDate day = rig.clock.now().date();
+    for (const QString &step : std::as_const(steps)) {
+        const QString arg = step.section(u' ', 1);
+        if (step.startsWith(u"tick")) {
+            rig.clock.set(QDateTime(day, QTime::fromString(arg, u"HH:mm:ss"_s)));
+            c.timerplayer_Timer();
+        } else if (step == u"reload") {
+            c.state().setReloadSchedule(true);
+        } else if (step.startsWith(u"cancel")) {
+            c.today().cancelRow(arg.toInt());
+        } else {
+            c.today().restoreRow(arg.toInt());
+        }
+    }
+    QStringList logged;
+    for (const QString &event : eventsOf(c, rig.clock)) {
+        if (event.startsWith(u",错过,"))
+            logged << event.mid(4);
+    }
+    QCOMPARE(logged, missed);
 }
 
 void tst_AsRunLog::itemPlaysAndEnds_data()
