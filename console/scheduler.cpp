@@ -403,6 +403,7 @@ bool Scheduler::StartItem(int r, bool resumed)
     if (ch.Detail != kPeripheral && row.detail == kPeripheral)
         m_s.playback.stopAction();
     ch.Detail = row.detail;
+    m_startedDetails[std::size_t(c)] = row.detail;
     for (int j = 1; j <= 8; ++j) {
         if (j == c)
             continue;
@@ -486,7 +487,7 @@ void Scheduler::ChannelSupervisor()
             ch.Amps.clear();
         }
         if (wasOn && !ch.ZonesOn && !ch.DevicesOn && !ch.AmpsOn)
-            Q_EMIT itemEnded(b, ch.StartTime, ch.Detail);
+            Q_EMIT itemEnded(b, ch.StartTime, m_startedDetails[std::size_t(b)]);
     }
     m_outputsActive = false;
     for (int b = 1; b <= 8; ++b) {

@@ -161,6 +161,9 @@ private:
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;
     bool m_resuming = false; // until the end of the first scan after start-up
+    // The description of the item each channel started last, [1..8]: the
+    // channel record's own detail is taken over when another channel starts.
+    std::array<QString, 9> m_startedDetails;
     QDateTime m_previousScan; // the moment of the last scan, none before the first
     // While the scan after a reload in the day runs: the time of the scan
     // before it. Rows whose start window had gone by then were played or

@@ -407,15 +407,18 @@ void tst_AsRunLog::itemPlaysAndEnds_data()
 {
     QTest::addColumn<bool>("fileThere");
     QTest::addColumn<bool>("linkOpen");
-    QTest::newRow("played") << true << true;
-    QTest::newRow("file missing: skipped") << false << true;
-    QTest::newRow("link down: played here only") << true << false;
+    QTest::addColumn<bool>("otherChannel"); // channel 2 starts an item while it plays
+    QTest::newRow("played") << true << true << false;
+    QTest::newRow("file missing: skipped") << false << true << false;
+    QTest::newRow("link down: played here only") << true << false << false;
+    QTest::newRow("another channel started meanwhile") << true << true << true;
 }
 
 void tst_AsRunLog::itemPlaysAndEnds()
 {
     QFETCH(bool, fileThere);
     QFETCH(bool, linkOpen);
+    QFETCH(bool, otherChannel);
     ConsoleRig rig;
     const QString song = rig.file(u"song/上课.wav"_s);
     if (fileThere) {
@@ -424,7 +427,9 @@ void tst_AsRunLog::itemPlaysAndEnds()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("RIFF");
     }
-    rig.writeWeek(ConsoleRig::line(u"08:00:00"_s, u"上课"_s, song));
+    rig.writeWeek(
+        ConsoleRig::line(u"08:00:00"_s, u"上课"_s, song)
+        + (otherChannel ? u"08:00:10, 2 ,课间操,外设控制,16000,00:00:05,3.,,\n"_s : QString()));
     rig.setting(u"closeamptime"_s, u"00:00:05"_s);
     Console &c = rig.start();
     c.secondTicker().stop();
@@ -440,19 +445,24 @@ void tst_AsRunLog::itemPlaysAndEnds()
     QTRY_VERIFY_WITH_TIMEOUT(linesOf(today).contains(played), 10000);
     QCOMPARE(linesOf(today).filter(u",播放,"_s).size() + linesOf(today).filter(u",跳过,"_s).size(),
              1);
+    if (otherChannel) {
+        rig.clock.set(QDateTime(rig.clock.now().date(), QTime(8, 0, 10)));
+        c.timerplayer_Timer();
+    }
     // The play length went by: the sound is stopped, and once the last of
     // its equipment is off the item is over.
     rig.clock.set(QDateTime(rig.clock.now().date(), QTime(8, 0, 40)));
     c.timerplayer_Timer();
+    // (An item started on another channel takes the player over before.)
     QCOMPARE(linesOf(today).contains(u"2026-12-07 08:00:40,结束播放,声音停止：上课.wav"_s),
-             fileThere);
+             fileThere && !otherChannel);
     const QString ended
         = u"2026-12-07 08:00:40,结束播放,第 1 路 08:00:00 开始的上课已结束，设备已关闭"_s;
     QVERIFY2(linesOf(today).contains(ended), qPrintable(linesOf(today).join(u'\n')));
     // Later ticks end nothing again.
     rig.clock.advanceSeconds(5);
     c.timerplayer_Timer();
-    QCOMPARE(linesOf(today).filter(u",结束播放,第 "_s).size(), 1);
+    QCOMPARE(linesOf(today).filter(u",结束播放,第 "_s).size(), otherChannel ? 2 : 1);
 }
 
 void tst_AsRunLog::windowCommands_data()
