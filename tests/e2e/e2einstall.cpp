@@ -1,5 +1,7 @@
 #include "e2einstall.h"
 
+#include "support/gbkfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -44,6 +46,15 @@ void E2eInstall::writeStore(const QList<std::pair<QString, QString>> &settings)
         store.setValue(QStringLiteral("setting/") + key, value);
     store.setValue(QStringLiteral("ports/com1"), linkPath());
     store.sync();
+}
+
+void E2eInstall::writeOneFrequency(int channel, const QString &mhz)
+{
+    // Eight amplifier names, the eight channels' frequencies, eight device names.
+    QString fields;
+    for (int i = 0; i < 24; ++i)
+        fields += i == 7 + channel ? u'"' + mhz + u"\"\n" : QStringLiteral("\"名称\"\n");
+    GbkFiles::writeText(path(QStringLiteral("amp_name.dat")), fields);
 }
 
 bool E2eInstall::startSimulator()
@@ -178,4 +189,27 @@ QList<E2eInstall::LoggedFrame> E2eInstall::loggedFrames(const QDate &day) const
              m.captured(2), QByteArray::fromHex(m.captured(3).toLatin1())});
     }
     return frames;
+}
+
+QDateTime sameDayStart(int aheadSecs, int spanSecs)
+{
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(
+        (QDateTime::currentMSecsSinceEpoch() / 1000 + aheadSecs) * 1000);
+    if (start.date() != QDate::currentDate() || start.addSecs(spanSecs).date() != start.date())
+        return {};
+    return start;
+}
+
+QString weekWithOneEntry(const QDateTime &start, const QString &tail)
+{
+    static const char16_t *days[]
+        = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
+    QString week;
+    for (int d = 1; d <= 7; ++d) {
+        week += QStringLiteral("00,00,00,") + QString::fromUtf16(days[d - 1])
+            + QStringLiteral(",00,00,00,00,00\n");
+        if (d == start.date().dayOfWeek())
+            week += start.toString(QStringLiteral("HH:mm:ss")) + tail + u'\n';
+    }
+    return week;
 }

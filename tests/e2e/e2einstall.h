@@ -17,6 +17,9 @@ public:
     QString linkPath() const { return path(QStringLiteral("zonesim-link")); }
     // Writes the per-user store: "setting" keys over the defaults, com1 on the link.
     void writeStore(const QList<std::pair<QString, QString>> &settings);
+    // Writes amp_name.dat with one frequency (in MHz, as typed) on programme
+    // channel 1..8; every other field is a placeholder name.
+    void writeOneFrequency(int channel, const QString &mhz);
 
     bool startSimulator();
     bool stopSimulator();
@@ -64,3 +67,12 @@ private:
     qsizetype m_simSeen = 0;
     qsizetype m_consoleSeen = 0;
 };
+
+// The start of an item on a whole second aheadSecs from now, or an invalid
+// time when it, or the spanSecs after it, would not fall on today: a test of
+// one day's item is skipped that close to midnight.
+QDateTime sameDayStart(int aheadSecs, int spanSecs = 0);
+
+// A week file of seven empty days but one entry on start's weekday at its
+// time; tail is the rest of that line after the time (", 2 ,name,file, …").
+QString weekWithOneEntry(const QDateTime &start, const QString &tail);

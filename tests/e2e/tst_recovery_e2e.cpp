@@ -81,25 +81,14 @@ void tst_RecoveryE2e::killedInTheMiddleOfAnItem()
     GbkFiles::writeBytes(song, TestMedia::sweptWav(24));
     GbkFiles::writeText(install.path(u"node.txt"_s),
                         u"\"一班\",\"1\",\"1\"\n\"操场\",\"17\",\"2\"\n"_s);
-    QString amp;
-    for (int i = 0; i < 24; ++i)
-        amp += i == 9 ? u"\"87.5\"\n"_s : u"\"名称\"\n"_s; // channel 2
-    GbkFiles::writeText(install.path(u"amp_name.dat"_s), amp);
+    install.writeOneFrequency(2, u"87.5"_s);
     // One item of 20 s on a whole second a few seconds ahead.
-    const QDateTime start
-        = QDateTime::fromMSecsSinceEpoch((QDateTime::currentMSecsSinceEpoch() / 1000 + 10) * 1000);
-    if (start.date() != QDate::currentDate() || start.addSecs(60).date() != start.date())
+    const QDateTime start = sameDayStart(10, 60);
+    if (!start.isValid())
         QSKIP("too close to midnight for a same-day item");
-    static const char16_t *days[]
-        = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
-    QString week;
-    for (int d = 1; d <= 7; ++d) {
-        week += u"00,00,00,"_s + QString::fromUtf16(days[d - 1]) + u",00,00,00,00,00\n"_s;
-        if (d == start.date().dayOfWeek())
-            week += start.toString(u"HH:mm:ss"_s) + u", 2 ,早操,"_s + song
-                + u", 16000 ,00:00:20,1.17.,3.,5.\n"_s;
-    }
-    GbkFiles::writeText(install.path(u"week.txt"_s), week);
+    GbkFiles::writeText(
+        install.path(u"week.txt"_s),
+        weekWithOneEntry(start, u", 2 ,早操,"_s + song + u", 16000 ,00:00:20,1.17.,3.,5."_s));
     install.writeStore({{u"defaultweekfile"_s, install.path(u"week.txt"_s)},
                         {u"openamptime"_s, u"00:00:00"_s},
                         {u"closeamptime"_s, u"00:00:05"_s}});

@@ -36,10 +36,7 @@ void tst_RemoteE2e::initTestCase()
     GbkFiles::writeText(
         m_install.path(QStringLiteral("node.txt")),
         QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
-    QString amp;
-    for (int i = 0; i < 24; ++i)
-        amp += i == 8 ? QStringLiteral("\"103.5\"\n") : QStringLiteral("\"名称\"\n");
-    GbkFiles::writeText(m_install.path(QStringLiteral("amp_name.dat")), amp);
+    m_install.writeOneFrequency(1, QStringLiteral("103.5"));
     // Every day's table has two rows, so the test runs on any day; they are
     // due just before midnight so the scheduler leaves them alone.
     static const char16_t *names[]

@@ -34,27 +34,16 @@ void tst_ScheduleE2e::itemPlaysByItself()
     GbkFiles::writeText(
         install.path(QStringLiteral("node.txt")),
         QStringLiteral("\"一班\",\"1\",\"1\"\n\"二班\",\"2\",\"1\"\n\"操场\",\"17\",\"2\"\n"));
-    QString amp;
-    for (int i = 0; i < 24; ++i)
-        amp += i == 9 ? QStringLiteral("\"87.5\"\n") : QStringLiteral("\"名称\"\n"); // channel 2
-    GbkFiles::writeText(install.path(QStringLiteral("amp_name.dat")), amp);
+    install.writeOneFrequency(2, QStringLiteral("87.5"));
 
     // Today's table holds one item a few seconds ahead (time enough to start the console).
-    const QDateTime start = QDateTime::currentDateTime().addSecs(12);
-    if (start.date() != QDate::currentDate())
+    const QDateTime start = sameDayStart(12);
+    if (!start.isValid())
         QSKIP("too close to midnight for a same-day item");
-    const QString time = start.toString(QStringLiteral("HH:mm:ss"));
-    static const char16_t *names[]
-        = {u"星期一", u"星期二", u"星期三", u"星期四", u"星期五", u"星期六", u"星期日"};
-    QString week;
-    for (int d = 1; d <= 7; ++d) {
-        week += QStringLiteral("00,00,00,") + QString::fromUtf16(names[d - 1])
-            + QStringLiteral(",00,00,00,00,00\n");
-        if (d == QDate::currentDate().dayOfWeek())
-            week += time + QStringLiteral(", 2 ,上课,") + song
-                + QStringLiteral(", 16000 ,00:00:03,1.17.,3.,5.\n");
-    }
-    GbkFiles::writeText(install.path(QStringLiteral("week.txt")), week);
+    GbkFiles::writeText(install.path(QStringLiteral("week.txt")),
+                        weekWithOneEntry(start,
+                                         QStringLiteral(", 2 ,上课,") + song
+                                             + QStringLiteral(", 16000 ,00:00:03,1.17.,3.,5.")));
     install.writeStore(
         {{QStringLiteral("defaultweekfile"), install.path(QStringLiteral("week.txt"))},
          {QStringLiteral("openamptime"), QStringLiteral("00:00:02")},
