@@ -113,14 +113,12 @@ void AsRunEvents::connect(Console &console, AsRunLog &log)
     QObject::connect(&settings, &ConsoleSettings::applied, &console, [&log] {
         log.record(QStringLiteral("设置"), QStringLiteral("系统设置已保存"));
     });
-    // The days kept follow the settings; a shorter keep removes the days
-    // that fell out of it at once, not at the next midnight.
+    // The days kept follow the settings once they are read. The log removes
+    // old days on the first line of a day; a shorter keep applied in the
+    // settings waits for the next day rather than removing days at once.
     const auto keepDays = [&log, &settings] {
-        const int days = settings.values().AsRunKeepDays;
-        if (days == log.keepDays())
-            return;
-        log.setKeepDays(days);
-        log.prune();
+        if (settings.isLoaded())
+            log.setKeepDays(settings.values().AsRunKeepDays);
     };
     keepDays();
     QObject::connect(&settings, &ConsoleSettings::changed, &console, keepDays);

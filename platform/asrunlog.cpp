@@ -10,10 +10,11 @@
 
 #include <algorithm>
 
-AsRunLog::AsRunLog(const AppFolder &folder, const Clock &clock, int keepDays)
+AsRunLog::AsRunLog(const AppFolder &folder, const Clock &clock, std::optional<int> keepDays)
     : m_folder(folder)
     , m_clock(clock)
-    , m_keepDays(std::max(1, keepDays))
+    , m_keepDays(std::max(1, keepDays.value_or(kDefaultKeepDays)))
+    , m_keepKnown(keepDays.has_value())
 {
 }
 
@@ -22,6 +23,16 @@ AsRunLog::~AsRunLog() = default;
 void AsRunLog::setKeepDays(int days)
 {
     m_keepDays = std::max(1, days);
+    if (m_keepKnown)
+        return;
+    // Known at last (the settings are read): the day's pruning, held back
+    // until now, is done at once.
+    m_keepKnown = true;
+    const QDate today = m_clock.now().date();
+    if (m_prunedOn != today) {
+        m_prunedOn = today;
+        prune();
+    }
 }
 
 QString AsRunLog::folder() const
@@ -96,7 +107,7 @@ bool AsRunLog::openDay(const QDate &day)
 bool AsRunLog::record(const QString &kind, const QString &text)
 {
     const QDateTime now = m_clock.now();
-    if (m_prunedOn != now.date()) {
+    if (m_keepKnown && m_prunedOn != now.date()) {
         m_prunedOn = now.date();
         prune();
     }

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class Clock;
 class QFile;
@@ -24,7 +25,9 @@ class AsRunLog final : public QObject
 public:
     static constexpr int kDefaultKeepDays = 90;
 
-    AsRunLog(const AppFolder &folder, const Clock &clock, int keepDays = kDefaultKeepDays);
+    // Without keepDays the days to keep are not known yet (the settings are
+    // read after the first line): nothing is removed until setKeepDays.
+    AsRunLog(const AppFolder &folder, const Clock &clock, std::optional<int> keepDays = {});
     ~AsRunLog() override;
 
     // Appends one event of kind with its text, stamped with the clock's time.
@@ -33,7 +36,10 @@ public:
     // this returns.
     bool record(const QString &kind, const QString &text);
 
-    // Days kept, today included; at least 1.
+    // Days kept, today included; at least 1. The first call (the settings
+    // are read) prunes the day at once if that was held back; later ones
+    // apply from the first line of the next day, so a shorter keep removes
+    // nothing at once.
     void setKeepDays(int days);
     int keepDays() const { return m_keepDays; }
     // Removes the day files that fell out of the days kept; returns how many.
@@ -63,6 +69,7 @@ private:
     AppFolder m_folder;
     const Clock &m_clock;
     int m_keepDays;
+    bool m_keepKnown; // the days to keep were given: pruning may start
     QDate m_prunedOn; // pruned once a day, on the first line of the day
     // The day's file stays open between lines: opening and closing it for
     // every line cost more than the line itself.

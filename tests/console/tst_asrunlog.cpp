@@ -528,21 +528,28 @@ void tst_AsRunLog::settingsAndDaysKept_data()
 {
     QTest::addColumn<QString>("stored"); // days kept as stored; empty: none
     QTest::addColumn<int>("applied"); // then applied in the settings
-    QTest::addColumn<QStringList>("leftAtStart");
-    QTest::addColumn<QStringList>("leftAfterApply");
-    // 20260901.csv, more than 90 days before 12-07, is gone in every row.
+    QTest::addColumn<QStringList>("leftAtStart"); // also left right after the apply
+    QTest::addColumn<QStringList>("leftNextDay"); // after the first line of 12-08
+    const QString season = u"20260901.csv"_s; // 97 days before 12-07
     const QString month = u"20261107.csv"_s; // the 31st day back
     const QString week = u"20261201.csv"_s;
     const QString today = u"20261207.csv"_s;
-    QTest::newRow("default 90, then 30")
-        << QString() << 30 << QStringList {month, week, today} << QStringList {week, today};
+    const QString tomorrow = u"20261208.csv"_s;
+    // The start-up keeps what the stored setting says, never the default
+    // first: a school keeping a year loses no day at the start.
+    QTest::newRow("stored 365") << u"365"_s << 365 << QStringList {season, month, week, today}
+                                << QStringList {season, month, week, today, tomorrow};
+    QTest::newRow("default 90, then 30") << QString() << 30 << QStringList {month, week, today}
+                                         << QStringList {week, today, tomorrow};
+    // A shorter keep applied removes nothing at once (a slip of the box
+    // would cost the history); the next day's first line applies it.
     QTest::newRow("stored 31, then 1")
-        << u"31"_s << 1 << QStringList {month, week, today} << QStringList {today};
+        << u"31"_s << 1 << QStringList {month, week, today} << QStringList {tomorrow};
     QTest::newRow("stored 7, then 365: nothing comes back")
-        << u"7"_s << 365 << QStringList {week, today} << QStringList {week, today};
+        << u"7"_s << 365 << QStringList {week, today} << QStringList {week, today, tomorrow};
     // A stored value the box could not hold counts as the default.
-    QTest::newRow("stored nonsense, then 90")
-        << u"0"_s << 90 << QStringList {month, week, today} << QStringList {month, week, today};
+    QTest::newRow("stored nonsense, then 90") << u"0"_s << 90 << QStringList {month, week, today}
+                                              << QStringList {month, week, today, tomorrow};
 }
 
 void tst_AsRunLog::settingsAndDaysKept()
@@ -550,7 +557,7 @@ void tst_AsRunLog::settingsAndDaysKept()
     QFETCH(QString, stored);
     QFETCH(int, applied);
     QFETCH(QStringList, leftAtStart);
-    QFETCH(QStringList, leftAfterApply);
+    QFETCH(QStringList, leftNextDay);
     ConsoleRig rig;
     QVERIFY(QDir(rig.dir.path()).mkpath(u"log"_s));
     for (const QString &name : {u"20260901.csv"_s, u"20261107.csv"_s, u"20261201.csv"_s}) {
@@ -567,8 +574,11 @@ void tst_AsRunLog::settingsAndDaysKept()
     values.AsRunKeepDays = applied;
     QVERIFY(c.applySettings(values).isEmpty());
     QCOMPARE(c.asRunLog().keepDays(), applied);
-    QCOMPARE(logs.entryList({u"*.csv"_s}, QDir::Files), leftAfterApply);
+    QCOMPARE(logs.entryList({u"*.csv"_s}, QDir::Files), leftAtStart);
     QCOMPARE(eventsOf(c, rig.clock).filter(u",设置,"_s), QStringList {u",设置,系统设置已保存"_s});
+    rig.clock.set(QDateTime(QDate(2026, 12, 8), QTime(0, 0, 1)));
+    QVERIFY(c.asRunLog().record(u"播放"_s, u"bell.wav"_s));
+    QCOMPARE(logs.entryList({u"*.csv"_s}, QDir::Files), leftNextDay);
 }
 
 QTEST_MAIN(tst_AsRunLog)
