@@ -7,6 +7,7 @@
 #include "console/scheduler.h"
 #include "console/todayschedule.h"
 #include "platform/asrunlog.h"
+#include "platform/asrunreader.h"
 #include "platform/mediaplayer.h"
 #include "platform/savedfiles.h"
 #include "zonelink/framedecoder.h"
@@ -14,6 +15,15 @@
 
 #include <QFileInfo>
 #include <QStringList>
+
+namespace {
+// How the operator's cancel and restore of a row read in the log; a
+// restarted console reads them back.
+const QString kCancelKind = QStringLiteral("取消");
+const QString kRestoreKind = QStringLiteral("恢复");
+const QString kCancelledBy = QStringLiteral("操作员取消：");
+const QString kRestoredBy = QStringLiteral("操作员恢复：");
+} // namespace
 
 QString AsRunEvents::describeFrame(const QByteArray &frame)
 {
@@ -104,10 +114,10 @@ void AsRunEvents::connect(Console &console, AsRunLog &log)
         return model.entry(row).time + u' ' + model.cellText(row, ProgrammeModel::FileNameColumn);
     };
     QObject::connect(&today, &TodaySchedule::rowCancelled, &console, [&log, rowText](int row) {
-        log.record(QStringLiteral("取消"), QStringLiteral("操作员取消：") + rowText(row));
+        log.record(kCancelKind, kCancelledBy + rowText(row));
     });
     QObject::connect(&today, &TodaySchedule::rowRestored, &console, [&log, rowText](int row) {
-        log.record(QStringLiteral("恢复"), QStringLiteral("操作员恢复：") + rowText(row));
+        log.record(kRestoreKind, kRestoredBy + rowText(row));
     });
     ConsoleSettings &settings = console.settings();
     QObject::connect(&settings, &ConsoleSettings::applied, &console, [&log] {
@@ -139,4 +149,16 @@ void AsRunEvents::connect(Console &console, AsRunLog &log)
                      });
     QObject::connect(&console, &Console::programEnds, &console,
                      [&log] { log.record(QStringLiteral("结束"), QStringLiteral("程序结束")); });
+}
+
+QSet<QString> AsRunEvents::rowsLeftCancelled(const QString &dayFile)
+{
+    QSet<QString> rows;
+    for (const AsRunEntry &entry : readAsRunDay(dayFile).entries) {
+        if (entry.kind == kCancelKind && entry.text.startsWith(kCancelledBy))
+            rows.insert(entry.text.mid(kCancelledBy.size()));
+        else if (entry.kind == kRestoreKind && entry.text.startsWith(kRestoredBy))
+            rows.remove(entry.text.mid(kRestoredBy.size()));
+    }
+    return rows;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 class AsRunLog;
@@ -14,4 +15,8 @@ void connect(Console &console, AsRunLog &log);
 // A frame as the log shows it: its code, parameters and values decoded,
 // then its bytes ("代码 0x14 参数 5 0 值 1 2 | EB 14 …").
 QString describeFrame(const QByteArray &frame);
+// The rows the operator cancelled and did not restore, as the day's log
+// tells them ("hh:mm:ss file name", as the list shows the file): what a
+// restarted console must not take up again.
+QSet<QString> rowsLeftCancelled(const QString &dayFile);
 } // namespace AsRunEvents

@@ -124,7 +124,8 @@ void Console::startUp()
     // The mixer's failure is a notice, so the timers may start before or
     // after it; they start last, as the window's load sequence ends.
     m_volume->open();
-    m_scheduler->resumeRunningItems();
+    m_scheduler->resumeRunningItems(
+        AsRunEvents::rowsLeftCancelled(m_asRun->fileFor(m_s.clock.now().date())));
     m_timerplayer->start();
     m_endOfDay->start();
     qCInfo(lcConsole) << "started";

@@ -153,6 +153,7 @@ void Scheduler::work()
     releaseCancelledLeads();
     scan(nowMoment);
     m_resuming = false;
+    m_cancelledBefore.clear();
     m_previousScan = nowMoment;
 }
 
@@ -187,6 +188,13 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         const QString q = ClockText(tv + 5);
         // Only a row whose start window has gone by is taken up again; within
         // it the row is simply due and starts from its beginning.
+        if (m_resuming && state == RowState::Waiting && q > t && q < now
+            && m_cancelledBefore.contains(
+                t + u' ' + m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn))) {
+            // Cancelled before the restart: neither taken up nor missed.
+            passed.add(r, t, false);
+            continue;
+        }
         if (m_resuming && state == RowState::Waiting && q > t && q < now) {
             if (const std::optional<int> elapsed = runningFor(t, row.plen, now)) {
                 passOver(passed);

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 
 #include <array>
 #include <optional>
@@ -58,7 +59,13 @@ public:
     // where it would stand by now. Only that one scan does so; a row whose
     // play length ran out while the console was down is passed over as
     // always, never played late.
-    void resumeRunningItems() { m_resuming = true; }
+    // cancelled: the rows the operator had cancelled (and not restored)
+    // before the restart, as "hh:mm:ss file name"; they stay closed.
+    void resumeRunningItems(const QSet<QString> &cancelled = {})
+    {
+        m_resuming = true;
+        m_cancelledBefore = cancelled;
+    }
     // Seconds since the start of a row at time whose play length (plen)
     // still runs at now, all "hh:mm:ss"; none before its start, at its very
     // start (it is simply due then), or once its play length is over.
@@ -161,6 +168,7 @@ private:
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;
     bool m_resuming = false; // until the end of the first scan after start-up
+    QSet<QString> m_cancelledBefore; // see resumeRunningItems
     // The description of the item each channel started last, [1..8]: the
     // channel record's own detail is taken over when another channel starts.
     std::array<QString, 9> m_startedDetails;

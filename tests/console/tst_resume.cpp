@@ -7,7 +7,9 @@
 #include "consolerig.h"
 #include "platform/asrunlog.h"
 #include "schedulerrig.h"
+#include "zonelink/frames.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -217,30 +219,53 @@ void tst_Resume::laterRowTakesThePlayer()
 void tst_Resume::consoleLogsAndTellsTheOperator_data()
 {
     QTest::addColumn<bool>("fileThere");
-    QTest::addColumn<QString>("logged"); // the as-run line, after the time
+    QTest::addColumn<QStringList>("earlier"); // today's as-run lines before the restart
+    QTest::addColumn<QString>("logged"); // the as-run line, after the time; empty: none
     QTest::addColumn<QString>("notice"); // empty: none
-    QTest::newRow("resumed") << true << u",恢复播放,%1（08:00:00 开始），从第 12 秒处继续"_s
-                             << u"已恢复播放：课间操.wav"_s;
+    const QString resumed = u",恢复播放,%1（08:00:00 开始），从第 12 秒处继续"_s;
+    const QString cancelled = u"2026-12-07 07:50:00,取消,操作员取消：08:00:00 课间操.wav"_s;
+    const QString restored = u"2026-12-07 07:55:00,恢复,操作员恢复：08:00:00 课间操.wav"_s;
+    QTest::newRow("resumed") << true << QStringList() << resumed << u"已恢复播放：课间操.wav"_s;
     QTest::newRow("its file is gone")
-        << false << u",错过,%1（08:00:00 开始）未恢复播放：文件不存在"_s << QString();
+        << false << QStringList() << u",错过,%1（08:00:00 开始）未恢复播放：文件不存在"_s
+        << QString();
+    // The operator's cancel outlives the restart: the rooms stay closed.
+    QTest::newRow("cancelled before the restart")
+        << true << QStringList {cancelled} << QString() << QString();
+    QTest::newRow("cancelled, then restored")
+        << true << QStringList {cancelled, restored} << resumed << u"已恢复播放：课间操.wav"_s;
+    QTest::newRow("another row cancelled")
+        << true << QStringList {u"2026-12-07 07:50:00,取消,操作员取消：09:00:00 课间操.wav"_s}
+        << resumed << u"已恢复播放：课间操.wav"_s;
 }
 
 void tst_Resume::consoleLogsAndTellsTheOperator()
 {
     QFETCH(bool, fileThere);
+    QFETCH(QStringList, earlier);
     QFETCH(QString, logged);
     QFETCH(QString, notice);
     ConsoleRig rig;
     const QString song = rig.file(u"课间操.wav"_s);
     if (fileThere)
         touch(song);
+    if (!earlier.isEmpty()) {
+        QVERIFY(QDir(rig.dir.path()).mkpath(u"log"_s));
+        QFile day(rig.file(u"log/20261207.csv"_s));
+        QVERIFY(day.open(QIODevice::WriteOnly));
+        day.write((u"时间,类别,内容\n"_s + earlier.join(u'\n') + u'\n').toUtf8());
+    }
     rig.writeWeek(ConsoleRig::line(u"08:00:00"_s, u"课间操"_s, song));
     rig.clock.set(at("08:00:12"));
     Console &c = rig.start();
     c.timerplayer_Timer();
     const QStringList lines = linesOf(c.asRunLog().fileFor(kDay));
-    QVERIFY2(lines.contains(u"2026-12-07 08:00:12"_s + logged.arg(song)),
-             qPrintable(lines.join(u'\n')));
+    const bool resumes = logged.startsWith(u",恢复播放,"_s);
+    if (logged.isEmpty())
+        QVERIFY2(lines.filter(u",恢复播放,"_s).isEmpty(), qPrintable(lines.join(u'\n')));
+    else
+        QVERIFY2(lines.contains(u"2026-12-07 08:00:12"_s + logged.arg(song)),
+                 qPrintable(lines.join(u'\n')));
     // The missed line is the one with the reason, not a second one.
     QCOMPARE(lines.filter(u",错过,"_s).size(), fileThere ? 0 : 1);
     QStringList notices;
@@ -252,15 +277,20 @@ void tst_Resume::consoleLogsAndTellsTheOperator()
     }
     QCOMPARE(notices, notice.isEmpty() ? QStringList() : QStringList {notice});
     // The file plays once the start's frames are out on the port.
-    if (fileThere)
+    if (resumes)
         QTRY_COMPARE(rig.player.calls.filter(u"load "_s),
                      QStringList {u"load %1 from 12000 ms"_s.arg(song)});
     QTest::qWait(50);
-    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), fileThere ? 1 : 0);
+    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), resumes ? 1 : 0);
+    if (!resumes) {
+        // Nothing switched on: no terminal was opened.
+        for (const QByteArray &frame : rig.port.writes())
+            QVERIFY(frame.size() < 3 || quint8(frame.at(2)) != CommandCode::ZoneOpen);
+    }
     // Another tick does not take it up again.
     rig.clock.advanceSeconds(1);
     c.timerplayer_Timer();
-    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), fileThere ? 1 : 0);
+    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), resumes ? 1 : 0);
 }
 
 QTEST_MAIN(tst_Resume)
