@@ -181,5 +181,9 @@ int main(int argc, char *argv[])
     // do not hold up the timers.
     window.showMaximized();
     console.startUp();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // A backup still being written is given up; a restore moving the files
+    // goes on to its end, or the data folder would be left half replaced.
+    BackupTask::finishAll();
+    return code;
 }
