@@ -36,6 +36,7 @@
 #include "zonelink/frmnodestatus.h"
 
 #include <QApplication>
+#include <QDebug>
 
 int main(int argc, char *argv[])
 {
@@ -77,6 +78,10 @@ int main(int argc, char *argv[])
     dialogs.setParent(&window);
     if (!folderProblem.isEmpty())
         dialogs.notify(folderProblem, QStringLiteral("数据文件夹"), MsgIcon::Error, nullptr);
+    if (!data.warning.isEmpty()) {
+        qWarning().noquote() << data.warning;
+        dialogs.notify(data.warning, QStringLiteral("数据文件夹"), MsgIcon::Exclamation, nullptr);
+    }
 
     // The desktop starts the console at log-in when the operator wants it,
     // the same way it was started now (the data folder given, if it was).
@@ -176,5 +181,9 @@ int main(int argc, char *argv[])
     // do not hold up the timers.
     window.showMaximized();
     console.startUp();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // A backup still being written is given up; a restore moving the files
+    // goes on to its end, or the data folder would be left half replaced.
+    BackupTask::finishAll();
+    return code;
 }

@@ -6,10 +6,12 @@ class Autostart;
 class ConsoleSettings;
 class Dialogs;
 
-// Keeps the desktop's autostart entry as the setting "start at log-in"
-// says: put in place when it is switched on, removed when it is switched
-// off, and checked once the start-up has read the settings (the console may
-// have moved since the entry was written).
+// Keeps the desktop's autostart entry as the operator switches the setting
+// "start at log-in": put in place when it is switched on, removed when it
+// is switched off. The start-up leaves an entry alone (another start, with
+// another data folder, must not take over the log-in start; an entry the
+// operator keeps with the setting off is his), and only mends one the
+// setting wants that is missing or starts nothing.
 class AutostartFollower final : public QObject
 {
     Q_OBJECT
@@ -18,7 +20,9 @@ public:
                       QObject *parent = nullptr);
 
 private:
-    void follow(bool force);
+    void check();
+    void follow();
+    void tell(const QString &problem);
 
     ConsoleSettings &m_settings;
     Autostart &m_autostart;

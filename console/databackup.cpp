@@ -11,6 +11,11 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
 namespace DataBackup {
 
 namespace {
@@ -42,12 +47,46 @@ QString fileOf(const Places &places, const QString &name)
     return name == storeName() ? places.storeFile : places.dataFolder + u'/' + name;
 }
 
+// The as-run log of a day, as an archive name.
+QString logName(const QDate &day)
+{
+    return QString::fromUtf16(kLogFolder) + u'/' + day.toString(QStringLiteral("yyyyMMdd"))
+        + QStringLiteral(".csv");
+}
+
+bool isLog(const QString &name)
+{
+    return name.startsWith(QString::fromUtf16(kLogFolder) + u'/');
+}
+
+// Puts from at to, over a file there, in one step: at no moment is there
+// no file at to for the console to find missing and make anew.
 bool moveFile(const QString &from, const QString &to)
 {
     QDir().mkpath(QFileInfo(to).path());
-    QFile::remove(to);
-    // Across file systems (the store may live elsewhere) rename copies.
-    return QFile::rename(from, to);
+    const QByteArray target = QFile::encodeName(to);
+    if (std::rename(QFile::encodeName(from).constData(), target.constData()) == 0)
+        return true;
+    if (errno != EXDEV)
+        return false;
+    // Across file systems (the store may live elsewhere): a copy beside the
+    // target first, renamed over it, and only then the original goes.
+    const QString copy = to + QStringLiteral(".restoring");
+    QFile::remove(copy);
+    if (!QFile::copy(from, copy))
+        return false;
+    if (std::rename(QFile::encodeName(copy).constData(), target.constData()) != 0) {
+        QFile::remove(copy);
+        return false;
+    }
+    QFile::remove(from);
+    return true;
+}
+
+// Size in MB as the operator reads it, rounded up.
+QString megabytes(qint64 bytes)
+{
+    return QString::number((bytes + (qint64(1) << 20) - 1) >> 20);
 }
 
 } // namespace
@@ -131,6 +170,19 @@ QString checkName(const Places &places, const QString &rawName, bool folder, Tar
 QString writeBackup(const Places &places, const QString &archive, bool withLog, Progress &progress)
 {
     const QList<Item> items = currentFiles(places, withLog);
+    // What the restore would refuse to read is not written at all.
+    qint64 total = 0;
+    for (const Item &item : items) {
+        const qint64 size = QFileInfo(item.path).size();
+        if (size > TarGz::kMaxEntrySize)
+            return QStringLiteral("%1 有 %2 MB，超过了一个文件的上限 %3 MB，无法备份")
+                .arg(item.name, megabytes(size), megabytes(TarGz::kMaxEntrySize));
+        total += size;
+    }
+    if (total > TarGz::kMaxTotal)
+        return QStringLiteral("数据文件共 %1 MB，超过了备份的上限 %2 MB，无法备份%3")
+            .arg(megabytes(total), megabytes(TarGz::kMaxTotal),
+                 withLog ? QStringLiteral("；不带运行日志的备份小一些") : QString());
     TarGz::Writer writer;
     if (!writer.open(archive))
         return QStringLiteral("无法写入 %1：%2").arg(archive, writer.errorString());
@@ -212,21 +264,23 @@ QString readChecked(const Places &places, const QString &archive, Progress &prog
 
 } // namespace
 
-Plan inspect(const Places &places, const QString &archive, Progress &progress)
+Plan inspect(const Places &places, const QString &archive, const QDate &today, Progress &progress)
 {
     Plan plan;
     plan.error = readChecked(places, archive, progress, {}, &plan.files);
     if (!plan.error.isEmpty())
         plan.files.clear();
-    plan.holdsLog = std::any_of(plan.files.cbegin(), plan.files.cend(), [](const PlannedFile &f) {
-        return f.name.startsWith(QString::fromUtf16(kLogFolder) + u'/');
-    });
+    const QString todaysLog = logName(today);
+    for (PlannedFile &f : plan.files)
+        f.kept = f.name == todaysLog;
+    plan.holdsLog = std::any_of(plan.files.cbegin(), plan.files.cend(),
+                                [](const PlannedFile &f) { return isLog(f.name); });
     if (plan.error.isEmpty()) {
         QStringList brought;
         for (const PlannedFile &f : std::as_const(plan.files))
             brought.append(f.name);
         for (const Item &item : currentFiles(places, plan.holdsLog)) {
-            if (!brought.contains(item.name))
+            if (!brought.contains(item.name) && item.name != todaysLog)
                 plan.removed.append(item.name);
         }
     }
@@ -243,8 +297,16 @@ Result restore(const Places &places, const QString &archive, const QDateTime &no
     const QString staging = data.filePath(
         QStringLiteral(".restore-%1").arg(now.toString(QStringLiteral("yyyyMMddHHmmsszzz"))));
     QDir(staging).removeRecursively();
+    // The log of the day is the one the console is writing: a line logged
+    // while the files move would make it anew, and the archive's copy would
+    // then take its place. It stays as it is, and the archive's is not used.
+    const QString todaysLog = logName(now.date());
     QList<Target> staged;
+    bool holdsLog = false;
     const auto stage = [&](const Target &target, const QByteArray &bytes) -> QString {
+        holdsLog = holdsLog || isLog(target.name);
+        if (target.name == todaysLog)
+            return {};
         const QString path = staging + u'/' + target.name;
         QDir().mkpath(QFileInfo(path).path());
         QSaveFile file(path);
@@ -261,9 +323,6 @@ Result restore(const Places &places, const QString &archive, const QDateTime &no
 
     // The files there now, all of them (the log only when the archive
     // brings one), go into a backup of their own first.
-    const bool holdsLog = std::any_of(staged.cbegin(), staged.cend(), [](const Target &t) {
-        return t.name.startsWith(QString::fromUtf16(kLogFolder) + u'/');
-    });
     QString backup = data.filePath(QStringLiteral("backup/恢复前-")
                                    + now.toString(QStringLiteral("yyyyMMdd-HHmmss")));
     for (int n = 2; QFileInfo::exists(backup); ++n)
@@ -285,6 +344,8 @@ Result restore(const Places &places, const QString &archive, const QDateTime &no
         QDir(staging).removeRecursively();
     };
     for (const Item &item : currentFiles(places, holdsLog)) {
+        if (item.name == todaysLog)
+            continue;
         if (!moveFile(item.path, backup + u'/' + item.name)) {
             undo();
             result.error = QStringLiteral("无法把 %1 移入备份 %2").arg(item.path, backup);
@@ -306,6 +367,24 @@ Result restore(const Places &places, const QString &archive, const QDateTime &no
 }
 
 } // namespace DataBackup
+
+namespace {
+
+// Every piece of work running, of any task, for the program's end to wait for.
+struct RunningWork
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    QList<DataBackup::Progress *> progress;
+};
+
+RunningWork &runningWork()
+{
+    static RunningWork running;
+    return running;
+}
+
+} // namespace
 
 struct BackupTask::Shared
 {
@@ -357,7 +436,17 @@ bool BackupTask::start(std::function<QString(DataBackup::Progress &)> work)
         raw->done = done;
         raw->total = total;
     };
-    QThread *thread = QThread::create([shared, work] { shared->result = work(shared->progress); });
+    RunningWork &running = runningWork();
+    {
+        const std::lock_guard lock(running.mutex);
+        running.progress.append(&shared->progress);
+    }
+    QThread *thread = QThread::create([shared, work, &running] {
+        shared->result = work(shared->progress);
+        const std::lock_guard lock(running.mutex);
+        running.progress.removeOne(&shared->progress);
+        running.ended.notify_all();
+    });
     // Delivered in this thread once the work has ended; gone with this object.
     connect(thread, &QThread::finished, this, [this, shared] {
         if (m_shared != shared)
@@ -378,4 +467,13 @@ void BackupTask::stop()
 {
     if (m_shared)
         m_shared->progress.stop = true;
+}
+
+void BackupTask::finishAll()
+{
+    RunningWork &running = runningWork();
+    std::unique_lock lock(running.mutex);
+    for (DataBackup::Progress *progress : std::as_const(running.progress))
+        progress->stop = true;
+    running.ended.wait(lock, [&running] { return running.progress.isEmpty(); });
 }

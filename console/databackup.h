@@ -62,6 +62,9 @@ struct PlannedFile
     QString name;
     qint64 size = 0;
     bool replaces = false; // a file of that name is there now
+    // The as-run log of the restore's day: the console is writing it, so
+    // the one there now stays and the archive's is not put in its place.
+    bool kept = false;
 };
 struct Plan
 {
@@ -73,8 +76,9 @@ struct Plan
     QStringList removed;
 };
 // Reads the whole archive and checks every entry: no absolute name, no
-// "..", no link or special file, only our data files.
-Plan inspect(const Places &places, const QString &archive, Progress &progress);
+// "..", no link or special file, only our data files. today: the day a
+// restore would be made, whose as-run log is left alone.
+Plan inspect(const Places &places, const QString &archive, const QDate &today, Progress &progress);
 
 struct Result
 {
@@ -104,6 +108,11 @@ public:
     bool start(std::function<QString(DataBackup::Progress &)> work);
     void stop();
     bool isRunning() const { return bool(m_shared); }
+
+    // Asks every piece of work still running, of any task, to stop and
+    // waits until each has ended. It blocks: only for the program's end,
+    // once the event loop is over.
+    static void finishAll();
 
 Q_SIGNALS:
     void progressed(int done, int total);

@@ -68,6 +68,7 @@ public:
     bool isWorking() const { return m_task->isRunning(); }
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
@@ -78,6 +79,9 @@ private:
     BackupTask *m_task;
     QString m_archive;
     bool m_planned = false;
+    // A restore is running: the window stays until it has ended, so that its
+    // result (and where the old files went) is not lost.
+    bool m_restoring = false;
     QLineEdit *txtfile;
     QTreeWidget *lvwfiles;
     QProgressBar *prgwork;

@@ -4,6 +4,7 @@
 #include "platform/dialogs.h"
 #include "platform/enterpress.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -138,6 +139,7 @@ void frmrestore::openArchive(const QString &path)
     lvwfiles->clear();
     lblstatus->setText(QStringLiteral("正在检查备份文件…"));
     const DataBackup::Places places = m_s.places;
+    const QDate today = m_s.clock.now().date();
     // The plan is made in the background and handed over whole when done.
     auto plan = std::make_shared<DataBackup::Plan>();
     disconnect(m_task, &BackupTask::finished, this, nullptr);
@@ -149,8 +151,8 @@ void frmrestore::openArchive(const QString &path)
         }
         showPlan(*plan);
     });
-    m_task->start([places, path, plan](DataBackup::Progress &progress) {
-        *plan = DataBackup::inspect(places, path, progress);
+    m_task->start([places, path, today, plan](DataBackup::Progress &progress) {
+        *plan = DataBackup::inspect(places, path, today, progress);
         return plan->error;
     });
     setWorking(true);
@@ -168,13 +170,16 @@ void frmrestore::showPlan(const DataBackup::Plan &plan)
         return;
     }
     int replaced = 0;
+    int kept = 0;
     QList<QTreeWidgetItem *> items;
     for (const DataBackup::PlannedFile &f : plan.files) {
-        items.append(
-            new QTreeWidgetItem({f.name, sizeText(f.size),
-                                 f.replaces ? QStringLiteral("替换") : QStringLiteral("新增")}));
+        const QString action = f.kept ? QStringLiteral("不恢复")
+            : f.replaces              ? QStringLiteral("替换")
+                                      : QStringLiteral("新增");
+        items.append(new QTreeWidgetItem({f.name, sizeText(f.size), action}));
         items.last()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-        replaced += f.replaces ? 1 : 0;
+        replaced += f.replaces && !f.kept ? 1 : 0;
+        kept += f.kept ? 1 : 0;
     }
     for (const QString &name : plan.removed)
         items.append(new QTreeWidgetItem({name, QString(), QStringLiteral("移入备份")}));
@@ -186,7 +191,9 @@ void frmrestore::showPlan(const DataBackup::Plan &plan)
     QString text = QStringLiteral("备份中有 %1 个文件：替换 %2 个、新增 %3 个。")
                        .arg(plan.files.size())
                        .arg(replaced)
-                       .arg(plan.files.size() - replaced);
+                       .arg(plan.files.size() - replaced - kept);
+    if (kept > 0)
+        text += QStringLiteral("今天的运行日志正在记录，保留现有的，不恢复。");
     if (!plan.removed.isEmpty())
         text += QStringLiteral("另有 %1 个现有文件不在备份中，将移走。").arg(plan.removed.size());
     text += QStringLiteral("恢复前，现有的数据文件%1都会移入 backup 文件夹保存。")
@@ -208,6 +215,7 @@ void frmrestore::cmdrestore_Click()
     disconnect(m_task, &BackupTask::finished, this, nullptr);
     connect(m_task, &BackupTask::finished, this, [this, result](const QString &, bool stopped) {
         m_planned = false;
+        m_restoring = false;
         setWorking(false);
         if (!result->error.isEmpty()) {
             lblstatus->setText(stopped ? QStringLiteral("恢复已停止，数据文件没有改变。")
@@ -232,6 +240,7 @@ void frmrestore::cmdrestore_Click()
         *result = DataBackup::restore(places, archive, now, progress);
         return result->error;
     });
+    m_restoring = true;
     setWorking(true);
 }
 
@@ -240,14 +249,28 @@ void frmrestore::setWorking(bool working)
     cmdbrowse->setEnabled(!working);
     cmdrestore->setEnabled(!working && m_planned);
     cmdstop->setEnabled(working);
+    cmdcancel->setEnabled(!m_restoring);
     if (working)
         cmdstop->setFocus();
+}
+
+void frmrestore::closeEvent(QCloseEvent *event)
+{
+    // Once the files begin to move the work cannot stop halfway; the window
+    // waits for its end (停止 still ends the unpacking before that).
+    if (m_restoring) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmrestore::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape) {
-        if (m_task->isRunning())
+        if (m_restoring)
+            event->accept();
+        else if (m_task->isRunning())
             m_task->stop();
         else
             close();

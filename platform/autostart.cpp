@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 Autostart::~Autostart() = default;
 
@@ -71,6 +73,69 @@ QByteArray XdgAutostart::entryText(const QStringList &command)
 bool XdgAutostart::isEnabled() const
 {
     return QFileInfo::exists(entryPath());
+}
+
+QString XdgAutostart::programOf(const QByteArray &entry)
+{
+    static const QRegularExpression execKey(QStringLiteral("^Exec\\s*=\\s*(.*)$"));
+    QString value;
+    bool inMainGroup = false;
+    for (const QString &line : QString::fromUtf8(entry).split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.startsWith(u'[')) {
+            inMainGroup = trimmed == u"[Desktop Entry]";
+            continue;
+        }
+        if (const auto m = execKey.match(trimmed); inMainGroup && m.hasMatch()) {
+            value = m.captured(1);
+            break;
+        }
+    }
+    // The key's own escapes first, then the quoting of the command line.
+    QString exec;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        QChar c = value.at(i);
+        if (c == u'\\' && i + 1 < value.size()) {
+            const QChar e = value.at(++i);
+            c = e == u's'   ? QChar(u' ')
+                : e == u'n' ? QChar(u'\n')
+                : e == u't' ? QChar(u'\t')
+                : e == u'r' ? QChar(u'\r')
+                            : e;
+        }
+        exec.append(c);
+    }
+    QString program;
+    qsizetype i = 0;
+    while (i < exec.size() && exec.at(i).isSpace())
+        ++i;
+    if (i < exec.size() && exec.at(i) == u'"') {
+        for (++i; i < exec.size() && exec.at(i) != u'"'; ++i) {
+            if (exec.at(i) == u'\\' && i + 1 < exec.size())
+                ++i;
+            program.append(exec.at(i));
+        }
+    } else {
+        for (; i < exec.size() && !exec.at(i).isSpace(); ++i)
+            program.append(exec.at(i));
+    }
+    program.replace(QStringLiteral("%%"), QStringLiteral("%"));
+    return program;
+}
+
+bool XdgAutostart::startsAProgram() const
+{
+    QFile entry(entryPath());
+    if (!entry.open(QIODevice::ReadOnly))
+        return false;
+    const QString program = programOf(entry.readAll());
+    if (program.isEmpty())
+        return false;
+    // A bare name is looked for on the path, as the session does.
+    if (!program.contains(u'/'))
+        return !QStandardPaths::findExecutable(program).isEmpty();
+    const QFileInfo file(program);
+    return file.isFile() && file.isExecutable();
 }
 
 QString XdgAutostart::setEnabled(bool on)

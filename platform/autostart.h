@@ -12,6 +12,9 @@ public:
     // wrong, in Chinese, empty when it is done.
     virtual QString setEnabled(bool on) = 0;
     virtual bool isEnabled() const = 0;
+    // Whether the entry is there and still starts a program: one whose
+    // program was moved or removed since starts nothing at log-in.
+    virtual bool startsAProgram() const = 0;
 };
 
 // An XDG autostart entry, quellon.desktop in the given folder (normally
@@ -27,6 +30,11 @@ public:
     QString entryPath() const;
     QString setEnabled(bool on) override;
     bool isEnabled() const override;
+    bool startsAProgram() const override;
+
+    // The program an entry's text starts (its Exec key's first word, as a
+    // desktop session reads it); empty when it names none.
+    static QString programOf(const QByteArray &entry);
 
     // The text of the entry that starts command.
     static QByteArray entryText(const QStringList &command);

@@ -17,15 +17,25 @@ DataFolderChoice chooseDataFolder(const DataFolderFacts &facts)
         const QString path = QDir::isAbsolutePath(facts.option)
             ? facts.option
             : QDir(facts.workingFolder).filePath(facts.option);
-        return {DataFolderChoice::Kind::Option, clean(path)};
+        return {DataFolderChoice::Kind::Option, clean(path), {}};
     }
-    if (facts.executableFolderWritable && facts.executableFolderHoldsData)
-        return {DataFolderChoice::Kind::Portable, clean(facts.executableFolder)};
+    if (facts.executableFolderHoldsData) {
+        // The schedules and directories are there: an empty folder elsewhere
+        // would leave the day silent. One this user cannot write is used all
+        // the same, and the operator is told that nothing will be saved.
+        DataFolderChoice choice {
+            DataFolderChoice::Kind::Portable, clean(facts.executableFolder), {}};
+        if (!facts.executableFolderWritable)
+            choice.warning = QStringLiteral("数据文件夹 %1 不能写入：节目表、设置和运行日志的修改"
+                                            "都无法保存。请让管理员给予写入权限。")
+                                 .arg(choice.path);
+        return choice;
+    }
     // A relative XDG_DATA_HOME is invalid and is ignored.
     const QString base = QDir::isAbsolutePath(facts.xdgDataHome)
         ? facts.xdgDataHome
         : facts.home + QStringLiteral("/.local/share");
-    return {DataFolderChoice::Kind::User, clean(base + QStringLiteral("/quellon"))};
+    return {DataFolderChoice::Kind::User, clean(base + QStringLiteral("/quellon")), {}};
 }
 
 DataFolderFacts dataFolderFacts(const QString &executableFolder, const QString &option)
@@ -35,8 +45,13 @@ DataFolderFacts dataFolderFacts(const QString &executableFolder, const QString &
     const QFileInfo folder(executableFolder);
     facts.executableFolderWritable = folder.isDir() && folder.isWritable();
     const QDir dir(executableFolder);
-    facts.executableFolderHoldsData = QFileInfo::exists(dir.filePath(QStringLiteral("portable")))
-        || QFileInfo::exists(dir.filePath(QStringLiteral("config.ini")));
+    // The mark, or any of the data files: a portable folder whose settings
+    // were never written still has its directories and schedules.
+    facts.executableFolderHoldsData = false;
+    for (const char16_t *name : {u"portable", u"config.ini", u"node.txt", u"amp_name.dat",
+                                 u"rem_list.txt", u"table", u"log"})
+        facts.executableFolderHoldsData = facts.executableFolderHoldsData
+            || QFileInfo::exists(dir.filePath(QString::fromUtf16(name)));
     facts.option = option;
     facts.workingFolder = QDir::currentPath();
     facts.xdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");

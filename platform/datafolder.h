@@ -12,7 +12,8 @@ struct DataFolderFacts
     // The folder of the executable, and what the file system says of it.
     QString executableFolder;
     bool executableFolderWritable = false;
-    // A file "portable" or "config.ini" there: the folder is an installation's.
+    // The folder is an installation's: it holds a file "portable", or data
+    // files (config.ini, node.txt, amp_name.dat, rem_list.txt, table/, log/).
     bool executableFolderHoldsData = false;
     // --data-folder, as given (relative to the working folder); empty when absent.
     QString option;
@@ -27,10 +28,14 @@ struct DataFolderChoice
     enum class Kind { Option, Portable, User };
     Kind kind = Kind::Portable;
     QString path; // absolute, without a trailing separator
+    // For the operator (Chinese), empty when all is well: a portable folder
+    // that this user cannot write keeps its data, but nothing is saved.
+    QString warning;
 };
 
 // The rule, apart from the file system so that each case can be tried:
-// the option wins; then a writable executable folder that holds data; then
+// the option wins; then an executable folder that holds data (with a
+// warning when this user cannot write it); then
 // $XDG_DATA_HOME/quellon, or ~/.local/share/quellon when it is unset or not
 // absolute (as the XDG base directory rules say).
 DataFolderChoice chooseDataFolder(const DataFolderFacts &facts);

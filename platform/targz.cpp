@@ -81,8 +81,10 @@ struct Writer::Stream
     bool open = false;
 };
 
-Writer::Writer()
+Writer::Writer(qint64 maxEntrySize, qint64 maxTotal)
     : m_z(std::make_unique<Stream>())
+    , m_maxEntry(maxEntrySize)
+    , m_maxTotal(maxTotal)
 {
 }
 
@@ -138,6 +140,13 @@ bool Writer::write(const QByteArray &bytes, bool finishStream)
 bool Writer::addEntry(const QString &name, char type, const QByteArray &data, const QString &link,
                       qint64 modified)
 {
+    // Counted as the reader counts: every header's data, pax records too.
+    const qint64 size = type == '0' || type == 'x' ? data.size() : 0;
+    if (size > m_maxEntry || m_total + size > m_maxTotal) {
+        m_error = QStringLiteral("超过了归档的大小上限");
+        return false;
+    }
+    m_total += size;
     QByteArray path = name.toUtf8();
     if (type == '5' && !path.endsWith('/'))
         path.append('/');

@@ -14,6 +14,12 @@
 // reaches the disk.
 namespace TarGz {
 
+// Limits against an archive made to fill the disk: the size of one entry
+// and of all of them together, uncompressed. The writer keeps to them as
+// well, so that an archive made here can always be read back.
+constexpr qint64 kMaxEntrySize = qint64(256) << 20;
+constexpr qint64 kMaxTotal = qint64(1) << 30;
+
 struct Entry
 {
     enum class Type { File, Folder, Link, Other };
@@ -26,7 +32,7 @@ struct Entry
 class Writer
 {
 public:
-    Writer();
+    explicit Writer(qint64 maxEntrySize = kMaxEntrySize, qint64 maxTotal = kMaxTotal);
     ~Writer();
     // The archive reaches path whole when finish() succeeds, never in part.
     bool open(const QString &path);
@@ -47,15 +53,16 @@ private:
     QSaveFile m_file;
     struct Stream;
     std::unique_ptr<Stream> m_z;
+    qint64 m_total = 0;
+    qint64 m_maxEntry;
+    qint64 m_maxTotal;
     QString m_error;
 };
 
 class Reader
 {
 public:
-    // Limits against an archive made to fill the disk: the size of one entry
-    // and of all of them together, uncompressed.
-    explicit Reader(qint64 maxEntrySize = qint64(256) << 20, qint64 maxTotal = qint64(1) << 30);
+    explicit Reader(qint64 maxEntrySize = kMaxEntrySize, qint64 maxTotal = kMaxTotal);
     ~Reader();
     bool open(const QString &path);
     // The next entry; false at the end of the archive or on an error

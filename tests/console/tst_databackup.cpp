@@ -29,11 +29,19 @@ private Q_SLOTS:
     void hostileArchiveChangesNothing_data();
     void hostileArchiveChangesNothing();
     void filesThereGoToTheirOwnBackup();
+    void todaysLogIsLeftAlone_data();
+    void todaysLogIsLeftAlone();
     void failedPlacingPutsTheFilesBack();
     void archiveOfSystemTarIsRead();
     void ourArchiveReadsWithSystemTar();
     void stoppedBackupLeavesNoArchive();
+    void backupWithinTheReadersLimits_data();
+    void backupWithinTheReadersLimits();
+    void writerKeepsToTheReadersLimits_data();
+    void writerKeepsToTheReadersLimits();
     void taskRunsInTheBackground();
+    void endingWaitsForTheWork_data();
+    void endingWaitsForTheWork();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -181,7 +189,7 @@ void tst_DataBackup::roundTrip()
     }
     expected.insert(u"song/bell.wav"_s, "RIFF");
 
-    const DataBackup::Plan plan = DataBackup::inspect(places(), archive, progress);
+    const DataBackup::Plan plan = DataBackup::inspect(places(), archive, m_now.date(), progress);
     QCOMPARE(plan.error, QString());
     QCOMPARE(plan.holdsLog, withLog);
     QCOMPARE(plan.files.size(), count);
@@ -241,7 +249,7 @@ void tst_DataBackup::hostileArchiveChangesNothing()
     const QStringList top = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 
     DataBackup::Progress progress;
-    const DataBackup::Plan plan = DataBackup::inspect(places(), archive, progress);
+    const DataBackup::Plan plan = DataBackup::inspect(places(), archive, m_now.date(), progress);
     QVERIFY2(plan.error.contains(reason), qPrintable(plan.error));
     QVERIFY(plan.files.isEmpty());
     const DataBackup::Result result = DataBackup::restore(places(), archive, m_now, progress);
@@ -262,6 +270,7 @@ void tst_DataBackup::filesThereGoToTheirOwnBackup()
     const QString archive = path(u"a.tar.gz"_s);
     QCOMPARE(makeArchive(archive, {u"node.txt"_s, u"table/week/new.txt"_s, u"log/20261201.csv"_s}),
              QString());
+    writeFile(places().dataFolder + u"/log/20261130.csv"_s, "an older log");
     const Files before = snapshot();
     writeFile(places().dataFolder + u"/log/20261207.csv"_s, "today's log");
 
@@ -274,18 +283,81 @@ void tst_DataBackup::filesThereGoToTheirOwnBackup()
     const QDir backup(result.backupFolder);
     for (const auto &[name, bytes] : before.asKeyValueRange())
         QCOMPARE(readFile(backup.filePath(name)), bytes);
-    QCOMPARE(readFile(backup.filePath(u"log/20261207.csv"_s)), "today's log");
-    // And the data folder holds the archive's files alone.
+    // And the data folder holds the archive's files alone, but for the log
+    // of the day, which the console goes on writing.
     QCOMPARE(withoutBackups(snapshot()),
              (Files {{u"node.txt"_s, "data of node.txt"},
                      {u"table/week/new.txt"_s, "data of table/week/new.txt"},
-                     {u"log/20261201.csv"_s, "data of log/20261201.csv"}}));
+                     {u"log/20261201.csv"_s, "data of log/20261201.csv"},
+                     {u"log/20261207.csv"_s, "today's log"}}));
 
     // A second restore in the same second keeps the first backup.
     const DataBackup::Result again = DataBackup::restore(places(), archive, m_now, progress);
     QCOMPARE(again.error, QString());
     QCOMPARE(again.backupFolder, result.backupFolder + u"-2"_s);
     QCOMPARE(readFile(backup.filePath(u"node.txt"_s)), sample().value(u"node.txt"_s));
+}
+
+void tst_DataBackup::todaysLogIsLeftAlone_data()
+{
+    QTest::addColumn<QStringList>("entries"); // the archive's
+    // The day of the restore is 2026-12-07; the log there is written on.
+    QTest::addColumn<QStringList>("removed"); // log files listed as going into the backup
+    QTest::addColumn<QStringList>("inBackup"); // log files moved into the backup
+    QTest::addColumn<QStringList>("logs"); // log files there after the restore
+
+    QTest::newRow("the archive brings today's log too")
+        << QStringList {u"node.txt"_s, u"log/20261207.csv"_s, u"log/20261201.csv"_s}
+        << QStringList {u"log/20261206.csv"_s} << QStringList {u"log/20261206.csv"_s}
+        << QStringList {u"log/20261201.csv"_s, u"log/20261207.csv"_s};
+    QTest::newRow("the archive brings other days")
+        << QStringList {u"node.txt"_s, u"log/20261206.csv"_s} << QStringList {}
+        << QStringList {u"log/20261206.csv"_s}
+        << QStringList {u"log/20261206.csv"_s, u"log/20261207.csv"_s};
+    QTest::newRow("the archive brings no log")
+        << QStringList {u"node.txt"_s} << QStringList {} << QStringList {}
+        << QStringList {u"log/20261206.csv"_s, u"log/20261207.csv"_s};
+}
+
+void tst_DataBackup::todaysLogIsLeftAlone()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, removed);
+    QFETCH(QStringList, inBackup);
+    QFETCH(QStringList, logs);
+    put(withoutLog(sample()));
+    writeFile(places().dataFolder + u"/log/20261206.csv"_s, "yesterday");
+    const QString live = places().dataFolder + u"/log/20261207.csv"_s;
+    writeFile(live, "today\n");
+    const QString archive = path(u"a.tar.gz"_s);
+    QCOMPARE(makeArchive(archive, entries), QString());
+
+    DataBackup::Progress progress;
+    const DataBackup::Plan plan = DataBackup::inspect(places(), archive, m_now.date(), progress);
+    QCOMPARE(plan.error, QString());
+    QStringList kept;
+    for (const DataBackup::PlannedFile &f : plan.files)
+        if (f.kept)
+            kept.append(f.name);
+    QCOMPARE(kept, entries.filter(u"log/20261207"_s));
+    QCOMPARE(plan.removed.filter(u"log/"_s), removed);
+
+    // The console has the day's file open for its next line.
+    QFile open(live);
+    QVERIFY(open.open(QIODevice::WriteOnly | QIODevice::Append));
+    const DataBackup::Result result = DataBackup::restore(places(), archive, m_now, progress);
+    QCOMPARE(result.error, QString());
+    QVERIFY(open.write("a line written during the restore\n") > 0);
+    open.close();
+    QCOMPARE(readFile(live), "today\na line written during the restore\n");
+    Files logsThere = withoutBackups(snapshot());
+    logsThere.removeIf([](const auto &it) { return !it.key().startsWith(u"log/"_s); });
+    QCOMPARE(logsThere.keys(), logs);
+    QStringList backedUp;
+    for (const QString &name : snapshot().keys())
+        if (name.startsWith(u"backup/"_s) && name.contains(u"/log/"_s))
+            backedUp.append(name.section(u'/', 2));
+    QCOMPARE(backedUp, inBackup);
 }
 
 void tst_DataBackup::failedPlacingPutsTheFilesBack()
@@ -370,6 +442,82 @@ void tst_DataBackup::stoppedBackupLeavesNoArchive()
              QStringList {u"stopped.tar.gz"_s});
 }
 
+void tst_DataBackup::backupWithinTheReadersLimits_data()
+{
+    // Sizes in MiB of files in table/date (sparse: they take no room).
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<QStringList>("message"); // parts of it
+    // What a restore would refuse is not written at all.
+    QTest::newRow("one file over the limit of a file")
+        << QList<int> {1, 257}
+        << QStringList {u"table/date/20261202.txt"_s, u"超过了一个文件的上限 256 MB"_s};
+    QTest::newRow("all together over the limit of an archive")
+        << QList<int> {250, 250, 250, 250, 30} << QStringList {u"超过了备份的上限 1024 MB"_s};
+}
+
+void tst_DataBackup::backupWithinTheReadersLimits()
+{
+    QFETCH(QList<int>, sizes);
+    QFETCH(QStringList, message);
+    put(withoutLog(sample()));
+    for (int i = 0; i < sizes.size(); ++i) {
+        QFile f(places().dataFolder + u"/table/date/2026120%1.txt"_s.arg(i + 1));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(qint64(sizes.at(i)) << 20));
+    }
+    const QString archive = path(u"big.tar.gz"_s);
+    DataBackup::Progress progress;
+    const QString problem = DataBackup::writeBackup(places(), archive, false, progress);
+    for (const QString &part : message)
+        QVERIFY2(problem.contains(part), qPrintable(problem));
+    QVERIFY(!QFileInfo::exists(archive));
+}
+
+void tst_DataBackup::writerKeepsToTheReadersLimits_data()
+{
+    // Limits of 100 bytes a file and 250 in all, for writer and reader alike.
+    QTest::addColumn<QList<int>>("sizes");
+    QTest::addColumn<bool>("longName"); // its name goes in a pax record, counted too
+    QTest::addColumn<int>("written"); // files the writer takes before it refuses
+
+    QTest::newRow("within") << QList<int> {100, 100, 50} << false << 3;
+    QTest::newRow("a file over") << QList<int> {10, 101} << false << 1;
+    QTest::newRow("over in all") << QList<int> {100, 100, 51} << false << 2;
+    QTest::newRow("the pax record makes it over") << QList<int> {100, 100} << true << 1;
+}
+
+void tst_DataBackup::writerKeepsToTheReadersLimits()
+{
+    QFETCH(QList<int>, sizes);
+    QFETCH(bool, longName);
+    QFETCH(int, written);
+    const QString archive = path(u"small.tar.gz"_s);
+    TarGz::Writer writer(100, 250);
+    QVERIFY(writer.open(archive));
+    int taken = 0;
+    for (int i = 0; i < sizes.size(); ++i) {
+        const QString name = longName && i == 1 ? u"table/week/"_s + QString(120, u'x') + u".txt"_s
+                                                : u"table/week/%1.txt"_s.arg(i);
+        if (!writer.addFile(name, QByteArray(sizes.at(i), 'a'), 0))
+            break;
+        ++taken;
+    }
+    QCOMPARE(taken, written);
+    if (taken < sizes.size()) {
+        QVERIFY2(writer.errorString().contains(u"大小上限"_s), qPrintable(writer.errorString()));
+        return;
+    }
+    QVERIFY(writer.finish());
+    TarGz::Reader reader(100, 250);
+    QVERIFY(reader.open(archive));
+    TarGz::Entry entry;
+    int read = 0;
+    while (reader.next(entry))
+        ++read;
+    QCOMPARE(reader.errorString(), QString());
+    QCOMPARE(read, written);
+}
+
 void tst_DataBackup::taskRunsInTheBackground()
 {
     BackupTask task;
@@ -397,6 +545,37 @@ void tst_DataBackup::taskRunsInTheBackground()
     QCOMPARE(progressed.last(), (QVariantList {2, 2}));
     QVERIFY(workThread != QThread::currentThreadId());
     QVERIFY(!task.isRunning());
+}
+
+void tst_DataBackup::endingWaitsForTheWork_data()
+{
+    QTest::addColumn<bool>("heedsStop"); // a restore's moving of files does not
+    QTest::addColumn<bool>("windowOpen"); // else its object went with its window
+    QTest::newRow("a backup, its window open") << true << true;
+    QTest::newRow("a restore moving files, its window gone") << false << false;
+}
+
+void tst_DataBackup::endingWaitsForTheWork()
+{
+    QFETCH(bool, heedsStop);
+    QFETCH(bool, windowOpen);
+    std::atomic<bool> ended {false};
+    std::atomic<bool> stopSeen {false};
+    auto task = std::make_unique<BackupTask>();
+    QVERIFY(task->start([&](DataBackup::Progress &progress) {
+        for (int i = 0; i < 50 && !(heedsStop && progress.stop); ++i)
+            QThread::msleep(10);
+        stopSeen = bool(progress.stop);
+        ended = true;
+        return QString();
+    }));
+    if (!windowOpen)
+        task.reset();
+    // The program's end: nothing returns before the work is over, and work
+    // that can stop is asked to.
+    BackupTask::finishAll();
+    QVERIFY(ended);
+    QVERIFY(stopSeen);
 }
 
 QTEST_GUILESS_MAIN(tst_DataBackup)

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +33,8 @@ private Q_SLOTS:
     void refusedArchiveCannotBeRestored();
     void escapeCloses_data();
     void escapeCloses();
+    void restoreIsNotLeftMidway_data();
+    void restoreIsNotLeftMidway();
 
 private:
     frmbackup::Services services()
@@ -250,6 +253,55 @@ void tst_frmbackup::escapeCloses()
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     QTest::keyClick(w->focusWidget() ? w->focusWidget() : w.get(), Qt::Key_Escape);
     QVERIFY(!w->isVisible());
+}
+
+void tst_frmbackup::restoreIsNotLeftMidway_data()
+{
+    QTest::addColumn<QString>("way"); // how the operator tries to leave
+    QTest::newRow("取消") << u"cancel"_s;
+    QTest::newRow("the window's close button") << u"close"_s;
+    QTest::newRow("Escape") << u"escape"_s;
+}
+
+void tst_frmbackup::restoreIsNotLeftMidway()
+{
+    QFETCH(QString, way);
+    const QString archive = m_dir->filePath(u"in.tar.gz"_s);
+    {
+        TarGz::Writer writer;
+        QVERIFY(writer.open(archive));
+        QVERIFY(writer.addFile(u"node.txt"_s, "restored nodes", 0));
+        QVERIFY(writer.finish());
+    }
+    // As the console opens it: closed, it is deleted.
+    QPointer<frmrestore> w = new frmrestore(services());
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    w->openArchive(archive);
+    QTRY_VERIFY(!w->isWorking());
+    auto *cancel = child<QPushButton>(w, u"cmdcancel"_s);
+    QVERIFY(cancel->isEnabled());
+    child<QPushButton>(w, u"cmdrestore"_s)->click();
+    // Whether or not the files are moved yet, the window waits for the end.
+    QVERIFY(w->isWorking());
+    QVERIFY(!cancel->isEnabled());
+    if (way == u"cancel")
+        cancel->click();
+    else if (way == u"close")
+        QVERIFY(!w->close());
+    else
+        QTest::keyClick(w->focusWidget() ? w->focusWidget() : w.data(), Qt::Key_Escape);
+    QVERIFY(w);
+    QVERIFY(w->isVisible());
+    QTRY_VERIFY(!w->isWorking());
+    // The result is shown where the operator reads it.
+    QVERIFY2(child<QLabel>(w, u"lblstatus"_s)->text().contains(u"数据已恢复"_s),
+             qPrintable(child<QLabel>(w, u"lblstatus"_s)->text()));
+    QCOMPARE(read(data(u"node.txt"_s)), "restored nodes");
+    QVERIFY(cancel->isEnabled());
+    cancel->click();
+    QTRY_VERIFY(!w);
 }
 
 QTEST_MAIN(tst_frmbackup)

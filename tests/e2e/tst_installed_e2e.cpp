@@ -1,14 +1,18 @@
 // The real console laid out as the package installs it (usr/lib/quellon,
 // usr/bin/quellon, usr/share/quellon/seed) in a temporary folder: its data
 // go to the operator's data folder, seeded on the first start, or to the
-// folder given; the autostart entry follows the stored setting.
+// folder given; at start-up the autostart entry is left as it is, but for
+// one the setting wants that is missing or starts nothing.
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +30,7 @@ private Q_SLOTS:
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
     void start(const QStringList &arguments);
+    bool waitStarted();
     void writeStore(bool startAtLogin);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -58,6 +63,7 @@ void tst_InstalledE2e::cleanup()
         m_console.kill();
         m_console.waitForFinished(5000);
     }
+    std::fputs(m_console.readAllStandardError().constData(), stderr);
 }
 
 void tst_InstalledE2e::start(const QStringList &arguments)
@@ -69,10 +75,27 @@ void tst_InstalledE2e::start(const QStringList &arguments)
     env.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, u"unix:path=/nonexistent"_s);
     m_console.setProcessEnvironment(env);
     m_console.setWorkingDirectory(path(u"usr"_s));
-    m_console.setProcessChannelMode(QProcess::ForwardedChannels);
+    // Its messages are read for the start-up's end, and shown.
+    m_console.setProcessChannelMode(QProcess::ForwardedOutputChannel);
     // Started by the command on the path, as the desktop starts it.
     m_console.start(path(u"usr/bin/quellon"_s), arguments);
     QVERIFY(m_console.waitForStarted());
+}
+
+bool tst_InstalledE2e::waitStarted()
+{
+    QByteArray seen;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000) {
+        const QByteArray more = m_console.readAllStandardError();
+        std::fputs(more.constData(), stderr);
+        seen += more;
+        if (seen.contains("started"))
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
 }
 
 void tst_InstalledE2e::writeStore(bool startAtLogin)
@@ -114,28 +137,44 @@ void tst_InstalledE2e::dataFolder()
 void tst_InstalledE2e::autostartFollowsTheSetting_data()
 {
     QTest::addColumn<bool>("on");
-    QTest::newRow("switched on") << true;
-    QTest::newRow("switched off") << false;
+    // The entry there before the start ("<usr>" the installation's usr
+    // folder); empty: none.
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("written"); // else it is left as it was
+
+    QTest::newRow("on, no entry: written") << true << QString() << true;
+    QTest::newRow("on, its program gone: written again")
+        << true << u"[Desktop Entry]\nExec=/old/quellon\n"_s << true;
+    // A start with another data folder does not take over the log-in start.
+    QTest::newRow("on, an entry for another folder: left")
+        << true << u"[Desktop Entry]\nExec=<usr>/bin/quellon --data-folder /media/usb/pa\n"_s
+        << false;
+    QTest::newRow("off, an entry there: left")
+        << false << u"[Desktop Entry]\nExec=/old/quellon\n"_s << false;
 }
 
 void tst_InstalledE2e::autostartFollowsTheSetting()
 {
     QFETCH(bool, on);
+    QFETCH(QString, before);
+    QFETCH(bool, written);
     writeStore(on);
     const QString entry = path(u"config/autostart/quellon.desktop"_s);
-    if (!on) {
+    const QByteArray old = QString(before).replace(u"<usr>"_s, path(u"usr"_s)).toUtf8();
+    if (!before.isEmpty()) {
         QVERIFY(QDir().mkpath(path(u"config/autostart"_s)));
-        QFile old(entry);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("[Desktop Entry]\nExec=/old/quellon\n");
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(old);
     }
     start({});
-    if (!on) {
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(entry), 20000);
+    QVERIFY(waitStarted());
+    QFile file(entry);
+    if (!written) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
         return;
     }
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(entry), 20000);
-    QFile file(entry);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
     QVERIFY(lines.contains(u"Exec="_s + QDir(path(u"usr/bin"_s)).canonicalPath() + u"/quellon"_s)

@@ -23,6 +23,8 @@ private Q_SLOTS:
     void unwritableFolderIsTold_data();
     void unwritableFolderIsTold();
     void installedCommandIsTheOneOnThePath();
+    void entryStartsAProgram_data();
+    void entryStartsAProgram();
 };
 
 namespace {
@@ -153,6 +155,64 @@ void tst_Autostart::installedCommandIsTheOneOnThePath()
     QCOMPARE(consoleCommand(exe, bin), QFileInfo(exe).canonicalFilePath());
     QVERIFY(QFile::link(u"../lib/quellon/quellon"_s, dir.filePath(u"usr/bin/quellon"_s)));
     QCOMPARE(consoleCommand(exe, bin), dir.filePath(u"usr/bin/quellon"_s));
+}
+
+void tst_Autostart::entryStartsAProgram_data()
+{
+    // The entry: "ours" is the one this console writes for a program in
+    // the test's folder, else the text as it stands ("<dir>" the folder).
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("program"); // made in the folder; empty: none
+    QTest::addColumn<bool>("executable");
+    QTest::addColumn<bool>("starts");
+
+    QTest::newRow("ours, the program there")
+        << u"ours"_s << u"U 盘/100%/$x/quellon"_s << true << true;
+    QTest::newRow("ours, the program gone") << u"ours"_s << QString() << true << false;
+    QTest::newRow("ours, not an executable")
+        << u"ours"_s << u"U 盘/100%/$x/quellon"_s << false << false;
+    QTest::newRow("no entry") << QString() << u"quellon"_s << true << false;
+    QTest::newRow("by hand, a name on the path")
+        << u"[Desktop Entry]\nExec = sh -c true\n"_s << QString() << true << true;
+    QTest::newRow("by hand, a name not on the path")
+        << u"[Desktop Entry]\nExec=quellon-never-installed-here\n"_s << QString() << true << false;
+    QTest::newRow("by hand, quoted")
+        << u"[Desktop Entry]\nExec=\"<dir>/a b\" --data-folder x\n"_s << u"a b"_s << true << true;
+    QTest::newRow("Exec only in another group")
+        << u"[Desktop Entry]\nName=x\n[Desktop Action a]\nExec=sh\n"_s << QString() << true
+        << false;
+}
+
+void tst_Autostart::entryStartsAProgram()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, program);
+    QFETCH(bool, executable);
+    QFETCH(bool, starts);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ours = dir.filePath(u"U 盘/100%/$x/quellon"_s);
+    if (!program.isEmpty()) {
+        const QString path = dir.filePath(program);
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner
+                                 | (executable ? QFile::ExeOwner : QFile::Permissions())));
+    }
+    XdgAutostart autostart(dir.filePath(u"autostart"_s), {ours, u"--data-folder"_s, u"/srv/pa"_s});
+    if (entry == u"ours") {
+        QCOMPARE(autostart.setEnabled(true), QString());
+        QCOMPARE(XdgAutostart::programOf(XdgAutostart::entryText({ours})), ours);
+    } else if (!entry.isEmpty()) {
+        QVERIFY(QDir().mkpath(dir.filePath(u"autostart"_s)));
+        QFile f(autostart.entryPath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QString(entry).replace(u"<dir>"_s, dir.path()).toUtf8());
+    }
+    QCOMPARE(autostart.startsAProgram(), starts);
 }
 
 QTEST_GUILESS_MAIN(tst_Autostart)

@@ -34,26 +34,36 @@ void tst_DataFolder::choice_data()
     QTest::addColumn<QString>("xdgDataHome");
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("warned"); // the operator is told the folder cannot be written
 
     QTest::newRow("portable: writable, holds data")
         << true << true << QString() << u"/home/op/data"_s << Kind::Portable
-        << u"/opt/school/quellon"_s;
+        << u"/opt/school/quellon"_s << false;
+    // Its schedules are there: an empty folder elsewhere would play nothing.
+    QTest::newRow("portable but read-only: kept, and told")
+        << false << true << QString() << QString() << Kind::Portable << u"/opt/school/quellon"_s
+        << true;
     QTest::newRow("installed: read-only folder, XDG_DATA_HOME unset")
-        << false << true << QString() << QString() << Kind::User
-        << u"/home/op/.local/share/quellon"_s;
+        << false << false << QString() << QString() << Kind::User
+        << u"/home/op/.local/share/quellon"_s << false;
     QTest::newRow("installed: read-only folder, XDG_DATA_HOME set")
-        << false << false << QString() << u"/srv/data/"_s << Kind::User << u"/srv/data/quellon"_s;
+        << false << false << QString() << u"/srv/data/"_s << Kind::User << u"/srv/data/quellon"_s
+        << false;
     QTest::newRow("writable but empty (a build folder)")
         << true << false << QString() << QString() << Kind::User
-        << u"/home/op/.local/share/quellon"_s;
+        << u"/home/op/.local/share/quellon"_s << false;
     QTest::newRow("relative XDG_DATA_HOME is ignored")
         << false << false << QString() << u"data"_s << Kind::User
-        << u"/home/op/.local/share/quellon"_s;
+        << u"/home/op/.local/share/quellon"_s << false;
     QTest::newRow("option wins over a portable folder")
-        << true << true << u"/media/stick/pa"_s << QString() << Kind::Option
-        << u"/media/stick/pa"_s;
+        << true << true << u"/media/stick/pa"_s << QString() << Kind::Option << u"/media/stick/pa"_s
+        << false;
+    QTest::newRow("option wins over a read-only portable folder")
+        << false << true << u"/media/stick/pa"_s << QString() << Kind::Option
+        << u"/media/stick/pa"_s << false;
     QTest::newRow("option relative to the working folder")
-        << false << false << u"../pa/"_s << u"/srv/data"_s << Kind::Option << u"/home/op/pa"_s;
+        << false << false << u"../pa/"_s << u"/srv/data"_s << Kind::Option << u"/home/op/pa"_s
+        << false;
 }
 
 void tst_DataFolder::choice()
@@ -64,6 +74,7 @@ void tst_DataFolder::choice()
     QFETCH(QString, xdgDataHome);
     QFETCH(Kind, kind);
     QFETCH(QString, path);
+    QFETCH(bool, warned);
 
     DataFolderFacts facts;
     facts.executableFolder = u"/opt/school/quellon/"_s;
@@ -76,18 +87,31 @@ void tst_DataFolder::choice()
     const DataFolderChoice choice = chooseDataFolder(facts);
     QCOMPARE(choice.kind, kind);
     QCOMPARE(choice.path, path);
+    QCOMPARE(!choice.warning.isEmpty(), warned);
+    if (warned)
+        QVERIFY2(choice.warning.contains(path), qPrintable(choice.warning));
 }
 
 void tst_DataFolder::factsOfRealFolders_data()
 {
-    QTest::addColumn<QString>("file"); // put beside the executable; empty: none
+    // Put beside the executable: a file, or a folder when it ends in "/".
+    QTest::addColumn<QString>("file");
     QTest::addColumn<bool>("readOnly");
     QTest::addColumn<Kind>("kind");
 
     QTest::newRow("marker file") << u"portable"_s << false << Kind::Portable;
     QTest::newRow("config.ini") << u"config.ini"_s << false << Kind::Portable;
+    // A portable folder that never had its settings written still holds
+    // the operator's directories and schedules.
+    QTest::newRow("node.txt alone") << u"node.txt"_s << false << Kind::Portable;
+    QTest::newRow("amp_name.dat alone") << u"amp_name.dat"_s << false << Kind::Portable;
+    QTest::newRow("rem_list.txt alone") << u"rem_list.txt"_s << false << Kind::Portable;
+    QTest::newRow("schedules alone") << u"table/"_s << false << Kind::Portable;
+    QTest::newRow("as-run log alone") << u"log/"_s << false << Kind::Portable;
     QTest::newRow("nothing of ours") << u"quellon-audio"_s << false << Kind::User;
-    QTest::newRow("read-only with config.ini") << u"config.ini"_s << true << Kind::User;
+    QTest::newRow("a folder not ours") << u"lib/"_s << false << Kind::User;
+    QTest::newRow("read-only with config.ini") << u"config.ini"_s << true << Kind::Portable;
+    QTest::newRow("read-only with nothing of ours") << u"quellon-audio"_s << true << Kind::User;
 }
 
 void tst_DataFolder::factsOfRealFolders()
@@ -98,12 +122,14 @@ void tst_DataFolder::factsOfRealFolders()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QFile f(dir.filePath(file));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.close();
     const QString exe = dir.filePath(u"bin"_s);
     QVERIFY(QDir().mkpath(exe));
-    QVERIFY(QFile::rename(dir.filePath(file), exe + u'/' + file));
+    if (file.endsWith(u'/')) {
+        QVERIFY(QDir().mkpath(exe + u'/' + file));
+    } else {
+        QFile f(exe + u'/' + file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
     if (readOnly)
         QVERIFY(QFile::setPermissions(exe, QFile::ReadOwner | QFile::ExeOwner));
     qputenv("XDG_DATA_HOME", dir.filePath(u"share"_s).toUtf8());
@@ -116,6 +142,7 @@ void tst_DataFolder::factsOfRealFolders()
         QSKIP("running as root: every folder is writable");
     QCOMPARE(choice.kind, kind);
     QCOMPARE(choice.path, kind == Kind::Portable ? exe : dir.filePath(u"share/quellon"_s));
+    QCOMPARE(!choice.warning.isEmpty(), readOnly && kind == Kind::Portable);
 }
 
 void tst_DataFolder::freshFolderIsSeeded()
