@@ -210,7 +210,8 @@ private:
     void awaitEachReply();
     void finishQuery();
     // A query keeps the line from its write to its deadline: whatever comes
-    // meanwhile is its reply or is discarded, never a key code.
+    // meanwhile is its reply or is discarded, never read as a key code here
+    // (a query that keeps keys has them passed on by the end of it).
     bool queryHasLine() const { return m_current && m_current->kind == Kind::Query; }
     static bool ownerLives(const Callback &callback) { return !callback.owned || callback.context; }
     QList<Job> takeJobs();
