@@ -399,8 +399,11 @@ bool Scheduler::StartItem(int r, bool resumed)
                                // and the status says why the rooms may be silent.
                                if (playsFile)
                                    play(file, plen, detail, end, item, fromMs);
-                               if (resumeFrom.isValid())
+                               if (resumeFrom.isValid()) {
+                                   qCInfo(lcScheduler)
+                                       << "resumed" << time << fromMs << "ms into its play length";
                                    Q_EMIT itemResumed(time, file, int(fromMs / 1000));
+                               }
                            });
     }
 
