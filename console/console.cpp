@@ -248,8 +248,10 @@ void Console::timerplayer_Timer()
     // The clock first, then the progress and the scheduler.
     Q_EMIT ticked();
     m_playback->refreshProgress();
-    if (m_state.ManualMode())
+    if (m_state.ManualMode()) {
+        m_scheduler->skipTick();
         return;
+    }
     m_scheduler->tick();
     // Right after the tick, so that a query finds the line as the tick left it.
     m_supervisor->check(TerminalSupervisor::dutyOf(

@@ -314,10 +314,10 @@ bool Scheduler::ResumeItem(int r, int elapsed)
         Q_EMIT itemNotResumed(row.time, row.filename, QStringLiteral("文件不存在"));
         return true;
     }
+    // itemResumed follows once its frames are out and its file plays.
     if (!StartItem(r, true))
         return false;
-    qCInfo(lcScheduler) << "resumed" << row.time << elapsed << "s into its play length";
-    Q_EMIT itemResumed(row.time, row.filename, elapsed);
+    qCInfo(lcScheduler) << "taking up again" << row.time << elapsed << "s into its play length";
     return true;
 }
 
@@ -375,6 +375,7 @@ bool Scheduler::StartItem(int r, bool resumed)
     const QString file = row.filename;
     const QString plen = row.plen;
     const QString detail = row.detail;
+    const QString time = row.time;
     const QDateTime startMoment(m_s.clock.now().date(),
                                 QTime::fromString(row.time, QStringLiteral("HH:mm:ss")));
     // A play length that is no time counts as none, as in ChannelSupervisor.
@@ -386,18 +387,32 @@ bool Scheduler::StartItem(int r, bool resumed)
     for (qsizetype i = 0; i < frames.size(); ++i) {
         const bool last = i == frames.size() - 1;
         const int code = static_cast<unsigned char>(frames.at(i).at(2));
-        m_s.link.SendFrame(
-            frames.at(i), this,
-            [this, last, playsFile, file, plen, detail, end, item, code, resumeFrom](bool sent) {
-                if (!sent)
-                    reportUnsent(CommandCode::name(code));
-                // The file plays once the last frame of the last command is
-                // out, as the terminals are open by then. With the link down
-                // it plays all the same: the operator hears it at the console
-                // and the status says why the rooms may be silent.
-                if (last && playsFile && !m_stopped)
-                    play(file, plen, detail, end, item, resumeFrom);
-            });
+        m_s.link.SendFrame(frames.at(i), this,
+                           [this, last, playsFile, file, plen, detail, end, item, code, resumeFrom,
+                            time](bool sent) {
+                               if (!sent)
+                                   reportUnsent(CommandCode::name(code));
+                               if (!last || m_stopped)
+                                   return;
+                               // Taken up again, the item goes on where the clock says it
+                               // stands now that the frames are out, as it would have had
+                               // the console not stopped; the frames take seconds, so the
+                               // offset is taken now, not at the scan.
+                               const qint64 fromMs = resumeFrom.isValid()
+                                   ? std::max<qint64>(resumeFrom.msecsTo(m_s.clock.now()), 0)
+                                   : 0;
+                               // The file plays once the last frame of the last command is
+                               // out, as the terminals are open by then. With the link down
+                               // it plays all the same: the operator hears it at the console
+                               // and the status says why the rooms may be silent.
+                               if (playsFile)
+                                   play(file, plen, detail, end, item, fromMs);
+                               if (resumeFrom.isValid()) {
+                                   qCInfo(lcScheduler)
+                                       << "resumed" << time << fromMs << "ms into its play length";
+                                   Q_EMIT itemResumed(time, file, int(fromMs / 1000));
+                               }
+                           });
     }
 
     ch.ZonesOn = ch.AmpsOn = ch.DevicesOn = ch.RepeatOpen = true;
@@ -427,14 +442,10 @@ bool Scheduler::StartItem(int r, bool resumed)
 }
 
 void Scheduler::play(const QString &file, const QString &plen, const QString &detail,
-                     const QDateTime &end, quint64 item, const QDateTime &resumeFrom)
+                     const QDateTime &end, quint64 item, qint64 fromMs)
 {
     if (!QFileInfo(file).isDir()) {
-        // Taken up again where the clock says it stands now that the frames
-        // are out, as it would have been had the console not stopped.
-        const qint64 startMs
-            = resumeFrom.isValid() ? std::max<qint64>(resumeFrom.msecsTo(m_s.clock.now()), 0) : 0;
-        m_s.playback.playsongFrom(file, plen, PlayerHolder::Schedule, startMs);
+        m_s.playback.playsongFrom(file, plen, PlayerHolder::Schedule, fromMs);
     } else if (item == m_itemsStarted) {
         // A folder plays its files one after another within the play length,
         // unless a later entry has started while this one's frames went out.

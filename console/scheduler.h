@@ -66,6 +66,15 @@ public:
         m_resuming = true;
         m_cancelledBefore = cancelled;
     }
+    // A tick that manual mode keeps from the scheduler. The first one after
+    // start-up ends the taking up all the same: only items running as the
+    // console comes back are resumed, never rows an automatic tick meets
+    // hours later.
+    void skipTick()
+    {
+        m_resuming = false;
+        m_cancelledBefore.clear();
+    }
     // Seconds since the start of a row at time whose play length (plen)
     // still runs at now, all "hh:mm:ss"; none before its start, at its very
     // start (it is simply due then), or once its play length is over.
@@ -96,8 +105,9 @@ Q_SIGNALS:
     // schedule saved) announces only the rows whose window was still to
     // come at the scan before: the others were played or announced then.
     void rowsPassedOver(int count, const QString &firstTime, const QString &lastTime);
-    // A row that started at time was taken up again at start-up, elapsed
-    // seconds into its play length; its frames are queued.
+    // A row that started at time was taken up again at start-up: its frames
+    // are out and its file plays (or its folder starts over) elapsed seconds
+    // into its play length.
     void itemResumed(const QString &time, const QString &file, int elapsed);
     // A row whose play length still ran at start-up could not be taken up
     // again (its file is not there) and was passed over.
@@ -143,11 +153,10 @@ private:
     // ahead of them, logs one line and empties passed.
     void passOver(PassedOver &passed);
     // Hands a started item's file, or its folder, to the player; item is the
-    // count of started items when it started.
-    // A valid resumeFrom (the row's start moment) starts the file where the
-    // clock says it would stand by now.
+    // count of started items when it started. A file starts fromMs into
+    // itself (an item taken up again); a folder always with its first file.
     void play(const QString &file, const QString &plen, const QString &detail, const QDateTime &end,
-              quint64 item, const QDateTime &resumeFrom);
+              quint64 item, qint64 fromMs);
     // Queues a frame; one that cannot go out is logged and the console goes on.
     bool send(int code, const QString &p1, const QString &p2, const QString &list);
     void reportUnsent(const QString &what);
@@ -167,7 +176,7 @@ private:
     QDate m_loadedDate;
     QMap<int, Lead> m_leads; // by 1-based row
     bool m_stopped = false;
-    bool m_resuming = false; // until the end of the first scan after start-up
+    bool m_resuming = false; // until the first tick after start-up, scanned or skipped
     QSet<QString> m_cancelledBefore; // see resumeRunningItems
     // The description of the item each channel started last, [1..8]: the
     // channel record's own detail is taken over when another channel starts.

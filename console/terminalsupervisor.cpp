@@ -143,30 +143,45 @@ void TerminalSupervisor::ask(int address)
     m_lastAsked = address;
     m_underway = true;
     const quint64 generation = m_generation;
-    // Whether the reply window opened (the query went out whole) and whether
-    // a reply from this terminal came in it.
-    auto heard = std::make_shared<std::pair<bool, bool>>(false, false);
-    ZoneLink::Query q = query();
-    q.windowOpened = [heard] { heard->first = true; };
-    q.eachReply = [heard, address](const QByteArray &chunk) {
-        if (parseStatusReply(chunk, address))
-            heard->second = true;
+    // Whether the reply window opened (the query went out whole), and every
+    // byte read in it.
+    struct Window
+    {
+        bool opened = false;
+        QByteArray bytes;
     };
+    auto window = std::make_shared<Window>();
+    ZoneLink::Query q = query();
+    // The operator did not ask for this query: a remote key pressed while it
+    // has the line must still count.
+    q.keepKeys = true;
+    q.windowOpened = [window] { window->opened = true; };
+    q.eachReply = [window](const QByteArray &chunk) { window->bytes += chunk; };
     qCDebug(lcSupervision) << "asking terminal" << address;
-    m_s.link.QueryExchange(queryFrame(address), q, this,
-                           [this, heard, address, generation](const QByteArray &) {
-                               m_underway = false;
-                               if (generation != m_generation)
-                                   return;
-                               // A query the link dropped, or one cut short by the port
-                               // closing, says nothing about the terminal.
-                               if (!heard->first || !m_s.link.isOpen())
-                                   return;
-                               if (heard->second)
-                                   answered(address);
-                               else
-                                   missed(address);
-                           });
+    m_s.link.QueryExchange(
+        queryFrame(address), q, this, [this, window, address, generation](const QByteArray &rest) {
+            m_underway = false;
+            // Looked at whole: a key byte just before the reply shifts it
+            // across the chunks the link handed over.
+            const QByteArray bytes = window->bytes + rest;
+            const qsizetype replyAt = statusReplyStart(bytes);
+            bool heard = false;
+            for (qsizetype i = replyAt; i >= 0 && i + 3 < bytes.size() && !heard; ++i)
+                heard = parseStatusReply(bytes.mid(i), address).has_value();
+            // A query from before a switch-off, one the link dropped or one cut
+            // short by the port closing says nothing about the terminal.
+            if (generation == m_generation && window->opened && m_s.link.isOpen()) {
+                if (heard)
+                    answered(address);
+                else
+                    missed(address);
+            }
+            // What came before a reply, or in the place of one, is remote keys.
+            // After a reply the bytes are taken as its own (a longer reply, an
+            // echo of it), as the status check takes them. Last: a key may act
+            // on the console at once.
+            m_s.link.passOnKeys(replyAt < 0 ? bytes : bytes.left(replyAt));
+        });
 }
 
 void TerminalSupervisor::answered(int address)

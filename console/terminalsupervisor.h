@@ -19,8 +19,9 @@ class Clock;
 // terminals that should be on are asked, one at a time and a few seconds
 // apart, whether they are on, with the status check's own query. A terminal
 // that leaves two queries in a row unanswered raises an alarm, which clears
-// once it answers again; both are written to the as-run log. Switched off,
-// it puts nothing on the line.
+// once it answers again; both are written to the as-run log. A remote key
+// pressed while a query has the line is passed on as between queries.
+// Switched off, it puts nothing on the line.
 //
 // The console calls check() right after each automatic tick of the
 // scheduler, so a query goes out only when that tick left the line idle, and

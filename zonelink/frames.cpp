@@ -199,6 +199,16 @@ std::optional<StatusReply> parseStatusReply(const QByteArray &bytes, int address
     return StatusReply {address, at(7) * 100 + at(8), at(9)};
 }
 
+qsizetype statusReplyStart(const QByteArray &bytes)
+{
+    for (qsizetype i = 0; i + 3 < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes.at(i + 2)) == 0x41
+            && static_cast<unsigned char>(bytes.at(i + 3)) == 0xFF)
+            return i;
+    }
+    return -1;
+}
+
 QByteArray statusReplyBytes(const StatusReply &reply)
 {
     QByteArray bytes(12, '\0');

@@ -93,5 +93,8 @@ struct StatusReply
 };
 // The reply of the terminal at address, if bytes 2, 3 and 6 say it is one.
 std::optional<StatusReply> parseStatusReply(const QByteArray &bytes, int address);
+// Where the first reply (of any terminal) begins in bytes read from the line:
+// the first place whose bytes 2 and 3 are a reply's; -1 when there is none.
+qsizetype statusReplyStart(const QByteArray &bytes);
 // The 12 bytes a terminal sends for a reply; the bytes nobody reads are 0.
 QByteArray statusReplyBytes(const StatusReply &reply);

@@ -256,6 +256,7 @@ void ZoneLink::QueryExchange(const QByteArray &frame, const Query &query, const 
     // The send delay belongs to the terminal status order, whose replies are
     // handed over one by one; the two come together or not at all.
     Q_ASSERT(query.sendDelayMs < 0 || query.eachReply);
+    Q_ASSERT(!query.keepKeys || query.sendDelayMs >= 0);
     enqueue(Kind::Query, frame, query, ownedBy(context, std::move(done)));
 }
 
@@ -462,7 +463,14 @@ void ZoneLink::openReplyWindow()
     }
     // What came during the send delay (the line's echo of the query, a key
     // code) is no answer.
-    m_port.clearInput();
+    QByteArray early;
+    if (current().query.keepKeys) {
+        early = m_port.readAll();
+        if (early.startsWith(current().frame))
+            early.remove(0, current().frame.size());
+    } else {
+        m_port.clearInput();
+    }
     if (!stillCurrent(id))
         return;
     m_phase = Phase::AwaitReply;
@@ -472,6 +480,9 @@ void ZoneLink::openReplyWindow()
     const std::function<void()> opened = current().query.windowOpened;
     if (opened && ownerLives(current().callback))
         opened();
+    // Last, as the link may be changed by a key's action (frames queued,
+    // the port closed), and nothing here looks at it again.
+    passOnKeys(early);
 }
 
 void ZoneLink::awaitEachReply()
@@ -566,7 +577,11 @@ void ZoneLink::onData()
     // A query collects its reply itself; key codes are read only in between.
     if (queryHasLine())
         return;
-    const QByteArray chunk = m_port.readAll();
+    passOnKeys(m_port.readAll());
+}
+
+void ZoneLink::passOnKeys(const QByteArray &chunk)
+{
     if (chunk.isEmpty())
         return;
     // Only the first byte of a chunk counts.

@@ -69,6 +69,14 @@ public:
         // with the bytes left over (fewer than replySize; empty when the
         // query did not go out whole or was dropped).
         ReplyHandler eachReply;
+        // With the terminal status order, for a query nobody at the console
+        // asked for: the remote keys pressed while it has the line are not
+        // lost. What came before the window opened cannot be a reply (the
+        // terminals answer only once DTR drops): the query's own echo left
+        // out, it is read as a key chunk when the window opens. The caller
+        // sorts the window's bytes and hands those that were no reply to
+        // passOnKeys().
+        bool keepKeys = false;
     };
 
     ZoneLink(SerialPort &port, UserStore &store, Dialogs &dialogs, QObject *parent = nullptr);
@@ -123,6 +131,9 @@ public:
 
     // Drops whatever the controller sent so far (not while a query has the line).
     void discardInput();
+    // Bytes that came while a query had the line and were no part of its
+    // reply: read as one chunk the controller sent on its own.
+    void passOnKeys(const QByteArray &chunk);
 
     int queuedFrames() const { return int(m_jobs.size()) + (m_current ? 1 : 0); }
 
@@ -199,7 +210,8 @@ private:
     void awaitEachReply();
     void finishQuery();
     // A query keeps the line from its write to its deadline: whatever comes
-    // meanwhile is its reply or is discarded, never a key code.
+    // meanwhile is its reply or is discarded, never read as a key code here
+    // (a query that keeps keys has them passed on by the end of it).
     bool queryHasLine() const { return m_current && m_current->kind == Kind::Query; }
     static bool ownerLives(const Callback &callback) { return !callback.owned || callback.context; }
     QList<Job> takeJobs();

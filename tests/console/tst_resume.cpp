@@ -6,8 +6,10 @@
 
 #include "consolerig.h"
 #include "platform/asrunlog.h"
+#include "platform/secondticker.h"
 #include "schedulerrig.h"
 #include "zonelink/frames.h"
+#include "zonelink/zonelink.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +59,8 @@ private Q_SLOTS:
     void laterRowTakesThePlayer();
     void consoleLogsAndTellsTheOperator_data();
     void consoleLogsAndTellsTheOperator();
+    void manualModeAtTheFirstTick_data();
+    void manualModeAtTheFirstTick();
 };
 
 void tst_Resume::firstScan_data()
@@ -220,30 +224,41 @@ void tst_Resume::consoleLogsAndTellsTheOperator_data()
 {
     QTest::addColumn<bool>("fileThere");
     QTest::addColumn<QStringList>("earlier"); // today's as-run lines before the restart
-    QTest::addColumn<QString>("logged"); // the as-run line, after the time; empty: none
+    // Seconds the clock moves on after the first scan, while the frames that
+    // switch the item on go out.
+    QTest::addColumn<int>("framesTakeS");
+    QTest::addColumn<QString>("logged"); // the as-run line, with its time; empty: none
+    QTest::addColumn<int>("fromMs"); // where the file starts; -1: it does not play
     QTest::addColumn<QString>("notice"); // empty: none
-    const QString resumed = u",恢复播放,%1（08:00:00 开始），从第 12 秒处继续"_s;
+    const QString resumed = u"08:00:12,恢复播放,%1（08:00:00 开始），从第 12 秒处继续"_s;
     const QString cancelled = u"2026-12-07 07:50:00,取消,操作员取消：08:00:00 课间操.wav"_s;
     const QString restored = u"2026-12-07 07:55:00,恢复,操作员恢复：08:00:00 课间操.wav"_s;
-    QTest::newRow("resumed") << true << QStringList() << resumed << u"已恢复播放：课间操.wav"_s;
+    QTest::newRow("resumed") << true << QStringList() << 0 << resumed << 12000
+                             << u"已恢复播放：课间操.wav"_s;
+    QTest::newRow("resumed, its frames take three seconds")
+        << true << QStringList() << 3
+        << u"08:00:15,恢复播放,%1（08:00:00 开始），从第 15 秒处继续"_s << 15000
+        << u"已恢复播放：课间操.wav"_s;
     QTest::newRow("its file is gone")
-        << false << QStringList() << u",错过,%1（08:00:00 开始）未恢复播放：文件不存在"_s
-        << QString();
+        << false << QStringList() << 0
+        << u"08:00:12,错过,%1（08:00:00 开始）未恢复播放：文件不存在"_s << -1 << QString();
     // The operator's cancel outlives the restart: the rooms stay closed.
     QTest::newRow("cancelled before the restart")
-        << true << QStringList {cancelled} << QString() << QString();
-    QTest::newRow("cancelled, then restored")
-        << true << QStringList {cancelled, restored} << resumed << u"已恢复播放：课间操.wav"_s;
+        << true << QStringList {cancelled} << 0 << QString() << -1 << QString();
+    QTest::newRow("cancelled, then restored") << true << QStringList {cancelled, restored} << 0
+                                              << resumed << 12000 << u"已恢复播放：课间操.wav"_s;
     QTest::newRow("another row cancelled")
-        << true << QStringList {u"2026-12-07 07:50:00,取消,操作员取消：09:00:00 课间操.wav"_s}
-        << resumed << u"已恢复播放：课间操.wav"_s;
+        << true << QStringList {u"2026-12-07 07:50:00,取消,操作员取消：09:00:00 课间操.wav"_s} << 0
+        << resumed << 12000 << u"已恢复播放：课间操.wav"_s;
 }
 
 void tst_Resume::consoleLogsAndTellsTheOperator()
 {
     QFETCH(bool, fileThere);
     QFETCH(QStringList, earlier);
+    QFETCH(int, framesTakeS);
     QFETCH(QString, logged);
+    QFETCH(int, fromMs);
     QFETCH(QString, notice);
     ConsoleRig rig;
     const QString song = rig.file(u"课间操.wav"_s);
@@ -259,13 +274,22 @@ void tst_Resume::consoleLogsAndTellsTheOperator()
     rig.clock.set(at("08:00:12"));
     Console &c = rig.start();
     c.timerplayer_Timer();
+    rig.clock.advanceSeconds(framesTakeS);
+    // The file plays once the start's frames are out on the port, from where
+    // the item stands by then.
+    if (fromMs >= 0)
+        QTRY_COMPARE(rig.player.calls.filter(u"load "_s),
+                     QStringList {u"load %1 from %2 ms"_s.arg(song).arg(fromMs)});
+    QTest::qWait(50);
+    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), fromMs >= 0 ? 1 : 0);
+    // The log says where it really went on, and when.
     const QStringList lines = linesOf(c.asRunLog().fileFor(kDay));
-    const bool resumes = logged.startsWith(u",恢复播放,"_s);
     if (logged.isEmpty())
         QVERIFY2(lines.filter(u",恢复播放,"_s).isEmpty(), qPrintable(lines.join(u'\n')));
     else
-        QVERIFY2(lines.contains(u"2026-12-07 08:00:12"_s + logged.arg(song)),
+        QVERIFY2(lines.contains(u"2026-12-07 "_s + logged.arg(song)),
                  qPrintable(lines.join(u'\n')));
+    QCOMPARE(lines.filter(u",恢复播放,"_s).size(), fromMs >= 0 ? 1 : 0);
     // The missed line is the one with the reason, not a second one.
     QCOMPARE(lines.filter(u",错过,"_s).size(), fileThere ? 0 : 1);
     QStringList notices;
@@ -276,13 +300,7 @@ void tst_Resume::consoleLogsAndTellsTheOperator()
         notices << shown.text;
     }
     QCOMPARE(notices, notice.isEmpty() ? QStringList() : QStringList {notice});
-    // The file plays once the start's frames are out on the port.
-    if (resumes)
-        QTRY_COMPARE(rig.player.calls.filter(u"load "_s),
-                     QStringList {u"load %1 from 12000 ms"_s.arg(song)});
-    QTest::qWait(50);
-    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), resumes ? 1 : 0);
-    if (!resumes) {
+    if (fromMs < 0) {
         // Nothing switched on: no terminal was opened.
         for (const QByteArray &frame : rig.port.writes())
             QVERIFY(frame.size() < 3 || quint8(frame.at(2)) != CommandCode::ZoneOpen);
@@ -290,7 +308,56 @@ void tst_Resume::consoleLogsAndTellsTheOperator()
     // Another tick does not take it up again.
     rig.clock.advanceSeconds(1);
     c.timerplayer_Timer();
-    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), resumes ? 1 : 0);
+    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), fromMs >= 0 ? 1 : 0);
+}
+
+void tst_Resume::manualModeAtTheFirstTick_data()
+{
+    // The console starts at 08:00:12 while an item of 08:00:00 runs (it plays
+    // 30 s, as does the one of 13:00:00); manual mode is on at its first tick
+    // or not, and the next automatic tick comes at back.
+    QTest::addColumn<bool>("manualFirst");
+    QTest::addColumn<QString>("back");
+    QTest::addColumn<bool>("resumed");
+    QTest::newRow("automatic at the first tick: taken up") << false << u"08:00:12"_s << true;
+    QTest::newRow("manual for one second: passed over") << true << u"08:00:13"_s << false;
+    QTest::newRow("manual until the next item runs: passed over") << true << u"13:00:20"_s << false;
+}
+
+void tst_Resume::manualModeAtTheFirstTick()
+{
+    QFETCH(bool, manualFirst);
+    QFETCH(QString, back);
+    QFETCH(bool, resumed);
+    ConsoleRig rig;
+    const QString song = rig.file(u"课间操.wav"_s);
+    touch(song);
+    rig.writeWeek(ConsoleRig::line(u"08:00:00"_s, u"课间操"_s, song)
+                  + ConsoleRig::line(u"13:00:00"_s, u"午休"_s, song));
+    rig.clock.set(at("08:00:12"));
+    Console &c = rig.start();
+    // Ticks come only as the test gives them.
+    c.secondTicker().stop();
+    QSignalSpy queued(&c.link(), &ZoneLink::frameQueued);
+    QSignalSpy resumedSpy(&c.scheduler(), &Scheduler::itemResumed);
+    if (manualFirst) {
+        c.setManualMode();
+        c.timerplayer_Timer();
+        QVERIFY(queued.isEmpty());
+        c.setAutomaticMode();
+    }
+    const QTime backAt = QTime::fromString(back, u"HH:mm:ss"_s);
+    rig.clock.set(QDateTime(kDay, backAt));
+    c.timerplayer_Timer();
+    // Taken up, its start frames go out; passed over, nothing does.
+    QCOMPARE(queued.size(), resumed ? qsizetype(kStartFrames.size()) : qsizetype(0));
+    QCOMPARE(c.programme().state(0), RowState::Done);
+    QCOMPARE(c.programme().state(1), backAt >= QTime(13, 0) ? RowState::Done : RowState::Waiting);
+    if (resumed)
+        QTRY_COMPARE(rig.player.calls.filter(u"load "_s).size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(rig.player.calls.filter(u"load "_s).size(), resumed ? 1 : 0);
+    QCOMPARE(resumedSpy.size(), resumed ? 1 : 0);
 }
 
 QTEST_MAIN(tst_Resume)

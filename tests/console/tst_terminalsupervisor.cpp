@@ -60,6 +60,8 @@ private Q_SLOTS:
     void offPutsNothingOnTheLine();
     void switchingOffEndsTheAlarms();
     void aQueryIsOverBeforeTheNextTick();
+    void remoteKeysDuringAQuery_data();
+    void remoteKeysDuringAQuery();
 
 private:
     // One tick at ms milliseconds after kStart: the link's steps due by then
@@ -510,6 +512,70 @@ void tst_TerminalSupervisor::aQueryIsOverBeforeTheNextTick()
     QVERIFY2(m_time->nowMs() <= TerminalSupervisor::queryHoldMs() + 30,
              qPrintable(QString::number(m_time->nowMs())));
     QCOMPARE(m_link->queuedFrames(), 0);
+}
+
+void tst_TerminalSupervisor::remoteKeysDuringAQuery_data()
+{
+    // A query goes out at a tick: 75 ms on the wire, 80 ms of send delay,
+    // then a 300 ms reply window, in which the terminal answers at 250 ms
+    // unless it is silent. The controller sends bytes at atMs after the
+    // tick (-1: none); echo: the line echoes the query as it goes out.
+    QTest::addColumn<int>("atMs");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("echo");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QList<int>>("keys"); // read at each of the two queries
+    const QByteArray play("\x01", 1);
+    const QByteArray next("\x07", 1);
+    QTest::newRow("pressed as the query goes out")
+        << 20 << play << false << false << QList<int> {1};
+    QTest::newRow("pressed in the send delay, after the echo")
+        << 110 << next << true << false << QList<int> {7};
+    QTest::newRow("pressed in the window, before the reply")
+        << 200 << next << false << false << QList<int> {7};
+    QTest::newRow("pressed in the window, the terminal silent")
+        << 300 << play << false << true << QList<int> {1};
+    QTest::newRow("pressed as the window closes, the terminal silent")
+        << 450 << next << false << true << QList<int> {7};
+    QTest::newRow("pressed after the query") << 600 << next << false << false << QList<int> {7};
+    QTest::newRow("the echo alone is no key")
+        << -1 << QByteArray() << true << false << QList<int> {};
+    QTest::newRow("an echo of the reply is no key")
+        << 300 << QByteArray("\x01\x41", 2) << false << false << QList<int> {};
+}
+
+void tst_TerminalSupervisor::remoteKeysDuringAQuery()
+{
+    QFETCH(int, atMs);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, echo);
+    QFETCH(bool, silent);
+    QFETCH(QList<int>, keys);
+    m_supervisor->setEnabled(true);
+    if (silent)
+        m_silent.insert(9);
+    TerminalSupervisor::Duty duty;
+    duty.terminals = {9};
+    QSignalSpy received(m_link.get(), &ZoneLink::keyReceived);
+    const QByteArray frame = *BuildFrame(CommandCode::StatusQuery, 0, 0, u"9."_s);
+    // Two queries, so that a terminal wrongly counted silent twice raises the alarm.
+    for (int i = 0; i < 2; ++i) {
+        tickAt(i * TerminalSupervisor::kIntervalMs, duty);
+        QVERIFY(m_supervisor->queryUnderway());
+        if (echo)
+            m_time->after(76, m_feeds.get(), [this, frame] { m_port->receive(frame); });
+        if (atMs >= 0)
+            m_time->after(atMs, m_feeds.get(), [this, bytes] { m_port->receive(bytes); });
+        m_time->advance(1000);
+    }
+    QVERIFY(settle());
+    QCOMPARE(m_queries.size(), qsizetype(2));
+    QList<int> codes;
+    for (const QList<QVariant> &args : std::as_const(received))
+        codes.append(args.at(0).toInt());
+    QCOMPARE(codes, keys + keys);
+    // The key did not hide the terminal's answer.
+    QCOMPARE(m_supervisor->alarms(), silent ? QList<int> {9} : QList<int> {});
 }
 
 QTEST_GUILESS_MAIN(tst_TerminalSupervisor)

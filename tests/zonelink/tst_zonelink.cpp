@@ -351,6 +351,8 @@ private Q_SLOTS:
     void statusOrderRestsBeforeTheWindow_data();
     void statusOrderRestsBeforeTheWindow();
     void statusOrderHandsOverEveryReply();
+    void keysBeforeTheWindow_data();
+    void keysBeforeTheWindow();
     void statusOrderCallsNothingWithoutItsOwner();
     void refusedStatusOrderEndsAtOnce();
     void lostDeviceDropsFramesAndComesBack();
@@ -849,6 +851,50 @@ void tst_ZoneLink::statusOrderHandsOverEveryReply()
     QVERIFY(keys.isEmpty());
     m_port->receive(QByteArray("\x05", 1));
     QCOMPARE(keys.size(), 1);
+}
+
+void tst_ZoneLink::keysBeforeTheWindow_data()
+{
+    // What the controller sends while a status order query goes out and
+    // rests its send delay: "E" the line's echo of the query, a digit a key.
+    QTest::addColumn<bool>("keepKeys");
+    QTest::addColumn<QString>("early");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::newRow("kept: a key") << true << u"5"_s << QList<int> {5};
+    QTest::newRow("kept: the echo, then a key") << true << u"E3"_s << QList<int> {3};
+    QTest::newRow("kept: a key, then the echo") << true << u"8E"_s << QList<int> {8};
+    QTest::newRow("kept: the echo alone") << true << u"E"_s << QList<int> {};
+    QTest::newRow("kept: nothing") << true << QString() << QList<int> {};
+    QTest::newRow("the status check: a key is discarded") << false << u"5"_s << QList<int> {};
+    QTest::newRow("the status check: the echo and a key are discarded")
+        << false << u"E3"_s << QList<int> {};
+}
+
+void tst_ZoneLink::keysBeforeTheWindow()
+{
+    QFETCH(bool, keepKeys);
+    QFETCH(QString, early);
+    QFETCH(QList<int>, keys);
+    QByteArray bytes;
+    for (QChar c : early)
+        bytes += c == u'E' ? statusFrame() : QByteArray(1, char(c.digitValue()));
+    ZoneLink::Query query = statusOrder(60, 200);
+    query.keepKeys = keepKeys;
+    QList<QByteArray> chunks;
+    query.eachReply = [&](const QByteArray &chunk) { chunks.append(chunk); };
+    QSignalSpy received(m_link.get(), &ZoneLink::keyReceived);
+    QByteArray rest("x");
+    m_link->QueryExchange(statusFrame(), query, this, [&](const QByteArray &r) { rest = r; });
+    // 75 ms on the wire, then 60 ms of send delay.
+    m_time->after(100, this, [&] { m_port->receive(bytes); });
+    QVERIFY(runUntilIdle());
+    QList<int> codes;
+    for (const QList<QVariant> &args : std::as_const(received))
+        codes.append(args.at(0).toInt());
+    QCOMPARE(codes, keys);
+    // No reply, and nothing left for the caller to sort.
+    QVERIFY(chunks.isEmpty());
+    QVERIFY(rest.isEmpty());
 }
 
 void tst_ZoneLink::statusOrderCallsNothingWithoutItsOwner()
