@@ -15,11 +15,6 @@
 Q_LOGGING_CATEGORY(lcSupervision, "quellon.supervision")
 
 namespace {
-QByteArray queryFrame(int address)
-{
-    return *BuildFrame(CommandCode::StatusQuery, 0, 0, QString::number(address) + u'.');
-}
-
 QString terminalText(int address)
 {
     return QStringLiteral("终端 %1").arg(address);
@@ -71,7 +66,7 @@ ZoneLink::Query TerminalSupervisor::query()
 int TerminalSupervisor::queryHoldMs()
 {
     // 1200 baud, ten bits a byte; a frame asks one terminal.
-    const qsizetype bytes = queryFrame(255).size();
+    const qsizetype bytes = StatusPoll::queryFrame(255).size();
     const int wireMs = int((bytes * 10 * 1000 + 1199) / 1200);
     const ZoneLink::Query q = query();
     return wireMs + q.sendDelayMs + q.deadlineMs;
@@ -159,7 +154,8 @@ void TerminalSupervisor::ask(int address)
     q.eachReply = [window](const QByteArray &chunk) { window->bytes += chunk; };
     qCDebug(lcSupervision) << "asking terminal" << address;
     m_s.link.QueryExchange(
-        queryFrame(address), q, this, [this, window, address, generation](const QByteArray &rest) {
+        StatusPoll::queryFrame(address), q, this,
+        [this, window, address, generation](const QByteArray &rest) {
             m_underway = false;
             // Looked at whole: a key byte just before the reply shifts it
             // across the chunks the link handed over.

@@ -215,13 +215,17 @@ void StatusPoll::queryNext()
     finish();
 }
 
+QByteArray StatusPoll::queryFrame(int address)
+{
+    return *BuildFrame(CommandCode::StatusQuery, 0, 0, QString::number(address) + u'.');
+}
+
 bool StatusPoll::startQuery(int serial)
 {
     const int address = m_rows.at(positionOf(serial)).addressValue;
     if (address < 0)
         return false;
-    const QByteArray frame
-        = *BuildFrame(CommandCode::StatusQuery, 0, 0, QString::number(address) + u'.');
+    const QByteArray frame = queryFrame(address);
     ZoneLink::Query query = statusQuery(m_sendWait, m_wait);
     query.windowOpened = [this, serial] {
         changeRow(serial, [](StatusRow &r) {

@@ -71,6 +71,8 @@ public:
     void setSendWait(int value) { m_sendWait = value; }
     void setWait(int value) { m_wait = value; }
     static ZoneLink::Query statusQuery(int sendWait, int wait);
+    // The status query frame for the terminal at address.
+    static QByteArray queryFrame(int address);
 
     // A reply chunk for the terminal at address: when bytes 2, 3 and 6 say it
     // is one, the row shows "开" with its frequency and volume ("定压" and no
