@@ -1,0 +1,94 @@
+#include "web/webloginlimiter.h"
+
+#include "platform/clock.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 WindowMs = qint64(WebLoginLimiter::WindowSeconds) * 1000;
+
+} // namespace
+
+WebLoginLimiter::WebLoginLimiter(const Clock &clock)
+    : m_clock(clock)
+{
+}
+
+QString WebLoginLimiter::key(const QHostAddress &address)
+{
+    // An IPv4 client on a dual-stack socket arrives as ::ffff:a.b.c.d; it is
+    // the same client as a.b.c.d and must share one count.
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    if (isV4)
+        return QHostAddress(v4).toString();
+    QHostAddress plain = address;
+    // The scope (interface) of a link-local address does not make another client.
+    plain.setScopeId(QString());
+    return plain.toString();
+}
+
+QList<qint64> WebLoginLimiter::recentFailures(const QString &k, qint64 now) const
+{
+    QList<qint64> recent;
+    for (const qint64 t : m_failures.value(k)) {
+        // A failure "in the future" (the clock was set back) counts as one
+        // now, so setting the clock back neither clears nor lengthens a ban.
+        const qint64 when = std::min(t, now);
+        if (now - when < WindowMs)
+            recent.append(when);
+    }
+    return recent;
+}
+
+bool WebLoginLimiter::allowed(const QHostAddress &address) const
+{
+    return secondsUntilAllowed(address) == 0;
+}
+
+int WebLoginLimiter::secondsUntilAllowed(const QHostAddress &address) const
+{
+    const qint64 now = m_clock.now().toMSecsSinceEpoch();
+    const QList<qint64> recent = recentFailures(key(address), now);
+    if (recent.size() < MaxFailures)
+        return 0;
+    // Allowed again once only MaxFailures - 1 of them remain in the window.
+    const qint64 freedAt = recent[recent.size() - MaxFailures] + WindowMs;
+    return int((freedAt - now + 999) / 1000);
+}
+
+void WebLoginLimiter::recordFailure(const QHostAddress &address)
+{
+    const qint64 now = m_clock.now().toMSecsSinceEpoch();
+    const QString k = key(address);
+    QList<qint64> recent = recentFailures(k, now);
+    recent.append(now);
+    // Only the last MaxFailures matter for the decision.
+    while (recent.size() > MaxFailures)
+        recent.removeFirst();
+    m_failures.insert(k, recent);
+    if (m_failures.size() > MaxAddresses)
+        forgetOld(now);
+}
+
+void WebLoginLimiter::recordSuccess(const QHostAddress &address)
+{
+    m_failures.remove(key(address));
+}
+
+void WebLoginLimiter::forgetOld(qint64 now)
+{
+    m_failures.removeIf([&](const auto &it) {
+        return std::none_of(it.value().begin(), it.value().end(),
+                            [&](qint64 t) { return now - t < WindowMs; });
+    });
+    while (m_failures.size() > MaxAddresses) {
+        auto oldest = m_failures.begin();
+        for (auto it = m_failures.begin(); it != m_failures.end(); ++it) {
+            if (it->last() < oldest->last())
+                oldest = it;
+        }
+        m_failures.erase(oldest);
+    }
+}
