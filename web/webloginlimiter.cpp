@@ -31,13 +31,18 @@ QString WebLoginLimiter::key(const QHostAddress &address)
 
 QList<qint64> WebLoginLimiter::recentFailures(const QString &k, qint64 now) const
 {
+    const auto it = m_failures.find(k);
+    if (it == m_failures.end())
+        return {};
+    // A failure "in the future" means the clock was set back: from now on
+    // it counts as having happened now, so the change neither clears a ban
+    // nor makes it last until the clock reaches the old time again.
+    for (qint64 &t : *it)
+        t = std::min(t, now);
     QList<qint64> recent;
-    for (const qint64 t : m_failures.value(k)) {
-        // A failure "in the future" (the clock was set back) counts as one
-        // now, so setting the clock back neither clears nor lengthens a ban.
-        const qint64 when = std::min(t, now);
-        if (now - when < WindowMs)
-            recent.append(when);
+    for (const qint64 t : std::as_const(*it)) {
+        if (now - t < WindowMs)
+            recent.append(t);
     }
     return recent;
 }
@@ -83,12 +88,18 @@ void WebLoginLimiter::forgetOld(qint64 now)
         return std::none_of(it.value().begin(), it.value().end(),
                             [&](qint64 t) { return now - t < WindowMs; });
     });
+    // Addresses under a ban go last: failing once from many other addresses
+    // must not wipe out the ban of the one that guessed.
+    const auto banned = [&](const QList<qint64> &times) { return times.size() >= MaxFailures; };
     while (m_failures.size() > MaxAddresses) {
-        auto oldest = m_failures.begin();
+        auto victim = m_failures.begin();
         for (auto it = m_failures.begin(); it != m_failures.end(); ++it) {
-            if (it->last() < oldest->last())
-                oldest = it;
+            const bool itBanned = banned(*it);
+            const bool victimBanned = banned(*victim);
+            if ((victimBanned && !itBanned)
+                || (victimBanned == itBanned && it->last() < victim->last()))
+                victim = it;
         }
-        m_failures.erase(oldest);
+        m_failures.erase(victim);
     }
 }

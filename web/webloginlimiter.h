@@ -16,8 +16,8 @@ class WebLoginLimiter
 public:
     static constexpr int MaxFailures = 5;
     static constexpr int WindowSeconds = 10 * 60;
-    // Addresses remembered at most; beyond, the one whose last failure is
-    // oldest is forgotten first.
+    // Addresses remembered at most; beyond, those not refused are forgotten
+    // first, the one whose last failure is oldest before the others.
     static constexpr int MaxAddresses = 1024;
 
     explicit WebLoginLimiter(const Clock &clock);
@@ -35,6 +35,8 @@ private:
     void forgetOld(qint64 now);
 
     const Clock &m_clock;
-    // Failure times in milliseconds since the epoch, oldest first.
-    QHash<QString, QList<qint64>> m_failures;
+    // Failure times in milliseconds since the epoch, oldest first; a look
+    // at an address brings its times back to now after the clock was set
+    // back, hence mutable.
+    mutable QHash<QString, QList<qint64>> m_failures;
 };

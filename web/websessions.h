@@ -12,8 +12,8 @@ class Clock;
 // browser send the cookie still cannot command the console.
 //
 // A session ends when it has not been used for the idle time, or at the
-// latest after the longest lifetime, whichever comes first; time is the
-// console's Clock.
+// latest after the longest lifetime, whichever comes first, and when the
+// clock is set back to before its start; time is the console's Clock.
 class WebSessions
 {
 public:
