@@ -55,9 +55,12 @@ bool WebLoginLimiter::allowed(const QHostAddress &address) const
 int WebLoginLimiter::secondsUntilAllowed(const QHostAddress &address) const
 {
     const qint64 now = m_clock.now().toMSecsSinceEpoch();
-    const QList<qint64> recent = recentFailures(key(address), now);
-    if (recent.size() < MaxFailures)
-        return 0;
+    const QString k = key(address);
+    const QList<qint64> recent = recentFailures(k, now);
+    if (recent.size() < MaxFailures) {
+        // Checks still running count as failures: ask again in a moment.
+        return recent.size() + m_pending.value(k) < MaxFailures ? 0 : 1;
+    }
     // Allowed again once only MaxFailures - 1 of them remain in the window.
     const qint64 freedAt = recent[recent.size() - MaxFailures] + WindowMs;
     return int((freedAt - now + 999) / 1000);
@@ -80,6 +83,26 @@ void WebLoginLimiter::recordFailure(const QHostAddress &address)
 void WebLoginLimiter::recordSuccess(const QHostAddress &address)
 {
     m_failures.remove(key(address));
+}
+
+bool WebLoginLimiter::begin(const QHostAddress &address)
+{
+    if (!allowed(address))
+        return false;
+    ++m_pending[key(address)];
+    return true;
+}
+
+void WebLoginLimiter::finish(const QHostAddress &address, bool success)
+{
+    const QString k = key(address);
+    auto it = m_pending.find(k);
+    if (it != m_pending.end() && --*it <= 0)
+        m_pending.erase(it);
+    if (success)
+        recordSuccess(address);
+    else
+        recordFailure(address);
 }
 
 void WebLoginLimiter::forgetOld(qint64 now)

@@ -29,6 +29,13 @@ public:
     void recordFailure(const QHostAddress &address);
     void recordSuccess(const QHostAddress &address);
 
+    // For a check that ends later (the password is checked on a worker
+    // thread): false when the address may not try now; else the attempt
+    // counts as a failure until finish() says how it went, so a burst of
+    // requests sent before the first answer cannot add up to more guesses.
+    bool begin(const QHostAddress &address);
+    void finish(const QHostAddress &address, bool success);
+
 private:
     static QString key(const QHostAddress &address);
     QList<qint64> recentFailures(const QString &key, qint64 now) const;
@@ -39,4 +46,5 @@ private:
     // at an address brings its times back to now after the clock was set
     // back, hence mutable.
     mutable QHash<QString, QList<qint64>> m_failures;
+    QHash<QString, int> m_pending;
 };

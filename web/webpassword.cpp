@@ -4,8 +4,11 @@
 #include <QCryptographicHash>
 #include <QList>
 #include <QPasswordDigestor>
+#include <QPromise>
 #include <QRandomGenerator>
+#include <QThreadPool>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -67,6 +70,18 @@ std::optional<Stored> parse(const QString &stored)
     return s;
 }
 
+template<typename T, typename Work> QFuture<T> inBackground(Work work)
+{
+    auto promise = std::make_shared<QPromise<T>>();
+    QFuture<T> future = promise->future();
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() {
+        promise->addResult(work());
+        promise->finish();
+    });
+    return future;
+}
+
 bool usablePassword(const QString &password)
 {
     return !password.isEmpty() && password.size() <= WebPassword::MaxPasswordLength;
@@ -105,6 +120,16 @@ bool verify(const QString &password, const QString &stored)
     if (!s || !usablePassword(password))
         return false;
     return sameBytes(derive(password, s->salt, s->iterations), s->hash);
+}
+
+QFuture<bool> verifyInBackground(const QString &password, const QString &stored)
+{
+    return inBackground<bool>([password, stored]() { return verify(password, stored); });
+}
+
+QFuture<QString> hashInBackground(const QString &password, int iterations)
+{
+    return inBackground<QString>([password, iterations]() { return hash(password, iterations); });
 }
 
 bool isWellFormed(const QString &stored)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFuture>
 #include <QString>
 
 // The password of the web page, kept in the user store only as a salted,
@@ -12,9 +13,10 @@
 // without making the passwords already set unusable.
 namespace WebPassword {
 
-// Enough to make guessing offline costly, little enough that one log-in
-// costs the event loop a moment only.
-inline constexpr int DefaultIterations = 60000;
+// Enough to make guessing offline costly (a fifth of a second here): far
+// too long for the event loop, so the console hashes and checks on a worker
+// thread (verifyInBackground) and the limiter keeps guesses few.
+inline constexpr int DefaultIterations = 200000;
 // Stored texts with fewer or more iterations than these are refused: too
 // few are no protection, too many would let an edited store hang a log-in.
 inline constexpr int MinIterations = 1000;
@@ -33,6 +35,13 @@ QString hash(const QString &password, int iterations = DefaultIterations);
 // exactly of the form above matches nothing. The comparison of the hashes
 // takes the same time wherever they differ.
 bool verify(const QString &password, const QString &stored);
+
+// verify() on a worker thread of the global pool, so a log-in never stalls
+// the event loop. Take the result with .then(context, ...), which runs on
+// the context's thread and not at all once the context is gone.
+QFuture<bool> verifyInBackground(const QString &password, const QString &stored);
+// hash() likewise, for setting a password.
+QFuture<QString> hashInBackground(const QString &password, int iterations = DefaultIterations);
 
 // Whether the stored text is of the form above (a password is set).
 bool isWellFormed(const QString &stored);

@@ -15,6 +15,8 @@ private Q_SLOTS:
     void mappedIpv4IsTheSameClient();
     void clockSetBack();
     void manyAddressesDoNotLiftABan();
+    void checksInFlightCount_data();
+    void checksInFlightCount();
 };
 
 static const QHostAddress Client(QStringLiteral("192.168.1.20"));
@@ -131,6 +133,42 @@ void tst_WebLoginLimiter::manyAddressesDoNotLiftABan()
     for (int i = 1; i < WebLoginLimiter::MaxFailures; ++i)
         limiter.recordFailure(last);
     QVERIFY(!limiter.allowed(last));
+}
+
+void tst_WebLoginLimiter::checksInFlightCount_data()
+{
+    QTest::addColumn<int>("earlierFailures");
+    QTest::addColumn<int>("started"); // begin() accepted this many
+    QTest::addColumn<bool>("allSucceed");
+    QTest::addColumn<bool>("allowedAfter");
+
+    QTest::newRow("a burst from a fresh address") << 0 << 5 << false << false;
+    QTest::newRow("a burst after three failures") << 3 << 2 << false << false;
+    QTest::newRow("a burst that succeeds") << 0 << 5 << true << true;
+    QTest::newRow("one right after four failures") << 4 << 1 << true << true;
+}
+
+void tst_WebLoginLimiter::checksInFlightCount()
+{
+    QFETCH(int, earlierFailures);
+    QFETCH(int, started);
+    QFETCH(bool, allSucceed);
+    QFETCH(bool, allowedAfter);
+    FakeClock clock;
+    WebLoginLimiter limiter(clock);
+    for (int i = 0; i < earlierFailures; ++i)
+        limiter.recordFailure(Client);
+    int accepted = 0;
+    for (int i = 0; i < 20; ++i)
+        accepted += limiter.begin(Client) ? 1 : 0;
+    QCOMPARE(accepted, started);
+    QVERIFY(!limiter.allowed(Client));
+    QVERIFY(limiter.allowed(QHostAddress(QStringLiteral("192.168.1.99"))));
+    for (int i = 0; i < accepted; ++i)
+        limiter.finish(Client, allSucceed);
+    QCOMPARE(limiter.allowed(Client), allowedAfter);
+    if (!allowedAfter)
+        QCOMPARE(limiter.secondsUntilAllowed(Client), WebLoginLimiter::WindowSeconds);
 }
 
 QTEST_GUILESS_MAIN(tst_WebLoginLimiter)

@@ -1,6 +1,10 @@
 #include "web/webpassword.h"
 
 #include <QTest>
+#include <QThread>
+
+#include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -22,6 +26,8 @@ private Q_SLOTS:
     void unusablePasswordsAreNotHashed_data();
     void unusablePasswordsAreNotHashed();
     void tooLongIsNotCut();
+    void backgroundResultsReachTheCaller();
+    void backgroundResultIsDroppedWithItsContext();
 };
 
 void tst_WebPassword::roundTrip_data()
@@ -155,6 +161,49 @@ void tst_WebPassword::tooLongIsNotCut()
     const QString stored = WebPassword::hash(longest, Fast);
     QVERIFY(WebPassword::verify(longest, stored));
     QVERIFY(!WebPassword::verify(longest + u'x', stored));
+}
+
+void tst_WebPassword::backgroundResultsReachTheCaller()
+{
+    QObject context;
+    std::optional<QString> stored;
+    QThread *deliveredOn = nullptr;
+    WebPassword::hashInBackground(u"right"_s, Fast).then(&context, [&](const QString &text) {
+        stored = text;
+        deliveredOn = QThread::currentThread();
+    });
+    QTRY_VERIFY(stored.has_value());
+    QCOMPARE(deliveredOn, QThread::currentThread());
+    QVERIFY(WebPassword::verify(u"right"_s, *stored));
+
+    std::optional<bool> right;
+    std::optional<bool> wrong;
+    WebPassword::verifyInBackground(u"right"_s, *stored).then(&context, [&](bool ok) {
+        right = ok;
+    });
+    WebPassword::verifyInBackground(u"wrong"_s, *stored).then(&context, [&](bool ok) {
+        wrong = ok;
+    });
+    QTRY_VERIFY(right.has_value() && wrong.has_value());
+    QCOMPARE(*right, true);
+    QCOMPARE(*wrong, false);
+}
+
+// A log-in whose connection went away while its password was checked
+// leaves nothing to call.
+void tst_WebPassword::backgroundResultIsDroppedWithItsContext()
+{
+    const QString stored = WebPassword::hash(u"right"_s, Fast);
+    auto context = std::make_unique<QObject>();
+    bool called = false;
+    QFuture<bool> pending = WebPassword::verifyInBackground(u"right"_s, stored);
+    QFuture<void> handled = pending.then(context.get(), [&](bool) { called = true; });
+    context.reset();
+    QTRY_VERIFY(pending.isFinished());
+    // Let any queued delivery happen before looking.
+    QCoreApplication::processEvents();
+    QCOMPARE(pending.result(), true);
+    QVERIFY(!called);
 }
 
 QTEST_GUILESS_MAIN(tst_WebPassword)
