@@ -44,6 +44,7 @@ int clockReplies(const std::uint8_t *data, std::size_t size);
 int statusReplies(const std::uint8_t *data, std::size_t size);
 int playlist(const std::uint8_t *data, std::size_t size);
 int backupArchive(const std::uint8_t *data, std::size_t size);
+int webBodies(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -51,7 +52,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 19> kTargets {{
+inline constexpr std::array<Entry, 20> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -71,6 +72,7 @@ inline constexpr std::array<Entry, 19> kTargets {{
     {"statusreplies", statusReplies},
     {"playlist", playlist},
     {"backuparchive", backupArchive},
+    {"webbodies", webBodies},
 }};
 
 } // namespace Fuzz
