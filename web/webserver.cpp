@@ -149,8 +149,12 @@ void WebServer::stop()
         return;
     // The port closes now; the connections go with the front once the
     // event loop is back, never from inside one of their own signals.
+    // It stays a child until then, so that it never outlives the API it
+    // answers from.
     m_front->close();
-    m_front.release()->deleteLater();
+    WebFront *old = m_front.release();
+    old->setParent(this);
+    old->deleteLater();
     qCInfo(lcWeb) << "stopped";
     Q_EMIT listeningChanged(false);
 }
