@@ -66,6 +66,9 @@ private Q_SLOTS:
     void runningOptions();
     void serialDevices();
 
+    void webControlOption_data();
+    void webControlOption();
+
 private:
     frmsetup &open();
     template<class T> T *child(const QString &name) { return m_dialog->findChild<T *>(name); }
@@ -623,6 +626,34 @@ void tst_frmsetup::runningOptions()
     days->setValue(expectedDays == 5 ? 6 : 5);
     child<QPushButton>(u"cmdCancel"_s)->click();
     QCOMPARE(m_rig->console().settings().values().AsRunKeepDays, expectedDays);
+}
+
+void tst_frmsetup::webControlOption_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: never written
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("off by default, switched on") << QString() << false << true;
+    QTest::newRow("on, switched off") << u"True"_s << true << false;
+    QTest::newRow("off, left off") << u"False"_s << false << false;
+}
+
+void tst_frmsetup::webControlOption()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, shown);
+    QFETCH(bool, chosen);
+    if (!stored.isEmpty())
+        m_rig->store.setValue(u"operation"_s, u"web_control"_s, stored);
+    m_rig->start();
+    open();
+    auto *box = child<QCheckBox>(u"chkwebcontrol"_s);
+    QCOMPARE(box->isChecked(), shown);
+    box->setChecked(chosen);
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(m_rig->store.values.value(u"operation/web_control"_s),
+             chosen ? u"True"_s : u"False"_s);
+    QCOMPARE(m_rig->console().settings().values().WebControlEnabled, chosen);
 }
 
 int main(int argc, char *argv[])
