@@ -30,6 +30,7 @@
 #include "players/frmrec.h"
 #include "players/frmvcd.h"
 #include "schedule/weekprog.h"
+#include "web/webserver.h"
 #include "zonelink/frmMatrix.h"
 #include "zonelink/frmclock.h"
 #include "zonelink/frmmanual.h"
@@ -181,6 +182,11 @@ int main(int argc, char *argv[])
     // do not hold up the timers.
     window.showMaximized();
     console.startUp();
+    // The office page and API: nothing listens until 网络控制 is switched on.
+    WebServer web(console.settings(),
+                  {clock, console.programme(), console.today(), console.playback(),
+                   console.volume(), console.link()});
+    web.follow();
     const int code = QApplication::exec();
     // A backup still being written is given up; a restore moving the files
     // goes on to its end, or the data folder would be left half replaced.

@@ -36,6 +36,8 @@ struct AppSettings
     int AsRunKeepDays = 90; // days of as-run log kept, today included
     bool SuperviseTerminals = false; // query the terminals that should be on
     bool StartAtLogin = false; // the desktop starts the console at log-in
+    bool WebControlEnabled = false; // 网络控制: the web page and API, off unless switched on
+    quint16 WebControlPort = 8530; // its port on the loopback address
 
     // Start-up tables.
     QString AllNodeList; // DotList of every node address of node.txt

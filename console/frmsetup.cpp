@@ -341,6 +341,9 @@ QWidget *frmsetup::buildUpkeepTab()
     lblsupervise->setWordWrap(true);
     chkautostart = named(new QCheckBox(QStringLiteral("登录桌面时自动启动"), tab),
                          QStringLiteral("chkautostart"));
+    // The office page: off unless the operator switches it on here.
+    chkwebcontrol = named(new QCheckBox(QStringLiteral("网络控制（本机网页和接口）"), tab),
+                          QStringLiteral("chkwebcontrol"));
 
     auto *form = new QFormLayout;
     // A count of days needs no more room than its digits.
@@ -351,6 +354,7 @@ QWidget *frmsetup::buildUpkeepTab()
     layout->addWidget(chksupervise);
     layout->addWidget(lblsupervise);
     layout->addWidget(chkautostart);
+    layout->addWidget(chkwebcontrol);
     layout->addStretch();
     return tab;
 }
@@ -418,6 +422,7 @@ void frmsetup::loadFromMemory()
     spnkeepdays->setValue(s.AsRunKeepDays);
     chksupervise->setChecked(s.SuperviseTerminals);
     chkautostart->setChecked(s.StartAtLogin);
+    chkwebcontrol->setChecked(s.WebControlEnabled);
     chkdisppic->setChecked(
         m_s.settings.configIni()
             .getString(QStringLiteral("DisplayMode"), QStringLiteral("VCD"), QStringLiteral("0"), 2)

@@ -120,6 +120,7 @@ private:
     QCheckBox *chksupervise;
     QLabel *lblsupervise;
     QCheckBox *chkautostart;
+    QCheckBox *chkwebcontrol;
 
     QPushButton *cmdok;
     QPushButton *cmdapp;

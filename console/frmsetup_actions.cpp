@@ -57,6 +57,7 @@ void frmsetup::cmdapp_Click()
     s.AsRunKeepDays = spnkeepdays->value();
     s.SuperviseTerminals = chksupervise->isChecked();
     s.StartAtLogin = chkautostart->isChecked();
+    s.WebControlEnabled = chkwebcontrol->isChecked();
 
     // The device of each port number; the port in use changes at the next start.
     for (int n = 1; n <= 5; ++n)

@@ -185,6 +185,12 @@ void LoadOperationOptions(const UserStore &store, AppSettings &settings)
     settings.SuperviseTerminals
         = flag(QStringLiteral("supervise_terminals"), defaults.SuperviseTerminals);
     settings.StartAtLogin = flag(QStringLiteral("start_at_login"), defaults.StartAtLogin);
+    settings.WebControlEnabled = flag(QStringLiteral("web_control"), defaults.WebControlEnabled);
+    const int port
+        = store.value(kOperation, QStringLiteral("web_port"), QString()).trimmed().toInt(&ok);
+    // Ports below 1024 need privileges the console does not have.
+    settings.WebControlPort
+        = ok && port >= 1024 && port <= 65535 ? quint16(port) : defaults.WebControlPort;
 }
 
 void SaveOperationOptions(UserStore &store, const AppSettings &settings)
@@ -196,6 +202,10 @@ void SaveOperationOptions(UserStore &store, const AppSettings &settings)
                    booleanText(settings.SuperviseTerminals));
     store.setValue(kOperation, QStringLiteral("start_at_login"),
                    booleanText(settings.StartAtLogin));
+    store.setValue(kOperation, QStringLiteral("web_control"),
+                   booleanText(settings.WebControlEnabled));
+    store.setValue(kOperation, QStringLiteral("web_port"),
+                   QString::number(settings.WebControlPort));
 }
 
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)

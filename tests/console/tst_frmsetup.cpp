@@ -66,6 +66,9 @@ private Q_SLOTS:
     void runningOptions();
     void serialDevices();
 
+    void webControlOption_data();
+    void webControlOption();
+
 private:
     frmsetup &open();
     template<class T> T *child(const QString &name) { return m_dialog->findChild<T *>(name); }
@@ -215,7 +218,8 @@ void tst_frmsetup::applyStoresTheFifteenKeys()
     QVERIFY(m_dialog->isVisible()); // Apply keeps the dialog open
     // The fifteen keys in their order, then the console's own running options.
     QCOMPARE(m_rig->store.writes.mid(15),
-             (QStringList {u"asrun_keep_days"_s, u"supervise_terminals"_s, u"start_at_login"_s}));
+             (QStringList {u"asrun_keep_days"_s, u"supervise_terminals"_s, u"start_at_login"_s,
+                           u"web_control"_s, u"web_port"_s}));
     QCOMPARE(m_rig->store.writes.first(15),
              (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
                            u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
@@ -622,6 +626,34 @@ void tst_frmsetup::runningOptions()
     days->setValue(expectedDays == 5 ? 6 : 5);
     child<QPushButton>(u"cmdCancel"_s)->click();
     QCOMPARE(m_rig->console().settings().values().AsRunKeepDays, expectedDays);
+}
+
+void tst_frmsetup::webControlOption_data()
+{
+    QTest::addColumn<QString>("stored"); // empty: never written
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("off by default, switched on") << QString() << false << true;
+    QTest::newRow("on, switched off") << u"True"_s << true << false;
+    QTest::newRow("off, left off") << u"False"_s << false << false;
+}
+
+void tst_frmsetup::webControlOption()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, shown);
+    QFETCH(bool, chosen);
+    if (!stored.isEmpty())
+        m_rig->store.setValue(u"operation"_s, u"web_control"_s, stored);
+    m_rig->start();
+    open();
+    auto *box = child<QCheckBox>(u"chkwebcontrol"_s);
+    QCOMPARE(box->isChecked(), shown);
+    box->setChecked(chosen);
+    child<QPushButton>(u"cmdapp"_s)->click();
+    QCOMPARE(m_rig->store.values.value(u"operation/web_control"_s),
+             chosen ? u"True"_s : u"False"_s);
+    QCOMPARE(m_rig->console().settings().values().WebControlEnabled, chosen);
 }
 
 int main(int argc, char *argv[])

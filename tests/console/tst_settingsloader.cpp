@@ -69,6 +69,8 @@ private Q_SLOTS:
     void noConfigIniGivesDefaults();
     void operationOptions_data();
     void operationOptions();
+    void webControlOptions_data();
+    void webControlOptions();
     void groupNamesAreCut();
     void nodeAddresses_data();
     void nodeAddresses();
@@ -483,6 +485,47 @@ void tst_SettingsLoader::operationOptions()
     QCOMPARE(back.AsRunKeepDays, s.AsRunKeepDays);
     QCOMPARE(back.SuperviseTerminals, s.SuperviseTerminals);
     QCOMPARE(back.StartAtLogin, s.StartAtLogin);
+}
+
+void tst_SettingsLoader::webControlOptions_data()
+{
+    QTest::addColumn<QString>("enabled");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("wantEnabled");
+    QTest::addColumn<int>("wantPort");
+    // An empty text is a key never written: off, on the usual port.
+    QTest::newRow("none written") << u""_s << u""_s << false << 8530;
+    QTest::newRow("as written") << u"True"_s << u"9000"_s << true << 9000;
+    QTest::newRow("off") << u"False"_s << u" 8080 "_s << false << 8080;
+    QTest::newRow("highest port") << u"1"_s << u"65535"_s << true << 65535;
+    QTest::newRow("beyond the ports") << u"1"_s << u"65536"_s << true << 8530;
+    QTest::newRow("privileged port") << u"1"_s << u"80"_s << true << 8530;
+    QTest::newRow("lowest unprivileged") << u"1"_s << u"1024"_s << true << 1024;
+    QTest::newRow("not a flag, not a number") << u"yes"_s << u"八五三零"_s << false << 8530;
+}
+
+void tst_SettingsLoader::webControlOptions()
+{
+    QFETCH(QString, enabled);
+    QFETCH(QString, port);
+    CountingUserStore store;
+    if (!enabled.isEmpty())
+        store.values.insert(u"operation/web_control"_s, enabled);
+    if (!port.isEmpty())
+        store.values.insert(u"operation/web_port"_s, port);
+    AppSettings s;
+    LoadOperationOptions(store, s);
+    QTEST(s.WebControlEnabled, "wantEnabled");
+    QTEST(int(s.WebControlPort), "wantPort");
+
+    CountingUserStore saved;
+    SaveOperationOptions(saved, s);
+    AppSettings back;
+    back.WebControlEnabled = !s.WebControlEnabled;
+    back.WebControlPort = 1234;
+    LoadOperationOptions(saved, back);
+    QCOMPARE(back.WebControlEnabled, s.WebControlEnabled);
+    QCOMPARE(back.WebControlPort, s.WebControlPort);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsLoader)
