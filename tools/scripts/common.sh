@@ -5,6 +5,7 @@ QUELLON_PACKAGES=(
   cmake ninja-build g++ pkg-config clang-format
   qt6-base-dev qt6-qpa-plugins qt6-serialport-dev qt6-translations-l10n
   qt6-httpserver-dev qt6-websockets-dev
+  chromium chromium-driver
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-pulseaudio gstreamer1.0-x
