@@ -264,9 +264,10 @@ void tst_BrowserE2e::itemShownPlaying()
 
 void tst_BrowserE2e::stopFromThePage()
 {
-    // The start's repeats are over before the stop, so the closes below are
-    // the stop's alone.
-    QTest::qWait(4000);
+    // The start's repeats (one every two seconds, three of them) are over
+    // before the stop, so the frames below are the stop's alone.
+    QTest::qWait(
+        int(std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(m_start.addSecs(8)))));
     m_install->readSimulator();
     m_stopFrom = m_install->simulatorLines().size();
     m_webLinesBefore = webLinesInAsRunLog();
