@@ -70,6 +70,7 @@ private Q_SLOTS:
     void logIn();
     void clockRuns();
     void itemShownPlaying();
+    void stopFromThePage_data();
     void stopFromThePage();
     void consoleStopped();
 
@@ -262,8 +263,17 @@ void tst_BrowserE2e::itemShownPlaying()
         qPrintable(m_browser.textOf(Page::playingTitle).value_or(u"(none)"_s)));
 }
 
+void tst_BrowserE2e::stopFromThePage_data()
+{
+    QTest::addColumn<bool>("confirmed");
+    // Refused at the confirmation first: nothing may happen.
+    QTest::newRow("refused") << false;
+    QTest::newRow("confirmed") << true;
+}
+
 void tst_BrowserE2e::stopFromThePage()
 {
+    QFETCH(bool, confirmed);
     // The start's repeats (one every two seconds, three of them) are over
     // before the stop, so the frames below are the stop's alone.
     QTest::qWait(
@@ -274,14 +284,32 @@ void tst_BrowserE2e::stopFromThePage()
     const QString stop = m_browser.find(Page::stop);
     QVERIFY2(!stop.isEmpty(), qPrintable(m_browser.lastError()));
     QVERIFY2(m_browser.click(stop), qPrintable(m_browser.lastError()));
-    // Nothing happens before the operator confirms.
+    // Nothing happens before the operator answers.
     QVERIFY2(waitUntil([this] { return m_browser.alertText().has_value(); }, 5000),
              qPrintable(m_browser.lastError()));
     QVERIFY(!m_browser.alertText().value_or(QString()).isEmpty());
     QTest::qWait(500);
     m_install->readSimulator();
     QVERIFY(m_install->framesSince(m_stopFrom).isEmpty());
-    QVERIFY2(m_browser.acceptAlert(), qPrintable(m_browser.lastError()));
+    QVERIFY2(confirmed ? m_browser.acceptAlert() : m_browser.dismissAlert(),
+             qPrintable(m_browser.lastError()));
+
+    const auto rowPlaying = [this] {
+        const QString element = m_browser.find(Page::row(1));
+        return m_browser.property(element, u"className"_s)
+            .value_or(QJsonValue())
+            .toString()
+            .contains(Page::playingClass);
+    };
+    if (!confirmed) {
+        QTest::qWait(2000);
+        m_install->readSimulator();
+        QVERIFY2(m_install->framesSince(m_stopFrom).isEmpty(),
+                 qPrintable(m_install->framesSince(m_stopFrom).join(u'\n')));
+        QVERIFY(rowPlaying());
+        QCOMPARE(webLinesInAsRunLog(), m_webLinesBefore);
+        return;
+    }
 
     // What the item switched on goes off at once, long before its minute.
     QVERIFY(m_install->waitSimulator(u"ZoneClose nodes 1.17."_s, 5000));
@@ -294,16 +322,7 @@ void tst_BrowserE2e::stopFromThePage()
     QVERIFY(QDateTime::currentDateTime() < m_start.addSecs(30));
 
     // The page follows: the row is no longer the one playing.
-    QVERIFY2(waitUntil(
-                 [this] {
-                     const QString element = m_browser.find(Page::row(1));
-                     return !m_browser.property(element, u"className"_s)
-                                 .value_or(QJsonValue(Page::playingClass))
-                                 .toString()
-                                 .contains(Page::playingClass);
-                 },
-                 5000),
-             qPrintable(m_browser.lastError()));
+    QVERIFY2(waitUntil([&] { return !rowPlaying(); }, 5000), qPrintable(m_browser.lastError()));
 }
 
 void tst_BrowserE2e::consoleStopped()
