@@ -19,9 +19,14 @@ const char kPage[] = R"(<!DOCTYPE html>
 <html lang="zh-CN"><head><meta charset="utf-8"><title>试验页</title></head><body>
 <input id="name"><button id="echo">回显</button><p id="out"></p>
 <button id="ask">停止</button><p id="answer">未答</p>
+<section id="box" hidden><p id="inside">里面</p></section>
+<button id="show">显示</button>
 <script>
 document.getElementById('echo').onclick = function () {
   document.getElementById('out').textContent = '[' + document.getElementById('name').value + ']';
+};
+document.getElementById('show').onclick = function () {
+  document.getElementById('box').hidden = false;
 };
 document.getElementById('ask').onclick = function () {
   document.getElementById('answer').textContent = confirm('确定停止播放吗？') ? '是' : '否';
@@ -54,6 +59,8 @@ private Q_SLOTS:
     void typedTextReachesThePage();
     void confirmationAnswered_data();
     void confirmationAnswered();
+    void hiddenUntilShown_data();
+    void hiddenUntilShown();
     void missingElementIsNoElement();
     void scriptResultComesBack();
     void quitEndsTheBrowser();
@@ -120,6 +127,28 @@ void tst_WebDriverE2e::confirmationAnswered()
              qPrintable(m_driver.lastError()));
     QVERIFY(!m_driver.alertText().has_value());
     QCOMPARE(m_driver.textOf(u"#answer"_s).value_or(u"(gone)"_s), answer);
+}
+
+void tst_WebDriverE2e::hiddenUntilShown_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("hidden") << false << QString();
+    QTest::newRow("shown") << true << u"里面"_s;
+}
+
+void tst_WebDriverE2e::hiddenUntilShown()
+{
+    QFETCH(bool, shown);
+    QFETCH(QString, text);
+    if (shown)
+        QVERIFY2(m_driver.click(m_driver.find(u"#show"_s)), qPrintable(m_driver.lastError()));
+    // The element inside the hidden section is there but not shown, and
+    // its text is only what is shown.
+    QCOMPARE(m_driver.displayedOf(u"#inside"_s), std::optional<bool>(shown));
+    QCOMPARE(m_driver.displayedOf(u"#box"_s), std::optional<bool>(shown));
+    QCOMPARE(m_driver.textOf(u"#inside"_s), std::optional<QString>(text));
+    QCOMPARE(m_driver.displayedOf(u"#nothing-here"_s), std::optional<bool>());
 }
 
 void tst_WebDriverE2e::missingElementIsNoElement()

@@ -247,6 +247,22 @@ std::optional<QString> WebDriver::textOf(const QString &css)
     return text(element);
 }
 
+std::optional<bool> WebDriver::displayed(const QString &element)
+{
+    QJsonValue value;
+    if (!command("GET", QStringLiteral("/element/%1/displayed").arg(element), {}, &value))
+        return std::nullopt;
+    return value.toBool();
+}
+
+std::optional<bool> WebDriver::displayedOf(const QString &css)
+{
+    const QString element = find(css);
+    if (element.isEmpty())
+        return std::nullopt;
+    return displayed(element);
+}
+
 std::optional<QJsonValue> WebDriver::property(const QString &element, const QString &name)
 {
     QJsonValue value;

@@ -47,6 +47,10 @@ public:
     std::optional<QString> text(const QString &element);
     // The text of the first element matching css; nothing when none does.
     std::optional<QString> textOf(const QString &css);
+    // Whether the element is shown (not hidden by itself or a container);
+    // nothing when the element is gone.
+    std::optional<bool> displayed(const QString &element);
+    std::optional<bool> displayedOf(const QString &css);
     // A DOM property ("value", "disabled", "className" ...).
     std::optional<QJsonValue> property(const QString &element, const QString &name);
     // The script's return value; arguments are JSON values.
