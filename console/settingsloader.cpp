@@ -191,6 +191,8 @@ void LoadOperationOptions(const UserStore &store, AppSettings &settings)
     // Ports below 1024 need privileges the console does not have.
     settings.WebControlPort
         = ok && port >= 1024 && port <= 65535 ? quint16(port) : defaults.WebControlPort;
+    settings.Seasons = SeasonTimetables::fromStoreText(
+        store.value(kOperation, QStringLiteral("seasons"), QString()));
 }
 
 void SaveOperationOptions(UserStore &store, const AppSettings &settings)
@@ -206,6 +208,8 @@ void SaveOperationOptions(UserStore &store, const AppSettings &settings)
                    booleanText(settings.WebControlEnabled));
     store.setValue(kOperation, QStringLiteral("web_port"),
                    QString::number(settings.WebControlPort));
+    store.setValue(kOperation, QStringLiteral("seasons"),
+                   SeasonTimetables::toStoreText(settings.Seasons));
 }
 
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)
