@@ -1,6 +1,7 @@
 #include "console/frmsetup.h"
 
 #include "console/consolesettings.h"
+#include "console/seasonpanel.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/elidedtext.h"
@@ -178,7 +179,8 @@ QWidget *frmsetup::buildModeTab()
     layout->addLayout(grid);
     layout->addWidget(lblweek);
     layout->addWidget(lbldate);
-    layout->addStretch();
+    m_seasons = new SeasonPanel(m_s.dialogs, m_s.folder.file(QStringLiteral("\\table\\week")), tab);
+    layout->addWidget(m_seasons, 1);
 
     connect(optweek, &QRadioButton::toggled, this, &frmsetup::showModeLabels);
     connect(cmdweek, &QPushButton::clicked, this, [this] {
@@ -423,6 +425,7 @@ void frmsetup::loadFromMemory()
     chksupervise->setChecked(s.SuperviseTerminals);
     chkautostart->setChecked(s.StartAtLogin);
     chkwebcontrol->setChecked(s.WebControlEnabled);
+    m_seasons->setRanges(s.Seasons);
     chkdisppic->setChecked(
         m_s.settings.configIni()
             .getString(QStringLiteral("DisplayMode"), QStringLiteral("VCD"), QStringLiteral("0"), 2)

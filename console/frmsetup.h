@@ -18,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class SeasonPanel;
 class TimePicker;
 class ZoneLink;
 struct AppSettings;
@@ -48,7 +49,7 @@ public:
     static QString dateText();
     static QString onOffText(bool ticked, bool atOpening);
 
-    void cmdapp_Click(); // Apply
+    bool cmdapp_Click(); // Apply; false when a field keeps it from applying
     void cmdok_Click(); // Apply, then close
     void cmd_set_time_Click();
     void cmdreadtime_Click();
@@ -121,6 +122,7 @@ private:
     QLabel *lblsupervise;
     QCheckBox *chkautostart;
     QCheckBox *chkwebcontrol;
+    SeasonPanel *m_seasons;
 
     QPushButton *cmdok;
     QPushButton *cmdapp;

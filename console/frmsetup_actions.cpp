@@ -4,6 +4,7 @@
 #include "console/frmsetup.h"
 
 #include "console/consolesettings.h"
+#include "console/seasonpanel.h"
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "platform/timepicker.h"
@@ -34,8 +35,14 @@ void frmsetup::chooseFile(QLineEdit *field, const QString &title, const QString 
         field->setText(path);
 }
 
-void frmsetup::cmdapp_Click()
+bool frmsetup::cmdapp_Click()
 {
+    // A range that cannot be used changes nothing: the operator mends it.
+    if (const QString problem = m_seasons->problem(); !problem.isEmpty()) {
+        m_s.dialogs.message(problem, QStringLiteral("系统设置"), MsgIcon::Exclamation,
+                            MsgButtons::Ok, this);
+        return false;
+    }
     AppSettings s = m_s.settings.values();
     s.BackImagePath = txtpic->text();
     s.UserName = txtuser->text();
@@ -58,6 +65,7 @@ void frmsetup::cmdapp_Click()
     s.SuperviseTerminals = chksupervise->isChecked();
     s.StartAtLogin = chkautostart->isChecked();
     s.WebControlEnabled = chkwebcontrol->isChecked();
+    s.Seasons = m_seasons->ranges();
 
     // The device of each port number; the port in use changes at the next start.
     for (int n = 1; n <= 5; ++n)
@@ -67,12 +75,13 @@ void frmsetup::cmdapp_Click()
     if (!failures.isEmpty())
         m_s.dialogs.message(QStringLiteral("设置未能全部保存：\n") + failures.join(u'\n'),
                             QStringLiteral("系统设置"), MsgIcon::Error, MsgButtons::Ok, this);
+    return true;
 }
 
 void frmsetup::cmdok_Click()
 {
-    cmdapp_Click();
-    close();
+    if (cmdapp_Click())
+        close();
 }
 
 void frmsetup::cmd_set_time_Click()

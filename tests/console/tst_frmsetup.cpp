@@ -29,6 +29,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeView>
@@ -68,6 +69,8 @@ private Q_SLOTS:
 
     void webControlOption_data();
     void webControlOption();
+    void seasonalTimetables_data();
+    void seasonalTimetables();
 
 private:
     frmsetup &open();
@@ -654,6 +657,67 @@ void tst_frmsetup::webControlOption()
     QCOMPARE(m_rig->store.values.value(u"operation/web_control"_s),
              chosen ? u"True"_s : u"False"_s);
     QCOMPARE(m_rig->console().settings().values().WebControlEnabled, chosen);
+}
+
+void tst_frmsetup::seasonalTimetables_data()
+{
+    QTest::addColumn<QString>("from"); // the new row's first day, as typed
+    QTest::addColumn<bool>("chooseFile");
+    QTest::addColumn<bool>("moveUp"); // the new row moved above the stored one
+    QTest::addColumn<QString>("message"); // empty when Apply goes through
+    QTest::newRow("added below") << u"10-01"_s << true << false << QString();
+    QTest::newRow("added and moved first") << u"10-01"_s << true << true << QString();
+    QTest::newRow("day not in the year")
+        << u"02-30"_s << true << false << u"季节作息第 2 行：日期应写成“月-日”，例如 05-01"_s;
+    QTest::newRow("no week file") << u"10-01"_s << false << false
+                                  << u"季节作息第 2 行：请选择周播放文件"_s;
+}
+
+void tst_frmsetup::seasonalTimetables()
+{
+    QFETCH(QString, from);
+    QFETCH(bool, chooseFile);
+    QFETCH(bool, moveUp);
+    QFETCH(QString, message);
+    const SeasonRange summer {u"夏季作息"_s, u"05-01"_s, u"09-30"_s, u"/srv/summer.txt"_s};
+    m_rig->store.setValue(u"operation"_s, u"seasons"_s, SeasonTimetables::toStoreText({summer}));
+    m_rig->start();
+    open();
+    auto *table = child<QTableWidget>(u"lstseasons"_s);
+    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(table->item(0, 3)->text(), u"summer.txt"_s);
+
+    child<QPushButton>(u"cmdseasonadd"_s)->click();
+    QCOMPARE(table->currentRow(), 1);
+    table->item(1, 0)->setText(u"冬季作息"_s);
+    table->item(1, 1)->setText(from);
+    table->item(1, 2)->setText(u"04-30"_s);
+    if (chooseFile) {
+        m_rig->dialogs.files.enqueue(u"/srv/winter.txt"_s);
+        child<QPushButton>(u"cmdseasonfile"_s)->click();
+    }
+    if (moveUp)
+        child<QPushButton>(u"cmdseasonup"_s)->click();
+    const SeasonRange winter {u"冬季作息"_s, from, u"04-30"_s, u"/srv/winter.txt"_s};
+    const QString storedBefore = m_rig->store.values.value(u"operation/seasons"_s);
+    QSignalSpy applied(&m_rig->console().settings(), &ConsoleSettings::applied);
+    child<QPushButton>(u"cmdok"_s)->click();
+    if (!message.isEmpty()) {
+        // Nothing is applied or stored, and the dialog stays for the mending.
+        QCOMPARE(m_rig->dialogs.shown.size(), 1);
+        QCOMPARE(m_rig->dialogs.shown.constFirst().text, message);
+        QCOMPARE(applied.size(), 0);
+        QCOMPARE(m_rig->store.values.value(u"operation/seasons"_s), storedBefore);
+        QVERIFY(m_dialog->isVisible());
+        return;
+    }
+    const QList<SeasonRange> expected
+        = moveUp ? QList<SeasonRange> {winter, summer} : QList<SeasonRange> {summer, winter};
+    QCOMPARE(applied.size(), 1);
+    QCOMPARE(m_rig->console().settings().values().Seasons, expected);
+    QCOMPARE(SeasonTimetables::fromStoreText(m_rig->store.values.value(u"operation/seasons"_s)),
+             expected);
+    QVERIFY(!m_dialog->isVisible());
 }
 
 int main(int argc, char *argv[])
