@@ -44,6 +44,12 @@ struct AppSettings
     // Seasonal timetables: in week mode, the week file of the first range
     // holding the day runs instead of WeekFilePath (none by default).
     QList<SeasonRange> Seasons;
+    // The web password as WebPassword's salted hash ("pbkdf2-sha256$…");
+    // empty while none is set. Never the password itself.
+    QString WebPasswordHash;
+    // 允许局域网访问: listen on every address, not only the loopback; it
+    // counts only while a password is set.
+    bool WebNetworkAllowed = false;
 
     // Start-up tables.
     QString AllNodeList; // DotList of every node address of node.txt
