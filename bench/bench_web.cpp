@@ -8,14 +8,10 @@
 // to its first frame written to the port.
 
 #include "console/consolerig.h"
-#include "console/mastervolume.h"
-#include "console/programmemodel.h"
-#include "console/todayschedule.h"
 #include "platform/clock.h"
 #include "stallwatch.h"
 #include "support/gbkfiles.h"
 #include "web/webserver.h"
-#include "zonelink/zonelink.h"
 
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -269,9 +265,7 @@ int main(int argc, char *argv[])
                                        rig.port, rig.power, rig.launcher, rig.probe,
                                        AppFolder(rig.dir.path())});
     console.startUp();
-    WebServer web(console.settings(),
-                  {clock, console.programme(), console.today(), console.playback(),
-                   console.volume(), console.link()});
+    WebServer web(console);
     web.follow();
     if (!web.isListening()) {
         out << "the web server does not listen\n";
