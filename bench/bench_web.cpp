@@ -286,8 +286,25 @@ int main(int argc, char *argv[])
 
     StallWatch watchdog;
     const qint64 began = QDateTime::currentMSecsSinceEpoch();
+    // Beside the watchdog, each gap over 10 ms with when it ended, to tell
+    // the clients connecting from the steady load.
+    QList<std::pair<double, double>> gaps; // seconds into the run, ms
+    QTimer gapTimer;
+    QElapsedTimer sinceStart;
+    qint64 lastTick = 0;
+    gapTimer.setTimerType(Qt::PreciseTimer);
+    gapTimer.setInterval(1);
+    QObject::connect(&gapTimer, &QTimer::timeout, &app, [&] {
+        const qint64 now = sinceStart.nsecsElapsed();
+        if (now - lastTick > 10'000'000)
+            gaps.append({double(now) / 1e9, double(now - lastTick) / 1e6});
+        lastTick = now;
+    });
+    sinceStart.start();
+    gapTimer.start();
     QTimer::singleShot(seconds * 1000, &app, [&] {
         watchdog.stop();
+        gapTimer.stop();
         QMetaObject::invokeMethod(load, [load] { load->end(); });
         QCoreApplication::exit(0);
     });
@@ -333,5 +350,12 @@ int main(int argc, char *argv[])
         << " ms (goal: at most 110 ms)\n";
     out << "longest stall of the event loop: " << QString::number(stallMs, 'f', 2)
         << " ms (goal: at most 20 ms)\n";
+    out << "gaps over 10 ms: " << gaps.size();
+    std::sort(gaps.begin(), gaps.end(),
+              [](const auto &a, const auto &b) { return a.second > b.second; });
+    for (qsizetype i = 0; i < std::min<qsizetype>(gaps.size(), 5); ++i)
+        out << (i ? ", " : "; longest ") << QString::number(gaps.at(i).second, 'f', 1) << " ms at "
+            << QString::number(gaps.at(i).first, 'f', 1) << " s";
+    out << "\n";
     return 0;
 }
