@@ -187,6 +187,7 @@ int main(int argc, char *argv[])
                   {clock, console.programme(), console.today(), console.playback(),
                    console.volume(), console.link()});
     web.follow();
+    QObject::connect(&console, &Console::ticked, &web, &WebServer::tick);
     const int code = QApplication::exec();
     // A backup still being written is given up; a restore moving the files
     // goes on to its end, or the data folder would be left half replaced.

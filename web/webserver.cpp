@@ -1,10 +1,14 @@
 #include "web/webserver.h"
 
 #include "console/consolesettings.h"
+#include "console/programmemodel.h"
+#include "web/webfeed.h"
+#include "web/webpage.h"
 
 #include <QAbstractHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QHttpServerResponse>
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QMetaEnum>
@@ -44,10 +48,20 @@ QByteArray methodName(QHttpServerRequest::Method method)
 class WebFront final : public QAbstractHttpServer
 {
 public:
-    explicit WebFront(const WebApi &api)
+    WebFront(const WebApi &api, const ProgrammeModel &programme)
         : m_api(api)
     {
+        // The live feed: its clients go with this front when it stops.
+        // Log-in and sessions are not wired here yet, so no handshake
+        // carries a live session and every client is refused.
+        m_feed = new WebFeed([](const QByteArray &) { return false; },
+                             [this] { return m_api.status(); }, [this] { return m_api.today(); },
+                             this);
+        m_feed->attach(*this);
+        m_feed->follow(programme);
     }
+
+    WebFeed &feed() { return *m_feed; }
 
     bool listenOn(quint16 port)
     {
@@ -72,6 +86,19 @@ public:
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override
     {
+        // Taken without an answer: the live feed admits or refuses it.
+        if (WebFeed::isUpgrade(request))
+            return true;
+        // The page's own files, chosen from a fixed list by the path.
+        if (request.method() == QHttpServerRequest::Method::Get
+            && !request.url().path().startsWith(WebApi::prefix())) {
+            if (const auto file = WebPage::find(request.url().path())) {
+                QHttpServerResponse response(file->contentType, file->body);
+                response.addHeaders(WebPage::securityHeaders());
+                response.write(makeResponder(request, socket));
+                return true;
+            }
+        }
         const WebApi::Reply reply
             = m_api.handle(methodName(request.method()), request.url().path(), request.body());
         makeResponder(request, socket)
@@ -91,12 +118,14 @@ protected:
 private:
     const WebApi &m_api;
     QTcpServer *m_server = nullptr;
+    WebFeed *m_feed = nullptr;
 };
 
 WebServer::WebServer(ConsoleSettings &settings, const WebApi::Parts &parts, QObject *parent)
     : QObject(parent)
     , m_settings(settings)
     , m_api(parts)
+    , m_programme(parts.programme)
 {
 }
 
@@ -118,6 +147,12 @@ quint16 WebServer::port() const
     return m_front ? m_front->port() : 0;
 }
 
+void WebServer::tick()
+{
+    if (m_front)
+        m_front->feed().sendStatus();
+}
+
 void WebServer::apply()
 {
     const AppSettings &values = m_settings.values();
@@ -135,7 +170,7 @@ void WebServer::apply()
 
 void WebServer::start(quint16 port)
 {
-    auto front = std::make_unique<WebFront>(m_api);
+    auto front = std::make_unique<WebFront>(m_api, m_programme);
     if (!front->listenOn(port))
         return;
     m_front = std::move(front);

@@ -8,6 +8,7 @@
 #include <memory>
 
 class ConsoleSettings;
+class ProgrammeModel;
 class WebFront;
 
 // The console's web server: off unless the operator switched on 网络控制,
@@ -32,6 +33,9 @@ public:
     // Tests listen on a port the system chooses (0) instead of the setting's.
     void setPortOverride(quint16 port) { m_portOverride = port; }
 
+    // One console tick: the live feed's clients get the status.
+    void tick();
+
 Q_SIGNALS:
     void listeningChanged(bool on);
 
@@ -42,6 +46,7 @@ private:
 
     ConsoleSettings &m_settings;
     WebApi m_api;
+    const ProgrammeModel &m_programme;
     std::unique_ptr<WebFront> m_front;
     int m_portOverride = -1;
 };

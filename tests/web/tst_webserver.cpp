@@ -174,7 +174,7 @@ void tst_WebServer::endpoints_data()
     QTest::newRow("unknown endpoint") << "GET"_ba << u"/api/v1/nothing"_s << 404 << u"error"_s;
     QTest::newRow("below an endpoint") << "GET"_ba << u"/api/v1/status/1"_s << 404 << u"error"_s;
     QTest::newRow("other version") << "GET"_ba << u"/api/v2/status"_s << 404 << u"error"_s;
-    QTest::newRow("root") << "GET"_ba << u"/"_s << 404 << u"error"_s;
+    QTest::newRow("root, other method") << "POST"_ba << u"/"_s << 404 << u"error"_s;
     QTest::newRow("a file name") << "GET"_ba << u"/config.ini"_s << 404 << u"error"_s;
     QTest::newRow("unknown path, other method") << "POST"_ba << u"/x"_s << 404 << u"error"_s;
     QTest::newRow("prefix only") << "GET"_ba << u"/api/v1/"_s << 404 << u"error"_s;
