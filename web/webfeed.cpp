@@ -100,8 +100,9 @@ void WebFeed::accept(std::unique_ptr<QWebSocket> owned)
     socket->setParent(this);
     const QNetworkRequest handshake = socket->request();
     // The session is asked last: asking marks it used.
+    const QByteArray sessionId = sessionIdOf(handshake);
     const bool admit = socket->requestUrl().path() == kFeedPath && originAllowed(handshake)
-        && m_session && m_session(sessionIdOf(handshake));
+        && m_session && m_session(sessionId);
     if (!admit) {
         qCInfo(lcWebFeed) << "refused a live feed client from" << socket->peerAddress();
         closeSoon(socket, QWebSocketProtocol::CloseCodePolicyViolated,
@@ -116,10 +117,11 @@ void WebFeed::accept(std::unique_ptr<QWebSocket> owned)
     connect(socket, &QWebSocket::aboutToClose, this,
             [socket] { QTimer::singleShot(CloseGraceMs, socket, [socket] { socket->abort(); }); });
     connect(socket, &QWebSocket::disconnected, this, [this, socket] {
-        m_clients.removeOne(socket);
+        forget(socket);
         socket->deleteLater();
     });
     m_clients.append(socket);
+    m_sessionOf.insert(socket, sessionId);
     Q_EMIT admitted();
     if (m_today)
         send(socket, QString::fromUtf8(message("today", m_today())));
@@ -178,7 +180,7 @@ void WebFeed::send(QWebSocket *client, const QString &text)
 void WebFeed::drop(QWebSocket *client)
 {
     qCInfo(lcWebFeed) << "dropped a live feed client that does not read" << client->peerAddress();
-    m_clients.removeOne(client);
+    forget(client);
     client->disconnect(this);
     // Nothing more is queued behind what it did not read: cut it off.
     client->abort();
@@ -186,11 +188,48 @@ void WebFeed::drop(QWebSocket *client)
     Q_EMIT dropped();
 }
 
+void WebFeed::forget(QWebSocket *client)
+{
+    m_clients.removeOne(client);
+    m_sessionOf.remove(client);
+}
+
+void WebFeed::closeSession(const QByteArray &sessionId)
+{
+    const QList<QWebSocket *> clients = m_clients;
+    for (QWebSocket *client : clients) {
+        if (m_sessionOf.value(client) != sessionId)
+            continue;
+        forget(client);
+        client->disconnect(this);
+        closeSoon(client, QWebSocketProtocol::CloseCodePolicyViolated,
+                  QStringLiteral("session ended"));
+    }
+}
+
+void WebFeed::closeAll()
+{
+    const QList<QWebSocket *> clients = m_clients;
+    for (QWebSocket *client : clients) {
+        forget(client);
+        client->disconnect(this);
+        closeSoon(client, QWebSocketProtocol::CloseCodePolicyViolated,
+                  QStringLiteral("session ended"));
+    }
+}
+
 void WebFeed::closeSoon(QWebSocket *socket, int code, const QString &reason)
 {
     connect(socket, &QWebSocket::disconnected, socket, &QObject::deleteLater);
     QTimer::singleShot(CloseGraceMs, socket, [socket] { socket->abort(); });
-    socket->close(QWebSocketProtocol::CloseCode(code), reason);
-    if (socket->state() == QAbstractSocket::UnconnectedState)
-        socket->deleteLater();
+    // Once the socket has finished taking over the connection (a call it
+    // queued for itself); closed before, it reads from a closed device.
+    QMetaObject::invokeMethod(
+        socket,
+        [socket, code, reason] {
+            socket->close(QWebSocketProtocol::CloseCode(code), reason);
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                socket->deleteLater();
+        },
+        Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -65,6 +66,12 @@ public:
     // The today message to every client now.
     void sendToday();
 
+    // Closes the clients admitted with this session (1008), as when it is
+    // logged out; the others go on.
+    void closeSession(const QByteArray &sessionId);
+    // Closes every client, as when every session ends.
+    void closeAll();
+
     int clientCount() const { return int(m_clients.size()); }
 
     // The session id the handshake presents: the "quellon_session" cookie,
@@ -84,6 +91,7 @@ private:
     void send(QWebSocket *client, const QString &text);
     void sendToAll(const QString &text);
     void drop(QWebSocket *client);
+    void forget(QWebSocket *client);
     void closeSoon(QWebSocket *socket, int code, const QString &reason);
     void scheduleToday();
 
@@ -91,5 +99,6 @@ private:
     Provider m_status;
     Provider m_today;
     QList<QWebSocket *> m_clients;
+    QHash<QWebSocket *, QByteArray> m_sessionOf;
     bool m_todayQueued = false;
 };

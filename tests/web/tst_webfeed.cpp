@@ -131,6 +131,8 @@ private Q_SLOTS:
     void clientMessages_data();
     void clientMessages();
     void nonReadingClientIsDropped();
+    void endedSessionsAreClosed_data();
+    void endedSessionsAreClosed();
     void closingTheFeedEndsItsClients();
 
 private:
@@ -484,6 +486,44 @@ void tst_WebFeed::nonReadingClientIsDropped()
     // to it before it was let go.
     QVERIFY2(m_statusCalls > int(WebFeed::MaxUnsentBytes / m_statusPadding.size()),
              QByteArray::number(m_statusCalls).constData());
+}
+
+void tst_WebFeed::endedSessionsAreClosed_data()
+{
+    QTest::addColumn<bool>("all");
+    QTest::newRow("one session logged out") << false;
+    QTest::newRow("every session ended") << true;
+}
+
+void tst_WebFeed::endedSessionsAreClosed()
+{
+    QFETCH(bool, all);
+    m_live.insert(kOtherId);
+    Client first;
+    Client second; // the same session on another phone
+    Client other;
+    open(first, {{"Cookie", "quellon_session=" + kLiveId}});
+    open(second, {{"Authorization", "Bearer " + kLiveId}});
+    open(other, {{"Cookie", "quellon_session=" + kOtherId}});
+    QCOMPARE(m_feed->clientCount(), 3);
+
+    if (all)
+        m_feed->closeAll();
+    else
+        m_feed->closeSession(kLiveId);
+    QTRY_VERIFY_WITH_TIMEOUT(first.closed && second.closed, 5000);
+    QCOMPARE(first.socket.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+    QCOMPARE(second.socket.closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+    QCOMPARE(m_feed->clientCount(), all ? 0 : 1);
+    m_feed->sendStatus();
+    if (all) {
+        QTRY_VERIFY_WITH_TIMEOUT(other.closed, 5000);
+        QCOMPARE(m_statusCalls, 0);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(other.count(u"status"_s), 1, 5000);
+        QVERIFY(!other.closed);
+    }
+    QCOMPARE(first.count(u"status"_s), 0);
 }
 
 void tst_WebFeed::closingTheFeedEndsItsClients()
