@@ -50,38 +50,63 @@ QString fileFault(EntryConflict::Kind kind)
     return kind == EntryConflict::Kind::MissingFile ? u"播放文件不存在"_s : u"播放文件无法读取"_s;
 }
 
-// The items of a DotList as the scheduler compares them (as text), sorted
-// for the merge below; the row's own order is kept alongside for the text.
+// The items of a DotList as the scheduler compares them: as text. Each text
+// gets a number, so that two lists are compared as sorted numbers; the
+// row's own order is kept for the text.
 struct Items
 {
     QStringList inOrder;
-    QStringList sorted;
+    std::vector<int> idsInOrder;
+    std::vector<int> sortedIds;
 };
 
-Items itemsOf(const QString &list)
+// The lists of one day, each split once: a week repeats the same few lists
+// on many rows.
+class ListBook
 {
-    Items items;
-    if (list.isEmpty())
-        return items;
-    items.inOrder = dotListItems(list);
-    items.sorted = items.inOrder;
-    std::sort(items.sorted.begin(), items.sorted.end());
-    return items;
-}
+public:
+    int indexOf(const QString &list)
+    {
+        const auto found = m_index.constFind(list);
+        if (found != m_index.cend())
+            return *found;
+        Items items;
+        if (!list.isEmpty()) {
+            items.inOrder = dotListItems(list);
+            for (const QString &item : std::as_const(items.inOrder)) {
+                const auto id = m_ids.constFind(item);
+                items.idsInOrder.push_back(
+                    id != m_ids.cend() ? *id : *m_ids.insert(item, int(m_ids.size())));
+            }
+            items.sortedIds = items.idsInOrder;
+            std::sort(items.sortedIds.begin(), items.sortedIds.end());
+        }
+        m_lists.push_back(std::move(items));
+        return *m_index.insert(list, int(m_lists.size()) - 1);
+    }
+    const Items &at(int index) const { return m_lists[std::size_t(index)]; }
+
+private:
+    QHash<QString, int> m_index;
+    QHash<QString, int> m_ids;
+    std::vector<Items> m_lists;
+};
 
 // The items of a that b also holds, in a's order.
 QStringList shared(const Items &a, const Items &b)
 {
-    if (a.sorted.isEmpty() || b.sorted.isEmpty())
+    if (a.sortedIds.empty() || b.sortedIds.empty())
         return {};
-    QStringList common;
-    std::set_intersection(a.sorted.cbegin(), a.sorted.cend(), b.sorted.cbegin(), b.sorted.cend(),
-                          std::back_inserter(common));
-    if (common.isEmpty())
+    std::vector<int> common;
+    std::set_intersection(a.sortedIds.cbegin(), a.sortedIds.cend(), b.sortedIds.cbegin(),
+                          b.sortedIds.cend(), std::back_inserter(common));
+    if (common.empty())
         return {};
     QStringList ordered;
-    for (const QString &item : a.inOrder) {
-        if (std::binary_search(common.cbegin(), common.cend(), item) && !ordered.contains(item))
+    for (std::size_t i = 0; i < a.idsInOrder.size(); ++i) {
+        const QString &item = a.inOrder.at(qsizetype(i));
+        if (std::binary_search(common.cbegin(), common.cend(), a.idsInOrder[i])
+            && !ordered.contains(item))
             ordered.append(item);
     }
     return ordered;
@@ -92,7 +117,7 @@ struct Prepared
     int row = 0;
     ConflictFinder::Window window;
     qint16 channel = 0;
-    std::array<Items, 3> equipment; // terminals, amplifiers, devices
+    std::array<int, 3> equipment {}; // terminals, amplifiers, devices in the day's ListBook
 };
 
 } // namespace
@@ -138,6 +163,7 @@ QList<EntryConflict> overlaps(int day, const DayTable &entries)
 {
     std::vector<Prepared> rows;
     rows.reserve(std::size_t(entries.size()));
+    ListBook lists;
     for (qsizetype r = 0; r < entries.size(); ++r) {
         const ScheduleEntry &e = entries.at(r);
         const Window w = windowOf(e);
@@ -147,7 +173,7 @@ QList<EntryConflict> overlaps(int day, const DayTable &entries)
         p.row = int(r);
         p.window = w;
         p.channel = e.channel;
-        p.equipment = {itemsOf(e.zone), itemsOf(e.amp), itemsOf(e.device)};
+        p.equipment = {lists.indexOf(e.zone), lists.indexOf(e.amp), lists.indexOf(e.device)};
         rows.push_back(std::move(p));
     }
     std::sort(rows.begin(), rows.end(), [](const Prepared &a, const Prepared &b) {
@@ -174,7 +200,8 @@ QList<EntryConflict> overlaps(int day, const DayTable &entries)
                 continue;
             }
             for (std::size_t k = 0; k < 3; ++k) {
-                const QStringList both = shared(first.equipment[k], second.equipment[k]);
+                const QStringList both
+                    = shared(lists.at(first.equipment[k]), lists.at(second.equipment[k]));
                 if (!both.isEmpty())
                     found.append({day, first.row, second.row, kEquipment[k], both});
             }

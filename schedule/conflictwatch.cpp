@@ -35,12 +35,17 @@ void ConflictWatch::connectDays()
 {
     for (int d = 0; d < WeekEditor::DayCount; ++d) {
         const DayTableModel *day = m_editor.day(d);
-        connect(day, &QAbstractItemModel::rowsInserted, this, &ConflictWatch::scheduleUpdate);
-        connect(day, &QAbstractItemModel::rowsRemoved, this, &ConflictWatch::scheduleUpdate);
-        connect(day, &QAbstractItemModel::rowsMoved, this, &ConflictWatch::scheduleUpdate);
-        connect(day, &QAbstractItemModel::dataChanged, this, &ConflictWatch::scheduleUpdate);
-        connect(day, &QAbstractItemModel::modelReset, this, &ConflictWatch::scheduleUpdate);
-        connect(day, &QAbstractItemModel::layoutChanged, this, &ConflictWatch::scheduleUpdate);
+        // Only the days that changed are looked at again.
+        const auto changed = [this, d] {
+            m_dirtyDays[std::size_t(d)] = true;
+            scheduleUpdate();
+        };
+        connect(day, &QAbstractItemModel::rowsInserted, this, changed);
+        connect(day, &QAbstractItemModel::rowsRemoved, this, changed);
+        connect(day, &QAbstractItemModel::rowsMoved, this, changed);
+        connect(day, &QAbstractItemModel::dataChanged, this, changed);
+        connect(day, &QAbstractItemModel::modelReset, this, changed);
+        connect(day, &QAbstractItemModel::layoutChanged, this, changed);
     }
 }
 
@@ -62,12 +67,17 @@ void ConflictWatch::scheduleUpdate()
         Qt::QueuedConnection);
 }
 
-namespace {
-QList<EntryConflict> allConflicts(const WeekTables &week,
-                                  const QHash<QString, ConflictFinder::FileState> &states)
+QList<EntryConflict> ConflictWatch::allConflicts(const WeekTables &week)
 {
-    QList<EntryConflict> found = ConflictFinder::overlaps(week);
-    found.append(ConflictFinder::fileProblems(week, states));
+    QList<EntryConflict> found;
+    for (std::size_t d = 0; d < week.size(); ++d) {
+        if (m_dirtyDays[d]) {
+            m_dayOverlaps[d] = ConflictFinder::overlaps(int(d), week[d]);
+            m_dirtyDays[d] = false;
+        }
+        found.append(m_dayOverlaps[d]);
+    }
+    found.append(ConflictFinder::fileProblems(week, m_fileStates));
     // By day and row, pairs before a file problem of the same row.
     std::stable_sort(found.begin(), found.end(),
                      [](const EntryConflict &a, const EntryConflict &b) {
@@ -77,11 +87,10 @@ QList<EntryConflict> allConflicts(const WeekTables &week,
                      });
     return found;
 }
-} // namespace
 
 void ConflictWatch::update()
 {
-    QList<EntryConflict> found = allConflicts(m_editor.tables(), m_fileStates);
+    QList<EntryConflict> found = allConflicts(m_editor.tables());
     if (found != m_conflicts) {
         m_conflicts = std::move(found);
         Q_EMIT conflictsChanged();
@@ -125,7 +134,7 @@ void ConflictWatch::fileCheckDone()
 {
     m_checking = false;
     m_fileStates = m_check.result();
-    QList<EntryConflict> found = allConflicts(m_editor.tables(), m_fileStates);
+    QList<EntryConflict> found = allConflicts(m_editor.tables());
     if (found != m_conflicts) {
         m_conflicts = std::move(found);
         Q_EMIT conflictsChanged();

@@ -5,6 +5,8 @@
 #include <QFutureWatcher>
 #include <QObject>
 
+#include <array>
+
 class WeekEditor;
 
 // Keeps the conflicts of the week an editor holds up to date as its rows
@@ -51,10 +53,14 @@ private:
     void update();
     void startFileCheck();
     void fileCheckDone();
+    QList<EntryConflict> allConflicts(const WeekTables &week);
 
     const WeekEditor &m_editor;
     ConflictFinder::FileInfo m_info;
     QList<EntryConflict> m_conflicts;
+    // The overlaps of each day as last found, and the days changed since.
+    std::array<QList<EntryConflict>, 7> m_dayOverlaps;
+    std::array<bool, 7> m_dirtyDays {true, true, true, true, true, true, true};
     QHash<QString, ConflictFinder::FileState> m_fileStates;
     QFutureWatcher<QHash<QString, ConflictFinder::FileState>> m_check;
     bool m_updateQueued = false;

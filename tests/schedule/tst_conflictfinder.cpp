@@ -117,6 +117,7 @@ private Q_SLOTS:
     void watchFindsFilesOnAWorkerThread();
     void watchFollowsTheRows();
     void watchTakesChangesMadeDuringACheck();
+    void watchLooksAgainAtTheDaysThatChanged();
 };
 
 void tst_conflictfinder::pairs_data()
@@ -415,6 +416,35 @@ void tst_conflictfinder::watchTakesChangesMadeDuringACheck()
     QTRY_VERIFY_WITH_TIMEOUT(!watch.isCheckingFiles(), 5000);
     QCOMPARE(described(watch.conflicts()),
              QStringList({u"0:0--1 missing /srv/one.mp3"_s, u"0:1--1 missing /srv/two.mp3"_s}));
+}
+
+void tst_conflictfinder::watchLooksAgainAtTheDaysThatChanged()
+{
+    WeekEditor editor;
+    for (int d : {0, 3}) {
+        editor.add(d, entry(u"08:00:00"_s, u"00:01:00"_s, 1));
+        editor.add(d, entry(u"08:00:30"_s, u"00:01:00"_s, 1));
+    }
+    FakeDisk disk({});
+    ConflictWatch watch(editor, disk.info());
+    watch.refresh();
+    QCOMPARE(described(watch.conflicts()),
+             QStringList({u"0:0-1 channel 1"_s, u"3:0-1 channel 1"_s}));
+    // Thursday's pair taken apart, a new pair on Sunday: Monday's stays.
+    ScheduleEntry later = editor.day(3)->entry(1);
+    later.time = u"09:00:00"_s;
+    editor.modify(3, 1, later);
+    editor.add(6, entry(u"10:00:00"_s, u"00:01:00"_s, 2, u"4."_s));
+    editor.add(6, entry(u"10:00:59"_s, u"00:01:00"_s, 3, u"4."_s));
+    watch.refresh();
+    QCOMPARE(described(watch.conflicts()),
+             QStringList({u"0:0-1 channel 1"_s, u"6:0-1 terminal 4"_s}));
+    // Monday sorted: its rows change places, and so do its conflict's rows.
+    editor.add(0, entry(u"07:00:00"_s, u"00:01:00"_s, 2));
+    editor.sort(0, DayTableModel::TimeColumn);
+    watch.refresh();
+    QCOMPARE(described(watch.conflicts(0)), QStringList({u"0:1-2 channel 1"_s}));
+    QTRY_VERIFY(!watch.isCheckingFiles());
 }
 
 QTEST_GUILESS_MAIN(tst_conflictfinder)
