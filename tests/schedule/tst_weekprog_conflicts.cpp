@@ -295,17 +295,28 @@ void tst_weekprog_conflicts::exportOfADayNamesItsConflicts()
 
 void tst_weekprog_conflicts::picture()
 {
-    const QString song = present(u"song.mp3"_s);
+    QVERIFY(QDir().mkpath(m_rig->file(u"铃声"_s)));
+    const QString up = present(u"铃声/起床铃.mp3"_s);
+    const QString exercise = present(u"铃声/早操.mp3"_s);
+    const QString bell = present(u"铃声/上课铃.mp3"_s);
+    const QString news = present(u"铃声/校园新闻.mp3"_s);
+    const auto item = [](const QString &time, int channel, const QString &detail,
+                         const QString &file, const QString &zone, const QString &plen) {
+        return ScheduleEntry {time, qint16(channel), detail, file, 16000, plen, zone, u"1."_s, {}};
+    };
     WeekTables week;
-    week[0] = {row(u"07:30:00"_s, 1, u"1.2.3."_s, song),
-               row(u"07:30:30"_s, 2, u"3.4."_s, song),
-               row(u"08:00:00"_s, 1, u"1.2.3."_s, song, u"00:00:45"_s),
-               row(u"08:00:40"_s, 1, u"1.2.3."_s, song),
-               row(u"09:50:00"_s, 1, u"1.2.3."_s, m_rig->file(u"gone/下课铃.mp3"_s)),
-               row(u"12:00:00"_s, 3, u"5."_s, song)};
-    week[2] = {row(u"08:00:00"_s, 1, u"1."_s, m_rig->file(u"gone/上课铃.mp3"_s))};
+    week[0] = {item(u"06:30:00"_s, 1, u"起床铃"_s, up, u"1.2.3."_s, u"00:01:00"_s),
+               item(u"06:30:30"_s, 2, u"早操音乐"_s, exercise, u"3.4."_s, u"00:15:00"_s),
+               item(u"08:00:00"_s, 1, u"上课铃"_s, bell, u"1.2.3."_s, u"00:00:45"_s),
+               item(u"08:00:40"_s, 1, u"校园新闻"_s, news, u"1.2.3."_s, u"00:10:00"_s),
+               item(u"08:45:00"_s, 1, u"下课铃"_s, m_rig->file(u"铃声/下课铃.mp3"_s), u"1.2.3."_s,
+                    u"00:00:45"_s),
+               item(u"12:00:00"_s, 3, u"午间音乐"_s, exercise, u"5."_s, u"00:30:00"_s)};
+    week[2] = {item(u"08:00:00"_s, 1, u"上课铃"_s, m_rig->file(u"旧铃声/上课铃.mp3"_s), u"1."_s,
+                    u"00:00:45"_s)};
     openWeek(week);
     QCOMPARE(summary()->text(), u"5 处冲突"_s);
+    clickRow(1);
     const QImage image = m_w->grab().toImage();
     QVERIFY(!image.isNull());
     image.save(QCoreApplication::applicationDirPath() + u"/weekprog_conflicts.png"_s);
