@@ -25,13 +25,12 @@ ConflictMarks::ConflictMarks(const ConflictWatch &watch, int day, DayTableModel 
 void ConflictMarks::takeConflicts()
 {
     QHash<int, Mark> marks;
-    const DayTable &entries = m_day->entries();
     for (const EntryConflict &c : m_watch.conflicts(m_dayIndex)) {
         for (int row : {c.row, c.otherRow}) {
             if (row < 0)
                 continue;
             Mark &mark = marks[row];
-            mark.texts.append(c.textFor(row, entries));
+            mark.conflicts.append(c);
             const int other = c.partnerOf(row);
             if (other >= 0 && !mark.partners.contains(other))
                 mark.partners.append(other);
@@ -47,6 +46,17 @@ void ConflictMarks::takeConflicts()
                            index(rowCount() - 1, DayTableModel::TimeColumn));
 }
 
+QStringList ConflictMarks::texts(int row) const
+{
+    // Worded when asked, so that the other entry's start time is the one it
+    // has now, also after a change that left the conflict as it was.
+    QStringList texts;
+    const DayTable &entries = m_day->entries();
+    for (const EntryConflict &c : m_marks.value(row).conflicts)
+        texts.append(c.textFor(row, entries));
+    return texts;
+}
+
 QVariant ConflictMarks::data(const QModelIndex &index, int role) const
 {
     if (index.isValid() && index.column() == DayTableModel::TimeColumn) {
@@ -58,7 +68,7 @@ QVariant ConflictMarks::data(const QModelIndex &index, int role) const
             case Qt::BackgroundRole:
                 return QColor(255, 214, 204);
             case Qt::ToolTipRole:
-                return QString(u"冲突：\n"_s + mark->texts.join(u'\n'));
+                return QString(u"冲突：\n"_s + texts(index.row()).join(u'\n'));
             case PartnersRole:
                 return QVariant::fromValue(mark->partners);
             default:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule/conflictfinder.h"
+
 #include <QIdentityProxyModel>
 #include <QList>
 #include <QStringList>
@@ -25,14 +27,15 @@ public:
     // Whether row is marked; the rows it clashes with, first to last.
     bool isMarked(int row) const { return m_marks.contains(row); }
     QList<int> partners(int row) const { return m_marks.value(row).partners; }
-    QStringList texts(int row) const { return m_marks.value(row).texts; }
+    // What row clashes with, one text a conflict.
+    QStringList texts(int row) const;
 
 private:
     void takeConflicts();
 
     struct Mark
     {
-        QStringList texts;
+        QList<EntryConflict> conflicts;
         QList<int> partners;
     };
     const ConflictWatch &m_watch;

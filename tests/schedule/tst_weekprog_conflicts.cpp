@@ -140,8 +140,15 @@ void tst_weekprog_conflicts::marksFollowEdits()
     week[0] = {row(u"08:00:00"_s, 1, u"3."_s, song), row(u"08:00:30"_s, 1, u"5."_s, song)};
     openWeek(week);
     QCOMPARE(summary()->text(), u"1 处冲突"_s);
-    // The second entry moved after the first: the conflict is gone.
+    // The second entry a little earlier: the same conflict, and the tip
+    // names the time the entry has now.
     clickRow(1);
+    picker(u"DTPicker"_s)->setTime(QTime(8, 0, 20));
+    click(u"cmdmodify"_s);
+    QTRY_COMPARE(cell(0, Qt::ToolTipRole).toString(),
+                 u"冲突：\n与第 2 项（08:00:20）同在节目一，播放时间重叠"_s);
+    QCOMPARE(summary()->text(), u"1 处冲突"_s);
+    // The second entry moved after the first: the conflict is gone.
     picker(u"DTPicker"_s)->setTime(QTime(8, 1, 0));
     click(u"cmdmodify"_s);
     QTRY_COMPARE(summary()->text(), QString());
