@@ -8,10 +8,12 @@
 #include "platform/dialogs.h"
 #include "platform/elidedtext.h"
 #include "platform/timepicker.h"
+#include "schedule/conflictwatch.h"
 #include "schedule/daytablemodel.h"
 #include "schedule/entrytargetspanel.h"
 #include "schedule/tracklengths.h"
 #include "schedule/weekeditor.h"
+#include "schedule/weekprogmarks.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -120,6 +122,7 @@ weekprog::weekprog(const Services &services, QWidget *parent)
     : QWidget(parent)
     , m_s(services)
     , m_editor(new WeekEditor(this))
+    , m_conflicts(new ConflictWatch(*m_editor, this))
     , m_lengths(new TrackLengths(services.probe, this))
 {
     setObjectName(u"weekprog"_s);
@@ -141,10 +144,17 @@ weekprog::~weekprog()
 
 void weekprog::buildControls()
 {
+    // The conflicts of the week, summed up over the lists; empty and hidden
+    // while there is none.
+    lblconflicts = named(new QLabel(this), u"lblconflicts"_s);
+    lblconflicts->setStyleSheet(u"color: #b00000;"_s);
+    lblconflicts->hide();
     SSTabweek = named(new QTabWidget(this), u"SSTabweek"_s, true);
     for (int d = 0; d < WeekEditor::DayCount; ++d) {
         auto *view = named(new QTreeView(SSTabweek), u"lvw_"_s + QString::number(d), true);
-        view->setModel(m_editor->day(d));
+        // The rows as the day holds them, conflicts marked on their start time.
+        m_marks[std::size_t(d)] = new ConflictMarks(*m_conflicts, d, m_editor->day(d), view);
+        view->setModel(m_marks[std::size_t(d)]);
         view->setRootIsDecorated(false);
         view->setUniformRowHeights(true);
         view->setAllColumnsShowFocus(true);
@@ -193,6 +203,7 @@ void weekprog::buildControls()
     lower->addSpacing(6);
     lower->addWidget(m_targets, 3);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(lblconflicts);
     layout->addWidget(SSTabweek, 1);
     layout->addLayout(lower);
     layout->addWidget(fileCommands);
@@ -321,6 +332,8 @@ void weekprog::connectControls()
         connect(view, &QTreeView::clicked, this,
                 [this](const QModelIndex &index) { lvw_ItemClick(index.row()); });
         connect(view->header(), &QHeaderView::sectionClicked, this, &weekprog::lvw_ColumnClick);
+        connect(view, &QTreeView::doubleClicked, this,
+                [this](const QModelIndex &index) { lvw_DblClick(index.row()); });
         connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint &at) {
             mnuitemedit->popup(view->viewport()->mapToGlobal(at));
         });
@@ -381,6 +394,8 @@ void weekprog::connectControls()
                     && now != PlayerHolder::Nobody)
                     showAuditionIdle();
             });
+
+    connect(m_conflicts, &ConflictWatch::conflictsChanged, this, &weekprog::showConflicts);
 
     connect(m_lengths, &TrackLengths::lengthFound, this, &weekprog::lengthFound);
     connect(m_lengths, &TrackLengths::finished, this, &weekprog::lengthsFinished);
@@ -460,6 +475,9 @@ bool weekprog::event(QEvent *event)
     // back with activateWindow(): either way the requests are looked at.
     if (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate)
         queueActivation();
+    // Back from elsewhere, the operator may have copied or removed files.
+    if (event->type() == QEvent::WindowActivate)
+        m_conflicts->recheckFiles();
     return QWidget::event(event);
 }
 

@@ -13,6 +13,8 @@
 
 class AppFolder;
 class Clock;
+class ConflictMarks;
+class ConflictWatch;
 class ConsoleSettings;
 class ConsoleState;
 class EntryTargetsPanel;
@@ -21,6 +23,7 @@ class MediaProbe;
 class PlaybackEngine;
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QProgressDialog;
@@ -58,6 +61,8 @@ public:
     ~weekprog() override;
 
     const WeekEditor &editor() const { return *m_editor; }
+    // What in the week would clash on air, kept up to date as it changes.
+    const ConflictWatch &conflicts() const { return *m_conflicts; }
     QString currentFile() const { return m_currentFile; }
     int currentDay() const;
     // The selected row of the current day's list; -1 for none.
@@ -93,6 +98,9 @@ public:
     void mnudelall_Click();
     void lvw_ItemClick(int row);
     void lvw_ColumnClick(int column);
+    // A double click on a row marked as clashing selects the entry it
+    // clashes with (the first one after it, round to the first).
+    void lvw_DblClick(int row);
 
 protected:
     bool event(QEvent *event) override;
@@ -121,9 +129,13 @@ private:
     void requestsAfterAnswer();
     void openWeek(const QString &path);
     void startNewWeek();
+    void showConflicts();
+    // Names the conflicts of the week (or of one day, for day >= 0) and asks
+    // whether to write it all the same; true without any conflict.
+    bool conflictsAccepted(int day = -1);
     enum class SaveOutcome {
         Written,
-        Declined, // the operator cancelled the file dialog
+        Declined, // the operator cancelled the file dialog or the conflicts' question
         Refused, // an entry or the disk refused it; the operator was told
     };
     SaveOutcome save();
@@ -149,6 +161,8 @@ private:
 
     Services m_s;
     WeekEditor *m_editor;
+    ConflictWatch *m_conflicts;
+    std::array<ConflictMarks *, 7> m_marks {};
     TrackLengths *m_lengths;
     QString m_currentFile;
     bool m_activationQueued = false;
@@ -163,6 +177,7 @@ private:
     bool m_waiting = false;
     bool m_auditioning = false; // cmdhear reads "停止"
 
+    QLabel *lblconflicts = nullptr;
     QTabWidget *SSTabweek = nullptr;
     std::array<QTreeView *, 7> lvw {};
     QTimeEdit *DTPicker = nullptr;

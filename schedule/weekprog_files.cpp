@@ -69,6 +69,10 @@ weekprog::SaveOutcome weekprog::save()
                             MsgIcon::Exclamation, MsgButtons::Ok, this);
         return SaveOutcome::Refused;
     }
+    // Conflicts do not keep the week from being written, but the operator
+    // hears of them first; No goes back to the editor with nothing written.
+    if (!conflictsAccepted())
+        return SaveOutcome::Declined;
     const QString before = m_currentFile;
     if (m_currentFile.isEmpty()) {
         const QString path
@@ -118,6 +122,8 @@ void weekprog::cmdSaveAsDate_Click()
                             MsgIcon::Exclamation, MsgButtons::Ok, this);
         return;
     }
+    if (!conflictsAccepted(day))
+        return;
     const QString title = u"保存日期文件"_s;
     QString path = m_s.dialogs.saveFileName(title, dateFolder(), kListFilter, QString(), this);
     if (path.isEmpty())

@@ -241,6 +241,8 @@ void WebFront::handleApi(const QHttpServerRequest &request, QTcpSocket *socket)
     }
     if (name == u"logout") {
         m_p.sessions.end(token);
+        if (m_p.loggedOut)
+            m_p.loggedOut(token);
         writeJson(
             responder, 200, QJsonObject {{QStringLiteral("ok"), true}},
             {{"Set-Cookie", cookieName() + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict"}});

@@ -48,6 +48,8 @@ public:
         // The stored password hash as it is now; empty while none is set.
         std::function<QString()> passwordHash;
         CommandHandler commands;
+        // A session was logged out (the live feed closes its clients).
+        std::function<void(const QByteArray &sessionId)> loggedOut;
     };
 
     explicit WebFront(const Parts &parts, QObject *parent = nullptr);
@@ -61,6 +63,11 @@ public:
 
     // page and live feed: set by whoever serves the page.
     void setPageHandler(PageHandler handler) { m_page = std::move(handler); }
+    // The responder of a request the page handler answers.
+    static QHttpServerResponder responderFor(const QHttpServerRequest &request, QTcpSocket *socket)
+    {
+        return makeResponder(request, socket);
+    }
 
     // The name of the session cookie.
     static QByteArray cookieName() { return QByteArrayLiteral("quellon_session"); }

@@ -2,8 +2,13 @@
 
 #include "console/console.h"
 #include "console/consolesettings.h"
+#include "console/programmemodel.h"
 #include "web/webcommands.h"
+#include "web/webfeed.h"
+#include "web/webpage.h"
 #include "web/webpassword.h"
+
+#include <QHttpServerRequest>
 
 #include <QLoggingCategory>
 
@@ -41,6 +46,8 @@ void WebServer::follow()
 {
     connect(&m_console.settings(), &ConsoleSettings::changed, this, &WebServer::apply,
             Qt::UniqueConnection);
+    // The feed's clients get the status once a console tick.
+    connect(&m_console, &Console::ticked, this, &WebServer::sendStatus, Qt::UniqueConnection);
     apply();
 }
 
@@ -59,11 +66,26 @@ QHostAddress WebServer::address() const
     return m_front ? m_front->address() : QHostAddress();
 }
 
-void WebServer::setPageHandler(WebFront::PageHandler handler)
+void WebServer::sendStatus()
 {
-    m_page = std::move(handler);
-    if (m_front)
-        m_front->setPageHandler(m_page);
+    if (m_feed)
+        m_feed->sendStatus();
+}
+
+bool WebServer::servePage(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    // Taken without an answer: the live feed admits or refuses it.
+    if (WebFeed::isUpgrade(request))
+        return true;
+    // The page's own files, chosen from a fixed list by the path.
+    if (request.method() != QHttpServerRequest::Method::Get)
+        return false;
+    const auto file = WebPage::find(request.url().path());
+    if (!file)
+        return false;
+    QHttpServerResponder responder = WebFront::responderFor(request, socket);
+    WebFront::writeAnswer(responder, 200, file->contentType, file->body);
+    return true;
 }
 
 void WebServer::apply()
@@ -73,6 +95,8 @@ void WebServer::apply()
         // Whoever logged in with the old password logs in again.
         m_passwordHash = values.WebPasswordHash;
         m_sessions.endAll();
+        if (m_feed)
+            m_feed->closeAll();
     }
     if (!values.WebControlEnabled) {
         stop();
@@ -100,10 +124,24 @@ void WebServer::start(const QHostAddress &address, quint16 port)
     auto front = std::make_unique<WebFront>(WebFront::Parts {
         m_api, m_sessions, m_limiter,
         [this] { return m_console.settings().values().WebPasswordHash; },
-        [commands](const WebRequestLimits::Command &command) { return commands->run(command); }});
+        [commands](const WebRequestLimits::Command &command) { return commands->run(command); },
+        [this](const QByteArray &sessionId) {
+            if (m_feed)
+                m_feed->closeSession(sessionId);
+        }});
     if (!front->listenOn(address, port))
         return;
-    front->setPageHandler(m_page);
+    // The live feed goes with its front: its clients close when listening
+    // stops. A handshake is admitted in a live session only.
+    auto *feed = new WebFeed([this](const QByteArray &id) { return m_sessions.use(id) != nullptr; },
+                             [this] { return m_api.status(); }, [this] { return m_api.today(); },
+                             front.get());
+    feed->attach(*front);
+    feed->follow(m_console.programme());
+    m_feed = feed;
+    front->setPageHandler([this](const QHttpServerRequest &request, QTcpSocket *socket) {
+        return servePage(request, socket);
+    });
     m_front = std::move(front);
     qCInfo(lcWeb) << "listening on" << address << "port" << m_front->port();
     Q_EMIT listeningChanged(true);

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "web/webapi.h"
+#include "web/webfeed.h"
 #include "web/webfront.h"
 #include "web/webloginlimiter.h"
 #include "web/websessions.h"
 
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -44,8 +46,8 @@ public:
     WebSessions &sessions() { return m_sessions; }
     // The front of the present listening period; null while off.
     WebFront *front() { return m_front.get(); }
-    // Given to every front from now on (and to the present one).
-    void setPageHandler(WebFront::PageHandler handler);
+    // The live feed of the present listening period; null while off.
+    WebFeed *feed() const { return m_feed; }
 
 Q_SIGNALS:
     void listeningChanged(bool on);
@@ -56,6 +58,9 @@ Q_SIGNALS:
 private:
     void apply();
     void start(const QHostAddress &address, quint16 port);
+    void sendStatus();
+    // The page's files and the live feed's upgrade, for a front.
+    bool servePage(const QHttpServerRequest &request, QTcpSocket *socket);
     void stop();
 
     Console &m_console;
@@ -63,7 +68,7 @@ private:
     WebSessions m_sessions;
     WebLoginLimiter m_limiter;
     std::unique_ptr<WebCommands> m_commands;
-    WebFront::PageHandler m_page;
+    QPointer<WebFeed> m_feed; // the present front's; it goes with the front
     std::unique_ptr<WebFront> m_front;
     QString m_passwordHash; // as last applied
     int m_portOverride = -1;

@@ -45,7 +45,11 @@ void tst_weekprog_files::openEditorReplacesItsWeek()
     m_rig->dialogs.answers.enqueue(answer);
     // The main window asks the open editor to open the file in use again.
     QCOMPARE(openEditor(&ConsoleState::setEditCurrentWeekFileRequest), m_w.data());
-    QCOMPARE(lastMessage(),
+    // The question about the changes comes first; saving them may then name
+    // the week's conflicts (its files are not on this machine).
+    const QList<FakeDialogs::Shown> &shown = m_rig->dialogs.shown;
+    QCOMPARE(shown.isEmpty() ? QStringList()
+                             : message(shown.first().text, shown.first().title, shown.first().icon),
              changed ? message(kSaveQuestion, kSaveTitle, MsgIcon::Question) : QStringList());
     // The file's entries replace the list, never added a second time.
     const QStringList file {u"12:00:00"_s, u"07:30:00"_s, u"08:00:00"_s};
