@@ -142,11 +142,11 @@ private:
                     ++m_counts.socketsClosed;
             });
             connect(socket, &QWebSocket::textMessageReceived, this, [this](const QString &text) {
-                // The kind is near the start; the whole message is not parsed.
-                const QStringView head = QStringView(text).left(40);
-                if (head.contains(u"\"status\""))
+                const QString type
+                    = QJsonDocument::fromJson(text.toUtf8()).object().value(u"type").toString();
+                if (type == u"status")
                     ++m_counts.statusMessages;
-                else if (head.contains(u"\"today\""))
+                else if (type == u"today")
                     ++m_counts.todayMessages;
                 else
                     ++m_counts.otherMessages;
