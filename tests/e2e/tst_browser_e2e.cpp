@@ -35,6 +35,7 @@ const QString logInForm = u"#login"_s; // shown until logged in
 const QString console = u"#console"_s; // everything of the console, shown once logged in
 const QString notice = u"#notice"_s; // why a log-in or a command failed
 const QString clock = u"#clock"_s; // the console's time
+const QString mode = u"#mode"_s; // 自动 or 手动
 const QString playingTitle = u"#playing-title"_s; // the title of the item playing
 const QString stop = u"#stop"_s; // stops the item playing, after a confirmation
 // A row of today's list by its number (1-based); its class names its state.
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void stopFromThePage_data();
     void stopFromThePage();
     void consoleStopped();
+    void automaticWorkLeft();
 
 private:
     // Polls check every 100 ms until it holds or the time is up.
@@ -352,10 +354,20 @@ void tst_BrowserE2e::consoleStopped()
     const QJsonObject playing = status.body.value(u"playing").toObject();
     QVERIFY2(playing.contains(u"active"), QJsonDocument(status.body).toJson().constData());
     QCOMPARE(playing.value(u"active").toBool(true), false);
-    QCOMPARE(status.body.value(u"mode").toString(), u"manual"_s);
 
     // The stop is in the as-run log, as coming from the web.
     QTRY_VERIFY_WITH_TIMEOUT(webLinesInAsRunLog() > m_webLinesBefore, 5000);
+}
+
+void tst_BrowserE2e::automaticWorkLeft()
+{
+    // A stop leaves automatic work, as the main window's does: the API says
+    // so and the page shows it.
+    const ApiAnswer status = api("GET", u"/api/v1/status"_s);
+    QCOMPARE(status.status, 200);
+    QVERIFY2(status.body.value(u"mode").toString() == u"manual",
+             QJsonDocument(status.body).toJson().constData());
+    QCOMPARE(m_browser.textOf(Page::mode).value_or(u"(gone)"_s), u"手动"_s);
 }
 
 QTEST_GUILESS_MAIN(tst_BrowserE2e)
