@@ -8,8 +8,8 @@ using namespace Ctl;
 
 CtlClient::CtlClient()
 {
-    // The console is on this machine or on the school's network: a proxy
-    // from the environment would only see the password go past.
+    // The console is on this machine or on the school's network, reached
+    // directly: a proxy would only see the password go past.
     m_nam.setProxy(QNetworkProxy::NoProxy);
 }
 
