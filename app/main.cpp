@@ -183,9 +183,7 @@ int main(int argc, char *argv[])
     window.showMaximized();
     console.startUp();
     // The office page and API: nothing listens until 网络控制 is switched on.
-    WebServer web(console.settings(),
-                  {clock, console.programme(), console.today(), console.playback(),
-                   console.volume(), console.link()});
+    WebServer web(console);
     web.follow();
     const int code = QApplication::exec();
     // A backup still being written is given up; a restore moving the files

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "console/seasontimetables.h"
+
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -38,6 +41,15 @@ struct AppSettings
     bool StartAtLogin = false; // the desktop starts the console at log-in
     bool WebControlEnabled = false; // 网络控制: the web page and API, off unless switched on
     quint16 WebControlPort = 8530; // its port on the loopback address
+    // Seasonal timetables: in week mode, the week file of the first range
+    // holding the day runs instead of WeekFilePath (none by default).
+    QList<SeasonRange> Seasons;
+    // The web password as WebPassword's salted hash ("pbkdf2-sha256$…");
+    // empty while none is set. Never the password itself.
+    QString WebPasswordHash;
+    // 允许局域网访问: listen on every address, not only the loopback; it
+    // counts only while a password is set.
+    bool WebNetworkAllowed = false;
 
     // Start-up tables.
     QString AllNodeList; // DotList of every node address of node.txt

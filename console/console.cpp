@@ -193,6 +193,16 @@ void Console::playRowByHand(int row)
     m_playback->playByHand(entry.filename, entry.plen, PlayerHolder::Hand);
 }
 
+void Console::stopItemsNow()
+{
+    if (m_ending)
+        return;
+    // The sound first: the rooms must not hear it cut by their own close.
+    m_playback->stopByHand();
+    m_state.setManualMode(false);
+    m_scheduler->switchOffNow();
+}
+
 void Console::playFileByHand(const QString &path)
 {
     if (path.isEmpty())

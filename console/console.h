@@ -109,6 +109,11 @@ public:
     // The list's "播  放": plays a 0-based row by hand. An empty list gets
     // the message "请设置播放文件"; a row out of range plays the first.
     void playRowByHand(int row);
+    // Stops what plays now, as the remote's stop key does (the work status
+    // goes back to automatic), and has the scheduler switch off at once what
+    // the playing items switched on, instead of at the end of their play
+    // lengths. Nothing while the program ends.
+    void stopItemsNow();
     // "打开": plays a file the operator chose.
     void playFileByHand(const QString &path);
 

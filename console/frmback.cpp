@@ -197,6 +197,13 @@ void frmback::followConsole()
             &frmback::showSupervisionAlarm);
     connect(&m_console.settings(), &ConsoleSettings::loaded, this, &frmback::showLoadedSettings);
     connect(&m_console.settings(), &ConsoleSettings::applied, this, &frmback::showAppliedSettings);
+    // The caption names the seasonal timetable that runs, when any is set.
+    const auto showTimetable = [this](const QString &name) {
+        setWindowTitle(name.isEmpty() ? QStringLiteral("QuellonQL-5300")
+                                      : QStringLiteral("QuellonQL-5300 - ") + name);
+    };
+    connect(&m_console.today(), &TodaySchedule::timetableChanged, this, showTimetable);
+    showTimetable(m_console.today().timetable());
     const auto showNextItem = [this](const QString &text) {
         // The panel's text separates its lines with CR; a label breaks at LF.
         QString shown = text;

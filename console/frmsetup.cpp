@@ -1,10 +1,12 @@
 #include "console/frmsetup.h"
 
 #include "console/consolesettings.h"
+#include "console/seasonpanel.h"
 #include "platform/appfolder.h"
 #include "platform/clock.h"
 #include "platform/elidedtext.h"
 #include "platform/timepicker.h"
+#include "web/webpassword.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/serialdevices.h"
 #include "zonelink/zonelink.h"
@@ -178,7 +180,8 @@ QWidget *frmsetup::buildModeTab()
     layout->addLayout(grid);
     layout->addWidget(lblweek);
     layout->addWidget(lbldate);
-    layout->addStretch();
+    m_seasons = new SeasonPanel(m_s.dialogs, m_s.folder.file(QStringLiteral("\\table\\week")), tab);
+    layout->addWidget(m_seasons, 1);
 
     connect(optweek, &QRadioButton::toggled, this, &frmsetup::showModeLabels);
     connect(cmdweek, &QPushButton::clicked, this, [this] {
@@ -344,6 +347,20 @@ QWidget *frmsetup::buildUpkeepTab()
     // The office page: off unless the operator switches it on here.
     chkwebcontrol = named(new QCheckBox(QStringLiteral("网络控制（本机网页和接口）"), tab),
                           QStringLiteral("chkwebcontrol"));
+    // Beyond this computer only with a password: the box is open only while
+    // one is set (or about to be).
+    chkwebnetwork = named(new QCheckBox(QStringLiteral("允许局域网访问"), tab),
+                          QStringLiteral("chkwebnetwork"));
+    txtwebpassword = named(new QLineEdit(tab), QStringLiteral("txtwebpassword"), true);
+    txtwebpassword->setEchoMode(QLineEdit::Password);
+    txtwebpassword->setMaxLength(WebPassword::MaxPasswordLength);
+    txtwebpassword->setPlaceholderText(QStringLiteral("新密码"));
+    cmdsetpassword
+        = named(new QPushButton(QStringLiteral("设置密码"), tab), QStringLiteral("cmdsetpassword"));
+    cmdclearpassword = named(new QPushButton(QStringLiteral("清除密码"), tab),
+                             QStringLiteral("cmdclearpassword"));
+    lblwebpassword = named(new QLabel(tab), QStringLiteral("lblwebpassword"));
+    lblwebpassword->setWordWrap(true);
 
     auto *form = new QFormLayout;
     // A count of days needs no more room than its digits.
@@ -355,7 +372,25 @@ QWidget *frmsetup::buildUpkeepTab()
     layout->addWidget(lblsupervise);
     layout->addWidget(chkautostart);
     layout->addWidget(chkwebcontrol);
+    auto *web = new QGridLayout;
+    web->setContentsMargins(20, 0, 0, 0); // under 网络控制, as its details
+    web->addWidget(chkwebnetwork, 0, 0, 1, 4);
+    web->addWidget(buddyLabel(QStringLiteral("网页密码："), txtwebpassword), 1, 0);
+    web->addWidget(txtwebpassword, 1, 1);
+    web->addWidget(cmdsetpassword, 1, 2);
+    web->addWidget(cmdclearpassword, 1, 3);
+    web->addWidget(lblwebpassword, 2, 1, 1, 3);
+    web->setColumnStretch(1, 1);
+    layout->addLayout(web);
     layout->addStretch();
+    setTabOrder(chkwebcontrol, chkwebnetwork);
+    setTabOrder(chkwebnetwork, txtwebpassword);
+    setTabOrder(txtwebpassword, cmdsetpassword);
+    setTabOrder(cmdsetpassword, cmdclearpassword);
+
+    connect(cmdsetpassword, &QPushButton::clicked, this, &frmsetup::cmdsetpassword_Click);
+    connect(cmdclearpassword, &QPushButton::clicked, this, &frmsetup::cmdclearpassword_Click);
+    connect(txtwebpassword, &QLineEdit::textChanged, this, &frmsetup::showWebPassword);
     return tab;
 }
 
@@ -423,6 +458,14 @@ void frmsetup::loadFromMemory()
     chksupervise->setChecked(s.SuperviseTerminals);
     chkautostart->setChecked(s.StartAtLogin);
     chkwebcontrol->setChecked(s.WebControlEnabled);
+    m_seasons->setRanges(s.Seasons);
+    m_webPasswordHash = s.WebPasswordHash;
+    m_webPasswordChanged = false;
+    m_hashing = false;
+    ++m_webPasswordTurn;
+    txtwebpassword->clear();
+    chkwebnetwork->setChecked(s.WebNetworkAllowed && !s.WebPasswordHash.isEmpty());
+    showWebPassword();
     chkdisppic->setChecked(
         m_s.settings.configIni()
             .getString(QStringLiteral("DisplayMode"), QStringLiteral("VCD"), QStringLiteral("0"), 2)

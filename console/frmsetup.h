@@ -18,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class SeasonPanel;
 class TimePicker;
 class ZoneLink;
 struct AppSettings;
@@ -48,16 +49,22 @@ public:
     static QString dateText();
     static QString onOffText(bool ticked, bool atOpening);
 
-    void cmdapp_Click(); // Apply
+    bool cmdapp_Click(); // Apply; false when a field keeps it from applying
     void cmdok_Click(); // Apply, then close
     void cmd_set_time_Click();
     void cmdreadtime_Click();
     void cmdtest_Click();
+    // "设置密码": hashes the typed password on a worker thread; Apply stores
+    // the hash. "清除密码": Apply stores none, and the local network is off.
+    void cmdsetpassword_Click();
+    void cmdclearpassword_Click();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The password row as it stands: what is set, what Apply will store.
+    void showWebPassword();
     QWidget *buildLookTab();
     QWidget *buildModeTab();
     QWidget *buildPowerTab();
@@ -121,6 +128,18 @@ private:
     QLabel *lblsupervise;
     QCheckBox *chkautostart;
     QCheckBox *chkwebcontrol;
+    SeasonPanel *m_seasons;
+    QCheckBox *chkwebnetwork;
+    QLineEdit *txtwebpassword;
+    QPushButton *cmdsetpassword;
+    QPushButton *cmdclearpassword;
+    QLabel *lblwebpassword;
+    // The web password's hash Apply stores: the stored one until a new one
+    // is set or it is cleared. The password itself is never kept.
+    QString m_webPasswordHash;
+    bool m_hashing = false; // a new password is being hashed
+    bool m_webPasswordChanged = false; // since the dialog showed the stored one
+    int m_webPasswordTurn = 0; // counts the openings: a late hash is for its own
 
     QPushButton *cmdok;
     QPushButton *cmdapp;

@@ -4,16 +4,20 @@
 #include "console/frmsetup.h"
 
 #include "console/consolesettings.h"
+#include "console/seasonpanel.h"
 #include "platform/dialogs.h"
 #include "platform/gbk.h"
 #include "platform/timepicker.h"
+#include "web/webpassword.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/zonelink.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFuture>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -34,8 +38,14 @@ void frmsetup::chooseFile(QLineEdit *field, const QString &title, const QString 
         field->setText(path);
 }
 
-void frmsetup::cmdapp_Click()
+bool frmsetup::cmdapp_Click()
 {
+    // A range that cannot be used changes nothing: the operator mends it.
+    if (const QString problem = m_seasons->problem(); !problem.isEmpty()) {
+        m_s.dialogs.message(problem, QStringLiteral("系统设置"), MsgIcon::Exclamation,
+                            MsgButtons::Ok, this);
+        return false;
+    }
     AppSettings s = m_s.settings.values();
     s.BackImagePath = txtpic->text();
     s.UserName = txtuser->text();
@@ -58,21 +68,27 @@ void frmsetup::cmdapp_Click()
     s.SuperviseTerminals = chksupervise->isChecked();
     s.StartAtLogin = chkautostart->isChecked();
     s.WebControlEnabled = chkwebcontrol->isChecked();
+    s.Seasons = m_seasons->ranges();
+    s.WebPasswordHash = m_webPasswordHash;
+    s.WebNetworkAllowed = chkwebnetwork->isChecked() && !m_webPasswordHash.isEmpty();
 
     // The device of each port number; the port in use changes at the next start.
     for (int n = 1; n <= 5; ++n)
         m_s.link.setDevicePathFor(n, cmbdevice[n - 1]->currentText());
     // Saves, shows at once in the main window and reloads today at the next tick.
     const QStringList failures = m_s.applySettings(s);
+    m_webPasswordChanged = false;
+    showWebPassword();
     if (!failures.isEmpty())
         m_s.dialogs.message(QStringLiteral("设置未能全部保存：\n") + failures.join(u'\n'),
                             QStringLiteral("系统设置"), MsgIcon::Error, MsgButtons::Ok, this);
+    return true;
 }
 
 void frmsetup::cmdok_Click()
 {
-    cmdapp_Click();
-    close();
+    if (cmdapp_Click())
+        close();
 }
 
 void frmsetup::cmd_set_time_Click()
@@ -192,4 +208,56 @@ void frmsetup::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void frmsetup::cmdsetpassword_Click()
+{
+    const QString password = txtwebpassword->text();
+    if (password.isEmpty() || m_hashing)
+        return;
+    // The field is emptied at once: the password stays nowhere but in the
+    // worker computing its hash.
+    txtwebpassword->clear();
+    m_hashing = true;
+    showWebPassword();
+    WebPassword::hashInBackground(password).then(
+        this, [this, turn = m_webPasswordTurn](const QString &hash) {
+            // The dialog was opened again meanwhile: it shows the stored one.
+            if (turn != m_webPasswordTurn)
+                return;
+            m_hashing = false;
+            if (!hash.isEmpty())
+                m_webPasswordHash = hash;
+            m_webPasswordChanged = !hash.isEmpty();
+            showWebPassword();
+        });
+}
+
+void frmsetup::cmdclearpassword_Click()
+{
+    m_webPasswordChanged = !m_webPasswordHash.isEmpty();
+    m_webPasswordHash.clear();
+    chkwebnetwork->setChecked(false);
+    showWebPassword();
+}
+
+void frmsetup::showWebPassword()
+{
+    const bool set = !m_webPasswordHash.isEmpty();
+    chkwebnetwork->setEnabled(set && !m_hashing);
+    cmdsetpassword->setEnabled(!m_hashing && !txtwebpassword->text().isEmpty());
+    cmdclearpassword->setEnabled(set && !m_hashing);
+    // Apply waits for the hash: it would store the password before it.
+    cmdok->setEnabled(!m_hashing);
+    cmdapp->setEnabled(!m_hashing);
+    QString text;
+    if (m_hashing)
+        text = QStringLiteral("正在处理密码……");
+    else if (m_webPasswordChanged)
+        text = set ? QStringLiteral("新密码将在“应用”或“确定”后生效，已登录的网页需重新登录。")
+                   : QStringLiteral("密码将在“应用”或“确定”后清除，网页只能在本机打开。");
+    else
+        text = set ? QStringLiteral("已设置密码。")
+                   : QStringLiteral("未设置密码：网页只能在本机打开，无需密码。");
+    lblwebpassword->setText(text);
 }

@@ -56,6 +56,16 @@ void RemoteKeys::sendAll(int zoneCode, int ampCode, int deviceCode, bool open)
     }
 }
 
+void RemoteKeys::switchAllOn()
+{
+    sendAll(CommandCode::ZoneOpen, CommandCode::AmpOpen, CommandCode::DeviceOpen, true);
+}
+
+void RemoteKeys::switchAllOff()
+{
+    sendAll(CommandCode::ZoneClose, CommandCode::AmpClose, CommandCode::DeviceClose, false);
+}
+
 void RemoteKeys::handle(int code)
 {
     switch (RemoteKey(code)) {
@@ -71,7 +81,7 @@ void RemoteKeys::handle(int code)
         return;
     }
     case RemoteKey::KeyAllOn:
-        sendAll(CommandCode::ZoneOpen, CommandCode::AmpOpen, CommandCode::DeviceOpen, true);
+        switchAllOn();
         qCInfo(lcRemote) << "key 2: everything on";
         return;
     case RemoteKey::KeyStop:
@@ -80,7 +90,7 @@ void RemoteKeys::handle(int code)
         qCInfo(lcRemote) << "key 3: stopped - work status automatic";
         return;
     case RemoteKey::KeyAllOff:
-        sendAll(CommandCode::ZoneClose, CommandCode::AmpClose, CommandCode::DeviceClose, false);
+        switchAllOff();
         qCInfo(lcRemote) << "key 4: everything off";
         return;
     case RemoteKey::KeyPrevious:

@@ -28,6 +28,10 @@ public:
 
     // Acts on one key code; any other code is ignored.
     void handle(int code);
+    // Keys 2 and 4: every zone, amplifier and device on, or off. The office
+    // page's "all on" and "all off" come here too.
+    void switchAllOn();
+    void switchAllOff();
 
 private:
     void sendAll(int zoneCode, int ampCode, int deviceCode, bool open);

@@ -135,6 +135,46 @@ void Scheduler::tick()
         Q_EMIT outputsActiveChanged(m_outputsActive);
 }
 
+void Scheduler::switchOffNow()
+{
+    if (m_stopped)
+        return;
+    m_folder->stop();
+    const auto channelsBefore = m_channels;
+    const bool outputsBefore = m_outputsActive;
+    for (int b = 1; b <= 8; ++b) {
+        ChannelStateRecord &ch = m_channels[std::size_t(b)];
+        const bool wasOn = ch.ZonesOn || ch.DevicesOn || ch.AmpsOn;
+        // Nothing opens again behind the operator's back.
+        ch.RepeatOpen = false;
+        ch.RepeatCount = 0;
+        if (ch.ZonesOn) {
+            send(CommandCode::ZoneClose, kZero, kZero, ch.Zones);
+            ch.ZonesOn = false;
+            ch.Zones.clear();
+        }
+        if (ch.DevicesOn) {
+            send(CommandCode::DeviceClose, kZero, kZero, ch.Devices);
+            ch.DevicesOn = false;
+            ch.Devices.clear();
+        }
+        if (ch.AmpsOn) {
+            send(CommandCode::AmpClose, kZero, kZero, ch.Amps);
+            ch.AmpsOn = false;
+            ch.Amps.clear();
+        }
+        if (wasOn)
+            Q_EMIT itemEnded(b, ch.StartTime, m_startedDetails[std::size_t(b)]);
+    }
+    m_outputsActive = false;
+    for (int c = 1; c <= 8; ++c) {
+        if (!sameRecord(m_channels[std::size_t(c)], channelsBefore[std::size_t(c)]))
+            Q_EMIT channelStateChanged(c);
+    }
+    if (outputsBefore)
+        Q_EMIT outputsActiveChanged(false);
+}
+
 void Scheduler::work()
 {
     ChannelSupervisor();

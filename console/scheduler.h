@@ -52,6 +52,11 @@ public:
     // The program ends: frames still on their way finish without starting
     // anything (no file is played, no status is set).
     void stop();
+    // The operator stopped the items playing: each channel closes its
+    // zones, devices and amplifiers now, with the frames and in the order of
+    // the end of a play length, and forgets them; a folder plays no further
+    // file. What was switched on ahead of coming rows stays on.
+    void switchOffNow();
     // The console has just started, perhaps after a crash: the next scan
     // takes up the waiting rows whose start window has gone by but whose
     // play length still runs, instead of passing them over. Their

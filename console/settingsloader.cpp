@@ -6,6 +6,7 @@
 #include "platform/profileini.h"
 #include "platform/userstore.h"
 #include "schedule/timetext.h"
+#include "web/webpassword.h"
 
 #include <QDebug>
 
@@ -191,6 +192,14 @@ void LoadOperationOptions(const UserStore &store, AppSettings &settings)
     // Ports below 1024 need privileges the console does not have.
     settings.WebControlPort
         = ok && port >= 1024 && port <= 65535 ? quint16(port) : defaults.WebControlPort;
+    settings.Seasons = SeasonTimetables::fromStoreText(
+        store.value(kOperation, QStringLiteral("seasons"), QString()));
+    // Only a hash of the right form counts as a password set; anything else
+    // (an edited store) counts as none, which keeps the server on the
+    // loopback.
+    const QString hash = store.value(kOperation, QStringLiteral("web_password"), QString());
+    settings.WebPasswordHash = WebPassword::isWellFormed(hash) ? hash : QString();
+    settings.WebNetworkAllowed = flag(QStringLiteral("web_network"), defaults.WebNetworkAllowed);
 }
 
 void SaveOperationOptions(UserStore &store, const AppSettings &settings)
@@ -206,6 +215,11 @@ void SaveOperationOptions(UserStore &store, const AppSettings &settings)
                    booleanText(settings.WebControlEnabled));
     store.setValue(kOperation, QStringLiteral("web_port"),
                    QString::number(settings.WebControlPort));
+    store.setValue(kOperation, QStringLiteral("web_password"), settings.WebPasswordHash);
+    store.setValue(kOperation, QStringLiteral("web_network"),
+                   booleanText(settings.WebNetworkAllowed));
+    store.setValue(kOperation, QStringLiteral("seasons"),
+                   SeasonTimetables::toStoreText(settings.Seasons));
 }
 
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)

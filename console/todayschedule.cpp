@@ -9,6 +9,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFileInfo>
 
 TodaySchedule::TodaySchedule(const AppFolder &folder, const AppSettings &settings,
                              ConsoleState &state, ProgrammeModel &model, Dialogs &dialogs,
@@ -41,15 +42,48 @@ QString TodaySchedule::dateFileFor(const QDate &day) const
     return m_dateFolder + u'/' + name;
 }
 
+QString TodaySchedule::regularTimetable()
+{
+    return QStringLiteral("常规作息");
+}
+
+void TodaySchedule::setTimetable(const QString &name)
+{
+    if (name == m_timetable)
+        return;
+    m_timetable = name;
+    Q_EMIT timetableChanged(name);
+}
+
+QString TodaySchedule::weekFileFor(const QDate &day)
+{
+    const SeasonTimetables::Choice choice = SeasonTimetables::weekFileFor(
+        day, m_settings.Seasons, m_settings.WeekFilePath, [](const QString &path) {
+            const QFileInfo info(path);
+            return info.isFile() && info.isReadable();
+        });
+    if (!choice.problem.isEmpty()) {
+        qWarning() << "seasonal timetable:" << choice.problem;
+        m_dialogs.notify(choice.problem, QStringLiteral("请检查"), MsgIcon::Exclamation, nullptr);
+    }
+    if (!choice.rangeName.isEmpty())
+        setTimetable(choice.rangeName);
+    else
+        setTimetable(m_settings.Seasons.isEmpty() ? QString() : regularTimetable());
+    return choice.weekFile;
+}
+
 bool TodaySchedule::LoadTodaySchedule(const QDate &day)
 {
     ScheduleFile::DayRead read;
     if (m_settings.WeekMode) {
-        if (m_settings.WeekFilePath.isEmpty())
+        const QString weekFile = weekFileFor(day);
+        if (weekFile.isEmpty())
             return true;
-        read = ScheduleFile::readDayOfWeekFile(m_settings.WeekFilePath,
+        read = ScheduleFile::readDayOfWeekFile(weekFile,
                                                Weekdays::nameForDayOfWeek(day.dayOfWeek()));
     } else {
+        setTimetable({});
         // The operator's chosen date file serves every day; without one, the
         // file named after the day is looked up afresh at each load.
         QString path = m_settings.DateFilePath.trimmed();

@@ -62,6 +62,12 @@ public:
     void cancelRow(int row);
     void restoreRow(int row);
 
+    // The seasonal timetable the list was last loaded from ("夏季作息"),
+    // "常规作息" when timetables are set but none holds the day, and empty
+    // when none are set or date mode runs.
+    QString timetable() const { return m_timetable; }
+    static QString regularTimetable(); // "常规作息"
+
     // The date file of the given day in the date folder listing, if any.
     QString dateFileFor(const QDate &day) const;
 
@@ -77,14 +83,20 @@ Q_SIGNALS:
     // cancelled one back.
     void rowCancelled(int row);
     void rowRestored(int row);
+    // The list is now loaded from another timetable (see timetable()).
+    void timetableChanged(const QString &name);
 
 private:
     void setCurrentIndex(int index);
+    void setTimetable(const QString &name);
+    // The week file for the day: the set one, or a seasonal timetable's.
+    QString weekFileFor(const QDate &day);
     // ShowNextItem: fills the panel for the row after currentIndex().
     void ShowNextItem();
 
     QString m_dateFolder;
     QStringList m_dateFiles;
+    QString m_timetable;
     const AppSettings &m_settings;
     ConsoleState &m_state;
     ProgrammeModel &m_model;

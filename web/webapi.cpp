@@ -49,9 +49,15 @@ WebApi::WebApi(const Parts &parts)
 {
 }
 
-WebApi::Reply WebApi::error(int status, const QString &message)
+WebApi::Reply WebApi::error(int status, const QString &code, const QString &message)
 {
-    return {status, QJsonObject {{QStringLiteral("error"), message}}};
+    return {status,
+            QJsonObject {{QStringLiteral("error"), code}, {QStringLiteral("message"), message}}};
+}
+
+WebApi::Reply WebApi::notFound()
+{
+    return error(404, QStringLiteral("not_found"), QStringLiteral("没有这个接口"));
 }
 
 WebApi::Reply WebApi::handle(const QByteArray &method, const QString &path,
@@ -68,16 +74,17 @@ WebApi::Reply WebApi::handle(const QByteArray &method, const QString &path,
         {QStringLiteral("today"), &WebApi::today},
     };
     if (!path.startsWith(prefix()))
-        return error(404, QStringLiteral("not found"));
+        return notFound();
     const QStringView name = QStringView(path).mid(prefix().size());
     for (const Route &route : routes) {
         if (name != route.path)
             continue;
         if (method != "GET" && method != "HEAD")
-            return error(405, QStringLiteral("method not allowed"));
+            return error(405, QStringLiteral("method_not_allowed"),
+                         QStringLiteral("不支持这种请求"));
         return {200, (this->*route.read)()};
     }
-    return error(404, QStringLiteral("not found"));
+    return notFound();
 }
 
 QJsonObject WebApi::status() const

@@ -46,7 +46,10 @@ public:
     QJsonObject status() const;
     QJsonObject today() const;
 
-    static Reply error(int status, const QString &message);
+    // A refusal: {"error": code, "message": the operator's words}.
+    static Reply error(int status, const QString &code, const QString &message);
+    // 404 for a path that is none of the API's.
+    static Reply notFound();
 
 private:
     Parts m_p;

@@ -44,7 +44,7 @@ std::optional<Refusal> readObject(const QByteArray &contentType, const QByteArra
                                   QJsonObject &object)
 {
     if (body.size() > MaxBodyBytes)
-        return refuse(413, QStringLiteral("body_too_large"), QStringLiteral("请求过大"));
+        return refuse(413, QStringLiteral("too_large"), QStringLiteral("请求过大"));
     if (!isJsonContentType(contentType))
         return refuse(415, QStringLiteral("not_json"), QStringLiteral("请求须为 JSON 格式"));
     QJsonParseError error;
@@ -157,7 +157,9 @@ Parsed<QString> parseLogin(const QByteArray &contentType, const QByteArray &body
         return result;
     }
     const QJsonValue password = object.value(QStringLiteral("password"));
-    if (!password.isString() || password.toString().isEmpty()) {
+    // An empty password is a password all the same: it is the one that
+    // opens the console while none is set (and the loopback alone listens).
+    if (!password.isString()) {
         result.refusal
             = refuse(400, QStringLiteral("password_missing"), QStringLiteral("缺少密码"));
         return result;

@@ -70,7 +70,8 @@ bool isJsonContentType(const QByteArray &contentType);
 Parsed<Command> parseCommand(const QByteArray &contentType, const QByteArray &body);
 
 // A log-in body: {"password": "<text>"}. The password only goes to the
-// hash; it is refused when too long.
+// hash; it is refused when too long. It may be empty: that is the log-in
+// while no password is set.
 Parsed<QString> parseLogin(const QByteArray &contentType, const QByteArray &body);
 
 // The JSON body of a refusal: {"error": code, "message": message}.

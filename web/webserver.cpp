@@ -1,110 +1,46 @@
 #include "web/webserver.h"
 
+#include "console/console.h"
 #include "console/consolesettings.h"
+#include "web/webcommands.h"
+#include "web/webpassword.h"
 
-#include <QAbstractHttpServer>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
-#include <QJsonDocument>
 #include <QLoggingCategory>
-#include <QMetaEnum>
-#include <QTcpServer>
 
 Q_LOGGING_CATEGORY(lcWeb, "quellon.web")
 
 namespace {
 
-QByteArray methodName(QHttpServerRequest::Method method)
+WebApi::Parts apiParts(Console &console)
 {
-    switch (method) {
-    case QHttpServerRequest::Method::Get:
-        return QByteArrayLiteral("GET");
-    case QHttpServerRequest::Method::Put:
-        return QByteArrayLiteral("PUT");
-    case QHttpServerRequest::Method::Delete:
-        return QByteArrayLiteral("DELETE");
-    case QHttpServerRequest::Method::Post:
-        return QByteArrayLiteral("POST");
-    case QHttpServerRequest::Method::Head:
-        return QByteArrayLiteral("HEAD");
-    case QHttpServerRequest::Method::Options:
-        return QByteArrayLiteral("OPTIONS");
-    case QHttpServerRequest::Method::Patch:
-        return QByteArrayLiteral("PATCH");
-    default:
-        return QByteArrayLiteral("OTHER");
-    }
+    return {console.clock(),    console.programme(), console.today(),
+            console.playback(), console.volume(),    console.link()};
 }
 
 } // namespace
 
-// The HTTP side of one listening period: built when the server starts and
-// destroyed when it stops, so that nothing of a previous period (a
-// connection, a half-read request) outlives the switch.
-class WebFront final : public QAbstractHttpServer
-{
-public:
-    explicit WebFront(const WebApi &api)
-        : m_api(api)
-    {
-    }
-
-    bool listenOn(quint16 port)
-    {
-        auto *server = new QTcpServer(this);
-        if (!server->listen(QHostAddress::LocalHost, port)) {
-            qCWarning(lcWeb) << "cannot listen on port" << port << server->errorString();
-            delete server;
-            return false;
-        }
-        m_server = server;
-        bind(server);
-        return true;
-    }
-
-    quint16 port() const { return m_server ? m_server->serverPort() : 0; }
-    void close()
-    {
-        if (m_server)
-            m_server->close();
-    }
-
-protected:
-    bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override
-    {
-        const WebApi::Reply reply
-            = m_api.handle(methodName(request.method()), request.url().path(), request.body());
-        makeResponder(request, socket)
-            .write(QJsonDocument(reply.body),
-                   static_cast<QHttpServerResponder::StatusCode>(reply.status));
-        return true;
-    }
-
-    void missingHandler(const QHttpServerRequest &request, QTcpSocket *socket) override
-    {
-        const WebApi::Reply reply = WebApi::error(404, QStringLiteral("not found"));
-        makeResponder(request, socket)
-            .write(QJsonDocument(reply.body),
-                   static_cast<QHttpServerResponder::StatusCode>(reply.status));
-    }
-
-private:
-    const WebApi &m_api;
-    QTcpServer *m_server = nullptr;
-};
-
-WebServer::WebServer(ConsoleSettings &settings, const WebApi::Parts &parts, QObject *parent)
+WebServer::WebServer(Console &console, QObject *parent)
     : QObject(parent)
-    , m_settings(settings)
-    , m_api(parts)
+    , m_console(console)
+    , m_api(apiParts(console))
+    , m_sessions(console.clock())
+    , m_limiter(console.clock())
+    , m_commands(std::make_unique<WebCommands>(console))
 {
 }
 
-WebServer::~WebServer() = default;
+WebServer::~WebServer()
+{
+    // The fronts first, the stopped ones waiting for deletion too: they may
+    // still tell the limiter of log-ins they leave unanswered.
+    m_front.reset();
+    qDeleteAll(findChildren<WebFront *>(Qt::FindDirectChildrenOnly));
+}
 
 void WebServer::follow()
 {
-    connect(&m_settings, &ConsoleSettings::changed, this, &WebServer::apply, Qt::UniqueConnection);
+    connect(&m_console.settings(), &ConsoleSettings::changed, this, &WebServer::apply,
+            Qt::UniqueConnection);
     apply();
 }
 
@@ -118,29 +54,60 @@ quint16 WebServer::port() const
     return m_front ? m_front->port() : 0;
 }
 
+QHostAddress WebServer::address() const
+{
+    return m_front ? m_front->address() : QHostAddress();
+}
+
+void WebServer::setPageHandler(WebFront::PageHandler handler)
+{
+    m_page = std::move(handler);
+    if (m_front)
+        m_front->setPageHandler(m_page);
+}
+
 void WebServer::apply()
 {
-    const AppSettings &values = m_settings.values();
-    const quint16 wanted = m_portOverride >= 0 ? quint16(m_portOverride) : values.WebControlPort;
+    const AppSettings &values = m_console.settings().values();
+    if (values.WebPasswordHash != m_passwordHash) {
+        // Whoever logged in with the old password logs in again.
+        m_passwordHash = values.WebPasswordHash;
+        m_sessions.endAll();
+    }
     if (!values.WebControlEnabled) {
         stop();
         return;
     }
+    // The local network only with a password: without one, anyone on the
+    // network could command the console.
+    const QHostAddress address
+        = values.WebNetworkAllowed && WebPassword::isWellFormed(values.WebPasswordHash)
+        ? QHostAddress(QHostAddress::Any)
+        : QHostAddress(QHostAddress::LocalHost);
+    const quint16 wanted = m_portOverride >= 0 ? quint16(m_portOverride) : values.WebControlPort;
     // A port the system chose stays as it is; a configured one is followed.
-    if (m_front && (m_portOverride == 0 || m_front->port() == wanted))
+    if (m_front && m_front->address() == address
+        && (m_portOverride == 0 || m_front->port() == wanted))
         return;
+    const quint16 keep = m_front && m_portOverride == 0 ? m_front->port() : wanted;
     stop();
-    start(wanted);
+    start(address, keep);
 }
 
-void WebServer::start(quint16 port)
+void WebServer::start(const QHostAddress &address, quint16 port)
 {
-    auto front = std::make_unique<WebFront>(m_api);
-    if (!front->listenOn(port))
+    WebCommands *commands = m_commands.get();
+    auto front = std::make_unique<WebFront>(WebFront::Parts {
+        m_api, m_sessions, m_limiter,
+        [this] { return m_console.settings().values().WebPasswordHash; },
+        [commands](const WebRequestLimits::Command &command) { return commands->run(command); }});
+    if (!front->listenOn(address, port))
         return;
+    front->setPageHandler(m_page);
     m_front = std::move(front);
-    qCInfo(lcWeb) << "listening on 127.0.0.1 port" << m_front->port();
+    qCInfo(lcWeb) << "listening on" << address << "port" << m_front->port();
     Q_EMIT listeningChanged(true);
+    Q_EMIT frontStarted(m_front.get());
 }
 
 void WebServer::stop()
@@ -155,6 +122,7 @@ void WebServer::stop()
     WebFront *old = m_front.release();
     old->setParent(this);
     old->deleteLater();
+    m_sessions.endAll();
     qCInfo(lcWeb) << "stopped";
     Q_EMIT listeningChanged(false);
 }

@@ -1,26 +1,31 @@
 #pragma once
 
 #include "web/webapi.h"
+#include "web/webfront.h"
+#include "web/webloginlimiter.h"
+#include "web/websessions.h"
 
 #include <QHostAddress>
 #include <QObject>
 
 #include <memory>
 
-class ConsoleSettings;
-class WebFront;
+class Console;
+class WebCommands;
 
 // The console's web server: off unless the operator switched on 网络控制,
-// and then listening on the loopback address only. It follows the settings:
-// switching the option on opens the port, switching it off closes it and
-// every connection with it. It runs on the console's event loop.
+// and then listening on the loopback address only, unless the local network
+// is allowed and a password is set. It follows the settings: switching the
+// option on opens the port, switching it off closes it and every connection
+// and session with it; a new password ends every session. It runs on the
+// console's event loop.
 class WebServer final : public QObject
 {
     Q_OBJECT
 public:
     static constexpr quint16 kDefaultPort = 8530;
 
-    WebServer(ConsoleSettings &settings, const WebApi::Parts &parts, QObject *parent = nullptr);
+    explicit WebServer(Console &console, QObject *parent = nullptr);
     ~WebServer() override;
 
     // Reads the settings now and from then on at each change.
@@ -29,19 +34,37 @@ public:
     bool isListening() const;
     // The port listened on; 0 while off.
     quint16 port() const;
+    // The address listened on (LocalHost or Any); null while off.
+    QHostAddress address() const;
     // Tests listen on a port the system chooses (0) instead of the setting's.
     void setPortOverride(quint16 port) { m_portOverride = port; }
 
+    // What the page and the live feed build on.
+    const WebApi &api() const { return m_api; }
+    WebSessions &sessions() { return m_sessions; }
+    // The front of the present listening period; null while off.
+    WebFront *front() { return m_front.get(); }
+    // Given to every front from now on (and to the present one).
+    void setPageHandler(WebFront::PageHandler handler);
+
 Q_SIGNALS:
     void listeningChanged(bool on);
+    // A front began listening (the live feed takes its WebSocket
+    // connections from it); it is destroyed when listening stops.
+    void frontStarted(WebFront *front);
 
 private:
     void apply();
-    void start(quint16 port);
+    void start(const QHostAddress &address, quint16 port);
     void stop();
 
-    ConsoleSettings &m_settings;
+    Console &m_console;
     WebApi m_api;
+    WebSessions m_sessions;
+    WebLoginLimiter m_limiter;
+    std::unique_ptr<WebCommands> m_commands;
+    WebFront::PageHandler m_page;
     std::unique_ptr<WebFront> m_front;
+    QString m_passwordHash; // as last applied
     int m_portOverride = -1;
 };

@@ -388,7 +388,8 @@ void tst_Console::applyStoresAndReloads()
     // The fifteen keys in their order, then the console's own running options.
     QCOMPARE(m_rig->store.writes.mid(15),
              (QStringList {u"asrun_keep_days"_s, u"supervise_terminals"_s, u"start_at_login"_s,
-                           u"web_control"_s, u"web_port"_s}));
+                           u"web_control"_s, u"web_port"_s, u"web_password"_s, u"web_network"_s,
+                           u"seasons"_s}));
     QCOMPARE(m_rig->store.writes.first(15),
              (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
                            u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
@@ -420,7 +421,7 @@ void tst_Console::applyReportsWhatCouldNotBeSaved()
     QVERIFY(failures.at(0).startsWith(u"config.ini"_s));
     // Memory holds the new values all the same, and the store has them.
     QVERIFY(c.settings().values().ShowVideo);
-    QCOMPARE(m_rig->store.writes.size(), 15 + 5);
+    QCOMPARE(m_rig->store.writes.size(), 15 + 8);
 }
 
 void tst_Console::endProgramOnce()

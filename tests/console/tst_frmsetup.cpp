@@ -11,6 +11,7 @@
 #include "support/consolewindows.h"
 #include "support/filewrites.h"
 #include "support/gbkfiles.h"
+#include "web/webpassword.h"
 #include "zonelink/controllerclock.h"
 #include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
@@ -29,6 +30,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTreeView>
@@ -68,6 +70,10 @@ private Q_SLOTS:
 
     void webControlOption_data();
     void webControlOption();
+    void seasonalTimetables_data();
+    void seasonalTimetables();
+    void webPassword_data();
+    void webPassword();
 
 private:
     frmsetup &open();
@@ -219,7 +225,8 @@ void tst_frmsetup::applyStoresTheFifteenKeys()
     // The fifteen keys in their order, then the console's own running options.
     QCOMPARE(m_rig->store.writes.mid(15),
              (QStringList {u"asrun_keep_days"_s, u"supervise_terminals"_s, u"start_at_login"_s,
-                           u"web_control"_s, u"web_port"_s}));
+                           u"web_control"_s, u"web_port"_s, u"web_password"_s, u"web_network"_s,
+                           u"seasons"_s}));
     QCOMPARE(m_rig->store.writes.first(15),
              (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
                            u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
@@ -654,6 +661,148 @@ void tst_frmsetup::webControlOption()
     QCOMPARE(m_rig->store.values.value(u"operation/web_control"_s),
              chosen ? u"True"_s : u"False"_s);
     QCOMPARE(m_rig->console().settings().values().WebControlEnabled, chosen);
+}
+
+void tst_frmsetup::seasonalTimetables_data()
+{
+    QTest::addColumn<QString>("from"); // the new row's first day, as typed
+    QTest::addColumn<bool>("chooseFile");
+    QTest::addColumn<bool>("moveUp"); // the new row moved above the stored one
+    QTest::addColumn<QString>("message"); // empty when Apply goes through
+    QTest::newRow("added below") << u"10-01"_s << true << false << QString();
+    QTest::newRow("added and moved first") << u"10-01"_s << true << true << QString();
+    QTest::newRow("day not in the year")
+        << u"02-30"_s << true << false << u"季节作息第 2 行：日期应写成“月-日”，例如 05-01"_s;
+    QTest::newRow("no week file") << u"10-01"_s << false << false
+                                  << u"季节作息第 2 行：请选择周播放文件"_s;
+}
+
+void tst_frmsetup::seasonalTimetables()
+{
+    QFETCH(QString, from);
+    QFETCH(bool, chooseFile);
+    QFETCH(bool, moveUp);
+    QFETCH(QString, message);
+    const SeasonRange summer {u"夏季作息"_s, u"05-01"_s, u"09-30"_s, u"/srv/summer.txt"_s};
+    m_rig->store.setValue(u"operation"_s, u"seasons"_s, SeasonTimetables::toStoreText({summer}));
+    m_rig->start();
+    open();
+    auto *table = child<QTableWidget>(u"lstseasons"_s);
+    QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(table->item(0, 3)->text(), u"summer.txt"_s);
+
+    child<QPushButton>(u"cmdseasonadd"_s)->click();
+    QCOMPARE(table->currentRow(), 1);
+    table->item(1, 0)->setText(u"冬季作息"_s);
+    table->item(1, 1)->setText(from);
+    table->item(1, 2)->setText(u"04-30"_s);
+    if (chooseFile) {
+        m_rig->dialogs.files.enqueue(u"/srv/winter.txt"_s);
+        child<QPushButton>(u"cmdseasonfile"_s)->click();
+    }
+    if (moveUp)
+        child<QPushButton>(u"cmdseasonup"_s)->click();
+    const SeasonRange winter {u"冬季作息"_s, from, u"04-30"_s, u"/srv/winter.txt"_s};
+    const QString storedBefore = m_rig->store.values.value(u"operation/seasons"_s);
+    QSignalSpy applied(&m_rig->console().settings(), &ConsoleSettings::applied);
+    child<QPushButton>(u"cmdok"_s)->click();
+    if (!message.isEmpty()) {
+        // Nothing is applied or stored, and the dialog stays for the mending.
+        QCOMPARE(m_rig->dialogs.shown.size(), 1);
+        QCOMPARE(m_rig->dialogs.shown.constFirst().text, message);
+        QCOMPARE(applied.size(), 0);
+        QCOMPARE(m_rig->store.values.value(u"operation/seasons"_s), storedBefore);
+        QVERIFY(m_dialog->isVisible());
+        return;
+    }
+    const QList<SeasonRange> expected
+        = moveUp ? QList<SeasonRange> {winter, summer} : QList<SeasonRange> {summer, winter};
+    QCOMPARE(applied.size(), 1);
+    QCOMPARE(m_rig->console().settings().values().Seasons, expected);
+    QCOMPARE(SeasonTimetables::fromStoreText(m_rig->store.values.value(u"operation/seasons"_s)),
+             expected);
+    QVERIFY(!m_dialog->isVisible());
+}
+
+void tst_frmsetup::webPassword_data()
+{
+    QTest::addColumn<QString>("stored"); // the password stored before; empty: none
+    QTest::addColumn<bool>("storedNetwork");
+    QTest::addColumn<QString>("typed"); // set with 设置密码; empty: not pressed
+    QTest::addColumn<bool>("clear"); // 清除密码 pressed first
+    QTest::addColumn<bool>("tickNetwork"); // 允许局域网访问 ticked before Apply
+    QTest::addColumn<bool>("networkOpen"); // the box could be ticked
+    QTest::addColumn<QString>("password"); // the one stored after Apply; empty: none
+    QTest::addColumn<bool>("network"); // as stored after Apply
+
+    QTest::newRow("none set: the network stays closed")
+        << QString() << false << QString() << false << true << false << QString() << false;
+    QTest::newRow("a new password, the network allowed")
+        << QString() << false << u"广播室 office"_s << false << true << true << u"广播室 office"_s
+        << true;
+    QTest::newRow("a new password only")
+        << QString() << false << u"2026"_s << false << false << true << u"2026"_s << false;
+    QTest::newRow("the stored one kept")
+        << u"old"_s << true << QString() << false << true << true << u"old"_s << true;
+    QTest::newRow("the stored one replaced")
+        << u"old"_s << false << u"new"_s << false << true << true << u"new"_s << true;
+    QTest::newRow("cleared: the network closes with it")
+        << u"old"_s << true << QString() << true << true << false << QString() << false;
+}
+
+void tst_frmsetup::webPassword()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, storedNetwork);
+    QFETCH(QString, typed);
+    QFETCH(bool, clear);
+    QFETCH(bool, tickNetwork);
+    QFETCH(bool, networkOpen);
+    QFETCH(QString, password);
+    QFETCH(bool, network);
+    if (!stored.isEmpty())
+        m_rig->store.setValue(u"operation"_s, u"web_password"_s,
+                              WebPassword::hash(stored, WebPassword::MinIterations));
+    m_rig->store.setValue(u"operation"_s, u"web_network"_s, storedNetwork ? u"True"_s : u"False"_s);
+    m_rig->start();
+    open();
+    child<QTabWidget>(u"SSTab1"_s)->setCurrentIndex(4);
+    auto *box = child<QCheckBox>(u"chkwebnetwork"_s);
+    QCOMPARE(box->isChecked(), storedNetwork && !stored.isEmpty());
+    QCOMPARE(box->isEnabled(), !stored.isEmpty());
+    if (clear)
+        child<QPushButton>(u"cmdclearpassword"_s)->click();
+    if (!typed.isEmpty()) {
+        auto *field = child<QLineEdit>(u"txtwebpassword"_s);
+        QCOMPARE(field->echoMode(), QLineEdit::Password);
+        field->setText(typed);
+        child<QPushButton>(u"cmdsetpassword"_s)->click();
+        // The typed text is gone at once; Apply waits for the hash.
+        QCOMPARE(field->text(), QString());
+        QVERIFY(!child<QPushButton>(u"cmdapp"_s)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(u"cmdapp"_s)->isEnabled(), 10000);
+    }
+    QCOMPARE(box->isEnabled(), networkOpen);
+    if (tickNetwork && box->isEnabled())
+        box->setChecked(true);
+    m_dialog->grab().save(QCoreApplication::applicationDirPath() + u"/frmsetup_web.png"_s);
+    child<QPushButton>(u"cmdapp"_s)->click();
+    const QString hash = m_rig->store.values.value(u"operation/web_password"_s);
+    if (password.isEmpty()) {
+        QCOMPARE(hash, QString());
+    } else {
+        QVERIFY(WebPassword::verify(password, hash));
+        QVERIFY(!WebPassword::verify(password + u"x"_s, hash));
+    }
+    QCOMPARE(m_rig->store.values.value(u"operation/web_network"_s),
+             network ? u"True"_s : u"False"_s);
+    QCOMPARE(m_rig->console().settings().values().WebPasswordHash, hash);
+    QCOMPARE(m_rig->console().settings().values().WebNetworkAllowed, network);
+    // The password itself is nowhere in the store.
+    if (!typed.isEmpty()) {
+        for (const QString &value : std::as_const(m_rig->store.values))
+            QVERIFY(!value.contains(typed));
+    }
 }
 
 int main(int argc, char *argv[])

@@ -3,6 +3,7 @@
 #include "platform/profileini.h"
 #include "support/gbkfiles.h"
 #include "support/memoryuserstore.h"
+#include "web/webpassword.h"
 
 #include <QHash>
 #include <QTemporaryDir>
@@ -71,6 +72,8 @@ private Q_SLOTS:
     void operationOptions();
     void webControlOptions_data();
     void webControlOptions();
+    void webPasswordOptions_data();
+    void webPasswordOptions();
     void groupNamesAreCut();
     void nodeAddresses_data();
     void nodeAddresses();
@@ -526,6 +529,56 @@ void tst_SettingsLoader::webControlOptions()
     LoadOperationOptions(saved, back);
     QCOMPARE(back.WebControlEnabled, s.WebControlEnabled);
     QCOMPARE(back.WebControlPort, s.WebControlPort);
+}
+
+void tst_SettingsLoader::webPasswordOptions_data()
+{
+    // As stored; "%HASH%" a hash of "office", "%SHORT%" the same cut short.
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("network");
+    QTest::addColumn<bool>("wantSet");
+    QTest::addColumn<bool>("wantNetwork");
+    QTest::newRow("none written") << QString() << QString() << false << false;
+    QTest::newRow("a hash, the network allowed") << u"%HASH%"_s << u"True"_s << true << true;
+    QTest::newRow("a hash only") << u"%HASH%"_s << u"False"_s << true << false;
+    // A password written into the store by hand is no hash: none is set.
+    QTest::newRow("plain text") << u"office"_s << u"True"_s << false << true;
+    QTest::newRow("a hash cut short") << u"%SHORT%"_s << QString() << false << false;
+}
+
+void tst_SettingsLoader::webPasswordOptions()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, network);
+    QFETCH(bool, wantSet);
+    QFETCH(bool, wantNetwork);
+    const QString hash = WebPassword::hash(u"office"_s, WebPassword::MinIterations);
+    if (password == u"%HASH%")
+        password = hash;
+    else if (password == u"%SHORT%")
+        password = hash.left(hash.size() - 3);
+    CountingUserStore store;
+    if (!password.isEmpty())
+        store.values.insert(u"operation/web_password"_s, password);
+    if (!network.isEmpty())
+        store.values.insert(u"operation/web_network"_s, network);
+    AppSettings s;
+    LoadOperationOptions(store, s);
+    QCOMPARE(!s.WebPasswordHash.isEmpty(), wantSet);
+    if (wantSet) {
+        QCOMPARE(s.WebPasswordHash, hash);
+        QVERIFY(WebPassword::verify(u"office"_s, s.WebPasswordHash));
+    }
+    QCOMPARE(s.WebNetworkAllowed, wantNetwork);
+
+    CountingUserStore saved;
+    SaveOperationOptions(saved, s);
+    QCOMPARE(saved.values.value(u"operation/web_password"_s), s.WebPasswordHash);
+    AppSettings back;
+    back.WebNetworkAllowed = !s.WebNetworkAllowed;
+    LoadOperationOptions(saved, back);
+    QCOMPARE(back.WebPasswordHash, s.WebPasswordHash);
+    QCOMPARE(back.WebNetworkAllowed, s.WebNetworkAllowed);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsLoader)

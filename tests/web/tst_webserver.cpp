@@ -1,21 +1,23 @@
 // The web server of the console: nothing listens unless the option is on,
-// the read endpoints answer from the console's own objects, every other
-// path or method is refused with a JSON error, and switching the option off
-// closes the port.
+// it listens beyond the loopback only with a password, the read endpoints
+// answer in a session from the console's own objects, and every request it
+// refuses is answered 4xx with a JSON error and changes nothing on the wire
+// or on disk.
 
 #include "console/mastervolume.h"
 #include "console/programmemodel.h"
 #include "console/todayschedule.h"
 #include "consolerig.h"
+#include "web/webpassword.h"
 #include "web/webserver.h"
+#include "web/websessions.h"
+#include "webclient.h"
+#include "webrigstate.h"
 #include "zonelink/zonelink.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -27,14 +29,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct HttpResult
-{
-    int status = 0;
-    QByteArray contentType;
-    QJsonObject body;
-    bool json = false;
-};
-
 // A port free right now, so that tests running side by side (and other
 // programs on the default port) do not meet.
 quint16 freePort()
@@ -43,6 +37,14 @@ quint16 freePort()
     if (!probe.listen(QHostAddress::LocalHost, 0))
         return 0;
     return probe.serverPort();
+}
+
+const QString kPassword = u"广播室2026"_s;
+
+// The stored form of the test's password, cheap to check.
+QString storedPassword()
+{
+    return WebPassword::hash(kPassword, WebPassword::MinIterations);
 }
 
 } // namespace
@@ -55,24 +57,38 @@ private Q_SLOTS:
     void cleanup();
     void offByDefault();
     void storedOptionStartsIt();
+    void listeningAddress_data();
+    void listeningAddress();
     void endpoints_data();
     void endpoints();
     void statusFromTheConsole();
     void todayFollowsTheList();
     void switchingOffClosesThePort();
     void switchingOnAgainListens();
+    void logIn_data();
+    void logIn();
+    void sessionCarriers_data();
+    void sessionCarriers();
+    void refusals_data();
+    void refusals();
+    void tooManyAttempts();
+    void logOut();
+    void newPasswordEndsSessions();
+    void switchingOffEndsSessions();
 
 private:
     WebServer &makeServer();
-    void switchTo(bool on);
+    void switchOn(bool on = true);
+    void setPassword(const QString &hash);
     // Whether a connection to the port is accepted (false: refused).
     bool portAccepts(quint16 port);
-    HttpResult request(const QByteArray &method, const QString &path);
+    WebClient::Result request(const QByteArray &method, const QString &path,
+                              const QByteArray &body = {}, const WebClient::Headers &headers = {});
 
     std::unique_ptr<ConsoleRig> m_rig;
     std::unique_ptr<WebServer> m_server;
+    std::unique_ptr<WebClient> m_client;
     quint16 m_port = 0;
-    QNetworkAccessManager m_nam;
 };
 
 void tst_WebServer::init()
@@ -81,12 +97,13 @@ void tst_WebServer::init()
     m_port = freePort();
     QVERIFY(m_port != 0);
     m_rig->store.values.insert(u"operation/web_port"_s, QString::number(m_port));
-    m_nam.setProxy(QNetworkProxy::NoProxy);
-    m_nam.clearConnectionCache();
+    m_client = std::make_unique<WebClient>();
+    m_client->setPort(m_port);
 }
 
 void tst_WebServer::cleanup()
 {
+    m_client.reset();
     m_server.reset();
     m_rig.reset();
 }
@@ -94,19 +111,24 @@ void tst_WebServer::cleanup()
 WebServer &tst_WebServer::makeServer()
 {
     Console &console = m_rig->start();
-    m_server = std::make_unique<WebServer>(console.settings(),
-                                           WebApi::Parts {m_rig->clock, console.programme(),
-                                                          console.today(), console.playback(),
-                                                          console.volume(), console.link()});
+    m_server = std::make_unique<WebServer>(console);
     m_server->follow();
     return *m_server;
 }
 
-void tst_WebServer::switchTo(bool on)
+void tst_WebServer::switchOn(bool on)
 {
     ConsoleSettings &settings = m_rig->console().settings();
     AppSettings values = settings.values();
     values.WebControlEnabled = on;
+    settings.update(values);
+}
+
+void tst_WebServer::setPassword(const QString &hash)
+{
+    ConsoleSettings &settings = m_rig->console().settings();
+    AppSettings values = settings.values();
+    values.WebPasswordHash = hash;
     settings.update(values);
 }
 
@@ -123,20 +145,10 @@ bool tst_WebServer::portAccepts(quint16 port)
     return true;
 }
 
-HttpResult tst_WebServer::request(const QByteArray &method, const QString &path)
+WebClient::Result tst_WebServer::request(const QByteArray &method, const QString &path,
+                                         const QByteArray &body, const WebClient::Headers &headers)
 {
-    QNetworkRequest req(QUrl(u"http://127.0.0.1:%1%2"_s.arg(m_server->port()).arg(path)));
-    std::unique_ptr<QNetworkReply> reply(m_nam.sendCustomRequest(req, method));
-    HttpResult result;
-    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 5000); }();
-    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-    QJsonParseError error {};
-    const QJsonDocument doc = QJsonDocument::fromJson(reply->readAll(), &error);
-    result.json = error.error == QJsonParseError::NoError && doc.isObject();
-    result.body = doc.object();
-    return result;
+    return m_client->request(method, path, body, headers);
 }
 
 void tst_WebServer::offByDefault()
@@ -154,46 +166,116 @@ void tst_WebServer::storedOptionStartsIt()
     WebServer &server = makeServer();
     QVERIFY(server.isListening());
     QCOMPARE(server.port(), m_port);
+    QCOMPARE(server.address(), QHostAddress(QHostAddress::LocalHost));
     QVERIFY(portAccepts(m_port));
+}
+
+void tst_WebServer::listeningAddress_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<bool>("password");
+    QTest::addColumn<bool>("everywhere");
+    QTest::newRow("neither") << false << false << false;
+    QTest::newRow("network allowed, no password") << true << false << false;
+    QTest::newRow("password, network not allowed") << false << true << false;
+    QTest::newRow("network allowed and a password") << true << true << true;
+}
+
+void tst_WebServer::listeningAddress()
+{
+    QFETCH(bool, network);
+    QFETCH(bool, password);
+    QFETCH(bool, everywhere);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    m_rig->store.values.insert(u"operation/web_network"_s, network ? u"True"_s : u"False"_s);
+    if (password)
+        m_rig->store.values.insert(u"operation/web_password"_s, storedPassword());
+    WebServer &server = makeServer();
+    QVERIFY(server.isListening());
+    QCOMPARE(server.address(),
+             everywhere ? QHostAddress(QHostAddress::Any) : QHostAddress(QHostAddress::LocalHost));
+    QVERIFY(portAccepts(m_port));
+    // Clearing the password takes the server back to the loopback at once.
+    setPassword(QString());
+    QCOMPARE(server.address(), QHostAddress(QHostAddress::LocalHost));
+    QCOMPARE(server.port(), m_port);
 }
 
 void tst_WebServer::endpoints_data()
 {
     QTest::addColumn<QByteArray>("method");
     QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("session");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("key"); // a key the JSON answer must hold
+    QTest::addColumn<QString>("error"); // its code when refused
 
-    QTest::newRow("status") << "GET"_ba << u"/api/v1/status"_s << 200 << u"clock"_s;
-    QTest::newRow("today") << "GET"_ba << u"/api/v1/today"_s << 200 << u"rows"_s;
+    QTest::newRow("status") << "GET"_ba << u"/api/v1/status"_s << true << 200 << u"clock"_s
+                            << QString();
+    QTest::newRow("today") << "GET"_ba << u"/api/v1/today"_s << true << 200 << u"rows"_s
+                           << QString();
     QTest::newRow("status with a query")
-        << "GET"_ba << u"/api/v1/status?x=1"_s << 200 << u"volume"_s;
-    QTest::newRow("post status") << "POST"_ba << u"/api/v1/status"_s << 405 << u"error"_s;
-    QTest::newRow("delete today") << "DELETE"_ba << u"/api/v1/today"_s << 405 << u"error"_s;
-    QTest::newRow("put today") << "PUT"_ba << u"/api/v1/today"_s << 405 << u"error"_s;
-    QTest::newRow("unknown endpoint") << "GET"_ba << u"/api/v1/nothing"_s << 404 << u"error"_s;
-    QTest::newRow("below an endpoint") << "GET"_ba << u"/api/v1/status/1"_s << 404 << u"error"_s;
-    QTest::newRow("other version") << "GET"_ba << u"/api/v2/status"_s << 404 << u"error"_s;
-    QTest::newRow("root") << "GET"_ba << u"/"_s << 404 << u"error"_s;
-    QTest::newRow("a file name") << "GET"_ba << u"/config.ini"_s << 404 << u"error"_s;
-    QTest::newRow("unknown path, other method") << "POST"_ba << u"/x"_s << 404 << u"error"_s;
-    QTest::newRow("prefix only") << "GET"_ba << u"/api/v1/"_s << 404 << u"error"_s;
+        << "GET"_ba << u"/api/v1/status?x=1"_s << true << 200 << u"volume"_s << QString();
+    QTest::newRow("status, no session")
+        << "GET"_ba << u"/api/v1/status"_s << false << 401 << u"message"_s << u"no_session"_s;
+    QTest::newRow("today, no session")
+        << "GET"_ba << u"/api/v1/today"_s << false << 401 << u"message"_s << u"no_session"_s;
+    QTest::newRow("unknown endpoint, no session")
+        << "GET"_ba << u"/api/v1/nothing"_s << false << 401 << u"message"_s << u"no_session"_s;
+    QTest::newRow("post status") << "POST"_ba << u"/api/v1/status"_s << true << 405 << u"message"_s
+                                 << u"method_not_allowed"_s;
+    QTest::newRow("delete today") << "DELETE"_ba << u"/api/v1/today"_s << true << 405
+                                  << u"message"_s << u"method_not_allowed"_s;
+    QTest::newRow("put today") << "PUT"_ba << u"/api/v1/today"_s << true << 405 << u"message"_s
+                               << u"method_not_allowed"_s;
+    QTest::newRow("get command") << "GET"_ba << u"/api/v1/command"_s << true << 405 << u"message"_s
+                                 << u"method_not_allowed"_s;
+    QTest::newRow("get login") << "GET"_ba << u"/api/v1/login"_s << false << 405 << u"message"_s
+                               << u"method_not_allowed"_s;
+    QTest::newRow("unknown endpoint")
+        << "GET"_ba << u"/api/v1/nothing"_s << true << 404 << u"message"_s << u"not_found"_s;
+    QTest::newRow("below an endpoint")
+        << "GET"_ba << u"/api/v1/status/1"_s << true << 404 << u"message"_s << u"not_found"_s;
+    QTest::newRow("other version")
+        << "GET"_ba << u"/api/v2/status"_s << true << 404 << u"message"_s << u"not_found"_s;
+    QTest::newRow("a file name") << "GET"_ba << u"/config.ini"_s << true << 404 << u"message"_s
+                                 << u"not_found"_s;
+    QTest::newRow("a path up") << "GET"_ba << u"/../quellon.ini"_s << false << 404 << u"message"_s
+                               << u"not_found"_s;
+    QTest::newRow("unknown path, other method")
+        << "POST"_ba << u"/x"_s << false << 404 << u"message"_s << u"not_found"_s;
+    QTest::newRow("prefix only") << "GET"_ba << u"/api/v1/"_s << true << 404 << u"message"_s
+                                 << u"not_found"_s;
 }
 
 void tst_WebServer::endpoints()
 {
     QFETCH(QByteArray, method);
     QFETCH(QString, path);
+    QFETCH(bool, session);
     QFETCH(int, status);
     QFETCH(QString, key);
+    QFETCH(QString, error);
     m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
     makeServer();
-    const HttpResult result = request(method, path);
+    WebClient::Headers headers;
+    if (session) {
+        const WebClient::Session s = m_client->logIn();
+        QVERIFY(s.ok());
+        headers = WebClient::bearer(s);
+    }
+    const WebClient::Result result = request(method, path, {}, headers);
     QCOMPARE(result.status, status);
-    QVERIFY(result.contentType.startsWith("application/json"));
+    QVERIFY(result.header("Content-Type").startsWith("application/json"));
     QVERIFY(result.json);
-    QVERIFY2(result.body.contains(key), QJsonDocument(result.body).toJson().constData());
-    QCOMPARE(result.body.contains(u"error"_s), status >= 400);
+    QVERIFY2(result.body.contains(key), result.raw.constData());
+    QCOMPARE(result.body[u"error"_s].toString(), error);
+    // Every answer, a refusal too, forbids caching, sniffing and framing.
+    QCOMPARE(result.header("Cache-Control"), "no-store"_ba);
+    QCOMPARE(result.header("X-Content-Type-Options"), "nosniff"_ba);
+    QCOMPARE(result.header("X-Frame-Options"), "DENY"_ba);
+    QCOMPARE(result.header("Content-Security-Policy"),
+             "default-src 'self'; connect-src 'self'; frame-ancestors 'none'"_ba);
 }
 
 void tst_WebServer::statusFromTheConsole()
@@ -202,7 +284,8 @@ void tst_WebServer::statusFromTheConsole()
     makeServer();
     Console &console = m_rig->console();
     console.volume().setValue(console.volume().minimum() + 7);
-    const HttpResult result = request("GET", u"/api/v1/status"_s);
+    const WebClient::Result result
+        = request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(m_client->logIn()));
     QCOMPARE(result.status, 200);
     QCOMPARE(result.body[u"clock"_s].toString(), u"2026-12-07 06:30:00"_s);
     // Nothing started yet this morning: the next item is the first of the day.
@@ -227,7 +310,8 @@ void tst_WebServer::todayFollowsTheList()
     ProgrammeModel &model = m_rig->console().programme();
     model.setState(0, RowState::Done);
     model.setState(2, RowState::Cancelled);
-    const HttpResult result = request("GET", u"/api/v1/today"_s);
+    const WebClient::Result result
+        = request("GET", u"/api/v1/today"_s, {}, WebClient::bearer(m_client->logIn()));
     QCOMPARE(result.status, 200);
     const QJsonArray rows = result.body[u"rows"_s].toArray();
     QCOMPARE(rows.size(), 3);
@@ -246,9 +330,9 @@ void tst_WebServer::switchingOffClosesThePort()
 {
     m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
     WebServer &server = makeServer();
-    QCOMPARE(request("GET", u"/api/v1/status"_s).status, 200);
+    QCOMPARE(request("GET", u"/api/v1/status"_s).status, 401);
     QSignalSpy listening(&server, &WebServer::listeningChanged);
-    switchTo(false);
+    switchOn(false);
     QCOMPARE(listening.count(), 1);
     QCOMPARE(listening.at(0).at(0).toBool(), false);
     QVERIFY(!server.isListening());
@@ -259,16 +343,298 @@ void tst_WebServer::switchingOnAgainListens()
 {
     WebServer &server = makeServer();
     QVERIFY(!portAccepts(m_port));
-    switchTo(true);
+    switchOn(true);
     QVERIFY(server.isListening());
     QVERIFY(portAccepts(m_port));
-    QCOMPARE(request("GET", u"/api/v1/today"_s).status, 200);
+    QCOMPARE(request("GET", u"/api/v1/today"_s, {}, WebClient::bearer(m_client->logIn())).status,
+             200);
     // Another change of the settings leaves it listening on the same port.
-    switchTo(true);
+    switchOn(true);
     QVERIFY(server.isListening());
     QCOMPARE(server.port(), m_port);
-    switchTo(false);
+    switchOn(false);
     QVERIFY(!portAccepts(m_port));
+}
+
+void tst_WebServer::logIn_data()
+{
+    QTest::addColumn<bool>("passwordSet");
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("no password set, empty") << false << QString() << 200 << QString();
+    QTest::newRow("no password set, a guess") << false << u"1234"_s << 401 << u"wrong_password"_s;
+    QTest::newRow("the password") << true << kPassword << 200 << QString();
+    QTest::newRow("a wrong password") << true << u"广播室"_s << 401 << u"wrong_password"_s;
+    QTest::newRow("empty while one is set") << true << QString() << 401 << u"wrong_password"_s;
+    QTest::newRow("its case changed")
+        << true << kPassword.toUpper() + u"X"_s << 401 << u"wrong_password"_s;
+}
+
+void tst_WebServer::logIn()
+{
+    QFETCH(bool, passwordSet);
+    QFETCH(QString, given);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    if (passwordSet)
+        m_rig->store.values.insert(u"operation/web_password"_s, storedPassword());
+    WebServer &server = makeServer();
+    const WebClient::Result result = m_client->postJson(
+        u"/api/v1/login"_s,
+        QJsonDocument(QJsonObject {{u"password"_s, given}}).toJson(QJsonDocument::Compact));
+    QCOMPARE(result.status, status);
+    QVERIFY(result.json);
+    QCOMPARE(result.body[u"error"_s].toString(), error);
+    QCOMPARE(server.sessions().count(), status == 200 ? 1 : 0);
+    if (status != 200) {
+        QVERIFY(result.header("Set-Cookie").isEmpty());
+        QVERIFY(!result.body[u"message"_s].toString().isEmpty());
+        return;
+    }
+    const QByteArray token = result.body[u"token"_s].toString().toLatin1();
+    const QByteArray csrf = result.body[u"csrf"_s].toString().toLatin1();
+    QVERIFY(WebSessions::looksLikeToken(token));
+    QVERIFY(WebSessions::looksLikeToken(csrf));
+    QVERIFY(token != csrf);
+    QCOMPARE(result.body[u"idleSeconds"_s].toInt(), 1800);
+    QCOMPARE(result.header("Set-Cookie"),
+             "quellon_session=" + token + "; Path=/; HttpOnly; SameSite=Strict");
+}
+
+void tst_WebServer::sessionCarriers_data()
+{
+    QTest::addColumn<QString>("carrier"); // how the request names its session
+    QTest::addColumn<int>("status");
+    QTest::newRow("bearer") << u"bearer"_s << 200;
+    QTest::newRow("cookie") << u"cookie"_s << 200;
+    QTest::newRow("cookie among others") << u"cookies"_s << 200;
+    QTest::newRow("bearer in lower case") << u"lower bearer"_s << 200;
+    QTest::newRow("the CSRF token as bearer") << u"csrf as bearer"_s << 401;
+    QTest::newRow("a made-up token") << u"made up"_s << 401;
+    QTest::newRow("basic authorization") << u"basic"_s << 401;
+    QTest::newRow("token cut short") << u"short"_s << 401;
+    QTest::newRow("cookie of another name") << u"other cookie"_s << 401;
+    QTest::newRow("a wrong bearer beside a right cookie") << u"wrong bearer, cookie"_s << 401;
+}
+
+void tst_WebServer::sessionCarriers()
+{
+    QFETCH(QString, carrier);
+    QFETCH(int, status);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    makeServer();
+    const WebClient::Session s = m_client->logIn();
+    QVERIFY(s.ok());
+    const QByteArray madeUp = WebSessions::randomToken();
+    const QHash<QString, WebClient::Headers> carriers {
+        {u"bearer"_s, {{"Authorization", "Bearer " + s.token}}},
+        {u"cookie"_s, {{"Cookie", "quellon_session=" + s.token}}},
+        {u"cookies"_s, {{"Cookie", "theme=dark; quellon_session=" + s.token + "; lang=zh"}}},
+        {u"lower bearer"_s, {{"Authorization", "bearer " + s.token}}},
+        {u"csrf as bearer"_s, {{"Authorization", "Bearer " + s.csrf}}},
+        {u"made up"_s, {{"Authorization", "Bearer " + madeUp}}},
+        {u"basic"_s, {{"Authorization", "Basic " + s.token}}},
+        {u"short"_s, {{"Authorization", "Bearer " + s.token.left(42)}}},
+        {u"other cookie"_s, {{"Cookie", "session=" + s.token}}},
+        {u"wrong bearer, cookie"_s,
+         {{"Authorization", "Bearer " + madeUp}, {"Cookie", "quellon_session=" + s.token}}},
+    };
+    QVERIFY(carriers.contains(carrier));
+    const WebClient::Result result = request("GET", u"/api/v1/status"_s, {}, carriers[carrier]);
+    QCOMPARE(result.status, status);
+    if (status != 200)
+        QCOMPARE(result.body[u"error"_s].toString(), u"no_session"_s);
+}
+
+void tst_WebServer::refusals_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("auth"); // "none", "bearer", "cookie"
+    QTest::addColumn<QString>("csrf"); // "none", "right", "wrong", "other session's"
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+
+    const QByteArray json = "application/json";
+    const QByteArray allOn = R"({"action":"all_on"})";
+    const QString command = u"/api/v1/command"_s;
+    QTest::newRow("no session") << command << json << allOn << u"none"_s << u"right"_s << 401
+                                << u"no_session"_s;
+    QTest::newRow("no CSRF token")
+        << command << json << allOn << u"bearer"_s << u"none"_s << 403 << u"csrf"_s;
+    QTest::newRow("wrong CSRF token")
+        << command << json << allOn << u"bearer"_s << u"wrong"_s << 403 << u"csrf"_s;
+    QTest::newRow("cookie without CSRF token")
+        << command << json << allOn << u"cookie"_s << u"none"_s << 403 << u"csrf"_s;
+    QTest::newRow("another session's CSRF token")
+        << command << json << allOn << u"cookie"_s << u"other session's"_s << 403 << u"csrf"_s;
+    QTest::newRow("logout without CSRF token") << u"/api/v1/logout"_s << json << QByteArray()
+                                               << u"cookie"_s << u"none"_s << 403 << u"csrf"_s;
+    QTest::newRow("oversized body")
+        << command << json << (R"({"action":"all_on","pad":")" + QByteArray(5000, 'x') + "\"}")
+        << u"bearer"_s << u"right"_s << 413 << u"too_large"_s;
+    QTest::newRow("oversized body, no session") << command << json << QByteArray(8000, '{')
+                                                << u"none"_s << u"none"_s << 413 << u"too_large"_s;
+    QTest::newRow("malformed JSON") << command << json << QByteArray(R"({"action":"all_on")")
+                                    << u"bearer"_s << u"right"_s << 400 << u"malformed_json"_s;
+    QTest::newRow("unknown member")
+        << command << json << QByteArray(R"({"action":"all_on","zones":"1.2."})") << u"bearer"_s
+        << u"right"_s << 400 << u"unknown_field"_s;
+    QTest::newRow("unknown action") << command << json << QByteArray(R"({"action":"format_disk"})")
+                                    << u"bearer"_s << u"right"_s << 400 << u"unknown_action"_s;
+    QTest::newRow("form content type")
+        << command << QByteArray("application/x-www-form-urlencoded") << QByteArray("action=all_on")
+        << u"bearer"_s << u"right"_s << 415 << u"not_json"_s;
+    QTest::newRow("text content type") << command << QByteArray("text/plain") << allOn
+                                       << u"bearer"_s << u"right"_s << 415 << u"not_json"_s;
+    QTest::newRow("unknown row") << command << json << QByteArray(R"({"action":"play","row":4})")
+                                 << u"bearer"_s << u"right"_s << 404 << u"unknown_row"_s;
+    QTest::newRow("cancel a row past the list")
+        << command << json << QByteArray(R"({"action":"cancel","row":99999})") << u"cookie"_s
+        << u"right"_s << 404 << u"unknown_row"_s;
+    QTest::newRow("row zero") << command << json << QByteArray(R"({"action":"play","row":0})")
+                              << u"bearer"_s << u"right"_s << 400 << u"bad_row"_s;
+    QTest::newRow("row as text") << command << json
+                                 << QByteArray(R"({"action":"cancel","row":"1"})") << u"bearer"_s
+                                 << u"right"_s << 400 << u"bad_row"_s;
+    QTest::newRow("restore a row not cancelled")
+        << command << json << QByteArray(R"({"action":"restore","row":2})") << u"bearer"_s
+        << u"right"_s << 409 << u"not_possible"_s;
+    QTest::newRow("cancel a row already done")
+        << command << json << QByteArray(R"({"action":"cancel","row":1})") << u"bearer"_s
+        << u"right"_s << 409 << u"not_possible"_s;
+    QTest::newRow("login not JSON")
+        << u"/api/v1/login"_s << QByteArray("application/x-www-form-urlencoded")
+        << QByteArray("password=") << u"none"_s << u"none"_s << 415 << u"not_json"_s;
+    QTest::newRow("login malformed") << u"/api/v1/login"_s << json << QByteArray("{\"password\"")
+                                     << u"none"_s << u"none"_s << 400 << u"malformed_json"_s;
+    QTest::newRow("login with a user name")
+        << u"/api/v1/login"_s << json << QByteArray(R"({"password":"","user":"admin"})")
+        << u"none"_s << u"none"_s << 400 << u"unknown_field"_s;
+}
+
+void tst_WebServer::refusals()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, auth);
+    QFETCH(QString, csrf);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    WebServer &server = makeServer();
+    Console &console = m_rig->console();
+    // Row 1 is done, so that it cannot be cancelled.
+    console.programme().setState(0, RowState::Done);
+    const WebClient::Session s = m_client->logIn();
+    const WebClient::Session other = m_client->logIn();
+    QVERIFY(s.ok() && other.ok());
+    QVERIFY(QTest::qWaitFor([&] { return console.link().queuedFrames() == 0; }, 5000));
+    const WebRigState before(*m_rig);
+
+    WebClient::Headers headers {{"Content-Type", contentType}};
+    if (auth == u"bearer")
+        headers.append({"Authorization", "Bearer " + s.token});
+    else if (auth == u"cookie")
+        headers.append({"Cookie", "quellon_session=" + s.token});
+    if (csrf == u"right")
+        headers.append({"X-CSRF-Token", s.csrf});
+    else if (csrf == u"wrong")
+        headers.append({"X-CSRF-Token", WebSessions::randomToken()});
+    else if (csrf == u"other session's")
+        headers.append({"X-CSRF-Token", other.csrf});
+    const WebClient::Result result = request("POST", path, body, headers);
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.json, result.raw.constData());
+    QCOMPARE(result.body[u"error"_s].toString(), error);
+    QVERIFY(!result.body[u"message"_s].toString().isEmpty());
+    QCOMPARE(result.body.size(), 2);
+    // Nothing went to the wire, nothing was written, nothing changed.
+    QTest::qWait(50);
+    const WebRigState after(*m_rig);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.files, before.files);
+    QCOMPARE(after.rows, before.rows);
+    QCOMPARE(after.volume, before.volume);
+    QCOMPARE(after.player, before.player);
+    QCOMPARE(server.sessions().count(), 2);
+}
+
+void tst_WebServer::tooManyAttempts()
+{
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    m_rig->store.values.insert(u"operation/web_password"_s, storedPassword());
+    WebServer &server = makeServer();
+    const QByteArray wrong = R"({"password":"guess"})";
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(m_client->postJson(u"/api/v1/login"_s, wrong).status, 401);
+    // The sixth guess is not even checked, and neither is the right one now.
+    const QByteArray right
+        = QJsonDocument(QJsonObject {{u"password"_s, kPassword}}).toJson(QJsonDocument::Compact);
+    for (const QByteArray &body : {wrong, right}) {
+        const WebClient::Result result = m_client->postJson(u"/api/v1/login"_s, body);
+        QCOMPARE(result.status, 429);
+        QCOMPARE(result.body[u"error"_s].toString(), u"too_many_attempts"_s);
+        const int wait = result.header("Retry-After").toInt();
+        QVERIFY2(wait > 0 && wait <= 600, result.header("Retry-After").constData());
+    }
+    QCOMPARE(server.sessions().count(), 0);
+    // Ten minutes later the right password works again.
+    m_rig->clock.set(m_rig->clock.now().addSecs(601));
+    QCOMPARE(m_client->postJson(u"/api/v1/login"_s, right).status, 200);
+}
+
+void tst_WebServer::logOut()
+{
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    WebServer &server = makeServer();
+    const WebClient::Session s = m_client->logIn();
+    const WebClient::Session other = m_client->logIn();
+    QCOMPARE(server.sessions().count(), 2);
+    const WebClient::Headers cookie {{"Cookie", "quellon_session=" + s.token},
+                                     {"X-CSRF-Token", s.csrf}};
+    const WebClient::Result result = m_client->postJson(u"/api/v1/logout"_s, {}, cookie);
+    QCOMPARE(result.status, 200);
+    QCOMPARE(result.body[u"ok"_s].toBool(), true);
+    QVERIFY(result.header("Set-Cookie").startsWith("quellon_session=;"));
+    QVERIFY(result.header("Set-Cookie").contains("Max-Age=0"));
+    // That session is over; the other one goes on.
+    QCOMPARE(request("GET", u"/api/v1/status"_s, {}, cookie).status, 401);
+    QCOMPARE(request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(other)).status, 200);
+    QCOMPARE(server.sessions().count(), 1);
+}
+
+void tst_WebServer::newPasswordEndsSessions()
+{
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    WebServer &server = makeServer();
+    const WebClient::Session s = m_client->logIn();
+    QCOMPARE(request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(s)).status, 200);
+    setPassword(storedPassword());
+    QCOMPARE(server.sessions().count(), 0);
+    QCOMPARE(request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(s)).status, 401);
+    // The empty password no longer opens it; the new one does.
+    QVERIFY(!m_client->logIn().ok());
+    QVERIFY(m_client->logIn(kPassword).ok());
+    // Another change of the settings keeps the sessions.
+    switchOn(true);
+    QCOMPARE(server.sessions().count(), 1);
+}
+
+void tst_WebServer::switchingOffEndsSessions()
+{
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    WebServer &server = makeServer();
+    const WebClient::Session s = m_client->logIn();
+    QVERIFY(s.ok());
+    switchOn(false);
+    switchOn(true);
+    QCOMPARE(server.sessions().count(), 0);
+    QCOMPARE(request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(s)).status, 401);
 }
 
 QTEST_MAIN(tst_WebServer)

@@ -1,0 +1,326 @@
+#include "web/webfront.h"
+
+#include "web/webapi.h"
+#include "web/webloginlimiter.h"
+#include "web/webpassword.h"
+#include "web/websessions.h"
+
+#include <QFuture>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <memory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcWeb)
+
+using WebRequestLimits::Refusal;
+
+namespace {
+
+QByteArray methodName(QHttpServerRequest::Method method)
+{
+    switch (method) {
+    case QHttpServerRequest::Method::Get:
+        return QByteArrayLiteral("GET");
+    case QHttpServerRequest::Method::Put:
+        return QByteArrayLiteral("PUT");
+    case QHttpServerRequest::Method::Delete:
+        return QByteArrayLiteral("DELETE");
+    case QHttpServerRequest::Method::Post:
+        return QByteArrayLiteral("POST");
+    case QHttpServerRequest::Method::Head:
+        return QByteArrayLiteral("HEAD");
+    case QHttpServerRequest::Method::Options:
+        return QByteArrayLiteral("OPTIONS");
+    case QHttpServerRequest::Method::Patch:
+        return QByteArrayLiteral("PATCH");
+    default:
+        return QByteArrayLiteral("OTHER");
+    }
+}
+
+// A header by its name in any case; the first when it comes more than once.
+QByteArray header(const QHttpServerRequest &request, const QByteArray &name)
+{
+    const auto headers = request.headers();
+    for (const auto &h : headers) {
+        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
+            return h.second;
+    }
+    return {};
+}
+
+Refusal refusal(int status, const char *code, const QString &message)
+{
+    return Refusal {status, QString::fromLatin1(code), message};
+}
+
+Refusal noSession()
+{
+    return refusal(401, "no_session", QStringLiteral("请先登录"));
+}
+
+QByteArray sessionCookie(const QByteArray &token)
+{
+    return WebFront::cookieName() + '=' + token + "; Path=/; HttpOnly; SameSite=Strict";
+}
+
+} // namespace
+
+WebFront::WebFront(const Parts &parts, QObject *parent)
+    : QAbstractHttpServer(parent)
+    , m_p(parts)
+{
+}
+
+WebFront::~WebFront()
+{
+    // Log-ins still being checked are never answered: each counts as a
+    // failed guess, so that switching the server off and on again cannot
+    // be used to get more of them.
+    for (const QHostAddress &peer : std::as_const(m_pendingLogIns))
+        m_p.limiter.finish(peer, false);
+}
+
+bool WebFront::listenOn(const QHostAddress &address, quint16 port)
+{
+    auto *server = new QTcpServer(this);
+    if (!server->listen(address, port)) {
+        qCWarning(lcWeb) << "cannot listen on" << address << "port" << port
+                         << server->errorString();
+        delete server;
+        return false;
+    }
+    m_server = server;
+    bind(server);
+    return true;
+}
+
+quint16 WebFront::port() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
+
+QHostAddress WebFront::address() const
+{
+    return m_server ? m_server->serverAddress() : QHostAddress();
+}
+
+void WebFront::close()
+{
+    if (m_server)
+        m_server->close();
+}
+
+const WebFront::Headers &WebFront::securityHeaders()
+{
+    static const Headers headers {
+        {"Cache-Control", "no-store"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"X-Frame-Options", "DENY"},
+        {"Content-Security-Policy",
+         "default-src 'self'; connect-src 'self'; frame-ancestors 'none'"},
+    };
+    return headers;
+}
+
+void WebFront::writeAnswer(QHttpServerResponder &responder, int status,
+                           const QByteArray &contentType, const QByteArray &body,
+                           const Headers &extra)
+{
+    QTcpSocket *socket = responder.socket();
+    if (!socket || !socket->isOpen())
+        return;
+    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(status));
+    responder.writeHeader("Content-Type", contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(body.size()));
+    for (const auto &h : securityHeaders())
+        responder.writeHeader(h.first, h.second);
+    for (const auto &h : extra)
+        responder.writeHeader(h.first, h.second);
+    responder.writeBody(body);
+}
+
+void WebFront::writeJson(QHttpServerResponder &responder, int status, const QJsonObject &body,
+                         const Headers &extra)
+{
+    writeAnswer(responder, status, QByteArrayLiteral("application/json"),
+                QJsonDocument(body).toJson(QJsonDocument::Compact), extra);
+}
+
+void WebFront::writeRefusal(QHttpServerResponder &responder, const Refusal &refusal,
+                            const Headers &extra)
+{
+    writeAnswer(responder, refusal.status, QByteArrayLiteral("application/json"),
+                WebRequestLimits::refusalBody(refusal), extra);
+}
+
+QByteArray WebFront::sessionToken(const QHttpServerRequest &request)
+{
+    const QByteArray authorization = header(request, "Authorization").trimmed();
+    if (!authorization.isEmpty()) {
+        // A bearer token given is the one that counts, cookie or not.
+        const QByteArray scheme = "bearer ";
+        if (authorization.size() <= scheme.size()
+            || authorization.left(scheme.size()).toLower() != scheme)
+            return {};
+        const QByteArray token = authorization.mid(scheme.size()).trimmed();
+        return WebSessions::looksLikeToken(token) ? token : QByteArray();
+    }
+    const auto headers = request.headers();
+    for (const auto &h : headers) {
+        if (h.first.compare("Cookie", Qt::CaseInsensitive) != 0)
+            continue;
+        for (const QByteArray &pair : h.second.split(';')) {
+            const QByteArray item = pair.trimmed();
+            const qsizetype eq = item.indexOf('=');
+            if (eq > 0 && item.left(eq) == cookieName()) {
+                const QByteArray token = item.mid(eq + 1);
+                if (WebSessions::looksLikeToken(token))
+                    return token;
+            }
+        }
+    }
+    return {};
+}
+
+bool WebFront::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    if (!request.url().path().startsWith(WebApi::prefix())) {
+        // page and live feed
+        return m_page ? m_page(request, socket) : false;
+    }
+    handleApi(request, socket);
+    return true;
+}
+
+void WebFront::missingHandler(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    QHttpServerResponder responder = makeResponder(request, socket);
+    const WebApi::Reply reply = WebApi::notFound();
+    writeJson(responder, reply.status, reply.body);
+}
+
+void WebFront::handleApi(const QHttpServerRequest &request, QTcpSocket *socket)
+{
+    const QString path = request.url().path();
+    const QStringView name = QStringView(path).mid(WebApi::prefix().size());
+    const bool post = request.method() == QHttpServerRequest::Method::Post;
+    QHttpServerResponder responder = makeResponder(request, socket);
+    // Refused unread, before anything else looks at it.
+    if (request.body().size() > WebRequestLimits::MaxBodyBytes) {
+        writeRefusal(responder, refusal(413, "too_large", QStringLiteral("请求过大")));
+        return;
+    }
+    const bool commandPath = name == u"login" || name == u"logout" || name == u"command";
+    if (commandPath && !post) {
+        const WebApi::Reply reply = WebApi::error(405, QStringLiteral("method_not_allowed"),
+                                                  QStringLiteral("不支持这种请求"));
+        writeJson(responder, reply.status, reply.body);
+        return;
+    }
+    if (name == u"login") {
+        logIn(request, socket, std::move(responder));
+        return;
+    }
+    const QByteArray token = sessionToken(request);
+    if (token.isEmpty() || !m_p.sessions.use(token)) {
+        writeRefusal(responder, noSession());
+        return;
+    }
+    // Every command repeats the session's second token: a page elsewhere can
+    // make the browser send the cookie, but cannot read the token.
+    if (post && !m_p.sessions.csrfMatches(token, header(request, "X-CSRF-Token").trimmed())) {
+        writeRefusal(responder, refusal(403, "csrf", QStringLiteral("安全校验失败，请重新登录")));
+        return;
+    }
+    if (name == u"logout") {
+        m_p.sessions.end(token);
+        writeJson(
+            responder, 200, QJsonObject {{QStringLiteral("ok"), true}},
+            {{"Set-Cookie", cookieName() + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict"}});
+        return;
+    }
+    if (name == u"command") {
+        const auto parsed
+            = WebRequestLimits::parseCommand(header(request, "Content-Type"), request.body());
+        if (!parsed) {
+            writeRefusal(responder, parsed.refusal);
+            return;
+        }
+        const std::optional<Refusal> refused = m_p.commands
+            ? m_p.commands(*parsed.value)
+            : refusal(409, "not_possible", QStringLiteral("现在不能执行这个命令"));
+        if (refused)
+            writeRefusal(responder, *refused);
+        else
+            writeJson(responder, 200, QJsonObject {{QStringLiteral("ok"), true}});
+        return;
+    }
+    const WebApi::Reply reply = m_p.api.handle(methodName(request.method()), path, request.body());
+    writeJson(responder, reply.status, reply.body);
+}
+
+void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
+                     QHttpServerResponder responder)
+{
+    const auto parsed
+        = WebRequestLimits::parseLogin(header(request, "Content-Type"), request.body());
+    if (!parsed) {
+        writeRefusal(responder, parsed.refusal);
+        return;
+    }
+    const QHostAddress peer = request.remoteAddress();
+    if (!m_p.limiter.begin(peer)) {
+        const int wait = std::max(m_p.limiter.secondsUntilAllowed(peer), 1);
+        writeRefusal(responder,
+                     refusal(429, "too_many_attempts",
+                             QStringLiteral("登录失败次数过多，请 %1 秒后再试").arg(wait)),
+                     {{"Retry-After", QByteArray::number(wait)}});
+        return;
+    }
+    const QString stored = m_p.passwordHash();
+    if (stored.isEmpty()) {
+        // No password set: the loopback alone listens, and the empty
+        // password is the one.
+        finishLogIn(responder, peer, parsed.value->isEmpty());
+        return;
+    }
+    // The hash takes a fifth of a second: a worker thread computes it and
+    // the answer is written when it is done. The socket may be gone by
+    // then (the client gave up), and the front with it (the server was
+    // switched off): the continuation runs only while the front lives.
+    m_pendingLogIns.append(peer);
+    auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
+    QPointer<QTcpSocket> alive(socket);
+    WebPassword::verifyInBackground(*parsed.value, stored)
+        .then(this, [this, held, alive, peer](bool matches) {
+            m_pendingLogIns.removeOne(peer);
+            if (alive)
+                finishLogIn(*held, peer, matches);
+            else
+                m_p.limiter.finish(peer, matches);
+        });
+}
+
+void WebFront::finishLogIn(QHttpServerResponder &responder, const QHostAddress &peer, bool matches)
+{
+    m_p.limiter.finish(peer, matches);
+    if (!matches) {
+        qCInfo(lcWeb) << "wrong password from" << peer;
+        writeRefusal(responder, refusal(401, "wrong_password", QStringLiteral("密码错误")));
+        return;
+    }
+    const WebSessions::Session session = m_p.sessions.start();
+    qCInfo(lcWeb) << "log-in from" << peer;
+    writeJson(responder, 200,
+              QJsonObject {{QStringLiteral("token"), QString::fromLatin1(session.id)},
+                           {QStringLiteral("csrf"), QString::fromLatin1(session.csrfToken)},
+                           {QStringLiteral("idleSeconds"), WebSessions::IdleSeconds}},
+              {{"Set-Cookie", sessionCookie(session.id)}});
+}
