@@ -186,6 +186,9 @@ void tst_CtlReply::refusals_data()
     QTest::newRow("429 says when to try again")
         << false << 429 << R"({"error":"too_many_attempts","message":"尝试次数过多"})"_ba
         << " 600"_ba << QString() << u"尝试次数过多（600 秒后可再试）\n"_s;
+    QTest::newRow("429 whose message says it already")
+        << false << 429 << R"({"error":"too_many_attempts","message":"请 600 秒后再试"})"_ba
+        << "600"_ba << QString() << u"请 600 秒后再试\n"_s;
     QTest::newRow("429 with a date in Retry-After")
         << false << 429 << R"({"error":"too_many_attempts","message":"尝试次数过多"})"_ba
         << "Tue, 08 Dec 2026 11:00:00 GMT"_ba << QString() << u"尝试次数过多\n"_s;

@@ -227,7 +227,8 @@ Outcome refusal(const Options &options, const Answer &answer)
         message = QStringLiteral("控制台拒绝了请求（HTTP %1）。").arg(answer.status);
     bool number = false;
     const int seconds = answer.retryAfter.trimmed().toInt(&number);
-    if (number && seconds > 0)
+    // The console's own message usually says it already.
+    if (number && seconds > 0 && !message.contains(QString::number(seconds)))
         message += QStringLiteral("（%1 秒后可再试）").arg(seconds);
     Outcome outcome {Refused, {}, line(message)};
     if (options.json && body)
