@@ -5,6 +5,7 @@
 #include <QString>
 
 class Clock;
+class ConsoleState;
 class MasterVolume;
 class PlaybackEngine;
 class ProgrammeModel;
@@ -25,6 +26,7 @@ public:
         const PlaybackEngine &playback;
         const MasterVolume &volume;
         const ZoneLink &link;
+        const ConsoleState &state; // automatic or manual work
     };
 
     struct Reply

@@ -179,6 +179,7 @@ void tst_PackageE2e::contents_data()
     QTest::newRow("sound engine") << u"usr/lib/quellon/quellon-audio"_qs << u"-rwxr-xr-x"_qs;
     QTest::newRow("command") << u"usr/bin/quellon"_qs << u"lrwxrwxrwx"_qs;
     QTest::newRow("simulator") << u"usr/bin/zonesim"_qs << u"-rwxr-xr-x"_qs;
+    QTest::newRow("web control client") << u"usr/bin/quellon-ctl"_qs << u"-rwxr-xr-x"_qs;
     QTest::newRow("desktop entry")
         << u"usr/share/applications/quellon.desktop"_qs << u"-rw-r--r--"_qs;
     QTest::newRow("icon") << u"usr/share/icons/hicolor/scalable/apps/quellon.svg"_qs
@@ -188,6 +189,8 @@ void tst_PackageE2e::contents_data()
     QTest::newRow("manual") << u"usr/share/man/man1/quellon.1.gz"_qs << u"-rw-r--r--"_qs;
     QTest::newRow("simulator's manual")
         << u"usr/share/man/man1/zonesim.1.gz"_qs << u"-rw-r--r--"_qs;
+    QTest::newRow("web control client's manual")
+        << u"usr/share/man/man1/quellon-ctl.1.gz"_qs << u"-rw-r--r--"_qs;
     // What a new data folder under ~/.local/share starts with.
     QTest::newRow("seed: bell") << u"usr/share/quellon/seed/song/bell.wav"_qs << u"-rw-r--r--"_qs;
     QTest::newRow("seed: background")

@@ -1,7 +1,9 @@
 #include "web/webpassword.h"
 
+#include <QSemaphore>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
 
 #include <memory>
 #include <optional>
@@ -196,9 +198,24 @@ void tst_WebPassword::backgroundResultIsDroppedWithItsContext()
     const QString stored = WebPassword::hash(u"right"_s, Fast);
     auto context = std::make_unique<QObject>();
     bool called = false;
+    // Every worker of the pool is held until the context is gone, so the
+    // check cannot finish (and call back at once) before it is.
+    QThreadPool *pool = QThreadPool::globalInstance();
+    QSemaphore release;
+    QSemaphore held;
+    const int workers = pool->maxThreadCount();
+    for (int i = 0; i < workers; ++i) {
+        pool->start([&] {
+            held.release();
+            release.acquire();
+        });
+    }
+    QVERIFY(held.tryAcquire(workers, 5000));
     QFuture<bool> pending = WebPassword::verifyInBackground(u"right"_s, stored);
     QFuture<void> handled = pending.then(context.get(), [&](bool) { called = true; });
+    QVERIFY(!pending.isFinished());
     context.reset();
+    release.release(workers);
     QTRY_VERIFY(pending.isFinished());
     // Let any queued delivery happen before looking.
     QCoreApplication::processEvents();
