@@ -1,7 +1,7 @@
 // The office page in a real headless Chromium, against the real console and
 // the controller simulator: log in, watch the clock run and a scheduled item
 // start, stop it with the page's button and its confirmation, and see the
-// controller switched off and the console out of automatic work, with the
+// controller switched off and the console back in automatic work, with the
 // command in the as-run log as coming from the web.
 
 #include "e2einstall.h"
@@ -76,7 +76,7 @@ private Q_SLOTS:
     void stopFromThePage_data();
     void stopFromThePage();
     void consoleStopped();
-    void automaticWorkLeft();
+    void workStaysAutomatic();
 
 private:
     // Polls check every 100 ms until it holds or the time is up.
@@ -343,8 +343,7 @@ void tst_BrowserE2e::consoleStopped()
     m_install->simulatorCommand(u"state"_s);
     QVERIFY(m_install->waitSimulator(u"state nodes - amps - devices -"_s));
 
-    // The API, with a session of its own, sees the console stopped and out
-    // of automatic work.
+    // The API, with a session of its own, sees the console stopped.
     const ApiAnswer login = api("POST", u"/api/v1/login"_s, {{u"password"_s, kPassword}});
     QCOMPARE(login.status, 200);
     m_token = login.body.value(u"token").toString();
@@ -359,15 +358,16 @@ void tst_BrowserE2e::consoleStopped()
     QTRY_VERIFY_WITH_TIMEOUT(webLinesInAsRunLog() > m_webLinesBefore, 5000);
 }
 
-void tst_BrowserE2e::automaticWorkLeft()
+void tst_BrowserE2e::workStaysAutomatic()
 {
-    // A stop leaves automatic work, as the main window's does: the API says
-    // so and the page shows it.
+    // A stop from the page is the remote's stop key: the work status is
+    // automatic afterwards, so the next items still start by themselves.
+    // The API says so and the page shows it.
     const ApiAnswer status = api("GET", u"/api/v1/status"_s);
     QCOMPARE(status.status, 200);
-    QVERIFY2(status.body.value(u"mode").toString() == u"manual",
+    QVERIFY2(status.body.value(u"mode").toString() == u"auto",
              QJsonDocument(status.body).toJson().constData());
-    QCOMPARE(m_browser.textOf(Page::mode).value_or(u"(gone)"_s), u"手动"_s);
+    QCOMPARE(m_browser.textOf(Page::mode).value_or(u"(gone)"_s), u"自动"_s);
 }
 
 QTEST_GUILESS_MAIN(tst_BrowserE2e)
