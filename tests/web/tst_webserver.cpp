@@ -15,6 +15,8 @@
 #include "webrigstate.h"
 #include "zonelink/zonelink.h"
 
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -71,6 +73,11 @@ private Q_SLOTS:
     void sessionCarriers();
     void refusals_data();
     void refusals();
+    void hugeUploadIsCutOff_data();
+    void hugeUploadIsCutOff();
+    void clientGoneBeforeTheLogInEnds();
+    void pageHandler_data();
+    void pageHandler();
     void tooManyAttempts();
     void logOut();
     void newPasswordEndsSessions();
@@ -562,6 +569,126 @@ void tst_WebServer::refusals()
     QCOMPARE(after.volume, before.volume);
     QCOMPARE(after.player, before.player);
     QCOMPARE(server.sessions().count(), 2);
+}
+
+void tst_WebServer::hugeUploadIsCutOff_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<int>("sent"); // bytes of body sent before the answer is awaited
+    QTest::newRow("a command") << "/api/v1/command"_ba << 64 * 1024;
+    QTest::newRow("a log-in") << "/api/v1/login"_ba << 64 * 1024;
+    QTest::newRow("a page") << "/index.html"_ba << 1024 * 1024;
+}
+
+void tst_WebServer::hugeUploadIsCutOff()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(int, sent);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    makeServer();
+    const WebRigState before(*m_rig);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    QVERIFY(socket.waitForConnected(5000));
+    // Announced as far larger than what is sent: the server must not wait
+    // for the rest, nor keep what came.
+    socket.write("POST " + path
+                 + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                   "Content-Length: 100000000\r\n\r\n");
+    socket.write(QByteArray(sent, 'a'));
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        10000));
+    answer += socket.readAll();
+    QVERIFY2(answer.startsWith("HTTP/1.1 413 "), answer.left(200).constData());
+    QVERIFY(answer.contains("\r\nX-Frame-Options: DENY\r\n"));
+    const QByteArray body = answer.mid(answer.indexOf("\r\n\r\n") + 4);
+    QCOMPARE(QJsonDocument::fromJson(body).object()[u"error"_s].toString(), u"too_large"_s);
+    const WebRigState after(*m_rig);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.files, before.files);
+    // The server goes on answering others.
+    QVERIFY(m_client->logIn().ok());
+}
+
+void tst_WebServer::clientGoneBeforeTheLogInEnds()
+{
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    // A slow hash: the client is gone long before it is done.
+    m_rig->store.values.insert(u"operation/web_password"_s,
+                               WebPassword::hash(kPassword, WebPassword::MaxIterations));
+    WebServer &server = makeServer();
+    const QByteArray body = R"({"password":"x"})";
+    const QByteArray login = "POST /api/v1/login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                             "Content-Type: application/json\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    const auto sendAndLeave = [&] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(login);
+        QVERIFY(socket.waitForBytesWritten(5000));
+        QTest::qWait(100);
+        socket.abort();
+    };
+    // The check ends with nobody to answer.
+    sendAndLeave();
+    QTest::qWait(100);
+    // The server is switched off while a check runs: the check ends with
+    // no front to answer from.
+    sendAndLeave();
+    switchOn(false);
+    switchOn(true);
+    // Both counted as guesses, and the server answers the next one.
+    const WebClient::Result next = m_client->postJson(u"/api/v1/login"_s, R"({"password":"y"})");
+    QCOMPARE(next.status, 401);
+    QCOMPARE(next.body[u"error"_s].toString(), u"wrong_password"_s);
+    QCOMPARE(server.sessions().count(), 0);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(m_client->postJson(u"/api/v1/login"_s, body).status, 401);
+    QCOMPARE(m_client->postJson(u"/api/v1/login"_s, body).status, 429);
+}
+
+void tst_WebServer::pageHandler_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("reachesIt");
+    QTest::addColumn<int>("status");
+    QTest::newRow("a page it serves") << u"/index.html"_s << true << 200;
+    QTest::newRow("a page it does not serve") << u"/other.html"_s << true << 404;
+    QTest::newRow("the API") << u"/api/v1/status"_s << false << 401;
+    QTest::newRow("the API, unknown path") << u"/api/v1/index.html"_s << false << 401;
+}
+
+void tst_WebServer::pageHandler()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, reachesIt);
+    QFETCH(int, status);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    WebServer &server = makeServer();
+    QStringList seen;
+    // Set while listening: the present front takes it at once.
+    server.setPageHandler([&seen](const QHttpServerRequest &request, QTcpSocket *socket) {
+        seen << request.url().path();
+        if (request.url().path() != u"/index.html")
+            return false;
+        QHttpServerResponder responder = WebFront::responderFor(request, socket);
+        WebFront::writeAnswer(responder, 200, "text/html; charset=utf-8", "<!doctype html>");
+        return true;
+    });
+    const WebClient::Result result = request("GET", path);
+    QCOMPARE(result.status, status);
+    QCOMPARE(seen, reachesIt ? QStringList {path} : QStringList {});
+    QCOMPARE(result.header("X-Frame-Options"), "DENY"_ba);
+    if (status == 200)
+        QCOMPARE(result.raw, "<!doctype html>"_ba);
+    else
+        QVERIFY(result.json && result.body.contains(u"error"_s));
 }
 
 void tst_WebServer::tooManyAttempts()
