@@ -388,6 +388,8 @@ void tst_WebServer::logIn()
     if (passwordSet)
         m_rig->store.values.insert(u"operation/web_password"_s, storedPassword());
     WebServer &server = makeServer();
+    QVERIFY(QTest::qWaitFor([&] { return m_rig->console().link().queuedFrames() == 0; }, 5000));
+    const WebRigState before(*m_rig);
     const WebClient::Result result = m_client->postJson(
         u"/api/v1/login"_s,
         QJsonDocument(QJsonObject {{u"password"_s, given}}).toJson(QJsonDocument::Compact));
@@ -395,6 +397,10 @@ void tst_WebServer::logIn()
     QVERIFY(result.json);
     QCOMPARE(result.body[u"error"_s].toString(), error);
     QCOMPARE(server.sessions().count(), status == 200 ? 1 : 0);
+    // A log-in, right or wrong, touches neither the wire nor the disk.
+    const WebRigState after(*m_rig);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.files, before.files);
     if (status != 200) {
         QVERIFY(result.header("Set-Cookie").isEmpty());
         QVERIFY(!result.body[u"message"_s].toString().isEmpty());
