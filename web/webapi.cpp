@@ -1,5 +1,6 @@
 #include "web/webapi.h"
 
+#include "console/consolestate.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
@@ -103,6 +104,8 @@ QJsonObject WebApi::status() const
     };
     return QJsonObject {
         {QStringLiteral("clock"), now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
+        {QStringLiteral("mode"),
+         m_p.state && m_p.state->ManualMode() ? QStringLiteral("manual") : QStringLiteral("auto")},
         {QStringLiteral("link"),
          QJsonObject {{QStringLiteral("open"), m_p.link.isOpen()},
                       {QStringLiteral("device"), m_p.link.devicePath()}}},

@@ -5,6 +5,7 @@
 #include <QString>
 
 class Clock;
+class ConsoleState;
 class MasterVolume;
 class PlaybackEngine;
 class ProgrammeModel;
@@ -25,6 +26,8 @@ public:
         const PlaybackEngine &playback;
         const MasterVolume &volume;
         const ZoneLink &link;
+        // The work status (自动/手动); without it the status says "auto".
+        const ConsoleState *state = nullptr;
     };
 
     struct Reply

@@ -13,8 +13,8 @@ namespace {
 
 WebApi::Parts apiParts(Console &console)
 {
-    return {console.clock(),    console.programme(), console.today(),
-            console.playback(), console.volume(),    console.link()};
+    return {console.clock(),  console.programme(), console.today(), console.playback(),
+            console.volume(), console.link(),      &console.state()};
 }
 
 } // namespace

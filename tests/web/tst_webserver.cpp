@@ -308,6 +308,12 @@ void tst_WebServer::statusFromTheConsole()
     QCOMPARE(volume[u"value"_s].toInt(), console.volume().minimum() + 7);
     QCOMPARE(volume[u"maximum"_s].toInt(), console.volume().maximum());
     QCOMPARE(result.body[u"playing"_s].toObject()[u"active"_s].toBool(), false);
+    QCOMPARE(result.body[u"mode"_s].toString(), u"auto"_s);
+    console.setManualMode();
+    QCOMPARE(request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(m_client->logIn()))
+                 .body[u"mode"_s]
+                 .toString(),
+             u"manual"_s);
 }
 
 void tst_WebServer::todayFollowsTheList()
