@@ -356,9 +356,15 @@ void tst_WebServer::switchingOnAgainListens()
 {
     WebServer &server = makeServer();
     QVERIFY(!portAccepts(m_port));
+    QVERIFY(server.front() == nullptr);
+    QSignalSpy started(&server, &WebServer::frontStarted);
     switchOn(true);
     QVERIFY(server.isListening());
     QVERIFY(portAccepts(m_port));
+    // Whoever takes the live feed's connections hears of the new front.
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.at(0).at(0).value<WebFront *>(), server.front());
+    QVERIFY(server.front() != nullptr);
     QCOMPARE(request("GET", u"/api/v1/today"_s, {}, WebClient::bearer(m_client->logIn())).status,
              200);
     // Another change of the settings leaves it listening on the same port.
