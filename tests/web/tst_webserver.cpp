@@ -245,6 +245,8 @@ void tst_WebServer::endpoints_data()
         << "GET"_ba << u"/api/v1/status/1"_s << true << 404 << u"message"_s << u"not_found"_s;
     QTest::newRow("other version")
         << "GET"_ba << u"/api/v2/status"_s << true << 404 << u"message"_s << u"not_found"_s;
+    // Until the page is served there.
+    QTest::newRow("root") << "GET"_ba << u"/"_s << false << 404 << u"message"_s << u"not_found"_s;
     QTest::newRow("a file name") << "GET"_ba << u"/config.ini"_s << true << 404 << u"message"_s
                                  << u"not_found"_s;
     QTest::newRow("a path up") << "GET"_ba << u"/../quellon.ini"_s << false << 404 << u"message"_s
