@@ -40,7 +40,7 @@ struct AppSettings
     bool SuperviseTerminals = false; // query the terminals that should be on
     bool StartAtLogin = false; // the desktop starts the console at log-in
     bool WebControlEnabled = false; // 网络控制: the web page and API, off unless switched on
-    quint16 WebControlPort = 8530; // its port on the loopback address
+    quint16 WebControlPort = 8530; // the port it listens on
     // Seasonal timetables: in week mode, the week file of the first range
     // holding the day runs instead of WeekFilePath (none by default).
     QList<SeasonRange> Seasons;

@@ -70,6 +70,90 @@ QByteArray sessionCookie(const QByteArray &token)
     return WebFront::cookieName() + '=' + token + "; Path=/; HttpOnly; SameSite=Strict";
 }
 
+// Counts the bytes a connection sends towards its next request. Qt's parser
+// keeps a request whole in memory until its last byte: a client that sends
+// more than any request of this server can be is answered 413 and cut off
+// before it can fill the console's memory.
+class RequestGuard final : public QObject
+{
+public:
+    // A request's head and its largest body, with room for the headers of
+    // a browser.
+    static constexpr qint64 MaxRequestBytes = WebRequestLimits::MaxBodyBytes + 16 * 1024;
+
+    explicit RequestGuard(QTcpSocket *socket)
+        : QObject(socket)
+        , m_socket(socket)
+    {
+        setObjectName(name());
+        // Connected before the server's own handler: it sees the bytes
+        // before they are read.
+        connect(socket, &QTcpSocket::readyRead, this, &RequestGuard::bytesArrived);
+    }
+
+    static RequestGuard *of(QTcpSocket *socket)
+    {
+        // Found by its name: the class has no meta-object of its own to be
+        // told from the socket's other children by.
+        QObject *child
+            = socket ? socket->findChild<QObject *>(name(), Qt::FindDirectChildrenOnly) : nullptr;
+        return static_cast<RequestGuard *>(child);
+    }
+
+    // A whole request arrived: the count starts again for the next one.
+    void requestArrived() { m_received = 0; }
+    bool refused() const { return m_refused; }
+
+private:
+    static QString name() { return QStringLiteral("quellon_request_guard"); }
+
+    void bytesArrived()
+    {
+        if (m_refused)
+            return;
+        m_received += m_socket->bytesAvailable();
+        if (m_received <= MaxRequestBytes)
+            return;
+        m_refused = true;
+        const QByteArray body = WebRequestLimits::refusalBody(
+            Refusal {413, QStringLiteral("too_large"), QStringLiteral("请求过大")});
+        QByteArray answer = "HTTP/1.1 413 Payload Too Large\r\n"
+                            "Content-Type: application/json\r\n"
+                            "Connection: close\r\n"
+                            "Content-Length: "
+            + QByteArray::number(body.size()) + "\r\n";
+        for (const auto &h : WebFront::securityHeaders())
+            answer += h.first + ": " + h.second + "\r\n";
+        m_socket->write(answer + "\r\n" + body);
+        // The answer goes out, then the connection closes; nothing more is
+        // read from it.
+        m_socket->disconnectFromHost();
+    }
+
+    QTcpSocket *m_socket;
+    qint64 m_received = 0;
+    bool m_refused = false;
+};
+
+// Gives each connection its guard before the HTTP server sees it.
+class GuardedTcpServer final : public QTcpServer
+{
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor)) {
+            delete socket;
+            return;
+        }
+        new RequestGuard(socket);
+        addPendingConnection(socket);
+    }
+};
+
 } // namespace
 
 WebFront::WebFront(const Parts &parts, QObject *parent)
@@ -89,7 +173,7 @@ WebFront::~WebFront()
 
 bool WebFront::listenOn(const QHostAddress &address, quint16 port)
 {
-    auto *server = new QTcpServer(this);
+    auto *server = new GuardedTcpServer(this);
     if (!server->listen(address, port)) {
         qCWarning(lcWeb) << "cannot listen on" << address << "port" << port
                          << server->errorString();
@@ -162,7 +246,19 @@ void WebFront::writeRefusal(QHttpServerResponder &responder, const Refusal &refu
 
 QByteArray WebFront::sessionToken(const QHttpServerRequest &request)
 {
-    const QByteArray authorization = header(request, "Authorization").trimmed();
+    QList<QByteArray> cookies;
+    const auto headers = request.headers();
+    for (const auto &h : headers) {
+        if (h.first.compare("Cookie", Qt::CaseInsensitive) == 0)
+            cookies.append(h.second);
+    }
+    return sessionToken(header(request, "Authorization"), cookies);
+}
+
+QByteArray WebFront::sessionToken(const QByteArray &authorizationHeader,
+                                  const QList<QByteArray> &cookieHeaders)
+{
+    const QByteArray authorization = authorizationHeader.trimmed();
     if (!authorization.isEmpty()) {
         // A bearer token given is the one that counts, cookie or not.
         const QByteArray scheme = "bearer ";
@@ -172,11 +268,8 @@ QByteArray WebFront::sessionToken(const QHttpServerRequest &request)
         const QByteArray token = authorization.mid(scheme.size()).trimmed();
         return WebSessions::looksLikeToken(token) ? token : QByteArray();
     }
-    const auto headers = request.headers();
-    for (const auto &h : headers) {
-        if (h.first.compare("Cookie", Qt::CaseInsensitive) != 0)
-            continue;
-        for (const QByteArray &pair : h.second.split(';')) {
+    for (const QByteArray &cookie : cookieHeaders) {
+        for (const QByteArray &pair : cookie.split(';')) {
             const QByteArray item = pair.trimmed();
             const qsizetype eq = item.indexOf('=');
             if (eq > 0 && item.left(eq) == cookieName()) {
@@ -191,6 +284,12 @@ QByteArray WebFront::sessionToken(const QHttpServerRequest &request)
 
 bool WebFront::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
+    if (RequestGuard *guard = RequestGuard::of(socket)) {
+        // Answered already, and closing.
+        if (guard->refused())
+            return true;
+        guard->requestArrived();
+    }
     if (!request.url().path().startsWith(WebApi::prefix())) {
         // page and live feed
         return m_page ? m_page(request, socket) : false;

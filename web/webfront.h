@@ -63,12 +63,12 @@ public:
 
     // page and live feed: set by whoever serves the page.
     void setPageHandler(PageHandler handler) { m_page = std::move(handler); }
-    // The responder of a request the page handler answers.
+    // A responder for a request the page handler answers (makeResponder is
+    // only for the server's own subclasses).
     static QHttpServerResponder responderFor(const QHttpServerRequest &request, QTcpSocket *socket)
     {
         return makeResponder(request, socket);
     }
-
     // The name of the session cookie.
     static QByteArray cookieName() { return QByteArrayLiteral("quellon_session"); }
     // The headers every answer carries, the page's included: nothing is
@@ -87,6 +87,9 @@ public:
     // the right form; empty when it names none. Whether it is alive is
     // WebSessions' to say.
     static QByteArray sessionToken(const QHttpServerRequest &request);
+    // The same from the headers' values (a WebSocket's handshake request).
+    static QByteArray sessionToken(const QByteArray &authorizationHeader,
+                                   const QList<QByteArray> &cookieHeaders);
 
 protected:
     bool handleRequest(const QHttpServerRequest &request, QTcpSocket *socket) override;

@@ -15,6 +15,8 @@
 #include "webrigstate.h"
 #include "zonelink/zonelink.h"
 
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -71,6 +73,11 @@ private Q_SLOTS:
     void sessionCarriers();
     void refusals_data();
     void refusals();
+    void hugeUploadIsCutOff_data();
+    void hugeUploadIsCutOff();
+    void clientGoneBeforeTheLogInEnds();
+    void pageHandler_data();
+    void pageHandler();
     void tooManyAttempts();
     void logOut();
     void newPasswordEndsSessions();
@@ -238,6 +245,8 @@ void tst_WebServer::endpoints_data()
         << "GET"_ba << u"/api/v1/status/1"_s << true << 404 << u"message"_s << u"not_found"_s;
     QTest::newRow("other version")
         << "GET"_ba << u"/api/v2/status"_s << true << 404 << u"message"_s << u"not_found"_s;
+    QTest::newRow("root, other method")
+        << "POST"_ba << u"/"_s << false << 404 << u"message"_s << u"not_found"_s;
     QTest::newRow("a file name") << "GET"_ba << u"/config.ini"_s << true << 404 << u"message"_s
                                  << u"not_found"_s;
     QTest::newRow("a path up") << "GET"_ba << u"/../quellon.ini"_s << false << 404 << u"message"_s
@@ -350,9 +359,15 @@ void tst_WebServer::switchingOnAgainListens()
 {
     WebServer &server = makeServer();
     QVERIFY(!portAccepts(m_port));
+    QVERIFY(server.front() == nullptr);
+    QSignalSpy started(&server, &WebServer::frontStarted);
     switchOn(true);
     QVERIFY(server.isListening());
     QVERIFY(portAccepts(m_port));
+    // Whoever takes the live feed's connections hears of the new front.
+    QCOMPARE(started.size(), 1);
+    QCOMPARE(started.at(0).at(0).value<WebFront *>(), server.front());
+    QVERIFY(server.front() != nullptr);
     QCOMPARE(request("GET", u"/api/v1/today"_s, {}, WebClient::bearer(m_client->logIn())).status,
              200);
     // Another change of the settings leaves it listening on the same port.
@@ -388,6 +403,8 @@ void tst_WebServer::logIn()
     if (passwordSet)
         m_rig->store.values.insert(u"operation/web_password"_s, storedPassword());
     WebServer &server = makeServer();
+    QVERIFY(QTest::qWaitFor([&] { return m_rig->console().link().queuedFrames() == 0; }, 5000));
+    const WebRigState before(*m_rig);
     const WebClient::Result result = m_client->postJson(
         u"/api/v1/login"_s,
         QJsonDocument(QJsonObject {{u"password"_s, given}}).toJson(QJsonDocument::Compact));
@@ -395,6 +412,10 @@ void tst_WebServer::logIn()
     QVERIFY(result.json);
     QCOMPARE(result.body[u"error"_s].toString(), error);
     QCOMPARE(server.sessions().count(), status == 200 ? 1 : 0);
+    // A log-in, right or wrong, touches neither the wire nor the disk.
+    const WebRigState after(*m_rig);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.files, before.files);
     if (status != 200) {
         QVERIFY(result.header("Set-Cookie").isEmpty());
         QVERIFY(!result.body[u"message"_s].toString().isEmpty());
@@ -569,6 +590,115 @@ void tst_WebServer::refusals()
     QCOMPARE(after.volume, before.volume);
     QCOMPARE(after.player, before.player);
     QCOMPARE(server.sessions().count(), 2);
+}
+
+void tst_WebServer::hugeUploadIsCutOff_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<int>("sent"); // bytes of body sent before the answer is awaited
+    QTest::newRow("a command") << "/api/v1/command"_ba << 64 * 1024;
+    QTest::newRow("a log-in") << "/api/v1/login"_ba << 64 * 1024;
+    QTest::newRow("a page") << "/index.html"_ba << 1024 * 1024;
+}
+
+void tst_WebServer::hugeUploadIsCutOff()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(int, sent);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    makeServer();
+    const WebRigState before(*m_rig);
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    QVERIFY(socket.waitForConnected(5000));
+    // Announced as far larger than what is sent: the server must not wait
+    // for the rest, nor keep what came.
+    socket.write("POST " + path
+                 + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                   "Content-Length: 100000000\r\n\r\n");
+    socket.write(QByteArray(sent, 'a'));
+    QByteArray answer;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            answer += socket.readAll();
+            return socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        10000));
+    answer += socket.readAll();
+    QVERIFY2(answer.startsWith("HTTP/1.1 413 "), answer.left(200).constData());
+    QVERIFY(answer.contains("\r\nX-Frame-Options: DENY\r\n"));
+    const QByteArray body = answer.mid(answer.indexOf("\r\n\r\n") + 4);
+    QCOMPARE(QJsonDocument::fromJson(body).object()[u"error"_s].toString(), u"too_large"_s);
+    const WebRigState after(*m_rig);
+    QCOMPARE(after.frames, before.frames);
+    QCOMPARE(after.files, before.files);
+    // The server goes on answering others.
+    QVERIFY(m_client->logIn().ok());
+}
+
+void tst_WebServer::clientGoneBeforeTheLogInEnds()
+{
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    // A slow hash: the client is gone long before it is done.
+    m_rig->store.values.insert(u"operation/web_password"_s,
+                               WebPassword::hash(kPassword, WebPassword::MaxIterations));
+    WebServer &server = makeServer();
+    const QByteArray body = R"({"password":"x"})";
+    const QByteArray login = "POST /api/v1/login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                             "Content-Type: application/json\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    const auto sendAndLeave = [&] {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(login);
+        QVERIFY(socket.waitForBytesWritten(5000));
+        QTest::qWait(100);
+        socket.abort();
+    };
+    // The check ends with nobody to answer.
+    sendAndLeave();
+    QTest::qWait(100);
+    // The server is switched off while a check runs: the check ends with
+    // no front to answer from.
+    sendAndLeave();
+    switchOn(false);
+    switchOn(true);
+    // Both counted as guesses, and the server answers the next one.
+    const WebClient::Result next = m_client->postJson(u"/api/v1/login"_s, R"({"password":"y"})");
+    QCOMPARE(next.status, 401);
+    QCOMPARE(next.body[u"error"_s].toString(), u"wrong_password"_s);
+    QCOMPARE(server.sessions().count(), 0);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(m_client->postJson(u"/api/v1/login"_s, body).status, 401);
+    QCOMPARE(m_client->postJson(u"/api/v1/login"_s, body).status, 429);
+}
+
+void tst_WebServer::pageHandler_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::newRow("the page") << u"/"_s << 200;
+    QTest::newRow("a page it does not serve") << u"/other.html"_s << 404;
+    QTest::newRow("the API") << u"/api/v1/status"_s << 401;
+    QTest::newRow("the API, a page's name") << u"/api/v1/index.html"_s << 401;
+}
+
+// The page's files outside /api/v1/, and the API's session checks inside it
+// whatever the name asked for.
+void tst_WebServer::pageHandler()
+{
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    m_rig->store.values.insert(u"operation/web_control"_s, u"True"_s);
+    makeServer();
+    const WebClient::Result result = request("GET", path);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.header("X-Frame-Options"), "DENY"_ba);
+    if (status == 200)
+        QVERIFY(result.raw.startsWith("<!DOCTYPE html>"));
+    else
+        QVERIFY(result.json && result.body.contains(u"error"_s));
 }
 
 void tst_WebServer::tooManyAttempts()
