@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcWebFeed, "quellon.web.feed")
 
 namespace {
@@ -153,13 +155,14 @@ void WebFeed::scheduleToday()
     if (m_todayQueued)
         return;
     m_todayQueued = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_todayQueued = false;
-            sendToday();
-        },
-        Qt::QueuedConnection);
+    // The first change after a quiet spell goes out once this turn of the
+    // event loop is over; later ones wait for the rest of the interval.
+    const qint64 since = m_lastToday.isValid() ? m_lastToday.elapsed() : TodayIntervalMs;
+    QTimer::singleShot(int(std::max<qint64>(0, TodayIntervalMs - since)), this, [this] {
+        m_todayQueued = false;
+        m_lastToday.start();
+        sendToday();
+    });
 }
 
 void WebFeed::sendToAll(const QString &text)

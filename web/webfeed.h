@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
@@ -36,6 +37,11 @@ public:
     // A refused or closing client that does not answer the close is cut off
     // after this long.
     static constexpr int CloseGraceMs = 3000;
+    // Today's list goes out at most this often: a burst of changes (the
+    // day's list reloaded, rows cancelled one after another from several
+    // pages) becomes one message, so the list is not copied to every
+    // client for each of them.
+    static constexpr int TodayIntervalMs = 250;
 
     // Whether the session id (cookie or bearer token of the handshake) is
     // one of a live session.
@@ -101,4 +107,5 @@ private:
     QList<QWebSocket *> m_clients;
     QHash<QWebSocket *, QByteArray> m_sessionOf;
     bool m_todayQueued = false;
+    QElapsedTimer m_lastToday; // since the last today message went out
 };
