@@ -376,6 +376,18 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
         writeRefusal(responder, parsed.refusal);
         return;
     }
+    const QString stored = m_p.passwordHash();
+    // Without a password only a page of this computer's own address may log
+    // in: a site visited in a browser here can make its name resolve to
+    // 127.0.0.1 and then talk to this server as its own, but its requests
+    // still carry its name in Host.
+    if (stored.isEmpty() && !WebRequestLimits::isLoopbackHost(header(request, "Host"))) {
+        qCInfo(lcWeb) << "log-in without password refused for a foreign host name";
+        writeRefusal(responder,
+                     refusal(403, "host_not_allowed",
+                             QStringLiteral("未设置密码时只能用 127.0.0.1 或 localhost 打开")));
+        return;
+    }
     const QHostAddress peer = request.remoteAddress();
     if (!m_p.limiter.begin(peer)) {
         const int wait = std::max(m_p.limiter.secondsUntilAllowed(peer), 1);
@@ -385,7 +397,6 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
                      {{"Retry-After", QByteArray::number(wait)}});
         return;
     }
-    const QString stored = m_p.passwordHash();
     if (stored.isEmpty()) {
         // No password set: the loopback alone listens, and the empty
         // password is the one.
