@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -81,15 +82,30 @@ public:
     // a browser.
     static constexpr qint64 MaxRequestBytes = WebRequestLimits::MaxBodyBytes + 16 * 1024;
 
-    explicit RequestGuard(QTcpSocket *socket)
+    // open counts the connections of the server: one more while this guard
+    // lives, which is as long as its connection (the HTTP server drops every
+    // connection made to a socket's signals when it hands it to the live
+    // feed, so the guard's own end is the one sure sign).
+    RequestGuard(QTcpSocket *socket, int idleMs, std::shared_ptr<int> open)
         : QObject(socket)
         , m_socket(socket)
+        , m_open(std::move(open))
     {
+        ++*m_open;
         setObjectName(name());
         // Connected before the server's own handler: it sees the bytes
         // before they are read.
         connect(socket, &QTcpSocket::readyRead, this, &RequestGuard::bytesArrived);
+        // A connection that sends nothing whole (a request trickled in a
+        // byte at a time, or none at all) would hold its place for ever:
+        // each request must be complete within this time of the last.
+        m_idle.setSingleShot(true);
+        m_idle.setInterval(idleMs);
+        connect(&m_idle, &QTimer::timeout, this, [this] { m_socket->abort(); });
+        m_idle.start();
     }
+
+    ~RequestGuard() override { --*m_open; }
 
     static RequestGuard *of(QTcpSocket *socket)
     {
@@ -101,7 +117,14 @@ public:
     }
 
     // A whole request arrived: the count starts again for the next one.
-    void requestArrived() { m_received = 0; }
+    void requestArrived()
+    {
+        m_received = 0;
+        m_idle.start();
+    }
+    // The connection became a WebSocket of the live feed, which looks after
+    // it from now on.
+    void upgraded() { m_idle.stop(); }
     bool refused() const { return m_refused; }
 
 private:
@@ -131,15 +154,37 @@ private:
     }
 
     QTcpSocket *m_socket;
+    std::shared_ptr<int> m_open;
+    QTimer m_idle;
     qint64 m_received = 0;
     bool m_refused = false;
 };
 
-// Gives each connection its guard before the HTTP server sees it.
+// An answer written straight to a connection the HTTP server never sees.
+void writeRaw(QTcpSocket *socket, const char *statusLine, const Refusal &refusal)
+{
+    const QByteArray body = WebRequestLimits::refusalBody(refusal);
+    QByteArray answer = QByteArray(statusLine)
+        + "\r\nContent-Type: application/json\r\n"
+          "Connection: close\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n";
+    for (const auto &h : WebFront::securityHeaders())
+        answer += h.first + ": " + h.second + "\r\n";
+    socket->write(answer + "\r\n" + body);
+}
+
+// Gives each connection its guard before the HTTP server sees it, and
+// keeps the number of connections open at once (live feed sockets among
+// them) within the limit: each one holds a file descriptor of the console,
+// which also needs them for its sound files and its logs.
 class GuardedTcpServer final : public QTcpServer
 {
 public:
-    using QTcpServer::QTcpServer;
+    GuardedTcpServer(const WebFront::ConnectionLimits &limits, QObject *parent)
+        : QTcpServer(parent)
+        , m_limits(limits)
+    {
+    }
 
 protected:
     void incomingConnection(qintptr descriptor) override
@@ -149,9 +194,40 @@ protected:
             delete socket;
             return;
         }
-        new RequestGuard(socket);
+        if (*m_open >= m_limits.maxConnections) {
+            // A flood beyond the limit is cut off unanswered: the sockets
+            // waiting to say why hold descriptors as well.
+            if (*m_refused >= MaxRefusedWaiting) {
+                socket->abort();
+                delete socket;
+                return;
+            }
+            ++*m_refused;
+            connect(socket, &QObject::destroyed, this, [refused = m_refused] { --*refused; });
+            // Told why, then closed: the HTTP server never sees it.
+            writeRaw(socket, "HTTP/1.1 503 Service Unavailable",
+                     Refusal {503, QStringLiteral("busy"), QStringLiteral("连接过多，请稍后再试")});
+            socket->disconnectFromHost();
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                socket->deleteLater();
+            else
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(WebFront::ConnectionLimits::RefusedGraceMs, socket,
+                               [socket] { socket->abort(); });
+            return;
+        }
+        new RequestGuard(socket, m_limits.idleMs, m_open);
         addPendingConnection(socket);
     }
+
+private:
+    static constexpr int MaxRefusedWaiting = 64;
+
+    WebFront::ConnectionLimits m_limits;
+    // Shared with the guards: a connection may outlive the server.
+    std::shared_ptr<int> m_open = std::make_shared<int>(0);
+    // Refused connections still being told so.
+    std::shared_ptr<int> m_refused = std::make_shared<int>(0);
 };
 
 } // namespace
@@ -173,7 +249,7 @@ WebFront::~WebFront()
 
 bool WebFront::listenOn(const QHostAddress &address, quint16 port)
 {
-    auto *server = new GuardedTcpServer(this);
+    auto *server = new GuardedTcpServer(m_limits, this);
     if (!server->listen(address, port)) {
         qCWarning(lcWeb) << "cannot listen on" << address << "port" << port
                          << server->errorString();
@@ -292,7 +368,14 @@ bool WebFront::handleRequest(const QHttpServerRequest &request, QTcpSocket *sock
     }
     if (!request.url().path().startsWith(WebApi::prefix())) {
         // page and live feed
-        return m_page ? m_page(request, socket) : false;
+        const bool taken = m_page && m_page(request, socket);
+        if (taken
+            && header(request, "Upgrade").trimmed().compare("websocket", Qt::CaseInsensitive)
+                == 0) {
+            if (RequestGuard *guard = RequestGuard::of(socket))
+                guard->upgraded();
+        }
+        return taken;
     }
     handleApi(request, socket);
     return true;

@@ -129,6 +129,7 @@ void WebServer::start(const QHostAddress &address, quint16 port)
             if (m_feed)
                 m_feed->closeSession(sessionId);
         }});
+    front->setConnectionLimits(m_limits);
     if (!front->listenOn(address, port))
         return;
     // The live feed goes with its front: its clients close when listening

@@ -9,9 +9,12 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkRequest>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QWebSocket>
 
 #include <memory>
 
@@ -94,9 +97,19 @@ private Q_SLOTS:
     void cleanup();
     void logInByHostName_data();
     void logInByHostName();
+    void connectionLimit_data();
+    void connectionLimit();
+    void idleConnections_data();
+    void idleConnections();
 
 private:
-    WebServer &makeServer();
+    WebServer &makeServer(const WebFront::ConnectionLimits &limits = {});
+    // A live feed client of a new session, connected (null if it was not).
+    std::unique_ptr<QWebSocket> feedClient(const QByteArray &token);
+    // A connection that has sent these bytes and waits.
+    std::unique_ptr<QTcpSocket> openConnection(const QByteArray &sent = {});
+    // A new session's token; its log-in's connection is gone when it returns.
+    QByteArray sessionToken();
 
     std::unique_ptr<ConsoleRig> m_rig;
     std::unique_ptr<WebServer> m_server;
@@ -118,11 +131,48 @@ void tst_WebGuards::cleanup()
     m_rig.reset();
 }
 
-WebServer &tst_WebGuards::makeServer()
+WebServer &tst_WebGuards::makeServer(const WebFront::ConnectionLimits &limits)
 {
     m_server = std::make_unique<WebServer>(m_rig->start());
+    m_server->setConnectionLimits(limits);
     m_server->follow();
     return *m_server;
+}
+
+QByteArray tst_WebGuards::sessionToken()
+{
+    const Answer answer = send(m_port, logInRequest("127.0.0.1", QString()));
+    // The server lets go of the connection once the event loop is back.
+    QTest::qWait(100);
+    return answer.body[u"token"_s].toString().toLatin1();
+}
+
+std::unique_ptr<QWebSocket> tst_WebGuards::feedClient(const QByteArray &token)
+{
+    auto client = std::make_unique<QWebSocket>();
+    QNetworkRequest request(QUrl(u"ws://127.0.0.1:%1/ws"_s.arg(m_port)));
+    request.setRawHeader("Authorization", "Bearer " + token);
+    QSignalSpy connected(client.get(), &QWebSocket::connected);
+    client->open(request);
+    if (!connected.wait(5000))
+        return {};
+    return client;
+}
+
+std::unique_ptr<QTcpSocket> tst_WebGuards::openConnection(const QByteArray &sent)
+{
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QHostAddress::LocalHost, m_port);
+    if (!socket->waitForConnected(5000))
+        return {};
+    if (!sent.isEmpty()) {
+        socket->write(sent);
+        if (!socket->waitForBytesWritten(5000))
+            return {};
+    }
+    // Until the server has taken it.
+    QTest::qWait(50);
+    return socket;
 }
 
 void tst_WebGuards::logInByHostName_data()
@@ -174,6 +224,106 @@ void tst_WebGuards::logInByHostName()
         QVERIFY(WebSessions::looksLikeToken(answer.body[u"token"_s].toString().toLatin1()));
     else
         QVERIFY(!answer.body[u"message"_s].toString().isEmpty());
+}
+
+void tst_WebGuards::connectionLimit_data()
+{
+    QTest::addColumn<int>("idle"); // plain connections left open, sending nothing
+    QTest::addColumn<int>("feeds"); // live feed clients left connected
+    QTest::addColumn<int>("closed"); // live feed clients connected and gone before
+    QTest::addColumn<int>("status"); // the answer to one more request
+    // The limit is 4 here.
+    QTest::newRow("below the limit") << 3 << 0 << 0 << 401;
+    QTest::newRow("at the limit") << 4 << 0 << 0 << 503;
+    QTest::newRow("live feed clients count") << 0 << 4 << 0 << 503;
+    QTest::newRow("both count") << 2 << 2 << 0 << 503;
+    QTest::newRow("feed clients gone leave their place") << 3 << 0 << 6 << 401;
+}
+
+// Clients that hold connections open cannot take all of the console's
+// file descriptors: past the limit a connection is told 503 and closed.
+void tst_WebGuards::connectionLimit()
+{
+    QFETCH(int, idle);
+    QFETCH(int, feeds);
+    QFETCH(int, closed);
+    QFETCH(int, status);
+    makeServer(WebFront::ConnectionLimits {4, 60000});
+    const QByteArray token = sessionToken();
+    QVERIFY(!token.isEmpty());
+    for (int i = 0; i < closed; ++i) {
+        std::unique_ptr<QWebSocket> client = feedClient(token);
+        QVERIFY(client);
+        // gone as a phone that leaves the network or a tab closed
+        client->abort();
+        client.reset();
+        // The console's next status finds it gone.
+        QTest::qWait(50);
+        m_server->feed()->sendStatus();
+        QTRY_COMPARE(m_server->feed()->clientCount(), 0);
+    }
+    // The server's side of the closed ones is let go.
+    QTest::qWait(100);
+    std::vector<std::unique_ptr<QWebSocket>> open;
+    for (int i = 0; i < feeds; ++i) {
+        open.push_back(feedClient(token));
+        QVERIFY(open.back());
+    }
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < idle; ++i) {
+        held.push_back(openConnection());
+        QVERIFY(held.back());
+    }
+    const Answer answer = send(m_port, "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QCOMPARE(answer.status, status);
+    QCOMPARE(answer.body[u"error"_s].toString(), status == 503 ? u"busy"_s : u"no_session"_s);
+    for (const auto &client : open)
+        QCOMPARE(client->state(), QAbstractSocket::ConnectedState);
+}
+
+void tst_WebGuards::idleConnections_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("nothing sent") << QByteArray() << false;
+    QTest::newRow("half a request head")
+        << "GET /api/v1/status HTTP/1.1\r\nHost: 127.0."_ba << false;
+    QTest::newRow("a body shorter than announced")
+        << "POST /api/v1/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+           "application/json\r\nContent-Length: 100\r\n\r\n{\"pass"_ba
+        << false;
+    QTest::newRow("quiet after a whole request")
+        << "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"_ba << false;
+    QTest::newRow("a live feed client") << "feed"_ba << true;
+}
+
+// A connection must send each request whole within the idle time; only the
+// live feed's sockets stay open quietly.
+void tst_WebGuards::idleConnections()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(bool, kept);
+    makeServer(WebFront::ConnectionLimits {16, 300});
+    std::unique_ptr<QWebSocket> feed;
+    std::unique_ptr<QTcpSocket> plain;
+    if (sent == "feed") {
+        feed = feedClient(sessionToken());
+        QVERIFY(feed);
+    } else {
+        plain = openConnection(sent);
+        QVERIFY(plain);
+    }
+    const auto state = [&] { return feed ? feed->state() : plain->state(); };
+    QTest::qWait(1000);
+    if (plain)
+        plain->readAll();
+    QCOMPARE(state() == QAbstractSocket::ConnectedState, kept);
+    if (feed) {
+        // and it still hears the console
+        QSignalSpy messages(feed.get(), &QWebSocket::textMessageReceived);
+        m_server->feed()->sendStatus();
+        QVERIFY(messages.wait(5000));
+    }
 }
 
 QTEST_MAIN(tst_WebGuards)
