@@ -137,6 +137,7 @@ void WebServer::start(const QHostAddress &address, quint16 port)
     auto *feed = new WebFeed([this](const QByteArray &id) { return m_sessions.use(id) != nullptr; },
                              [this] { return m_api.status(); }, [this] { return m_api.today(); },
                              front.get());
+    feed->setSessionAlive([this](const QByteArray &id) { return m_sessions.isAlive(id); });
     feed->attach(*front);
     feed->follow(m_console.programme());
     m_feed = feed;

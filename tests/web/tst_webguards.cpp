@@ -101,6 +101,8 @@ private Q_SLOTS:
     void connectionLimit();
     void idleConnections_data();
     void idleConnections();
+    void feedEndsWithItsSession_data();
+    void feedEndsWithItsSession();
 
 private:
     WebServer &makeServer(const WebFront::ConnectionLimits &limits = {});
@@ -323,6 +325,60 @@ void tst_WebGuards::idleConnections()
         QSignalSpy messages(feed.get(), &QWebSocket::textMessageReceived);
         m_server->feed()->sendStatus();
         QVERIFY(messages.wait(5000));
+    }
+}
+
+void tst_WebGuards::feedEndsWithItsSession_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("a while, within the idle time") << u"wait 1000"_s << true;
+    QTest::newRow("unused past the idle time") << u"wait 1801"_s << false;
+    QTest::newRow("in use, past the lifetime") << u"use for 13 hours"_s << false;
+    QTest::newRow("pushed out by later log-ins") << u"log-ins"_s << false;
+    QTest::newRow("the clock set back before its start") << u"wait -3600"_s << false;
+}
+
+// A live feed client hears the console only while its session lives: the
+// session's end, however it comes, closes the client with 1008 at the next
+// status message.
+void tst_WebGuards::feedEndsWithItsSession()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, kept);
+    makeServer();
+    const QByteArray token = sessionToken();
+    std::unique_ptr<QWebSocket> client = feedClient(token);
+    QVERIFY(client);
+    QSignalSpy messages(client.get(), &QWebSocket::textMessageReceived);
+    QSignalSpy closed(client.get(), &QWebSocket::disconnected);
+    const QByteArray status = "GET /api/v1/status HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: "
+                              "Bearer "
+        + token + "\r\n\r\n";
+    if (meanwhile.startsWith(u"wait ")) {
+        m_rig->clock.advanceSeconds(meanwhile.mid(5).toInt());
+    } else if (meanwhile == u"use for 13 hours") {
+        for (int i = 0; i < 13 * 3; ++i) {
+            m_rig->clock.advanceSeconds(20 * 60);
+            const int answer = send(m_port, status).status;
+            QVERIFY(answer == 200 || (answer == 401 && i >= 12 * 3 - 1));
+        }
+    } else {
+        for (int i = 0; i < WebSessions::MaxSessions; ++i) {
+            m_rig->clock.advanceSeconds(1);
+            QCOMPARE(send(m_port, logInRequest("127.0.0.1", QString())).status, 200);
+        }
+    }
+    QTest::qWait(100);
+    messages.clear();
+    m_server->feed()->sendStatus();
+    if (kept) {
+        QVERIFY(messages.wait(5000));
+        QVERIFY(closed.isEmpty());
+    } else {
+        QVERIFY(closed.wait(5000));
+        QCOMPARE(client->closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
+        QCOMPARE(m_server->feed()->clientCount(), 0);
     }
 }
 
