@@ -472,6 +472,12 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
         return;
     }
     const QHostAddress peer = request.remoteAddress();
+    if (!stored.isEmpty() && m_pendingLogIns.size() >= m_limits.maxPendingLogIns) {
+        writeRefusal(responder,
+                     refusal(503, "busy", QStringLiteral("正在处理其他登录，请稍后再试")),
+                     {{"Retry-After", "1"}});
+        return;
+    }
     if (!m_p.limiter.begin(peer)) {
         const int wait = std::max(m_p.limiter.secondsUntilAllowed(peer), 1);
         writeRefusal(responder,

@@ -59,6 +59,10 @@ public:
     {
         int maxConnections = 400;
         int idleMs = 30000;
+        // Log-ins whose password is being checked at once, from all
+        // addresses together: each takes a worker thread for a fifth of a
+        // second, and the console's own background work shares the pool.
+        int maxPendingLogIns = 8;
         // A connection over the limit is told so and cut off this soon.
         static constexpr int RefusedGraceMs = 2000;
     };

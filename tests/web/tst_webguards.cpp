@@ -103,6 +103,8 @@ private Q_SLOTS:
     void idleConnections();
     void feedEndsWithItsSession_data();
     void feedEndsWithItsSession();
+    void logInsCheckedAtOnce_data();
+    void logInsCheckedAtOnce();
 
 private:
     WebServer &makeServer(const WebFront::ConnectionLimits &limits = {});
@@ -380,6 +382,53 @@ void tst_WebGuards::feedEndsWithItsSession()
         QCOMPARE(client->closeCode(), QWebSocketProtocol::CloseCodePolicyViolated);
         QCOMPARE(m_server->feed()->clientCount(), 0);
     }
+}
+
+void tst_WebGuards::logInsCheckedAtOnce_data()
+{
+    QTest::addColumn<int>("clients"); // each from an address of its own
+    QTest::addColumn<int>("busy"); // of them told to come back
+    // At most two checks at once here.
+    QTest::newRow("one") << 1 << 0;
+    QTest::newRow("as many as the limit") << 2 << 0;
+    QTest::newRow("two more than the limit") << 4 << 2;
+}
+
+// Guesses from many addresses at once cannot queue up password checks
+// without end: beyond the limit a log-in is answered 503 at once, and the
+// guesses already being checked go on.
+void tst_WebGuards::logInsCheckedAtOnce()
+{
+    QFETCH(int, clients);
+    QFETCH(int, busy);
+    // A slow hash: every check is still running when the last one arrives.
+    m_rig->store.values.insert(u"operation/web_password"_s,
+                               WebPassword::hash(kPassword));
+    WebFront::ConnectionLimits limits;
+    limits.maxPendingLogIns = 2;
+    makeServer(limits);
+    std::vector<std::unique_ptr<QTcpSocket>> sockets;
+    for (int i = 0; i < clients; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        QVERIFY(socket->bind(QHostAddress(u"127.0.0.%1"_s.arg(i + 2))));
+        socket->connectToHost(QHostAddress::LocalHost, m_port);
+        QVERIFY(socket->waitForConnected(5000));
+        socket->write(logInRequest("127.0.0.1", u"guess"_s));
+        QVERIFY(socket->waitForBytesWritten(5000));
+        sockets.push_back(std::move(socket));
+    }
+    QList<int> statuses(clients, 0);
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (int i = 0; i < clients; ++i) {
+                if (statuses[i] == 0 && sockets[i]->canReadLine())
+                    statuses[i] = sockets[i]->readLine().mid(9, 3).toInt();
+            }
+            return !statuses.contains(0);
+        },
+        30000));
+    QCOMPARE(statuses.count(503), busy);
+    QCOMPARE(statuses.count(401), clients - busy);
 }
 
 QTEST_MAIN(tst_WebGuards)
