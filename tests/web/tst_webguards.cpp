@@ -402,8 +402,7 @@ void tst_WebGuards::logInsCheckedAtOnce()
     QFETCH(int, clients);
     QFETCH(int, busy);
     // A slow hash: every check is still running when the last one arrives.
-    m_rig->store.values.insert(u"operation/web_password"_s,
-                               WebPassword::hash(kPassword));
+    m_rig->store.values.insert(u"operation/web_password"_s, WebPassword::hash(kPassword));
     WebFront::ConnectionLimits limits;
     limits.maxPendingLogIns = 2;
     makeServer(limits);
