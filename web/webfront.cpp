@@ -500,8 +500,11 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
     auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
     QPointer<QTcpSocket> alive(socket);
     WebPassword::verifyInBackground(*parsed.value, stored)
-        .then(this, [this, held, alive, peer](bool matches) {
+        .then(this, [this, held, alive, peer, stored](bool checked) {
             m_pendingLogIns.removeOne(peer);
+            // A password changed while this one was checked: the old one
+            // opens nothing any more, and its sessions have all ended.
+            const bool matches = checked && m_p.passwordHash() == stored;
             if (alive)
                 finishLogIn(*held, peer, matches);
             else

@@ -2,6 +2,7 @@
 // may log in without a password, and how many connections the server keeps
 // for clients that send nothing whole.
 
+#include "console/consolesettings.h"
 #include "consolerig.h"
 #include "web/webpassword.h"
 #include "web/webserver.h"
@@ -105,6 +106,8 @@ private Q_SLOTS:
     void feedEndsWithItsSession();
     void logInsCheckedAtOnce_data();
     void logInsCheckedAtOnce();
+    void passwordChangedDuringTheCheck_data();
+    void passwordChangedDuringTheCheck();
 
 private:
     WebServer &makeServer(const WebFront::ConnectionLimits &limits = {});
@@ -428,6 +431,45 @@ void tst_WebGuards::logInsCheckedAtOnce()
         30000));
     QCOMPARE(statuses.count(503), busy);
     QCOMPARE(statuses.count(401), clients - busy);
+}
+
+void tst_WebGuards::passwordChangedDuringTheCheck_data()
+{
+    QTest::addColumn<QString>("change"); // made while the check runs
+    QTest::addColumn<int>("status");
+    QTest::newRow("nothing") << u"none"_s << 200;
+    QTest::newRow("the same settings again") << u"same"_s << 200;
+    QTest::newRow("a new password") << u"new"_s << 401;
+    QTest::newRow("the password cleared") << u"cleared"_s << 401;
+}
+
+// The old password, right when it was sent, opens nothing once the
+// operator has set another while it was being checked.
+void tst_WebGuards::passwordChangedDuringTheCheck()
+{
+    QFETCH(QString, change);
+    QFETCH(int, status);
+    // A slow hash: the change comes long before the check ends.
+    m_rig->store.values.insert(u"operation/web_password"_s, WebPassword::hash(kPassword, 500000));
+    WebServer &server = makeServer();
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    QVERIFY(socket.waitForConnected(5000));
+    socket.write(logInRequest("127.0.0.1", kPassword));
+    QVERIFY(socket.waitForBytesWritten(5000));
+    // The server has read it and the check has begun.
+    QTest::qWait(20);
+    ConsoleSettings &settings = m_rig->console().settings();
+    AppSettings values = settings.values();
+    if (change == u"new")
+        values.WebPasswordHash = WebPassword::hash(u"新密码"_s, WebPassword::MinIterations);
+    else if (change == u"cleared")
+        values.WebPasswordHash.clear();
+    if (change != u"none")
+        settings.update(values);
+    QVERIFY(QTest::qWaitFor([&] { return socket.canReadLine(); }, 15000));
+    QCOMPARE(socket.readLine().mid(9, 3).toInt(), status);
+    QCOMPARE(server.sessions().count(), status == 200 ? 1 : 0);
 }
 
 QTEST_MAIN(tst_WebGuards)
