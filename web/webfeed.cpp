@@ -137,6 +137,17 @@ QByteArray WebFeed::message(const char *type, QJsonObject body) const
 
 void WebFeed::sendStatus()
 {
+    if (m_alive) {
+        const QList<QWebSocket *> clients = m_clients;
+        for (QWebSocket *client : clients) {
+            if (m_alive(m_sessionOf.value(client)))
+                continue;
+            forget(client);
+            client->disconnect(this);
+            closeSoon(client, QWebSocketProtocol::CloseCodePolicyViolated,
+                      QStringLiteral("session ended"));
+        }
+    }
     if (m_clients.isEmpty() || !m_status)
         return;
     QJsonObject body {{QStringLiteral("status"), m_status()}};

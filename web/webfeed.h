@@ -53,6 +53,11 @@ public:
     WebFeed(SessionCheck session, Provider status, Provider today, QObject *parent = nullptr);
     ~WebFeed() override;
 
+    // Asked before each status message for each client's session: a client
+    // whose session has ended (unused too long, too old, pushed out by later
+    // log-ins) is closed with 1008.
+    void setSessionAlive(SessionCheck alive) { m_alive = std::move(alive); }
+
     // Takes the WebSocket connections the server upgrades from now on. The
     // server hands a request over for an upgrade only when its
     // handleRequest() took it: it answers isUpgrade() requests with true and
@@ -102,6 +107,7 @@ private:
     void scheduleToday();
 
     SessionCheck m_session;
+    SessionCheck m_alive;
     Provider m_status;
     Provider m_today;
     QList<QWebSocket *> m_clients;

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <memory>
 
@@ -81,15 +82,30 @@ public:
     // a browser.
     static constexpr qint64 MaxRequestBytes = WebRequestLimits::MaxBodyBytes + 16 * 1024;
 
-    explicit RequestGuard(QTcpSocket *socket)
+    // open counts the connections of the server: one more while this guard
+    // lives, which is as long as its connection (the HTTP server drops every
+    // connection made to a socket's signals when it hands it to the live
+    // feed, so the guard's own end is the one sure sign).
+    RequestGuard(QTcpSocket *socket, int idleMs, std::shared_ptr<int> open)
         : QObject(socket)
         , m_socket(socket)
+        , m_open(std::move(open))
     {
+        ++*m_open;
         setObjectName(name());
         // Connected before the server's own handler: it sees the bytes
         // before they are read.
         connect(socket, &QTcpSocket::readyRead, this, &RequestGuard::bytesArrived);
+        // A connection that sends nothing whole (a request trickled in a
+        // byte at a time, or none at all) would hold its place for ever:
+        // each request must be complete within this time of the last.
+        m_idle.setSingleShot(true);
+        m_idle.setInterval(idleMs);
+        connect(&m_idle, &QTimer::timeout, this, [this] { m_socket->abort(); });
+        m_idle.start();
     }
+
+    ~RequestGuard() override { --*m_open; }
 
     static RequestGuard *of(QTcpSocket *socket)
     {
@@ -101,7 +117,14 @@ public:
     }
 
     // A whole request arrived: the count starts again for the next one.
-    void requestArrived() { m_received = 0; }
+    void requestArrived()
+    {
+        m_received = 0;
+        m_idle.start();
+    }
+    // The connection became a WebSocket of the live feed, which looks after
+    // it from now on.
+    void upgraded() { m_idle.stop(); }
     bool refused() const { return m_refused; }
 
 private:
@@ -131,15 +154,37 @@ private:
     }
 
     QTcpSocket *m_socket;
+    std::shared_ptr<int> m_open;
+    QTimer m_idle;
     qint64 m_received = 0;
     bool m_refused = false;
 };
 
-// Gives each connection its guard before the HTTP server sees it.
+// An answer written straight to a connection the HTTP server never sees.
+void writeRaw(QTcpSocket *socket, const char *statusLine, const Refusal &refusal)
+{
+    const QByteArray body = WebRequestLimits::refusalBody(refusal);
+    QByteArray answer = QByteArray(statusLine)
+        + "\r\nContent-Type: application/json\r\n"
+          "Connection: close\r\nContent-Length: "
+        + QByteArray::number(body.size()) + "\r\n";
+    for (const auto &h : WebFront::securityHeaders())
+        answer += h.first + ": " + h.second + "\r\n";
+    socket->write(answer + "\r\n" + body);
+}
+
+// Gives each connection its guard before the HTTP server sees it, and
+// keeps the number of connections open at once (live feed sockets among
+// them) within the limit: each one holds a file descriptor of the console,
+// which also needs them for its sound files and its logs.
 class GuardedTcpServer final : public QTcpServer
 {
 public:
-    using QTcpServer::QTcpServer;
+    GuardedTcpServer(const WebFront::ConnectionLimits &limits, QObject *parent)
+        : QTcpServer(parent)
+        , m_limits(limits)
+    {
+    }
 
 protected:
     void incomingConnection(qintptr descriptor) override
@@ -149,9 +194,40 @@ protected:
             delete socket;
             return;
         }
-        new RequestGuard(socket);
+        if (*m_open >= m_limits.maxConnections) {
+            // A flood beyond the limit is cut off unanswered: the sockets
+            // waiting to say why hold descriptors as well.
+            if (*m_refused >= MaxRefusedWaiting) {
+                socket->abort();
+                delete socket;
+                return;
+            }
+            ++*m_refused;
+            connect(socket, &QObject::destroyed, this, [refused = m_refused] { --*refused; });
+            // Told why, then closed: the HTTP server never sees it.
+            writeRaw(socket, "HTTP/1.1 503 Service Unavailable",
+                     Refusal {503, QStringLiteral("busy"), QStringLiteral("连接过多，请稍后再试")});
+            socket->disconnectFromHost();
+            if (socket->state() == QAbstractSocket::UnconnectedState)
+                socket->deleteLater();
+            else
+                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(WebFront::ConnectionLimits::RefusedGraceMs, socket,
+                               [socket] { socket->abort(); });
+            return;
+        }
+        new RequestGuard(socket, m_limits.idleMs, m_open);
         addPendingConnection(socket);
     }
+
+private:
+    static constexpr int MaxRefusedWaiting = 64;
+
+    WebFront::ConnectionLimits m_limits;
+    // Shared with the guards: a connection may outlive the server.
+    std::shared_ptr<int> m_open = std::make_shared<int>(0);
+    // Refused connections still being told so.
+    std::shared_ptr<int> m_refused = std::make_shared<int>(0);
 };
 
 } // namespace
@@ -173,7 +249,7 @@ WebFront::~WebFront()
 
 bool WebFront::listenOn(const QHostAddress &address, quint16 port)
 {
-    auto *server = new GuardedTcpServer(this);
+    auto *server = new GuardedTcpServer(m_limits, this);
     if (!server->listen(address, port)) {
         qCWarning(lcWeb) << "cannot listen on" << address << "port" << port
                          << server->errorString();
@@ -292,7 +368,14 @@ bool WebFront::handleRequest(const QHttpServerRequest &request, QTcpSocket *sock
     }
     if (!request.url().path().startsWith(WebApi::prefix())) {
         // page and live feed
-        return m_page ? m_page(request, socket) : false;
+        const bool taken = m_page && m_page(request, socket);
+        if (taken
+            && header(request, "Upgrade").trimmed().compare("websocket", Qt::CaseInsensitive)
+                == 0) {
+            if (RequestGuard *guard = RequestGuard::of(socket))
+                guard->upgraded();
+        }
+        return taken;
     }
     handleApi(request, socket);
     return true;
@@ -376,7 +459,25 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
         writeRefusal(responder, parsed.refusal);
         return;
     }
+    const QString stored = m_p.passwordHash();
+    // Without a password only a page of this computer's own address may log
+    // in: a site visited in a browser here can make its name resolve to
+    // 127.0.0.1 and then talk to this server as its own, but its requests
+    // still carry its name in Host.
+    if (stored.isEmpty() && !WebRequestLimits::isLoopbackHost(header(request, "Host"))) {
+        qCInfo(lcWeb) << "log-in without password refused for a foreign host name";
+        writeRefusal(responder,
+                     refusal(403, "host_not_allowed",
+                             QStringLiteral("未设置密码时只能用 127.0.0.1 或 localhost 打开")));
+        return;
+    }
     const QHostAddress peer = request.remoteAddress();
+    if (!stored.isEmpty() && m_pendingLogIns.size() >= m_limits.maxPendingLogIns) {
+        writeRefusal(responder,
+                     refusal(503, "busy", QStringLiteral("正在处理其他登录，请稍后再试")),
+                     {{"Retry-After", "1"}});
+        return;
+    }
     if (!m_p.limiter.begin(peer)) {
         const int wait = std::max(m_p.limiter.secondsUntilAllowed(peer), 1);
         writeRefusal(responder,
@@ -385,7 +486,6 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
                      {{"Retry-After", QByteArray::number(wait)}});
         return;
     }
-    const QString stored = m_p.passwordHash();
     if (stored.isEmpty()) {
         // No password set: the loopback alone listens, and the empty
         // password is the one.
@@ -400,8 +500,11 @@ void WebFront::logIn(const QHttpServerRequest &request, QTcpSocket *socket,
     auto held = std::make_shared<QHttpServerResponder>(std::move(responder));
     QPointer<QTcpSocket> alive(socket);
     WebPassword::verifyInBackground(*parsed.value, stored)
-        .then(this, [this, held, alive, peer](bool matches) {
+        .then(this, [this, held, alive, peer, stored](bool checked) {
             m_pendingLogIns.removeOne(peer);
+            // A password changed while this one was checked: the old one
+            // opens nothing any more, and its sessions have all ended.
+            const bool matches = checked && m_p.passwordHash() == stored;
             if (alive)
                 finishLogIn(*held, peer, matches);
             else

@@ -52,9 +52,26 @@ public:
         std::function<void(const QByteArray &sessionId)> loggedOut;
     };
 
+    // How many connections are kept open at once, and how long one may
+    // take to send a whole request (counted from its opening or from its
+    // previous request); live feed sockets count to the first, not the second.
+    struct ConnectionLimits
+    {
+        int maxConnections = 400;
+        int idleMs = 30000;
+        // Log-ins whose password is being checked at once, from all
+        // addresses together: each takes a worker thread for a fifth of a
+        // second, and the console's own background work shares the pool.
+        int maxPendingLogIns = 8;
+        // A connection over the limit is told so and cut off this soon.
+        static constexpr int RefusedGraceMs = 2000;
+    };
+
     explicit WebFront(const Parts &parts, QObject *parent = nullptr);
     ~WebFront() override;
 
+    // Set before listenOn().
+    void setConnectionLimits(const ConnectionLimits &limits) { m_limits = limits; }
     bool listenOn(const QHostAddress &address, quint16 port);
     quint16 port() const;
     QHostAddress address() const;
@@ -103,6 +120,7 @@ private:
 
     Parts m_p;
     PageHandler m_page;
+    ConnectionLimits m_limits;
     QTcpServer *m_server = nullptr;
     // Addresses whose log-in is being checked on a worker thread.
     QList<QHostAddress> m_pendingLogIns;

@@ -29,6 +29,21 @@ QString WebLoginLimiter::key(const QHostAddress &address)
     return plain.toString();
 }
 
+QList<WebLoginLimiter::Count> WebLoginLimiter::countsOf(const QHostAddress &address)
+{
+    const QString own = key(address);
+    QList<Count> counts {{own, MaxFailures}};
+    bool isV4 = false;
+    address.toIPv4Address(&isV4);
+    if (!isV4 && address.protocol() == QAbstractSocket::IPv6Protocol) {
+        Q_IPV6ADDR bytes = address.toIPv6Address();
+        for (int i = 8; i < 16; ++i)
+            bytes[i] = 0;
+        counts.append({QHostAddress(bytes).toString() + QStringLiteral("/64"), MaxPrefixFailures});
+    }
+    return counts;
+}
+
 QList<qint64> WebLoginLimiter::recentFailures(const QString &k, qint64 now) const
 {
     const auto it = m_failures.find(k);
@@ -55,27 +70,35 @@ bool WebLoginLimiter::allowed(const QHostAddress &address) const
 int WebLoginLimiter::secondsUntilAllowed(const QHostAddress &address) const
 {
     const qint64 now = m_clock.now().toMSecsSinceEpoch();
-    const QString k = key(address);
-    const QList<qint64> recent = recentFailures(k, now);
-    if (recent.size() < MaxFailures) {
+    int wait = 0;
+    for (const Count &count : countsOf(address))
+        wait = std::max(wait, secondsUntilAllowed(count, now));
+    return wait;
+}
+
+int WebLoginLimiter::secondsUntilAllowed(const Count &count, qint64 now) const
+{
+    const QList<qint64> recent = recentFailures(count.key, now);
+    if (recent.size() < count.limit) {
         // Checks still running count as failures: ask again in a moment.
-        return recent.size() + m_pending.value(k) < MaxFailures ? 0 : 1;
+        return recent.size() + m_pending.value(count.key) < count.limit ? 0 : 1;
     }
-    // Allowed again once only MaxFailures - 1 of them remain in the window.
-    const qint64 freedAt = recent[recent.size() - MaxFailures] + WindowMs;
+    // Allowed again once only limit - 1 of them remain in the window.
+    const qint64 freedAt = recent[recent.size() - count.limit] + WindowMs;
     return int((freedAt - now + 999) / 1000);
 }
 
 void WebLoginLimiter::recordFailure(const QHostAddress &address)
 {
     const qint64 now = m_clock.now().toMSecsSinceEpoch();
-    const QString k = key(address);
-    QList<qint64> recent = recentFailures(k, now);
-    recent.append(now);
-    // Only the last MaxFailures matter for the decision.
-    while (recent.size() > MaxFailures)
-        recent.removeFirst();
-    m_failures.insert(k, recent);
+    for (const Count &count : countsOf(address)) {
+        QList<qint64> recent = recentFailures(count.key, now);
+        recent.append(now);
+        // Only the last few matter for the decision.
+        while (recent.size() > count.limit)
+            recent.removeFirst();
+        m_failures.insert(count.key, recent);
+    }
     if (m_failures.size() > MaxAddresses)
         forgetOld(now);
 }
@@ -89,16 +112,18 @@ bool WebLoginLimiter::begin(const QHostAddress &address)
 {
     if (!allowed(address))
         return false;
-    ++m_pending[key(address)];
+    for (const Count &count : countsOf(address))
+        ++m_pending[count.key];
     return true;
 }
 
 void WebLoginLimiter::finish(const QHostAddress &address, bool success)
 {
-    const QString k = key(address);
-    auto it = m_pending.find(k);
-    if (it != m_pending.end() && --*it <= 0)
-        m_pending.erase(it);
+    for (const Count &count : countsOf(address)) {
+        auto it = m_pending.find(count.key);
+        if (it != m_pending.end() && --*it <= 0)
+            m_pending.erase(it);
+    }
     if (success)
         recordSuccess(address);
     else

@@ -10,11 +10,14 @@ class Clock;
 // Slows down the guessing of the web password: a client address with
 // MaxFailures failed log-ins within the window is refused until the oldest
 // of them is older than the window. A success clears the address's record.
-// Time is the console's Clock.
+// An IPv6 client picks its own address out of its network's 64-bit prefix
+// at will, so the addresses of one prefix also share a larger count of
+// MaxPrefixFailures. Time is the console's Clock.
 class WebLoginLimiter
 {
 public:
     static constexpr int MaxFailures = 5;
+    static constexpr int MaxPrefixFailures = 20;
     static constexpr int WindowSeconds = 10 * 60;
     // Addresses remembered at most; beyond, those not refused are forgotten
     // first, the one whose last failure is oldest before the others.
@@ -37,7 +40,15 @@ public:
     void finish(const QHostAddress &address, bool success);
 
 private:
+    // A record the address counts in, and its number of failures allowed.
+    struct Count
+    {
+        QString key;
+        int limit;
+    };
+    static QList<Count> countsOf(const QHostAddress &address);
     static QString key(const QHostAddress &address);
+    int secondsUntilAllowed(const Count &count, qint64 now) const;
     QList<qint64> recentFailures(const QString &key, qint64 now) const;
     void forgetOld(qint64 now);
 

@@ -2,6 +2,7 @@
 
 #include "web/webpassword.h"
 
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -97,6 +98,29 @@ bool isJsonContentType(const QByteArray &contentType)
     const qsizetype semicolon = contentType.indexOf(';');
     const QByteArray type = contentType.left(semicolon < 0 ? contentType.size() : semicolon);
     return type.trimmed().compare("application/json", Qt::CaseInsensitive) == 0;
+}
+
+bool isLoopbackHost(const QByteArray &hostHeader)
+{
+    QByteArray host = hostHeader.trimmed().toLower();
+    if (host.startsWith('[')) {
+        // [v6 address] or [v6 address]:port
+        const qsizetype close = host.indexOf(']');
+        if (close < 0)
+            return false;
+        const QByteArray rest = host.mid(close + 1);
+        if (!rest.isEmpty() && !rest.startsWith(':'))
+            return false;
+        host = host.mid(1, close - 1);
+    } else if (const qsizetype colon = host.indexOf(':'); colon >= 0) {
+        host.truncate(colon);
+    }
+    if (host == "localhost" || host == "localhost.")
+        return true;
+    QHostAddress address;
+    if (!address.setAddress(QString::fromLatin1(host)))
+        return false;
+    return address.isLoopback();
 }
 
 Parsed<Command> parseCommand(const QByteArray &contentType, const QByteArray &body)

@@ -63,6 +63,12 @@ bool needsRow(Action action);
 // browser asking the console first.
 bool isJsonContentType(const QByteArray &contentType);
 
+// Whether a Host header names this computer itself: localhost or a
+// loopback address, with or without a port. Without a password anything on
+// this computer may log in, a browser's page of any site included: a site
+// whose name it makes resolve to 127.0.0.1 still sends its own name here.
+bool isLoopbackHost(const QByteArray &host);
+
 // A command body: {"action": "<name>"} or {"action": "<name>", "row": N},
 // nothing else. Refuses bodies too large, not JSON, not an object, with
 // other members, an unknown action, a row missing, out of range, not a

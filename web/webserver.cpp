@@ -129,6 +129,7 @@ void WebServer::start(const QHostAddress &address, quint16 port)
             if (m_feed)
                 m_feed->closeSession(sessionId);
         }});
+    front->setConnectionLimits(m_limits);
     if (!front->listenOn(address, port))
         return;
     // The live feed goes with its front: its clients close when listening
@@ -136,6 +137,7 @@ void WebServer::start(const QHostAddress &address, quint16 port)
     auto *feed = new WebFeed([this](const QByteArray &id) { return m_sessions.use(id) != nullptr; },
                              [this] { return m_api.status(); }, [this] { return m_api.today(); },
                              front.get());
+    feed->setSessionAlive([this](const QByteArray &id) { return m_sessions.isAlive(id); });
     feed->attach(*front);
     feed->follow(m_console.programme());
     m_feed = feed;

@@ -40,6 +40,8 @@ public:
     QHostAddress address() const;
     // Tests listen on a port the system chooses (0) instead of the setting's.
     void setPortOverride(quint16 port) { m_portOverride = port; }
+    // Tests use smaller limits than the console's; from the next start on.
+    void setConnectionLimits(const WebFront::ConnectionLimits &limits) { m_limits = limits; }
 
     // What the page and the live feed build on.
     const WebApi &api() const { return m_api; }
@@ -72,4 +74,5 @@ private:
     std::unique_ptr<WebFront> m_front;
     QString m_passwordHash; // as last applied
     int m_portOverride = -1;
+    WebFront::ConnectionLimits m_limits;
 };

@@ -86,6 +86,12 @@ const WebSessions::Session *WebSessions::use(const QByteArray &id)
     return &*it;
 }
 
+bool WebSessions::isAlive(const QByteArray &id) const
+{
+    const auto it = m_sessions.constFind(id);
+    return it != m_sessions.constEnd() && !expired(*it, m_clock.now());
+}
+
 bool WebSessions::csrfMatches(const QByteArray &id, const QByteArray &token) const
 {
     if (!looksLikeToken(id) || !looksLikeToken(token))

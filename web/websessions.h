@@ -40,6 +40,9 @@ public:
     // The session with this id if it is still alive, and marks it used now;
     // nothing when the id is unknown, malformed or its session has ended.
     const Session *use(const QByteArray &id);
+    // Whether the session with this id is alive, without marking it used
+    // (the live feed asks once a second: watching is not using).
+    bool isAlive(const QByteArray &id) const;
     // Whether the token is the one of the live session with this id; the
     // tokens are compared in the same time wherever they differ.
     bool csrfMatches(const QByteArray &id, const QByteArray &token) const;

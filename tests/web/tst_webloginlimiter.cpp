@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class tst_WebLoginLimiter : public QObject
 {
     Q_OBJECT
@@ -17,6 +19,8 @@ private Q_SLOTS:
     void manyAddressesDoNotLiftABan();
     void checksInFlightCount_data();
     void checksInFlightCount();
+    void ipv6Prefix_data();
+    void ipv6Prefix();
 };
 
 static const QHostAddress Client(QStringLiteral("192.168.1.20"));
@@ -169,6 +173,48 @@ void tst_WebLoginLimiter::checksInFlightCount()
     QCOMPARE(limiter.allowed(Client), allowedAfter);
     if (!allowedAfter)
         QCOMPARE(limiter.secondsUntilAllowed(Client), WebLoginLimiter::WindowSeconds);
+}
+
+void tst_WebLoginLimiter::ipv6Prefix_data()
+{
+    QTest::addColumn<QString>("failing"); // %1 runs through 1, 2, ... a failure each
+    QTest::addColumn<int>("failures");
+    QTest::addColumn<QString>("checked");
+    QTest::addColumn<bool>("allowed");
+    QTest::newRow("a new address of the prefix for each guess")
+        << u"2001:db8:1:2::%1"_s << 20 << u"2001:db8:1:2::99"_s << false;
+    QTest::newRow("random-looking addresses of the prefix")
+        << u"2001:db8:1:2:%1:a5c3:77e1:9%1"_s << 20 << u"2001:db8:1:2:ffff::1"_s << false;
+    QTest::newRow("one guess fewer")
+        << u"2001:db8:1:2::%1"_s << 19 << u"2001:db8:1:2::99"_s << true;
+    QTest::newRow("the next prefix goes on")
+        << u"2001:db8:1:2::%1"_s << 20 << u"2001:db8:1:3::1"_s << true;
+    QTest::newRow("IPv4 addresses share nothing")
+        << u"192.168.1.%1"_s << 20 << u"192.168.1.99"_s << true;
+    QTest::newRow("one address stops at five")
+        << u"2001:db8:1:2::1"_s << 5 << u"2001:db8:1:2::1"_s << false;
+    QTest::newRow("and leaves its neighbours be")
+        << u"2001:db8:1:2::1"_s << 5 << u"2001:db8:1:2::2"_s << true;
+}
+
+// An IPv6 client may take a new address of its prefix for every guess: the
+// prefix as a whole gets a few more guesses than one address, not endless ones.
+void tst_WebLoginLimiter::ipv6Prefix()
+{
+    QFETCH(QString, failing);
+    QFETCH(int, failures);
+    QFETCH(QString, checked);
+    QFETCH(bool, allowed);
+    FakeClock clock;
+    WebLoginLimiter limiter(clock);
+    for (int i = 1; i <= failures; ++i) {
+        const QHostAddress address(failing.contains(u"%1") ? failing.arg(i) : failing);
+        QVERIFY2(!address.isNull(), qPrintable(failing.arg(i)));
+        if (limiter.begin(address))
+            limiter.finish(address, false);
+        clock.advanceSeconds(1);
+    }
+    QCOMPARE(limiter.allowed(QHostAddress(checked)), allowed);
 }
 
 QTEST_GUILESS_MAIN(tst_WebLoginLimiter)
