@@ -137,7 +137,9 @@ void WebServer::start(const QHostAddress &address, quint16 port)
     auto *feed = new WebFeed([this](const QByteArray &id) { return m_sessions.use(id) != nullptr; },
                              [this] { return m_api.status(); }, [this] { return m_api.today(); },
                              front.get());
-    feed->setSessionAlive([this](const QByteArray &id) { return m_sessions.isAlive(id); });
+    // A page that watches is in use: each status it is sent keeps its
+    // session from idling out, up to the session's lifetime.
+    feed->setSessionAlive([this](const QByteArray &id) { return m_sessions.use(id) != nullptr; });
     feed->attach(*front);
     feed->follow(m_console.programme());
     m_feed = feed;

@@ -4,6 +4,7 @@
 
 #include "console/consolesettings.h"
 #include "consolerig.h"
+#include "platform/secondticker.h"
 #include "web/webpassword.h"
 #include "web/webserver.h"
 #include "web/websessions.h"
@@ -339,6 +340,7 @@ void tst_WebGuards::feedEndsWithItsSession_data()
     QTest::addColumn<bool>("kept");
     QTest::newRow("a while, within the idle time") << u"wait 1000"_s << true;
     QTest::newRow("unused past the idle time") << u"wait 1801"_s << false;
+    QTest::newRow("watched for an hour, a status each minute") << u"watch 60"_s << true;
     QTest::newRow("in use, past the lifetime") << u"use for 13 hours"_s << false;
     QTest::newRow("pushed out by later log-ins") << u"log-ins"_s << false;
     QTest::newRow("the clock set back before its start") << u"wait -3600"_s << false;
@@ -352,6 +354,8 @@ void tst_WebGuards::feedEndsWithItsSession()
     QFETCH(QString, meanwhile);
     QFETCH(bool, kept);
     makeServer();
+    // Only the statuses the row sends: each keeps a watched session in use.
+    m_rig->console().secondTicker().stop();
     const QByteArray token = sessionToken();
     std::unique_ptr<QWebSocket> client = feedClient(token);
     QVERIFY(client);
@@ -362,6 +366,11 @@ void tst_WebGuards::feedEndsWithItsSession()
         + token + "\r\n\r\n";
     if (meanwhile.startsWith(u"wait ")) {
         m_rig->clock.advanceSeconds(meanwhile.mid(5).toInt());
+    } else if (meanwhile.startsWith(u"watch ")) {
+        for (int i = 0; i < meanwhile.mid(6).toInt(); ++i) {
+            m_rig->clock.advanceSeconds(60);
+            m_server->feed()->sendStatus();
+        }
     } else if (meanwhile == u"use for 13 hours") {
         for (int i = 0; i < 13 * 3; ++i) {
             m_rig->clock.advanceSeconds(20 * 60);
