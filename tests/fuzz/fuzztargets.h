@@ -46,6 +46,7 @@ int playlist(const std::uint8_t *data, std::size_t size);
 int backupArchive(const std::uint8_t *data, std::size_t size);
 int webBodies(const std::uint8_t *data, std::size_t size);
 int webDispatch(const std::uint8_t *data, std::size_t size);
+int webFront(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -53,7 +54,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 21> kTargets {{
+inline constexpr std::array<Entry, 22> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -75,6 +76,7 @@ inline constexpr std::array<Entry, 21> kTargets {{
     {"backuparchive", backupArchive},
     {"webbodies", webBodies},
     {"webdispatch", webDispatch},
+    {"webfront", webFront},
 }};
 
 } // namespace Fuzz

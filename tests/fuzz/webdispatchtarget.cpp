@@ -8,17 +8,14 @@
 
 #include "fuzzinput.h"
 #include "fuzztargets.h"
+#include "webfuzzrig.h"
 
 #include "console/consolestate.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
-#include "consolerig.h"
-#include "platform/asrunlog.h"
 #include "web/webcommands.h"
 #include "web/webrequestlimits.h"
-
-#include <QFile>
 
 #include <algorithm>
 
@@ -33,64 +30,6 @@ constexpr char kSeparator = '\n';
 // A bound on the commands of one input, so that an input's time stays short.
 constexpr int kMaxBodies = 64;
 
-// One console for every input: building it reads files and costs far more
-// than the commands. reset() brings it back to the same state before each.
-class Dispatch
-{
-public:
-    Dispatch()
-    {
-        // A short day with volumes at both ends of the range; the port has
-        // no device, so frames are dropped at once instead of piling up in
-        // a queue no event loop would ever send.
-        rig.port.devices.clear();
-        rig.writeWeek(
-            ConsoleRig::line(QStringLiteral("07:30:00"), QStringLiteral("起床"), {}, 0)
-            + ConsoleRig::line(QStringLiteral("08:00:00"), QStringLiteral("上课"))
-            + ConsoleRig::line(QStringLiteral("12:00:00"), QStringLiteral("午间"), {}, 32767)
-            + ConsoleRig::line(QStringLiteral("16:30:00"), QStringLiteral("放学"), {}, 5000));
-        Console &console = rig.start();
-        check(console.programme().count() == 4, "the day's list is loaded");
-        QObject::connect(&console.asRunLog(), &AsRunLog::recorded,
-                         [this](const QDateTime &, const QString &kind, const QString &) {
-                             if (kind == WebCommands::origin())
-                                 ++officeLines;
-                         });
-    }
-
-    void reset()
-    {
-        Console &console = rig.console();
-        ProgrammeModel &model = console.programme();
-        for (int row = 0; row < model.count(); ++row) {
-            if (model.state(row) != RowState::Waiting)
-                model.setState(row, RowState::Waiting);
-        }
-        console.playback().stopByHand();
-        console.state().setManualMode(false);
-        console.volume().setValue(16000);
-        // What the fakes and the log keep would otherwise grow with every
-        // input of a long run.
-        rig.port.events.clear();
-        rig.player.calls.clear();
-        rig.mixer.speakerSet.clear();
-        rig.dialogs.shown.clear();
-        QFile::resize(console.asRunLog().fileFor(console.clock().now().date()), 0);
-        officeLines = 0;
-    }
-
-    ConsoleRig rig;
-    int officeLines = 0;
-};
-
-QList<RowState> statesOf(const ProgrammeModel &model)
-{
-    QList<RowState> states;
-    for (int row = 0; row < model.count(); ++row)
-        states.append(model.state(row));
-    return states;
-}
-
 // The rows other than row (0-based; -1 for none) are as they were.
 bool othersUnchanged(const QList<RowState> &before, const QList<RowState> &after, int row)
 {
@@ -103,19 +42,19 @@ bool othersUnchanged(const QList<RowState> &before, const QList<RowState> &after
     return true;
 }
 
-void checkCommand(Dispatch &dispatch, WebCommands &commands, const Command &command)
+void checkCommand(WebFuzzRig &rig, WebCommands &commands, const Command &command)
 {
-    Console &console = dispatch.rig.console();
+    Console &console = rig.console();
     const ProgrammeModel &model = console.programme();
     const MasterVolume &volume = console.volume();
-    const QList<RowState> before = statesOf(model);
+    const QList<RowState> before = rig.states();
     const int volumeBefore = volume.value();
-    const int linesBefore = dispatch.officeLines;
+    const int linesBefore = rig.officeLines();
     const int row = needsRow(command.action) ? command.row - 1 : -1;
     const bool known = row < model.count();
 
     const std::optional<Refusal> refused = commands.run(command);
-    const QList<RowState> after = statesOf(model);
+    const QList<RowState> after = rig.states();
 
     check(volume.minimum() <= volume.value() && volume.value() <= volume.maximum(),
           "the volume stays in its range");
@@ -127,11 +66,11 @@ void checkCommand(Dispatch &dispatch, WebCommands &commands, const Command &comm
         check((refused->status == 404) == !known, "404 exactly for a row past the list");
         check(after == before, "a refusal changes no row");
         check(volume.value() == volumeBefore, "a refusal leaves the volume");
-        check(dispatch.officeLines == linesBefore, "a refusal writes nothing to the as-run log");
+        check(rig.officeLines() == linesBefore, "a refusal writes nothing to the as-run log");
         return;
     }
     check(known, "a row past the list is never acted on");
-    check(dispatch.officeLines == linesBefore + 1, "a command carried out is logged once");
+    check(rig.officeLines() == linesBefore + 1, "a command carried out is logged once");
     switch (command.action) {
     case Action::Cancel:
         check(before.at(row) == RowState::Waiting && after.at(row) == RowState::Cancelled,
@@ -178,10 +117,9 @@ void checkCommand(Dispatch &dispatch, WebCommands &commands, const Command &comm
 
 int webDispatch(const std::uint8_t *data, std::size_t size)
 {
-    needApplication();
-    static Dispatch *dispatch = new Dispatch; // lives to the end of the process
-    static WebCommands commands(dispatch->rig.console());
-    dispatch->reset();
+    WebFuzzRig &rig = WebFuzzRig::instance();
+    static WebCommands commands(rig.console());
+    rig.reset();
 
     Input in(data, size);
     static const QByteArray types[]
@@ -198,7 +136,7 @@ int webDispatch(const std::uint8_t *data, std::size_t size)
                   "a body refused is a 4xx");
             continue;
         }
-        checkCommand(*dispatch, commands, *command.value);
+        checkCommand(rig, commands, *command.value);
     }
     return 0;
 }
