@@ -5,6 +5,9 @@
 // cancel only takes a waiting row out, a restore only puts a cancelled one
 // back; the volume stays in its range; each command carried out leaves one
 // line of the office's origin in the as-run log.
+//
+// The input's first byte chooses the Content-Type of all its bodies; the
+// rest is split into bodies at line breaks.
 
 #include "fuzzinput.h"
 #include "fuzztargets.h"
