@@ -70,6 +70,14 @@ void checkCommand(WebFuzzRig &rig, WebCommands &commands, const Command &command
         check(after == before, "a refusal changes no row");
         check(volume.value() == volumeBefore, "a refusal leaves the volume");
         check(rig.officeLines() == linesBefore, "a refusal writes nothing to the as-run log");
+        if (refused->status == 409) {
+            // The console is not ending here: only a row's state refuses.
+            const RowState allowed
+                = command.action == Action::Cancel ? RowState::Waiting : RowState::Cancelled;
+            check((command.action == Action::Cancel || command.action == Action::Restore)
+                      && before.at(row) != allowed,
+                  "409 only for a cancel or restore the row's state does not allow");
+        }
         return;
     }
     check(known, "a row past the list is never acted on");
