@@ -45,6 +45,8 @@ int statusReplies(const std::uint8_t *data, std::size_t size);
 int playlist(const std::uint8_t *data, std::size_t size);
 int backupArchive(const std::uint8_t *data, std::size_t size);
 int webBodies(const std::uint8_t *data, std::size_t size);
+int webDispatch(const std::uint8_t *data, std::size_t size);
+int webFront(const std::uint8_t *data, std::size_t size);
 
 struct Entry
 {
@@ -52,7 +54,7 @@ struct Entry
     Target run;
 };
 
-inline constexpr std::array<Entry, 20> kTargets {{
+inline constexpr std::array<Entry, 22> kTargets {{
     {"fieldreader", fieldReader},
     {"schedulefile", scheduleFile},
     {"nodefile", nodeFile},
@@ -73,6 +75,8 @@ inline constexpr std::array<Entry, 20> kTargets {{
     {"playlist", playlist},
     {"backuparchive", backupArchive},
     {"webbodies", webBodies},
+    {"webdispatch", webDispatch},
+    {"webfront", webFront},
 }};
 
 } // namespace Fuzz

@@ -62,8 +62,10 @@ int webBodies(const std::uint8_t *data, std::size_t size)
     if (!login) {
         checkRefusal(login.refusal);
     } else {
-        check(!login.value->isEmpty() && login.value->size() <= WebPassword::MaxPasswordLength,
-              "a password is not empty and not too long");
+        // An empty password is accepted: it is the log-in while no password
+        // is set.
+        check(login.value->size() <= WebPassword::MaxPasswordLength, "a password is not too long");
+        check(isJsonContentType(type), "a log-in came as JSON");
     }
     return 0;
 }
