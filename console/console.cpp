@@ -211,6 +211,12 @@ void Console::stopItemsNow()
 {
     if (m_ending)
         return;
+    // During an emergency, stop means its end, as the remote's stop key does:
+    // what it switched on closes and the held items are given back.
+    if (m_emergency->active()) {
+        m_emergency->end();
+        return;
+    }
     // The sound first: the rooms must not hear it cut by their own close.
     m_playback->stopByHand();
     m_state.setManualMode(false);

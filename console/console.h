@@ -116,7 +116,8 @@ public:
     // Stops what plays now, as the remote's stop key does (the work status
     // goes back to automatic), and has the scheduler switch off at once what
     // the playing items switched on, instead of at the end of their play
-    // lengths. Nothing while the program ends.
+    // lengths. Nothing while the program ends; during an emergency
+    // broadcast it ends the emergency instead.
     void stopItemsNow();
     // "打开": plays a file the operator chose.
     void playFileByHand(const QString &path);

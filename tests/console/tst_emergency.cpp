@@ -7,6 +7,7 @@
 #include "consolerig.h"
 #include "platform/asrunlog.h"
 #include "schedulerrig.h"
+#include "zonelink/framedecoder.h"
 #include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void elapsedText_data();
     void elapsedText();
     void consoleKeysAndLog();
+    void consoleStopEndsIt();
 };
 
 void tst_Emergency::timing_data()
@@ -329,6 +331,23 @@ void tst_Emergency::consoleKeysAndLog()
     QVERIFY(day.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(day.readAll());
     QVERIFY2(text.contains(u"紧急广播"_s) && text.contains(u"结束"_s), qPrintable(text));
+}
+
+void tst_Emergency::consoleStopEndsIt()
+{
+    ConsoleRig rig;
+    Console &console = rig.start();
+    QVERIFY(console.emergency().start());
+    QSignalSpy sent(&console.link(), &ZoneLink::frameQueued);
+    console.stopItemsNow();
+    QVERIFY(!console.emergency().active());
+    QVERIFY(!console.scheduler().held());
+    // Its end closed the amplifiers it had switched on.
+    QCOMPARE(sent.size(), 1);
+    FrameDecoder decoder;
+    const auto pieces = decoder.feed(sent.at(0).at(0).toByteArray());
+    QCOMPARE(pieces.size(), 1);
+    QCOMPARE(pieces.at(0).frame.code, int(CommandCode::AmpClose));
 }
 
 QTEST_GUILESS_MAIN(tst_Emergency)
