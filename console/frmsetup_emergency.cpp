@@ -19,13 +19,14 @@ QWidget *frmsetup::buildEmergencyTab()
     cmbemergencychannel = new QComboBox(tab);
     cmbemergencychannel->setObjectName(QStringLiteral("cmbemergencychannel"));
     cmbemergencychannel->setAccessibleName(QStringLiteral("紧急广播节目源"));
+    // Made in reading order, which is the order Tab goes through them.
+    optemergencyfile = new QRadioButton(QStringLiteral("循环播放文件"), tab);
+    optemergencyfile->setObjectName(QStringLiteral("optemergencyfile"));
     txtemergencyfile = new QLineEdit(tab);
     txtemergencyfile->setObjectName(QStringLiteral("txtemergencyfile"));
     txtemergencyfile->setAccessibleName(QStringLiteral("紧急广播文件"));
     cmdemergencyfile = new QPushButton(QStringLiteral("选择..."), tab);
     cmdemergencyfile->setObjectName(QStringLiteral("cmdemergencyfile"));
-    optemergencyfile = new QRadioButton(QStringLiteral("循环播放文件"), tab);
-    optemergencyfile->setObjectName(QStringLiteral("optemergencyfile"));
     optemergencylinein = new QRadioButton(QStringLiteral("线路输入"), tab);
     optemergencylinein->setObjectName(QStringLiteral("optemergencylinein"));
     auto *sources = new QButtonGroup(tab);
