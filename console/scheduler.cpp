@@ -187,6 +187,8 @@ void Scheduler::work()
         if (m_previousScan.isValid() && m_previousScan.date() == nowMoment.date())
             m_settledUpTo = hhmmss(m_previousScan);
         releaseAllLeads();
+        if (nowMoment.date() != m_loadedDate)
+            m_heldOver.clear();
         m_loadedDate = nowMoment.date();
         m_s.today.ReloadToday(nowMoment.date());
     }
@@ -226,6 +228,14 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         const int tv = TimeValue(t);
         const RowState state = m_s.model.state(r - 1);
         const QString q = ClockText(tv + 5);
+        // Held over for an emergency: a reload in the day makes it wait
+        // again, yet it neither starts late nor counts as missed.
+        if (state == RowState::Waiting && !m_heldOver.isEmpty()
+            && m_heldOver.contains(t + u' '
+                                   + m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn))) {
+            passed.add(r, t, false);
+            continue;
+        }
         // Only a row whose start window has gone by is taken up again; within
         // it the row is simply due and starts from its beginning.
         if (m_resuming && state == RowState::Waiting && q > t && q < now
@@ -629,7 +639,10 @@ QStringList Scheduler::passOverWhileHeld(const QString &since)
         const ScheduleEntry &row = m_s.model.entry(r - 1);
         if (row.time < since || row.time > now)
             continue;
-        passed << row.time + u' ' + m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn);
+        const QString key
+            = row.time + u' ' + m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn);
+        passed << key;
+        m_heldOver.insert(key);
         m_leads.remove(r);
         m_s.today.rowsPassedOver(r, r);
     }

@@ -211,6 +211,8 @@ private:
     std::array<QString, 9> m_startedFiles; // likewise, the file (or folder) of that item
     int m_lastStartedChannel = 0; // the channel whose item took the player last
     bool m_held = false; // see hold()
+    // The rows of today passed over while held, as "hh:mm:ss file".
+    QSet<QString> m_heldOver;
     QDateTime m_previousScan; // the moment of the last scan, none before the first
     // While the scan after a reload in the day runs: the time of the scan
     // before it. Rows whose start window had gone by then were played or

@@ -82,6 +82,7 @@ private Q_SLOTS:
     void switchOnFrames();
     void endGivesBackWhatWasThere_data();
     void endGivesBackWhatWasThere();
+    void rowsDueArePassedOver_data();
     void rowsDueArePassedOver();
     void fileLoopsAtFullVolume();
     void lineInPlaysNoFile();
@@ -228,28 +229,42 @@ void tst_Emergency::endGivesBackWhatWasThere()
     QVERIFY(!rig.log.filter(u"结束"_s).isEmpty());
 }
 
+void tst_Emergency::rowsDueArePassedOver_data()
+{
+    QTest::addColumn<bool>("reload"); // settings applied while it runs reload the list
+    QTest::newRow("as it is") << false;
+    QTest::newRow("the list reloaded meanwhile") << true;
+}
+
 void tst_Emergency::rowsDueArePassedOver()
 {
+    QFETCH(bool, reload);
     Rig rig(u"07:59:59"_s);
     rig.s.setEveryDay({entry("08:00:00", 1, rig.song, "00:10:00"),
                        entry("08:03:00", 2, rig.song, "00:01:00", "3."),
-                       entry("08:04:30", 2, rig.song, "00:20:00", "17."),
+                       entry("08:04:58", 2, rig.song, "00:20:00", "17."),
                        entry("08:20:00", 1, rig.song, "00:01:00")});
     rig.s.load();
     rig.tickThrough(u"08:02:00"_s);
     QVERIFY(rig.emergency->start());
-    rig.tickThrough(u"08:05:00"_s);
+    rig.tickThrough(u"08:04:57"_s);
+    // The last one comes due in the very second it ends.
+    rig.s.clock.set(at(u"08:04:58"_s));
+    if (reload)
+        rig.s.state.setReloadSchedule(true);
+    QSignalSpy missed(rig.s.scheduler.get(), &Scheduler::rowsPassedOver);
     rig.emergency->end();
     const qsizetype before = rig.s.frames.size();
     const qsizetype played = rig.s.played.size();
-    // 08:04:30's window still runs, yet it does not start late.
+    // 08:04:58's start window still runs, yet it does not start late.
     rig.tickThrough(u"08:06:00"_s);
+    QCOMPARE(missed.size(), 0); // passed over for the emergency, not missed
     for (const QString &f : rig.s.framesText(before))
         QVERIFY2(!f.contains(u"3."_s) && !f.contains(u"17."_s), qPrintable(f));
     QCOMPARE(rig.s.played.size(), played);
     QCOMPARE(rig.log.filter(u"因紧急广播未播放"_s),
              (QStringList {u"08:03:00 song.mp3 因紧急广播未播放"_s,
-                           u"08:04:30 song.mp3 因紧急广播未播放"_s}));
+                           u"08:04:58 song.mp3 因紧急广播未播放"_s}));
     QCOMPARE(rig.s.model.state(1), RowState::Done);
     QCOMPARE(rig.s.model.state(2), RowState::Done);
     // The next row starts as always.
