@@ -130,10 +130,10 @@ void tst_EmergencyE2e::emergencyInTheMiddleOfAnItem()
         names += i == 8 ? u"\"88.0\"\n"_s : i == 10 ? u"\"95.5\"\n"_s : u"\"名称\"\n"_s;
     GbkFiles::writeText(m_rig->file(u"amp_name.dat"_s), names);
     // The lesson runs ten minutes from 08:00 on terminals 1 and 2 with
-    // amplifier 1; the break bell at 08:03 on the playground falls in the
-    // emergency.
+    // amplifier 1; the break bell at 08:04:58 on the playground falls in the
+    // emergency, two seconds before its end: its start window still runs then.
     m_rig->writeWeek(u"08:00:00, 1 ,上课,"_s + lesson + u",16000,00:10:00,1.2.,1.,\n"_s
-                     + u"08:03:00, 1 ,课间,"_s + pause + u",16000,00:05:00,17.,2.,\n"_s);
+                     + u"08:04:58, 1 ,课间,"_s + pause + u",16000,00:05:00,17.,2.,\n"_s);
     m_rig->setting(u"openamptime"_s, u"00:00:02"_s);
     m_rig->setting(u"closeamptime"_s, u"00:00:05"_s);
     m_rig->store.values.insert(u"operation/emergency_channel"_s, u"3"_s);
@@ -204,7 +204,7 @@ void tst_EmergencyE2e::emergencyInTheMiddleOfAnItem()
         u"2026-12-07 08:02:00,紧急广播,开始：全部终端、功放和设备打开，第 3 套节目频率，循环播放 "_s
             + alarm,
         u"2026-12-07 08:02:02,紧急广播,全部终端已打开"_s,
-        u"2026-12-07 08:03:00,紧急广播,08:03:00 课间.wav 因紧急广播未播放"_s,
+        u"2026-12-07 08:04:58,紧急广播,08:04:58 课间.wav 因紧急广播未播放"_s,
         u"2026-12-07 08:05:00,紧急广播,结束，历时 03:00；关闭终端 17.30. 设备 1.2.3.4.5.6.7.8. "
         "功放 2.3.4.5.6.7.8."_s,
         u"2026-12-07 08:05:00,紧急广播,08:00:00 开始的节目继续播放"_s,
