@@ -50,6 +50,12 @@ struct AppSettings
     // 允许局域网访问: listen on every address, not only the loopback; it
     // counts only while a password is set.
     bool WebNetworkAllowed = false;
+    // 紧急广播: every terminal is switched to this programme channel's
+    // frequency (1..8) and the file plays in a loop, or, with EmergencyLineIn,
+    // no file plays and the sound card's line input is what the rooms hear.
+    int EmergencyChannel = 1;
+    QString EmergencyFile;
+    bool EmergencyLineIn = false;
 
     // Start-up tables.
     QString AllNodeList; // DotList of every node address of node.txt

@@ -2,6 +2,7 @@
 
 #include "console/console.h"
 #include "console/consolesettings.h"
+#include "console/emergencybroadcast.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
 #include "console/scheduler.h"
@@ -139,6 +140,8 @@ void AsRunEvents::connect(Console &console, AsRunLog &log)
                                         .arg(count)
                                         .arg(firstTime, lastTime));
                      });
+    QObject::connect(&console.emergency(), &EmergencyBroadcast::logged, &console,
+                     [&log](const QString &text) { log.record(EmergencyBroadcast::kind(), text); });
     QObject::connect(&console.savedFiles(), &SavedFiles::saved, &console,
                      [&log](SavedFiles::Kind, const QString &path) {
                          log.record(QStringLiteral("保存"), path);

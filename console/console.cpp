@@ -1,6 +1,7 @@
 #include "console/console.h"
 
 #include "console/asrunevents.h"
+#include "console/emergencybroadcast.h"
 #include "console/endofday.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
@@ -17,6 +18,7 @@
 #include "platform/mediaplayer.h"
 #include "platform/programlauncher.h"
 #include "platform/secondticker.h"
+#include "zonelink/frames.h"
 #include "zonelink/zonelink.h"
 
 #include <QLoggingCategory>
@@ -43,6 +45,8 @@ Console::Console(const Services &services, QObject *parent)
     m_scheduler = std::make_unique<Scheduler>(
         Scheduler::Services {m_s.clock, m_settings, m_state, *m_model, *m_today, *m_link,
                              *m_playback, *m_volume, *m_log, m_s.dialogs});
+    m_emergency = std::make_unique<EmergencyBroadcast>(EmergencyBroadcast::Services {
+        m_s.clock, m_settings, *m_scheduler, *m_link, *m_playback, *m_volume});
     m_endOfDay = std::make_unique<EndOfDay>(EndOfDay::Services {
         m_s.clock, values, m_state, *m_model, *m_today, *m_scheduler, *m_link, *m_log, m_s.power});
     m_supervisor = std::make_unique<TerminalSupervisor>(
@@ -54,7 +58,16 @@ Console::Console(const Services &services, QObject *parent)
     AsRunEvents::connect(*this, *m_asRun);
 
     connect(m_timerplayer.get(), &SecondTicker::tick, this, &Console::timerplayer_Timer);
-    connect(m_link.get(), &ZoneLink::keyReceived, m_remoteKeys.get(), &RemoteKeys::handle);
+    connect(m_link.get(), &ZoneLink::keyReceived, this, [this](int code) {
+        // An emergency keeps the rooms open whatever a remote holder presses;
+        // only stop counts, and it ends the emergency.
+        if (m_emergency->active()) {
+            if (RemoteKey(code) == RemoteKey::KeyStop)
+                m_emergency->end();
+            return;
+        }
+        m_remoteKeys->handle(code);
+    });
     // Every reload of today's list reads rem_list.txt again and resets the cursor.
     connect(m_today.get(), &TodaySchedule::listReloaded, m_remoteList.get(), &RemoteList::reload);
     connect(&m_savedFiles, &SavedFiles::saved, this, &Console::fileSaved);
@@ -103,6 +116,7 @@ Console::~Console()
 void Console::stopParts()
 {
     m_timerplayer->stop();
+    m_emergency->stop();
     m_scheduler->stop();
     m_endOfDay->stop();
     m_link->closePort();
@@ -197,6 +211,12 @@ void Console::stopItemsNow()
 {
     if (m_ending)
         return;
+    // During an emergency, stop means its end, as the remote's stop key does:
+    // what it switched on closes and the held items are given back.
+    if (m_emergency->active()) {
+        m_emergency->end();
+        return;
+    }
     // The sound first: the rooms must not hear it cut by their own close.
     m_playback->stopByHand();
     m_state.setManualMode(false);
@@ -258,6 +278,11 @@ void Console::timerplayer_Timer()
     // The clock first, then the progress and the scheduler.
     Q_EMIT ticked();
     m_playback->refreshProgress();
+    // The emergency holds the scheduler, in either work status.
+    if (m_emergency->active()) {
+        m_emergency->tick();
+        return;
+    }
     if (m_state.ManualMode()) {
         m_scheduler->skipTick();
         return;

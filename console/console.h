@@ -11,6 +11,7 @@
 
 class Clock;
 class Dialogs;
+class EmergencyBroadcast;
 class EndOfDay;
 class AsRunLog;
 class LogWriter;
@@ -86,6 +87,9 @@ public:
     // rem_list.txt and the cursor of the remote keys; they change it.
     const RemoteList &remoteList() const { return *m_remoteList; }
     Scheduler &scheduler() { return *m_scheduler; }
+    // 紧急广播: while it runs the scheduler is held and of the remote keys
+    // only stop counts, which ends it.
+    EmergencyBroadcast &emergency() { return *m_emergency; }
     EndOfDay &endOfDay() { return *m_endOfDay; }
     LogWriter &log() { return *m_log; }
     // The as-run log of the day's events (log/yyyymmdd.csv).
@@ -112,7 +116,8 @@ public:
     // Stops what plays now, as the remote's stop key does (the work status
     // goes back to automatic), and has the scheduler switch off at once what
     // the playing items switched on, instead of at the end of their play
-    // lengths. Nothing while the program ends.
+    // lengths. Nothing while the program ends; during an emergency
+    // broadcast it ends the emergency instead.
     void stopItemsNow();
     // "打开": plays a file the operator chose.
     void playFileByHand(const QString &path);
@@ -165,6 +170,7 @@ private:
     std::unique_ptr<RemoteList> m_remoteList;
     std::unique_ptr<RemoteKeys> m_remoteKeys;
     std::unique_ptr<Scheduler> m_scheduler;
+    std::unique_ptr<EmergencyBroadcast> m_emergency;
     std::unique_ptr<EndOfDay> m_endOfDay;
     std::unique_ptr<TerminalSupervisor> m_supervisor;
     std::unique_ptr<SecondTicker> m_timerplayer;

@@ -51,6 +51,7 @@ frmback::frmback(Console &console, QWidget *parent)
     buildMenus();
     buildToolbar();
     buildStatusBar();
+    buildEmergency();
     connect(m_windows, &WindowHost::added, this, &frmback::enableWindowActions);
     enableWindowActions();
     followConsole();
@@ -383,6 +384,7 @@ void frmback::placeControls()
     if (widthChanged)
         sizeProgrammeColumns();
     lbluser->move(twips(450), twips(300));
+
     const int clockWidth = std::min(420, area.width() / 2);
     txttime->setGeometry(area.width() - twips(200) - clockWidth, twips(150), clockWidth,
                          txttime->sizeHint().height());
@@ -396,6 +398,7 @@ void frmback::placeControls()
     mp->setGeometry(twips(450), videoTop,
                     std::min(videoHeight * 4 / 3, std::max(fraplayer->x() - twips(450) - 16, 0)),
                     videoHeight);
+    placeEmergencyBanner();
 }
 
 int frmback::currentRow() const

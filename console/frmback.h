@@ -58,6 +58,9 @@ public:
     void openAndPlay();
     // "设置背景图片(&B)".
     void chooseBackgroundPicture();
+    // "紧急广播" (F9, menu and toolbar): asks once, then starts it; while it
+    // runs the same action reads "结束紧急广播" and ends it.
+    void emergencyClicked();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -69,6 +72,9 @@ private:
     void buildMenus();
     void buildToolbar();
     void buildStatusBar();
+    void buildEmergency();
+    void showEmergency();
+    void placeEmergencyBanner();
     void followConsole();
     // A menu item that opens a window of its own.
     struct WindowItem
@@ -122,6 +128,9 @@ private:
     QAction *mnushowlist = nullptr;
     QAction *mnushowplayer = nullptr;
     QAction *mnushowuser = nullptr;
+    QAction *m_emergencyAction = nullptr;
+    QWidget *m_emergencyBanner = nullptr; // red, over the window's top while it runs
+    QLabel *m_emergencyText = nullptr;
     // Actions that open a window, by the window's name.
     QList<std::pair<QAction *, QString>> m_windowActions;
 };

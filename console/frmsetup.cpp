@@ -65,6 +65,7 @@ frmsetup::frmsetup(const Services &services, QWidget *parent)
     SSTab1->addTab(buildPowerTab(), QStringLiteral("自动开关机设置"));
     SSTab1->addTab(buildPortTab(), QStringLiteral("串行口选择"));
     SSTab1->addTab(buildUpkeepTab(), QStringLiteral("运行维护"));
+    SSTab1->addTab(buildEmergencyTab(), QStringLiteral("紧急广播"));
 
     cmdok = named(new QPushButton(QStringLiteral("确 定"), this), QStringLiteral("cmdok"));
     cmdapp = named(new QPushButton(QStringLiteral("应 用"), this), QStringLiteral("cmdapp"));
@@ -459,6 +460,7 @@ void frmsetup::loadFromMemory()
     chkautostart->setChecked(s.StartAtLogin);
     chkwebcontrol->setChecked(s.WebControlEnabled);
     m_seasons->setRanges(s.Seasons);
+    loadEmergency(s);
     m_webPasswordHash = s.WebPasswordHash;
     m_webPasswordChanged = false;
     m_hashing = false;

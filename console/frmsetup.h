@@ -70,6 +70,9 @@ private:
     QWidget *buildPowerTab();
     QWidget *buildPortTab();
     QWidget *buildUpkeepTab();
+    QWidget *buildEmergencyTab();
+    void loadEmergency(const AppSettings &s);
+    void collectEmergency(AppSettings &s) const;
     void loadFromMemory();
     void chooseFile(QLineEdit *field, const QString &title, const QString &folder,
                     const QString &filter);
@@ -134,6 +137,12 @@ private:
     QPushButton *cmdsetpassword;
     QPushButton *cmdclearpassword;
     QLabel *lblwebpassword;
+    // "紧急广播"
+    QComboBox *cmbemergencychannel;
+    QLineEdit *txtemergencyfile;
+    QPushButton *cmdemergencyfile;
+    QRadioButton *optemergencyfile;
+    QRadioButton *optemergencylinein;
     // The web password's hash Apply stores: the stored one until a new one
     // is set or it is cleared. The password itself is never kept.
     QString m_webPasswordHash;

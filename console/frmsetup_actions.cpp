@@ -69,6 +69,7 @@ bool frmsetup::cmdapp_Click()
     s.StartAtLogin = chkautostart->isChecked();
     s.WebControlEnabled = chkwebcontrol->isChecked();
     s.Seasons = m_seasons->ranges();
+    collectEmergency(s);
     s.WebPasswordHash = m_webPasswordHash;
     s.WebNetworkAllowed = chkwebnetwork->isChecked() && !m_webPasswordHash.isEmpty();
 

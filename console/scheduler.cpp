@@ -119,7 +119,7 @@ const ChannelStateRecord &Scheduler::channelState(int channel) const
 
 void Scheduler::tick()
 {
-    if (m_stopped)
+    if (m_stopped || m_held)
         return;
     // Readers hear of the channels once the tick is done, not of the steps
     // in between (the supervisor may switch a channel off that a start
@@ -187,6 +187,8 @@ void Scheduler::work()
         if (m_previousScan.isValid() && m_previousScan.date() == nowMoment.date())
             m_settledUpTo = hhmmss(m_previousScan);
         releaseAllLeads();
+        if (nowMoment.date() != m_loadedDate)
+            m_heldOver.clear();
         m_loadedDate = nowMoment.date();
         m_s.today.ReloadToday(nowMoment.date());
     }
@@ -226,6 +228,14 @@ bool Scheduler::scan(const QDateTime &nowMoment)
         const int tv = TimeValue(t);
         const RowState state = m_s.model.state(r - 1);
         const QString q = ClockText(tv + 5);
+        // Held over for an emergency: a reload in the day makes it wait
+        // again, yet it neither starts late nor counts as missed.
+        if (state == RowState::Waiting && !m_heldOver.isEmpty()
+            && m_heldOver.contains(t + u' '
+                                   + m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn))) {
+            passed.add(r, t, false);
+            continue;
+        }
         // Only a row whose start window has gone by is taken up again; within
         // it the row is simply due and starts from its beginning.
         if (m_resuming && state == RowState::Waiting && q > t && q < now
@@ -467,6 +477,8 @@ bool Scheduler::StartItem(int r, bool resumed)
         m_s.playback.stopAction();
     ch.Detail = row.detail;
     m_startedDetails[std::size_t(c)] = row.detail;
+    m_startedFiles[std::size_t(c)] = row.filename;
+    m_lastStartedChannel = c;
     for (int j = 1; j <= 8; ++j) {
         if (j == c)
             continue;
@@ -607,4 +619,88 @@ void Scheduler::releaseAllLeads()
     const QList<int> rows = m_leads.keys();
     for (int r : rows)
         releaseLead(r);
+}
+
+void Scheduler::hold()
+{
+    m_held = true;
+    m_folder->stop();
+}
+
+QStringList Scheduler::passOverWhileHeld(const QString &since)
+{
+    QStringList passed;
+    if (!m_held || m_stopped)
+        return passed;
+    const QString now = hhmmss(m_s.clock.now());
+    for (int r = 1; r <= m_s.model.count(); ++r) {
+        if (m_s.model.state(r - 1) != RowState::Waiting)
+            continue;
+        const ScheduleEntry &row = m_s.model.entry(r - 1);
+        if (row.time < since || row.time > now)
+            continue;
+        const QString key
+            = row.time + u' ' + m_s.model.cellText(r - 1, ProgrammeModel::FileNameColumn);
+        passed << key;
+        m_heldOver.insert(key);
+        m_leads.remove(r);
+        m_s.today.rowsPassedOver(r, r);
+    }
+    return passed;
+}
+
+QString Scheduler::zonesHeld() const
+{
+    QStringList held;
+    for (int b = 1; b <= 8; ++b)
+        addItems(held, m_channels[std::size_t(b)].Zones);
+    return joined(held);
+}
+
+QStringList Scheduler::releaseHold()
+{
+    QStringList resumed;
+    if (!m_held)
+        return resumed;
+    m_held = false;
+    if (m_stopped)
+        return resumed;
+    const QDateTime now = m_s.clock.now();
+    for (int c = 1; c <= 8; ++c) {
+        ChannelStateRecord &ch = m_channels[std::size_t(c)];
+        const QDateTime end = ch.StartMoment.addSecs(std::max(TimeValue(ch.PlayLength), 0));
+        if (!ch.ZonesOn || now >= end)
+            continue;
+        // As at its start: the six commands in their order, nothing to close
+        // as the channel holds exactly what it held then.
+        const FrequencyParameters f
+            = splitFrequency(m_s.settings.values().SourceFrequency[std::size_t(c)]);
+        send(CommandCode::ZoneClose, kZero, kZero, QString());
+        send(CommandCode::ZoneOpen, f.FreqHigh, f.FreqLow, ch.Zones);
+        send(CommandCode::DeviceClose, kZero, kZero, QString());
+        send(CommandCode::DeviceOpen, kZero, kZero, ch.DevicesOn ? ch.Devices : QString());
+        send(CommandCode::AmpClose, kZero, kZero, QString());
+        const QString file = m_startedFiles[std::size_t(c)];
+        const bool plays = c == m_lastStartedChannel && file != kPeripheral;
+        const QString plen = ch.PlayLength;
+        const QString detail = m_startedDetails[std::size_t(c)];
+        const QDateTime startMoment = ch.StartMoment;
+        const quint64 item = m_itemsStarted;
+        m_s.link.sendCommand(CommandCode::AmpOpen, kZero, kZero, ch.AmpsOn ? ch.Amps : QString(),
+                             this,
+                             [this, plays, file, plen, detail, startMoment, end, item](bool sent) {
+                                 if (!sent)
+                                     reportUnsent(CommandCode::name(CommandCode::AmpOpen));
+                                 if (!plays || m_stopped || m_held)
+                                     return;
+                                 // Where it would stand had nothing held it, taken once the
+                                 // frames are out.
+                                 play(file, plen, detail, end, item,
+                                      std::max<qint64>(startMoment.msecsTo(m_s.clock.now()), 0));
+                             });
+        ch.RepeatOpen = true;
+        ch.RepeatCount = 0;
+        resumed << ch.StartTime;
+    }
+    return resumed;
 }

@@ -80,6 +80,28 @@ public:
         m_resuming = false;
         m_cancelledBefore.clear();
     }
+    // An emergency broadcast holds the scheduler: it ticks no more (no
+    // starts, no closes, no repeats, nothing switched on ahead) until
+    // releaseHold(); a folder entry plays no further file.
+    void hold();
+    bool held() const { return m_held; }
+    // One second of the hold: the waiting rows whose start came at or after
+    // since ("hh:mm:ss") and by now are done without being started, now or
+    // later. What was switched on ahead of them is forgotten without a
+    // frame: the emergency has everything on, and its end closes what no
+    // one holds. Returns them as "hh:mm:ss file".
+    QStringList passOverWhileHeld(const QString &since);
+    // What the channels' items and the rows' leads hold on (DotLists).
+    QString zonesHeld() const;
+    QString ampsHeld() const { return heldAmps(0); }
+    QString devicesHeld() const { return heldDevices(0); }
+    // The hold ends. Each channel whose item's play length still runs sends
+    // the frames of its start again, at its own frequency, with their
+    // repeats; the item started last plays its file again where it would
+    // stand by now. Items whose play length ran out meanwhile are closed by
+    // the next tick as always. Returns the start times of those taken up.
+    QStringList releaseHold();
+
     // Seconds since the start of a row at time whose play length (plen)
     // still runs at now, all "hh:mm:ss"; none before its start, at its very
     // start (it is simply due then), or once its play length is over.
@@ -186,6 +208,11 @@ private:
     // The description of the item each channel started last, [1..8]: the
     // channel record's own detail is taken over when another channel starts.
     std::array<QString, 9> m_startedDetails;
+    std::array<QString, 9> m_startedFiles; // likewise, the file (or folder) of that item
+    int m_lastStartedChannel = 0; // the channel whose item took the player last
+    bool m_held = false; // see hold()
+    // The rows of today passed over while held, as "hh:mm:ss file".
+    QSet<QString> m_heldOver;
     QDateTime m_previousScan; // the moment of the last scan, none before the first
     // While the scan after a reload in the day runs: the time of the scan
     // before it. Rows whose start window had gone by then were played or

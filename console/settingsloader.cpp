@@ -200,6 +200,13 @@ void LoadOperationOptions(const UserStore &store, AppSettings &settings)
     const QString hash = store.value(kOperation, QStringLiteral("web_password"), QString());
     settings.WebPasswordHash = WebPassword::isWellFormed(hash) ? hash : QString();
     settings.WebNetworkAllowed = flag(QStringLiteral("web_network"), defaults.WebNetworkAllowed);
+    const int channel = store.value(kOperation, QStringLiteral("emergency_channel"), QString())
+                            .trimmed()
+                            .toInt(&ok);
+    settings.EmergencyChannel
+        = ok && channel >= 1 && channel <= 8 ? channel : defaults.EmergencyChannel;
+    settings.EmergencyFile = store.value(kOperation, QStringLiteral("emergency_file"), QString());
+    settings.EmergencyLineIn = flag(QStringLiteral("emergency_line_in"), defaults.EmergencyLineIn);
 }
 
 void SaveOperationOptions(UserStore &store, const AppSettings &settings)
@@ -220,6 +227,11 @@ void SaveOperationOptions(UserStore &store, const AppSettings &settings)
                    booleanText(settings.WebNetworkAllowed));
     store.setValue(kOperation, QStringLiteral("seasons"),
                    SeasonTimetables::toStoreText(settings.Seasons));
+    store.setValue(kOperation, QStringLiteral("emergency_channel"),
+                   QString::number(settings.EmergencyChannel));
+    store.setValue(kOperation, QStringLiteral("emergency_file"), settings.EmergencyFile);
+    store.setValue(kOperation, QStringLiteral("emergency_line_in"),
+                   booleanText(settings.EmergencyLineIn));
 }
 
 QString SaveShowVideo(const ProfileIni &configIni, bool showVideo)

@@ -208,6 +208,22 @@ void drawQuit(QPainter &p)
     p.drawLine(QPointF(16, 3.5), QPointF(16, 15));
 }
 
+void drawEmergency(QPainter &p)
+{
+    // A red warning triangle with an exclamation mark.
+    QPainterPath triangle;
+    triangle.moveTo(16, 3);
+    triangle.lineTo(30, 28);
+    triangle.lineTo(2, 28);
+    triangle.closeSubpath();
+    p.setPen(QPen(QColor(150, 10, 10), 1.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(QColor(215, 30, 30));
+    p.drawPath(triangle);
+    p.setPen(QPen(Qt::white, 3.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(16, 11), QPointF(16, 19));
+    p.drawPoint(QPointF(16, 24));
+}
+
 const QHash<QString, std::function<void(QPainter &)>> &painters()
 {
     static const QHash<QString, std::function<void(QPainter &)>> all = {
@@ -221,6 +237,7 @@ const QHash<QString, std::function<void(QPainter &)>> &painters()
         {QStringLiteral("voldown"), [](QPainter &p) { drawVolume(p, false); }},
         {QStringLiteral("detail"), drawDetail},
         {QStringLiteral("quit"), drawQuit},
+        {QStringLiteral("emergency"), drawEmergency},
     };
     return all;
 }

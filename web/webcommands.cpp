@@ -1,6 +1,7 @@
 #include "web/webcommands.h"
 
 #include "console/console.h"
+#include "console/emergencybroadcast.h"
 #include "console/mastervolume.h"
 #include "console/programmemodel.h"
 #include "console/remotekeys.h"
@@ -50,6 +51,10 @@ std::optional<Refusal> WebCommands::run(const WebRequestLimits::Command &command
             return Refusal {404, QStringLiteral("unknown_row"), QStringLiteral("没有这一行")};
     }
     const ProgrammeModel &model = m_console.programme();
+    // While an emergency runs, the page can only end it, as the remote can.
+    EmergencyBroadcast &emergency = m_console.emergency();
+    if (emergency.active() && command.action != Action::EmergencyEnd)
+        return notPossible(QStringLiteral("紧急广播进行中，只能结束紧急广播"));
     switch (command.action) {
     case Action::Stop:
         record(QStringLiteral("停止播放，关闭播放中的设备"));
@@ -86,6 +91,16 @@ std::optional<Refusal> WebCommands::run(const WebRequestLimits::Command &command
     case Action::AllOff:
         record(QStringLiteral("全部关闭"));
         m_console.remoteKeys().switchAllOff();
+        return std::nullopt;
+    case Action::EmergencyStart:
+        record(QStringLiteral("开始紧急广播"));
+        emergency.start();
+        return std::nullopt;
+    case Action::EmergencyEnd:
+        if (!emergency.active())
+            return notPossible(QStringLiteral("没有进行中的紧急广播"));
+        record(QStringLiteral("结束紧急广播"));
+        emergency.end();
         return std::nullopt;
     }
     return notPossible(QStringLiteral("现在不能执行这个命令"));

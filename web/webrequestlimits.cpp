@@ -24,7 +24,7 @@ struct NamedAction
     const char16_t *name;
 };
 
-constexpr std::array<NamedAction, 8> Actions {{
+constexpr std::array<NamedAction, 10> Actions {{
     {Action::Stop, u"stop"},
     {Action::Cancel, u"cancel"},
     {Action::Restore, u"restore"},
@@ -33,6 +33,8 @@ constexpr std::array<NamedAction, 8> Actions {{
     {Action::VolumeDown, u"volume_down"},
     {Action::AllOn, u"all_on"},
     {Action::AllOff, u"all_off"},
+    {Action::EmergencyStart, u"emergency_start"},
+    {Action::EmergencyEnd, u"emergency_end"},
 }};
 
 Refusal refuse(int status, const QString &code, const QString &message)

@@ -26,6 +26,8 @@ enum class Action {
     VolumeDown,
     AllOn, // the remote keys' "all on"
     AllOff, // the remote keys' "all off"
+    EmergencyStart, // 紧急广播
+    EmergencyEnd, // 结束紧急广播
 };
 
 struct Command

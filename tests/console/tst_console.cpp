@@ -389,7 +389,8 @@ void tst_Console::applyStoresAndReloads()
     QCOMPARE(m_rig->store.writes.mid(15),
              (QStringList {u"asrun_keep_days"_s, u"supervise_terminals"_s, u"start_at_login"_s,
                            u"web_control"_s, u"web_port"_s, u"web_password"_s, u"web_network"_s,
-                           u"seasons"_s}));
+                           u"seasons"_s, u"emergency_channel"_s, u"emergency_file"_s,
+                           u"emergency_line_in"_s}));
     QCOMPARE(m_rig->store.writes.first(15),
              (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
                            u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,
@@ -421,7 +422,7 @@ void tst_Console::applyReportsWhatCouldNotBeSaved()
     QVERIFY(failures.at(0).startsWith(u"config.ini"_s));
     // Memory holds the new values all the same, and the store has them.
     QVERIFY(c.settings().values().ShowVideo);
-    QCOMPARE(m_rig->store.writes.size(), 15 + 8);
+    QCOMPARE(m_rig->store.writes.size(), 15 + 11);
 }
 
 void tst_Console::endProgramOnce()

@@ -240,7 +240,8 @@ void tst_frmback::menus_data()
                                  u"自动状态(&A)"_s, u"手动状态(&M)"_s,     u"-"_s,
                                  u"播放VCD(&V)"_s,  u"播放曲目列表(&L)"_s, u"播放控制中心(&C)"_s,
                                  u"矩阵控制"_s,     u"终端状态检查(&S)"_s, u"-"_s,
-                                 u"增大音量"_s,     u"减小音量"_s};
+                                 u"增大音量"_s,     u"减小音量"_s,         u"-"_s,
+                                 u"紧急广播"_s};
     QTest::newRow("window") << "mnuwindow"
                             << "窗口(&W)" << QStringList {u"显示待放曲目(&N)"_s,
                                                           u"显示播放列表(&A)"_s,
@@ -296,7 +297,11 @@ void tst_frmback::toolbar()
     auto *bar = child<QToolBar>(u"tbr1"_s);
     QVERIFY(bar->isVisible());
     const QList<QAction *> actions = bar->actions();
-    QCOMPARE(actions.size(), 14);
+    // The fourteen positions, then the emergency after a separator.
+    QCOMPARE(actions.size(), 16);
+    QVERIFY(actions.at(14)->isSeparator());
+    QCOMPARE(actions.at(15)->text(), u"紧急广播"_s);
+    QCOMPARE(actions.at(15)->property("key").toString(), u"emergency"_s);
     const struct
     {
         const char16_t *caption, *key, *tip;
@@ -327,7 +332,7 @@ void tst_frmback::toolbar()
             qHash(QByteArray(reinterpret_cast<const char *>(img.constBits()), img.sizeInBytes())));
     }
     QCOMPARE(pictures.size(), 10);
-    for (const QString &key : {u"new"_s, u"quit"_s}) {
+    for (const QString &key : {u"new"_s, u"quit"_s, u"emergency"_s}) {
         const QImage picture = ToolbarIcons::image(key, 32);
         int drawn = 0;
         for (int y = 0; y < 32; ++y)

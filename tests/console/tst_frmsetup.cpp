@@ -140,13 +140,13 @@ void tst_frmsetup::opensWithTheValuesInMemory()
     m_rig->start();
     frmsetup &d = open();
     auto *tabs = child<QTabWidget>(u"SSTab1"_s);
-    QCOMPARE(tabs->count(), 5);
+    QCOMPARE(tabs->count(), 6);
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
     QCOMPARE(captions,
              (QStringList {u"界面设置"_s, u"作息类型"_s, u"自动开关机设置"_s, u"串行口选择"_s,
-                           u"运行维护"_s}));
+                           u"运行维护"_s, u"紧急广播"_s}));
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(d.windowTitle(), u"系统设置"_s);
     QCOMPARE(child<QLineEdit>(u"txtuser"_s)->text(), u"第一中学"_s);
@@ -226,7 +226,8 @@ void tst_frmsetup::applyStoresTheFifteenKeys()
     QCOMPARE(m_rig->store.writes.mid(15),
              (QStringList {u"asrun_keep_days"_s, u"supervise_terminals"_s, u"start_at_login"_s,
                            u"web_control"_s, u"web_port"_s, u"web_password"_s, u"web_network"_s,
-                           u"seasons"_s}));
+                           u"seasons"_s, u"emergency_channel"_s, u"emergency_file"_s,
+                           u"emergency_line_in"_s}));
     QCOMPARE(m_rig->store.writes.first(15),
              (QStringList {u"backimage"_s, u"userinfor"_s, u"dislaylist"_s, u"weekmode"_s,
                            u"defaultdatefile"_s, u"defaultweekfile"_s, u"shutdown"_s,

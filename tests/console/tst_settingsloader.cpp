@@ -74,6 +74,8 @@ private Q_SLOTS:
     void webControlOptions();
     void webPasswordOptions_data();
     void webPasswordOptions();
+    void emergencyOptions_data();
+    void emergencyOptions();
     void groupNamesAreCut();
     void nodeAddresses_data();
     void nodeAddresses();
@@ -579,6 +581,47 @@ void tst_SettingsLoader::webPasswordOptions()
     LoadOperationOptions(saved, back);
     QCOMPARE(back.WebPasswordHash, s.WebPasswordHash);
     QCOMPARE(back.WebNetworkAllowed, s.WebNetworkAllowed);
+}
+
+void tst_SettingsLoader::emergencyOptions_data()
+{
+    QTest::addColumn<QString>("channel"); // as stored; empty: none written
+    QTest::addColumn<QString>("lineIn");
+    QTest::addColumn<int>("wantChannel");
+    QTest::addColumn<bool>("wantLineIn");
+    QTest::newRow("none written") << QString() << QString() << 1 << false;
+    QTest::newRow("channel 8, the line input") << u"8"_s << u"True"_s << 8 << true;
+    QTest::newRow("blanks around it") << u" 3 "_s << u"False"_s << 3 << false;
+    QTest::newRow("no channel 0") << u"0"_s << QString() << 1 << false;
+    QTest::newRow("no channel 9") << u"9"_s << QString() << 1 << false;
+    QTest::newRow("no number") << u"三"_s << u"maybe"_s << 1 << false;
+}
+
+void tst_SettingsLoader::emergencyOptions()
+{
+    QFETCH(QString, channel);
+    QFETCH(QString, lineIn);
+    CountingUserStore store;
+    if (!channel.isEmpty())
+        store.values.insert(u"operation/emergency_channel"_s, channel);
+    if (!lineIn.isEmpty())
+        store.values.insert(u"operation/emergency_line_in"_s, lineIn);
+    store.values.insert(u"operation/emergency_file"_s, u"/srv/警报.mp3"_s);
+    AppSettings s;
+    LoadOperationOptions(store, s);
+    QTEST(s.EmergencyChannel, "wantChannel");
+    QTEST(s.EmergencyLineIn, "wantLineIn");
+    QCOMPARE(s.EmergencyFile, u"/srv/警报.mp3"_s);
+
+    CountingUserStore saved;
+    SaveOperationOptions(saved, s);
+    AppSettings back;
+    back.EmergencyChannel = s.EmergencyChannel % 8 + 1;
+    back.EmergencyLineIn = !s.EmergencyLineIn;
+    LoadOperationOptions(saved, back);
+    QCOMPARE(back.EmergencyChannel, s.EmergencyChannel);
+    QCOMPARE(back.EmergencyLineIn, s.EmergencyLineIn);
+    QCOMPARE(back.EmergencyFile, s.EmergencyFile);
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsLoader)

@@ -554,7 +554,7 @@ void addWindowRows(const std::function<bool(const QString &window, int least)> &
         int pages;
         int least;
     } tabbed[] = {
-        {u"frmsetup"_s, u"SSTab1"_s, 5, 4},
+        {u"frmsetup"_s, u"SSTab1"_s, 6, 4},
         {u"frmmanual"_s, u"SSTabprog"_s, 8, 24},
         {u"weekprog"_s, u"SSTabweek"_s, 7, 12},
     };

@@ -5,6 +5,7 @@
 // the program is ending.
 
 #include "console/consolestate.h"
+#include "console/emergencybroadcast.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void commands();
     void nothingWhileEnding_data();
     void nothingWhileEnding();
+    void emergency_data();
+    void emergency();
 
 private:
     void start();
@@ -283,6 +286,63 @@ void tst_WebCommands::nothingWhileEnding()
     QCOMPARE(after.rows, before.rows);
     QCOMPARE(after.volume, before.volume);
     QCOMPARE(after.player, before.player);
+}
+
+void tst_WebCommands::emergency_data()
+{
+    QTest::addColumn<bool>("running"); // an emergency runs before the command
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("runningAfter");
+    QTest::addColumn<QString>("logged"); // the 网页 line, or empty: none
+    QTest::newRow("start") << false << R"({"action":"emergency_start"})"_ba << 200 << true
+                           << u"开始紧急广播"_s;
+    QTest::newRow("end") << true << R"({"action":"emergency_end"})"_ba << 200 << false
+                         << u"结束紧急广播"_s;
+    QTest::newRow("end with none running")
+        << false << R"({"action":"emergency_end"})"_ba << 409 << false << QString();
+    QTest::newRow("a second start")
+        << true << R"({"action":"emergency_start"})"_ba << 409 << true << QString();
+    // While it runs, the page can only end it.
+    QTest::newRow("all off while it runs")
+        << true << R"({"action":"all_off"})"_ba << 409 << true << QString();
+    QTest::newRow("stop while it runs")
+        << true << R"({"action":"stop"})"_ba << 409 << true << QString();
+    QTest::newRow("volume down while it runs")
+        << true << R"({"action":"volume_down"})"_ba << 409 << true << QString();
+}
+
+void tst_WebCommands::emergency()
+{
+    QFETCH(bool, running);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(QString, logged);
+    start();
+    Console &console = m_rig->console();
+    console.secondTicker().stop();
+    if (running)
+        QVERIFY(console.emergency().start());
+    const WebClient::Session s = m_client->logIn();
+    QVERIFY(s.ok());
+    const int volumeBefore = console.volume().value();
+    QSignalSpy queued(&console.link(), &ZoneLink::frameQueued);
+    QSignalSpy recorded(&console.asRunLog(), &AsRunLog::recorded);
+    const WebClient::Result result
+        = m_client->postJson(u"/api/v1/command"_s, body, WebClient::bearer(s));
+    QCOMPARE(result.status, status);
+    QTEST(console.emergency().active(), "runningAfter");
+    if (status != 200) {
+        QCOMPARE(result.body[u"error"_s].toString(), u"not_possible"_s);
+        QCOMPARE(codes(queued), QList<int> {});
+        QCOMPARE(console.volume().value(), volumeBefore);
+        QVERIFY(recorded.isEmpty());
+        return;
+    }
+    // Something went to the wire, after the command's own line.
+    QVERIFY(!codes(queued).isEmpty());
+    QCOMPARE(recorded.first().at(1).toString(), u"网页"_s);
+    QCOMPARE(recorded.first().at(2).toString(), logged);
 }
 
 QTEST_MAIN(tst_WebCommands)

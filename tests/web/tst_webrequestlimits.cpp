@@ -200,8 +200,10 @@ void tst_WebRequestLimits::logins()
 
 void tst_WebRequestLimits::actionNames()
 {
-    const QStringList names {u"stop"_s,      u"cancel"_s,      u"restore"_s, u"play"_s,
-                             u"volume_up"_s, u"volume_down"_s, u"all_on"_s,  u"all_off"_s};
+    const QStringList names {u"stop"_s,         u"cancel"_s,    u"restore"_s,
+                             u"play"_s,         u"volume_up"_s, u"volume_down"_s,
+                             u"all_on"_s,       u"all_off"_s,   u"emergency_start"_s,
+                             u"emergency_end"_s};
     QSet<int> actions;
     for (const QString &name : names) {
         const std::optional<Action> action = actionFromName(name);

@@ -340,6 +340,8 @@
     bind('volume-down', 'volume_down', '确定要减小音量吗?');
     bind('all-on', 'all_on', '确定要全部打开吗?');
     bind('all-off', 'all_off', '确定要全部关闭吗?');
+    bind('emergency-start', 'emergency_start', '确定要开始紧急广播吗?全部终端、功放和设备将打开。');
+    bind('emergency-end', 'emergency_end', '确定要结束紧急广播吗?');
     showLogin('');
   });
 })();
