@@ -10,7 +10,9 @@
 #include "zonelink/zonelink.h"
 
 #include <QFileInfo>
+
 #include <QLoggingCategory>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcEmergency, "quellon.emergency")
 
@@ -44,11 +46,11 @@ EmergencyBroadcast::Timing EmergencyBroadcast::timingFor(const QString &ampLead,
                                                          const std::array<QString, 9> &deviceLeads)
 {
     Timing t;
-    const int amps = std::max(TimeValue(ampLead), 0);
+    const int amps = std::clamp(TimeValue(ampLead), 0, MaxLeadSeconds);
     std::array<int, 9> devices {};
     int longest = amps;
     for (std::size_t d = 1; d <= 8; ++d) {
-        devices[d] = std::max(TimeValue(deviceLeads[d]), 0);
+        devices[d] = std::clamp(TimeValue(deviceLeads[d]), 0, MaxLeadSeconds);
         longest = std::max(longest, devices[d]);
     }
     t.terminals = longest;

@@ -54,6 +54,10 @@ public:
     QString elapsedText() const;
     static QString elapsedText(qint64 seconds);
 
+    // An emergency keeps the order of a normal start, but no lead holds the
+    // terminals back longer than this: a device set to warm up for minutes
+    // must not keep the rooms silent for minutes.
+    static constexpr int MaxLeadSeconds = 10;
     // The seconds after the start at which each part goes on: amplifiers,
     // device d (1..8) and the terminals.
     struct Timing

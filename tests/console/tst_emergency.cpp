@@ -104,9 +104,13 @@ void tst_Emergency::timing_data()
     QTest::newRow("no leads: all at once") << u"00:00:00"_s << 2 << u""_s << 0 << 0 << 0 << 0;
     QTest::newRow("amplifiers 5 s ahead") << u"00:00:05"_s << 2 << u""_s << 0 << 5 << 5 << 5;
     QTest::newRow("a device's longer lead sets the pace")
-        << u"00:00:05"_s << 2 << u"00:00:20"_s << 15 << 0 << 20 << 20;
+        << u"00:00:05"_s << 2 << u"00:00:08"_s << 3 << 0 << 8 << 8;
     QTest::newRow("a device's shorter lead")
-        << u"00:00:30"_s << 7 << u"00:00:10"_s << 0 << 20 << 30 << 30;
+        << u"00:00:09"_s << 7 << u"00:00:04"_s << 0 << 5 << 9 << 9;
+    QTest::newRow("a device's lead of minutes waits 10 s at most")
+        << u"00:00:05"_s << 2 << u"00:05:00"_s << 5 << 0 << 10 << 10;
+    QTest::newRow("the amplifiers' too")
+        << u"00:02:00"_s << 3 << u"00:00:04"_s << 0 << 6 << 10 << 10;
     QTest::newRow("a lead that is no time counts as none")
         << u"xx"_s << 4 << u"later"_s << 0 << 0 << 0 << 0;
 }

@@ -14,6 +14,7 @@
 #include "webfuzzrig.h"
 
 #include "console/consolestate.h"
+#include "console/emergencybroadcast.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
@@ -53,6 +54,7 @@ void checkCommand(WebFuzzRig &rig, WebCommands &commands, const Command &command
     const QList<RowState> before = rig.states();
     const int volumeBefore = volume.value();
     const int linesBefore = rig.officeLines();
+    const bool emergencyBefore = console.emergency().active();
     const int row = needsRow(command.action) ? command.row - 1 : -1;
     const bool known = row < model.count();
 
@@ -70,7 +72,12 @@ void checkCommand(WebFuzzRig &rig, WebCommands &commands, const Command &command
         check(after == before, "a refusal changes no row");
         check(volume.value() == volumeBefore, "a refusal leaves the volume");
         check(rig.officeLines() == linesBefore, "a refusal writes nothing to the as-run log");
-        if (refused->status == 409) {
+        if (refused->status == 409 && emergencyBefore) {
+            check(command.action != Action::EmergencyEnd,
+                  "during an emergency only its end is taken");
+        } else if (refused->status == 409 && command.action == Action::EmergencyEnd) {
+            // Nothing to end.
+        } else if (refused->status == 409) {
             // The console is not ending here: only a row's state refuses.
             const RowState allowed
                 = command.action == Action::Cancel ? RowState::Waiting : RowState::Cancelled;
@@ -120,6 +127,12 @@ void checkCommand(WebFuzzRig &rig, WebCommands &commands, const Command &command
     case Action::AllOn:
     case Action::AllOff:
         check(after == before, "the remote keys' all on and all off change no row");
+        break;
+    case Action::EmergencyStart:
+        check(!emergencyBefore && console.emergency().active(), "an emergency starts");
+        break;
+    case Action::EmergencyEnd:
+        check(emergencyBefore && !console.emergency().active(), "the emergency ends");
         break;
     }
 }

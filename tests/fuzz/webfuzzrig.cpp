@@ -4,6 +4,7 @@
 #include "fuzztargets.h"
 
 #include "console/consolestate.h"
+#include "console/emergencybroadcast.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "platform/asrunlog.h"
@@ -43,6 +44,8 @@ WebFuzzRig::WebFuzzRig()
 void WebFuzzRig::reset()
 {
     Console &c = console();
+    if (c.emergency().active())
+        c.emergency().end();
     ProgrammeModel &model = c.programme();
     for (int row = 0; row < model.count(); ++row) {
         if (model.state(row) != RowState::Waiting)
