@@ -10,8 +10,8 @@
 #include "zonelink/zonelink.h"
 
 #include <QFileInfo>
-
 #include <QLoggingCategory>
+
 #include <algorithm>
 
 Q_LOGGING_CATEGORY(lcEmergency, "quellon.emergency")
