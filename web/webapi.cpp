@@ -1,6 +1,7 @@
 #include "web/webapi.h"
 
 #include "console/consolestate.h"
+#include "console/emergencybroadcast.h"
 #include "console/mastervolume.h"
 #include "console/playbackengine.h"
 #include "console/programmemodel.h"
@@ -106,6 +107,9 @@ QJsonObject WebApi::status() const
         {QStringLiteral("clock"), now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
         {QStringLiteral("mode"),
          m_p.state.ManualMode() ? QStringLiteral("manual") : QStringLiteral("auto")},
+        {QStringLiteral("emergency"),
+         QJsonObject {{QStringLiteral("active"), m_p.emergency.active()},
+                      {QStringLiteral("elapsed"), m_p.emergency.elapsedText()}}},
         {QStringLiteral("link"),
          QJsonObject {{QStringLiteral("open"), m_p.link.isOpen()},
                       {QStringLiteral("device"), m_p.link.devicePath()}}},

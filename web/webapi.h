@@ -6,6 +6,7 @@
 
 class Clock;
 class ConsoleState;
+class EmergencyBroadcast;
 class MasterVolume;
 class PlaybackEngine;
 class ProgrammeModel;
@@ -27,6 +28,7 @@ public:
         const MasterVolume &volume;
         const ZoneLink &link;
         const ConsoleState &state; // automatic or manual work
+        const EmergencyBroadcast &emergency;
     };
 
     struct Reply

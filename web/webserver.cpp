@@ -19,7 +19,7 @@ namespace {
 WebApi::Parts apiParts(Console &console)
 {
     return {console.clock(),  console.programme(), console.today(), console.playback(),
-            console.volume(), console.link(),      console.state()};
+            console.volume(), console.link(),      console.state(), console.emergency()};
 }
 
 } // namespace

@@ -209,8 +209,8 @@ int webFront(const std::uint8_t *data, std::size_t size)
     WebFuzzRig &rig = WebFuzzRig::instance();
     Console &console = rig.console();
     static const WebApi api({console.clock(), console.programme(), console.today(),
-                             console.playback(), console.volume(), console.link(),
-                             console.state()});
+                             console.playback(), console.volume(), console.link(), console.state(),
+                             console.emergency()});
     static WebCommands commands(console);
     rig.reset();
     g_previousHandler = qInstallMessageHandler(quietWarnings);

@@ -4,6 +4,7 @@
 // refuses is answered 4xx with a JSON error and changes nothing on the wire
 // or on disk.
 
+#include "console/emergencybroadcast.h"
 #include "console/mastervolume.h"
 #include "console/programmemodel.h"
 #include "console/todayschedule.h"
@@ -311,6 +312,17 @@ void tst_WebServer::statusFromTheConsole()
     QCOMPARE(volume[u"maximum"_s].toInt(), console.volume().maximum());
     QCOMPARE(result.body[u"playing"_s].toObject()[u"active"_s].toBool(), false);
     QCOMPARE(result.body[u"mode"_s].toString(), u"auto"_s);
+    QCOMPARE(result.body[u"emergency"_s].toObject()[u"active"_s].toBool(), false);
+    // An emergency broadcast and how long it has run, as the banner shows.
+    QVERIFY(console.emergency().start());
+    m_rig->clock.advanceSeconds(95);
+    const QJsonObject emergency
+        = request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(m_client->logIn()))
+              .body[u"emergency"_s]
+              .toObject();
+    QCOMPARE(emergency[u"active"_s].toBool(), true);
+    QCOMPARE(emergency[u"elapsed"_s].toString(), u"01:35"_s);
+    QVERIFY(console.emergency().end());
     // The work status as the main window shows it.
     console.setManualMode();
     QCOMPARE(request("GET", u"/api/v1/status"_s, {}, WebClient::bearer(m_client->logIn()))

@@ -218,6 +218,10 @@
     if (status.mode)
       $('mode').textContent = status.mode === 'manual' ? '手动' : '自动';
 
+    const emergency = status.emergency || {};
+    $('emergency-banner').hidden = !emergency.active;
+    $('emergency-elapsed').textContent = emergency.active ? String(emergency.elapsed || '') : '';
+
     const link = status.link || {};
     const linkText = $('link');
     linkText.textContent = link.open ? '已打开' + (link.device ? '（' + link.device + '）' : '')
